@@ -1,0 +1,33 @@
+#include "ConnectionTest.h"
+
+#include "DataConnection.h"
+#include "ErrorReport.h"
+
+#include <memory>
+
+void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile()>& currentProfile,
+                       UserDialogs& dialogs, const std::function<void(int)>& setPointer)
+{
+    const bool mysql = side == DatabaseSide::MySQL;
+    HandlerTrap trap(dialogs, mysql ? QStringLiteral("Form1.PushButton1_Click") : QStringLiteral("Form1.PushButton3_Click"));
+    std::unique_ptr<DataConnection> connection;
+    trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
+
+    // From here on a failure is the expected "could not connect" answer, not a report.
+    QString failureDetail;
+    try {
+        setPointer(kPointerBusy);
+        dialogs.yield();
+        if (!connection)
+            throw DbError("IM004", 0, "The ODBC environment could not be created.");
+        const ConnectionProfile profile = currentProfile();
+        connection->open(mysql ? MySQLConnectionString(profile) : DB2ConnectionString(profile));
+        dialogs.message(QString::fromLatin1(kConnectionSuccessful));
+        setPointer(kPointerDefault);
+        return;
+    } catch (...) {
+        failureDetail = DescribeFailure(std::current_exception());
+    }
+    dialogs.messageWithDetail(QString::fromLatin1(mysql ? kMySQLConnectFailed : kDB2ConnectFailed), failureDetail);
+    setPointer(kPointerDefault);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+enum class Answer { Yes, No };
+
+// Everything an action shows or asks goes through here: the window
+// implements it with real boxes, tests answer it. An empty title means the
+// application title.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // OK only, no icon.
+    virtual void message(const QString& text, const QString& title = {}) = 0;
+    // OK only, no icon, with the driver's own words as detail the user can open.
+    virtual void messageWithDetail(const QString& text, const QString& detail) = 0;
+    // Yes and No, no icon.
+    virtual Answer question(const QString& text, const QString& title) = 0;
+    // OK and Cancel with a proposed answer; Cancel gives nullopt.
+    virtual std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) = 0;
+    // The uniform error report: OK only, exclamation icon, title "Application Error".
+    virtual void errorReport(const QString& text) = 0;
+    // Lets the window repaint while an action runs.
+    virtual void yield() = 0;
+};
+
+// Mouse pointer values of a window.
+enum MousePointer : int { kPointerDefault = 0, kPointerBusy = 11, kPointerCustom = 99 };

@@ -1,0 +1,97 @@
+#include "WindowHelpers.h"
+
+#include "SkinFramework.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QWidget>
+
+namespace {
+
+QString g_applicationTitle;
+
+void paintButtonFace(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(widget->backgroundRole(), palette.color(QPalette::Button));
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+bool isRecolouredKind(const QWidget* widget)
+{
+    return qobject_cast<const QGroupBox*>(widget) || qobject_cast<const QLabel*>(widget)
+        || qobject_cast<const QRadioButton*>(widget) || qobject_cast<const QCheckBox*>(widget);
+}
+
+}  // namespace
+
+bool FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+QString ProgramFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString ProgramFile(const QString& relativeName)
+{
+    return QDir::toNativeSeparators(QDir(ProgramFolder()).filePath(relativeName));
+}
+
+QString CutTitle(const QString& name, int limit)
+{
+    QString title = name;
+    do {
+        const int space = title.lastIndexOf(QLatin1Char(' '));
+        if (space < 0)
+            break;  // nothing left to cut
+        title.truncate(space);
+    } while (title.size() > limit);
+    return title;
+}
+
+void SetApplicationTitle()
+{
+    g_applicationTitle = CutTitle(QString::fromLatin1(kProductName));
+}
+
+QString ApplicationTitle()
+{
+    return g_applicationTitle.isEmpty() ? CutTitle(QString::fromLatin1(kProductName)) : g_applicationTitle;
+}
+
+void ApplyFormColors(QWidget* form)
+{
+    paintButtonFace(form);
+    for (QWidget* child : form->findChildren<QWidget*>())
+        if (isRecolouredKind(child))
+            paintButtonFace(child);
+}
+
+bool ApplySkin(QWidget* loginForm, const QString& programFolder)
+{
+    const QString skinPath = QDir::toNativeSeparators(QDir(programFolder).filePath(QStringLiteral("x/o.cjs")));
+    const QFileInfo skinFile(skinPath);
+    if (!skinFile.exists() || !skinFile.isFile() || skinFile.isHidden())
+        return false;
+    ApplyFormColors(loginForm);
+    SkinFramework* skin = SkinFramework::of(loginForm);
+    skin->loadSkin(skinPath, QString());
+    skin->setOptions(skin->options() | 1);
+    skin->setApplyFrames(true);
+    skin->setApplyDialogs(true);
+    skin->applyWindow(loginForm);
+    return true;
+}

@@ -1,0 +1,121 @@
+#include "DataConnection.h"
+
+#include "DataRecordset.h"
+#include "Utf16.h"
+
+DataConnection::DataConnection()
+{
+    env_ = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    checkOdbc(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+              SQL_HANDLE_ENV, env_.get(), "SQLSetEnvAttr(ODBC_VERSION)");
+}
+
+DataConnection::~DataConnection()
+{
+    try {
+        close();
+    } catch (...) {
+        // A failing disconnect at release has nobody left to tell.
+    }
+}
+
+void DataConnection::open(const std::string& connectionText)
+{
+    close();
+    dbc_ = OdbcHandle(SQL_HANDLE_DBC, env_.get());
+    if (connectionTimeout_ > 0)
+        SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connectionTimeout_)), 0);
+    SqlWString text = toSqlW(connectionText);
+    SQLWCHAR completed[1024];
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
+                                           completed, 1024, &completedLength, SQL_DRIVER_NOPROMPT);
+    if (!odbcSucceeded(rc)) {
+        auto records = readDiagnostics(SQL_HANDLE_DBC, dbc_.get());
+        dbc_.reset();
+        throw DbError(std::move(records));
+    }
+    open_ = true;
+}
+
+void DataConnection::close()
+{
+    if (open_) {
+        open_ = false;
+        SQLDisconnect(dbc_.get());
+    }
+    dbc_.reset();
+}
+
+void DataConnection::requireOpen(const char* what) const
+{
+    if (!open_)
+        throw DbError("08003", 0, std::string("Connection is not open (") + what + ")");
+}
+
+OdbcHandle DataConnection::newStatement()
+{
+    requireOpen("statement");
+    OdbcHandle statement(SQL_HANDLE_STMT, dbc_.get());
+    if (commandTimeout_ > 0)
+        SQLSetStmtAttrW(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0);
+    return statement;
+}
+
+std::unique_ptr<DataRecordset> DataConnection::execute(const std::string& sql, long long* rowsAffected)
+{
+    OdbcHandle statement = newStatement();
+    SqlWString text = toSqlW(sql);
+    checkOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+              SQL_HANDLE_STMT, statement.get(), "SQLExecDirect", SQL_NO_DATA);
+    if (rowsAffected) {
+        SQLLEN count = -1;
+        SQLRowCount(statement.get(), &count);
+        *rowsAffected = count;
+    }
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(statement.get(), &columns);
+    if (columns <= 0)
+        return nullptr;
+    auto recordset = std::make_unique<DataRecordset>();
+    recordset->attach(std::move(statement), cursorLocation_ == kClientSideCursor);
+    return recordset;
+}
+
+std::unique_ptr<DataRecordset> DataConnection::openSchema(int schema, const std::optional<std::string>& tableSchema)
+{
+    if (schema != kSchemaTables)
+        throw DbError("HYC00", 0, "Only the tables schema (20) is supported");
+    OdbcHandle statement = newStatement();
+    SqlWString schemaText = tableSchema ? toSqlW(*tableSchema) : SqlWString();
+    checkOdbc(SQLTablesW(statement.get(), nullptr, 0,
+                         tableSchema ? schemaText.data() : nullptr,
+                         tableSchema ? static_cast<SQLSMALLINT>(schemaText.size()) : 0,
+                         nullptr, 0, nullptr, 0),
+              SQL_HANDLE_STMT, statement.get(), "SQLTables");
+    auto recordset = std::make_unique<DataRecordset>();
+    recordset->attach(std::move(statement), cursorLocation_ == kClientSideCursor);
+    return recordset;
+}
+
+void DataConnection::setAutoCommit(bool on)
+{
+    requireOpen("autocommit");
+    checkOdbc(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)), 0),
+              SQL_HANDLE_DBC, dbc_.get(), "SQLSetConnectAttr(AUTOCOMMIT)");
+}
+
+void DataConnection::commit()
+{
+    requireOpen("commit");
+    checkOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT), SQL_HANDLE_DBC, dbc_.get(), "SQLEndTran(COMMIT)");
+}
+
+void DataConnection::rollback()
+{
+    requireOpen("rollback");
+    checkOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK), SQL_HANDLE_DBC, dbc_.get(), "SQLEndTran(ROLLBACK)");
+}

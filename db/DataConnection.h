@@ -1,0 +1,60 @@
+#pragma once
+
+#include "DataRecordset.h"
+#include "OdbcHandle.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+enum CursorLocation : int { kServerSideCursor = 2, kClientSideCursor = 3 };
+
+// One connection to one database through its ODBC driver. Every operation
+// creates its own, opens it with a connection text and lets it go when done;
+// destruction closes an open connection.
+class DataConnection {
+public:
+    DataConnection();  // throws DbError when no ODBC environment can be had
+    ~DataConnection();
+    DataConnection(const DataConnection&) = delete;
+    DataConnection& operator=(const DataConnection&) = delete;
+
+    // Set before open().
+    void setCursorLocation(int location) { cursorLocation_ = location; }
+    int cursorLocation() const { return cursorLocation_; }
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+    void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+
+    void open(const std::string& connectionText);
+    bool isOpen() const { return open_; }
+    void close();
+
+    // Runs one statement. Returns its result when it has result columns,
+    // otherwise nullptr; rowsAffected receives the driver's row count.
+    std::unique_ptr<DataRecordset> execute(const std::string& sql, long long* rowsAffected = nullptr);
+
+    // The tables schema: TABLE_CAT, TABLE_SCHEM, TABLE_NAME, TABLE_TYPE, REMARKS.
+    // Only schema 20 (adSchemaTables) exists here; a schema restricts the rows.
+    static constexpr int kSchemaTables = 20;
+    std::unique_ptr<DataRecordset> openSchema(int schema, const std::optional<std::string>& tableSchema = {});
+
+    // Transactions, for batched writes; autocommit is on after open().
+    void setAutoCommit(bool on);
+    void commit();
+    void rollback();
+
+    // A fresh statement handle with the command timeout applied, for callers
+    // that bind parameters or columns themselves.
+    OdbcHandle newStatement();
+    SQLHDBC handle() const { return dbc_.get(); }
+
+private:
+    void requireOpen(const char* what) const;
+
+    OdbcHandle env_;
+    OdbcHandle dbc_;
+    bool open_ = false;
+    int cursorLocation_ = kServerSideCursor;
+    int commandTimeout_ = 0;      // 0: the driver's default (no limit)
+    int connectionTimeout_ = 15;  // seconds
+};

@@ -1,0 +1,47 @@
+#include "TableListing.h"
+
+#include "DataConnection.h"
+#include "DataRecordset.h"
+#include "DataRecordset.h"
+
+std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile)
+{
+    DataConnection connection;
+    connection.setCursorLocation(kClientSideCursor);
+    connection.open(MySQLConnectionString(profile));
+    auto recordset = connection.execute("SHOW TABLES;");
+    std::vector<std::string> names;
+    if (!recordset)
+        return names;
+    for (; !recordset->eof(); recordset->moveNext())
+        names.push_back(recordset->field(0).value.value_or(""));
+    return names;
+}
+
+std::string CurrentDB2Schema(DataConnection& connection)
+{
+    auto recordset = connection.execute("VALUES CURRENT SCHEMA");
+    if (!recordset || recordset->eof() || recordset->field(0).isNull())
+        throw DbError("HY000", 0, "The DB2 server did not name the current schema");
+    std::string schema = *recordset->field(0).value;
+    while (!schema.empty() && schema.back() == ' ')
+        schema.pop_back();
+    return schema;
+}
+
+std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
+{
+    DataConnection connection;
+    connection.open(DB2ConnectionString(profile));
+    const std::string schema = CurrentDB2Schema(connection);
+    auto recordset = connection.openSchema(DataConnection::kSchemaTables, schema);
+    std::vector<std::string> names;
+    for (; !recordset->eof(); recordset->moveNext()) {
+        const Field& type = recordset->field("TABLE_TYPE");
+        const Field& owner = recordset->field("TABLE_SCHEM");
+        // The schema argument is a pattern ("_" matches any letter): compare exactly.
+        if (type.value == std::optional<std::string>("TABLE") && owner.value == std::optional<std::string>(schema))
+            names.push_back(recordset->field("TABLE_NAME").value.value_or(""));
+    }
+    return names;
+}

@@ -1,0 +1,87 @@
+#include "Utf16.h"
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes one code point at text[i]; advances i. Invalid bytes give U+FFFD.
+char32_t decodeUtf8(std::string_view text, size_t& i)
+{
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; }
+    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; }
+    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; }
+    else { ++i; return kReplacement; }
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+            i += k;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+SqlWString toSqlW(std::string_view utf8)
+{
+    SqlWString out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const char32_t cp = decodeUtf8(utf8, i);
+        if (cp >= 0x10000) {
+            const char32_t v = cp - 0x10000;
+            out += static_cast<SQLWCHAR>(0xD800 + (v >> 10));
+            out += static_cast<SQLWCHAR>(0xDC00 + (v & 0x3FF));
+        } else {
+            out += static_cast<SQLWCHAR>(cp);
+        }
+    }
+    return out;
+}
+
+std::string fromSqlW(const SQLWCHAR* text, size_t length)
+{
+    std::string out;
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            cp = kReplacement;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <string>
+#include <string_view>
+
+// Text is UTF-8 inside the program; the wide ODBC calls take UTF-16.
+using SqlWString = std::basic_string<SQLWCHAR>;
+
+SqlWString toSqlW(std::string_view utf8);
+std::string fromSqlW(const SQLWCHAR* text, size_t length);
+inline std::string fromSqlW(const SqlWString& text) { return fromSqlW(text.data(), text.size()); }

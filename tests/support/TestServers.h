@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ConnectionProfile.h"
+
+#include <string>
+
+// Connection data of the private test servers started by scripts/test-services.
+// A missing variable or an unreachable server is a failure, never a skip.
+ConnectionProfile MySQLTestProfile();
+ConnectionProfile DB2TestProfile();
+
+// Runs statements on the test servers for fixtures (throws DbError).
+void ExecMySQL(const std::string& sql);
+void ExecDB2(const std::string& sql);
+
+// Throws std::runtime_error with a clear message when the servers are not
+// reachable; call once from each test program's main or fixture.
+void RequireTestServers(bool mysql, bool db2);
