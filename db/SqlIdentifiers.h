@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// Identifiers go into statements quoted, with the quote character doubled
+// inside, so no table or column name can break or extend a statement.
+std::string QuoteMySQLIdentifier(const std::string& name);  // `name`, ` doubled
+std::string QuoteDB2Identifier(const std::string& name);    // "name", " doubled
+
+// A text literal with apostrophes doubled: 'it''s'.
+std::string QuoteSqlText(const std::string& text);
