@@ -2,6 +2,7 @@
 
 #include "SkinFramework.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,11 +16,17 @@ namespace {
 
 QString g_applicationTitle;
 
+// The system's button-face colour, whatever the widget's own palette says.
+QColor buttonFace()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
+
 void paintButtonFace(QWidget* widget)
 {
     QPalette palette = widget->palette();
-    palette.setColor(widget->backgroundRole(), palette.color(QPalette::Button));
-    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    palette.setColor(widget->backgroundRole(), buttonFace());
+    palette.setColor(QPalette::Window, buttonFace());
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

@@ -106,6 +106,14 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
         }
         return std::string(text, end.ptr);
     }
+    if (f.sqlType == SQL_BIT) {
+        // Drivers hand a bit over as the byte 0 or 1; its text is the digit.
+        unsigned char bit = 0;
+        checkOdbc(SQLGetData(stmt, column, SQL_C_BIT, &bit, sizeof bit, &indicator), SQL_HANDLE_STMT, stmt, "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        return std::string(bit ? "1" : "0");
+    }
     if (f.isBinary) {
         std::string bytes;
         char chunk[8192];

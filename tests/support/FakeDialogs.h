@@ -1,0 +1,66 @@
+#pragma once
+
+#include "UserDialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+
+// Answers the dialogs of an action from queues and records every box shown.
+class FakeDialogs : public UserDialogs {
+public:
+    struct Shown {
+        QString kind;  // "message", "detail", "question", "input", "error"
+        QString text;
+        QString title;
+        QString detail;
+    };
+
+    std::vector<Shown> shown;
+    std::deque<Answer> answers;                     // for question()
+    std::deque<std::optional<QString>> inputs;      // for inputBox(); nullopt = Cancel
+    int yields = 0;
+
+    void message(const QString& text, const QString& title) override { shown.push_back({"message", text, title, {}}); }
+    void messageWithDetail(const QString& text, const QString& detail) override
+    {
+        shown.push_back({"detail", text, {}, detail});
+    }
+    Answer question(const QString& text, const QString& title) override
+    {
+        shown.push_back({"question", text, title, {}});
+        if (answers.empty())
+            throw std::logic_error("unexpected question: " + text.toStdString());
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) override
+    {
+        shown.push_back({"input", prompt, title, proposed});
+        if (inputs.empty())
+            throw std::logic_error("unexpected input box: " + prompt.toStdString());
+        auto a = inputs.front();
+        inputs.pop_front();
+        return a;
+    }
+    void errorReport(const QString& text) override { shown.push_back({"error", text, "Application Error", {}}); }
+    void yield() override { ++yields; }
+
+    QStringList kinds() const
+    {
+        QStringList list;
+        for (const auto& s : shown)
+            list << s.kind;
+        return list;
+    }
+    QStringList texts() const
+    {
+        QStringList list;
+        for (const auto& s : shown)
+            list << s.text;
+        return list;
+    }
+};
