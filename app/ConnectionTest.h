@@ -5,8 +5,6 @@
 
 #include <functional>
 
-enum class DatabaseSide { MySQL, DB2 };
-
 inline constexpr const char* kConnectionSuccessful = "Connection successful.";
 inline constexpr const char* kMySQLConnectFailed =
     "Could not connect. Please check with your administrator. Make sure you are allowed to connect to your "

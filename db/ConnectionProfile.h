@@ -2,6 +2,8 @@
 
 #include <string>
 
+enum class DatabaseSide { MySQL, DB2 };
+
 // The login data of one side, plain text exactly as typed.
 struct ConnectionProfile {
     std::string server;
