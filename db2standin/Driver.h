@@ -1,0 +1,154 @@
+// Handles and the engine behind the ODBC entry points (narrow and wide wrappers
+// live in Api.cpp).
+#pragma once
+
+#include "Translate.h"
+
+#include <libpq-fe.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace db2standin {
+
+struct HandleBase {
+  explicit HandleBase(SQLSMALLINT t) : handleType(t) {}
+  SQLSMALLINT handleType;
+  std::vector<Diag> diags;
+  SQLRETURN fail(const Diag &d) {
+    diags.push_back(d);
+    return SQL_ERROR;
+  }
+  SQLRETURN warn(const Diag &d) {
+    diags.push_back(d);
+    return SQL_SUCCESS_WITH_INFO;
+  }
+};
+
+struct Env : HandleBase {
+  Env() : HandleBase(SQL_HANDLE_ENV) {}
+  SQLINTEGER odbcVersion = SQL_OV_ODBC3;
+};
+
+struct Stmt;
+
+struct Conn : HandleBase, Catalog {
+  explicit Conn(Env *e) : HandleBase(SQL_HANDLE_DBC), env(e) {}
+  ~Conn() override;
+  Env *env;
+  PGconn *pg = nullptr;
+  PGcancel *cancel = nullptr;
+  std::recursive_mutex mutex;
+  bool autocommit = true;
+  bool txnOpen = false;  // a server transaction we began (manual commit, or for an open cursor)
+  int openCursors = 0;
+  std::string schema, database, user, host, port, connString;
+  SQLUINTEGER loginTimeout = 0;
+  int seq = 0;
+  std::unordered_map<unsigned, TypeDesc> typeCache;  // type OID of a db2standin domain -> DB2 type
+  struct Attr {
+    bool notNull = false;
+    unsigned type = 0;
+    int typmod = -1;
+  };
+  std::unordered_map<unsigned, std::vector<Attr>> attrCache;  // table OID -> columns by attnum
+
+  std::string currentSchema() override { return schema; }
+  std::optional<std::vector<ColumnInfo>> columns(const std::string &schema, const std::string &table) override;
+
+  SQLRETURN connect(const std::string &connStr);
+  void disconnect();
+  // Runs one statement as DB2 would: within a transaction a failed statement is undone alone.
+  PGresult *run(const std::string &sql, const std::vector<const char *> &values, Diag &err,
+                const Translated *context = nullptr);
+  PGresult *exec(const std::string &sql);  // internal statement, no savepoint
+  bool beginIfNeeded(Diag &err);
+  SQLRETURN endTran(bool commit);
+  void cursorClosed();
+  TypeDesc resolveType(unsigned oid, int typmod);
+  Diag mapError(const PGresult *res, const Translated *context);
+};
+
+struct ParamBinding {
+  bool bound = false;
+  SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
+  SQLULEN columnSize = 0;
+  SQLSMALLINT digits = 0;
+  SQLPOINTER data = nullptr;
+  SQLLEN bufLen = 0;
+  SQLLEN *ind = nullptr;
+};
+
+struct ColBinding {
+  bool bound = false;
+  SQLSMALLINT cType = SQL_C_CHAR;
+  SQLPOINTER data = nullptr;
+  SQLLEN bufLen = 0;
+  SQLLEN *ind = nullptr;
+};
+
+struct ResultColumn {
+  std::string name;
+  TypeDesc type;
+  unsigned pgType = 0;
+  SQLSMALLINT nullable = SQL_NULLABLE;
+};
+
+struct Stmt : HandleBase {
+  explicit Stmt(Conn *c) : HandleBase(SQL_HANDLE_STMT), conn(c) {}
+  ~Stmt();
+  Conn *conn;
+  std::string sql;
+  Translated tr;
+  bool prepared = false;
+  std::vector<ParamBinding> params;
+  std::vector<ColBinding> binds;
+
+  SQLULEN paramsetSize = 1, paramBindType = SQL_PARAM_BIND_BY_COLUMN;
+  SQLUSMALLINT *paramStatus = nullptr;
+  SQLULEN *paramsProcessed = nullptr;
+  SQLULEN *paramBindOffset = nullptr;
+  SQLULEN rowArraySize = 1, rowBindType = SQL_BIND_BY_COLUMN;
+  SQLULEN *rowsFetched = nullptr;
+  SQLUSMALLINT *rowStatus = nullptr;
+  SQLULEN *rowBindOffset = nullptr;
+  SQLULEN queryTimeout = 0, cursorType = SQL_CURSOR_FORWARD_ONLY, concurrency = SQL_CONCUR_READ_ONLY, maxRows = 0;
+  SQLULEN maxLength = 0, noscan = SQL_NOSCAN_OFF, retrieveData = SQL_RD_ON, cursorScrollable = SQL_NONSCROLLABLE;
+
+  SQLLEN rowCount = -1;
+  // The open result: a server cursor read in batches, or a complete result.
+  bool hasResult = false;
+  PGresult *res = nullptr;
+  int row = -1, nrows = 0;
+  bool cursorOpen = false;
+  std::string cursorName;
+  std::vector<ResultColumn> columns;
+  std::vector<long long> gdOffset;  // per column: bytes already returned by SQLGetData, -1 none
+  std::vector<std::string> gdData;
+
+  SQLRETURN prepare(const std::string &text);
+  SQLRETURN execute();
+  SQLRETURN execDirect(const std::string &text);
+  SQLRETURN fetch();
+  SQLRETURN getData(SQLUSMALLINT col, SQLSMALLINT cType, SQLPOINTER buf, SQLLEN bufLen, SQLLEN *ind);
+  SQLRETURN tables(const std::string &cat, const std::string &schem, const std::string &table, const std::string &types,
+                   bool schemNull, bool tableNull);
+  void closeResult();
+  bool setResult(PGresult *r, bool cursor);
+  bool advance();
+
+ private:
+  SQLRETURN openQuery(const std::vector<const char *> &values);
+  SQLRETURN runArray();
+  SQLRETURN copyArray();
+  std::optional<std::string> paramValue(size_t p, size_t row, Diag &err, bool &failed);
+  bool rowValues(size_t row, std::vector<std::optional<std::string>> &out, Diag &err);
+  SQLRETURN putValue(int col, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQLLEN *ind, long long *offset);
+};
+
+}  // namespace db2standin

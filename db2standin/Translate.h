@@ -1,0 +1,46 @@
+// DB2 statements rewritten for PostgreSQL.
+#pragma once
+
+#include "Sql.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace db2standin {
+
+struct ColumnInfo {
+  std::string name;
+  TypeDesc type;
+  bool notNull = false;
+};
+
+// What the translator needs to know about the database.
+class Catalog {
+ public:
+  virtual ~Catalog() = default;
+  virtual std::string currentSchema() = 0;
+  // Columns of a table or view, nullopt when it does not exist.
+  virtual std::optional<std::vector<ColumnInfo>> columns(const std::string &schema, const std::string &table) = 0;
+};
+
+struct Translated {
+  enum Kind { Query, Insert, Other, Ddl, DropTable, Rename, CreateAlias, DropAlias, SetSchema } kind = Other;
+  std::string sql;                   // the PostgreSQL statement, parameters as $1..$n
+  std::vector<std::string> prepare;  // run first: domains and schemas the statement needs
+  std::vector<std::string> after;    // run after success (alias bookkeeping)
+  int paramCount = 0;
+
+  // INSERT ... VALUES: target columns and, per parameter, the column it feeds (-1: none).
+  std::string table;  // quoted "S"."T"
+  std::vector<ColumnInfo> columns;
+  std::vector<int> paramColumn;
+  bool onlyParams = false;  // a single row of parameter markers only: eligible for COPY
+
+  // Names for DB2 error texts.
+  std::string schema, name, newName;
+};
+
+Translated translate(const std::string &db2sql, Catalog &catalog);
+
+}  // namespace db2standin
