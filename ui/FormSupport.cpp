@@ -1,0 +1,137 @@
+#include "FormSupport.h"
+
+#include "UserDialogs.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFont>
+#include <QPixmap>
+#include <QWidget>
+
+#include <stdexcept>
+
+QRect TwipsRect(int left, int top, int width, int height)
+{
+    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
+}
+
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(TwipsRect(left, top, width, height));
+}
+
+QFont FormFont(bool bold)
+{
+    QFont font;
+    // Arial, or a font of the same measures where Arial is not installed.
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica"), QStringLiteral("Arimo")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(12);  // 9 pt at 96 dpi
+    font.setBold(bold);
+    return font;
+}
+
+QFont ButtonFont()
+{
+    QFont font = FormFont(true);
+    font.setPixelSize(15);  // 11.25 pt at 96 dpi
+    return font;
+}
+
+QCursor LoadHandCursor(const QString& path)
+{
+    QPixmap picture;
+    if (!picture.load(path))
+        throw std::runtime_error("Invalid picture: " + path.toStdString());
+    // Our hand points up and to the left; its finger tip is the hot spot.
+    return QCursor(picture, 6, 1);
+}
+
+WindowPointer::WindowPointer(QWidget* window) : QObject(window), window_(window)
+{
+    watchArea(window);
+}
+
+WindowPointer::~WindowPointer()
+{
+    if (overriding_)
+        QApplication::restoreOverrideCursor();
+}
+
+void WindowPointer::set(int value)
+{
+    value_ = value;
+    apply();
+}
+
+void WindowPointer::setCustomCursor(const QCursor& cursor)
+{
+    custom_ = cursor;
+    apply();
+}
+
+void WindowPointer::watchButton(QWidget* button)
+{
+    button->setMouseTracking(true);
+    button->setAttribute(Qt::WA_NoMousePropagation);  // the frame behind it must not answer too
+    button->setProperty("tablehopPointer", kPointerCustom);
+    button->installEventFilter(this);
+}
+
+void WindowPointer::watchArea(QWidget* area)
+{
+    area->setMouseTracking(true);
+    area->setAttribute(Qt::WA_NoMousePropagation);
+    area->setProperty("tablehopPointer", kPointerDefault);
+    area->installEventFilter(this);
+}
+
+void WindowPointer::movedOverButton()
+{
+    if (value_ != kPointerBusy)
+        set(kPointerCustom);
+}
+
+void WindowPointer::movedOverArea()
+{
+    if (value_ != kPointerBusy)
+        set(kPointerDefault);
+}
+
+bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+        const QVariant kind = watched->property("tablehopPointer");
+        if (kind.isValid()) {
+            if (kind.toInt() == kPointerCustom)
+                movedOverButton();
+            else
+                movedOverArea();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void WindowPointer::apply()
+{
+    // Busy shows the hourglass over the whole window, fields and lists included.
+    if (value_ == kPointerBusy && !overriding_) {
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        overriding_ = true;
+    } else if (value_ != kPointerBusy && overriding_) {
+        QApplication::restoreOverrideCursor();
+        overriding_ = false;
+    }
+    if (value_ == kPointerBusy)
+        window_->setCursor(Qt::WaitCursor);
+    else if (value_ == kPointerCustom && custom_)
+        window_->setCursor(*custom_);
+    else
+        window_->setCursor(Qt::ArrowCursor);
+}
+
+void InitUiResources()
+{
+    Q_INIT_RESOURCE(tablehop);
+}

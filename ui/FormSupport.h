@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QCursor>
+#include <QObject>
+#include <QRect>
+
+#include <optional>
+
+class QFont;
+class QWidget;
+
+// Layout: the Parts give positions and sizes in twips; 15 twips make a pixel.
+inline constexpr int kTwipsPerPixel = 15;
+constexpr int Twips(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+QRect TwipsRect(int left, int top, int width, int height);
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height);
+
+// Fonts of the two windows: Arial 9 pt (regular and bold) and Arial 11.25 pt
+// bold for the push buttons, at 96 dots per inch.
+QFont FormFont(bool bold = false);
+QFont ButtonFont();
+
+// The hand cursor file beside the program, and its hot spot (the tip of the
+// pointing finger of our own image).
+inline constexpr const char* kHandCursorFile = "HAND-M.CUR";
+QCursor LoadHandCursor(const QString& path);  // throws std::runtime_error when it is no picture
+
+// The mouse pointer of one window: 0 default arrow, 11 busy, 99 the custom
+// (hand) cursor. Mouse movement over a watched button asks for 99, over a
+// watched area for 0; neither replaces 11.
+class WindowPointer : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowPointer(QWidget* window);
+    ~WindowPointer() override;
+
+    int value() const { return value_; }
+    void set(int value);
+
+    void setCustomCursor(const QCursor& cursor);
+    bool hasCustomCursor() const { return custom_.has_value(); }
+
+    // Buttons: mouse movement sets 99. Areas (the window, frames, fields,
+    // lists): mouse movement sets 0.
+    void watchButton(QWidget* button);
+    void watchArea(QWidget* area);
+
+    // The pointer movement rule itself: what a move over a button or an area does.
+    void movedOverButton();
+    void movedOverArea();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void apply();
+
+    QWidget* window_;
+    int value_ = 0;
+    bool overriding_ = false;
+    std::optional<QCursor> custom_;
+};
+
+// Makes the ui library's own pictures (the application icon) available.
+void InitUiResources();

@@ -1,0 +1,48 @@
+#include "TableActions.h"
+
+#include "DataConnection.h"
+#include "DbError.h"
+#include "TableStatements.h"
+
+QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables)
+{
+    const QString database = side == DatabaseSide::MySQL ? QStringLiteral("MySQL") : QStringLiteral("IBM DB2");
+    QString text = tables.size() == 1
+        ? QStringLiteral("Delete this table from the %1 database?").arg(database)
+        : QStringLiteral("Delete these %1 tables from the %2 database?").arg(tables.size()).arg(database);
+    text += QStringLiteral("\r\r");
+    const qsizetype shown = std::min<qsizetype>(tables.size(), kConfirmationNamesShown);
+    for (qsizetype i = 0; i < shown; ++i)
+        text += tables[i] + QLatin1Char('\r');
+    if (tables.size() > shown)
+        text += QStringLiteral("and %1 more\r").arg(tables.size() - shown);
+    text += QStringLiteral("\rThis cannot be undone.");
+    return text;
+}
+
+QString RenamePrompt(const QString& table)
+{
+    return QStringLiteral("Enter new name of ") + table + QLatin1Char(':');
+}
+
+DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QString& table)
+{
+    try {
+        connection.execute(DropTableSql(side, table.toStdString()));
+        return DropOutcome::Dropped;
+    } catch (const DbError& error) {
+        if (IsNoSuchTableError(error))
+            return DropOutcome::WasMissing;
+        throw;
+    }
+}
+
+void RenameTable(DatabaseSide side, DataConnection& connection, const QString& from, const QString& to)
+{
+    connection.execute(RenameTableSql(side, from.toStdString(), to.toStdString()));
+}
+
+void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
+{
+    connection.open(ConnectionStringFor(side, profile));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ConnectionProfile.h"
+
+#include <QString>
+#include <QStringList>
+
+class DataConnection;
+
+// The non-window parts of deleting and renaming tables (Parts 4.2, 4.3).
+
+// The question before dropping: names the side and the selected tables (the
+// first few, then how many more).
+inline constexpr int kConfirmationNamesShown = 5;
+QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables);
+
+// The rename input box: "Enter new name of " + name + ":".
+QString RenamePrompt(const QString& table);
+
+// What a DROP did: the table is gone (dropped, or the server did not know it),
+// or the server refused (throws the driver's DbError).
+enum class DropOutcome { Dropped, WasMissing };
+DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QString& table);
+
+// Sends the RENAME statement; throws the driver's DbError when refused.
+void RenameTable(DatabaseSide side, DataConnection& connection, const QString& from, const QString& to);
+
+// Opens a connection of the side with its current profile.
+void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile);

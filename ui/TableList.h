@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QListWidget>
+
+// The table list of either side of the table manager (List1, List2): items
+// sorted without regard to case, extended multiple selection, and a current
+// item that is distinct from the selection (-1 when there is none). The table
+// operations see it only through the members below.
+class TableList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TableList(QWidget* parent = nullptr);
+
+    // The current item's index, -1 when there is none.
+    int currentIndex() const;
+    // Makes the item current without selecting it; -1 leaves no current item.
+    void setCurrentIndex(int index);
+
+    int count() const { return QListWidget::count(); }
+    QString text(int index) const;
+    bool isSelected(int index) const;
+    void setSelected(int index, bool selected);
+    int selectedCount() const;
+
+    // Adds a name at its sorted place (case-insensitive; equal names keep the
+    // order they came in). Returns its index.
+    int add(const QString& text);
+    // Removes the item at index. When it was the current item, no item is
+    // current afterwards.
+    void remove(int index);
+    void clear();
+
+    // Every item's text, top to bottom.
+    QStringList texts() const;
+};
+
+// True when some item equals the text when both are compared in lower case;
+// visits every item.
+bool ListContainsText(const TableList& list, const QString& text);
+
+// Removes the items whose text equals the text exactly (case-sensitive),
+// walking the positions 0 .. count-1 taken once at the start: the item that
+// moves up into a freed position is not examined, positions past the end are
+// skipped.
+void RemoveListItem(TableList& list, const QString& text);

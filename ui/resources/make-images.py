@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Draws the program's own small images as PNG files (no libraries needed):
+HAND-M.CUR, the hand cursor shipped beside the program (a PNG picture under the
+cursor file's name; hot spot at the finger tip, 6,1), and tablehop.png, the
+application icon. Run it again only to change the pictures."""
+import struct, zlib, os
+
+def png(path, rows, palette):
+    h = len(rows); w = len(rows[0])
+    raw = b''
+    for r in rows:
+        raw += b'\x00' + b''.join(bytes(palette[c]) for c in r)
+    def chunk(t, d):
+        return struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d) & 0xffffffff)
+    data = b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 6, 0, 0, 0)) \
+        + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b'')
+    open(path, 'wb').write(data)
+
+HAND = """
+.....##.........................
+....#WW#........................
+....#WW#........................
+....#WW#........................
+....#WW#........................
+....#WW###......................
+....#WW#WW###...................
+....#WW#WW#WW##.................
+.##.#WW#WW#WW#W#................
+#WW##WWWWWWWWW#W#...............
+#WWW#WWWWWWWWWWW#...............
+.#WW#WWWWWWWWWWW#...............
+..#WWWWWWWWWWWWW#...............
+..#WWWWWWWWWWWWW#...............
+...#WWWWWWWWWWW#................
+...#WWWWWWWWWWW#................
+....#WWWWWWWWW#.................
+....#WWWWWWWWW#.................
+....###########.................
+""".strip().split('\n')
+HAND = [r.ljust(32, '.') for r in HAND] + ['.' * 32] * (32 - len(HAND))
+png(os.path.join(os.path.dirname(__file__), 'HAND-M.CUR'), HAND,
+    {'.': (0, 0, 0, 0), '#': (0, 0, 0, 255), 'W': (255, 255, 255, 255)})
+
+# The icon: two database cylinders with an arrow hopping from one to the other.
+N = 32
+icon = [['.'] * N for _ in range(N)]
+def fill(x0, y0, x1, y1, c):
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            icon[y][x] = c
+for (x0, col) in ((1, 'B'), (19, 'G')):
+    fill(x0, 14, x0 + 12, 30, col)
+    fill(x0, 14, x0 + 12, 16, 'L')
+    fill(x0, 21, x0 + 12, 22, 'L')
+    fill(x0, 26, x0 + 12, 27, 'L')
+# the arc of the hop
+for x in range(7, 26):
+    y = int(12 - 9 * (1 - ((x - 16) / 9.5) ** 2))
+    fill(x, y, x + 1, y + 2, 'O')
+fill(22, 6, 27, 8, 'O'); fill(24, 8, 27, 11, 'O')
+png(os.path.join(os.path.dirname(__file__), 'tablehop.png'), icon,
+    {'.': (0, 0, 0, 0), 'B': (0, 117, 143, 255), 'G': (31, 112, 193, 255), 'L': (220, 235, 245, 255),
+     'O': (240, 130, 20, 255)})
