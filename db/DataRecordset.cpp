@@ -4,6 +4,7 @@
 #include "DataConnection.h"
 #include "Utf16.h"
 
+#include <algorithm>
 #include <charconv>
 #include <strings.h>
 
@@ -54,20 +55,20 @@ void DataRecordset::attach(OdbcHandle statement, bool clientSide)
     advance();
 }
 
-void DataRecordset::describeColumns()
+std::vector<Field> DescribeResultColumns(SQLHSTMT statement)
 {
     SQLSMALLINT columns = 0;
-    checkOdbc(SQLNumResultCols(statement_.get(), &columns), SQL_HANDLE_STMT, statement_.get(), "SQLNumResultCols");
-    fields_.clear();
-    fields_.reserve(static_cast<size_t>(columns));
+    checkOdbc(SQLNumResultCols(statement, &columns), SQL_HANDLE_STMT, statement, "SQLNumResultCols");
+    std::vector<Field> fields;
+    fields.reserve(static_cast<size_t>(std::max<SQLSMALLINT>(columns, 0)));
     for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
         SQLWCHAR name[512];
         SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        checkOdbc(SQLDescribeColW(statement_.get(), i, name, 512, &nameLength, &sqlType, &size, &digits, &nullable),
-                  SQL_HANDLE_STMT, statement_.get(), "SQLDescribeCol");
+        checkOdbc(SQLDescribeColW(statement, i, name, 512, &nameLength, &sqlType, &size, &digits, &nullable),
+                  SQL_HANDLE_STMT, statement, "SQLDescribeCol");
         SQLLEN isUnsigned = SQL_FALSE;
-        SQLColAttributeW(statement_.get(), i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+        SQLColAttributeW(statement, i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
         Field f;
         f.name = fromSqlW(name, static_cast<size_t>(std::min<SQLSMALLINT>(nameLength, 511)));
         f.sqlType = sqlType;
@@ -79,9 +80,12 @@ void DataRecordset::describeColumns()
         f.isUnsigned = integerType && isUnsigned == SQL_TRUE;
         f.isBinary = isBinarySqlType(sqlType);
         f.type = adoTypeForSqlType(sqlType, f.isUnsigned);
-        fields_.push_back(std::move(f));
+        fields.push_back(std::move(f));
     }
+    return fields;
 }
+
+void DataRecordset::describeColumns() { fields_ = DescribeResultColumns(statement_.get()); }
 
 std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const Field& f)
 {

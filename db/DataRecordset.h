@@ -23,6 +23,9 @@ struct Field {
     bool isNull() const { return !value.has_value(); }
 };
 
+// The result columns of an executed statement, described as fields (no values).
+std::vector<Field> DescribeResultColumns(SQLHSTMT statement);
+
 // The rows of one statement, positioned on the first after open.
 class DataRecordset {
 public:

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ColumnTypes.h"
+#include "DataConnection.h"
+#include "RowBlock.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A row the target refused: its own INSERT text and the driver's error.
+struct RefusedRow {
+    std::string insertSql;
+    DbError error;
+};
+
+struct BatchOutcome {
+    long long inserted = 0;
+    long long refused = 0;
+    std::optional<RefusedRow> firstRefused;
+};
+
+// Sends blocks of rows as one parameter array each (bound column-wise, which
+// MariaDB's bulk path needs), committing every block. A block the target
+// refuses is undone and sent again row by row, so each row stands or falls
+// alone. The target connection must have autocommit off.
+class BatchInserter {
+public:
+    BatchInserter(DataConnection& target, TargetSide side, const std::string& table, std::vector<ColumnPlan> plans);
+
+    BatchOutcome insert(const RowBlock& block);
+
+    // Called between single-row sends so a long retry does not freeze the window.
+    void setPacer(std::function<void()> pace) { pace_ = std::move(pace); }
+
+private:
+    void bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow);
+    bool sendArray(const RowBlock& block);
+    BatchOutcome sendRowByRow(const RowBlock& block);
+
+    DataConnection& target_;
+    TargetSide side_;
+    std::string table_;
+    std::vector<ColumnPlan> plans_;
+    OdbcHandle arrayStatement_, rowStatement_;
+    std::vector<SQLUSMALLINT> status_;
+    SQLULEN processed_ = 0;
+    std::function<void()> pace_;
+};

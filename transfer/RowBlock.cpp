@@ -1,0 +1,219 @@
+#include "RowBlock.h"
+
+#include "AdoTypes.h"
+#include "ValueText.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr SQLLEN kMaxBoundBytes = 32 * 1024;  // longer columns are read piece by piece
+constexpr SQLLEN kIntegerTextBytes = 24;
+constexpr SQLLEN kBytesPerChar = 4;           // UTF-8
+
+SQLLEN fixedWidth(ReadKind kind)
+{
+    switch (kind) {
+    case ReadKind::Double: return sizeof(double);
+    case ReadKind::Real: return sizeof(float);
+    case ReadKind::Bool: return 1;
+    case ReadKind::Date: return sizeof(SQL_DATE_STRUCT);
+    case ReadKind::Time: return sizeof(SQL_TIME_STRUCT);
+    case ReadKind::Timestamp: return sizeof(SQL_TIMESTAMP_STRUCT);
+    default: return 0;
+    }
+}
+
+// Bytes a bound text buffer needs for the column, terminator included; 0 when unbounded.
+SQLLEN textWidth(const Field& f)
+{
+    SQLLEN width = 0;
+    switch (f.sqlType) {
+    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+        width = kIntegerTextBytes;
+        break;
+    case SQL_DECIMAL: case SQL_NUMERIC:
+        width = static_cast<SQLLEN>(f.columnSize) + 4;  // sign, point, leading zero, terminator
+        break;
+    case db2sql::kDecFloat:
+        width = 48;
+        break;
+    default:
+        if (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
+            return 0;
+        width = static_cast<SQLLEN>(f.columnSize) * kBytesPerChar + 1;
+    }
+    return width > kMaxBoundBytes ? 0 : width;
+}
+
+ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
+{
+    if (f.isBinary)
+        return ReadKind::Binary;
+    switch (f.sqlType) {
+    case SQL_DOUBLE: case SQL_FLOAT: return ReadKind::Double;
+    case SQL_REAL: return ReadKind::Real;
+    case SQL_BIT: case db2sql::kBoolean: return ReadKind::Bool;
+    case SQL_TYPE_DATE: case SQL_DATE: return ReadKind::Date;
+    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP: return ReadKind::Timestamp;
+    case SQL_TYPE_TIME: case SQL_TIME: return sourceIsMySQL ? ReadKind::Text : ReadKind::Time;
+    default: return ReadKind::Text;
+    }
+}
+
+// Width of the text a converted value needs.
+SQLLEN convertedWidth(ReadKind kind)
+{
+    switch (kind) {
+    case ReadKind::Double: case ReadKind::Real: return kNumberTextBytes;
+    case ReadKind::Bool: return 5;  // "False"
+    case ReadKind::Date: return kDateTextBytes;
+    case ReadKind::Time: return kTimeTextBytes;
+    case ReadKind::Timestamp: return kTimestampTextBytes;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+SQLSMALLINT ReadCType(ReadKind kind)
+{
+    switch (kind) {
+    case ReadKind::Binary: return SQL_C_BINARY;
+    case ReadKind::Double: return SQL_C_DOUBLE;
+    case ReadKind::Real: return SQL_C_FLOAT;
+    case ReadKind::Bool: return SQL_C_BIT;
+    case ReadKind::Date: return SQL_C_TYPE_DATE;
+    case ReadKind::Time: return SQL_C_TYPE_TIME;
+    case ReadKind::Timestamp: return SQL_C_TYPE_TIMESTAMP;
+    default: return SQL_C_CHAR;
+    }
+}
+
+std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target)
+{
+    std::vector<ColumnPlan> plans;
+    plans.reserve(fields.size());
+    for (const Field& f : fields) {
+        ColumnPlan plan;
+        plan.field = f;
+        plan.field.value.reset();
+        plan.read = readKindFor(f, sourceIsMySQL);
+        if (plan.read == ReadKind::Binary) {
+            plan.send = SendKind::Binary;
+            plan.readWidth = (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
+                ? 0 : static_cast<SQLLEN>(f.columnSize);
+        } else if (plan.read == ReadKind::Text) {
+            plan.readWidth = textWidth(f);
+        } else {
+            plan.readWidth = fixedWidth(plan.read);
+        }
+        // MySQL's BIT takes numbers, not the texts '1' and '0'.
+        if (plan.read == ReadKind::Bool && target == TargetSide::MySQL)
+            plan.send = SendKind::TinyInt;
+        plans.push_back(std::move(plan));
+    }
+    return plans;
+}
+
+void ColumnBuffer::allocate(SQLSMALLINT type, SQLLEN rowWidth, size_t rows)
+{
+    cType = type;
+    width = rowWidth;
+    data.assign(static_cast<size_t>(rowWidth) * rows, '\0');
+    lengths.assign(rows, SQL_NULL_DATA);
+}
+
+void ColumnBuffer::pack(SQLSMALLINT type, const std::vector<std::optional<std::string>>& cells)
+{
+    SQLLEN longest = 1;
+    for (const auto& cell : cells)
+        if (cell)
+            longest = std::max<SQLLEN>(longest, static_cast<SQLLEN>(cell->size()));
+    allocate(type, longest, cells.size());
+    for (size_t row = 0; row < cells.size(); ++row) {
+        if (!cells[row])
+            continue;
+        std::memcpy(at(row), cells[row]->data(), cells[row]->size());
+        lengths[row] = static_cast<SQLLEN>(cells[row]->size());
+    }
+}
+
+void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
+{
+    plans_ = plans;
+    capacity_ = capacity;
+    rows = 0;
+    read_.assign(plans.size(), {});
+    send_.assign(plans.size(), {});
+    converted_.assign(plans.size(), false);
+    for (size_t i = 0; i < plans.size(); ++i) {
+        const ColumnPlan& plan = plans[i];
+        if (plan.readWidth > 0)
+            read_[i].allocate(ReadCType(plan.read), plan.readWidth, capacity);
+        else
+            read_[i].cType = ReadCType(plan.read);
+        const bool text = plan.read == ReadKind::Text || plan.read == ReadKind::Binary;
+        converted_[i] = !text && plan.send == SendKind::Text;
+        if (converted_[i])
+            send_[i].allocate(SQL_C_CHAR, convertedWidth(plan.read), capacity);
+    }
+}
+
+void RowBlock::convert()
+{
+    for (size_t c = 0; c < plans_.size(); ++c) {
+        if (!converted_[c])
+            continue;
+        const ReadKind kind = plans_[c].read;
+        const int digits = plans_[c].field.decimalDigits;
+        ColumnBuffer& in = read_[c];
+        ColumnBuffer& out = send_[c];
+        if (out.lengths.size() < rows)
+            out.allocate(SQL_C_CHAR, convertedWidth(kind), rows);
+        for (size_t r = 0; r < rows; ++r) {
+            if (in.isNull(r)) {
+                out.lengths[r] = SQL_NULL_DATA;
+                continue;
+            }
+            const char* src = in.at(r);
+            char* dst = out.at(r);
+            size_t n = 0;
+            switch (kind) {
+            case ReadKind::Double: { double v; std::memcpy(&v, src, sizeof v); n = WriteDoubleText(dst, v); break; }
+            case ReadKind::Real: { float v; std::memcpy(&v, src, sizeof v); n = WriteFloatText(dst, v); break; }
+            case ReadKind::Bool: n = *src ? 4 : 5; std::memcpy(dst, *src ? "True" : "False", n); break;
+            case ReadKind::Date: { SQL_DATE_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteDateText(dst, v); break; }
+            case ReadKind::Time: { SQL_TIME_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimeText(dst, v); break; }
+            case ReadKind::Timestamp: { SQL_TIMESTAMP_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimestampText(dst, v, digits); break; }
+            default: break;
+            }
+            out.lengths[r] = static_cast<SQLLEN>(n);
+        }
+    }
+}
+
+std::optional<std::string> RowBlock::sendText(size_t column, size_t row) const
+{
+    const ColumnBuffer& buffer = sendColumn(column);
+    if (buffer.isNull(row))
+        return std::nullopt;
+    if (buffer.cType == SQL_C_BIT || buffer.cType == SQL_C_UTINYINT)
+        return std::string(*buffer.at(row) ? "1" : "0");
+    return std::string(buffer.at(row), static_cast<size_t>(buffer.lengths[row]));
+}
+
+std::vector<Field> RowBlock::rowFields(size_t row) const
+{
+    std::vector<Field> fields;
+    fields.reserve(plans_.size());
+    for (size_t c = 0; c < plans_.size(); ++c) {
+        Field f;
+        f.name = plans_[c].field.name;
+        f.type = plans_[c].send == SendKind::TinyInt ? ado::adBoolean : ado::adVarChar;
+        f.isBinary = plans_[c].send == SendKind::Binary;
+        f.value = sendText(c, row);
+        fields.push_back(std::move(f));
+    }
+    return fields;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ColumnTypes.h"
+#include "DataRecordset.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// How a source column is fetched (bound C type) ...
+enum class ReadKind { Text, Binary, Double, Real, Bool, Date, Time, Timestamp };
+// ... and what the INSERT is given for it.
+enum class SendKind { Text, Binary, TinyInt };
+
+struct ColumnPlan {
+    Field field;           // the source column as the driver described it
+    ReadKind read = ReadKind::Text;
+    SendKind send = SendKind::Text;
+    SQLLEN readWidth = 0;  // bytes per row in a bound array; 0: too long to bind, read piece by piece
+};
+
+// Chooses the fetch and send forms of each column for the target side. MySQL
+// TIME values can exceed a day, so they travel as text; DB2 TIME is read as time.
+std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target);
+
+// Column-wise array of values: what SQLBindCol fills and SQLBindParameter sends.
+struct ColumnBuffer {
+    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLLEN width = 0;             // bytes per row
+    std::vector<char> data;       // rows * width
+    std::vector<SQLLEN> lengths;  // length or SQL_NULL_DATA per row
+
+    void allocate(SQLSMALLINT type, SQLLEN rowWidth, size_t rows);
+    char* at(size_t row) { return data.data() + static_cast<size_t>(width) * row; }
+    const char* at(size_t row) const { return data.data() + static_cast<size_t>(width) * row; }
+    bool isNull(size_t row) const { return lengths[row] == SQL_NULL_DATA; }
+    // Lays out variable-length cells with the width of the longest one.
+    void pack(SQLSMALLINT type, const std::vector<std::optional<std::string>>& cells);
+};
+
+// A block of rows as read (fetch forms) and as sent (send forms). Columns
+// whose forms agree share one buffer.
+class RowBlock {
+public:
+    void allocate(const std::vector<ColumnPlan>& plans, size_t capacity);
+    size_t capacity() const { return capacity_; }
+    size_t rows = 0;
+
+    ColumnBuffer& readColumn(size_t column) { return read_[column]; }
+    const ColumnBuffer& sendColumn(size_t column) const { return converted_[column] ? send_[column] : read_[column]; }
+    // Turns the fetched values of the first `rows` rows into their send forms.
+    void convert();
+
+    // One row in send form, as fields for BuildInsertSql.
+    std::vector<Field> rowFields(size_t row) const;
+    std::optional<std::string> sendText(size_t column, size_t row) const;
+
+private:
+    std::vector<ColumnPlan> plans_;
+    std::vector<ColumnBuffer> read_, send_;
+    std::vector<bool> converted_;
+    size_t capacity_ = 0;
+};
+
+// Fetch form of a read kind: C type and bytes per value (0 for Text/Binary).
+SQLSMALLINT ReadCType(ReadKind kind);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ColumnTypes.h"
+#include "DataConnection.h"
+#include "RowBlock.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Reads one source table in blocks of rows, ready to be sent. Memory stays
+// bounded by the block size whatever the table's size.
+class SourceReader {
+public:
+    virtual ~SourceReader() = default;
+    const std::vector<ColumnPlan>& plans() const { return plans_; }
+    std::vector<Field> columns() const;
+    // The next rows in send form; nullptr after the last. Throws DbError.
+    virtual RowBlock* next() = 0;
+    // The statement that reads the rows (for reports).
+    const std::string& selectSql() const { return selectSql_; }
+
+protected:
+    std::vector<ColumnPlan> plans_;
+    std::string selectSql_;
+};
+
+// MySQL: the driver holds a whole result in memory, so a table with a primary
+// or unique NOT NULL key is read in key order, one bounded page at a time;
+// one without such a key is read whole.
+std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows);
+// DB2 streams its results: one SELECT read to the end.
+std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
+
+// The number of rows of a table, for the progress bar only.
+long long CountRows(DataConnection& connection, const std::string& quotedTable);

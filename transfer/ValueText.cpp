@@ -1,0 +1,181 @@
+#include "ValueText.h"
+
+#include "AdoTypes.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+std::string NullToDefault(const std::optional<std::string>& value, const std::string& fallback)
+{
+    return value ? *value : fallback;
+}
+
+namespace {
+
+char* putDigits(char* out, unsigned long value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+char* putDate(char* out, long year, unsigned month, unsigned day)
+{
+    out = putDigits(out, static_cast<unsigned long>(std::clamp(year, 0L, 9999L)), 4);
+    *out++ = '-';
+    out = putDigits(out, month, 2);
+    *out++ = '-';
+    return putDigits(out, day, 2);
+}
+
+char* putTime(char* out, unsigned hour, unsigned minute, unsigned second)
+{
+    out = putDigits(out, hour, 2);
+    *out++ = ':';
+    out = putDigits(out, minute, 2);
+    *out++ = ':';
+    return putDigits(out, second, 2);
+}
+
+const char* hexDigits = "0123456789ABCDEF";
+
+std::string hexText(const std::string& bytes)
+{
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        hex += hexDigits[c >> 4];
+        hex += hexDigits[c & 15];
+    }
+    return hex;
+}
+
+}  // namespace
+
+std::string QuoteTextLiteral(TargetSide side, const std::string& text)
+{
+    std::string out = "'";
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        if (c == '\'')
+            out += "''";
+        else if (side == TargetSide::MySQL && c == '\\')
+            out += "\\\\";
+        else if (side == TargetSide::MySQL && c == '\0')
+            out += "\\0";
+        else
+            out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+namespace {
+
+bool isTrueText(const std::string& value) { return value == "1" || value == "True" || value == "true"; }
+
+}  // namespace
+
+size_t WriteDoubleText(char* out, double value) { return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out); }
+size_t WriteFloatText(char* out, float value) { return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out); }
+
+size_t WriteDateText(char* out, const SQL_DATE_STRUCT& date)
+{
+    return static_cast<size_t>(putDate(out, date.year, date.month, date.day) - out);
+}
+
+size_t WriteTimeText(char* out, const SQL_TIME_STRUCT& time)
+{
+    return static_cast<size_t>(putTime(out, time.hour, time.minute, time.second) - out);
+}
+
+size_t WriteTimestampText(char* out, const SQL_TIMESTAMP_STRUCT& stamp, int digits)
+{
+    char* p = putDate(out, stamp.year, stamp.month, stamp.day);
+    *p++ = ' ';
+    p = putTime(p, stamp.hour, stamp.minute, stamp.second);
+    digits = std::clamp(digits, 0, 9);
+    const unsigned long fraction = stamp.fraction % 1000000000UL;  // nanoseconds
+    // Keep finer parts than the column declares rather than cutting them off.
+    unsigned long unit = 1;
+    for (int i = digits; i < 9; ++i)
+        unit *= 10;
+    while (digits < 9 && fraction % unit != 0) {
+        ++digits;
+        unit /= 10;
+    }
+    if (digits > 0) {
+        *p++ = '.';
+        p = putDigits(p, fraction / unit, digits);
+    }
+    return static_cast<size_t>(p - out);
+}
+
+std::string FormatDouble(double value)
+{
+    char text[32];
+    return std::string(text, WriteDoubleText(text, value));
+}
+
+std::string FormatFloat(float value)
+{
+    char text[32];
+    return std::string(text, WriteFloatText(text, value));
+}
+
+std::string FormatDate(const SQL_DATE_STRUCT& date)
+{
+    char text[kDateTextBytes];
+    return std::string(text, WriteDateText(text, date));
+}
+
+std::string FormatTime(const SQL_TIME_STRUCT& time)
+{
+    char text[kTimeTextBytes];
+    return std::string(text, WriteTimeText(text, time));
+}
+
+std::string FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, int digits)
+{
+    char text[kTimestampTextBytes];
+    return std::string(text, WriteTimestampText(text, stamp, digits));
+}
+
+bool IsBooleanColumn(const Field& column) { return column.type == ado::adBoolean; }
+
+std::string SqlLiteral(TargetSide side, const Field& column)
+{
+    if (!column.value)
+        return "NULL";
+    const std::string& value = *column.value;
+    if (IsBooleanColumn(column)) {
+        if (side == TargetSide::MySQL)
+            return isTrueText(value) ? "1" : "0";
+        return isTrueText(value) ? "'True'" : "'False'";
+    }
+    if (column.isBinary)
+        return (side == TargetSide::DB2 ? "BX'" : "X'") + hexText(value) + "'";
+    return QuoteTextLiteral(side, value);
+}
+
+std::string BuildInsertSql(TargetSide side, const std::string& table, const std::vector<Field>& row)
+{
+    std::string sql = "INSERT INTO " + QuoteIdentifier(side, table) + " VALUES(";
+    for (size_t i = 0; i < row.size(); ++i) {
+        if (i > 0)
+            sql += ", ";
+        sql += SqlLiteral(side, row[i]);
+    }
+    return sql + ")";
+}
+
+std::string BuildParameterInsertSql(TargetSide side, const std::string& table, size_t columnCount)
+{
+    std::string sql = "INSERT INTO " + QuoteIdentifier(side, table) + " VALUES(";
+    for (size_t i = 0; i < columnCount; ++i)
+        sql += i > 0 ? ", ?" : "?";
+    return sql + ")";
+}
