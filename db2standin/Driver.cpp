@@ -166,6 +166,7 @@ SQLRETURN Conn::connect(const std::string &cs) {
     return fail(d);
   }
   cancel = PQgetCancel(pg);
+  PQsetNoticeProcessor(pg, [](void *, const char *) {}, nullptr);  // server notices are not diagnostics
   schema = upperAscii(user);
   std::string setup = std::string(kSetup) +
                       "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema) +

@@ -344,7 +344,7 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
         std::string u = tk[i].upper();
         if (u == "K") v *= 1024;
         else if (u == "M") v *= 1024 * 1024;
-        else if (u == "G") v *= 1024LL * 1024 * 1024;
+        else if (u == "G") v = v * 1024LL * 1024 * 1024 - (v == 2 ? 1 : 0);  // 2G stands for 2 GB - 1
         else if (u != "OCTETS" && u != "CODEUNITS16" && u != "CODEUNITS32" && u != "BYTE") badLength(col);
         ++i;
       }
@@ -413,8 +413,7 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
     return t;
   } else if (w == "VARCHAR") {
     readArgs();
-    if (!hadArgs) raise("42601", -104, "SQL0104N  An unexpected token \"VARCHAR\" was found following \"" + col +
-                                            "\".  Expected tokens may include:  \"(\".");
+    if (!hadArgs) undefined("VARCHAR");
     t.length = lenIn(1, 1, 32672);
     t.kind = forBitData() ? Kind::VarBinary : Kind::VarChar;
     return t;

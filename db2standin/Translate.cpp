@@ -31,8 +31,7 @@ const std::unordered_set<std::string> &keywords() {
 
 // After these words, "name(" is a table name with a column list, not a function call.
 bool tableContext(const Token &prev) {
-  return prev.is("INTO") || prev.is("TABLE") || prev.is("VIEW") || prev.is("REFERENCES") || prev.is("JOIN") ||
-         prev.is("FROM") || prev.is("UPDATE") || prev.is("ALIAS") || prev.is("KEY") || prev.is("UNIQUE");
+  return prev.is("INTO") || prev.is("TABLE") || prev.is("VIEW") || prev.is("REFERENCES") || prev.is("UPDATE") || prev.is("ALIAS") || prev.is("KEY") || prev.is("UNIQUE");
 }
 
 struct Emitter {

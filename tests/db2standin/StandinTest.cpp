@@ -1,0 +1,624 @@
+// The DB2 stand-in driver seen through unixODBC, against the real PostgreSQL test server.
+#include "OdbcHelpers.h"
+
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <cstring>
+
+using namespace standintest;
+
+namespace {
+
+class Standin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    conn.connectOrFail();
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  // Drops a table left over by an earlier run; a missing one is fine.
+  void dropIfExists(const std::string &name) {
+    Statement s(conn);
+    s.exec("DROP TABLE " + name);
+  }
+  Connection conn;
+};
+
+int refusedPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+  close(fd);
+  return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ logins
+
+TEST(StandinLogin, GoodLoginWithBlanksAroundPassword) {
+  Connection c;
+  std::string cs = connectionString(env("TABLEHOP_TEST_DB2_USER"), "  " + env("TABLEHOP_TEST_DB2_PASSWORD") + " ",
+                                    env("TABLEHOP_TEST_DB2_SERVER"), env("TABLEHOP_TEST_DB2_PORT"), env("TABLEHOP_TEST_DB2_DATABASE"));
+  // Keywords in any case.
+  cs.replace(cs.find("Hostname"), 8, "HOSTNAME");
+  ASSERT_TRUE(SQL_SUCCEEDED(c.connect(cs))) << c.lastError();
+  SQLWCHAR name[64];
+  SQLSMALLINT len = 0;
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLGetInfoW(c.dbc(), SQL_DBMS_NAME, name, sizeof name, &len)));
+  EXPECT_EQ(utf8(std::u16string(reinterpret_cast<char16_t *>(name))), "DB2/LINUXX8664");
+  Statement s(c);
+  EXPECT_EQ(s.scalar("VALUES CURRENT SCHEMA"), upperAscii(env("TABLEHOP_TEST_DB2_USER")));
+  EXPECT_EQ(s.scalar("SELECT CURRENT SCHEMA FROM SYSIBM.SYSDUMMY1"), upperAscii(env("TABLEHOP_TEST_DB2_USER")));
+}
+
+struct BadLogin {
+  const char *what;
+  std::string user, password, host, port, database;
+  const char *state;
+  int native;
+  const char *messagePart;
+};
+
+TEST(StandinLogin, BadLoginsReportDb2Errors) {
+  std::string user = env("TABLEHOP_TEST_DB2_USER"), pw = env("TABLEHOP_TEST_DB2_PASSWORD"),
+              host = env("TABLEHOP_TEST_DB2_SERVER"), port = env("TABLEHOP_TEST_DB2_PORT"), db = env("TABLEHOP_TEST_DB2_DATABASE");
+  std::vector<BadLogin> cases = {
+      {"wrong password", user, "wrong-pw", host, port, db, "08001", -30082, "SQL30082N  Security processing failed with reason \"24\" (\"USERNAME AND/OR PASSWORD INVALID\")"},
+      {"unknown user", "nosuchuser", pw, host, port, db, "08001", -30082, "SQL30082N"},
+      {"unknown host", user, pw, "no-such-host.invalid", port, db, "08001", -1336, "SQL1336N  The remote host \"no-such-host.invalid\" was not found."},
+      {"refused port", user, pw, "127.0.0.1", std::to_string(refusedPort()), db, "08001", -30081, "\"111\""},
+      {"unknown database", user, pw, host, port, "NOSUCHDB", "08004", -30061, "SQL30061N  The database alias or database name \"NOSUCHDB\" was not found at the remote node."},
+      {"no host name", user, pw, "", port, db, "08001", -1013, "SQL1013N"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Connection conn;
+    std::string cs = connectionString(c.user, c.password, c.host, c.port, c.database);
+    if (c.host.empty()) cs.replace(cs.find("Hostname=;"), 10, "");
+    EXPECT_EQ(conn.connect(cs), SQL_ERROR);
+    auto d = diagnostics(SQL_HANDLE_DBC, conn.dbc());
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0].state, c.state);
+    EXPECT_EQ(d[0].native, c.native);
+    EXPECT_EQ(d[0].message.rfind("[IBM][CLI Driver]", 0), 0u) << d[0].message;
+    EXPECT_NE(d[0].message.find(c.messagePart), std::string::npos) << d[0].message;
+  }
+}
+
+// ------------------------------------------------------------- type words
+
+TEST_F(Standin, CreateTableAcceptsDb2Types) {
+  const char *types[] = {"SMALLINT", "INTEGER", "INT", "BIGINT", "DECIMAL(31,10)", "DEC(5)", "NUMERIC(12,2)", "NUM(3,1)",
+                         "REAL", "DOUBLE", "DOUBLE PRECISION", "FLOAT(10)", "FLOAT(40)", "DECFLOAT(16)", "DECFLOAT(34)",
+                         "CHAR(255)", "CHARACTER(1)", "VARCHAR(32672)", "LONG VARCHAR", "CLOB", "CLOB(1M)", "CLOB(2G)",
+                         "GRAPHIC(127)", "VARGRAPHIC(16336)", "LONG VARGRAPHIC", "DBCLOB(1000)", "BLOB(2G)", "BINARY(255)",
+                         "VARBINARY(32672)", "CHAR(16) FOR BIT DATA", "VARCHAR(100) FOR BIT DATA", "DATE", "TIME",
+                         "TIMESTAMP", "TIMESTAMP(0)", "TIMESTAMP(12)", "BOOLEAN", "XML"};
+  Statement s(conn);
+  for (const char *t : types) {
+    SCOPED_TRACE(t);
+    dropIfExists("SI_TYPES");
+    s.ok(std::string("CREATE TABLE SI_TYPES (C ") + t + " NOT NULL)");
+    s.ok("DROP TABLE SI_TYPES");
+  }
+}
+
+TEST_F(Standin, CreateTableRefusesOtherTypes) {
+  struct Case {
+    const char *type;
+    const char *state;
+    int native;
+    const char *name;
+  } cases[] = {
+      {"DATETIME", "42704", -204, "\"DATETIME\" is an undefined name."}, {"TEXT", "42704", -204, "\"TEXT\" is an undefined name."},
+      {"BIT", "42704", -204, "\"BIT\""}, {"TINYINT", "42704", -204, "\"TINYINT\""}, {"MEDIUMTEXT", "42704", -204, "\"MEDIUMTEXT\""},
+      {"LONGBLOB", "42704", -204, "\"LONGBLOB\""}, {"CURRENCY", "42704", -204, "\"CURRENCY\""}, {"OLEOBJECT", "42704", -204, "\"OLEOBJECT\""},
+      {"VARCHAR", "42704", -204, "\"VARCHAR\""},
+      {"CHAR(256)", "42611", -604, "SQL0604N"}, {"VARCHAR(32673)", "42611", -604, "SQL0604N"}, {"DECIMAL(32,2)", "42611", -604, "SQL0604N"},
+      {"GRAPHIC(128)", "42611", -604, "SQL0604N"}, {"TIMESTAMP(13)", "42611", -604, "SQL0604N"}, {"DECFLOAT(20)", "42611", -604, "SQL0604N"},
+  };
+  Statement s(conn);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.type);
+    dropIfExists("SI_BADTYPE");
+    EXPECT_EQ(s.exec(std::string("CREATE TABLE SI_BADTYPE (C ") + c.type + ")"), SQL_ERROR);
+    auto d = s.diags();
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0].state, c.state);
+    EXPECT_EQ(d[0].native, c.native);
+    EXPECT_EQ(d[0].message.rfind("[IBM][CLI Driver][DB2/LINUXX8664] ", 0), 0u) << d[0].message;
+    EXPECT_NE(d[0].message.find(c.name), std::string::npos) << d[0].message;
+  }
+}
+
+// ---------------------------------------------------------- identifiers
+
+TEST_F(Standin, IdentifiersFoldAndQuotedOnesKeepTheirCase) {
+  dropIfExists("SI_FOLD");
+  dropIfExists("\"si fold \"\"q\"\" `b` 'a' é\"");
+  Statement s(conn);
+  s.ok("create table si_fold (lower_col int, \"Mixed Col\" int, \"q\"\"x\" int)");
+  s.ok("insert into Si_Fold values (1, 2, 3)");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT * FROM \"SI_FOLD\"")));
+  std::vector<std::string> names;
+  for (SQLUSMALLINT c = 1; c <= 3; ++c) {
+    SQLWCHAR name[64];
+    SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDescribeColW(s.h(), c, name, 64, &len, &type, &size, &digits, &nullable)));
+    names.push_back(utf8(std::u16string(reinterpret_cast<char16_t *>(name), len)));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"LOWER_COL", "Mixed Col", "q\"x"}));
+  EXPECT_EQ(s.scalar("SELECT \"Mixed Col\" + LOWER_COL FROM SI_FOLD"), "3");
+  EXPECT_EQ(s.exec("SELECT mixed_col FROM si_fold"), SQL_ERROR);
+  // A quoted table name with blanks, quotes, backquotes, apostrophes and accents.
+  s.ok("CREATE TABLE \"si fold \"\"q\"\" `b` 'a' é\" (\"v\" VARCHAR(10))");
+  s.ok("INSERT INTO \"si fold \"\"q\"\" `b` 'a' é\" VALUES ('it''s')");
+  EXPECT_EQ(s.scalar("SELECT \"v\" FROM \"si fold \"\"q\"\" `b` 'a' é\""), "it's");
+  s.ok("DROP TABLE \"si fold \"\"q\"\" `b` 'a' é\"");
+  s.ok("DROP TABLE SI_FOLD");
+}
+
+TEST_F(Standin, DropOfMissingTable) {
+  Statement s(conn);
+  EXPECT_EQ(s.exec("DROP TABLE SI_NOT_THERE"), SQL_ERROR);
+  auto d = s.diags();
+  ASSERT_FALSE(d.empty());
+  EXPECT_EQ(d[0].state, "42S02");
+  EXPECT_EQ(d[0].native, -204);
+  EXPECT_NE(d[0].message.find("SQL0204N  \"" + upperAscii(env("TABLEHOP_TEST_DB2_USER")) + ".SI_NOT_THERE\" is an undefined name."),
+            std::string::npos)
+      << d[0].message;
+}
+
+TEST_F(Standin, RenameTable) {
+  dropIfExists("SI_REN_A");
+  dropIfExists("SI_REN_B");
+  dropIfExists("SI_REN_C");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_REN_A (X INT)");
+  s.ok("CREATE TABLE SI_REN_C (X INT)");
+  s.ok("RENAME TABLE SI_REN_A TO SI_REN_B");
+  EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_REN_B"), "0");
+  struct Case {
+    const char *sql, *state;
+    int native;
+  } cases[] = {{"RENAME TABLE SI_REN_A TO SI_REN_D", "42704", -204}, {"RENAME SI_REN_B TO SI_REN_C", "42710", -601}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.sql);
+    EXPECT_EQ(s.exec(c.sql), SQL_ERROR);
+    auto d = s.diags();
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0].state, c.state);
+    EXPECT_EQ(d[0].native, c.native);
+  }
+  s.ok("DROP TABLE SI_REN_B");
+  s.ok("DROP TABLE SI_REN_C");
+}
+
+// --------------------------------------------------------- implicit casts
+
+TEST_F(Standin, ImplicitCastsOfStringLiterals) {
+  dropIfExists("SI_CAST");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_CAST (I INTEGER, D DECIMAL(8,2), DT DATE, T TIME, TS TIMESTAMP, B BOOLEAN, C CHAR(3), V VARCHAR(4), L LONG VARCHAR)");
+  struct Case {
+    const char *column, *literal, *expected;  // expected text, or SQLSTATE when it starts with '#'
+  } cases[] = {
+      {"I", "' 42 '", "42"}, {"I", "''", "#22018"}, {"I", "'abc'", "#22018"}, {"D", "'  1.5'", "1.50"}, {"D", "'x1'", "#22018"},
+      {"DT", "'2021-03-04'", "2021-03-04"}, {"DT", "'03/04/2021'", "2021-03-04"}, {"DT", "'04.03.2021'", "2021-03-04"},
+      {"DT", "'2021/03/04'", "#22007"}, {"DT", "'yesterday'", "#22007"},
+      {"T", "'13:14:15'", "13:14:15"}, {"T", "'13.14.15'", "13:14:15"}, {"T", "'1314'", "#22007"},
+      {"TS", "'2021-03-04-13.14.15.123456'", "2021-03-04 13:14:15.123456"}, {"TS", "'2021-03-04 13:14:15.5'", "2021-03-04 13:14:15.500000"},
+      {"TS", "'2021-03-04 25'", "#22007"},
+      {"B", "'yes'", "1"}, {"B", "'Off'", "0"}, {"B", "'t'", "1"}, {"B", "'0'", "0"}, {"B", "1", "1"}, {"B", "'maybe'", "#22018"},
+      {"C", "'abcd'", "#22001"}, {"C", "'ab'", "ab "}, {"V", "'abcde'", "#22001"}, {"V", "'éé'", "éé"}, {"V", "'ééé'", "#22001"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.column) + " <- " + c.literal);
+    s.ok("DELETE FROM SI_CAST");
+    SQLRETURN r = s.exec(std::string("INSERT INTO SI_CAST (") + c.column + ") VALUES (" + c.literal + ")");
+    if (c.expected[0] == '#') {
+      EXPECT_EQ(r, SQL_ERROR);
+      auto d = s.diags();
+      ASSERT_FALSE(d.empty());
+      EXPECT_EQ(d[0].state, c.expected + 1) << d[0].message;
+      EXPECT_EQ(d[0].message.rfind("[IBM][CLI Driver][DB2/LINUXX8664] SQL", 0), 0u) << d[0].message;
+    } else {
+      ASSERT_TRUE(SQL_SUCCEEDED(r)) << s.errors();
+      EXPECT_EQ(s.scalar(std::string("SELECT ") + c.column + " FROM SI_CAST"), c.expected);
+    }
+  }
+  // LONG VARCHAR holds at most 32,700 bytes.
+  s.ok("DELETE FROM SI_CAST");
+  EXPECT_TRUE(SQL_SUCCEEDED(s.exec("INSERT INTO SI_CAST (L) VALUES ('" + std::string(32700, 'x') + "')"))) << s.errors();
+  EXPECT_EQ(s.exec("INSERT INTO SI_CAST (L) VALUES ('" + std::string(32701, 'x') + "')"), SQL_ERROR);
+  EXPECT_EQ(s.diags().at(0).state, "22001");
+  s.ok("DROP TABLE SI_CAST");
+}
+
+// ------------------------------------------------------------ transactions
+
+TEST_F(Standin, FailedStatementLeavesTheUnitOfWork) {
+  dropIfExists("SI_TXN");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_TXN (X INT)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(conn.dbc(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+  s.ok("INSERT INTO SI_TXN VALUES (1)");
+  EXPECT_EQ(s.exec("INSERT INTO SI_TXN VALUES ('bad')"), SQL_ERROR);
+  s.ok("INSERT INTO SI_TXN VALUES (2)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, conn.dbc(), SQL_COMMIT)));
+  s.ok("INSERT INTO SI_TXN VALUES (3)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, conn.dbc(), SQL_ROLLBACK)));
+  EXPECT_EQ(s.query("SELECT X FROM SI_TXN ORDER BY X"), (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+  SQLEndTran(SQL_HANDLE_DBC, conn.dbc(), SQL_COMMIT);
+  SQLSetConnectAttr(conn.dbc(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+  // Autocommit: another connection sees the row at once.
+  s.ok("INSERT INTO SI_TXN VALUES (4)");
+  Connection other;
+  other.connectOrFail();
+  Statement o(other);
+  EXPECT_EQ(o.scalar("SELECT COUNT(*) FROM SI_TXN"), "3");
+  s.ok("DROP TABLE SI_TXN");
+}
+
+// ---------------------------------------------------------------- catalog
+
+TEST_F(Standin, TablesListsDb2ObjectTypes) {
+  Statement s(conn);
+  s.exec("DROP ALIAS SI_CAT_ALIAS");
+  s.exec("DROP VIEW SI_CAT_VIEW");
+  dropIfExists("SI_CAT_TABLE");
+  dropIfExists("SI_OTHER.SI_CAT_OTHER");
+  s.ok("CREATE TABLE SI_CAT_TABLE (X INT)");
+  s.ok("CREATE VIEW SI_CAT_VIEW AS SELECT X FROM SI_CAT_TABLE");
+  s.ok("CREATE ALIAS SI_CAT_ALIAS FOR SI_CAT_TABLE");
+  s.ok("CREATE TABLE SI_OTHER.SI_CAT_OTHER (Y INT)");
+  std::string schema = upperAscii(env("TABLEHOP_TEST_DB2_USER"));
+
+  auto tables = [&](const char *schem, const char *table, const char *types) {
+    std::u16string ws = u16(schem ? schem : ""), wt = u16(table), wty = u16(types ? types : "");
+    SQLFreeStmt(s.h(), SQL_CLOSE);
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLTablesW(s.h(), nullptr, 0, schem ? W(ws) : nullptr, SQL_NTS, W(wt), SQL_NTS,
+                                        types ? W(wty) : nullptr, SQL_NTS)))
+        << s.errors();
+    return s.rows();
+  };
+  auto all = tables(nullptr, "SI\\_CAT\\_%", nullptr);
+  // Ordered by type, schema and name.
+  std::vector<std::vector<std::string>> expected = {{"<NULL>", schema, "SI_CAT_ALIAS", "ALIAS", "<NULL>"},
+                                                    {"<NULL>", schema, "SI_CAT_TABLE", "TABLE", "<NULL>"},
+                                                    {"<NULL>", "SI_OTHER", "SI_CAT_OTHER", "TABLE", "<NULL>"},
+                                                    {"<NULL>", schema, "SI_CAT_VIEW", "VIEW", "<NULL>"}};
+  EXPECT_EQ(all, expected);
+  EXPECT_EQ(tables("SI_OTHER", "%", nullptr).size(), 1u);
+  auto views = tables(schema.c_str(), "SI_CAT%", "'VIEW','ALIAS'");
+  ASSERT_EQ(views.size(), 2u);
+  EXPECT_EQ(views[0][3], "ALIAS");
+  EXPECT_EQ(views[1][3], "VIEW");
+  // Catalog objects are system tables, and PostgreSQL's own never show up.
+  auto sys = tables("SYSIBM", "SYSDUMMY1", nullptr);
+  ASSERT_EQ(sys.size(), 1u);
+  EXPECT_EQ(sys[0][3], "SYSTEM TABLE");
+  EXPECT_TRUE(tables("pg_catalog", "%", nullptr).empty());
+  EXPECT_TRUE(tables("information_schema", "%", nullptr).empty());
+  for (const auto &row : tables("%", "%", "TABLE")) EXPECT_TRUE(row[1] != "pg_catalog" && row[1] != "SYSIBM") << row[1];
+  // An alias reads like its table.
+  EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_CAT_ALIAS"), "0");
+  s.ok("DROP ALIAS SI_CAT_ALIAS");
+  s.ok("DROP VIEW SI_CAT_VIEW");
+  s.ok("DROP TABLE SI_CAT_TABLE");
+  s.ok("DROP TABLE SI_OTHER.SI_CAT_OTHER");
+}
+
+// ---------------------------------------------------- described columns
+
+TEST_F(Standin, DescribedTypesAndValues) {
+  struct Case {
+    const char *decl, *literal;
+    SQLSMALLINT narrowType, wideType;  // unixODBC routes narrow calls to the wide entry points: both give wideType
+    SQLULEN size;
+    SQLSMALLINT scale;
+    const char *text;
+  } cases[] = {
+      {"SMALLINT", "-12", 5, 5, 5, 0, "-12"},
+      {"INTEGER", "123456", 4, 4, 10, 0, "123456"},
+      {"BIGINT", "9007199254740993", -5, -5, 19, 0, "9007199254740993"},
+      {"DECIMAL(10,3)", "12.5", 3, 3, 10, 3, "12.500"},
+      {"NUMERIC(6,2)", "-0.5", 2, 2, 6, 2, "-0.50"},
+      {"REAL", "1.5", 7, 7, 24, 0, "1.5"},
+      {"DOUBLE", "0.1", 8, 8, 53, 0, "0.1"},
+      {"DECFLOAT(34)", "1.25", -360, -360, 34, 0, "1.25"},
+      {"CHAR(4)", "'ab'", 1, 1, 4, 0, "ab  "},
+      {"VARCHAR(20)", "'héllo'", 12, 12, 20, 0, "héllo"},
+      {"LONG VARCHAR", "'long'", -1, -1, 32700, 0, "long"},
+      {"CLOB(1K)", "'clob text'", -99, -99, 1024, 0, "clob text"},
+      {"GRAPHIC(3)", "'日本'", -95, -8, 3, 0, "日本 "},
+      {"VARGRAPHIC(10)", "'日本語'", -96, -9, 10, 0, "日本語"},
+      {"LONG VARGRAPHIC", "'g'", -97, -10, 16350, 0, "g"},
+      {"DBCLOB(100)", "'dbclob'", -350, -350, 100, 0, "dbclob"},
+      {"BINARY(2)", "X'0A1B'", -2, -2, 2, 0, "0A1B"},
+      {"CHAR(3) FOR BIT DATA", "BX'FF00'", -2, -2, 3, 0, "FF00"},
+      {"VARBINARY(8)", "X'00FF'", -3, -3, 8, 0, "00FF"},
+      {"VARCHAR(8) FOR BIT DATA", "X'CAFE'", -3, -3, 8, 0, "CAFE"},
+      {"LONG VARCHAR FOR BIT DATA", "X'01'", -4, -4, 32700, 0, "01"},
+      {"BLOB(1M)", "X'DEADBEEF'", -98, -98, 1048576, 0, "DEADBEEF"},
+      {"XML", "'<a>1</a>'", -370, -370, 2147483647, 0, "<a>1</a>"},
+      {"BOOLEAN", "TRUE", 16, 16, 1, 0, "1"},
+      {"DATE", "'2024-02-29'", 91, 91, 10, 0, "2024-02-29"},
+      {"TIME", "'23:59:58'", 92, 92, 8, 0, "23:59:58"},
+      {"TIMESTAMP", "'2024-02-29-23.59.58.000001'", 93, 93, 26, 6, "2024-02-29 23:59:58.000001"},
+      {"TIMESTAMP(0)", "'2024-02-29 23:59:58'", 93, 93, 19, 0, "2024-02-29 23:59:58"},
+  };
+  Statement s(conn);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.decl);
+    dropIfExists("SI_DESC");
+    s.ok(std::string("CREATE TABLE SI_DESC (C ") + c.decl + " NOT NULL)");
+    s.ok(std::string("INSERT INTO SI_DESC VALUES (") + c.literal + ")");
+    ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT C FROM SI_DESC"))) << s.errors();
+    SQLCHAR name[32];
+    SQLSMALLINT len = 0, type = 0, scale = -1, nullable = -1;
+    SQLULEN size = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDescribeCol(s.h(), 1, name, 32, &len, &type, &size, &scale, &nullable)));
+    EXPECT_EQ(type, c.wideType);
+    EXPECT_EQ(size, c.size);
+    EXPECT_EQ(scale, c.scale);
+    EXPECT_EQ(nullable, SQL_NO_NULLS);
+    SQLWCHAR wname[32];
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDescribeColW(s.h(), 1, wname, 32, &len, &type, &size, &scale, &nullable)));
+    EXPECT_EQ(type, c.wideType);
+    SQLLEN concise = 0, unsignedFlag = -1;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLColAttributeW(s.h(), 1, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &concise)));
+    EXPECT_EQ(concise, c.wideType);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLColAttributeW(s.h(), 1, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &unsignedFlag)));
+    bool numeric = (c.narrowType >= 2 && c.narrowType <= 8) || c.narrowType == -5 || c.narrowType == -360;
+    EXPECT_EQ(unsignedFlag, numeric ? SQL_FALSE : SQL_TRUE);
+    ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+    // Narrow text, then wide text of the same value.
+    char buf[256];
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQLGetData(s.h(), 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS) << s.errors();
+    EXPECT_EQ(std::string(buf), c.text);
+    SQLFreeStmt(s.h(), SQL_CLOSE);
+    ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT C FROM SI_DESC")));
+    ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+    EXPECT_EQ(s.text(1), c.text);
+  }
+  s.ok("DROP TABLE SI_DESC");
+}
+
+TEST_F(Standin, TypedAndPiecewiseReads) {
+  dropIfExists("SI_READ");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_READ (I INTEGER, D DOUBLE, TS TIMESTAMP, DT DATE, B BLOB(100), V VARCHAR(100), N INTEGER)");
+  s.ok("INSERT INTO SI_READ VALUES (-7, 2.5, '2020-01-02 03:04:05.678901', '1999-12-31', X'00010203', 'abcdefghij', NULL)");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT * FROM SI_READ")));
+  ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+  SQLINTEGER i = 0;
+  SQLBIGINT big = 0;
+  double d = 0;
+  SQLLEN ind = 0;
+  EXPECT_EQ(SQLGetData(s.h(), 1, SQL_C_SLONG, &i, 0, &ind), SQL_SUCCESS);
+  EXPECT_EQ(i, -7);
+  EXPECT_EQ(SQLGetData(s.h(), 1, SQL_C_SBIGINT, &big, 0, &ind), SQL_NO_DATA);  // a fixed value is read once
+  EXPECT_EQ(SQLGetData(s.h(), 2, SQL_C_DOUBLE, &d, 0, &ind), SQL_SUCCESS);
+  EXPECT_EQ(d, 2.5);
+  SQL_TIMESTAMP_STRUCT ts{};
+  EXPECT_EQ(SQLGetData(s.h(), 3, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_SUCCESS);
+  EXPECT_EQ(ts.year, 2020);
+  EXPECT_EQ(ts.second, 5);
+  EXPECT_EQ(ts.fraction, 678901000u);
+  SQL_DATE_STRUCT dt{};
+  EXPECT_EQ(SQLGetData(s.h(), 4, SQL_C_TYPE_DATE, &dt, sizeof dt, &ind), SQL_SUCCESS);
+  EXPECT_EQ(dt.year, 1999);
+  EXPECT_EQ(dt.month, 12);
+  EXPECT_EQ(dt.day, 31);
+  unsigned char bytes[3];
+  EXPECT_EQ(SQLGetData(s.h(), 5, SQL_C_BINARY, bytes, 3, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(ind, 4);
+  EXPECT_EQ(s.diags().at(0).state, "01004");
+  EXPECT_EQ(bytes[2], 2);
+  EXPECT_EQ(SQLGetData(s.h(), 5, SQL_C_BINARY, bytes, 3, &ind), SQL_SUCCESS);
+  EXPECT_EQ(ind, 1);
+  EXPECT_EQ(bytes[0], 3);
+  EXPECT_EQ(SQLGetData(s.h(), 5, SQL_C_BINARY, bytes, 3, &ind), SQL_NO_DATA);
+  // Piecewise text: 4 bytes at a time including the terminator.
+  char piece[4];
+  std::string whole;
+  SQLRETURN r;
+  std::vector<SQLLEN> remaining;
+  while ((r = SQLGetData(s.h(), 6, SQL_C_CHAR, piece, sizeof piece, &ind)) != SQL_NO_DATA) {
+    ASSERT_TRUE(SQL_SUCCEEDED(r));
+    remaining.push_back(ind);
+    whole += piece;
+  }
+  EXPECT_EQ(whole, "abcdefghij");
+  EXPECT_EQ(remaining, (std::vector<SQLLEN>{10, 7, 4, 1}));
+  EXPECT_EQ(SQLGetData(s.h(), 7, SQL_C_SLONG, &i, 0, &ind), SQL_SUCCESS);
+  EXPECT_EQ(ind, SQL_NULL_DATA);
+  EXPECT_EQ(SQLFetch(s.h()), SQL_NO_DATA);
+  SQLLEN count = 0;
+  SQLRowCount(s.h(), &count);
+  EXPECT_EQ(count, -1);
+  EXPECT_EQ(SQLMoreResults(s.h()), SQL_NO_DATA);
+  s.ok("DROP TABLE SI_READ");
+}
+
+// --------------------------------------------------------- Unicode text
+
+TEST_F(Standin, NonAsciiRoundTripThroughWideCalls) {
+  dropIfExists("SI_UNI");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_UNI (ID INT, T VARCHAR(200))");
+  const std::vector<std::string> values = {"Crème brûlée", "日本語テキスト", "emoji 😀🎉 done", "Ελληνικά", ""};
+  std::u16string insert = u16("INSERT INTO SI_UNI VALUES (?, ?)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(insert), SQL_NTS)));
+  for (size_t k = 0; k < values.size(); ++k) {
+    SQLINTEGER id = static_cast<SQLINTEGER>(k);
+    std::u16string w = u16(values[k]);
+    SQLLEN len = static_cast<SQLLEN>(w.size() * 2);
+    SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, nullptr);
+    SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 200, 0, W(w), len, &len);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(s.h()))) << s.errors();
+  }
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  auto rows = s.query("SELECT T FROM SI_UNI ORDER BY ID");
+  ASSERT_EQ(rows.size(), values.size());
+  for (size_t k = 0; k < values.size(); ++k) EXPECT_EQ(rows[k][0], values[k]);
+  // Narrow reads give UTF-8; literals in W statements arrive unchanged.
+  s.ok("INSERT INTO SI_UNI VALUES (99, '🎉 ünïcode')");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT T FROM SI_UNI WHERE ID = 99")));
+  ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+  char buf[64];
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLGetData(s.h(), 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS);
+  EXPECT_EQ(std::string(buf), "🎉 ünïcode");
+  s.ok("DROP TABLE SI_UNI");
+}
+
+// -------------------------------------------------------- array input
+
+TEST_F(Standin, ParameterArrayWithOneBadRow) {
+  dropIfExists("SI_ARR");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_ARR (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(10), AMOUNT DOUBLE, BIG BIGINT, DATA VARBINARY(4), D DATE)");
+  const SQLULEN n = 5;
+  SQLINTEGER ids[n] = {1, 2, 3, 4, 5};
+  char16_t names[n][11] = {};
+  SQLLEN nameInd[n];
+  const char *texts[n] = {"one", "twö", "three", nullptr, "five"};
+  for (SQLULEN k = 0; k < n; ++k) {
+    if (!texts[k]) { nameInd[k] = SQL_NULL_DATA; continue; }
+    std::u16string w = u16(texts[k]).substr(0, 10);
+    std::memcpy(names[k], w.data(), w.size() * 2);
+    nameInd[k] = SQL_NTS;
+  }
+  double amounts[n] = {1.5, 2.25, 3, 4, 5.125};
+  SQLBIGINT bigs[n] = {1, 2, 3, 4, 9007199254740993LL};
+  unsigned char data[n][4] = {{1}, {2, 2}, {3}, {4}, {5}};
+  SQLLEN dataLen[n] = {1, 2, 1, SQL_NULL_DATA, 4};
+  char dates[n][11] = {"2020-01-01", "02/03/2021", "not a date", "2020-01-04", "31.12.1999"};
+  SQLLEN dateInd[n] = {SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS};
+  SQLUSMALLINT status[n];
+  SQLULEN processed = 0;
+  std::u16string sql = u16("INSERT INTO SI_ARR (ID, NAME, AMOUNT, BIG, DATA, D) VALUES (?, ?, ?, ?, ?, ?)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(sql), SQL_NTS)));
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+  SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
+  SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 10, 0, names, sizeof names[0], nameInd);
+  SQLBindParameter(s.h(), 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, amounts, 0, nullptr);
+  SQLBindParameter(s.h(), 4, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, bigs, 0, nullptr);
+  SQLBindParameter(s.h(), 5, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, 4, 0, data, 4, dataLen);
+  SQLBindParameter(s.h(), 6, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0, dates, 11, dateInd);
+  EXPECT_EQ(SQLExecute(s.h()), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(processed, n);
+  EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + n),
+            (std::vector<SQLUSMALLINT>{SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS}));
+  auto d = s.diags();
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0].state, "22007");
+  SQLLEN rowNumber = 0;
+  SQLGetDiagField(SQL_HANDLE_STMT, s.h(), 1, SQL_DIAG_ROW_NUMBER, &rowNumber, 0, nullptr);
+  EXPECT_EQ(rowNumber, 3);
+  SQLLEN count = 0;
+  SQLRowCount(s.h(), &count);
+  EXPECT_EQ(count, 4);
+
+  // A server-side failure (duplicate key) in the middle of a batch.
+  SQLINTEGER ids2[n] = {10, 11, 1, 12, 13};
+  std::memcpy(ids, ids2, sizeof ids);
+  std::memcpy(dates[2], "2020-01-03", 11);
+  EXPECT_EQ(SQLExecute(s.h()), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(status[2], SQL_PARAM_ERROR);
+  EXPECT_EQ(status[4], SQL_PARAM_SUCCESS);
+  d = s.diags();
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0].state, "23505");
+  EXPECT_EQ(d[0].native, -803);
+
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  auto rows = s.query("SELECT ID, NAME, AMOUNT, BIG, DATA, D FROM SI_ARR ORDER BY ID");
+  std::vector<std::vector<std::string>> expected = {
+      {"1", "one", "1.5", "1", "01", "2020-01-01"},
+      {"2", "twö", "2.25", "2", "0202", "2021-02-03"},
+      {"4", "<NULL>", "4", "4", "<NULL>", "2020-01-04"},
+      {"5", "five", "5.125", "9007199254740993", "05000000", "1999-12-31"},
+      {"10", "one", "1.5", "1", "01", "2020-01-01"},
+      {"11", "twö", "2.25", "2", "0202", "2021-02-03"},
+      {"12", "<NULL>", "4", "4", "<NULL>", "2020-01-04"},
+      {"13", "five", "5.125", "9007199254740993", "05000000", "1999-12-31"},
+  };
+  EXPECT_EQ(rows, expected);
+  s.ok("DROP TABLE SI_ARR");
+}
+
+// ------------------------------------------------------------ streaming
+
+TEST_F(Standin, BlockFetchWithRowArrays) {
+  dropIfExists("SI_STREAM");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_STREAM (ID INTEGER, T VARCHAR(20))");
+  const int total = 12345;
+  s.ok("INSERT INTO SI_STREAM SELECT g, 'row ' || g FROM generate_series(1, " + std::to_string(total) + ") g");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT ID, T FROM SI_STREAM ORDER BY ID")));
+  const SQLULEN block = 500;
+  SQLINTEGER ids[block];
+  SQLLEN idInd[block], tInd[block];
+  char16_t texts[block][21];
+  SQLULEN fetched = 0;
+  SQLSetStmtAttr(s.h(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+  SQLBindCol(s.h(), 1, SQL_C_SLONG, ids, 0, idInd);
+  SQLBindCol(s.h(), 2, SQL_C_WCHAR, texts, sizeof texts[0], tInd);
+  long long seen = 0, sum = 0;
+  bool textsOk = true;
+  SQLRETURN r;
+  while ((r = SQLFetchScroll(s.h(), SQL_FETCH_NEXT, 0)) == SQL_SUCCESS) {
+    for (SQLULEN k = 0; k < fetched; ++k) {
+      ++seen;
+      sum += ids[k];
+      if (utf8(std::u16string(texts[k])) != "row " + std::to_string(ids[k])) textsOk = false;
+    }
+  }
+  EXPECT_EQ(r, SQL_NO_DATA);
+  EXPECT_EQ(seen, total);
+  EXPECT_EQ(sum, static_cast<long long>(total) * (total + 1) / 2);
+  EXPECT_TRUE(textsOk);
+  SQLFreeStmt(s.h(), SQL_UNBIND);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_STREAM"), std::to_string(total));
+  EXPECT_EQ(s.query("SELECT ID FROM SI_STREAM ORDER BY ID DESC FETCH FIRST 2 ROWS ONLY"),
+            (std::vector<std::vector<std::string>>{{std::to_string(total)}, {std::to_string(total - 1)}}));
+  s.ok("DROP TABLE SI_STREAM");
+}
+
+TEST_F(Standin, RowCountAfterChanges) {
+  dropIfExists("SI_COUNT");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_COUNT (X INT)");
+  struct Case {
+    const char *sql;
+    SQLLEN count;
+  } cases[] = {{"INSERT INTO SI_COUNT VALUES (1), (2), (3)", 3}, {"UPDATE SI_COUNT SET X = X + 1 WHERE X > 1", 2},
+               {"DELETE FROM SI_COUNT WHERE X = 4", 1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.sql);
+    ASSERT_TRUE(SQL_SUCCEEDED(s.exec(c.sql))) << s.errors();
+    SQLLEN count = 0;
+    SQLRowCount(s.h(), &count);
+    EXPECT_EQ(count, c.count);
+  }
+  s.ok("DROP TABLE SI_COUNT");
+}
