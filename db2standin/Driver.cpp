@@ -3,6 +3,7 @@
 #include <odbcinst.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -495,9 +496,17 @@ SQLSMALLINT defaultCType(SQLSMALLINT sqlType) {
 
 std::string formatDouble(double v) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15g", v);
-  if (std::strtod(buf, nullptr) != v) std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
+  auto res = std::to_chars(buf, buf + sizeof buf, v);  // shortest text that reads back the same
+  return std::string(buf, res.ptr);
+}
+
+bool isIntegerC(SQLSMALLINT t) {
+  switch (t) {
+    case SQL_C_SLONG: case SQL_C_LONG: case SQL_C_ULONG: case SQL_C_SSHORT: case SQL_C_SHORT: case SQL_C_USHORT:
+    case SQL_C_STINYINT: case SQL_C_TINYINT: case SQL_C_UTINYINT: case SQL_C_SBIGINT: case SQL_C_UBIGINT: case SQL_C_DOUBLE:
+    case SQL_C_FLOAT: return true;
+    default: return false;
+  }
 }
 
 }  // namespace
@@ -576,7 +585,9 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>> &out, D
       int col = p < static_cast<int>(tr.paramColumn.size()) ? tr.paramColumn[p] : -1;
       SQLSMALLINT cType = params[p].cType;
       try {
-        if (col >= 0) v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+        // Numbers from numeric C types are already in the form PostgreSQL reads.
+        if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && std::isfinite(std::strtod(v->c_str(), nullptr))) {
+        } else if (col >= 0) v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
         else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
       } catch (const SqlError &e) {
         err = e.diag;
@@ -983,22 +994,30 @@ void copyEscape(std::string &out, const std::string &v) {
 SQLRETURN Stmt::copyArray() {
   size_t n = paramsetSize;
   std::vector<char> ok(n, 1);
-  std::string buf;
-  buf.reserve(n * 64);
-  std::vector<std::optional<std::string>> vals;
-  std::vector<std::vector<std::optional<std::string>>> rows(n);
+  std::vector<std::optional<std::string>> rv;
   size_t nDiag = diags.size();
+  std::string collist;
+  for (size_t p = 0; p < tr.paramColumn.size(); ++p)
+    collist += (p ? ", " : "") + quoteIdent(tr.columns[tr.paramColumn[p]].name);
+  Diag err;
+  if (!conn->beginIfNeeded(err)) return fail(err);
+  bool sp = conn->txnOpen;
+  if (sp) PQclear(conn->exec("SAVEPOINT db2copy"));
+  PGresult *r = conn->exec("COPY " + tr.table + " (" + collist + ") FROM STDIN");
+  bool copying = PQresultStatus(r) == PGRES_COPY_IN;
+  if (copying) PQclear(r);
+  // Rows go out in chunks while the next ones are converted, so the server works meanwhile.
+  std::string buf;
+  buf.reserve(1 << 16);
   size_t sent = 0;
-  // Each parameter feeds one column in order.
   for (size_t i = 0; i < n; ++i) {
-    Diag err;
-    if (!rowValues(i, rows[i], err)) {
+    Diag e;
+    if (!rowValues(i, rv, e)) {
       ok[i] = 0;
-      err.row = static_cast<long>(i + 1);
-      diags.push_back(err);
+      e.row = static_cast<long>(i + 1);
+      diags.push_back(e);
       continue;
     }
-    const auto &rv = rows[i];
     for (size_t p = 0; p < rv.size(); ++p) {
       if (p) buf += '\t';
       if (rv[p]) copyEscape(buf, *rv[p]);
@@ -1006,39 +1025,34 @@ SQLRETURN Stmt::copyArray() {
     }
     buf += '\n';
     ++sent;
-  }
-  std::string collist;
-  for (size_t p = 0; p < tr.paramColumn.size(); ++p)
-    collist += (p ? ", " : "") + quoteIdent(tr.columns[tr.paramColumn[p]].name);
-  Diag err;
-  bool batchOk = true;
-  long long inserted = 0;
-  if (sent > 0) {
-    if (!conn->beginIfNeeded(err)) return fail(err);
-    bool sp = conn->txnOpen;
-    if (sp) PQclear(conn->exec("SAVEPOINT db2copy"));
-    PGresult *r = conn->exec("COPY " + tr.table + " (" + collist + ") FROM STDIN");
-    if (PQresultStatus(r) == PGRES_COPY_IN) {
-      PQclear(r);
+    if (copying && buf.size() >= (1 << 16)) {
       PQputCopyData(conn->pg, buf.data(), static_cast<int>(buf.size()));
-      PQputCopyEnd(conn->pg, nullptr);
-      r = PQgetResult(conn->pg);
-      PGresult *extra;
-      while ((extra = PQgetResult(conn->pg)) != nullptr) PQclear(extra);
+      buf.clear();
     }
-    batchOk = !failed(r);
-    if (batchOk) inserted = std::atoll(PQcmdTuples(r));
-    PQclear(r);
-    if (sp) PQclear(conn->exec(batchOk ? "RELEASE SAVEPOINT db2copy" : "ROLLBACK TO SAVEPOINT db2copy; RELEASE SAVEPOINT db2copy"));
   }
+  bool batchOk = copying;
+  long long inserted = 0;
+  if (copying) {
+    if (!buf.empty()) PQputCopyData(conn->pg, buf.data(), static_cast<int>(buf.size()));
+    PQputCopyEnd(conn->pg, nullptr);
+    r = PQgetResult(conn->pg);
+    PGresult *extra;
+    while ((extra = PQgetResult(conn->pg)) != nullptr) PQclear(extra);
+  }
+  batchOk = !failed(r);
+  if (batchOk) inserted = std::atoll(PQcmdTuples(r));
+  PQclear(r);
+  if (sp) PQclear(conn->exec(batchOk ? "RELEASE SAVEPOINT db2copy" : "ROLLBACK TO SAVEPOINT db2copy; RELEASE SAVEPOINT db2copy"));
+  (void)sent;
   if (!batchOk) {
     inserted = 0;
     std::vector<const char *> ptrs;
     for (size_t i = 0; i < n; ++i) {
       if (!ok[i]) continue;
-      ptrs.clear();
-      for (auto &v : rows[i]) ptrs.push_back(v ? v->c_str() : nullptr);
       Diag e;
+      rowValues(i, rv, e);
+      ptrs.clear();
+      for (auto &v : rv) ptrs.push_back(v ? v->c_str() : nullptr);
       PGresult *r = conn->run(tr.sql, ptrs, e, &tr);
       if (r) {
         inserted += std::atoll(PQcmdTuples(r));
