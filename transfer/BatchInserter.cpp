@@ -19,6 +19,15 @@ void setAttr(SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value, const c
     checkOdbc(SQLSetStmtAttrW(statement, attribute, value, 0), SQL_HANDLE_STMT, statement, what);
 }
 
+// Whether ending a transaction throws away prepared statements (SQL_CB_DELETE).
+bool endDeletesPrepared(SQLHDBC connection, SQLUSMALLINT infoType)
+{
+    SQLUSMALLINT behaviour = SQL_CB_PRESERVE;
+    if (!odbcSucceeded(SQLGetInfoW(connection, infoType, &behaviour, sizeof behaviour, nullptr)))
+        return true;  // unknown: prepare again to be safe
+    return behaviour == SQL_CB_DELETE;
+}
+
 bool paramFailed(SQLUSMALLINT status)
 {
     // MariaDB's bulk path marks every row 257 when the array fails.
@@ -32,12 +41,29 @@ BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std:
     : target_(target), side_(side), table_(table), plans_(std::move(plans)),
       arrayStatement_(target.newStatement()), rowStatement_(target.newStatement())
 {
-    const std::string sql = BuildParameterInsertSql(side, table, plans_.size());
-    prepare(arrayStatement_.get(), sql);
-    prepare(rowStatement_.get(), sql);
+    commitDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_COMMIT_BEHAVIOR);
+    rollbackDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_ROLLBACK_BEHAVIOR);
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN),
             "SQLSetStmtAttr(PARAM_BIND_TYPE)");
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
+}
+
+void BatchInserter::prepareIfNeeded(SQLHSTMT statement, bool& prepared)
+{
+    if (!prepared)
+        prepare(statement, BuildParameterInsertSql(side_, table_, plans_.size()));
+    prepared = true;
+}
+
+void BatchInserter::endTransaction(bool commit)
+{
+    if (commit)
+        target_.commit();
+    else
+        target_.rollback();
+    // Some drivers drop prepared statements at the end of a transaction.
+    if (commit ? commitDeletes_ : rollbackDeletes_)
+        arrayPrepared_ = rowPrepared_ = false;
 }
 
 void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow)
@@ -63,6 +89,7 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
 bool BatchInserter::sendArray(const RowBlock& block)
 {
     SQLHSTMT statement = arrayStatement_.get();
+    prepareIfNeeded(statement, arrayPrepared_);
     status_.assign(block.rows, SQL_PARAM_UNUSED);
     setAttr(statement, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(block.rows)),
             "SQLSetStmtAttr(PARAMSET_SIZE)");
@@ -83,6 +110,7 @@ BatchOutcome BatchInserter::sendRowByRow(const RowBlock& block)
     BatchOutcome outcome;
     SQLHSTMT statement = rowStatement_.get();
     for (size_t r = 0; r < block.rows; ++r) {
+        prepareIfNeeded(statement, rowPrepared_);
         bind(statement, block, r);
         const SQLRETURN rc = SQLExecute(statement);
         if (odbcSucceeded(rc)) {
@@ -106,14 +134,14 @@ BatchOutcome BatchInserter::insert(const RowBlock& block)
         return {};
     // A single row goes straight to the row path, which reports its own error.
     if (block.rows > 1 && sendArray(block)) {
-        target_.commit();
+        endTransaction(true);
         BatchOutcome outcome;
         outcome.inserted = static_cast<long long>(block.rows);
         return outcome;
     }
     // Undo whatever part of the array went in, then let each row stand alone.
-    target_.rollback();
+    endTransaction(false);
     BatchOutcome outcome = sendRowByRow(block);
-    target_.commit();
+    endTransaction(true);
     return outcome;
 }

@@ -35,6 +35,8 @@ public:
     void setPacer(std::function<void()> pace) { pace_ = std::move(pace); }
 
 private:
+    void prepareIfNeeded(SQLHSTMT statement, bool& prepared);
+    void endTransaction(bool commit);
     void bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow);
     bool sendArray(const RowBlock& block);
     BatchOutcome sendRowByRow(const RowBlock& block);
@@ -47,4 +49,6 @@ private:
     std::vector<SQLUSMALLINT> status_;
     SQLULEN processed_ = 0;
     std::function<void()> pace_;
+    bool arrayPrepared_ = false, rowPrepared_ = false;
+    bool commitDeletes_ = false, rollbackDeletes_ = false;
 };

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr size_t kBlockBytes = 16u << 20;  // bound on one block's buffers
-constexpr size_t kMySQLPageRows = 20000;
 
 // Rows per block so that the bound buffers stay within kBlockBytes.
 size_t blockCapacity(const std::vector<ColumnPlan>& plans, size_t wanted)
@@ -110,6 +109,14 @@ public:
 private:
     size_t fetchBound()
     {
+        // MariaDB leaves the indicator of a fixed-size value alone unless it is
+        // Null, so each fetch starts from "present".
+        for (size_t c = 0; c < plans_.size(); ++c) {
+            if (plans_[c].read == ReadKind::Text || plans_[c].read == ReadKind::Binary)
+                continue;
+            ColumnBuffer& buffer = block_.readColumn(c);
+            std::fill(buffer.lengths.begin(), buffer.lengths.end(), buffer.width);
+        }
         fetched_ = 0;
         const SQLRETURN rc = SQLFetch(statement_);
         if (rc == SQL_NO_DATA)
@@ -243,8 +250,9 @@ bool isNumberText(const std::string& text)
 // A MySQL table read in key order, one page of rows per query.
 class KeysetReader : public SourceReader {
 public:
-    KeysetReader(DataConnection& mysql, const std::string& table, std::vector<KeyColumn> key, size_t blockRows)
-        : statement_(mysql.newStatement()), key_(std::move(key))
+    KeysetReader(DataConnection& mysql, const std::string& table, std::vector<KeyColumn> key, size_t blockRows,
+                 size_t pageRows)
+        : statement_(mysql.newStatement()), key_(std::move(key)), pageRows_(std::max<size_t>(pageRows, 1))
     {
         from_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
         for (size_t i = 0; i < key_.size(); ++i)
@@ -268,17 +276,17 @@ public:
     {
         while (!done_) {
             if (RowBlock* block = fetcher_->next()) {
-                pageRows_ += block->rows;
+                rowsInPage_ += block->rows;
                 rememberLastKey(*block);
                 return block;
             }
             // Page read: a short page was the last one.
             SQLFreeStmt(statement_.get(), SQL_CLOSE);
-            if (pageRows_ < kMySQLPageRows) {
+            if (rowsInPage_ < pageRows_) {
                 done_ = true;
                 break;
             }
-            pageRows_ = 0;
+            rowsInPage_ = 0;
             execDirect(statement_.get(), pageSql());
         }
         return nullptr;
@@ -298,7 +306,7 @@ private:
                 where += (i ? " OR (" : " WHERE (") + term + ")";
             }
         }
-        return from_ + where + orderBy_ + " LIMIT " + std::to_string(kMySQLPageRows);
+        return from_ + where + orderBy_ + " LIMIT " + std::to_string(pageRows_);
     }
 
     void rememberLastKey(const RowBlock& block)
@@ -326,7 +334,8 @@ private:
     std::string from_, orderBy_;
     std::vector<std::string> lastKey_;
     std::unique_ptr<BlockFetcher> fetcher_;
-    size_t pageRows_ = 0;
+    size_t pageRows_;
+    size_t rowsInPage_ = 0;
     bool done_ = false;
 };
 
@@ -341,11 +350,12 @@ std::vector<Field> SourceReader::columns() const
     return fields;
 }
 
-std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows)
+std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
+                                              size_t pageRows)
 {
     std::vector<KeyColumn> key = findPagingKey(mysql, table);
     if (!key.empty())
-        return std::make_unique<KeysetReader>(mysql, table, std::move(key), blockRows);
+        return std::make_unique<KeysetReader>(mysql, table, std::move(key), blockRows, pageRows);
     return std::make_unique<WholeTableReader>(mysql, "SELECT * FROM " + QuoteMySQLIdentifier(table), true,
                                               TargetSide::DB2, blockRows);
 }

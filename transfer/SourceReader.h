@@ -28,7 +28,9 @@ protected:
 // MySQL: the driver holds a whole result in memory, so a table with a primary
 // or unique NOT NULL key is read in key order, one bounded page at a time;
 // one without such a key is read whole.
-std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows);
+constexpr size_t kMySQLPageRows = 20000;
+std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
+                                              size_t pageRows = kMySQLPageRows);
 // DB2 streams its results: one SELECT read to the end.
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
 

@@ -1,1 +1,221 @@
+// The whole run against MariaDB and the DB2 stand-in: overwrite question,
+// refused DROP / CREATE / rows, cancel, progress.
+#include "RecordingObserver.h"
+#include "ServerHelpers.h"
+#include "Transfer.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+class RunTransferTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RequireTestServers(true, true); }
+
+    void SetUp() override
+    {
+        OpenMySQL(mysql);
+        OpenDB2(db2);
+        for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many"}) {
+            DropMySQL(mysql, t);
+            DropDB2(db2, t);
+        }
+        DropMySQL(mysql, "child");
+    }
+
+    TransferSummary toDB2(const std::vector<std::string>& tables)
+    {
+        return RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), tables, observer);
+    }
+    TransferSummary toMySQL(const std::vector<std::string>& tables)
+    {
+        return RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), tables, observer);
+    }
+
+    void makePeople()
+    {
+        mysql.execute("CREATE TABLE people(id INT PRIMARY KEY, nick VARCHAR(20), name VARCHAR(50))");
+        mysql.execute("INSERT INTO people VALUES(1, NULL, 'O''Brien'), (2, '', 'x')");
+    }
+
+    DataConnection mysql, db2;
+    RecordingObserver observer;
+};
+
+TEST_F(RunTransferTest, SendsANewTableToDB2AndListsIt)
+{
+    makePeople();
+    const auto summary = toDB2({"people"});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_TRUE(observer.asked.empty());
+    EXPECT_EQ(observer.arrived, std::vector<std::string>{"people"});
+    EXPECT_EQ(observer.progressValues, (std::vector<int>{50, 100, 0}));
+    EXPECT_EQ(summary.tablesSent, 1);
+    EXPECT_EQ(summary.rowsCopied, 2);
+    EXPECT_EQ(summary.rowsRefused, 0);
+    EXPECT_FALSE(summary.cancelled);
+    const auto rows = QueryRows(db2, "SELECT \"id\", \"nick\", \"name\" FROM \"people\" ORDER BY \"id\"");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (Row{"1", std::nullopt, "O'Brien"}));
+    EXPECT_EQ(rows[1], (Row{"2", "", "x"}));  // an empty text stays a text
+}
+
+TEST_F(RunTransferTest, CaseOnlyMatchAsksAndYesReplacesTheTable)
+{
+    makePeople();
+    db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(7)");
+    observer.targetList = {"PEOPLE"};
+    toDB2({"people"});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(observer.asked, std::vector<std::string>{"people"});
+    EXPECT_EQ(observer.dropped, std::vector<std::string>{"people"});
+    // The removal is exact, so the differently cased entry stays beside the new one.
+    EXPECT_EQ(observer.targetList, (std::vector<std::string>{"PEOPLE", "people"}));
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "2");
+    EXPECT_EQ(QueryValue(db2, "SELECT \"name\" FROM \"people\" WHERE \"id\" = '1'"), "O'Brien");
+}
+
+TEST_F(RunTransferTest, NoKeepsTheTargetTableUntouched)
+{
+    makePeople();
+    db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(7)");
+    observer.targetList = {"people"};
+    observer.answerNo = {"people"};
+    const auto summary = toDB2({"people"});
+    EXPECT_EQ(observer.asked, std::vector<std::string>{"people"});
+    EXPECT_TRUE(observer.dropped.empty());
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_TRUE(observer.progressValues.empty());
+    EXPECT_EQ(summary.tablesSent, 0);
+    EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"people\""), "7");
+}
+
+TEST_F(RunTransferTest, TablesGoInTheOrderGivenAndEachGetsItsQuestion)
+{
+    makePeople();
+    mysql.execute("CREATE TABLE flags(a BIT(1), b BIT(1), c VARCHAR(5))");
+    mysql.execute("INSERT INTO flags VALUES(1, 0, 'x')");
+    observer.targetList = {"FLAGS"};
+    toDB2({"people", "flags"});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(observer.asked, std::vector<std::string>{"flags"});
+    EXPECT_EQ(observer.arrived, (std::vector<std::string>{"people", "flags"}));
+    // Booleans reach DB2's text column as the texts True and False.
+    EXPECT_EQ(QueryRows(db2, "SELECT \"a\", \"b\", \"c\" FROM \"flags\""), (std::vector<Row>{{"True", "False", "x"}}));
+}
+
+TEST_F(RunTransferTest, SourceThatCannotBeReadCostsNoTargetTable)
+{
+    db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
+    observer.targetList = {"people"};
+    const auto summary = toDB2({"people"});  // no MySQL table of that name
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 148);
+    EXPECT_EQ(observer.reports[0].sql, "SELECT * FROM `people`");
+    EXPECT_TRUE(observer.dropped.empty());
+    EXPECT_EQ(summary.failedTables, std::vector<std::string>{"people"});
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "0");
+}
+
+TEST_F(RunTransferTest, RefusedDropReportsAndSkipsTheTable)
+{
+    db2.execute("CREATE TABLE \"parent\"(\"id\" INTEGER)");
+    db2.execute("INSERT INTO \"parent\" VALUES(5)");
+    mysql.execute("CREATE TABLE parent(id INT PRIMARY KEY)");
+    mysql.execute("CREATE TABLE child(pid INT, FOREIGN KEY (pid) REFERENCES parent(id))");
+    observer.targetList = {"parent", "child"};
+    const auto summary = toMySQL({"parent"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 144);
+    EXPECT_EQ(observer.reports[0].sql, "DROP TABLE `parent`");
+    EXPECT_NE(observer.reports[0].description.find("foreign key"), std::string::npos) << observer.reports[0].description;
+    EXPECT_TRUE(observer.dropped.empty());
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(summary.tablesSent, 0);
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM parent"), "0");
+    DropMySQL(mysql, "child");
+}
+
+TEST_F(RunTransferTest, RefusedCreateWritesNoRowsAndListsNothing)
+{
+    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER, \"name\" VARCHAR(20))");
+    db2.execute("INSERT INTO \"people\" VALUES(1, 'new')");
+    // The table exists on MySQL although the list does not show it.
+    mysql.execute("CREATE TABLE people(id TEXT, name TEXT)");
+    mysql.execute("INSERT INTO people VALUES('9', 'old')");
+    const auto summary = toMySQL({"people"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 218);
+    EXPECT_EQ(observer.reports[0].sql, "CREATE TABLE `people`(`id` INT,`name` TEXT) CHARACTER SET utf8mb4;");
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(summary.rowsCopied, 0);
+    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
+}
+
+TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
+{
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    const auto summary = toMySQL({"four"});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(observer.progressValues, (std::vector<int>{25, 50, 75, 100, 0}));
+    EXPECT_EQ(summary.rowsCopied, 4);
+    EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
+}
+
+TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStatement)
+{
+    // DB2 has no year 0: these two dates are refused, every other row arrives.
+    mysql.execute("CREATE TABLE dates(id INT PRIMARY KEY, d DATE, note VARCHAR(10))");
+    mysql.execute("INSERT INTO dates SELECT seq, '2024-05-06', 'ok' FROM seq_1_to_1000");
+    mysql.execute("UPDATE dates SET d = '0000-01-01', note = 'bad\\\\' WHERE id IN (400, 700)");
+    const auto summary = toDB2({"dates"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 252);
+    EXPECT_EQ(observer.reports[0].sql, "INSERT INTO \"dates\" VALUES('400', '0000-01-01', 'bad\\')");
+    EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>>{{"dates", 1}}));
+    EXPECT_EQ(summary.rowsCopied, 998);
+    EXPECT_EQ(summary.rowsRefused, 2);
+    EXPECT_EQ(summary.failedTables, std::vector<std::string>{"dates"});
+    EXPECT_EQ(observer.arrived, std::vector<std::string>{"dates"});
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"dates\" WHERE \"note\" = 'ok'"), "998");
+    EXPECT_EQ(observer.progressValues.back(), 0);
+}
+
+TEST_F(RunTransferTest, CancelStopsAfterTheCurrentBatchAndKeepsWhatWasSent)
+{
+    mysql.execute("CREATE TABLE many(id INT PRIMARY KEY)");
+    mysql.execute("INSERT INTO many SELECT seq FROM seq_1_to_5000");
+    mysql.execute("CREATE TABLE people(id INT)");
+    observer.cancelAfterProgressCalls = 3;  // 50 rows per batch: three batches go
+    const auto summary = toDB2({"many", "people"});
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(summary.rowsCopied, 150);
+    EXPECT_EQ(observer.arrived, std::vector<std::string>{"many"});  // the table stays listed
+    EXPECT_EQ(observer.progressValues, (std::vector<int>{1, 2, 3, 0}));
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"many\""), "150");
+}
+
+TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
+{
+    makePeople();
+    ConnectionProfile wrong = DB2TestProfile();
+    wrong.password += "-wrong";
+    const auto summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), wrong, {"people", "flags"}, observer);
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 116);
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(summary.tablesSent, 0);
+
+    RecordingObserver second;
+    ConnectionProfile wrongMySQL = MySQLTestProfile();
+    wrongMySQL.password += "-wrong";
+    RunTransfer(TransferDirection::DB2ToMySQL, wrongMySQL, DB2TestProfile(), {"people"}, second);
+    ASSERT_EQ(second.reports.size(), 1u) << second.reportsText();
+    EXPECT_EQ(second.reports[0].step, 126);
+    EXPECT_NE(second.reports[0].description.find("Access denied"), std::string::npos);
+}
+
+}  // namespace

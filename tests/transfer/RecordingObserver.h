@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Transfer.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+// Stands in for the table manager: a target list, scripted answers, and a
+// record of everything the transfer told it.
+class RecordingObserver : public TransferObserver {
+public:
+    struct Report {
+        int step;
+        std::string description, sql;
+    };
+
+    std::vector<std::string> targetList;
+    std::set<std::string> answerNo;       // tables whose overwrite question is answered No
+    long long cancelAfterProgressCalls = -1;
+
+    std::vector<std::string> asked, dropped, arrived;
+    std::vector<int> progressValues;
+    std::vector<Report> reports;
+    std::vector<std::pair<std::string, long long>> refusedMessages;
+    int yields = 0;
+
+    bool targetListed(const std::string& table) override
+    {
+        return std::any_of(targetList.begin(), targetList.end(),
+                           [&](const std::string& item) { return strcasecmp(item.c_str(), table.c_str()) == 0; });
+    }
+    bool confirmOverwrite(const std::string& table) override
+    {
+        asked.push_back(table);
+        return answerNo.count(table) == 0;
+    }
+    void targetDropped(const std::string& table) override
+    {
+        dropped.push_back(table);
+        targetList.erase(std::remove(targetList.begin(), targetList.end(), table), targetList.end());
+    }
+    void tableArrived(const std::string& table) override
+    {
+        arrived.push_back(table);
+        targetList.push_back(table);
+    }
+    void progress(int percent) override { progressValues.push_back(percent); }
+    void report(int step, const std::string& description, const std::string& sql) override
+    {
+        reports.push_back({step, description, sql});
+    }
+    void rowsRefused(const std::string& table, long long furtherRefused) override
+    {
+        refusedMessages.emplace_back(table, furtherRefused);
+    }
+    bool cancelRequested() override
+    {
+        return cancelAfterProgressCalls >= 0
+            && static_cast<long long>(progressValues.size()) >= cancelAfterProgressCalls;
+    }
+    void yield() override { ++yields; }
+
+    std::string reportsText() const
+    {
+        std::string text;
+        for (const auto& r : reports)
+            text += std::to_string(r.step) + ": " + r.description + " | sql: " + r.sql + "\n";
+        return text;
+    }
+};

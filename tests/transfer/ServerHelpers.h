@@ -1,0 +1,58 @@
+#pragma once
+
+#include "DataConnection.h"
+#include "DataRecordset.h"
+#include "TestServers.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+using Row = std::vector<std::optional<std::string>>;
+
+inline std::vector<Row> QueryRows(DataConnection& connection, const std::string& sql)
+{
+    std::vector<Row> rows;
+    auto rs = connection.execute(sql);
+    for (; rs && !rs->eof(); rs->moveNext()) {
+        Row row;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            row.push_back(rs->field(i).value);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+inline std::optional<std::string> QueryValue(DataConnection& connection, const std::string& sql)
+{
+    const auto rows = QueryRows(connection, sql);
+    return rows.empty() || rows[0].empty() ? std::nullopt : rows[0][0];
+}
+
+inline void OpenMySQL(DataConnection& connection)
+{
+    connection.setCursorLocation(kClientSideCursor);
+    connection.open(MySQLConnectionString(MySQLTestProfile()));
+}
+
+inline void OpenDB2(DataConnection& connection)
+{
+    connection.setCursorLocation(kClientSideCursor);
+    connection.open(DB2ConnectionString(DB2TestProfile()));
+}
+
+// Drops a table when it is there.
+inline void DropMySQL(DataConnection& connection, const std::string& table)
+{
+    connection.execute("DROP TABLE IF EXISTS `" + table + "`");
+}
+
+inline void DropDB2(DataConnection& connection, const std::string& table)
+{
+    try {
+        connection.execute("DROP TABLE \"" + table + "\"");
+    } catch (const DbError& error) {
+        if (!error.hasSqlState("42S02") && !error.hasSqlState("42704"))
+            throw;
+    }
+}
