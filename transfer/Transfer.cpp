@@ -105,6 +105,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
             const int percent = rowCount > 0 ? static_cast<int>(std::min<long long>(100, done * 100 / rowCount)) : 100;
             if (percent != shown)
                 observer.progress(shown = percent);
+            observer.rowsDone(table, done, rowCount);
             pacer.tick();
             if (observer.cancelRequested()) {
                 result.cancelled = true;

@@ -24,6 +24,8 @@ public:
     virtual void report(int step, const std::string& description, const std::string& sql) = 0;
     // At a table's end, when more rows were refused than the one reported.
     virtual void rowsRefused(const std::string& table, long long furtherRefused) = 0;
+    // Rows read so far of the table and its row count (-1 when unknown), after every batch.
+    virtual void rowsDone(const std::string& table, long long done, long long total) { (void)table, (void)done, (void)total; }
     virtual bool cancelRequested() = 0;                           // checked between batches
     virtual void yield() = 0;                                     // called every few tens of milliseconds
 };
