@@ -1,1 +1,124 @@
+// The MySQL side on its own: bulk batches with refused rows, the report's
+// statement text, and reading a table in key order page by page.
+#include "BatchInserter.h"
+#include "RecordingObserver.h"
+#include "ServerHelpers.h"
+#include "SourceReader.h"
+#include "Transfer.h"
+#include "ValueText.h"
+#include "FieldMaker.h"
+
 #include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+class MySQLSide : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RequireTestServers(true, false); }
+    void SetUp() override
+    {
+        OpenMySQL(mysql);
+        for (const char* t : {"side_src", "side_dst", "side_lit", "side_keys", "side_nokey"})
+            DropMySQL(mysql, t);
+    }
+    void TearDown() override
+    {
+        for (const char* t : {"side_src", "side_dst", "side_lit", "side_keys", "side_nokey"})
+            DropMySQL(mysql, t);
+    }
+
+    // Reads every row of a source, in order, as the texts it would send.
+    static std::vector<Row> readAll(SourceReader& reader)
+    {
+        std::vector<Row> rows;
+        while (RowBlock* block = reader.next())
+            for (size_t r = 0; r < block->rows; ++r) {
+                Row row;
+                for (const Field& f : block->rowFields(r))
+                    row.push_back(f.value);
+                rows.push_back(std::move(row));
+            }
+        return rows;
+    }
+
+    DataConnection mysql;
+};
+
+TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
+{
+    mysql.execute("CREATE TABLE side_src(id INT PRIMARY KEY, v VARCHAR(10))");
+    mysql.execute("INSERT INTO side_src SELECT seq, seq FROM seq_1_to_300");
+    mysql.execute("CREATE TABLE side_dst(id INT, v VARCHAR(10), CHECK (v <> '150' AND v <> '151'))");
+    DataConnection target;
+    OpenMySQL(target);
+    auto reader = OpenMySQLSource(mysql, "side_src", 100);
+    RecordingObserver observer;
+    const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", *reader, 300, target, observer,
+                                       StepsOf(TransferDirection::DB2ToMySQL));
+    EXPECT_EQ(result.copied, 298);
+    EXPECT_EQ(result.refused, 2);
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 264);
+    EXPECT_EQ(observer.reports[0].sql, "INSERT INTO `side_dst` VALUES('150', '150')");
+    EXPECT_NE(observer.reports[0].description.find("CONSTRAINT"), std::string::npos) << observer.reports[0].description;
+    EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>>{{"side_dst", 1}}));
+    EXPECT_EQ(observer.progressValues, (std::vector<int>{33, 66, 100}));
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM side_dst"), "298");
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM side_dst WHERE id BETWEEN 101 AND 200"), "98");
+}
+
+TEST_F(MySQLSide, ReportedStatementStoresTheExactValuesWhenRun)
+{
+    mysql.execute("CREATE TABLE side_lit(t TEXT, b LONGBLOB, f BIT(1), e TEXT)");
+    std::string allBytes;
+    for (int i = 0; i < 256; ++i)
+        allBytes += static_cast<char>(i);
+    const std::string text = "O'Brien \\ \\' \\\\n `tick` \"dq\" Zoë 😀 True";
+    const std::vector<Field> row{
+        MakeField("t", ado::adLongVarWChar, SQL_WLONGVARCHAR, 65535, 0, false, text),
+        MakeField("b", ado::adLongVarBinary, SQL_LONGVARBINARY, 65535, 0, false, allBytes),
+        MakeField("f", ado::adBoolean, SQL_BIT, 1, 0, false, "1"),
+        MakeField("e", ado::adLongVarWChar, SQL_WLONGVARCHAR, 65535, 0, false, ""),
+    };
+    mysql.execute(BuildInsertSql(TargetSide::MySQL, "side_lit", row));
+    EXPECT_EQ(QueryRows(mysql, "SELECT t, HEX(b), f + 0, e IS NULL, e FROM side_lit"),
+              (std::vector<Row>{{text, QueryValue(mysql, "SELECT HEX(" + SqlLiteral(TargetSide::MySQL, row[1]) + ")"),
+                                 "1", "0", ""}}));
+    EXPECT_EQ(QueryValue(mysql, "SELECT LENGTH(b) FROM side_lit"), "256");
+}
+
+TEST_F(MySQLSide, KeyOrderPagesReadEveryRowOnceWhateverTheKeyValues)
+{
+    mysql.execute("CREATE TABLE side_keys(a BIGINT NOT NULL, s VARCHAR(20) NOT NULL, n INT, UNIQUE KEY(a, s))");
+    // Keys with quotes, backslashes, the BIGINT limits and rows that share the first key part.
+    mysql.execute("INSERT INTO side_keys SELECT CAST(seq AS SIGNED) % 37 - 18, CONCAT('k''\\\\', LPAD(seq, 4, '0')), seq FROM seq_1_to_500");
+    mysql.execute("INSERT INTO side_keys VALUES(-9223372036854775808, 'min', 501), (9223372036854775807, 'max', 502),"
+                  "(9223372036854775806, 'max', 503)");
+    for (size_t page : {7u, 500u, 503u, 20000u}) {
+        auto reader = OpenMySQLSource(mysql, "side_keys", 3, page);
+        const auto rows = readAll(*reader);
+        std::set<std::string> seen;
+        for (const Row& row : rows)
+            seen.insert(*row[2]);
+        EXPECT_EQ(rows.size(), 503u) << "page " << page;
+        EXPECT_EQ(seen.size(), 503u) << "page " << page;
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.front()[0], "-9223372036854775808");
+        EXPECT_EQ(rows.back()[0], "9223372036854775807");
+        EXPECT_EQ(reader->selectSql(), "SELECT * FROM `side_keys` ORDER BY `a`, `s`");
+    }
+}
+
+TEST_F(MySQLSide, TableWithoutUsableKeyIsReadWhole)
+{
+    // A unique key over a nullable column cannot order the pages.
+    mysql.execute("CREATE TABLE side_nokey(a INT NULL, n INT, UNIQUE KEY(a))");
+    mysql.execute("INSERT INTO side_nokey SELECT IF(seq % 5 = 0, NULL, seq), seq FROM seq_1_to_50");
+    auto reader = OpenMySQLSource(mysql, "side_nokey", 4, 7);
+    EXPECT_EQ(reader->selectSql(), "SELECT * FROM `side_nokey`");
+    EXPECT_EQ(readAll(*reader).size(), 50u);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// tablehop-transfer-bench send to-db2|to-mysql TABLE
+//   Sends TABLE with RunTransfer, replacing the target table, and prints
+//   rows=N refused=N seconds=S rows_per_s=R peak_rss_mb=M
+// tablehop-transfer-bench exec mysql|db2 SQL
+//   Runs one statement (bench set-up).
+// Connection data comes from the TABLEHOP_TEST_* variables of scripts/test-services.
+#include "Transfer.h"
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+ConnectionProfile profileFromEnv(const std::string& prefix)
+{
+    const auto get = [&](const char* key) {
+        const char* value = std::getenv((prefix + key).c_str());
+        if (!value) {
+            std::cerr << prefix << key << " is not set (eval \"$(scripts/test-services env)\")\n";
+            std::exit(2);
+        }
+        return std::string(value);
+    };
+    return {get("SERVER"), get("PORT"), get("USER"), get("PASSWORD"), get("DATABASE")};
+}
+
+// Answers like a user who replaces every table and watches the bar.
+class BenchObserver : public TransferObserver {
+public:
+    bool targetListed(const std::string&) override { return true; }
+    bool confirmOverwrite(const std::string&) override { return true; }
+    void targetDropped(const std::string&) override {}
+    void tableArrived(const std::string&) override {}
+    void progress(int percent) override
+    {
+        if (percent > 0 && percent % 25 == 0 && percent != last_)
+            std::cerr << "  " << percent << "%\n";
+        last_ = percent;
+    }
+    void report(int step, const std::string& description, const std::string& sql) override
+    {
+        std::cerr << "report at step " << step << ": " << description << "\n  sql: " << sql.substr(0, 300) << "\n";
+        ++reports;
+    }
+    void rowsRefused(const std::string& table, long long further) override
+    {
+        std::cerr << table << ": " << further << " further rows refused\n";
+    }
+    bool cancelRequested() override { return false; }
+    void yield() override {}
+    int reports = 0;
+
+private:
+    int last_ = 0;
+};
+
+long peakRssMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;  // kilobytes on Linux
+}
+
+int send(const std::string& direction, const std::string& table)
+{
+    BenchObserver observer;
+    const auto summary = RunTransfer(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+                                     profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"),
+                                     {table}, observer);
+    std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld\n", summary.rowsCopied,
+                summary.rowsRefused, summary.seconds, summary.seconds > 0 ? summary.rowsCopied / summary.seconds : 0.0,
+                peakRssMb());
+    return observer.reports == 0 && summary.tablesSent == 1 ? 0 : 1;
+}
+
+int exec(const std::string& side, const std::string& sql)
+{
+    DataConnection connection;
+    connection.open(side == "db2" ? DB2ConnectionString(profileFromEnv("TABLEHOP_TEST_DB2_"))
+                                  : MySQLConnectionString(profileFromEnv("TABLEHOP_TEST_MYSQL_")));
+    connection.execute(sql);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc == 4 && std::strcmp(argv[1], "send") == 0)
+            return send(argv[2], argv[3]);
+        if (argc == 4 && std::strcmp(argv[1], "exec") == 0)
+            return exec(argv[2], argv[3]);
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << "\n";
+        return 1;
+    }
+    std::cerr << "usage: tablehop-transfer-bench send to-db2|to-mysql TABLE | exec mysql|db2 SQL\n";
+    return 2;
+}
