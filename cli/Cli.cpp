@@ -1,0 +1,226 @@
+#include "Cli.h"
+
+#include "CliCommands.h"
+#include "CliProfiles.h"
+#include "ConnectChecks.h"
+#include "DataConnection.h"
+#include "TableListing.h"
+#include "TableStatements.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <ostream>
+#include <strings.h>
+
+namespace {
+
+const char* const kProgramHelp = R"(Usage: tablehop-cli COMMAND [OPTIONS] ...
+
+Copies tables between one MySQL database and one IBM DB2 database, and drops or
+renames tables on either side, with the logins last entered in the Tablehop window.
+
+Commands:
+  test   SIDE              check that a login works
+  list   SIDE              list the tables of a database
+  send   --to SIDE TABLE...  send tables from the other side to SIDE
+  drop   SIDE TABLE...     drop tables
+  rename SIDE OLD NEW      rename one table
+
+SIDE is mysql or db2. Every login value can be given as an option
+(--mysql-server, --mysql-port, --mysql-user, --mysql-database and the same with
+db2-) or in the environment (TABLEHOP_MYSQL_SERVER, _PORT, _USER, _PASSWORD,
+_DATABASE and TABLEHOP_DB2_...); passwords come from the environment, the stored
+logins, or a prompt on a terminal. "tablehop-cli COMMAND --help" tells more.
+
+Exit status: 0 everything arrived, 1 some rows or tables were refused,
+2 usage or connection error.
+)";
+
+const char* commandHelp(const std::string& command)
+{
+    if (command == "test")
+        return "Usage: tablehop-cli test mysql|db2\n\nOpens a connection with the login and says whether it worked.\n";
+    if (command == "list")
+        return "Usage: tablehop-cli list mysql|db2 [--json]\n\nPrints the tables of the database, one a line, "
+               "sorted without regard to case (DB2: the login's own schema).\n";
+    if (command == "send")
+        return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--json] TABLE...\n\n"
+               "Sends the tables from the other side: creates each on the target and copies every row.\n"
+               "A table that exists on the target is dropped first with --overwrite, left alone with\n"
+               "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
+               "--json prints the summary as JSON.\n";
+    if (command == "drop")
+        return "Usage: tablehop-cli drop mysql|db2 TABLE...\n\nDrops the tables. A table that does not exist is "
+               "reported and counts as refused.\n";
+    if (command == "rename")
+        return "Usage: tablehop-cli rename mysql|db2 OLD NEW\n\nRenames one table.\n";
+    return nullptr;
+}
+
+const std::set<std::string> kValuedOptions = {
+    "to", "mysql-server", "mysql-port", "mysql-user", "mysql-database",
+    "db2-server", "db2-port", "db2-user", "db2-database",
+};
+const std::set<std::string> kFlags = {"help", "json", "overwrite", "skip-existing"};
+
+int connectionFailure(CliContext& context, DatabaseSide side, const DbError& error)
+{
+    context.err << "error: cannot connect to " << SideName(side) << " [" << error.sqlState() << "] "
+                << error.description() << "\n";
+    return kExitUsage;
+}
+
+void requireWords(const CliArgs& args, size_t least, size_t most)
+{
+    if (args.words.size() < least || args.words.size() > most)
+        throw UsageError(std::string("wrong number of arguments for ") + args.command);
+}
+
+int runTest(const CliArgs& args, CliContext& context)
+{
+    requireWords(args, 1, 1);
+    const DatabaseSide side = SideArgument(args.words[0]);
+    const ConnectionProfile profile = ProfileFor(side, args, context);
+    const auto error = side == DatabaseSide::MySQL ? TryConnectMySQL(profile) : TryConnectDB2(profile);
+    if (error)
+        return connectionFailure(context, side, *error);
+    context.out << "Connection successful.\n";
+    return kExitOk;
+}
+
+int runList(const CliArgs& args, CliContext& context)
+{
+    requireWords(args, 1, 1);
+    const DatabaseSide side = SideArgument(args.words[0]);
+    const ConnectionProfile profile = ProfileFor(side, args, context);
+    std::vector<std::string> names;
+    try {
+        names = side == DatabaseSide::MySQL ? ListMySQLTables(profile) : ListDB2Tables(profile);
+    } catch (const DbError& error) {
+        return connectionFailure(context, side, error);
+    }
+    std::stable_sort(names.begin(), names.end(),
+                     [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    if (args.flags.count("json")) {
+        QJsonArray array;
+        for (const auto& name : names)
+            array.append(QString::fromStdString(name));
+        context.out << QJsonDocument(array).toJson(QJsonDocument::Compact).toStdString() << "\n";
+    } else {
+        for (const auto& name : names)
+            context.out << name << "\n";
+    }
+    return kExitOk;
+}
+
+// Opens the side's connection; reports and returns false when it cannot.
+bool openSide(DataConnection& connection, DatabaseSide side, const ConnectionProfile& profile, CliContext& context)
+{
+    try {
+        connection.open(ConnectionStringFor(side, profile));
+        return true;
+    } catch (const DbError& error) {
+        connectionFailure(context, side, error);
+        return false;
+    }
+}
+
+int runDrop(const CliArgs& args, CliContext& context)
+{
+    requireWords(args, 2, SIZE_MAX);
+    const DatabaseSide side = SideArgument(args.words[0]);
+    DataConnection connection;
+    if (!openSide(connection, side, ProfileFor(side, args, context), context))
+        return kExitUsage;
+    int status = kExitOk;
+    for (size_t i = 1; i < args.words.size(); ++i) {
+        const std::string& table = args.words[i];
+        try {
+            connection.execute(DropTableSql(side, table));
+            context.out << "dropped " << table << "\n";
+        } catch (const DbError& error) {
+            context.err << "error: table " << table << ", step DROP TABLE: [" << error.sqlState() << "] "
+                        << error.description() << "\n";
+            status = kExitRefused;
+        }
+    }
+    return status;
+}
+
+int runRename(const CliArgs& args, CliContext& context)
+{
+    requireWords(args, 3, 3);
+    const DatabaseSide side = SideArgument(args.words[0]);
+    const std::string& from = args.words[1];
+    const std::string& to = args.words[2];
+    if (to.empty())
+        throw UsageError("the new name is empty");
+    DataConnection connection;
+    if (!openSide(connection, side, ProfileFor(side, args, context), context))
+        return kExitUsage;
+    try {
+        connection.execute(RenameTableSql(side, from, to));
+    } catch (const DbError& error) {
+        context.err << "error: table " << from << ", step RENAME: [" << error.sqlState() << "] "
+                    << error.description() << "\n";
+        return kExitRefused;
+    }
+    context.out << "renamed " << from << " to " << to << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+DatabaseSide SideArgument(const std::string& word)
+{
+    if (strcasecmp(word.c_str(), "mysql") == 0)
+        return DatabaseSide::MySQL;
+    if (strcasecmp(word.c_str(), "db2") == 0)
+        return DatabaseSide::DB2;
+    throw UsageError("unknown side \"" + word + "\" (mysql or db2)");
+}
+
+const char* SideName(DatabaseSide side)
+{
+    return side == DatabaseSide::MySQL ? "MySQL" : "IBM DB2";
+}
+
+ConnectionProfile ProfileFor(DatabaseSide side, const CliArgs& args, CliContext& context)
+{
+    ProfileSources sources;
+    sources.options = args.options;
+    sources.environment = context.environment;
+    sources.settings = context.settings;
+    if (context.interactive && context.ask)
+        sources.askPassword = [&](const std::string& prompt) { return context.ask(prompt, true); };
+    return ResolveProfile(side, sources);
+}
+
+int RunCli(const std::vector<std::string>& args, CliContext& context)
+{
+    try {
+        const CliArgs parsed = ParseCliArgs(args, kValuedOptions, kFlags);
+        if (parsed.command.empty() || parsed.command == "help") {
+            (parsed.command.empty() && !parsed.flags.count("help") ? context.err : context.out) << kProgramHelp;
+            return parsed.flags.count("help") || parsed.command == "help" ? kExitOk : kExitUsage;
+        }
+        const char* help = commandHelp(parsed.command);
+        if (!help)
+            throw UsageError("unknown command \"" + parsed.command + "\"");
+        if (parsed.flags.count("help")) {
+            context.out << help;
+            return kExitOk;
+        }
+        if (parsed.command == "test") return runTest(parsed, context);
+        if (parsed.command == "list") return runList(parsed, context);
+        if (parsed.command == "drop") return runDrop(parsed, context);
+        if (parsed.command == "rename") return runRename(parsed, context);
+        return RunSend(parsed, context);
+    } catch (const UsageError& error) {
+        context.err << "tablehop-cli: " << error.what() << "\n(see tablehop-cli --help)\n";
+        return kExitUsage;
+    }
+}

@@ -1,0 +1,321 @@
+#include "DataConnection.h"
+#include "SettingsStore.h"
+#include "SqlIdentifiers.h"
+#include "TableListing.h"
+#include "TestServers.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+}  // namespace
+
+class CliProcessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void helpAndUsage_data();
+    void helpAndUsage();
+    void listSortsWithoutRegardToCase();
+    void listJson();
+    void badLoginIsExitTwo_data();
+    void badLoginIsExitTwo();
+    void storedLoginsAreUsedWhenNothingOverrides();
+    void dropAndRename_data();
+    void dropAndRename();
+    void sendBothWays();
+    void sendRefusedTableIsExitOne();
+    void sendJsonSummary();
+
+private:
+    CliRun run(const QStringList& args, const QMap<QString, QString>& extraEnv = {}, bool withLogins = true);
+    static void exec(const std::string& side, const std::string& sql);
+    static std::vector<std::string> tables(const std::string& side);
+
+    QTemporaryDir configHome;
+};
+
+void CliProcessTest::initTestCase()
+{
+    RequireTestServers(true, true);
+    QVERIFY(configHome.isValid());
+}
+
+void CliProcessTest::exec(const std::string& side, const std::string& sql)
+{
+    side == "mysql" ? ExecMySQL(sql) : ExecDB2(sql);
+}
+
+std::vector<std::string> CliProcessTest::tables(const std::string& side)
+{
+    return side == "mysql" ? ListMySQLTables(MySQLTestProfile()) : ListDB2Tables(DB2TestProfile());
+}
+
+void CliProcessTest::init()
+{
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused"})
+        ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
+    for (const auto& name : tables("db2"))
+        if (QString::fromStdString(name).startsWith("CLI", Qt::CaseInsensitive))
+            ExecDB2("DROP TABLE " + QuoteDB2Identifier(name));
+}
+
+void CliProcessTest::cleanup() { init(); }
+
+CliRun CliProcessTest::run(const QStringList& args, const QMap<QString, QString>& extraEnv, bool withLogins)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", configHome.path());  // never the user's own store
+    if (withLogins) {
+        for (const QString side : {"MYSQL", "DB2"})
+            for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
+                env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
+    }
+    for (auto it = extraEnv.begin(); it != extraEnv.end(); ++it)
+        env.insert(it.key(), it.value());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        qFatal("tablehop-cli did not finish");
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+void CliProcessTest::helpAndUsage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("program help") << QStringList{"--help"} << 0 << "Usage: tablehop-cli COMMAND";
+    for (const char* command : {"test", "list", "send", "drop", "rename"})
+        QTest::newRow(command) << QStringList{command, "--help"} << 0
+                               << QStringLiteral("Usage: tablehop-cli %1").arg(command);
+    QTest::newRow("no command") << QStringList{} << 2 << "Usage: tablehop-cli COMMAND";
+    QTest::newRow("unknown command") << QStringList{"copy"} << 2 << "unknown command \"copy\"";
+    QTest::newRow("unknown side") << QStringList{"list", "oracle"} << 2 << "unknown side \"oracle\"";
+    QTest::newRow("unknown option") << QStringList{"list", "mysql", "--fast"} << 2 << "unknown option --fast";
+    QTest::newRow("send without side") << QStringList{"send", "t"} << 2 << "--to";
+}
+
+void CliProcessTest::helpAndUsage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, fragment);
+    const CliRun result = run(args);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2((result.out + result.err).contains(fragment), qPrintable(result.out + result.err));
+}
+
+void CliProcessTest::listSortsWithoutRegardToCase()
+{
+    ExecMySQL("CREATE TABLE cli_c (id INT)");
+    ExecMySQL("CREATE TABLE Cli_B (id INT)");
+    ExecMySQL("CREATE TABLE cli_a (id INT)");
+    const CliRun result = run({"list", "mysql"});
+    QCOMPARE(result.exitCode, 0);
+    QStringList ours;
+    for (const QString& line : result.out.split('\n', Qt::SkipEmptyParts))
+        if (line.startsWith("cli_", Qt::CaseInsensitive))
+            ours << line;
+    QCOMPARE(ours, QStringList({"cli_a", "Cli_B", "cli_c"}));
+}
+
+void CliProcessTest::listJson()
+{
+    ExecDB2("CREATE TABLE cli_a (id INTEGER)");
+    const CliRun result = run({"list", "db2", "--json"});
+    QCOMPARE(result.exitCode, 0);
+    const QJsonDocument doc = QJsonDocument::fromJson(result.out.toUtf8());
+    QVERIFY2(doc.isArray(), qPrintable(result.out));
+    QVERIFY(doc.array().contains(QJsonValue("CLI_A")));  // DB2 folds unquoted names to upper case
+}
+
+void CliProcessTest::badLoginIsExitTwo_data()
+{
+    QTest::addColumn<QString>("side");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("mysql") << "mysql" << "Access denied";
+    QTest::newRow("db2") << "db2" << "SQL30082N";
+}
+
+void CliProcessTest::badLoginIsExitTwo()
+{
+    QFETCH(QString, side);
+    QFETCH(QString, fragment);
+    const QString variable = side == "mysql" ? "TABLEHOP_MYSQL_PASSWORD" : "TABLEHOP_DB2_PASSWORD";
+    for (const QStringList& args : {QStringList{"test", side}, QStringList{"list", side}, QStringList{"drop", side, "x"}}) {
+        const CliRun result = run(args, {{variable, "wrong-password"}});
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains(fragment), qPrintable(result.err));
+    }
+    QCOMPARE(run({"test", side}).exitCode, 0);
+}
+
+void CliProcessTest::storedLoginsAreUsedWhenNothingOverrides()
+{
+    const ConnectionProfile profile = MySQLTestProfile();
+    {
+        SettingsStore store(configHome.filePath("Quarnel/Tablehop.ini"));
+        store.write("MySQLServer", QString::fromStdString(profile.server));
+        store.write("MySQLPort", QString::fromStdString(profile.port));
+        store.write("MySQLUser", QString::fromStdString(profile.user));
+        store.write("MySQLPassword", QString::fromStdString(profile.password));
+        store.write("MySQLDatabase", QString::fromStdString(profile.database));
+    }
+    QCOMPARE(run({"test", "mysql"}, {}, false).exitCode, 0);
+    // An option beats the store.
+    const CliRun overridden = run({"test", "mysql", "--mysql-port", "1"}, {}, false);
+    QCOMPARE(overridden.exitCode, 2);
+    QFile::remove(configHome.filePath("Quarnel/Tablehop.ini"));
+}
+
+void CliProcessTest::dropAndRename_data()
+{
+    QTest::addColumn<QString>("side");
+    QTest::newRow("mysql") << "mysql";
+    QTest::newRow("db2") << "db2";
+}
+
+void CliProcessTest::dropAndRename()
+{
+    QFETCH(QString, side);
+    const std::string s = side.toStdString();
+    const bool mysql = side == "mysql";
+    const std::string odd = mysql ? "cli odd`name" : "cli odd\"name";
+    exec(s, mysql ? "CREATE TABLE cli_a (id INT)" : "CREATE TABLE \"cli_a\" (id INT)");
+    exec(s, mysql ? "CREATE TABLE `cli odd``name` (id INT)" : "CREATE TABLE \"cli odd\"\"name\" (id INT)");
+
+    CliRun result = run({"rename", side, "cli_a", "cli_renamed"});
+    QCOMPARE(result.exitCode, 0);
+    auto names = tables(s);
+    QVERIFY(std::count(names.begin(), names.end(), "cli_renamed") == 1);
+    QVERIFY(std::count(names.begin(), names.end(), "cli_a") == 0);
+
+    result = run({"rename", side, "no_such_cli_table", "cli_x"});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains("table no_such_cli_table, step RENAME"), qPrintable(result.err));
+
+    result = run({"drop", side, "cli_renamed", QString::fromStdString(odd), "cli_missing"});
+    QCOMPARE(result.exitCode, 1);  // the missing one is refused, the others dropped
+    QVERIFY2(result.err.contains("table cli_missing, step DROP TABLE"), qPrintable(result.err));
+    names = tables(s);
+    QVERIFY(std::count(names.begin(), names.end(), "cli_renamed") == 0);
+    QVERIFY(std::count(names.begin(), names.end(), odd) == 0);
+}
+
+namespace {
+
+// Every value of a table as text, rows in key order.
+QStringList rowsOf(const std::string& side, const std::string& selectSql)
+{
+    DataConnection connection;
+    connection.open(side == "mysql" ? MySQLConnectionString(MySQLTestProfile()) : DB2ConnectionString(DB2TestProfile()));
+    auto rs = connection.execute(selectSql);
+    QStringList rows;
+    for (; rs && !rs->eof(); rs->moveNext()) {
+        QStringList values;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            values << (rs->field(i).isNull() ? QStringLiteral("<null>") : QString::fromStdString(*rs->field(i).value));
+        rows << values.join(QStringLiteral("|"));
+    }
+    return rows;
+}
+
+void createOrders()
+{
+    ExecMySQL("CREATE TABLE cli_orders (id INT PRIMARY KEY, name VARCHAR(40), price DECIMAL(10,2), "
+              "created DATETIME(6), note TEXT) CHARACTER SET utf8mb4");
+    ExecMySQL("INSERT INTO cli_orders VALUES (1, 'Zoë', 12.50, '2024-02-29 13:14:15.123456', 'it''s'), "
+              "(2, '山田', NULL, '2024-03-01 00:00:00', ''), (3, 'x\"y`z', 0.01, '1999-12-31 23:59:59.5', NULL)");
+}
+
+}  // namespace
+
+void CliProcessTest::sendBothWays()
+{
+    createOrders();
+    const QStringList original = rowsOf("mysql", "SELECT * FROM cli_orders ORDER BY id");
+
+    CliRun result = run({"send", "--to", "db2", "cli_orders"});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 0 rows refused"), qPrintable(result.out));
+    QVERIFY2(result.err.contains("cli_orders: 3 rows sent, 0 refused"), qPrintable(result.err));  // one line per table off a terminal
+    QStringList onDB2 = rowsOf("db2", "SELECT * FROM \"cli_orders\" ORDER BY \"id\"");
+    QCOMPARE(onDB2.size(), 3);
+
+    // The table exists now: an error without a choice, nothing touched with --skip-existing.
+    result = run({"send", "--to", "db2", "cli_orders"});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains("table cli_orders") && result.err.contains("--overwrite"), qPrintable(result.err));
+    QCOMPARE(run({"send", "--to", "db2", "--skip-existing", "cli_orders"}).exitCode, 0);
+    ExecDB2("INSERT INTO \"cli_orders\" (\"id\") VALUES (4)");
+    result = run({"send", "--to", "db2", "--overwrite", "cli_orders"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_orders\" ORDER BY \"id\""), onDB2);  // the extra row went with the drop
+
+    // And back: the MySQL table is replaced by the copy from DB2, values unchanged.
+    result = run({"send", "--to", "mysql", "--overwrite", "cli_orders"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_orders ORDER BY id"), original);
+}
+
+void CliProcessTest::sendRefusedTableIsExitOne()
+{
+    // DB2 tells "a" from "A"; MySQL column names ignore case, so it refuses the table.
+    ExecDB2("CREATE TABLE \"cli_refused\" (\"a\" INTEGER, \"A\" INTEGER)");
+    ExecDB2("INSERT INTO \"cli_refused\" VALUES (1, 2)");
+    const CliRun result = run({"send", "--to", "mysql", "cli_refused", "cli_no_such_table"});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains("table cli_refused, step CREATE TABLE: "), qPrintable(result.err));
+    QVERIFY2(result.err.contains("table cli_no_such_table, step read source: "), qPrintable(result.err));
+    QVERIFY2(result.out.contains("Sent 0 tables to MySQL"), qPrintable(result.out));
+    const auto names = tables("mysql");
+    QVERIFY(std::count(names.begin(), names.end(), "cli_refused") == 0);
+
+    const CliRun badLogin = run({"send", "--to", "mysql", "cli_refused"}, {{"TABLEHOP_DB2_PASSWORD", "wrong"}});
+    QCOMPARE(badLogin.exitCode, 2);
+    QVERIFY2(badLogin.err.contains("SQL30082N"), qPrintable(badLogin.err));
+}
+
+void CliProcessTest::sendJsonSummary()
+{
+    createOrders();
+    ExecMySQL("CREATE TABLE cli_a (v VARCHAR(10))");
+    ExecMySQL("INSERT INTO cli_a VALUES ('ok'), (REPEAT('x', 10))");
+    ExecDB2("CREATE TABLE \"cli_a\" (\"v\" VARCHAR(3))");  // exists: --overwrite replaces it
+    const CliRun result = run({"send", "--to", "db2", "--overwrite", "--json", "cli_orders", "cli_a"});
+    QCOMPARE(result.exitCode, 0);
+    const QJsonDocument doc = QJsonDocument::fromJson(result.out.toUtf8());
+    QVERIFY2(doc.isObject(), qPrintable(result.out));
+    const QJsonObject summary = doc.object();
+    QCOMPARE(summary.value("direction").toString(), QStringLiteral("mysql-to-db2"));
+    QCOMPARE(summary.value("tablesSent").toInt(), 2);
+    QCOMPARE(summary.value("rowsCopied").toInt(), 5);
+    QCOMPARE(summary.value("rowsRefused").toInt(), 0);
+    QCOMPARE(summary.value("exitCode").toInt(), 0);
+    const QJsonArray tablesSent = summary.value("tables").toArray();
+    QCOMPARE(tablesSent.size(), 2);
+    QCOMPARE(tablesSent[0].toObject().value("name").toString(), QStringLiteral("cli_orders"));
+    QCOMPARE(tablesSent[0].toObject().value("status").toString(), QStringLiteral("sent"));
+    QCOMPARE(tablesSent[0].toObject().value("rowsSent").toInt(), 3);
+    QCOMPARE(tablesSent[1].toObject().value("rowsSent").toInt(), 2);
+}
+
+QTEST_GUILESS_MAIN(CliProcessTest)
+#include "CliProcessTest.moc"
