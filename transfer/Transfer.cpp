@@ -13,7 +13,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTimeoutSeconds = 5000;
-constexpr size_t kMaxBatchRows = 2000;
+constexpr size_t kMaxBatchRows = 5000;
 constexpr auto kYieldEvery = std::chrono::milliseconds(40);
 
 // Hands control to the window every few tens of milliseconds, not per value.

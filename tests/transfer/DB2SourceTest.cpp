@@ -1,1 +1,101 @@
+// DB2 -> MySQL for every DB2 column type: sound MySQL types and equal values.
+#include "RecordingObserver.h"
+#include "ServerHelpers.h"
+#include "Transfer.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+struct DB2Column {
+    const char* name;
+    const char* db2Type;
+    const char* literal;   // the value inserted on DB2
+    const char* mysqlType; // information_schema COLUMN_TYPE of the new MySQL column
+    const char* expected;  // the value read back from MySQL as text
+};
+
+const DB2Column kColumns[] = {
+    {"SI", "SMALLINT", "-32768", "smallint(6)", "-32768"},
+    {"IN", "INTEGER", "2147483647", "int(11)", "2147483647"},
+    {"BI", "BIGINT", "-9223372036854775808", "bigint(20)", "-9223372036854775808"},
+    {"DE", "DECIMAL(31,5)", "12345678901234567890123456.78901", "decimal(31,5)", "12345678901234567890123456.78901"},
+    {"NU", "NUMERIC(10,2)", "-0.05", "decimal(10,2)", "-0.05"},
+    {"RE", "REAL", "3.5", "float", "3.5"},
+    {"DB", "DOUBLE", "0.30000000000000004", "double", "0.30000000000000004"},
+    {"DF", "DECFLOAT(34)", "-1234567890123456789012.345678901234", "longtext",
+     "-1234567890123456789012.345678901234"},
+    {"CH", "CHAR(10)", "'O''Brien'", "text", "O'Brien   "},
+    {"VC", "VARCHAR(100)", "'Zoë 😀 \\ `x` \"y\"'", "text", "Zoë 😀 \\ `x` \"y\""},
+    {"LV", "LONG VARCHAR", "'long'", "longtext", "long"},
+    {"CL", "CLOB(1M)", "'clob text'", "longtext", "clob text"},
+    {"GR", "GRAPHIC(3)", "'日本語'", "text", "日本語"},
+    {"VG", "VARGRAPHIC(20)", "'vargraphic 😀'", "text", "vargraphic 😀"},
+    {"LG", "LONG VARGRAPHIC", "'long graphic'", "longtext", "long graphic"},
+    {"DC", "DBCLOB(1000)", "'dbclob'", "longtext", "dbclob"},
+    {"BN", "BINARY(4)", "BX'00FF10AB'", "longblob", "00FF10AB"},
+    {"VB", "VARBINARY(10)", "BX'0102'", "longblob", "0102"},
+    {"FB", "CHAR(4) FOR BIT DATA", "BX'DEADBEEF'", "longblob", "DEADBEEF"},
+    {"VF", "VARCHAR(8) FOR BIT DATA", "BX'00'", "longblob", "00"},
+    {"BL", "BLOB(1000)", "BX'000102FF'", "longblob", "000102FF"},
+    {"XM", "XML", "'<a>x</a>'", "longtext", "<a>x</a>"},
+    {"BO", "BOOLEAN", "TRUE", "bit(1)", "1"},
+    {"DA", "DATE", "'2024-02-29'", "datetime", "2024-02-29 00:00:00"},
+    {"TI", "TIME", "'23:59:58'", "time", "23:59:58"},
+    {"TS", "TIMESTAMP", "'2024-02-29 13:14:15.123456'", "datetime(6)", "2024-02-29 13:14:15.123456"},
+};
+
+class DB2Source : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RequireTestServers(true, true); }
+    void SetUp() override
+    {
+        OpenMySQL(mysql);
+        OpenDB2(db2);
+        DropMySQL(mysql, "DB2_ALL");
+        DropDB2(db2, "DB2_ALL");
+    }
+    void TearDown() override
+    {
+        DropMySQL(mysql, "DB2_ALL");
+        DropDB2(db2, "DB2_ALL");
+    }
+    DataConnection mysql, db2;
+};
+
+bool isBinaryType(const std::string& mysqlType) { return mysqlType == "longblob"; }
+bool isBitType(const std::string& mysqlType) { return mysqlType == "bit(1)"; }
+
+TEST_F(DB2Source, EveryDB2TypeArrivesWithASoundTypeAndItsValue)
+{
+    std::string create = "CREATE TABLE DB2_ALL(ID INTEGER";
+    std::string values = "INSERT INTO DB2_ALL VALUES(1";
+    std::string nulls = "INSERT INTO DB2_ALL(ID) VALUES(2)";
+    for (const auto& c : kColumns) {
+        create += std::string(", ") + c.name + " " + c.db2Type;
+        values += std::string(", ") + c.literal;
+    }
+    db2.execute(create + ")");
+    db2.execute(values + ")");
+    db2.execute(nulls);
+
+    RecordingObserver observer;
+    const auto summary = RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"DB2_ALL"}, observer);
+    ASSERT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(summary.rowsCopied, 2);
+    for (const auto& c : kColumns) {
+        const std::string col = c.name;
+        EXPECT_EQ(QueryValue(mysql, "SELECT COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                                    " AND TABLE_NAME = 'DB2_ALL' AND COLUMN_NAME = '" + col + "'"),
+                  c.mysqlType) << col;
+        std::string expr = "`" + col + "`";
+        if (isBinaryType(c.mysqlType))
+            expr = "HEX(" + expr + ")";
+        else if (isBitType(c.mysqlType))
+            expr += " + 0";
+        EXPECT_EQ(QueryRows(mysql, "SELECT " + expr + " FROM DB2_ALL ORDER BY ID"),
+                  (std::vector<Row>{{c.expected}, {std::nullopt}})) << col;
+    }
+}
+
+}  // namespace
