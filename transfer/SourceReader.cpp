@@ -6,7 +6,12 @@
 #include "ValueText.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <strings.h>
+#include <thread>
 
 namespace {
 
@@ -339,7 +344,100 @@ private:
     bool done_ = false;
 };
 
+// Reads the next block on a worker thread while the caller sends the current
+// one, so the source and the target server work at the same time. The source
+// connection belongs to the worker until the reader is gone.
+class PrefetchingReader : public SourceReader {
+public:
+    explicit PrefetchingReader(std::unique_ptr<SourceReader> inner) : inner_(std::move(inner))
+    {
+        plans_ = inner_->plans();
+        selectSql_ = inner_->selectSql();
+        worker_ = std::thread([this] { run(); });
+    }
+
+    ~PrefetchingReader() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    RowBlock* next() override
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (holding_) {
+            spare_.push_back(std::move(current_));
+            holding_ = false;
+        }
+        changed_.wait(lock, [this] { return !ready_.empty() || done_; });
+        if (!ready_.empty()) {
+            current_ = std::move(ready_.front());
+            ready_.pop_front();
+            holding_ = true;
+            changed_.notify_all();
+            return &current_;
+        }
+        if (failure_)
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        return nullptr;
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            RowBlock copy;
+            bool end = false;
+            try {
+                RowBlock* block = inner_->next();
+                end = block == nullptr;
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (!spare_.empty()) {
+                    copy = std::move(spare_.front());
+                    spare_.pop_front();
+                }
+                lock.unlock();
+                if (block)
+                    copy = *block;  // reuses the spare block's buffers
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                failure_ = std::current_exception();
+                end = true;
+            }
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (end) {
+                done_ = true;
+                changed_.notify_all();
+                return;
+            }
+            changed_.wait(lock, [this] { return ready_.empty() || stop_; });
+            if (stop_)
+                return;
+            ready_.push_back(std::move(copy));
+            changed_.notify_all();
+        }
+    }
+
+    std::unique_ptr<SourceReader> inner_;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<RowBlock> ready_, spare_;
+    RowBlock current_;
+    bool holding_ = false, done_ = false, stop_ = false;
+    std::exception_ptr failure_;
+};
+
 }  // namespace
+
+std::unique_ptr<SourceReader> ReadAhead(std::unique_ptr<SourceReader> reader)
+{
+    return std::make_unique<PrefetchingReader>(std::move(reader));
+}
 
 std::vector<Field> SourceReader::columns() const
 {

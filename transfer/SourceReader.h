@@ -34,5 +34,9 @@ std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::
 // DB2 streams its results: one SELECT read to the end.
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
 
+// The same rows, the next block read on a worker thread while the caller
+// sends the current one. The source connection must not be used meanwhile.
+std::unique_ptr<SourceReader> ReadAhead(std::unique_ptr<SourceReader> reader);
+
 // The number of rows of a table, for the progress bar only.
 long long CountRows(DataConnection& connection, const std::string& quotedTable);

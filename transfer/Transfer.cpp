@@ -180,7 +180,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         try {
             rowCount = CountRows(source, quoteSource(table));
             const size_t batchRows = BatchRowsFor(rowCount);
-            reader = toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows);
+            reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
             fail(steps.openSource, error.what(), selectSql);
             continue;
