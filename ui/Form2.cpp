@@ -194,17 +194,6 @@ void Form2::PushButton2_Click()
     trap.step(102, [&] { hide(); });
 }
 
-// "Send Table/s To IBM DB2"
-void Form2::PushButton3_Click()
-{
-    // wired by the transfer
-}
-
-// "Send Table/s To MySQL"
-void Form2::PushButton4_Click()
-{
-    // wired by the transfer
-}
 
 namespace {
 

@@ -64,6 +64,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void sendTables(bool toDB2);
     void buildControls();
     QGroupBox* buildSide(const char* frameName, const QString& caption, int left, TableList*& list,
                          const char* listName, const int buttonNumbers[5], const char* const captions[5]);

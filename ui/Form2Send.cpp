@@ -1,0 +1,122 @@
+// The two transfer buttons of the table manager.
+#include "ErrorReport.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "TableList.h"
+#include "Transfer.h"
+
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+// The window's side of a transfer: the target list, the progress bar, the
+// dialogs and the Cancel button.
+class WindowTransferObserver : public TransferObserver {
+public:
+    WindowTransferObserver(Form2& form, TableList& targetList, const QString& handler)
+        : form_(form), targetList_(targetList), location_(LocationLiteral(handler))
+    {
+        connection_ = QObject::connect(&form, &Form2::cancelRequested, [this] { cancelled_ = true; });
+    }
+    ~WindowTransferObserver() override { QObject::disconnect(connection_); }
+
+    bool targetListed(const std::string& table) override
+    {
+        return ListContainsText(targetList_, QString::fromStdString(table));
+    }
+    bool confirmOverwrite(const std::string& table) override
+    {
+        return form_.dialogs().question(QStringLiteral("Would you like to overwrite ") + QString::fromStdString(table)
+                                            + QStringLiteral("?"),
+                                        QStringLiteral("Overwrite?"))
+            == Answer::Yes;
+    }
+    void targetDropped(const std::string& table) override { RemoveListItem(targetList_, QString::fromStdString(table)); }
+    void tableArrived(const std::string& table) override { targetList_.add(QString::fromStdString(table)); }
+    void progress(int percent) override { form_.ProgressBar1()->setValue(percent); }
+    void report(int step, const std::string& description, const std::string& sql) override
+    {
+        ReportError(form_.dialogs(), location_, step, QString::fromStdString(description), QString::fromStdString(sql));
+    }
+    void rowsRefused(const std::string& table, long long furtherRefused) override
+    {
+        form_.dialogs().message(QStringLiteral("%1 further rows of %2 were refused by the server and not copied.")
+                                    .arg(furtherRefused)
+                                    .arg(QString::fromStdString(table)));
+    }
+    bool cancelRequested() override { return cancelled_; }
+    void yield() override { QCoreApplication::processEvents(); }
+
+private:
+    Form2& form_;
+    TableList& targetList_;
+    QString location_;
+    QMetaObject::Connection connection_;
+    bool cancelled_ = false;
+};
+
+// The selected names of a list, walked from its last item to its first.
+std::vector<std::string> SelectedFromLast(const TableList& list)
+{
+    std::vector<std::string> names;
+    for (int i = list.count() - 1; i >= 0; --i)
+        if (list.isSelected(i))
+            names.push_back(list.text(i).toStdString());
+    return names;
+}
+
+QString SummaryLine(const TransferSummary& summary, const QString& target)
+{
+    QString line = QStringLiteral("Sent %1 %2 to %3: %4 rows copied, %5 rows refused, %6 s")
+                       .arg(summary.tablesSent)
+                       .arg(summary.tablesSent == 1 ? QStringLiteral("table") : QStringLiteral("tables"))
+                       .arg(target)
+                       .arg(summary.rowsCopied)
+                       .arg(summary.rowsRefused)
+                       .arg(summary.seconds, 0, 'f', 1);
+    if (summary.cancelled)
+        line += QStringLiteral(" (cancelled)");
+    return line;
+}
+
+}  // namespace
+
+// Both directions: the test for a current item, then the engine with the
+// buttons disabled and Cancel shown, then one status line instead of silence.
+void Form2::sendTables(bool toDB2)
+{
+    TableList& source = toDB2 ? *List1() : *List2();
+    TableList& target = toDB2 ? *List2() : *List1();
+    if (source.currentIndex() == -1) {
+        dialogs().message(toDB2 ? QStringLiteral("Please select a table") : QStringLiteral("Please select a table to send."));
+        return;
+    }
+    const std::vector<std::string> tables = SelectedFromLast(source);
+    setBusy(true);
+    setStatusText(QString());
+    cancelButton()->show();
+    WindowTransferObserver observer(*this, target,
+                                    toDB2 ? QStringLiteral("Form2.PushButton3_Click") : QStringLiteral("Form2.PushButton4_Click"));
+    const TransferSummary summary =
+        RunTransfer(toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+                    login().CurrentMySQLProfile(), login().CurrentDB2Profile(), tables, observer);
+    cancelButton()->hide();
+    ProgressBar1()->setValue(0);
+    setBusy(false);
+    if (!tables.empty())
+        setStatusText(SummaryLine(summary, toDB2 ? QStringLiteral("IBM DB2") : QStringLiteral("MySQL")));
+}
+
+// "Send Table/s To IBM DB2"
+void Form2::PushButton3_Click()
+{
+    sendTables(true);
+}
+
+// "Send Table/s To MySQL"
+void Form2::PushButton4_Click()
+{
+    sendTables(false);
+}
