@@ -366,7 +366,7 @@ SQLRETURN getStmtAttr(Stmt *s, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER *ou
 
 SQLRETURN describeCol(Stmt *s, SQLUSMALLINT col, SQLPOINTER name, SQLSMALLINT nameLen, SQLSMALLINT *nameOut, SQLSMALLINT *type,
                       SQLULEN *size, SQLSMALLINT *digits, SQLSMALLINT *nullable, bool w) {
-  if (!s->hasResult) return s->fail(clientError("07005", -99999, "CLI0125E  Prepared statement not a cursor-specification. SQLSTATE=07005"));
+  if (!s->hasResult) return s->fail(clientError("07005", -99999, "CLI0125E  Prepared statement is not a query. SQLSTATE=07005"));
   if (col < 1 || col > s->columns.size()) return s->fail(clientError("07009", -99999, "CLI0125E  Invalid column number. SQLSTATE=07009"));
   const ResultColumn &c = s->columns[col - 1];
   bool cut = w ? putW(c.name, name, nameLen, nameOut) : putA(c.name, name, nameLen, nameOut);
@@ -383,7 +383,7 @@ SQLRETURN colAttribute(Stmt *s, SQLUSMALLINT col, SQLUSMALLINT field, SQLPOINTER
     if (num) *num = static_cast<SQLLEN>(s->columns.size());
     return SQL_SUCCESS;
   }
-  if (!s->hasResult) return s->fail(clientError("07005", -99999, "CLI0125E  Prepared statement not a cursor-specification. SQLSTATE=07005"));
+  if (!s->hasResult) return s->fail(clientError("07005", -99999, "CLI0125E  Prepared statement is not a query. SQLSTATE=07005"));
   if (col < 1 || col > s->columns.size()) return s->fail(clientError("07009", -99999, "CLI0125E  Invalid column number. SQLSTATE=07009"));
   const ResultColumn &c = s->columns[col - 1];
   const TypeDesc &t = c.type;

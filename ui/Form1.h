@@ -18,7 +18,7 @@ class WindowPointer;
 
 // The login form: both connection profiles as ten fields, a connection test
 // and a help text per side, and "Next >" to the table manager. Its load
-// handler is the start-up sequence (Part 1.1, Part 2.5).
+// handler is the start-up sequence.
 class Form1 : public QWidget {
     Q_OBJECT
 public:

@@ -13,7 +13,7 @@ class WindowPointer;
 
 // The table manager: the MySQL tables on the left, the IBM DB2 tables on the
 // right, each with select all, deselect all, send, delete and rename; the
-// progress bar of the transfers; "< Back" and "Help" (Part 4.1).
+// progress bar of the transfers; "< Back" and "Help".
 class Form2 : public QWidget {
     Q_OBJECT
 public:

@@ -1,4 +1,4 @@
-// The table manager's delete and rename handlers (Parts 4.2, 4.3), with the
+// The table manager's delete and rename handlers, with the
 // sound changes: a name leaves its list only when the table is gone, a rename
 // changes the list only when the server renamed the table, an unopenable
 // connection is reported once and ends the action, names are escaped, and

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The pieces of the help texts (Part 2.6, Part 4.1). The separator is two
+// The pieces of the help texts. The separator is two
 // carriage returns: a line break and an empty line.
 namespace help {
 

@@ -7,7 +7,7 @@
 
 class DataConnection;
 
-// The non-window parts of deleting and renaming tables (Parts 4.2, 4.3).
+// The non-window parts of deleting and renaming tables.
 
 // The question before dropping: names the side and the selected tables (the
 // first few, then how many more).

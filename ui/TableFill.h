@@ -5,7 +5,7 @@
 class TableList;
 class UserDialogs;
 
-// "Next >" fills the table manager's lists (Part 2.4). Each asks its server
+// "Next >" fills the table manager's lists. Each asks its server
 // first and clears the list only after the query succeeded; a failure leaves
 // the list as it was and reaches the caller's trap. One yield per item.
 

@@ -1,5 +1,5 @@
-// Filling the table manager's lists from the real servers (Part 2.4, with the
-// DB2 listing restricted to the login's current schema).
+// Filling the table manager's lists from the real servers (the DB2 listing
+// restricted to the login's current schema).
 #include "FakeDialogs.h"
 #include "TableFill.h"
 #include "TableList.h"
@@ -48,7 +48,7 @@ void TableListingTest::mysqlTablesWithTheFirstOneCurrent()
     list.add("stale");
     FakeDialogs dialogs;
     FillMySQLList(list, mysqlDatabase("ui_listing"), dialogs);
-    // SHOW TABLES lists views too; Part 2.4 takes every name it returns.
+    // SHOW TABLES lists views too, and the list takes every name it returns.
     QCOMPARE(list.texts(), QStringList({"apple", "Customers", "orders", "v_orders", "zebra"}));
     QCOMPARE(list.currentIndex(), 0);
     QCOMPARE(list.selectedCount(), 0);

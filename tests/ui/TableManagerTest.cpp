@@ -1,5 +1,5 @@
-// Deleting and renaming tables on both sides (Parts 4.2, 4.3 with the sound
-// changes of issue 6), on the real windows against the private test servers.
+// Deleting and renaming tables on both sides, on the real windows against the
+// private test servers.
 // The MySQL side works in a database of its own; the DB2 names start with UI6.
 #include "FakeDialogs.h"
 #include "Form1.h"
