@@ -9,7 +9,7 @@
 class QFont;
 class QWidget;
 
-// Layout: the Parts give positions and sizes in twips; 15 twips make a pixel.
+// Layout: positions and sizes are designed in twips; 15 twips make a pixel.
 inline constexpr int kTwipsPerPixel = 15;
 constexpr int Twips(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 QRect TwipsRect(int left, int top, int width, int height);
