@@ -977,15 +977,22 @@ SQLRETURN Stmt::runArray() {
 
 namespace {
 void copyEscape(std::string &out, const std::string &v) {
-  for (char c : v) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+  // Plain runs are appended whole; only the four special characters are rewritten.
+  const char *run = v.data(), *end = v.data() + v.size();
+  for (const char *p = run; p < end; ++p) {
+    const char *rep;
+    switch (*p) {
+      case '\\': rep = "\\\\"; break;
+      case '\n': rep = "\\n"; break;
+      case '\r': rep = "\\r"; break;
+      case '\t': rep = "\\t"; break;
+      default: continue;
     }
+    out.append(run, p);
+    out += rep;
+    run = p + 1;
   }
+  out.append(run, end);
 }
 }  // namespace
 
