@@ -182,7 +182,8 @@ bool infoValue(Conn *dbc, SQLUSMALLINT type, InfoValue &v) {
     case SQL_MAX_COLUMNS_IN_TABLE: case SQL_MAX_COLUMNS_IN_SELECT: return u16(1012);
     case SQL_MAX_DRIVER_CONNECTIONS: case SQL_MAX_CONCURRENT_ACTIVITIES: return u16(0);
     case SQL_TXN_CAPABLE: return u16(SQL_TC_ALL);
-    case SQL_CURSOR_COMMIT_BEHAVIOR: case SQL_CURSOR_ROLLBACK_BEHAVIOR: return u16(SQL_CB_DELETE);
+    // Ending a transaction closes open cursors; prepared statements stay usable.
+    case SQL_CURSOR_COMMIT_BEHAVIOR: case SQL_CURSOR_ROLLBACK_BEHAVIOR: return u16(SQL_CB_CLOSE);
     case SQL_CONCAT_NULL_BEHAVIOR: return u16(SQL_CB_NULL);
     case SQL_NULL_COLLATION: return u16(SQL_NC_HIGH);
     case SQL_GROUP_BY: return u16(SQL_GB_GROUP_BY_CONTAINS_SELECT);

@@ -976,9 +976,9 @@ SQLRETURN Stmt::runArray() {
 }
 
 namespace {
-void copyEscape(std::string &out, const std::string &v) {
+void copyEscape(std::string &out, const char *run, size_t length) {
   // Plain runs are appended whole; only the four special characters are rewritten.
-  const char *run = v.data(), *end = v.data() + v.size();
+  const char *end = run + length;
   for (const char *p = run; p < end; ++p) {
     const char *rep;
     switch (*p) {
@@ -995,6 +995,48 @@ void copyEscape(std::string &out, const std::string &v) {
   out.append(run, end);
 }
 }  // namespace
+
+// Text bound as characters goes into a character column straight from the
+// application's buffer when it fits; everything else takes the cast of rowValues.
+bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &scratch, Diag &err) {
+  const ParamBinding &b = params[p];
+  const int col = p < tr.paramColumn.size() ? tr.paramColumn[p] : -1;
+  if (b.cType == SQL_C_CHAR && col >= 0 && b.data && b.ind && paramBindType == SQL_PARAM_BIND_BY_COLUMN) {
+    const Kind kind = tr.columns[col].type.kind;
+    const size_t off = paramBindOffset ? *paramBindOffset : 0;
+    const SQLLEN len = *reinterpret_cast<const SQLLEN *>(reinterpret_cast<const char *>(b.ind) + off + sizeof(SQLLEN) * row);
+    if (len == SQL_NULL_DATA) {
+      out += "\\N";
+      return true;
+    }
+    const bool plainText = kind == Kind::VarChar || kind == Kind::LongVarChar || kind == Kind::Clob;
+    if (plainText && len >= 0 && len <= tr.columns[col].type.length) {
+      copyEscape(out, static_cast<const char *>(b.data) + off + static_cast<size_t>(b.bufLen) * row, static_cast<size_t>(len));
+      return true;
+    }
+  }
+  bool bad = false;
+  std::optional<std::string> v = paramValue(p, row, err, bad);
+  if (bad) return false;
+  if (!v) {
+    out += "\\N";
+    return true;
+  }
+  try {
+    if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && std::isfinite(std::strtod(v->c_str(), nullptr))) {
+    } else if (col >= 0) {
+      scratch = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+      v = std::move(scratch);
+    } else if (b.cType == SQL_C_BINARY) {
+      v = "\\x" + bytesToHex(*v);
+    }
+  } catch (const SqlError &e) {
+    err = e.diag;
+    return false;
+  }
+  copyEscape(out, v->data(), v->size());
+  return true;
+}
 
 // Array INSERT in one round trip through COPY; when the server refuses the batch,
 // the rows go again one by one to find the bad ones.
@@ -1017,18 +1059,21 @@ SQLRETURN Stmt::copyArray() {
   std::string buf;
   buf.reserve(1 << 16);
   size_t sent = 0;
+  std::string scratch;
   for (size_t i = 0; i < n; ++i) {
     Diag e;
-    if (!rowValues(i, rv, e)) {
+    const size_t rowStart = buf.size();
+    bool rowOk = true;
+    for (size_t p = 0; rowOk && p < static_cast<size_t>(tr.paramCount); ++p) {
+      if (p) buf += '\t';
+      rowOk = appendCopyValue(p, i, buf, scratch, e);
+    }
+    if (!rowOk) {
+      buf.resize(rowStart);
       ok[i] = 0;
       e.row = static_cast<long>(i + 1);
       diags.push_back(e);
       continue;
-    }
-    for (size_t p = 0; p < rv.size(); ++p) {
-      if (p) buf += '\t';
-      if (rv[p]) copyEscape(buf, *rv[p]);
-      else buf += "\\N";
     }
     buf += '\n';
     ++sent;

@@ -148,6 +148,9 @@ struct Stmt : HandleBase {
   SQLRETURN copyArray();
   std::optional<std::string> paramValue(size_t p, size_t row, Diag &err, bool &failed);
   bool rowValues(size_t row, std::vector<std::optional<std::string>> &out, Diag &err);
+  // Appends one parameter of one array row to a COPY text buffer; false when
+  // the value is refused (err says why).
+  bool appendCopyValue(size_t p, size_t row, std::string &out, std::string &scratch, Diag &err);
   SQLRETURN putValue(int col, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQLLEN *ind, long long *offset);
 };
 

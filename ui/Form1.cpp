@@ -239,11 +239,11 @@ void Form1::Form_Load()
 
     // Steps 128 to 146: the ten fields from the store, in the store's key order;
     // each fill writes back through the field's change handler.
-    static const int fieldOfKey[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    // The store's key order is the field order: Text1 to Text10.
     for (int i = 0; i < 10; ++i) {
         const SettingKey& setting = kLoginSettings[i];
         trap.step(128 + 2 * i, [&] {
-            Text[fieldOfKey[i]]->setText(
+            Text[i + 1]->setText(
                 settings_.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue)));
         });
     }

@@ -7,6 +7,7 @@
 #include "SettingsStore.h"
 #include "TableList.h"
 #include "TableListing.h"
+#include "StoredLogins.h"
 #include "TestServers.h"
 
 #include <QLineEdit>
@@ -92,16 +93,7 @@ std::unique_ptr<SettingsStore> LoginFormTest::storeWith(const QString& name, boo
 {
     auto store = std::make_unique<SettingsStore>(dir_.filePath(name));
     if (workingLogins) {
-        const ConnectionProfile db2 = DB2TestProfile();
-        const ConnectionProfile mysql = MySQLTestProfile();
-        const std::pair<const char*, std::string> values[] = {
-            {"Server", db2.server},       {"Port", db2.port},           {"User", db2.user},
-            {"Password", db2.password},   {"Database", db2.database},   {"MySQLServer", mysql.server},
-            {"MySQLPort", mysql.port},    {"MySQLUser", mysql.user},    {"MySQLPassword", mysql.password},
-            {"MySQLDatabase", mysql.database},
-        };
-        for (const auto& [key, value] : values)
-            store->write(QString::fromLatin1(key), QString::fromStdString(value));
+        StoreLogins(*store, MySQLTestProfile(), DB2TestProfile());
     }
     return store;
 }

@@ -6,6 +6,7 @@
 #include "QtDialogs.h"
 #include "SettingsStore.h"
 #include "TableList.h"
+#include "StoredLogins.h"
 #include "TestServers.h"
 
 #include <QApplication>
@@ -70,16 +71,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir home;
     SettingsStore settings(home.filePath(QStringLiteral("tablehop.ini")));
-    const ConnectionProfile db2 = DB2TestProfile();
-    const ConnectionProfile mysql = MySQLTestProfile();
-    const std::pair<const char*, std::string> stored[] = {
-        {"Server", db2.server},          {"Port", db2.port},          {"User", db2.user},
-        {"Password", db2.password},      {"Database", db2.database},  {"MySQLServer", mysql.server},
-        {"MySQLPort", mysql.port},       {"MySQLUser", mysql.user},   {"MySQLPassword", mysql.password},
-        {"MySQLDatabase", mysql.database},
-    };
-    for (const auto& [key, value] : stored)
-        settings.write(QString::fromLatin1(key), QString::fromStdString(value));
+    StoreLogins(settings, MySQLTestProfile(), DB2TestProfile());
 
     QtDialogs dialogs;
     Form1 login(dialogs, settings);

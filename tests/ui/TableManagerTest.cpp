@@ -7,6 +7,7 @@
 #include "SettingsStore.h"
 #include "TableList.h"
 #include "TableListing.h"
+#include "StoredLogins.h"
 #include "TestServers.h"
 #include "WindowHelpers.h"
 
@@ -126,15 +127,7 @@ void TableManagerTest::cleanup()
 void TableManagerTest::open()
 {
     store_ = std::make_unique<SettingsStore>(dir_.filePath("manage.ini"));
-    const ConnectionProfile db2 = DB2TestProfile();
-    const ConnectionProfile my = manageProfile();
-    const std::pair<const char*, std::string> values[] = {
-        {"Server", db2.server},     {"Port", db2.port},         {"User", db2.user},       {"Password", db2.password},
-        {"Database", db2.database}, {"MySQLServer", my.server}, {"MySQLPort", my.port},   {"MySQLUser", my.user},
-        {"MySQLPassword", my.password}, {"MySQLDatabase", my.database},
-    };
-    for (const auto& [key, value] : values)
-        store_->write(QString::fromLatin1(key), QString::fromStdString(value));
+    StoreLogins(*store_, manageProfile(), DB2TestProfile());
     dialogs_ = std::make_unique<FakeDialogs>();
     login_ = std::make_unique<Form1>(*dialogs_, *store_);
     login_->startUp();

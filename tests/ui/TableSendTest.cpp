@@ -8,6 +8,7 @@
 #include "SqlIdentifiers.h"
 #include "TableList.h"
 #include "TableListing.h"
+#include "StoredLogins.h"
 #include "TestServers.h"
 
 #include <QProgressBar>
@@ -94,15 +95,7 @@ void TableSendTest::cleanup()
 void TableSendTest::open()
 {
     store_ = std::make_unique<SettingsStore>(dir_.filePath("send.ini"));
-    const ConnectionProfile d = DB2TestProfile();
-    const ConnectionProfile m = sendProfile();
-    const std::pair<const char*, std::string> values[] = {
-        {"Server", d.server},     {"Port", d.port},         {"User", d.user},     {"Password", d.password},
-        {"Database", d.database}, {"MySQLServer", m.server}, {"MySQLPort", m.port}, {"MySQLUser", m.user},
-        {"MySQLPassword", m.password}, {"MySQLDatabase", m.database},
-    };
-    for (const auto& [key, value] : values)
-        store_->write(QString::fromLatin1(key), QString::fromStdString(value));
+    StoreLogins(*store_, sendProfile(), DB2TestProfile());
     dialogs_ = std::make_unique<FakeDialogs>();
     login_ = std::make_unique<Form1>(*dialogs_, *store_);
     login_->startUp();
