@@ -150,7 +150,9 @@ struct Stmt : HandleBase {
   bool rowValues(size_t row, std::vector<std::optional<std::string>> &out, Diag &err);
   // Appends one parameter of one array row to a COPY text buffer; false when
   // the value is refused (err says why).
-  bool appendCopyValue(size_t p, size_t row, std::string &out, std::string &scratch, Diag &err);
+  bool appendCopyValue(size_t p, size_t row, std::string &out, std::string &scratch, Diag &err, bool binary);
+  // Whether every column of the array INSERT can go in COPY's binary format.
+  bool binaryCopyPossible() const;
   SQLRETURN putValue(int col, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQLLEN *ind, long long *offset);
 };
 
