@@ -563,6 +563,58 @@ TEST_F(Standin, ParameterArrayWithOneBadRow) {
   s.ok("DROP TABLE SI_ARR");
 }
 
+// Columns of text, bytes and dates only take the binary COPY path; values must
+// arrive unchanged and bad rows stand alone there too.
+TEST_F(Standin, ParameterArrayIntoTextBytesAndDates) {
+  dropIfExists("SI_BIN");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_BIN (NAME VARCHAR(6), NOTE LONG VARCHAR, DATA BLOB(8), D DATE)");
+  const SQLULEN n = 6;
+  char names[n][16] = {"plain", "tab\tnl", "toolong!", "", "x\\y", "ünï"};
+  SQLLEN nameInd[n] = {5, 6, 8, SQL_NULL_DATA, 3, 6};
+  char16_t notes[n][16] = {};
+  SQLLEN noteInd[n];
+  const char *noteTexts[n] = {"a\nb\r\\c", "😀 emoji", "n", nullptr, "", "x"};
+  for (SQLULEN k = 0; k < n; ++k) {
+    if (!noteTexts[k]) { noteInd[k] = SQL_NULL_DATA; continue; }
+    std::u16string w = u16(noteTexts[k]);
+    std::memcpy(notes[k], w.data(), w.size() * 2);
+    noteInd[k] = static_cast<SQLLEN>(w.size() * 2);
+  }
+  unsigned char data[n][8] = {{0, 255}, {9, 10, 13, 92}, {1}, {2}, {3}, {4}};
+  SQLLEN dataLen[n] = {2, 4, 1, SQL_NULL_DATA, 0, 1};
+  char dates[n][11] = {"2024-02-29", "0001-01-01", "2020-01-01", "9999-12-31", "2023-02-29", "31.12.1999"};
+  SQLLEN dateInd[n] = {SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS};
+  SQLUSMALLINT status[n];
+  std::u16string insert = u16("INSERT INTO SI_BIN VALUES (?, ?, ?, ?)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(insert), SQL_NTS)));
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+  SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 6, 0, names, sizeof names[0], nameInd);
+  SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 15, 0, notes, sizeof notes[0], noteInd);
+  SQLBindParameter(s.h(), 3, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 8, 0, data, 8, dataLen);
+  SQLBindParameter(s.h(), 4, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0, dates, 11, dateInd);
+  EXPECT_EQ(SQLExecute(s.h()), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + n),
+            (std::vector<SQLUSMALLINT>{SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS, SQL_PARAM_ERROR, SQL_PARAM_SUCCESS,
+                                       SQL_PARAM_ERROR, SQL_PARAM_SUCCESS}));
+  auto d = s.diags();
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(d[0].state, "22001");  // eight bytes into VARCHAR(6)
+  EXPECT_EQ(d[1].state, "22007");  // no 29 February in 2023
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  auto rows = s.query("SELECT NAME, NOTE, DATA, D FROM SI_BIN ORDER BY D");
+  std::vector<std::vector<std::string>> expected = {
+      {"tab\tnl", "😀 emoji", "090A0D5C", "0001-01-01"},
+      {"ünï", "x", "04", "1999-12-31"},
+      {"plain", "a\nb\r\\c", "00FF", "2024-02-29"},
+      {"<NULL>", "<NULL>", "<NULL>", "9999-12-31"},
+  };
+  EXPECT_EQ(rows, expected);
+  s.ok("DROP TABLE SI_BIN");
+}
+
 // ------------------------------------------------------------ streaming
 
 TEST_F(Standin, BlockFetchWithRowArrays) {
