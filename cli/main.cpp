@@ -21,10 +21,10 @@ std::optional<std::string> askOnTerminal(const std::string& prompt, bool secret)
     }
     std::string line;
     const bool got = static_cast<bool>(std::getline(std::cin, line));
-    if (hide) {
+    if (hide)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-        std::cerr << "\n";
-    }
+    if (hide || !got)
+        std::cerr << "\n";  // the typed line's end was not echoed
     return got ? std::optional<std::string>(line) : std::nullopt;
 }
 
