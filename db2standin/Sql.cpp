@@ -37,6 +37,13 @@ bool allDigits(const std::string &s, size_t from, size_t n) {
   return true;
 }
 
+// PostgreSQL keeps 63 bytes of a name and would cut a longer one silently;
+// refuse it instead (DB2 itself takes 128).
+void nameFits(const std::string &name) {
+  if (name.size() > 63)
+    raise("42622", -107, "SQL0107N  The name \"" + name.substr(0, 32) + "...\" is too long.  The maximum length is \"63\".");
+}
+
 [[noreturn]] void badDatetime() {
   raise("22007", -180, "SQL0180N  The syntax of the string representation of a datetime value is incorrect.");
 }
@@ -215,6 +222,7 @@ std::vector<Token> tokenize(const std::string &sql) {
         }
         t.text += sql[i++];
       }
+      nameFits(t.text);
     } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
       t.type = Token::Num;
       size_t s = i;
@@ -233,6 +241,7 @@ std::vector<Token> tokenize(const std::string &sql) {
       while (i < n && isIdentChar(static_cast<unsigned char>(sql[i]))) ++i;
       t.type = Token::Word;
       t.text = sql.substr(s, i - s);
+      nameFits(t.text);
       std::string up = upperAscii(t.text);
       if (i < n && sql[i] == '\'' && (up == "X" || up == "BX" || up == "N" || up == "G" || up == "GX" || up == "U&")) {
         ++i;

@@ -177,6 +177,24 @@ TEST_F(Standin, DropOfMissingTable) {
       << d[0].message;
 }
 
+// Names longer than the server keeps are refused, never cut short.
+TEST_F(Standin, OverlongNamesAreRefused) {
+  const std::string fits(63, 'N'), tooLong(64, 'N');
+  dropIfExists(fits);
+  Statement s(conn);
+  s.ok("CREATE TABLE \"" + fits + "\" (\"" + tooLong.substr(1) + "\" INTEGER)");
+  for (const std::string &sql : {"CREATE TABLE \"" + tooLong + "\" (A INTEGER)",
+                                 "CREATE TABLE SI_LONGCOL (" + tooLong + " INTEGER)",
+                                 "SELECT \"" + tooLong + "\" FROM \"" + fits + "\""}) {
+    EXPECT_EQ(s.exec(sql), SQL_ERROR) << sql;
+    auto d = s.diags();
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0].state, "42622");
+    EXPECT_EQ(d[0].native, -107);
+  }
+  s.ok("DROP TABLE \"" + fits + "\"");
+}
+
 TEST_F(Standin, RenameTable) {
   dropIfExists("SI_REN_A");
   dropIfExists("SI_REN_B");
