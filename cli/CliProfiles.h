@@ -22,6 +22,3 @@ struct ProfileSources {
 };
 
 ConnectionProfile ResolveProfile(DatabaseSide side, const ProfileSources& sources);
-
-// The option names a side takes: server, port, user, database (password via environment only).
-inline constexpr const char* kProfileFields[] = {"server", "port", "user", "database"};

@@ -155,6 +155,16 @@ size_t matchingParen(const std::vector<Token> &tk, size_t open) {
   syntax(tk.back(), tk[open].text);
 }
 
+// The end of the list element starting at p: the next comma outside parentheses, or close.
+size_t elementEnd(const std::vector<Token> &tk, size_t p, size_t close) {
+  int depth = 0;
+  for (; p < close && !(depth == 0 && tk[p].is(",")); ++p) {
+    if (tk[p].is("(")) ++depth;
+    else if (tk[p].is(")")) --depth;
+  }
+  return p;
+}
+
 Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
   Translated tr;
   tr.kind = Translated::Ddl;
@@ -166,13 +176,7 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
   std::vector<std::string> domains;
   size_t p = i + 1;
   while (p < close) {
-    size_t e = p;
-    int depth = 0;
-    while (e < close && !(depth == 0 && tk[e].is(","))) {
-      if (tk[e].is("(")) ++depth;
-      else if (tk[e].is(")")) --depth;
-      ++e;
-    }
+    size_t e = elementEnd(tk, p, close);
     const Token &first = tk[p];
     bool constraint = first.type == Token::Word &&
                       (first.is("PRIMARY") || first.is("UNIQUE") || first.is("CONSTRAINT") || first.is("FOREIGN") ||
@@ -270,13 +274,7 @@ Translated insert(const std::vector<Token> &tk, size_t i, Catalog &cat, const st
     size_t col = 0;
     std::string row;
     while (p < close) {
-      size_t e = p;
-      int depth = 0;
-      while (e < close && !(depth == 0 && tk[e].is(","))) {
-        if (tk[e].is("(")) ++depth;
-        else if (tk[e].is(")")) --depth;
-        ++e;
-      }
+      size_t e = elementEnd(tk, p, close);
       if (col >= target.size())
         raise("42802", -117, "SQL0117N  The number of values assigned is not the same as the number of specified or implied columns or variables.");
       const TypeDesc &t = target[col].type;

@@ -57,16 +57,6 @@ private:
     bool cancelled_ = false;
 };
 
-// The selected names of a list, walked from its last item to its first.
-std::vector<std::string> SelectedFromLast(const TableList& list)
-{
-    std::vector<std::string> names;
-    for (int i = list.count() - 1; i >= 0; --i)
-        if (list.isSelected(i))
-            names.push_back(list.text(i).toStdString());
-    return names;
-}
-
 QString SummaryLine(const TransferSummary& summary, const QString& target)
 {
     QString line = QStringLiteral("Sent %1 %2 to %3: %4 rows copied, %5 rows refused, %6 s")
@@ -93,7 +83,11 @@ void Form2::sendTables(bool toDB2)
         dialogs().message(toDB2 ? QStringLiteral("Please select a table") : QStringLiteral("Please select a table to send."));
         return;
     }
-    const std::vector<std::string> tables = SelectedFromLast(source);
+    // The selected names, walked from the last item to the first.
+    std::vector<std::string> tables;
+    const QStringList selected = source.selectedTexts();
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        tables.push_back(it->toStdString());
     setBusy(true);
     setStatusText(QString());
     cancelButton()->show();

@@ -14,19 +14,6 @@
 
 #include <memory>
 
-namespace {
-
-// The selected names, top to bottom.
-QStringList selectedNames(const TableList& list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        if (list.isSelected(i))
-            names << list.text(i);
-    return names;
-}
-
-}  // namespace
 
 // "Delete Table/s" (MySQL)
 void Form2::PushButton1_Click()
@@ -40,7 +27,7 @@ void Form2::PushButton1_Click()
     // 132: nothing is dropped before the user said Yes.
     bool confirmed = false;
     trap.step(132, [&] {
-        const QStringList names = selectedNames(list);
+        const QStringList names = list.selectedTexts();
         confirmed = !names.isEmpty()
             && dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names), ApplicationTitle()) == Answer::Yes;
     });
@@ -87,7 +74,7 @@ void Form2::PushButton5_Click()
         } else {
             bool confirmed = false;
             trap.step(122, [&] {
-                const QStringList names = selectedNames(list);
+                const QStringList names = list.selectedTexts();
                 confirmed = !names.isEmpty()
                     && dialogs_.question(DeleteConfirmationText(DatabaseSide::DB2, names), ApplicationTitle())
                         == Answer::Yes;

@@ -103,3 +103,12 @@ void RemoveListItem(TableList& list, const QString& text)
             list.remove(i);
     }
 }
+
+QStringList TableList::selectedTexts() const
+{
+    QStringList names;
+    for (int i = 0; i < count(); ++i)
+        if (isSelected(i))
+            names << text(i);
+    return names;
+}

@@ -32,6 +32,8 @@ public:
 
     // Every item's text, top to bottom.
     QStringList texts() const;
+    // The selected items' texts, top to bottom.
+    QStringList selectedTexts() const;
 };
 
 // True when some item equals the text when both are compared in lower case;

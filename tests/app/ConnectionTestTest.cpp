@@ -23,7 +23,7 @@ void ConnectionTestTest::outcomes_data()
     QTest::newRow("mysql good") << int(DatabaseSide::MySQL) << "" << kConnectionSuccessful << "";
     QTest::newRow("mysql wrong password") << int(DatabaseSide::MySQL) << "password" << kMySQLConnectFailed
                                           << "Access denied";
-    QTest::newRow("mysql refused port") << int(DatabaseSide::MySQL) << "port" << kMySQLConnectFailed << "connect";
+    QTest::newRow("mysql refused port") << int(DatabaseSide::MySQL) << "port" << kMySQLConnectFailed << "Can't connect to";
     QTest::newRow("db2 value with semicolon") << int(DatabaseSide::DB2) << "semicolon" << kDB2ConnectFailed << "\";\"";
     QTest::newRow("db2 wrong password") << int(DatabaseSide::DB2) << "password" << kDB2ConnectFailed << "SQL30082N";
     QTest::newRow("db2 good") << int(DatabaseSide::DB2) << "" << kConnectionSuccessful << "";
