@@ -5,7 +5,7 @@
 #include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "TableListing.h"
-#include "TableStatements.h"
+#include "SqlDialect.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -120,7 +120,7 @@ int runList(const CliArgs& args, CliContext& context)
 bool openSide(DataConnection& connection, DatabaseSide side, const ConnectionProfile& profile, CliContext& context)
 {
     try {
-        connection.open(ConnectionStringFor(side, profile));
+        connection.open(DialectOf(side).connectionString(profile));
         return true;
     } catch (const DbError& error) {
         connectionFailure(context, side, error);
@@ -139,7 +139,7 @@ int runDrop(const CliArgs& args, CliContext& context)
     for (size_t i = 1; i < args.words.size(); ++i) {
         const std::string& table = args.words[i];
         try {
-            connection.execute(DropTableSql(side, table));
+            connection.execute(DialectOf(side).dropTableSql(table));
             context.out << "dropped " << table << "\n";
         } catch (const DbError& error) {
             context.err << "error: table " << table << ", step DROP TABLE: [" << error.sqlState() << "] "
@@ -162,7 +162,7 @@ int runRename(const CliArgs& args, CliContext& context)
     if (!openSide(connection, side, ProfileFor(side, args, context), context))
         return kExitUsage;
     try {
-        connection.execute(RenameTableSql(side, from, to));
+        connection.execute(DialectOf(side).renameTableSql(from, to));
     } catch (const DbError& error) {
         context.err << "error: table " << from << ", step RENAME: [" << error.sqlState() << "] "
                     << error.description() << "\n";

@@ -97,7 +97,7 @@ std::string TargetColumnType(TargetSide side, const Field& column)
 
 std::string QuoteIdentifier(TargetSide side, const std::string& name)
 {
-    return side == TargetSide::DB2 ? QuoteDB2Identifier(name) : QuoteMySQLIdentifier(name);
+    return DialectOf(side).quoteIdentifier(name);
 }
 
 std::string BuildCreateTableSql(TargetSide side, const std::string& table, const std::vector<Field>& columns)
@@ -108,7 +108,6 @@ std::string BuildCreateTableSql(TargetSide side, const std::string& table, const
             sql += ',';
         sql += QuoteIdentifier(side, columns[i].name) + " " + TargetColumnType(side, columns[i]);
     }
-    // utf8mb4 so that no character of the source turns into '?'.
-    sql += side == TargetSide::DB2 ? ")" : ") CHARACTER SET utf8mb4;";
+    sql += ")" + DialectOf(side).createTableSuffix();
     return sql;
 }

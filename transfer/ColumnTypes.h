@@ -1,12 +1,14 @@
 #pragma once
 
+#include "ConnectionProfile.h"
 #include "DataRecordset.h"
+#include "SqlDialect.h"
 
 #include <string>
 #include <vector>
 
 // The database a transfer writes to.
-enum class TargetSide { DB2, MySQL };
+using TargetSide = DatabaseSide;
 
 // The column type a new target table gets for one source column, e.g.
 // "LONG VARCHAR" or "DECIMAL(30,10)". Chosen from the column's ADO type and,

@@ -464,9 +464,9 @@ std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::stri
                                               TargetSide::MySQL, blockRows);
 }
 
-long long CountRows(DataConnection& connection, const std::string& quotedTable)
+long long CountRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
 {
-    auto rs = connection.execute("SELECT COUNT(*) FROM " + quotedTable);
+    auto rs = connection.execute(dialect.countRowsSql(table));
     if (!rs || rs->eof() || !rs->field(0).value)
         throw DbError("24000", 0, "SELECT COUNT(*) returned no row");
     return std::stoll(*rs->field(0).value);

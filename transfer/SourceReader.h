@@ -39,4 +39,4 @@ std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::stri
 std::unique_ptr<SourceReader> ReadAhead(std::unique_ptr<SourceReader> reader);
 
 // The number of rows of a table, for the progress bar only.
-long long CountRows(DataConnection& connection, const std::string& quotedTable);
+long long CountRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table);

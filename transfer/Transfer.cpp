@@ -34,12 +34,6 @@ private:
     Clock::time_point last_ = Clock::now();
 };
 
-bool isNoSuchTable(const DbError& error)
-{
-    return error.hasSqlState("42S02") || error.hasSqlState("42704") || error.nativeCode() == -204
-        || error.nativeCode() == 1051;
-}
-
 void configure(DataConnection& connection, int cursorLocation)
 {
     connection.setCursorLocation(cursorLocation);
@@ -154,9 +148,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         return finish();
     DataConnection& source = toDB2 ? mysqlConnection : db2Connection;
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
-    const auto quoteSource = [toDB2](const std::string& name) {
-        return toDB2 ? QuoteMySQLIdentifier(name) : QuoteDB2Identifier(name);
-    };
+    const SqlDialect& sourceDialect = DialectOf(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
 
     for (const std::string& table : tables) {
         observer.yield();
@@ -174,11 +166,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
 
         // The source is opened before anything is dropped: a table that cannot
         // be read never costs the target its table.
-        const std::string selectSql = "SELECT * FROM " + quoteSource(table);
+        const std::string selectSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
         std::unique_ptr<SourceReader> reader;
         long long rowCount = 0;
         try {
-            rowCount = CountRows(source, quoteSource(table));
+            rowCount = CountRows(source, sourceDialect, table);
             const size_t batchRows = BatchRowsFor(rowCount);
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
@@ -187,11 +179,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
 
         if (overwrite) {
-            const std::string dropSql = "DROP TABLE " + QuoteIdentifier(side, table);
+            const std::string dropSql = DialectOf(side).dropTableSql(table);
             try {
                 target.execute(dropSql);
             } catch (const DbError& error) {
-                if (!isNoSuchTable(error)) {
+                if (!DialectOf(side).isNoSuchTable(error)) {
                     fail(steps.drop, error.description(), dropSql);
                     continue;
                 }

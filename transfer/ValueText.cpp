@@ -57,20 +57,7 @@ std::string hexText(const std::string& bytes)
 
 std::string QuoteTextLiteral(TargetSide side, const std::string& text)
 {
-    std::string out = "'";
-    out.reserve(text.size() + 2);
-    for (char c : text) {
-        if (c == '\'')
-            out += "''";
-        else if (side == TargetSide::MySQL && c == '\\')
-            out += "\\\\";
-        else if (side == TargetSide::MySQL && c == '\0')
-            out += "\\0";
-        else
-            out += c;
-    }
-    out += '\'';
-    return out;
+    return DialectOf(side).quoteText(text);
 }
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include "DataConnection.h"
 #include "DbError.h"
-#include "TableStatements.h"
+#include "SqlDialect.h"
 
 QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables)
 {
-    const QString database = side == DatabaseSide::MySQL ? QStringLiteral("MySQL") : QStringLiteral("IBM DB2");
+    const QString database = QString::fromStdString(DialectOf(side).displayName());
     QString text = tables.size() == 1
         ? QStringLiteral("Delete this table from the %1 database?").arg(database)
         : QStringLiteral("Delete these %1 tables from the %2 database?").arg(tables.size()).arg(database);
@@ -28,10 +28,10 @@ QString RenamePrompt(const QString& table)
 DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QString& table)
 {
     try {
-        connection.execute(DropTableSql(side, table.toStdString()));
+        connection.execute(DialectOf(side).dropTableSql(table.toStdString()));
         return DropOutcome::Dropped;
     } catch (const DbError& error) {
-        if (IsNoSuchTableError(error))
+        if (DialectOf(side).isNoSuchTable(error))
             return DropOutcome::WasMissing;
         throw;
     }
@@ -39,10 +39,10 @@ DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QStri
 
 void RenameTable(DatabaseSide side, DataConnection& connection, const QString& from, const QString& to)
 {
-    connection.execute(RenameTableSql(side, from.toStdString(), to.toStdString()));
+    connection.execute(DialectOf(side).renameTableSql(from.toStdString(), to.toStdString()));
 }
 
 void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
 {
-    connection.open(ConnectionStringFor(side, profile));
+    connection.open(DialectOf(side).connectionString(profile));
 }

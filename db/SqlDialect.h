@@ -1,0 +1,37 @@
+#pragma once
+
+#include "ConnectionProfile.h"
+#include "DbError.h"
+
+#include <string>
+
+// Everything that differs between the MySQL and the DB2 side of a statement
+// or an answer lives here, one object per side: quoting, literals, the
+// table-management statements, how errors are classified, limits.
+class SqlDialect {
+public:
+    virtual ~SqlDialect() = default;
+
+    virtual DatabaseSide side() const = 0;
+    // The database's name as the user sees it in messages: "MySQL", "IBM DB2".
+    virtual std::string displayName() const = 0;
+    virtual std::string connectionString(const ConnectionProfile& profile) const = 0;
+
+    // An identifier quoted with its quote character doubled inside.
+    virtual std::string quoteIdentifier(const std::string& name) const = 0;
+    // A text literal the server reads back as exactly `text`.
+    virtual std::string quoteText(const std::string& text) const = 0;
+
+    std::string dropTableSql(const std::string& table) const { return "DROP TABLE " + quoteIdentifier(table); }
+    virtual std::string renameTableSql(const std::string& from, const std::string& to) const = 0;
+    virtual std::string countRowsSql(const std::string& table) const = 0;
+    // What follows the column list of a CREATE TABLE.
+    virtual std::string createTableSuffix() const = 0;
+
+    // The server said the table does not exist.
+    virtual bool isNoSuchTable(const DbError& error) const = 0;
+};
+
+const SqlDialect& MySQLDialect();
+const SqlDialect& DB2Dialect();
+const SqlDialect& DialectOf(DatabaseSide side);
