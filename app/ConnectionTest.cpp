@@ -2,6 +2,7 @@
 
 #include "DataConnection.h"
 #include "ErrorReport.h"
+#include "ReportLocations.h"
 
 #include <memory>
 
@@ -9,7 +10,8 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
                        UserDialogs& dialogs, const std::function<void(int)>& setPointer)
 {
     const bool mysql = side == DatabaseSide::MySQL;
-    HandlerTrap trap(dialogs, mysql ? QStringLiteral("Form1.PushButton1_Click") : QStringLiteral("Form1.PushButton3_Click"));
+    HandlerTrap trap(dialogs, QString::fromLatin1(mysql ? report_location::kTestMySQLConnection
+                                                      : report_location::kTestDB2Connection));
     std::unique_ptr<DataConnection> connection;
     trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
 

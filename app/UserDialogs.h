@@ -17,7 +17,7 @@ public:
     virtual void message(const QString& text, const QString& title = {}) = 0;
     // OK only, no icon, with the driver's own words as detail the user can open.
     virtual void messageWithDetail(const QString& text, const QString& detail) = 0;
-    // Yes and No, no icon.
+    // Yes and No, no icon; No is the default button and the Escape answer.
     virtual Answer question(const QString& text, const QString& title) = 0;
     // OK and Cancel with a proposed answer; Cancel gives nullopt.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) = 0;

@@ -1,6 +1,6 @@
-// Tablehop: the login form's load handler is the start-up sequence; closing
+// Tablehop: loading the login window is the start-up sequence; closing
 // either window ends the program.
-#include "Form1.h"
+#include "LoginWindow.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
 
@@ -11,10 +11,10 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QtDialogs dialogs;
     SettingsStore settings;
-    Form1 login(dialogs, settings);
+    LoginWindow login(dialogs, settings);
     dialogs.setParent(&login);
     bool ended = false;
-    QObject::connect(&login, &Form1::programEnd, &application, [&] {
+    QObject::connect(&login, &LoginWindow::programEnd, &application, [&] {
         ended = true;
         QCoreApplication::quit();
     });

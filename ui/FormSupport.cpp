@@ -5,9 +5,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <stdexcept>
 
 QRect TwipsRect(int left, int top, int width, int height)
@@ -129,6 +132,38 @@ void WindowPointer::apply()
         window_->setCursor(*custom_);
     else
         window_->setCursor(Qt::ArrowCursor);
+}
+
+void KeepOnScreen(QWidget* window)
+{
+    QScreen* screen = QGuiApplication::screenAt(window->frameGeometry().center());
+    if (!screen)
+        screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The frame's extra (title bar, borders) is known only once the window was shown.
+    const QSize extra = window->frameGeometry().size() - window->size();
+    if (window->minimumSize() != window->maximumSize()) {
+        const QSize fits = (area.size() - extra).boundedTo(window->size()).expandedTo(window->minimumSize());
+        if (fits != window->size())
+            window->resize(fits);
+    }
+    const QRect frame = window->frameGeometry();
+    const int x = std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+    const int y = std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+    if (QPoint(x, y) != frame.topLeft())
+        window->move(x, y);
+}
+
+void ShowInPlaceOf(QWidget* window, const QWidget* replaced)
+{
+    if (replaced && replaced->isVisible())
+        window->move(replaced->pos());
+    KeepOnScreen(window);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void InitUiResources()

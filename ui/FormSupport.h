@@ -61,5 +61,13 @@ private:
     std::optional<QCursor> custom_;
 };
 
+// Moves a top-level window so that all of it lies on the available area of
+// its screen (shrinking it first when it is resizable and too big).
+void KeepOnScreen(QWidget* window);
+// Shows window where replaced stands when replaced is on screen (else where
+// the window is), kept whole on the screen: the window the user moves on to
+// takes the place of the one it replaces.
+void ShowInPlaceOf(QWidget* window, const QWidget* replaced);
+
 // Makes the ui library's own pictures (the application icon) available.
 void InitUiResources();

@@ -67,7 +67,9 @@ Answer QtDialogs::question(const QString& text, const QString& title)
     QMessageBox box(QMessageBox::NoIcon, titleOrApplicationTitle(title), DisplayLineBreaks(text),
                     QMessageBox::Yes | QMessageBox::No, owner());
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Yes);
+    // Every question here is about dropping or overwriting something: Enter
+    // and Escape must both keep things as they are.
+    box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return runBox(box) == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }

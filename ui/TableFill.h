@@ -9,7 +9,7 @@ class UserDialogs;
 // first and clears the list only after the query succeeded; a failure leaves
 // the list as it was and reaches the caller's trap. One yield per item.
 
-// List1: the MySQL tables ("SHOW TABLES;"); the first item becomes current.
+// The MySQL tables ("SHOW TABLES;"); the first item becomes current.
 void FillMySQLList(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs);
-// List2: the tables of the DB2 login's current schema; no current item is set.
+// The tables of the DB2 login's current schema; no current item is set.
 void FillDB2List(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs);

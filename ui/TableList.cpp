@@ -7,6 +7,9 @@ TableList::TableList(QWidget* parent) : QListWidget(parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSortingEnabled(false);  // the list sorts itself in add()
     setUniformItemSizes(true);
+    // Ctrl+A and range selections reach hidden rows too; they leave again at once.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection&) { deselectHidden(selected); });
 }
 
 int TableList::currentIndex() const
@@ -35,7 +38,51 @@ bool TableList::isSelected(int index) const
 void TableList::setSelected(int index, bool selected)
 {
     if (QListWidgetItem* it = item(index))
-        it->setSelected(selected);
+        it->setSelected(selected && !isRowHidden(index));
+}
+
+int TableList::singleTargetIndex() const
+{
+    const int current = currentIndex();
+    if (current >= 0 && isSelected(current))
+        return current;
+    int found = -1;
+    for (int i = 0; i < count(); ++i) {
+        if (!isSelected(i))
+            continue;
+        if (found >= 0)
+            return -1;
+        found = i;
+    }
+    return found;
+}
+
+bool TableList::passesFilter(const QString& text) const
+{
+    return filter_.isEmpty() || text.contains(filter_, Qt::CaseInsensitive);
+}
+
+void TableList::setFilter(const QString& text)
+{
+    filter_ = text;
+    for (int i = 0; i < count(); ++i) {
+        const bool hidden = !passesFilter(item(i)->text());
+        setRowHidden(i, hidden);
+        if (hidden)
+            item(i)->setSelected(false);
+    }
+}
+
+bool TableList::isShown(int index) const
+{
+    return index >= 0 && index < count() && !isRowHidden(index);
+}
+
+void TableList::deselectHidden(const QItemSelection& selected)
+{
+    for (const QModelIndex& index : selected.indexes())
+        if (isRowHidden(index.row()))
+            selectionModel()->select(index, QItemSelectionModel::Deselect);
 }
 
 int TableList::selectedCount() const
@@ -56,6 +103,7 @@ int TableList::add(const QString& text)
             high = middle;
     }
     insertItem(low, text);
+    setRowHidden(low, !passesFilter(text));
     return low;
 }
 

@@ -2,10 +2,11 @@
 
 #include <QListWidget>
 
-// The table list of either side of the table manager (List1, List2): items
-// sorted without regard to case, extended multiple selection, and a current
-// item that is distinct from the selection (-1 when there is none). The table
-// operations see it only through the members below.
+// The table list of either side of the table manager: items sorted without
+// regard to case, extended multiple selection, a current item that is
+// distinct from the selection (-1 when there is none), and a filter that
+// narrows what is shown. The table operations see it only through the
+// members below, and they see the whole list whatever the filter shows.
 class TableList : public QListWidget {
     Q_OBJECT
 public:
@@ -19,8 +20,19 @@ public:
     int count() const { return QListWidget::count(); }
     QString text(int index) const;
     bool isSelected(int index) const;
+    // A hidden item is never selected: selecting it does nothing.
     void setSelected(int index, bool selected);
     int selectedCount() const;
+    // The item an action on one table works on: the current item when it is
+    // selected, else the only selected item; -1 when none or several are selected.
+    int singleTargetIndex() const;
+
+    // Shows only the names that contain the text, case ignored (an empty text
+    // shows all). Names it hides leave the selection, so no action ever works
+    // on a name the user cannot see.
+    void setFilter(const QString& text);
+    QString filter() const { return filter_; }
+    bool isShown(int index) const;
 
     // Adds a name at its sorted place (case-insensitive; equal names keep the
     // order they came in). Returns its index.
@@ -34,6 +46,12 @@ public:
     QStringList texts() const;
     // The selected items' texts, top to bottom.
     QStringList selectedTexts() const;
+
+private:
+    bool passesFilter(const QString& text) const;
+    void deselectHidden(const QItemSelection& selected);
+
+    QString filter_;
 };
 
 // True when some item equals the text when both are compared in lower case;

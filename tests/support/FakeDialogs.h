@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 // Answers the dialogs of an action from queues and records every box shown.
@@ -22,15 +23,18 @@ public:
     std::deque<Answer> answers;                     // for question()
     std::deque<std::optional<QString>> inputs;      // for inputBox(); nullopt = Cancel
     int yields = 0;
+    // Run when a box is shown, and at every yield: a user acting meanwhile.
+    std::function<void(const Shown&)> onShown;
+    std::function<void()> onYield;
 
-    void message(const QString& text, const QString& title) override { shown.push_back({"message", text, title, {}}); }
+    void message(const QString& text, const QString& title) override { show({"message", text, title, {}}); }
     void messageWithDetail(const QString& text, const QString& detail) override
     {
-        shown.push_back({"detail", text, {}, detail});
+        show({"detail", text, {}, detail});
     }
     Answer question(const QString& text, const QString& title) override
     {
-        shown.push_back({"question", text, title, {}});
+        show({"question", text, title, {}});
         if (answers.empty())
             throw std::logic_error("unexpected question: " + text.toStdString());
         const Answer a = answers.front();
@@ -39,15 +43,20 @@ public:
     }
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) override
     {
-        shown.push_back({"input", prompt, title, proposed});
+        show({"input", prompt, title, proposed});
         if (inputs.empty())
             throw std::logic_error("unexpected input box: " + prompt.toStdString());
         auto a = inputs.front();
         inputs.pop_front();
         return a;
     }
-    void errorReport(const QString& text) override { shown.push_back({"error", text, "Application Error", {}}); }
-    void yield() override { ++yields; }
+    void errorReport(const QString& text) override { show({"error", text, "Application Error", {}}); }
+    void yield() override
+    {
+        ++yields;
+        if (onYield)
+            onYield();
+    }
 
     QStringList kinds() const
     {
@@ -56,6 +65,13 @@ public:
             list << s.kind;
         return list;
     }
+    void show(Shown box)
+    {
+        shown.push_back(box);
+        if (onShown)
+            onShown(box);
+    }
+
     QStringList texts() const
     {
         QStringList list;

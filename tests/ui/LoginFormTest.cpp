@@ -2,8 +2,9 @@
 // private test servers.
 #include "ConnectionTest.h"
 #include "FakeDialogs.h"
-#include "Form1.h"
-#include "Form2.h"
+#include "ObjectNames.h"
+#include "LoginWindow.h"
+#include "TableManagerWindow.h"
 #include "SettingsStore.h"
 #include "TableList.h"
 #include "TableListing.h"
@@ -68,11 +69,15 @@ private:
 class LoginFormTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { RequireTestServers(true, true); }
+    void initTestCase()
+    {
+        RequireTestServers(true, true);
+        ExecMySQL("CREATE TABLE IF NOT EXISTS `ui_flow_always` (id INT)");  // the lists are never empty
+    }
     void firstStartWithAnEmptyStore();
     void startUpWithWorkingLoginsLandsOnTheTableManager();
     void nextWithAFailingDB2LoginDoesNotTryMySQL();
-    void backAndNextRefillTheLists();
+    void backAndNextRefillTheListsInPlace();
     void testConnectionOutcomes_data();
     void testConnectionOutcomes();
     void helpTexts();
@@ -81,11 +86,8 @@ private slots:
 
 private:
     std::unique_ptr<SettingsStore> storeWith(const QString& name, bool workingLogins);
-    QLineEdit* field(Form1& form, int number) { return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(number)); }
-    QPushButton* button(QWidget& form, int number)
-    {
-        return form.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(number));
-    }
+    QLineEdit* field(LoginWindow& form, int number) { return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(number)); }
+    QPushButton* button(QWidget& window, const char* name) { return window.findChild<QPushButton*>(name); }
     QTemporaryDir dir_;
 };
 
@@ -102,7 +104,7 @@ void LoginFormTest::firstStartWithAnEmptyStore()
 {
     auto store = storeWith("empty.ini", false);
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
 
     const QString expected[11] = {{}, "", "50069", "", "", "", "localhost", "", "", "", "3306"};
@@ -123,21 +125,21 @@ void LoginFormTest::startUpWithWorkingLoginsLandsOnTheTableManager()
 {
     auto store = storeWith("working.ini", true);
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
 
     QVERIFY(dialogs.shown.empty());
-    Form2* manager = login.tableManager();
+    TableManagerWindow* manager = login.tableManager();
     QVERIFY(manager);
     QVERIFY(manager->isVisible());
     QVERIFY(!login.isVisible());
     QCOMPARE(manager->windowTitle(), QStringLiteral("Tablehop Dual Server Table Copy & Move Software"));
-    QCOMPARE(manager->List1()->texts(), sortedCaseless(ListMySQLTables(MySQLTestProfile())));
-    QCOMPARE(manager->List2()->texts(), sortedCaseless(ListDB2Tables(DB2TestProfile())));
-    QVERIFY(manager->List1()->count() > 0);
-    QCOMPARE(manager->List1()->currentIndex(), 0);
-    QCOMPARE(manager->List1()->selectedCount(), 0);
-    QCOMPARE(manager->List2()->currentIndex(), -1);
+    QCOMPARE(manager->mysqlTables()->texts(), sortedCaseless(ListMySQLTables(MySQLTestProfile())));
+    QCOMPARE(manager->db2Tables()->texts(), sortedCaseless(ListDB2Tables(DB2TestProfile())));
+    QVERIFY(manager->mysqlTables()->count() > 0);
+    QCOMPARE(manager->mysqlTables()->currentIndex(), 0);
+    QCOMPARE(manager->mysqlTables()->selectedCount(), 0);
+    QCOMPARE(manager->db2Tables()->currentIndex(), -1);
     QCOMPARE(login.mousePointer(), 0);
 }
 
@@ -151,12 +153,12 @@ void LoginFormTest::nextWithAFailingDB2LoginDoesNotTryMySQL()
     store->write("MySQLServer", "127.0.0.1");
     store->write("MySQLPort", QString::number(listener.port()));
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();  // the silent check at step 148 fails
     QVERIFY(login.isVisible());
     QVERIFY(!login.tableManager());
 
-    button(login, 2)->click();  // "Next >"
+    button(login, object_name::kNext)->click();
     QVERIFY(!listener.knocked(300));
     QVERIFY(dialogs.shown.empty());
     QVERIFY(login.isVisible());
@@ -164,7 +166,7 @@ void LoginFormTest::nextWithAFailingDB2LoginDoesNotTryMySQL()
     QCOMPARE(login.mousePointer(), 0);
 }
 
-void LoginFormTest::backAndNextRefillTheLists()
+void LoginFormTest::backAndNextRefillTheListsInPlace()
 {
     ExecMySQL("DROP TABLE IF EXISTS `ui_flow_new`");
     try {
@@ -173,28 +175,45 @@ void LoginFormTest::backAndNextRefillTheLists()
     }
     auto store = storeWith("flow.ini", true);
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
-    Form2* manager = login.tableManager();
+    TableManagerWindow* manager = login.tableManager();
     QVERIFY(manager && manager->isVisible());
-    QVERIFY(!manager->List1()->texts().contains("ui_flow_new"));
+    QVERIFY(!manager->mysqlTables()->texts().contains("ui_flow_new"));
 
-    button(*manager, 2)->click();  // "< Back"
+    // "< Back": the login window takes the table manager's place; the status line clears.
+    manager->move(30, 40);
+    manager->setStatusText("Sent 1 table to IBM DB2: 4 rows copied, 0 rows refused, 0.1 s");
+    button(*manager, object_name::kBack)->click();
     QVERIFY(login.isVisible());
     QVERIFY(!manager->isVisible());
-    QVERIFY(manager->List1()->count() > 0);  // the lists keep their content
+    QCOMPARE(login.pos(), QPoint(30, 40));
+    QVERIFY(manager->statusText().isEmpty());
+    QVERIFY(manager->mysqlTables()->count() > 0);  // the lists keep their content
 
     ExecMySQL("CREATE TABLE `ui_flow_new` (id INT)");
     ExecDB2("CREATE TABLE \"UI_FLOW_NEW\" (ID INTEGER)");
     manager->setWindowTitle("loaded once");  // a second load would set the caption again
-    button(login, 2)->click();  // "Next >"
+    login.move(60, 70);
+    // A second "Next >" while the lists fill changes nothing.
+    int clicksDuringFill = 0;
+    dialogs.onYield = [&] {
+        if (clicksDuringFill++ == 0)
+            button(login, object_name::kNext)->click();
+    };
+    button(login, object_name::kNext)->click();
+    dialogs.onYield = nullptr;
+    QVERIFY(clicksDuringFill > 0);
     QCOMPARE(login.tableManager(), manager);
     QCOMPARE(manager->windowTitle(), QStringLiteral("loaded once"));
     QVERIFY(manager->isVisible());
     QVERIFY(!login.isVisible());
-    QVERIFY(manager->List1()->texts().contains("ui_flow_new"));
-    QVERIFY(manager->List2()->texts().contains("UI_FLOW_NEW"));
-    QCOMPARE(manager->List1()->texts(), sortedCaseless(ListMySQLTables(MySQLTestProfile())));
+    QCOMPARE(manager->pos(), QPoint(60, 70));
+    QVERIFY(manager->mysqlTables()->texts().contains("ui_flow_new"));
+    QVERIFY(manager->db2Tables()->texts().contains("UI_FLOW_NEW"));
+    QCOMPARE(manager->mysqlTables()->texts(), sortedCaseless(ListMySQLTables(MySQLTestProfile())));
+    QCOMPARE(manager->db2Tables()->texts(), sortedCaseless(ListDB2Tables(DB2TestProfile())));
+    QVERIFY(button(login, object_name::kNext)->isEnabled());
     QVERIFY(dialogs.shown.empty());
 
     ExecMySQL("DROP TABLE `ui_flow_new`");
@@ -203,19 +222,19 @@ void LoginFormTest::backAndNextRefillTheLists()
 
 void LoginFormTest::testConnectionOutcomes_data()
 {
-    QTest::addColumn<int>("buttonNumber");
+    QTest::addColumn<QString>("buttonName");
     QTest::addColumn<int>("passwordField");
     QTest::addColumn<bool>("wrongPassword");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("detailFragment");
-    QTest::newRow("mysql works") << 1 << 8 << false << "Connection successful." << "";
+    QTest::newRow("mysql works") << QString(object_name::kTestMySQLConnection) << 8 << false << "Connection successful." << "";
     QTest::newRow("mysql fails")
-        << 1 << 8 << true
+        << QString(object_name::kTestMySQLConnection) << 8 << true
         << "Could not connect. Please check with your administrator. Make sure you are allowed to connect to your "
            "database remotely and not just through web-based control panels."
         << "Access denied";
-    QTest::newRow("db2 works") << 3 << 4 << false << "Connection successful." << "";
-    QTest::newRow("db2 fails") << 3 << 4 << true
+    QTest::newRow("db2 works") << QString(object_name::kTestDB2Connection) << 4 << false << "Connection successful." << "";
+    QTest::newRow("db2 fails") << QString(object_name::kTestDB2Connection) << 4 << true
                                << "Could not connect. Please check server, username, password, database with your "
                                   "administrator."
                                << "SQL30082N";
@@ -223,7 +242,7 @@ void LoginFormTest::testConnectionOutcomes_data()
 
 void LoginFormTest::testConnectionOutcomes()
 {
-    QFETCH(int, buttonNumber);
+    QFETCH(QString, buttonName);
     QFETCH(int, passwordField);
     QFETCH(bool, wrongPassword);
     QFETCH(QString, expected);
@@ -231,13 +250,19 @@ void LoginFormTest::testConnectionOutcomes()
     auto store = storeWith("test-connection.ini", true);
     store->write("Password", "wrong");  // the start-up stays on the login form
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
     field(login, 4)->setText(QString::fromStdString(DB2TestProfile().password));
     if (wrongPassword)
         field(login, passwordField)->setText(field(login, passwordField)->text() + "-wrong");
 
-    button(login, buttonNumber)->click();
+    int clicks = 0;  // a second click while the test runs starts no second test
+    dialogs.onYield = [&] {
+        if (clicks++ == 0)
+            button(login, qPrintable(buttonName))->click();
+    };
+    button(login, qPrintable(buttonName))->click();
+    QVERIFY(clicks > 0);
     QCOMPARE(dialogs.shown.size(), size_t(1));
     QCOMPARE(dialogs.shown[0].text, expected);
     if (detailFragment.isEmpty()) {
@@ -255,11 +280,11 @@ void LoginFormTest::helpTexts()
 {
     auto store = storeWith("help.ini", false);
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
     const QString sep = QStringLiteral("\r\r");
 
-    button(login, 4)->click();  // MySQL help
+    button(login, object_name::kMySQLHelp)->click();
     const QString mysql = QStringLiteral("If you cannot establish connection to your database with this program, please go to: ")
         + sep + QStringLiteral("https://downloads.mysql.com/archives/gui/") + sep
         + QStringLiteral("Download and install the MySQL GUI Tools. Use the MySQL Query Browser. Try to connect to ")
@@ -267,7 +292,7 @@ void LoginFormTest::helpTexts()
         + QStringLiteral("the login you are using is correct.") + sep
         + QStringLiteral(" Finally, make sure your host allows a direct connection to your MySQL database -- not a web "
                          "based connection, for example.");
-    button(login, 5)->click();  // DB2 help
+    button(login, object_name::kDB2Help)->click();
     QString db2;
     for (const char* line :
          {"Here is how I connected to my IBM DB2 database.", "I went to www.ibm.com", "specifically",
@@ -291,7 +316,7 @@ void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
 {
     auto store = storeWith("focus.ini", false);
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
     QVERIFY(QTest::qWaitForWindowActive(&login));
     QCOMPARE(QApplication::focusWidget(), field(login, 1));  // the window opens on the DB2 server field
@@ -329,7 +354,7 @@ void LoginFormTest::passwordsAreMasked()
 {
     auto store = storeWith("mask.ini", false);
     FakeDialogs dialogs;
-    Form1 login(dialogs, *store);
+    LoginWindow login(dialogs, *store);
     login.startUp();
     for (int number : {4, 8}) {
         QLineEdit* password = field(login, number);

@@ -1,8 +1,9 @@
-// Draws the login form and the table manager (both lists filled from the test
-// servers) into PNG files: tablehop_screenshots DIR. scripts/screenshots runs it
-// under Xvfb with a demo login on each server.
-#include "Form1.h"
-#include "Form2.h"
+// Draws the login window and the table manager (both lists filled from the
+// test servers, the window enlarged, a filter in use) into PNG files:
+// tablehop_screenshots DIR. scripts/screenshots runs it under Xvfb with a demo
+// login on each server.
+#include "LoginWindow.h"
+#include "TableManagerWindow.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
 #include "TableList.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -64,9 +66,10 @@ int main(int argc, char* argv[])
     RequireTestServers(true, true);
 
     // Sample tables of a small shop on MySQL and of a personnel database on DB2.
-    for (const char* table : {"customers", "orders", "order_items", "products", "suppliers", "Invoices", "shipments"})
+    for (const char* table : {"customers", "orders", "order_items", "order_returns", "orders_2016", "products",
+                              "suppliers", "Invoices", "shipments", "stock", "warehouses"})
         tryExec(ExecMySQL, std::string("CREATE TABLE IF NOT EXISTS `") + table + "` (id INT PRIMARY KEY, name VARCHAR(40))");
-    for (const char* table : {"EMPLOYEE", "DEPARTMENT", "PROJECT", "SALES", "STAFF"})
+    for (const char* table : {"EMPLOYEE", "DEPARTMENT", "PROJECT", "SALES", "STAFF", "ORDERS_ARCHIVE", "PAYROLL"})
         tryExec(ExecDB2, std::string("CREATE TABLE \"") + table + "\" (ID INTEGER NOT NULL, NAME VARCHAR(40))");
 
     QTemporaryDir home;
@@ -74,23 +77,26 @@ int main(int argc, char* argv[])
     StoreLogins(settings, MySQLTestProfile(), DB2TestProfile());
 
     QtDialogs dialogs;
-    Form1 login(dialogs, settings);
+    LoginWindow login(dialogs, settings);
     login.startUp();  // working logins: lands on the table manager
-    Form2* manager = login.tableManager();
+    TableManagerWindow* manager = login.tableManager();
     if (!manager || !manager->isVisible()) {
         std::fprintf(stderr, "screenshots: the start-up did not reach the table manager\n");
         return 1;
     }
-    // A user picking two MySQL tables to send.
-    TableList* list1 = manager->List1();
-    for (int i = 0; i < list1->count(); ++i)
-        if (list1->text(i) == QLatin1String("customers") || list1->text(i) == QLatin1String("orders"))
-            list1->setSelected(i, true);
-    list1->setCurrentIndex(list1->count() > 1 ? 1 : 0);
-    manager->ProgressBar1()->setValue(0);
+    // A user who made the window bigger and narrowed the MySQL list to the
+    // order tables, picking two of them to send.
+    manager->resize(760, 520);
+    manager->mysqlFilter()->setText(QStringLiteral("order"));
+    TableList* mysqlTables = manager->mysqlTables();
+    for (int i = 0; i < mysqlTables->count(); ++i)
+        if (mysqlTables->text(i) == QLatin1String("orders") || mysqlTables->text(i) == QLatin1String("order_items"))
+            mysqlTables->setSelected(i, true);
+    mysqlTables->setCurrentIndex(mysqlTables->texts().indexOf(QStringLiteral("orders")));
+    manager->progressBar()->setValue(0);
     bool ok = save(manager, QDir(folder).filePath(QStringLiteral("table-manager.png")));
 
-    manager->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click();  // "< Back"
+    manager->goBack();
     ok = save(&login, QDir(folder).filePath(QStringLiteral("login-form.png"))) && ok;
     return ok ? 0 : 1;
 }

@@ -1,15 +1,21 @@
-// The table list both sides use, and the table manager's list buttons, help,
-// pointer convention, busy state and program end: no servers needed.
+// The table list both sides use, and the table manager's list buttons, filter,
+// layout, help, pointer convention, busy state, questions, status texts and
+// program end: no servers needed.
 #include "FakeDialogs.h"
-#include "Form1.h"
-#include "Form2.h"
+#include "LoginWindow.h"
+#include "TableManagerWindow.h"
 #include "FormSupport.h"
+#include "ObjectNames.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
 #include "TableList.h"
+#include "Transfer.h"
+#include "TransferStatus.h"
 #include "WindowHelpers.h"
 
+#include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,6 +39,11 @@ void moveOver(QWidget* widget)
     QCoreApplication::sendEvent(widget, &move);
 }
 
+QPushButton* button(const QWidget& window, const char* name)
+{
+    return window.findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
 }  // namespace
 
 class TableListTest : public QObject {
@@ -45,10 +56,14 @@ private slots:
     void removeListItemWalksOnce();
     void selectAllAndDeselectAllKeepTheCurrentItem();
     void selectAllOnAnEmptyListDoesNothing();
+    void filterNarrowsWhatIsShownAndSelected();
+    void tableManagerResizesAndRemembersItsPlace();
     void tableManagerHelp();
     void pointerConvention();
     void busyDisablesEveryButtonButCancel();
     void closingEitherWindowEndsTheProgram();
+    void deleteQuestionDefaultsToNo();
+    void transferStatusTexts();
     void lineBreaksShowAsLineBreaks();
 
 private:
@@ -82,9 +97,16 @@ void TableListTest::currentItemIsNotTheSelection()
     list.add("aa");  // inserted before the current item: it stays current
     QCOMPARE(list.text(list.currentIndex()), QStringLiteral("b"));
     QVERIFY(list.isSelected(0) && list.isSelected(3));
+    // One-table actions: the current item when selected, else the only selected one.
+    QCOMPARE(list.singleTargetIndex(), -1);  // "b" is current but not selected; two others are
+    list.setSelected(2, true);
+    QCOMPARE(list.singleTargetIndex(), 2);
     list.setCurrentIndex(-1);
     QCOMPARE(list.currentIndex(), -1);
-    QCOMPARE(list.selectedCount(), 2);
+    QCOMPARE(list.singleTargetIndex(), -1);
+    list.setSelected(0, false);
+    list.setSelected(3, false);
+    QCOMPARE(list.singleTargetIndex(), 2);
 }
 
 void TableListTest::removingTheCurrentItemLeavesNone()
@@ -127,28 +149,28 @@ void TableListTest::selectAllAndDeselectAllKeepTheCurrentItem()
 {
     SettingsStore settings(dir_.filePath("select.ini"));
     FakeDialogs dialogs;
-    Form1 login(dialogs, settings);
-    Form2 manager(login, dialogs);
-    for (TableList* list : {manager.List1(), manager.List2()})
+    LoginWindow login(dialogs, settings);
+    TableManagerWindow manager(login, dialogs);
+    for (TableList* list : {manager.mysqlTables(), manager.db2Tables()})
         filled(*list, {"t1", "t2", "t3", "t4", "t5"});
-    manager.List1()->setCurrentIndex(2);
-    manager.List2()->setCurrentIndex(4);
+    manager.mysqlTables()->setCurrentIndex(2);
+    manager.db2Tables()->setCurrentIndex(4);
 
-    manager.findChild<QPushButton*>("PushButton10")->click();  // Select All, MySQL
-    QCOMPARE(manager.List1()->selectedCount(), 5);
-    QCOMPARE(manager.List2()->selectedCount(), 0);
-    QCOMPARE(manager.List1()->currentIndex(), 2);
-    manager.findChild<QPushButton*>("PushButton8")->click();  // Select All, DB2
-    QCOMPARE(manager.List2()->selectedCount(), 5);
-    QCOMPARE(manager.List2()->currentIndex(), 4);
+    button(manager, object_name::kSelectAllMySQLTables)->click();
+    QCOMPARE(manager.mysqlTables()->selectedCount(), 5);
+    QCOMPARE(manager.db2Tables()->selectedCount(), 0);
+    QCOMPARE(manager.mysqlTables()->currentIndex(), 2);
+    button(manager, object_name::kSelectAllDB2Tables)->click();
+    QCOMPARE(manager.db2Tables()->selectedCount(), 5);
+    QCOMPARE(manager.db2Tables()->currentIndex(), 4);
 
-    manager.findChild<QPushButton*>("PushButton11")->click();  // Deselect All, MySQL
-    QCOMPARE(manager.List1()->selectedCount(), 0);
-    QCOMPARE(manager.List1()->currentIndex(), 2);
-    QCOMPARE(manager.List2()->selectedCount(), 5);
-    manager.findChild<QPushButton*>("PushButton9")->click();  // Deselect All, DB2
-    QCOMPARE(manager.List2()->selectedCount(), 0);
-    QCOMPARE(manager.List2()->currentIndex(), 4);
+    button(manager, object_name::kDeselectAllMySQLTables)->click();
+    QCOMPARE(manager.mysqlTables()->selectedCount(), 0);
+    QCOMPARE(manager.mysqlTables()->currentIndex(), 2);
+    QCOMPARE(manager.db2Tables()->selectedCount(), 5);
+    button(manager, object_name::kDeselectAllDB2Tables)->click();
+    QCOMPARE(manager.db2Tables()->selectedCount(), 0);
+    QCOMPARE(manager.db2Tables()->currentIndex(), 4);
     QVERIFY(dialogs.shown.empty());
 }
 
@@ -156,22 +178,97 @@ void TableListTest::selectAllOnAnEmptyListDoesNothing()
 {
     SettingsStore settings(dir_.filePath("empty.ini"));
     FakeDialogs dialogs;
-    Form1 login(dialogs, settings);
-    Form2 manager(login, dialogs);
-    for (const char* name : {"PushButton8", "PushButton9", "PushButton10", "PushButton11"})
-        manager.findChild<QPushButton*>(name)->click();
-    QCOMPARE(manager.List1()->count(), 0);
-    QCOMPARE(manager.List2()->count(), 0);
-    QCOMPARE(manager.List1()->currentIndex(), -1);
+    LoginWindow login(dialogs, settings);
+    TableManagerWindow manager(login, dialogs);
+    for (const char* name : {object_name::kSelectAllDB2Tables, object_name::kDeselectAllDB2Tables,
+                             object_name::kSelectAllMySQLTables, object_name::kDeselectAllMySQLTables})
+        button(manager, name)->click();
+    QCOMPARE(manager.mysqlTables()->count(), 0);
+    QCOMPARE(manager.db2Tables()->count(), 0);
+    QCOMPARE(manager.mysqlTables()->currentIndex(), -1);
     QVERIFY(dialogs.shown.empty());
+}
+
+void TableListTest::filterNarrowsWhatIsShownAndSelected()
+{
+    SettingsStore settings(dir_.filePath("filter.ini"));
+    FakeDialogs dialogs;
+    LoginWindow login(dialogs, settings);
+    TableManagerWindow manager(login, dialogs);
+    TableList& list = *manager.mysqlTables();
+    filled(list, {"orders", "Order_items", "customers", "ORDERS_2016", "zebra"});
+    list.setSelected(list.texts().indexOf("customers"), true);
+
+    manager.mysqlFilter()->setText("order");
+    QStringList shown;
+    for (int i = 0; i < list.count(); ++i)
+        if (list.isShown(i))
+            shown << list.text(i);
+    QCOMPARE(shown, QStringList({"Order_items", "orders", "ORDERS_2016"}));
+    QCOMPARE(list.selectedCount(), 0);  // a hidden name leaves the selection
+    button(manager, object_name::kSelectAllMySQLTables)->click();
+    QCOMPARE(list.selectedTexts(), shown);
+    list.selectAll();  // Ctrl+A reaches hidden rows too, and they leave at once
+    QCOMPARE(list.selectedTexts(), shown);
+
+    // The list functions still see the whole list.
+    QCOMPARE(list.count(), 5);
+    QVERIFY(ListContainsText(list, "CUSTOMERS"));
+    QVERIFY(!list.isShown(list.add("customers_2016")));
+    RemoveListItem(list, "zebra");
+    QVERIFY(!list.texts().contains("zebra"));
+
+    manager.mysqlFilter()->clear();
+    QCOMPARE(list.selectedTexts(), shown);
+    for (int i = 0; i < list.count(); ++i)
+        QVERIFY(list.isShown(i));
+}
+
+void TableListTest::tableManagerResizesAndRemembersItsPlace()
+{
+    SettingsStore settings(dir_.filePath("place.ini"));
+    FakeDialogs dialogs;
+    LoginWindow login(dialogs, settings);
+    {
+        TableManagerWindow manager(login, dialogs);
+        manager.load();
+        QCOMPARE(manager.size(), QSize(536, 383));  // the designed window
+        QCOMPARE(manager.size(), TableManagerWindow::defaultSize());
+        manager.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&manager));
+        TableList* list = manager.mysqlTables();
+        QPushButton* buttons[] = {button(manager, object_name::kSelectAllMySQLTables),
+                                  button(manager, object_name::kSendToDB2),
+                                  button(manager, object_name::kDeleteMySQLTables),
+                                  button(manager, object_name::kRenameMySQLTable)};
+        QVERIFY(list->height() >= 4 * list->sizeHintForRow(0));
+        const QSize listBefore = list->size();
+
+        manager.resize(700, 520);
+        manager.move(40, 50);
+        QTRY_COMPARE(list->height(), listBefore.height() + 520 - 383);  // the lists take the height
+        QVERIFY(list->width() > listBefore.width() + 60);
+        QVERIFY(manager.db2Tables()->height() == list->height());
+        for (size_t i = 0; i < std::size(buttons); ++i) {
+            QCOMPARE(buttons[i]->height(), Twips(405));
+            QVERIFY(buttons[i]->y() > (i == 0 ? list->geometry().bottom() : buttons[i - 1]->geometry().bottom()));
+        }
+        QCOMPARE(button(manager, object_name::kDeselectAllMySQLTables)->y(), buttons[0]->y());
+        manager.hide();
+    }
+    QCOMPARE(settings.read("TableManagerGeometry", ""), QStringLiteral("40,50,700,520"));
+    TableManagerWindow again(login, dialogs);
+    again.load();
+    QCOMPARE(again.size(), QSize(700, 520));
+    QCOMPARE(again.pos(), QPoint(40, 50));
 }
 
 void TableListTest::tableManagerHelp()
 {
     SettingsStore settings(dir_.filePath("help.ini"));
     FakeDialogs dialogs;
-    Form1 login(dialogs, settings);
-    Form2 manager(login, dialogs);
+    LoginWindow login(dialogs, settings);
+    TableManagerWindow manager(login, dialogs);
     manager.findChild<QPushButton*>("PushButton12")->click();
     QCOMPARE(dialogs.shown.size(), size_t(1));
     QCOMPARE(dialogs.shown[0].kind, QStringLiteral("message"));
@@ -183,8 +280,8 @@ void TableListTest::pointerConvention()
 {
     SettingsStore settings(dir_.filePath("pointer.ini"));
     FakeDialogs dialogs;
-    Form1 login(dialogs, settings);
-    login.Form_Load();  // the hand cursor file lies beside the test program
+    LoginWindow login(dialogs, settings);
+    login.runStartUpSequence();  // the hand cursor file lies beside the test program
     QVERIFY(login.pointer().hasCustomCursor());
     QCOMPARE(login.mousePointer(), 0);
 
@@ -207,11 +304,11 @@ void TableListTest::pointerConvention()
     login.setMousePointer(0);
     QCOMPARE(login.cursor().shape(), Qt::ArrowCursor);
 
-    Form2 manager(login, dialogs);
-    manager.Form_Load();
+    TableManagerWindow manager(login, dialogs);
+    manager.load();
     moveOver(manager.findChild<QPushButton*>("PushButton7"));
     QCOMPARE(manager.mousePointer(), 99);
-    moveOver(manager.List2()->viewport());
+    moveOver(manager.db2Tables()->viewport());
     QCOMPARE(manager.mousePointer(), 0);
     moveOver(manager.findChild<QPushButton*>("PushButton12"));
     QCOMPARE(manager.mousePointer(), 99);
@@ -223,18 +320,18 @@ void TableListTest::busyDisablesEveryButtonButCancel()
 {
     SettingsStore settings(dir_.filePath("busy.ini"));
     FakeDialogs dialogs;
-    Form1 login(dialogs, settings);
-    Form2 manager(login, dialogs);
+    LoginWindow login(dialogs, settings);
+    TableManagerWindow manager(login, dialogs);
     QVERIFY(manager.statusText().isEmpty());
     QVERIFY(manager.cancelButton()->isHidden());
-    QCOMPARE(manager.ProgressBar1()->minimum(), 0);
-    QCOMPARE(manager.ProgressBar1()->maximum(), 100);
+    QCOMPARE(manager.progressBar()->minimum(), 0);
+    QCOMPARE(manager.progressBar()->maximum(), 100);
     manager.setBusy(true);
     for (int i = 1; i <= 12; ++i)
         QVERIFY2(!manager.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(i))->isEnabled(), qPrintable(QString::number(i)));
     QVERIFY(manager.cancelButton()->isEnabled());
     QCOMPARE(manager.mousePointer(), 11);
-    moveOver(manager.findChild<QPushButton*>("PushButton2"));
+    moveOver(button(manager, object_name::kBack));
     QCOMPARE(manager.mousePointer(), 11);
     manager.setBusy(false);
     for (int i = 1; i <= 12; ++i)
@@ -247,23 +344,81 @@ void TableListTest::closingEitherWindowEndsTheProgram()
     SettingsStore settings(dir_.filePath("end.ini"));
     FakeDialogs dialogs;
     {
-        Form1 login(dialogs, settings);
-        QSignalSpy ended(&login, &Form1::programEnd);
+        LoginWindow login(dialogs, settings);
+        QSignalSpy ended(&login, &LoginWindow::programEnd);
         login.show();
         login.close();
         QCOMPARE(ended.count(), 1);
         QVERIFY(!login.isVisible());
     }
     {
-        Form1 login(dialogs, settings);
-        QSignalSpy ended(&login, &Form1::programEnd);
-        Form2 manager(login, dialogs);
+        LoginWindow login(dialogs, settings);
+        QSignalSpy ended(&login, &LoginWindow::programEnd);
+        TableManagerWindow manager(login, dialogs);
         manager.show();  // the login form is hidden meanwhile
+        manager.setBusy(true);  // a delete runs: it ends first, then the program
         manager.close();
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(manager.isVisible());
+        manager.setBusy(false);
         QCOMPARE(ended.count(), 1);
         QVERIFY(!login.isVisible());
         QVERIFY(!manager.isVisible());
     }
+}
+
+void TableListTest::deleteQuestionDefaultsToNo()
+{
+    // The real question box: Enter and Escape both answer No, so nothing is
+    // dropped and no connection is even tried (that would show a second box).
+    SettingsStore settings(dir_.filePath("question.ini"));
+    QtDialogs dialogs;
+    LoginWindow login(dialogs, settings);
+    TableManagerWindow manager(login, dialogs);
+    filled(*manager.mysqlTables(), {"precious"});
+    manager.mysqlTables()->setSelected(0, true);
+    manager.show();
+    QStringList defaults;  // the default button of every box shown
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        const qsizetype before = defaults.size();
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            defaults << (box->defaultButton() == box->button(QMessageBox::No) ? "No" : "other");
+            // The question gets the key; a further box (a failed connection) is closed.
+            QTest::keyClick(box, defaults.size() == before + 1 ? key : Qt::Key_Escape);
+        });
+        answer.start(20);
+        button(manager, object_name::kDeleteMySQLTables)->click();
+        QCOMPARE(manager.mysqlTables()->texts(), QStringList({"precious"}));
+    }
+    QCOMPARE(defaults, QStringList({"No", "No"}));
+}
+
+void TableListTest::transferStatusTexts()
+{
+    TransferSummary one;
+    one.tablesSent = 1;
+    one.rowsCopied = 1;
+    one.rowsRefused = 1;
+    TransferSummary many;
+    many.tablesSent = 5;
+    many.rowsCopied = 1200;
+    many.failedTables = {"E", "D", "C", "B"};
+    many.cancelled = true;
+    const std::pair<QString, QString> cases[] = {
+        {TransferSummaryText(one, "IBM DB2", 0.04), "Sent 1 table to IBM DB2: 1 row copied, 1 row refused, 0.0 s"},
+        {TransferSummaryText(many, "MySQL", 12.345),
+         "Sent 5 tables to MySQL: 1200 rows copied, 0 rows refused, 12.3 s; incomplete: E, D, C and 1 more (cancelled)"},
+        {TransferProgressText("orders", 5000, 20000, 2500.4), "Sending orders: 5000 of 20000 rows, 2500 rows/s, 0:06 left"},
+        {TransferProgressText("orders", 1, -1, 0), "Sending orders: 1 row"},
+        {FurtherRowsRefusedText(1, "T"), "1 further row of T was refused by the server and not copied."},
+        {FurtherRowsRefusedText(7, "T"), "7 further rows of T were refused by the server and not copied."},
+    };
+    for (const auto& [actual, expected] : cases)
+        QCOMPARE(actual, expected);
 }
 
 void TableListTest::lineBreaksShowAsLineBreaks()

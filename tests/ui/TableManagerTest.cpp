@@ -2,8 +2,9 @@
 // private test servers.
 // The MySQL side works in a database of its own; the DB2 names start with UI6.
 #include "FakeDialogs.h"
-#include "Form1.h"
-#include "Form2.h"
+#include "ObjectNames.h"
+#include "LoginWindow.h"
+#include "TableManagerWindow.h"
 #include "SettingsStore.h"
 #include "TableList.h"
 #include "TableListing.h"
@@ -45,8 +46,8 @@ ConnectionProfile manageProfile()
     return profile;
 }
 
-QStringList mysqlTables() { return names(ListMySQLTables(manageProfile())); }
-QStringList db2Tables() { return names(ListDB2Tables(DB2TestProfile())); }
+QStringList mysqlServerTables() { return names(ListMySQLTables(manageProfile())); }
+QStringList db2ServerTables() { return names(ListDB2Tables(DB2TestProfile())); }
 
 void createMySQL(const QString& table)
 {
@@ -66,6 +67,8 @@ void dropDB2(const QString& table)
 
 }  // namespace
 
+using namespace object_name;
+
 class TableManagerTest : public QObject {
     Q_OBJECT
 private slots:
@@ -73,8 +76,9 @@ private slots:
     void init();
     void cleanup();
 
-    void deleteThreeTablesOnEachSide();
+    void selectAllAndDeleteOnEachSide();
     void aTableDroppedMeanwhileLeavesTheList();
+    void aRefusedDropKeepsTheName_data();
     void aRefusedDropKeepsTheName();
     void anUnreachableServerIsReportedOnce();
     void confirmationAnsweredNo();
@@ -85,20 +89,20 @@ private slots:
 private:
     // Fresh windows on the table manager with both lists filled.
     void open();
-    void refill() { login_->PushButton2_Click(); }
+    void refill() { login_->openTableManager(); }
     int indexOf(TableList* list, const QString& name) const { return list->texts().indexOf(name); }
     void select(TableList* list, const QStringList& which);
-    void click(int number) { manager()->findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(number))->click(); }
-    Form2* manager() const { return login_->tableManager(); }
-    TableList* mysql() const { return manager()->List1(); }
-    TableList* db2() const { return manager()->List2(); }
+    void click(const char* name) { manager()->findChild<QPushButton*>(name)->click(); }
+    TableManagerWindow* manager() const { return login_->tableManager(); }
+    TableList* mysql() const { return manager()->mysqlTables(); }
+    TableList* db2() const { return manager()->db2Tables(); }
     // The names a list gave up, in the order it gave them up.
     QStringList watchRemovals(TableList* list);
 
     QTemporaryDir dir_;
     std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<FakeDialogs> dialogs_;
-    std::unique_ptr<Form1> login_;
+    std::unique_ptr<LoginWindow> login_;
     std::shared_ptr<QStringList> removed_;
 };
 
@@ -111,7 +115,8 @@ void TableManagerTest::init()
 {
     ExecMySQL(std::string("DROP DATABASE IF EXISTS `") + kDatabase + "`");
     ExecMySQL(std::string("CREATE DATABASE `") + kDatabase + "`");
-    for (const QString& name : db2Tables())
+    quietly(ExecDB2, "DROP VIEW \"UI6_SWAPPED\"");
+    for (const QString& name : db2ServerTables())
         if (name.startsWith("UI6", Qt::CaseInsensitive))
             dropDB2(name);
 }
@@ -129,7 +134,7 @@ void TableManagerTest::open()
     store_ = std::make_unique<SettingsStore>(dir_.filePath("manage.ini"));
     StoreLogins(*store_, manageProfile(), DB2TestProfile());
     dialogs_ = std::make_unique<FakeDialogs>();
-    login_ = std::make_unique<Form1>(*dialogs_, *store_);
+    login_ = std::make_unique<LoginWindow>(*dialogs_, *store_);
     login_->startUp();
     QVERIFY(manager() && manager()->isVisible());
 }
@@ -154,39 +159,51 @@ QStringList TableManagerTest::watchRemovals(TableList* list)
     return {};
 }
 
-void TableManagerTest::deleteThreeTablesOnEachSide()
+void TableManagerTest::selectAllAndDeleteOnEachSide()
 {
     for (const char* name : {"alpha", "beta", "gamma", "keep"})
         createMySQL(name);
-    for (const char* name : {"UI6_ALPHA", "UI6_BETA", "UI6_GAMMA", "UI6_KEEP"})
+    for (const char* name : {"UI6_DEL_ALPHA", "UI6_DEL_BETA", "UI6_DEL_GAMMA", "UI6_KEEP"})
         createDB2(name);
     open();
     QCOMPARE(mysql()->texts(), QStringList({"alpha", "beta", "gamma", "keep"}));
 
+    // The filter leaves alpha, beta and gamma; Select All selects those.
     watchRemovals(mysql());
-    select(mysql(), {"alpha", "beta", "gamma"});
+    manager()->mysqlFilter()->setText("A");
+    click(kSelectAllMySQLTables);
     dialogs_->answers.push_back(Answer::Yes);
-    click(1);
+    click(kDeleteMySQLTables);
     QCOMPARE(dialogs_->kinds(), QStringList({"question"}));
     QCOMPARE(dialogs_->shown[0].title, ApplicationTitle());
     QCOMPARE(dialogs_->shown[0].text,
              QStringLiteral("Delete these 3 tables from the MySQL database?\r\ralpha\rbeta\rgamma\r\rThis cannot be undone."));
     QCOMPARE(*removed_, QStringList({"gamma", "beta", "alpha"}));  // the last in the list first
     QCOMPARE(mysql()->texts(), QStringList({"keep"}));
-    QCOMPARE(mysqlTables(), QStringList({"keep"}));
+    QCOMPARE(mysqlServerTables(), QStringList({"keep"}));
     QCOMPARE(manager()->mousePointer(), 0);
 
+    // The DB2 list has no current item after "Next >"; the schema holds other
+    // tests' tables too, so the filter narrows the list to ours. UI6_KEEP,
+    // selected before, leaves the selection when the filter hides it.
+    QCOMPARE(db2()->currentIndex(), -1);
     watchRemovals(db2());
-    select(db2(), {"UI6_ALPHA", "UI6_BETA", "UI6_GAMMA"});
+    select(db2(), {"UI6_KEEP"});
+    db2()->setCurrentIndex(-1);
+    manager()->db2Filter()->setText("ui6_del");
+    click(kSelectAllDB2Tables);
     dialogs_->answers.push_back(Answer::Yes);
-    click(5);
+    click(kDeleteDB2Tables);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
-    QVERIFY(dialogs_->shown[1].text.startsWith("Delete these 3 tables from the IBM DB2 database?\r\rUI6_ALPHA\rUI6_BETA\rUI6_GAMMA\r"));
-    QCOMPARE(*removed_, QStringList({"UI6_GAMMA", "UI6_BETA", "UI6_ALPHA"}));
+    QCOMPARE(dialogs_->shown[1].text,
+             QStringLiteral("Delete these 3 tables from the IBM DB2 database?\r\rUI6_DEL_ALPHA\rUI6_DEL_BETA\rUI6_DEL_GAMMA"
+                            "\r\rThis cannot be undone."));
+    QCOMPARE(*removed_, QStringList({"UI6_DEL_GAMMA", "UI6_DEL_BETA", "UI6_DEL_ALPHA"}));
     QVERIFY(db2()->texts().contains("UI6_KEEP"));
-    for (const char* gone : {"UI6_ALPHA", "UI6_BETA", "UI6_GAMMA"}) {
+    QVERIFY(db2ServerTables().contains("UI6_KEEP"));
+    for (const char* gone : {"UI6_DEL_ALPHA", "UI6_DEL_BETA", "UI6_DEL_GAMMA"}) {
         QVERIFY(!db2()->texts().contains(gone));
-        QVERIFY(!db2Tables().contains(gone));
+        QVERIFY(!db2ServerTables().contains(gone));
     }
     QCOMPARE(manager()->mousePointer(), 0);
 }
@@ -202,28 +219,52 @@ void TableManagerTest::aTableDroppedMeanwhileLeavesTheList()
 
     select(mysql(), {"gone"});
     dialogs_->answers.push_back(Answer::Yes);
-    click(1);
+    click(kDeleteMySQLTables);
     select(db2(), {"UI6_GONE"});
     dialogs_->answers.push_back(Answer::Yes);
-    click(5);
+    click(kDeleteDB2Tables);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));  // no error report
     QCOMPARE(mysql()->texts(), QStringList({"stays"}));
     QVERIFY(!db2()->texts().contains("UI6_GONE"));
 }
 
+void TableManagerTest::aRefusedDropKeepsTheName_data()
+{
+    QTest::addColumn<bool>("onDB2");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("location");
+    QTest::newRow("mysql, a table another table refers to") << false << "parent" << "Form2.PushButton1_Click at line 120";
+    QTest::newRow("db2, a view now where the table was") << true << "UI6_SWAPPED" << "Form2.PushButton5_Click at line 112";
+}
+
 void TableManagerTest::aRefusedDropKeepsTheName()
 {
-    ExecMySQL(std::string("CREATE TABLE `") + kDatabase + "`.`parent` (id INT PRIMARY KEY) ENGINE=InnoDB");
-    ExecMySQL(std::string("CREATE TABLE `") + kDatabase
-              + "`.`child` (id INT, parent_id INT, FOREIGN KEY (parent_id) REFERENCES `parent` (id)) ENGINE=InnoDB");
+    QFETCH(bool, onDB2);
+    QFETCH(QString, table);
+    QFETCH(QString, location);
+    if (onDB2) {
+        createDB2("UI6_SWAPPED");
+    } else {
+        ExecMySQL(std::string("CREATE TABLE `") + kDatabase + "`.`parent` (id INT PRIMARY KEY) ENGINE=InnoDB");
+        ExecMySQL(std::string("CREATE TABLE `") + kDatabase
+                  + "`.`child` (id INT, parent_id INT, FOREIGN KEY (parent_id) REFERENCES `parent` (id)) ENGINE=InnoDB");
+    }
     open();
-    select(mysql(), {"parent"});
+    if (onDB2) {  // another program puts a view in the table's place: DROP TABLE is refused
+        dropDB2("UI6_SWAPPED");
+        createDB2("UI6_BASE");
+        ExecDB2("CREATE VIEW \"UI6_SWAPPED\" AS SELECT ID FROM \"UI6_BASE\"");
+    }
+    TableList* list = onDB2 ? db2() : mysql();
+    const QStringList before = list->texts();
+    select(list, {table});
     dialogs_->answers.push_back(Answer::Yes);
-    click(1);
+    click(onDB2 ? kDeleteDB2Tables : kDeleteMySQLTables);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "error"}));
-    QVERIFY(dialogs_->shown[1].text.contains("in Hopbridge2017/04/05.Form2.PushButton1_Click at line 120"));
-    QCOMPARE(mysql()->texts(), QStringList({"child", "parent"}));
-    QCOMPARE(mysqlTables(), QStringList({"child", "parent"}));
+    QVERIFY2(dialogs_->shown[1].text.contains("in Hopbridge2017/04/05." + location), qPrintable(dialogs_->shown[1].text));
+    QCOMPARE(list->texts(), before);
+    if (!onDB2)
+        QCOMPARE(mysqlServerTables(), QStringList({"child", "parent"}));
     QCOMPARE(manager()->mousePointer(), 0);
 }
 
@@ -236,7 +277,7 @@ void TableManagerTest::anUnreachableServerIsReportedOnce()
     login_->findChild<QLineEdit*>("Text10")->setText("1");  // nothing listens on port 1
     select(mysql(), {"one", "two"});
     dialogs_->answers.push_back(Answer::Yes);
-    click(1);
+    click(kDeleteMySQLTables);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "error"}));
     QVERIFY(dialogs_->shown[1].text.contains("Form2.PushButton1_Click at line 116"));
     QCOMPARE(mysql()->texts(), QStringList({"one", "two"}));
@@ -244,11 +285,11 @@ void TableManagerTest::anUnreachableServerIsReportedOnce()
 
     login_->findChild<QLineEdit*>("Text2")->setText("1");
     select(db2(), {"UI6_ONE"});
-    click(5);  // the DB2 side opens first: no question
+    click(kDeleteDB2Tables);  // the DB2 side opens first: no question
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "error", "error"}));
     QVERIFY(dialogs_->shown[2].text.contains("Form2.PushButton5_Click at line 104"));
     QVERIFY(db2()->texts().contains("UI6_ONE"));
-    QVERIFY(db2Tables().contains("UI6_ONE"));
+    QVERIFY(db2ServerTables().contains("UI6_ONE"));
     QCOMPARE(manager()->mousePointer(), 0);
 }
 
@@ -259,17 +300,17 @@ void TableManagerTest::confirmationAnsweredNo()
     open();
     select(mysql(), {"precious"});
     dialogs_->answers.push_back(Answer::No);
-    click(1);
+    click(kDeleteMySQLTables);
     select(db2(), {"UI6_PRECIOUS"});
     dialogs_->answers.push_back(Answer::No);
-    click(5);
+    click(kDeleteDB2Tables);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
     QCOMPARE(dialogs_->shown[0].text,
              QStringLiteral("Delete this table from the MySQL database?\r\rprecious\r\rThis cannot be undone."));
     QCOMPARE(mysql()->texts(), QStringList({"precious"}));
-    QVERIFY(mysqlTables().contains("precious"));
+    QVERIFY(mysqlServerTables().contains("precious"));
     QVERIFY(db2()->texts().contains("UI6_PRECIOUS"));
-    QVERIFY(db2Tables().contains("UI6_PRECIOUS"));
+    QVERIFY(db2ServerTables().contains("UI6_PRECIOUS"));
 }
 
 void TableManagerTest::oddNamesAreDeletedAndRenamed()
@@ -288,30 +329,30 @@ void TableManagerTest::oddNamesAreDeletedAndRenamed()
 
     select(mysql(), mysqlNames.mid(0, 4));
     dialogs_->answers.push_back(Answer::Yes);
-    click(1);
+    click(kDeleteMySQLTables);
     QCOMPARE(mysql()->texts(), QStringList({"rename`me"}));
-    QCOMPARE(mysqlTables(), QStringList({"rename`me"}));
+    QCOMPARE(mysqlServerTables(), QStringList({"rename`me"}));
     select(mysql(), {"rename`me"});
     const QString newMySQL = QString::fromUtf8("ré nämed`\"x");
     dialogs_->inputs.push_back(newMySQL);
-    click(6);
+    click(kRenameMySQLTable);
     QCOMPARE(mysql()->texts(), QStringList({newMySQL}));
-    QCOMPARE(mysqlTables(), QStringList({newMySQL}));
+    QCOMPARE(mysqlServerTables(), QStringList({newMySQL}));
 
     select(db2(), db2Names.mid(0, 4));
     dialogs_->answers.push_back(Answer::Yes);
-    click(5);
+    click(kDeleteDB2Tables);
     for (const QString& name : db2Names.mid(0, 4)) {
         QVERIFY2(!db2()->texts().contains(name), qPrintable(name));
-        QVERIFY2(!db2Tables().contains(name), qPrintable(name));
+        QVERIFY2(!db2ServerTables().contains(name), qPrintable(name));
     }
     select(db2(), {"UI6 RENAME\"ME"});
     const QString newDB2 = QString::fromUtf8("UI6 nÉw \"`x");
     dialogs_->inputs.push_back(newDB2);
-    click(7);
+    click(kRenameDB2Table);
     QVERIFY(db2()->texts().contains(newDB2));
     QVERIFY(!db2()->texts().contains("UI6 RENAME\"ME"));
-    QVERIFY(db2Tables().contains(newDB2));
+    QVERIFY(db2ServerTables().contains(newDB2));
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "input", "question", "input"}));  // no error report
 }
 
@@ -327,9 +368,9 @@ void TableManagerTest::renameOutcomes()
     // Cancel, then an emptied answer: nothing is sent, nothing changes.
     select(mysql(), {"orders"});
     dialogs_->inputs.push_back(std::nullopt);
-    click(6);
+    click(kRenameMySQLTable);
     dialogs_->inputs.push_back(QString());
-    click(6);
+    click(kRenameMySQLTable);
     QCOMPARE(dialogs_->kinds(), QStringList({"input", "input"}));
     QCOMPARE(dialogs_->shown[0].text, QStringLiteral("Enter new name of orders:"));
     QCOMPARE(dialogs_->shown[0].title, ApplicationTitle());
@@ -338,47 +379,47 @@ void TableManagerTest::renameOutcomes()
 
     // The proposed name unchanged: the statement is sent and the server refuses.
     dialogs_->inputs.push_back(QStringLiteral("orders"));
-    click(6);
+    click(kRenameMySQLTable);
     QCOMPARE(dialogs_->kinds().last(), QStringLiteral("error"));
     QVERIFY(dialogs_->shown.back().text.contains("Form2.PushButton6_Click at line 128"));
     QCOMPARE(mysql()->texts(), before);
 
     // A name that exists already.
     dialogs_->inputs.push_back(QStringLiteral("zoo"));
-    click(6);
+    click(kRenameMySQLTable);
     QCOMPARE(dialogs_->kinds().last(), QStringLiteral("error"));
     QCOMPARE(mysql()->texts(), before);
-    QCOMPARE(mysqlTables(), before);
+    QCOMPARE(mysqlServerTables(), before);
 
     // A good rename: orders_2016 in its sorted place.
     const size_t shown = dialogs_->shown.size();
     dialogs_->inputs.push_back(QStringLiteral("orders_2016"));
-    click(6);
+    click(kRenameMySQLTable);
     QCOMPARE(dialogs_->shown.size(), shown + 1);  // the input box only
     QCOMPARE(mysql()->texts(), QStringList({"customers", "orders_2016", "zoo"}));
-    QCOMPARE(mysqlTables(), QStringList({"customers", "orders_2016", "zoo"}));
+    QCOMPARE(mysqlServerTables(), QStringList({"customers", "orders_2016", "zoo"}));
     QCOMPARE(manager()->mousePointer(), 0);
 
     // DB2: Cancel, an existing name, a good rename.
     select(db2(), {"UI6_ORDERS"});
     dialogs_->inputs.push_back(std::nullopt);
-    click(7);
+    click(kRenameDB2Table);
     QVERIFY(db2()->texts().contains("UI6_ORDERS"));
     dialogs_->inputs.push_back(QStringLiteral("UI6_TAKEN"));
-    click(7);
+    click(kRenameDB2Table);
     QCOMPARE(dialogs_->kinds().last(), QStringLiteral("error"));
     QVERIFY(dialogs_->shown.back().text.contains("Form2.PushButton7_Click at line 120"));
     QVERIFY(db2()->texts().contains("UI6_ORDERS"));
     QCOMPARE(db2()->texts().count("UI6_TAKEN"), 1);
     dialogs_->inputs.push_back(QStringLiteral("UI6_ORDERS_2016"));
-    click(7);
+    click(kRenameDB2Table);
     QVERIFY(!db2()->texts().contains("UI6_ORDERS"));
     const int renamed = indexOf(db2(), "UI6_ORDERS_2016");
     QVERIFY(renamed >= 0);
     QVERIFY(renamed + 1 == db2()->count()
             || QString::compare(db2()->text(renamed + 1), "UI6_ORDERS_2016", Qt::CaseInsensitive) > 0);
     QVERIFY(renamed == 0 || QString::compare(db2()->text(renamed - 1), "UI6_ORDERS_2016", Qt::CaseInsensitive) < 0);
-    QVERIFY(db2Tables().contains("UI6_ORDERS_2016"));
+    QVERIFY(db2ServerTables().contains("UI6_ORDERS_2016"));
     QCOMPARE(db2()->currentIndex(), 0);  // step 126 makes the first item current
     QCOMPARE(manager()->mousePointer(), 0);
 }
@@ -392,41 +433,37 @@ void TableManagerTest::selectionMessages()
     open();
     auto last = [&] { return dialogs_->shown.back().text; };
 
-    // No current item.
-    mysql()->setCurrentIndex(-1);
-    db2()->setCurrentIndex(-1);
-    click(1);
-    QCOMPARE(last(), QStringLiteral("Please select a table"));
-    click(5);
-    QCOMPARE(last(), QStringLiteral("Please select a table to delete"));
-    QCOMPARE(manager()->mousePointer(), 0);
-    click(6);
-    QCOMPARE(last(), QStringLiteral("Please select a table"));
-    click(7);
-    QCOMPARE(last(), QStringLiteral("Please select a table to rename."));
-    QCOMPARE(dialogs_->kinds(), QStringList({"message", "message", "message", "message"}));
+    // Nothing selected, with or without a current item: each action says so.
+    for (int current : {-1, 0}) {
+        select(mysql(), {});
+        mysql()->setCurrentIndex(current);
+        select(db2(), {});
+        db2()->setCurrentIndex(current);
+        click(kDeleteMySQLTables);
+        QCOMPARE(last(), QStringLiteral("Please select a table"));
+        click(kDeleteDB2Tables);
+        QCOMPARE(last(), QStringLiteral("Please select a table to delete"));
+        QCOMPARE(manager()->mousePointer(), 0);
+        click(kRenameMySQLTable);
+        QCOMPARE(last(), QStringLiteral("Please select a table"));
+        click(kRenameDB2Table);
+        QCOMPARE(last(), QStringLiteral("Please select a table to rename."));
+    }
+    QCOMPARE(dialogs_->kinds(), QStringList(8, "message"));
     for (const auto& box : dialogs_->shown)
         QVERIFY(box.title.isEmpty());  // the application title
-
-    // More than one selected table.
-    select(mysql(), {"m1", "m2"});
-    select(db2(), {"UI6_D1", "UI6_D2"});
-    click(6);
-    QCOMPARE(last(), QStringLiteral("Please select just one table to rename"));
-    click(7);
-    QCOMPARE(last(), QStringLiteral("Please select just one table to rename."));
-
-    // A current item but nothing selected: delete does nothing and says nothing.
-    const size_t shown = dialogs_->shown.size();
-    select(mysql(), {});
-    mysql()->setCurrentIndex(0);
-    select(db2(), {});
-    db2()->setCurrentIndex(0);
-    click(1);
-    click(5);
-    QCOMPARE(dialogs_->shown.size(), shown);
     QCOMPARE(mysql()->texts(), QStringList({"m1", "m2"}));
-    QCOMPARE(mysqlTables(), QStringList({"m1", "m2"}));
+    QCOMPARE(mysqlServerTables(), QStringList({"m1", "m2"}));
+
+    // Two selected tables, neither of them current: rename asks for one.
+    select(mysql(), {"m1", "m2"});
+    mysql()->setCurrentIndex(-1);
+    select(db2(), {"UI6_D1", "UI6_D2"});
+    db2()->setCurrentIndex(-1);
+    click(kRenameMySQLTable);
+    QCOMPARE(last(), QStringLiteral("Please select just one table to rename"));
+    click(kRenameDB2Table);
+    QCOMPARE(last(), QStringLiteral("Please select just one table to rename."));
     QCOMPARE(manager()->mousePointer(), 0);
 }
 

@@ -2,8 +2,9 @@
 // private test servers. MySQL works in a database of its own; DB2 names start with UI5.
 #include "DataConnection.h"
 #include "FakeDialogs.h"
-#include "Form1.h"
-#include "Form2.h"
+#include "ObjectNames.h"
+#include "LoginWindow.h"
+#include "TableManagerWindow.h"
 #include "SettingsStore.h"
 #include "SqlIdentifiers.h"
 #include "TableList.h"
@@ -12,11 +13,15 @@
 #include "TestServers.h"
 
 #include <QProgressBar>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -45,7 +50,21 @@ long long countRows(bool mysql, const std::string& table)
     return std::stoll(*rs->field(0).value);
 }
 
+// The names a list gains, in the order it gains them.
+std::shared_ptr<QStringList> watchArrivals(TableList* list)
+{
+    auto added = std::make_shared<QStringList>();
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
+                     [list, added](const QModelIndex&, int first, int last) {
+                         for (int i = first; i <= last; ++i)
+                             *added << list->text(i);
+                     });
+    return added;
+}
+
 }  // namespace
+
+using namespace object_name;
 
 class TableSendTest : public QObject {
     Q_OBJECT
@@ -54,25 +73,27 @@ private slots:
     void init();
     void cleanup();
 
-    void noCurrentItemOnEitherSide();
+    void nothingSelectedOnEitherSide();
     void progressButtonsAndStatusLine();
+    void selectAllSendsBothWaysLastToFirst();
     void overwriteAnsweredNoThenYes();
     void caseOnlyMatchAsksAndKeepsBothNames();
-    void cancelStopsAfterTheCurrentBatch();
+    void stoppingATransfer_data();
+    void stoppingATransfer();
     void refusedCreateIsReportedOnceAndNotListed();
 
 private:
     void open();
     void select(TableList* list, const QStringList& which);
-    void click(int number) { manager()->findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(number))->click(); }
-    Form2* manager() const { return login_->tableManager(); }
-    TableList* mysql() const { return manager()->List1(); }
-    TableList* db2() const { return manager()->List2(); }
+    void click(const char* name) { manager()->findChild<QPushButton*>(name)->click(); }
+    TableManagerWindow* manager() const { return login_->tableManager(); }
+    TableList* mysql() const { return manager()->mysqlTables(); }
+    TableList* db2() const { return manager()->db2Tables(); }
 
     QTemporaryDir dir_;
     std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<FakeDialogs> dialogs_;
-    std::unique_ptr<Form1> login_;
+    std::unique_ptr<LoginWindow> login_;
 };
 
 void TableSendTest::init()
@@ -97,7 +118,7 @@ void TableSendTest::open()
     store_ = std::make_unique<SettingsStore>(dir_.filePath("send.ini"));
     StoreLogins(*store_, sendProfile(), DB2TestProfile());
     dialogs_ = std::make_unique<FakeDialogs>();
-    login_ = std::make_unique<Form1>(*dialogs_, *store_);
+    login_ = std::make_unique<LoginWindow>(*dialogs_, *store_);
     login_->startUp();
     QVERIFY(manager() && manager()->isVisible());
 }
@@ -109,15 +130,20 @@ void TableSendTest::select(TableList* list, const QStringList& which)
     list->setCurrentIndex(which.isEmpty() ? -1 : list->texts().indexOf(which.first()));
 }
 
-void TableSendTest::noCurrentItemOnEitherSide()
+void TableSendTest::nothingSelectedOnEitherSide()
 {
     execSend("CREATE TABLE ui5_t (id INT)");
     open();
-    select(mysql(), {});
-    click(3);
-    select(db2(), {});
-    click(4);
-    QCOMPARE(dialogs_->texts(), QStringList({"Please select a table", "Please select a table to send."}));
+    for (int current : {-1, 0}) {  // with or without a current item
+        select(mysql(), {});
+        mysql()->setCurrentIndex(current);
+        click(kSendToDB2);
+        select(db2(), {});
+        db2()->setCurrentIndex(current);
+        click(kSendToMySQL);
+    }
+    QCOMPARE(dialogs_->texts(), QStringList({"Please select a table", "Please select a table to send.",
+                                             "Please select a table", "Please select a table to send."}));
     QCOMPARE(dialogs_->shown[0].title, QString());  // the application title
     QCOMPARE(manager()->mousePointer(), 0);
     QVERIFY(manager()->statusText().isEmpty());
@@ -130,17 +156,23 @@ void TableSendTest::progressButtonsAndStatusLine()
     open();
     QList<int> values;
     QList<bool> sendEnabled, cancelShown;
-    connect(manager()->ProgressBar1(), &QProgressBar::valueChanged, this, [&](int value) {
+    QStringList statuses;
+    connect(manager()->progressBar(), &QProgressBar::valueChanged, this, [&](int value) {
         values << value;
-        sendEnabled << manager()->findChild<QPushButton*>("PushButton3")->isEnabled();
+        sendEnabled << manager()->findChild<QPushButton*>(kSendToDB2)->isEnabled();
         cancelShown << manager()->cancelButton()->isVisible();
+        statuses << manager()->statusText();
     });
     select(mysql(), {"ui5_four"});
-    click(3);
+    manager()->setStatusText("an earlier run");
+    click(kSendToDB2);
     QCOMPARE(values, QList<int>({25, 50, 75, 100, 0}));
+    QCOMPARE(statuses.first(), QString());  // cleared as the action starts
+    QVERIFY2(QRegularExpression("^Sending ui5_four: 3 of 4 rows, \\d+ rows/s, 0:0\\d left$").match(statuses[3]).hasMatch(),
+             qPrintable(statuses.join(" | ")));
     QVERIFY(!sendEnabled.contains(true));  // every button off while rows go
     QVERIFY(!cancelShown.contains(false));
-    QVERIFY(manager()->findChild<QPushButton*>("PushButton3")->isEnabled());
+    QVERIFY(manager()->findChild<QPushButton*>(kSendToDB2)->isEnabled());
     QVERIFY(!manager()->cancelButton()->isVisible());
     QCOMPARE(manager()->mousePointer(), 0);
     QVERIFY(dialogs_->shown.empty());  // no message box at the end
@@ -152,6 +184,39 @@ void TableSendTest::progressButtonsAndStatusLine()
     QVERIFY(mysql()->isSelected(0));
 }
 
+void TableSendTest::selectAllSendsBothWaysLastToFirst()
+{
+    for (const char* table : {"ui5_a", "ui5_b", "ui5_c"}) {
+        execSend(std::string("CREATE TABLE ") + table + " (id INT)");
+        execSend(std::string("INSERT INTO ") + table + " VALUES (1), (2)");
+    }
+    open();
+    auto arrived = watchArrivals(db2());
+    click(kSelectAllMySQLTables);
+    click(kSendToDB2);
+    QCOMPARE(*arrived, QStringList({"ui5_c", "ui5_b", "ui5_a"}));  // from the bottom of the list up
+    QVERIFY(dialogs_->shown.empty());
+
+    // Back again: the DB2 list holds other tables too, the filter narrows it
+    // to these three. Each is asked about, last first; the time spent
+    // answering does not count as copying time.
+    arrived = watchArrivals(mysql());
+    manager()->db2Filter()->setText("UI5_");
+    click(kSelectAllDB2Tables);
+    QCOMPARE(db2()->selectedCount(), 3);
+    dialogs_->answers = {Answer::Yes, Answer::Yes, Answer::Yes};
+    dialogs_->onShown = [](const FakeDialogs::Shown&) { std::this_thread::sleep_for(std::chrono::seconds(1)); };
+    click(kSendToMySQL);
+    QCOMPARE(dialogs_->texts(), QStringList({"Would you like to overwrite ui5_c?", "Would you like to overwrite ui5_b?",
+                                             "Would you like to overwrite ui5_a?"}));
+    QCOMPARE(*arrived, QStringList({"ui5_c", "ui5_b", "ui5_a"}));
+    QCOMPARE(countRows(true, "ui5_a"), 2);
+    const QString status = manager()->statusText();
+    const auto seconds = QRegularExpression("^Sent 3 tables to MySQL: 6 rows copied, 0 rows refused, (\\d+\\.\\d) s$").match(status);
+    QVERIFY2(seconds.hasMatch(), qPrintable(status));
+    QVERIFY2(seconds.captured(1).toDouble() < 3.0, qPrintable(status));
+}
+
 void TableSendTest::overwriteAnsweredNoThenYes()
 {
     execSend("CREATE TABLE ui5_over (id INT)");
@@ -161,14 +226,14 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
     select(mysql(), {"ui5_over"});
     dialogs_->answers.push_back(Answer::No);
-    click(3);
+    click(kSendToDB2);
     QCOMPARE(dialogs_->shown.size(), size_t(1));
     QCOMPARE(dialogs_->shown[0].text, QStringLiteral("Would you like to overwrite ui5_over?"));
     QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Overwrite?"));
     QCOMPARE(countRows(false, "ui5_over"), 0);  // untouched
 
     dialogs_->answers.push_back(Answer::Yes);
-    click(3);
+    click(kSendToDB2);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
     QCOMPARE(countRows(false, "ui5_over"), 2);
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
@@ -181,28 +246,69 @@ void TableSendTest::caseOnlyMatchAsksAndKeepsBothNames()
     open();
     select(mysql(), {"Ui5_Case"});
     dialogs_->answers.push_back(Answer::Yes);
-    click(3);
+    click(kSendToDB2);
     QCOMPARE(dialogs_->kinds(), QStringList({"question"}));
     QVERIFY(db2()->texts().contains("UI5_CASE"));  // the removal is exact, the test is not
     QVERIFY(db2()->texts().contains("Ui5_Case"));
 }
 
-void TableSendTest::cancelStopsAfterTheCurrentBatch()
+void TableSendTest::stoppingATransfer_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cancel") << "cancel";
+    QTest::newRow("close, stop") << "close, stop";
+    QTest::newRow("close, go on") << "close, go on";
+}
+
+void TableSendTest::stoppingATransfer()
+{
+    QFETCH(QString, how);
     execSend("CREATE TABLE ui5_big (id INT PRIMARY KEY, v VARCHAR(20))");
     execSend("INSERT INTO ui5_big SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000");
     open();
-    connect(manager()->ProgressBar1(), &QProgressBar::valueChanged, this, [&](int value) {
-        if (value > 0 && manager()->cancelButton()->isVisible())
+    QSignalSpy ended(login_.get(), &LoginWindow::programEnd);
+    bool acted = false;
+    connect(manager()->progressBar(), &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 0 || acted || !manager()->cancelButton()->isVisible())
+            return;
+        acted = true;
+        if (how == "cancel") {
             manager()->cancelButton()->click();
+        } else {
+            dialogs_->answers.push_back(how == "close, stop" ? Answer::Yes : Answer::No);
+            manager()->close();
+        }
     });
     select(mysql(), {"ui5_big"});
-    click(3);
+    click(kSendToDB2);
+    QVERIFY(acted);
     const long long arrived = countRows(false, "ui5_big");
+    const QString status = manager()->statusText();
+    if (how != "cancel") {
+        QCOMPARE(dialogs_->kinds(), QStringList({"question"}));
+        QCOMPARE(dialogs_->shown[0].text,
+                 QStringLiteral("Tables are still being sent. Stop after the current batch and end the program?"));
+    }
+    if (how == "close, go on") {  // the transfer runs to its end, the program goes on
+        QCOMPARE(arrived, 20000);
+        QVERIFY2(!status.endsWith("(cancelled)"), qPrintable(status));
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(manager()->isVisible());
+        return;
+    }
+    // Stopped after the batch in hand. The rows sent so far stay in the target
+    // table for now, and so does its name.
     QVERIFY2(arrived > 0 && arrived < 20000, qPrintable(QString::number(arrived)));
-    QVERIFY(db2()->texts().contains("ui5_big"));  // the rows sent stay, and so does the name
-    QVERIFY2(manager()->statusText().endsWith("(cancelled)"), qPrintable(manager()->statusText()));
-    QVERIFY(manager()->findChild<QPushButton*>("PushButton4")->isEnabled());
+    QVERIFY(db2()->texts().contains("ui5_big"));
+    QVERIFY2(status.endsWith("(cancelled)"), qPrintable(status));
+    if (how == "cancel") {
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(manager()->findChild<QPushButton*>(kSendToMySQL)->isEnabled());
+    } else {  // closing: the program ends once the transfer has stopped
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!manager()->isVisible());
+        QVERIFY(!login_->isVisible());
+    }
 }
 
 void TableSendTest::refusedCreateIsReportedOnceAndNotListed()
@@ -213,7 +319,7 @@ void TableSendTest::refusedCreateIsReportedOnceAndNotListed()
     ExecDB2("INSERT INTO \"UI5_DUP\" VALUES (3, 4)");
     open();
     select(db2(), {"UI5_DUP"});
-    click(4);
+    click(kSendToMySQL);
     QCOMPARE(dialogs_->kinds(), QStringList({"error"}));
     const QString report = dialogs_->shown[0].text;
     QVERIFY2(report.contains("in Hopbridge2017/04/05.Form2.PushButton4_Click at line 218\r\r"), qPrintable(report));

@@ -1,0 +1,399 @@
+#include "LoginWindow.h"
+
+#include "ConnectChecks.h"
+#include "ConnectionTest.h"
+#include "ErrorReport.h"
+#include "FormSupport.h"
+#include "HelpTexts.h"
+#include "ObjectNames.h"
+#include "ReportLocations.h"
+#include "SettingsStore.h"
+#include "TableFill.h"
+#include "TableList.h"
+#include "TableManagerWindow.h"
+#include "UserDialogs.h"
+#include "WindowHelpers.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Password fields show one "*" per character.
+class PasswordStarStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// Client area of the login form: 8040 by 6630 twips.
+constexpr int kClientWidth = 8040;
+constexpr int kClientHeight = 6630;
+
+// Rows inside a login frame: field tops, each field 345 high, labels 255 high.
+constexpr int kRowTops[4] = {360, 840, 1320, 1800};
+constexpr int kFieldHeight = 345;
+constexpr int kLabelHeight = 255;
+constexpr int kLabelLeft = 240;
+constexpr int kFieldLeft = 1320;
+
+void paintWhite(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+LoginWindow::LoginWindow(UserDialogs& dialogs, SettingsStore& settings, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), settings_(settings)
+{
+    InitUiResources();
+    setObjectName(QString::fromLatin1(object_name::kLoginWindow));
+    pointer_ = new WindowPointer(this);
+    buildControls();
+}
+
+LoginWindow::~LoginWindow() = default;
+
+void LoginWindow::buildControls()
+{
+    setFont(FormFont());
+    setFixedSize(Twips(kClientWidth), Twips(kClientHeight));
+    passwordStyle_ = new PasswordStarStyle;
+    passwordStyle_->setParent(this);
+
+    static const char* const db2FieldNames[5] = {"Text1", "Text2", "Text3", "Text4", "Text5"};
+    static const char* const db2LabelNames[5] = {"Label2", "Label6", "Label1", "Label4", "Label3"};
+    db2Frame_ = buildLoginFrame(object_name::kDB2LoginFrame, QStringLiteral("IBM DB2 Login"), 120, db2Fields_,
+                                db2FieldNames, db2LabelNames, testDB2Button_, object_name::kTestDB2Connection,
+                                db2HelpButton_, object_name::kDB2Help);
+
+    static const char* const mysqlFieldNames[5] = {"Text6", "Text10", "Text7", "Text8", "Text9"};
+    static const char* const mysqlLabelNames[5] = {"Label8", "Label10", "Label9", "Label7", "Label5"};
+    mysqlFrame_ = buildLoginFrame(object_name::kMySQLLoginFrame, QStringLiteral("MySQL Login"), 3090, mysqlFields_,
+                                  mysqlFieldNames, mysqlLabelNames, testMySQLButton_, object_name::kTestMySQLConnection,
+                                  mysqlHelpButton_, object_name::kMySQLHelp);
+
+    nextButton_ = new QPushButton(QStringLiteral("Next >"), this);
+    nextButton_->setObjectName(QString::fromLatin1(object_name::kNext));
+    nextButton_->setFont(ButtonFont());
+    PlaceTwips(nextButton_, 120, 6090, 7800, 405);
+    pointer_->watchButton(nextButton_);
+
+    // Passwords are masked; every field writes through and selects itself on entry.
+    const auto fields = fieldsInSettingsOrder();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        QLineEdit* field = fields[i];
+        const QString key = QString::fromLatin1(kLoginSettings[i].key);
+        connect(field, &QLineEdit::textChanged, this, [this, field, key] { writeFieldToSettings(field, key); });
+        field->installEventFilter(this);
+        pointer_->watchArea(field);  // the MySQL port field behaves like its nine sister fields
+    }
+    for (QLineEdit* password : {db2Fields_.password, mysqlFields_.password}) {
+        password->setEchoMode(QLineEdit::Password);
+        password->setStyle(passwordStyle_);
+    }
+
+    connect(testMySQLButton_, &QPushButton::clicked, this, &LoginWindow::testMySQLConnection);
+    connect(nextButton_, &QPushButton::clicked, this, &LoginWindow::openTableManager);
+    connect(testDB2Button_, &QPushButton::clicked, this, &LoginWindow::testDB2Connection);
+    connect(mysqlHelpButton_, &QPushButton::clicked, this, &LoginWindow::showMySQLHelp);
+    connect(db2HelpButton_, &QPushButton::clicked, this, &LoginWindow::showDB2Help);
+
+    setTabOrder();
+    db2Fields_.server->setFocus();
+}
+
+QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& caption, int top, ProfileFields& fields,
+                                        const char* const fieldNames[5], const char* const labelNames[5],
+                                        QPushButton*& testButton, const char* testName, QPushButton*& helpButton,
+                                        const char* helpName)
+{
+    auto* frame = new QGroupBox(caption, this);
+    frame->setObjectName(QString::fromLatin1(frameName));
+    frame->setFont(FormFont(true));
+    PlaceTwips(frame, 120, top, 7800, 2865);
+    paintWhite(frame);
+    pointer_->watchArea(frame);
+
+    static const char* captions[5] = {"Server:", "Port:", "Username:", "Password:", "Database:"};
+    // Field placement in the frame: server and port share row 1.
+    struct Place {
+        int labelLeft, labelWidth, fieldLeft, fieldWidth, row;
+    };
+    static const Place places[5] = {
+        {kLabelLeft, 1050, kFieldLeft, 4575, 0}, {6000, 480, 6480, 1095, 0}, {kLabelLeft, 1050, kFieldLeft, 6255, 1},
+        {kLabelLeft, 1050, kFieldLeft, 6255, 2}, {kLabelLeft, 1050, kFieldLeft, 6255, 3},
+    };
+    QLineEdit** targets[5] = {&fields.server, &fields.port, &fields.user, &fields.password, &fields.database};
+    for (int i = 0; i < 5; ++i) {
+        const Place& p = places[i];
+        auto* label = new QLabel(QString::fromLatin1(captions[i]), frame);
+        label->setObjectName(QString::fromLatin1(labelNames[i]));
+        label->setFont(FormFont(true));
+        const int rowTop = kRowTops[p.row];
+        PlaceTwips(label, p.labelLeft, rowTop + (kFieldHeight - kLabelHeight) / 2, p.labelWidth, kLabelHeight);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+        auto* field = new QLineEdit(frame);
+        field->setObjectName(QString::fromLatin1(fieldNames[i]));
+        field->setFont(FormFont(true));
+        PlaceTwips(field, p.fieldLeft, rowTop, p.fieldWidth, kFieldHeight);
+        label->setBuddy(field);
+        *targets[i] = field;
+    }
+    const auto makeButton = [&](const char* text, const char* name, int left) {
+        auto* button = new QPushButton(QString::fromLatin1(text), frame);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setFont(ButtonFont());
+        PlaceTwips(button, left, 2280, 3600, 405);
+        pointer_->watchButton(button);
+        return button;
+    };
+    testButton = makeButton("Test Connection", testName, 240);
+    helpButton = makeButton("Help", helpName, 3960);
+    return frame;
+}
+
+void LoginWindow::setTabOrder()
+{
+    // DB2 fields, DB2 buttons, MySQL fields (server, port, user, password,
+    // database), MySQL buttons, "Next >".
+    QWidget* order[] = {db2Fields_.server,   db2Fields_.port,     db2Fields_.user,       db2Fields_.password,
+                        db2Fields_.database, testDB2Button_,      db2HelpButton_,        mysqlFields_.server,
+                        mysqlFields_.port,   mysqlFields_.user,   mysqlFields_.password, mysqlFields_.database,
+                        testMySQLButton_,    mysqlHelpButton_,    nextButton_};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+std::array<QLineEdit*, 10> LoginWindow::fieldsInSettingsOrder() const
+{
+    return {db2Fields_.server,   db2Fields_.port,     db2Fields_.user,     db2Fields_.password,
+            db2Fields_.database, mysqlFields_.server, mysqlFields_.user,   mysqlFields_.password,
+            mysqlFields_.database, mysqlFields_.port};
+}
+
+ConnectionProfile LoginWindow::profileOf(const ProfileFields& fields)
+{
+    return {fields.server->text().toStdString(), fields.port->text().toStdString(), fields.user->text().toStdString(),
+            fields.password->text().toStdString(), fields.database->text().toStdString()};
+}
+
+ConnectionProfile LoginWindow::currentMySQLProfile() const
+{
+    return profileOf(mysqlFields_);
+}
+
+ConnectionProfile LoginWindow::currentDB2Profile() const
+{
+    return profileOf(db2Fields_);
+}
+
+int LoginWindow::mousePointer() const
+{
+    return pointer_->value();
+}
+
+void LoginWindow::setMousePointer(int value)
+{
+    pointer_->set(value);
+}
+
+void LoginWindow::setBusy(bool busy)
+{
+    busy_ = busy;
+    for (QPushButton* button : {testDB2Button_, db2HelpButton_, testMySQLButton_, mysqlHelpButton_, nextButton_})
+        button->setEnabled(!busy);
+    if (!busy && endWhenIdle_)
+        endProgram();
+}
+
+void LoginWindow::startUp()
+{
+    runStartUpSequence();
+    if (!ending_ && (!tableManager_ || !tableManager_->isVisible()))
+        show();
+}
+
+void LoginWindow::runStartUpSequence()
+{
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kStartUp));
+    trap.step(100, [&] { ApplySkin(this); });
+    trap.step(104, [&] {
+        setWindowTitle(QString::fromLatin1(kProductName));
+        setWindowIcon(QIcon(QStringLiteral(":/tablehop.png")));
+        SetApplicationTitle();
+    });
+    const QString cursorFile = ProgramFile(QString::fromLatin1(kHandCursorFile));
+    if (trap.test(124, [&] { return FileExists(cursorFile); }))
+        trap.step(126, [&] { pointer_->setCustomCursor(LoadHandCursor(cursorFile)); });
+
+    // Steps 128 to 146: the ten fields from the store, in the store's key order;
+    // each fill writes back through the field's change handler.
+    const auto fields = fieldsInSettingsOrder();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const SettingKey& setting = kLoginSettings[i];
+        trap.step(128 + 2 * static_cast<int>(i), [&] {
+            fields[i]->setText(
+                settings_.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue)));
+        });
+    }
+    if (!trap.test(148, [&] { return CanConnectDB2(currentDB2Profile()); }))
+        return;
+    if (!trap.test(150, [&] { return CanConnectMySQL(currentMySQLProfile()); }))
+        return;
+    trap.step(152, [&] { openTableManager(); });
+}
+
+void LoginWindow::openTableManager()
+{
+    // The lists fill with a yield per name: a second click meanwhile must not
+    // start a second fill inside the first.
+    if (busy_)
+        return;
+    setBusy(true);
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kOpenTableManager));
+    trap.step(100, [&] { setMousePointer(kPointerBusy); });
+    if (trap.test(102, [&] { return CanConnectDB2(currentDB2Profile()); })
+        && trap.test(104, [&] { return CanConnectMySQL(currentMySQLProfile()); })) {
+        TableManagerWindow& manager = ensureTableManager();
+        trap.step(106, [&] { FillMySQLList(*manager.mysqlTables(), currentMySQLProfile(), dialogs_); });
+        trap.step(108, [&] { FillDB2List(*manager.db2Tables(), currentDB2Profile(), dialogs_); });
+        if (!endWhenIdle_) {  // the window was closed while the lists filled
+            trap.step(110, [&] {
+                manager.setStatusText(QString());
+                ShowInPlaceOf(&manager, this);
+            });
+            trap.step(112, [&] { hide(); });
+        }
+    }
+    trap.step(114, [&] { setMousePointer(kPointerDefault); });
+    setBusy(false);
+}
+
+TableManagerWindow& LoginWindow::ensureTableManager()
+{
+    if (!tableManager_) {
+        tableManager_ = std::make_unique<TableManagerWindow>(*this, dialogs_);
+        tableManager_->load();
+    }
+    return *tableManager_;
+}
+
+void LoginWindow::testMySQLConnection()
+{
+    testConnection(DatabaseSide::MySQL);
+}
+
+void LoginWindow::testDB2Connection()
+{
+    testConnection(DatabaseSide::DB2);
+}
+
+void LoginWindow::testConnection(DatabaseSide side)
+{
+    if (busy_)
+        return;
+    setBusy(true);
+    RunConnectionTest(
+        side, [this, side] { return side == DatabaseSide::MySQL ? currentMySQLProfile() : currentDB2Profile(); },
+        dialogs_, [this](int value) { setMousePointer(value); });
+    setBusy(false);
+}
+
+void LoginWindow::showMySQLHelp()
+{
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kMySQLHelp));
+    QString separator;
+    QString opening, address, paragraph1, paragraph2, paragraph3;
+    trap.step(100, [&] { separator = QLatin1Char('\r'); });
+    trap.step(102, [&] { separator += QLatin1Char('\r'); });
+    trap.step(104, [&] { opening = QString::fromLatin1(help::kMySQLOpening) + separator; });
+    trap.step(106, [&] { address = QString::fromLatin1(help::kMySQLGuiToolsAddress) + separator; });
+    trap.step(108, [&] { paragraph1 = QString::fromLatin1(help::kMySQLParagraph1); });
+    trap.step(110, [&] { paragraph2 = QString::fromLatin1(help::kMySQLParagraph2); });
+    trap.step(112, [&] { paragraph3 = QString::fromLatin1(help::kMySQLParagraph3); });
+    trap.step(114, [&] {
+        dialogs_.message(opening + address + paragraph1 + paragraph2 + paragraph3 + separator
+                         + QString::fromLatin1(help::kMySQLClosing));
+    });
+}
+
+void LoginWindow::showDB2Help()
+{
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kDB2Help));
+    QString separator;
+    QString lines[10];
+    trap.step(100, [&] { separator = QLatin1Char('\r'); });
+    trap.step(102, [&] { separator += QLatin1Char('\r'); });
+    for (int i = 0; i < 10; ++i)
+        trap.step(104 + 2 * i, [&] { lines[i] = QString::fromLatin1(help::kDB2Lines[i]) + separator; });
+    trap.step(124, [&] {
+        QString text;
+        for (const QString& line : lines)
+            text += line;
+        dialogs_.message(text);
+    });
+}
+
+void LoginWindow::writeFieldToSettings(QLineEdit* field, const QString& key)
+{
+    settings_.write(key, field->text());
+}
+
+void LoginWindow::selectWholeText(QLineEdit* field)
+{
+    field->setSelection(0, static_cast<int>(field->text().size()));
+}
+
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* field = qobject_cast<QLineEdit*>(watched)) {
+            selectWholeText(field);
+            // A click places the caret after the focus arrives: select again once it has.
+            if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason)
+                QTimer::singleShot(0, field, [this, field] { selectWholeText(field); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void LoginWindow::closeEvent(QCloseEvent* event)
+{
+    if (busy_) {
+        // The action in hand ends first; the program ends right after it.
+        endWhenIdle_ = true;
+        event->ignore();
+        return;
+    }
+    endProgram();
+    event->accept();
+}
+
+void LoginWindow::endProgram()
+{
+    if (ending_)
+        return;
+    ending_ = true;
+    if (tableManager_)
+        tableManager_->hide();
+    hide();
+    emit programEnd();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "ConnectionProfile.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class TableManagerWindow;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QProxyStyle;
+class SettingsStore;
+class UserDialogs;
+class WindowPointer;
+
+// The login window: both connection profiles as ten fields, a connection test
+// and a help text per side, and "Next >" to the table manager. Loading it is
+// the start-up sequence.
+class LoginWindow : public QWidget {
+    Q_OBJECT
+public:
+    LoginWindow(UserDialogs& dialogs, SettingsStore& settings, QWidget* parent = nullptr);
+    ~LoginWindow() override;
+
+    // Start of the program: runs the start-up sequence, then shows the login
+    // window unless the start-up already moved on to the table manager.
+    void startUp();
+
+    // The live connection profiles, read from the fields at the moment of use.
+    ConnectionProfile currentMySQLProfile() const;
+    ConnectionProfile currentDB2Profile() const;
+
+    // The window's mouse pointer: 0 default, 11 busy, 99 hand.
+    int mousePointer() const;
+    void setMousePointer(int value);
+    WindowPointer& pointer() { return *pointer_; }
+
+    // True while "Next >" or a connection test runs; the buttons are disabled meanwhile.
+    bool isBusy() const { return busy_; }
+
+    // The table manager: null until the first successful "Next >" creates it.
+    TableManagerWindow* tableManager() const { return tableManager_.get(); }
+    UserDialogs& dialogs() { return dialogs_; }
+    SettingsStore& settings() { return settings_; }
+
+    // Ends the program: both windows go, the application quits.
+    void endProgram();
+
+public slots:
+    // Prepares the window, fills the fields from the settings store and moves
+    // on to the table manager when both stored logins still work.
+    void runStartUpSequence();
+    // "Next >": checks both logins, fills both lists and shows the table manager.
+    void openTableManager();
+    void testMySQLConnection();
+    void testDB2Connection();
+    void showMySQLHelp();
+    void showDB2Help();
+
+signals:
+    // Closing either window ends the program; main quits on this.
+    void programEnd();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The five fields of one side, in the order the frame shows them.
+    struct ProfileFields {
+        QLineEdit* server = nullptr;
+        QLineEdit* port = nullptr;
+        QLineEdit* user = nullptr;
+        QLineEdit* password = nullptr;
+        QLineEdit* database = nullptr;
+    };
+
+    void buildControls();
+    QGroupBox* buildLoginFrame(const char* frameName, const QString& caption, int top, ProfileFields& fields,
+                               const char* const fieldNames[5], const char* const labelNames[5],
+                               QPushButton*& testButton, const char* testName, QPushButton*& helpButton,
+                               const char* helpName);
+    void setTabOrder();
+    // The ten fields in the order of the settings keys (kLoginSettings).
+    std::array<QLineEdit*, 10> fieldsInSettingsOrder() const;
+    static ConnectionProfile profileOf(const ProfileFields& fields);
+    void writeFieldToSettings(QLineEdit* field, const QString& key);
+    void selectWholeText(QLineEdit* field);
+    // Disables the buttons while an action runs; a close asked for meanwhile
+    // ends the program when the action is over.
+    void setBusy(bool busy);
+    void testConnection(DatabaseSide side);
+    TableManagerWindow& ensureTableManager();
+
+    UserDialogs& dialogs_;
+    SettingsStore& settings_;
+    WindowPointer* pointer_;
+    std::unique_ptr<TableManagerWindow> tableManager_;
+    bool busy_ = false;
+    bool endWhenIdle_ = false;
+    bool ending_ = false;
+
+    QGroupBox* db2Frame_ = nullptr;
+    QGroupBox* mysqlFrame_ = nullptr;
+    ProfileFields db2Fields_;
+    ProfileFields mysqlFields_;
+    QPushButton* testDB2Button_ = nullptr;
+    QPushButton* db2HelpButton_ = nullptr;
+    QPushButton* testMySQLButton_ = nullptr;
+    QPushButton* mysqlHelpButton_ = nullptr;
+    QPushButton* nextButton_ = nullptr;
+    QProxyStyle* passwordStyle_ = nullptr;
+};

@@ -1,0 +1,392 @@
+#include "TableManagerWindow.h"
+
+#include "ErrorReport.h"
+#include "FormSupport.h"
+#include "HelpTexts.h"
+#include "LoginWindow.h"
+#include "ObjectNames.h"
+#include "ReportLocations.h"
+#include "SettingsStore.h"
+#include "TableList.h"
+#include "UserDialogs.h"
+#include "WindowHelpers.h"
+
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The window as designed: both frames with their margins, "< Back" and "Help"
+// at the bottom.
+constexpr int kDefaultWidth = 8040;
+constexpr int kDefaultHeight = 5745;
+constexpr int kMargin = 120;
+constexpr int kButtonHeight = 405;
+constexpr int kStatusHeight = 270;
+constexpr int kCancelWidth = 1335;
+constexpr int kListMinimumHeight = 900;
+
+// Settings key of the window's last place: "left,top,width,height".
+constexpr const char* kGeometryKey = "TableManagerGeometry";
+
+constexpr const char* kStopTransferQuestion =
+    "Tables are still being sent. Stop after the current batch and end the program?";
+
+}  // namespace
+
+TableManagerWindow::TableManagerWindow(LoginWindow& login, UserDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), login_(login), dialogs_(dialogs)
+{
+    InitUiResources();
+    setObjectName(QString::fromLatin1(object_name::kTableManagerWindow));
+    pointer_ = new WindowPointer(this);
+    buildControls();
+}
+
+TableManagerWindow::~TableManagerWindow() = default;
+
+QSize TableManagerWindow::defaultSize()
+{
+    return {Twips(kDefaultWidth), Twips(kDefaultHeight)};
+}
+
+TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& caption, const QString& sendCaption,
+                                                               const SideNames& names)
+{
+    SideControls side;
+    side.frame = new QGroupBox(caption, this);
+    side.frame->setObjectName(QString::fromLatin1(names.frame));
+    side.frame->setFont(FormFont(true));
+    pointer_->watchArea(side.frame);
+
+    side.filter = new QLineEdit(side.frame);
+    side.filter->setObjectName(QString::fromLatin1(names.filter));
+    side.filter->setFont(FormFont());
+    side.filter->setPlaceholderText(QStringLiteral("Filter"));
+    side.filter->setClearButtonEnabled(true);
+    pointer_->watchArea(side.filter);
+
+    side.list = new TableList(side.frame);
+    side.list->setObjectName(QString::fromLatin1(names.list));
+    side.list->setFont(FormFont());
+    side.list->setMinimumHeight(Twips(kListMinimumHeight));
+    pointer_->watchArea(side.list);
+    pointer_->watchArea(side.list->viewport());
+    TableList* list = side.list;
+    connect(side.filter, &QLineEdit::textChanged, list, [list](const QString& text) { list->setFilter(text); });
+
+    const auto makeButton = [&](const QString& text, const char* name, const QFont& font) {
+        auto* button = new QPushButton(text, side.frame);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setFont(font);
+        button->setFixedHeight(Twips(kButtonHeight));
+        pointer_->watchButton(button);
+        return button;
+    };
+    side.selectAll = makeButton(QStringLiteral("Select All"), names.selectAll, FormFont(true));
+    side.deselectAll = makeButton(QStringLiteral("Deselect All"), names.deselectAll, FormFont(true));
+    side.send = makeButton(sendCaption, names.send, ButtonFont());
+    side.remove = makeButton(QStringLiteral("Delete Table/s"), names.remove, ButtonFont());
+    side.rename = makeButton(QStringLiteral("Rename Table"), names.rename, ButtonFont());
+
+    // Filter, the list (it takes the height the window gives), then Select All
+    // and Deselect All side by side, send, delete, rename.
+    auto* buttons = new QGridLayout;
+    buttons->setSpacing(Twips(90));
+    buttons->addWidget(side.selectAll, 0, 0);
+    buttons->addWidget(side.deselectAll, 0, 1);
+    buttons->addWidget(side.send, 1, 0, 1, 2);
+    buttons->addWidget(side.remove, 2, 0, 1, 2);
+    buttons->addWidget(side.rename, 3, 0, 1, 2);
+    auto* layout = new QVBoxLayout(side.frame);
+    layout->setContentsMargins(Twips(240), Twips(90), Twips(240), Twips(kMargin));
+    layout->setSpacing(Twips(90));
+    layout->addWidget(side.filter);
+    layout->addWidget(side.list, 1);
+    layout->addLayout(buttons);
+    return side;
+}
+
+void TableManagerWindow::buildControls()
+{
+    setFont(FormFont());
+    using namespace object_name;
+    mysql_ = buildSide(QStringLiteral("MySQL Tables"), QStringLiteral("Send Table/s To IBM DB2"),
+                       {kMySQLTablesFrame, kMySQLTablesFilter, kMySQLTables, kSelectAllMySQLTables,
+                        kDeselectAllMySQLTables, kSendToDB2, kDeleteMySQLTables, kRenameMySQLTable});
+    db2_ = buildSide(QStringLiteral("IBM DB2 Tables"), QStringLiteral("Send Table/s To MySQL"),
+                     {kDB2TablesFrame, kDB2TablesFilter, kDB2Tables, kSelectAllDB2Tables, kDeselectAllDB2Tables,
+                      kSendToMySQL, kDeleteDB2Tables, kRenameDB2Table});
+
+    options_ = new QWidget(this);
+    options_->setObjectName(QString::fromLatin1(kOptions));
+    optionsLayout_ = new QHBoxLayout(options_);
+    optionsLayout_->setContentsMargins(0, 0, 0, 0);
+    optionsLayout_->addStretch(1);
+    options_->hide();
+
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QString::fromLatin1(kProgressBar));
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    progressBar_->setFixedHeight(Twips(kButtonHeight));
+    pointer_->watchArea(progressBar_);
+
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setObjectName(QString::fromLatin1(kCancel));
+    cancel_->setFont(FormFont(true));
+    cancel_->setFixedSize(Twips(kCancelWidth), Twips(kButtonHeight));
+    cancel_->hide();
+    pointer_->watchButton(cancel_);
+    connect(cancel_, &QPushButton::clicked, this, &TableManagerWindow::cancelRequested);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QString::fromLatin1(kStatusLine));
+    status_->setFont(FormFont());
+    status_->setFixedHeight(Twips(kStatusHeight));
+    status_->setTextFormat(Qt::PlainText);
+
+    backButton_ = new QPushButton(QStringLiteral("< Back"), this);
+    backButton_->setObjectName(QString::fromLatin1(kBack));
+    helpButton_ = new QPushButton(QStringLiteral("Help"), this);
+    helpButton_->setObjectName(QString::fromLatin1(kTableManagerHelp));
+    for (QPushButton* button : {backButton_, helpButton_}) {
+        button->setFont(ButtonFont());
+        button->setFixedHeight(Twips(kButtonHeight));
+        pointer_->watchButton(button);
+    }
+
+    auto* sides = new QHBoxLayout;
+    sides->setSpacing(Twips(kMargin));
+    sides->addWidget(mysql_.frame);
+    sides->addWidget(db2_.frame);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->setSpacing(0);
+    progressRow->addWidget(progressBar_, 1);
+    progressRow->addWidget(cancel_);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->setSpacing(Twips(kMargin));
+    bottomRow->addWidget(backButton_);
+    bottomRow->addWidget(helpButton_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(Twips(kMargin), Twips(kMargin), Twips(kMargin), Twips(kMargin));
+    layout->setSpacing(Twips(90));
+    layout->addLayout(sides, 1);
+    layout->addWidget(options_);
+    layout->addLayout(progressRow);
+    layout->addWidget(status_);
+    layout->addLayout(bottomRow);
+
+    connect(mysql_.send, &QPushButton::clicked, this, &TableManagerWindow::sendToDb2);
+    connect(db2_.send, &QPushButton::clicked, this, &TableManagerWindow::sendToMySQL);
+    connect(mysql_.remove, &QPushButton::clicked, this, &TableManagerWindow::deleteSelectedMySQLTables);
+    connect(db2_.remove, &QPushButton::clicked, this, &TableManagerWindow::deleteSelectedDB2Tables);
+    connect(mysql_.rename, &QPushButton::clicked, this, &TableManagerWindow::renameMySQLTable);
+    connect(db2_.rename, &QPushButton::clicked, this, &TableManagerWindow::renameDB2Table);
+    connect(mysql_.selectAll, &QPushButton::clicked, this, &TableManagerWindow::selectAllMySQLTables);
+    connect(mysql_.deselectAll, &QPushButton::clicked, this, &TableManagerWindow::deselectAllMySQLTables);
+    connect(db2_.selectAll, &QPushButton::clicked, this, &TableManagerWindow::selectAllDB2Tables);
+    connect(db2_.deselectAll, &QPushButton::clicked, this, &TableManagerWindow::deselectAllDB2Tables);
+    connect(backButton_, &QPushButton::clicked, this, &TableManagerWindow::goBack);
+    connect(helpButton_, &QPushButton::clicked, this, &TableManagerWindow::showHelp);
+
+    // Tab order: the MySQL side top to bottom, the DB2 side, then the bottom rows.
+    QWidget* order[] = {mysql_.filter, mysql_.list,   mysql_.selectAll, mysql_.deselectAll, mysql_.send,
+                        mysql_.remove, mysql_.rename, db2_.filter,      db2_.list,          db2_.selectAll,
+                        db2_.deselectAll, db2_.send,  db2_.remove,      db2_.rename,        cancel_,
+                        backButton_,   helpButton_};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+
+    resize(defaultSize());
+}
+
+void TableManagerWindow::addTransferOption(QWidget* option)
+{
+    option->setParent(options_);
+    optionsLayout_->insertWidget(optionsLayout_->count() - 1, option);
+    options_->show();
+}
+
+QList<QPushButton*> TableManagerWindow::actionButtons() const
+{
+    QList<QPushButton*> buttons;
+    for (const SideControls* side : {&mysql_, &db2_})
+        buttons << side->selectAll << side->deselectAll << side->send << side->remove << side->rename;
+    buttons << backButton_ << helpButton_;
+    return buttons;
+}
+
+void TableManagerWindow::setStatusText(const QString& text)
+{
+    status_->setText(text);
+}
+
+QString TableManagerWindow::statusText() const
+{
+    return status_->text();
+}
+
+void TableManagerWindow::setBusy(bool busy)
+{
+    busy_ = busy;
+    for (QPushButton* button : actionButtons())
+        button->setEnabled(!busy);
+    setMousePointer(busy ? kPointerBusy : kPointerDefault);
+    if (!busy && endWhenIdle_) {
+        hide();
+        login_.endProgram();
+    }
+}
+
+bool TableManagerWindow::beginAction()
+{
+    if (busy_)
+        return false;
+    setStatusText(QString());
+    return true;
+}
+
+void TableManagerWindow::waitForUser(const std::function<void()>& box)
+{
+    QElapsedTimer waited;
+    waited.start();
+    box();
+    secondsWithUser_ += static_cast<double>(waited.nsecsElapsed()) / 1e9;
+}
+
+int TableManagerWindow::mousePointer() const
+{
+    return pointer_->value();
+}
+
+void TableManagerWindow::setMousePointer(int value)
+{
+    pointer_->set(value);
+}
+
+void TableManagerWindow::load()
+{
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kTableManagerLoad));
+    trap.step(100, [&] { ApplyFormColors(this); });
+    trap.step(102, [&] { setWindowIcon(QIcon(QStringLiteral(":/tablehop.png"))); });
+    const QString cursorFile = ProgramFile(QString::fromLatin1(kHandCursorFile));
+    if (trap.test(106, [&] { return FileExists(cursorFile); }))
+        trap.step(108, [&] { pointer_->setCustomCursor(LoadHandCursor(cursorFile)); });
+    trap.step(110, [&] { setWindowTitle(QString::fromLatin1(kProductName)); });
+    // Step 112: the size and place the user left the window in; the designed size otherwise.
+    trap.step(112, [&] { restoreRememberedGeometry(); });
+}
+
+void TableManagerWindow::restoreRememberedGeometry()
+{
+    const QStringList parts =
+        login_.settings().read(QString::fromLatin1(kGeometryKey), QString()).split(QLatin1Char(','));
+    int values[4] = {};
+    bool valid = parts.size() == 4;
+    for (int i = 0; valid && i < 4; ++i)
+        values[i] = parts[i].trimmed().toInt(&valid);
+    if (!valid || values[2] <= 0 || values[3] <= 0)
+        return;
+    resize(QSize(values[2], values[3]).expandedTo(minimumSizeHint()));
+    move(values[0], values[1]);
+    KeepOnScreen(this);
+}
+
+void TableManagerWindow::rememberGeometry()
+{
+    if (isMinimized() || isMaximized() || isFullScreen())
+        return;
+    login_.settings().write(QString::fromLatin1(kGeometryKey),
+                            QStringLiteral("%1,%2,%3,%4").arg(x()).arg(y()).arg(width()).arg(height()));
+}
+
+void TableManagerWindow::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous())
+        rememberGeometry();
+    QWidget::hideEvent(event);
+}
+
+void TableManagerWindow::goBack()
+{
+    if (!beginAction())
+        return;
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kBack));
+    trap.step(100, [&] { ShowInPlaceOf(&login_, this); });
+    trap.step(102, [&] { hide(); });
+}
+
+void TableManagerWindow::selectAll(const char* location, TableList& list, bool selected)
+{
+    HandlerTrap trap(dialogs_, QString::fromLatin1(location));
+    int count = 0;
+    trap.step(100, [&] { count = list.count(); });
+    for (int i = 0; i < count; ++i) {
+        // A name the filter hides stays unselected.
+        trap.step(102, [&] { list.setSelected(i, selected); });
+        // 104: next index
+    }
+}
+
+void TableManagerWindow::selectAllDB2Tables()
+{
+    selectAll(report_location::kSelectAllDB2Tables, *db2_.list, true);
+}
+
+void TableManagerWindow::deselectAllDB2Tables()
+{
+    selectAll(report_location::kDeselectAllDB2Tables, *db2_.list, false);
+}
+
+void TableManagerWindow::selectAllMySQLTables()
+{
+    selectAll(report_location::kSelectAllMySQLTables, *mysql_.list, true);
+}
+
+void TableManagerWindow::deselectAllMySQLTables()
+{
+    selectAll(report_location::kDeselectAllMySQLTables, *mysql_.list, false);
+}
+
+void TableManagerWindow::showHelp()
+{
+    HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kTableManagerHelp));
+    trap.step(100, [&] {
+        dialogs_.message(QString::fromLatin1(help::kTableManagerHelp) + QString::fromLatin1(help::kContactAddress));
+    });
+}
+
+void TableManagerWindow::closeEvent(QCloseEvent* event)
+{
+    if (!busy_) {
+        login_.endProgram();
+        event->accept();
+        return;
+    }
+    // Boxes must not go on popping up with no window: the program ends once
+    // the running action is over.
+    event->ignore();
+    if (endWhenIdle_)
+        return;
+    if (!transferRunning_) {
+        endWhenIdle_ = true;  // a delete or rename is quick: let it finish
+        return;
+    }
+    Answer answer = Answer::No;
+    waitForUser([&] { answer = dialogs_.question(QString::fromLatin1(kStopTransferQuestion), QString()); });
+    if (answer == Answer::Yes && transferRunning_) {
+        endWhenIdle_ = true;
+        emit cancelRequested();
+    }
+}

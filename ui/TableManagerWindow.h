@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class LoginWindow;
+class QBoxLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class TableList;
+class UserDialogs;
+class WindowPointer;
+
+// The table manager: the MySQL tables on the left, the IBM DB2 tables on the
+// right, each with a filter box, select all, deselect all, send, delete and
+// rename; the transfer options, the progress bar and status line of the
+// transfers; "< Back" and "Help". The window can be resized (the lists grow)
+// and remembers its size and position in the settings store.
+class TableManagerWindow : public QWidget {
+    Q_OBJECT
+public:
+    TableManagerWindow(LoginWindow& login, UserDialogs& dialogs, QWidget* parent = nullptr);
+    ~TableManagerWindow() override;
+
+    TableList* mysqlTables() const { return mysql_.list; }
+    TableList* db2Tables() const { return db2_.list; }
+    QLineEdit* mysqlFilter() const { return mysql_.filter; }
+    QLineEdit* db2Filter() const { return db2_.filter; }
+    QProgressBar* progressBar() const { return progressBar_; }
+    // The line under the progress bar: progress while a transfer runs, its
+    // summary afterwards; cleared when an action starts and on Back and Next.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+    // "Cancel", shown only while a transfer runs.
+    QPushButton* cancelButton() const { return cancel_; }
+
+    // Room for the options of a transfer, between the lists and the progress
+    // bar: a widget added here (a check box) shows in one row, left to right.
+    // The row is hidden while it holds nothing.
+    void addTransferOption(QWidget* option);
+
+    // While an action runs: every button but Cancel is disabled, clicks are
+    // ignored and the pointer is busy (11); afterwards the buttons come back
+    // and the pointer is the arrow.
+    void setBusy(bool busy);
+    bool isBusy() const { return busy_; }
+    bool isTransferRunning() const { return transferRunning_; }
+
+    int mousePointer() const;
+    void setMousePointer(int value);
+    WindowPointer& pointer() { return *pointer_; }
+    LoginWindow& login() { return login_; }
+    UserDialogs& dialogs() { return dialogs_; }
+
+    // Runs a box the user answers during a transfer; its time does not count
+    // as copying time in the summary.
+    void waitForUser(const std::function<void()>& box);
+    double secondsWithUserSoFar() const { return secondsWithUser_; }
+
+    // The size the window opens with when none is remembered.
+    static QSize defaultSize();
+
+public slots:
+    // Prepares the window once, on the first "Next >".
+    void load();
+    void sendToDb2();
+    void sendToMySQL();
+    void deleteSelectedMySQLTables();
+    void deleteSelectedDB2Tables();
+    void renameMySQLTable();
+    void renameDB2Table();
+    void selectAllMySQLTables();
+    void deselectAllMySQLTables();
+    void selectAllDB2Tables();
+    void deselectAllDB2Tables();
+    // "< Back": the login window takes this window's place.
+    void goBack();
+    void showHelp();
+
+signals:
+    // "Cancel" was pressed during a transfer, or the user chose to stop it.
+    void cancelRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    struct SideControls {
+        QGroupBox* frame = nullptr;
+        QLineEdit* filter = nullptr;
+        TableList* list = nullptr;
+        QPushButton* selectAll = nullptr;
+        QPushButton* deselectAll = nullptr;
+        QPushButton* send = nullptr;
+        QPushButton* remove = nullptr;
+        QPushButton* rename = nullptr;
+    };
+    struct SideNames {
+        const char* frame;
+        const char* filter;
+        const char* list;
+        const char* selectAll;
+        const char* deselectAll;
+        const char* send;
+        const char* remove;
+        const char* rename;
+    };
+
+    void buildControls();
+    SideControls buildSide(const QString& caption, const QString& sendCaption, const SideNames& names);
+    // Starts an action: false while another one runs; clears the status line.
+    bool beginAction();
+    void sendTables(bool toDB2);
+    void selectAll(const char* location, TableList& list, bool selected);
+    void rememberGeometry();
+    void restoreRememberedGeometry();
+    QList<QPushButton*> actionButtons() const;
+
+    LoginWindow& login_;
+    UserDialogs& dialogs_;
+    WindowPointer* pointer_;
+    bool busy_ = false;
+    bool transferRunning_ = false;
+    bool endWhenIdle_ = false;
+    double secondsWithUser_ = 0;
+
+    SideControls mysql_;
+    SideControls db2_;
+    QWidget* options_ = nullptr;
+    QBoxLayout* optionsLayout_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* backButton_ = nullptr;
+    QPushButton* helpButton_ = nullptr;
+};

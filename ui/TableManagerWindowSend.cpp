@@ -1,0 +1,128 @@
+// The two send buttons of the table manager.
+#include "ErrorReport.h"
+#include "LoginWindow.h"
+#include "ReportLocations.h"
+#include "TableList.h"
+#include "TableManagerWindow.h"
+#include "Transfer.h"
+#include "TransferStatus.h"
+#include "UserDialogs.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+// The window's side of a transfer: the target list, the progress bar and
+// status line, the dialogs and the Cancel button.
+class WindowTransferObserver : public TransferObserver {
+public:
+    WindowTransferObserver(TableManagerWindow& window, TableList& targetList, const char* location)
+        : window_(window), targetList_(targetList), location_(LocationLiteral(QString::fromLatin1(location)))
+    {
+        connection_ = QObject::connect(&window, &TableManagerWindow::cancelRequested, [this] { cancelled_ = true; });
+        tableTime_.start();
+    }
+    ~WindowTransferObserver() override { QObject::disconnect(connection_); }
+
+    bool targetListed(const std::string& table) override
+    {
+        // Rows per second count from here, less the time spent on boxes.
+        tableTime_.restart();
+        userSecondsAtTableStart_ = window_.secondsWithUserSoFar();
+        return ListContainsText(targetList_, QString::fromStdString(table));
+    }
+    bool confirmOverwrite(const std::string& table) override
+    {
+        Answer answer = Answer::No;
+        window_.waitForUser([&] {
+            answer = window_.dialogs().question(
+                QStringLiteral("Would you like to overwrite ") + QString::fromStdString(table) + QStringLiteral("?"),
+                QStringLiteral("Overwrite?"));
+        });
+        return answer == Answer::Yes;
+    }
+    void targetDropped(const std::string& table) override { RemoveListItem(targetList_, QString::fromStdString(table)); }
+    void tableArrived(const std::string& table) override { targetList_.add(QString::fromStdString(table)); }
+    void progress(int percent) override { window_.progressBar()->setValue(percent); }
+    void rowsDone(const std::string& table, long long done, long long total) override
+    {
+        const double seconds = static_cast<double>(tableTime_.nsecsElapsed()) / 1e9
+            - (window_.secondsWithUserSoFar() - userSecondsAtTableStart_);
+        window_.setStatusText(
+            TransferProgressText(QString::fromStdString(table), done, total, seconds > 0 ? done / seconds : 0));
+    }
+    void report(int step, const std::string& description, const std::string& sql) override
+    {
+        window_.waitForUser([&] {
+            ReportError(window_.dialogs(), location_, step, QString::fromStdString(description),
+                        QString::fromStdString(sql));
+        });
+    }
+    void rowsRefused(const std::string& table, long long furtherRefused) override
+    {
+        window_.waitForUser(
+            [&] { window_.dialogs().message(FurtherRowsRefusedText(furtherRefused, QString::fromStdString(table))); });
+    }
+    bool cancelRequested() override { return cancelled_; }
+    void yield() override { window_.dialogs().yield(); }
+
+private:
+    TableManagerWindow& window_;
+    TableList& targetList_;
+    QString location_;
+    QMetaObject::Connection connection_;
+    bool cancelled_ = false;
+    QElapsedTimer tableTime_;
+    double userSecondsAtTableStart_ = 0;
+};
+
+}  // namespace
+
+// Both directions: the selected names, walked from the last to the first,
+// go to the engine with the buttons disabled and Cancel shown; the status
+// line follows the rows and ends with the summary.
+void TableManagerWindow::sendTables(bool toDB2)
+{
+    if (!beginAction())
+        return;
+    TableList& source = toDB2 ? *mysqlTables() : *db2Tables();
+    TableList& target = toDB2 ? *db2Tables() : *mysqlTables();
+    const QStringList selected = source.selectedTexts();
+    if (selected.isEmpty()) {
+        dialogs_.message(toDB2 ? QStringLiteral("Please select a table") : QStringLiteral("Please select a table to send."));
+        return;
+    }
+    std::vector<std::string> tables;
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        tables.push_back(it->toStdString());
+
+    setBusy(true);
+    transferRunning_ = true;
+    secondsWithUser_ = 0;
+    cancel_->show();
+    WindowTransferObserver observer(*this, target,
+                                    toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL);
+    const TransferSummary summary =
+        RunTransfer(toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+                    login_.currentMySQLProfile(), login_.currentDB2Profile(), tables, observer);
+    cancel_->hide();
+    progressBar_->setValue(0);
+    transferRunning_ = false;
+    setStatusText(TransferSummaryText(summary, toDB2 ? QStringLiteral("IBM DB2") : QStringLiteral("MySQL"),
+                                      std::max(0.0, summary.seconds - secondsWithUser_)));
+    setBusy(false);
+}
+
+void TableManagerWindow::sendToDb2()
+{
+    sendTables(true);
+}
+
+void TableManagerWindow::sendToMySQL()
+{
+    sendTables(false);
+}
