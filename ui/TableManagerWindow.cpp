@@ -242,6 +242,7 @@ void TableManagerWindow::setBusy(bool busy)
     busy_ = busy;
     for (QPushButton* button : actionButtons())
         button->setEnabled(!busy);
+    options_->setEnabled(!busy);  // a run keeps the options it started with
     setMousePointer(busy ? kPointerBusy : kPointerDefault);
     if (!busy && endWhenIdle_) {
         hide();

@@ -43,9 +43,10 @@ public:
     // The row is hidden while it holds nothing.
     void addTransferOption(QWidget* option);
 
-    // While an action runs: every button but Cancel is disabled, clicks are
-    // ignored and the pointer is busy (11); afterwards the buttons come back
-    // and the pointer is the arrow.
+    // While an action runs: every button but Cancel and the options are
+    // disabled, clicks are ignored and the pointer is busy (11); afterwards
+    // they come back and the pointer is the arrow, or the program ends when
+    // the window was closed meanwhile.
     void setBusy(bool busy);
     bool isBusy() const { return busy_; }
     bool isTransferRunning() const { return transferRunning_; }
