@@ -182,8 +182,8 @@ void TableManagerWindow::buildControls()
     layout->setContentsMargins(Twips(kMargin), Twips(kMargin), Twips(kMargin), Twips(kMargin));
     layout->setSpacing(Twips(90));
     layout->addLayout(sides, 1);
-    layout->addWidget(options_);
     layout->addLayout(progressRow);
+    layout->addWidget(options_);
     layout->addWidget(status_);
     layout->addLayout(bottomRow);
 
@@ -213,9 +213,14 @@ void TableManagerWindow::buildControls()
 
 void TableManagerWindow::addTransferOption(QWidget* option)
 {
+    const bool first = options_->isHidden();
     option->setParent(options_);
+    option->setFont(FormFont());
     optionsLayout_->insertWidget(optionsLayout_->count() - 1, option);
     options_->show();
+    // The row adds to the window's height rather than taking it from the lists.
+    if (first && !isVisible())
+        resize(width(), height() + options_->sizeHint().height() + layout()->spacing());
 }
 
 QList<QPushButton*> TableManagerWindow::actionButtons() const
@@ -230,6 +235,7 @@ QList<QPushButton*> TableManagerWindow::actionButtons() const
 void TableManagerWindow::setStatusText(const QString& text)
 {
     status_->setText(text);
+    status_->setToolTip(text);  // a summary can run past the window's width
 }
 
 QString TableManagerWindow::statusText() const

@@ -17,8 +17,8 @@ class WindowPointer;
 
 // The table manager: the MySQL tables on the left, the IBM DB2 tables on the
 // right, each with a filter box, select all, deselect all, send, delete and
-// rename; the transfer options, the progress bar and status line of the
-// transfers; "< Back" and "Help". The window can be resized (the lists grow)
+// rename; the progress bar, options and status line of the transfers;
+// "< Back" and "Help". The window can be resized (the lists grow)
 // and remembers its size and position in the settings store.
 class TableManagerWindow : public QWidget {
     Q_OBJECT
@@ -38,9 +38,10 @@ public:
     // "Cancel", shown only while a transfer runs.
     QPushButton* cancelButton() const { return cancel_; }
 
-    // Room for the options of a transfer, between the lists and the progress
-    // bar: a widget added here (a check box) shows in one row, left to right.
-    // The row is hidden while it holds nothing.
+    // Room for the options of a transfer, under the progress bar: a widget
+    // added here (a check box) shows in one row, left to right, and is
+    // disabled while an action runs. The row is hidden while it holds
+    // nothing; the first option makes the window taller by the row.
     void addTransferOption(QWidget* option);
 
     // While an action runs: every button but Cancel and the options are

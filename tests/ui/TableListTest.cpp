@@ -13,6 +13,7 @@
 #include "TransferStatus.h"
 #include "WindowHelpers.h"
 
+#include <QCheckBox>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -60,7 +61,7 @@ private slots:
     void tableManagerResizesAndRemembersItsPlace();
     void tableManagerHelp();
     void pointerConvention();
-    void busyDisablesEveryButtonButCancel();
+    void busyDisablesEveryButtonButCancelAndOptions();
     void closingEitherWindowEndsTheProgram();
     void deleteQuestionDefaultsToNo();
     void transferStatusTexts();
@@ -316,7 +317,7 @@ void TableListTest::pointerConvention()
     QCOMPARE(manager.mousePointer(), 0);
 }
 
-void TableListTest::busyDisablesEveryButtonButCancel()
+void TableListTest::busyDisablesEveryButtonButCancelAndOptions()
 {
     SettingsStore settings(dir_.filePath("busy.ini"));
     FakeDialogs dialogs;
@@ -326,7 +327,12 @@ void TableListTest::busyDisablesEveryButtonButCancel()
     QVERIFY(manager.cancelButton()->isHidden());
     QCOMPARE(manager.progressBar()->minimum(), 0);
     QCOMPARE(manager.progressBar()->maximum(), 100);
+    auto* option = new QCheckBox(QStringLiteral("An option"));
+    const int height = manager.height();
+    manager.addTransferOption(option);
+    QVERIFY(manager.height() > height);  // the lists keep their height
     manager.setBusy(true);
+    QVERIFY(!option->isEnabled());
     for (int i = 1; i <= 12; ++i)
         QVERIFY2(!manager.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(i))->isEnabled(), qPrintable(QString::number(i)));
     QVERIFY(manager.cancelButton()->isEnabled());
@@ -334,6 +340,7 @@ void TableListTest::busyDisablesEveryButtonButCancel()
     moveOver(button(manager, object_name::kBack));
     QCOMPARE(manager.mousePointer(), 11);
     manager.setBusy(false);
+    QVERIFY(option->isEnabled());
     for (int i = 1; i <= 12; ++i)
         QVERIFY(manager.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(i))->isEnabled());
     QCOMPARE(manager.mousePointer(), 0);
