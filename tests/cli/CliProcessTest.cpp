@@ -368,9 +368,9 @@ void CliProcessTest::progressBarStaysWithinItsWidth_data()
     QTest::addColumn<qlonglong>("done");
     QTest::addColumn<qlonglong>("total");
     QTest::addColumn<QString>("bar");
-    QTest::newRow("half") << 50LL << 100LL << "[##########----------]  50%";
-    QTest::newRow("grown past its count") << 130LL << 100LL << "[####################] 100%";
-    QTest::newRow("unknown count") << 7LL << 0LL << "[####################] 100%";
+    QTest::newRow("half") << 50LL << 100LL << "[##########----------] 50 rows  50%";
+    QTest::newRow("grown past its count") << 130LL << 100LL << "[####################] 130 rows 100%";
+    QTest::newRow("unknown count") << 7LL << 0LL << "[####################] 7 rows 100%";
 }
 
 void CliProcessTest::progressBarStaysWithinItsWidth()
