@@ -88,6 +88,14 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
     }
 }
 
+// The connection or the table itself is gone (dropped or renamed meanwhile):
+// no later row could arrive either.
+bool BatchInserter::endsTheCopy(const DbError& error) const
+{
+    const SqlDialect& dialect = DialectOf(side_);
+    return dialect.isConnectionLost(error) || dialect.isNoSuchTable(error);
+}
+
 size_t BatchInserter::rowBytes(const RowBlock& block, size_t row) const
 {
     size_t bytes = 0;
@@ -114,7 +122,7 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count)
     if (!odbcSucceeded(rc)) {
         DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
         SQLFreeStmt(statement, SQL_CLOSE);
-        if (DialectOf(side_).isConnectionLost(error))
+        if (endsTheCopy(error))
             throw error;
         return false;
     }
@@ -151,7 +159,7 @@ void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t cou
             ++outcome.inserted;
         } else {
             DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
-            if (DialectOf(side_).isConnectionLost(error))
+            if (endsTheCopy(error))
                 throw error;  // not this row's fault: the copy ends here
             refuse(outcome, block, r, std::move(error));
         }

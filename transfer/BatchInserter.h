@@ -27,7 +27,7 @@ struct BatchOutcome {
 // the target's byte limits as well as by rows; a row too long to send at all
 // is refused alone without being sent. An array the target refuses is undone
 // and sent again row by row, so each row stands or falls alone. A lost
-// connection throws instead of refusing rows. The target connection must
+// connection or a target table gone meanwhile throws instead of refusing rows. The target connection must
 // have autocommit off.
 class BatchInserter {
 public:
@@ -47,6 +47,7 @@ private:
     void sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error);
     size_t rowBytes(const RowBlock& block, size_t row) const;
+    bool endsTheCopy(const DbError& error) const;
 
     DataConnection& target_;
     TargetSide side_;

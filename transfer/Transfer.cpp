@@ -362,7 +362,13 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.status = TableStatus::Incomplete;
             result.reason = "cancelled";
         }
-        if (!summary.connectionLost) {
+        if (!summary.connectionLost && result.status == TableStatus::Incomplete) {
+            // Already reported; the count only completes the picture.
+            try {
+                result.rowsOnTarget = CountRows(target, targetDialect, table);
+            } catch (const DbError&) {
+            }
+        } else if (!summary.connectionLost) {
             // What arrived is counted by the target itself, not taken on trust.
             const std::string countSql = targetDialect.countRowsSql(table);
             try {

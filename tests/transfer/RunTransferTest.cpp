@@ -294,6 +294,30 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
     }
 }
 
+TEST_F(RunTransferTest, TargetRenamedMidTableIsIncompleteAndTheRunGoesOn)
+{
+    db2.execute("CREATE TABLE \"many\"(\"id\" INTEGER)");
+    db2.execute("INSERT INTO \"many\" SELECT g FROM generate_series(1, 5000) g");
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    DropMySQL(mysql, "many_moved");
+    observer.onRowsDone = [&](long long done) {
+        if (done == 150)
+            mysql.execute("RENAME TABLE many TO many_moved");
+    };
+    const TransferSummary summary = toMySQL({"many", "four"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();  // not one per row
+    EXPECT_EQ(observer.reports[0].step, 264);
+    ASSERT_EQ(summary.tables.size(), 2u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 150);
+    EXPECT_EQ(summary.tables[0].rowsRefused, 0);
+    EXPECT_FALSE(summary.connectionLost);
+    EXPECT_EQ(summary.tables[1].status, TableStatus::Sent);
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM many_moved"), "150");
+    DropMySQL(mysql, "many_moved");
+}
+
 TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
 {
     // 300 rows of 20 KB, three a batch, against a 64 KiB packet: arrays are
