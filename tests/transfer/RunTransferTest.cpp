@@ -318,6 +318,24 @@ TEST_F(RunTransferTest, TargetRenamedMidTableIsIncompleteAndTheRunGoesOn)
     DropMySQL(mysql, "many_moved");
 }
 
+TEST_F(RunTransferTest, TargetHoldingOtherRowsThanWrittenIsReportedAndIncomplete)
+{
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    observer.onRowsDone = [&](long long done) {
+        if (done == 4)
+            mysql.execute("INSERT INTO four VALUES(99)");  // another program writes meanwhile
+    };
+    const TransferSummary summary = toMySQL({"four"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 226);
+    EXPECT_EQ(observer.reports[0].description, "The table holds 5 rows after the copy, but 4 rows were written.");
+    EXPECT_EQ(observer.reports[0].sql, "SELECT COUNT(*) FROM `four`");
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
+    EXPECT_EQ(summary.tables[0].rowsOnTarget, 5);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 4);
+}
+
 TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
 {
     // 300 rows of 20 KB, three a batch, against a 64 KiB packet: arrays are
