@@ -240,12 +240,14 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
 {
     struct Case {
         TransferDirection direction;
+        bool killDB2;  // end the PostgreSQL backend behind the DB2 stand-in, else the MySQL connection
         const char* reason;
     };
     // To MySQL the target's connection dies between batches; to DB2 the
-    // source's, between two key-order pages.
-    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, "writing stopped part-way"},
-                          Case{TransferDirection::MySQLToDB2, "reading stopped part-way"}}) {
+    // source's, between two key-order pages, or the target's.
+    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, false, "writing stopped part-way"},
+                          Case{TransferDirection::MySQLToDB2, false, "reading stopped part-way"},
+                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way"}}) {
         SCOPED_TRACE(c.reason);
         for (const char* t : {"many", "people", "four"}) {
             DropMySQL(mysql, t);
@@ -265,6 +267,12 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         run.onRowsDone = [&](long long done) {
             if (done != (toDB2 ? 450 : 150))
                 return;
+            if (c.killDB2) {
+                db2.execute("SELECT \"pg_terminate_backend\"(\"pid\") FROM \"pg_catalog\".\"pg_stat_activity\" "
+                            "WHERE \"pid\" <> \"pg_backend_pid\"() AND \"datname\" = \"current_database\"() "
+                            "AND \"usename\" = CURRENT_USER");
+                return;
+            }
             for (const auto& id : otherMySQLConnections(mysql))
                 if (id != fixtureId)
                     mysql.execute("KILL CONNECTION " + id);
