@@ -20,8 +20,6 @@ QString minutesAndSeconds(double seconds)
     return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
-constexpr int kIncompleteNamesShown = 3;
-
 }  // namespace
 
 QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond)
@@ -39,24 +37,12 @@ QString TransferProgressText(const QString& table, long long done, long long tot
 
 QString TransferSummaryText(const TransferSummary& summary, const QString& target, double seconds)
 {
-    QString line = QStringLiteral("Sent %1 to %2: %3 copied, %4 refused, %5 s")
-                       .arg(counted(summary.tablesSent, "table", "tables"))
-                       .arg(target)
-                       .arg(counted(summary.rowsCopied, "row", "rows"))
-                       .arg(counted(summary.rowsRefused, "row", "rows"))
-                       .arg(seconds, 0, 'f', 1);
-    if (!summary.failedTables.empty()) {
-        QStringList names;
-        for (size_t i = 0; i < summary.failedTables.size() && i < kIncompleteNamesShown; ++i)
-            names << QString::fromStdString(summary.failedTables[i]);
-        const long long more = static_cast<long long>(summary.failedTables.size()) - names.size();
-        line += QStringLiteral("; incomplete: %1").arg(names.join(QStringLiteral(", ")));
-        if (more > 0)
-            line += QStringLiteral(" and %1 more").arg(more);
-    }
-    if (summary.cancelled)
-        line += QStringLiteral(" (cancelled)");
-    return line;
+    TransferSummary copying = summary;
+    copying.seconds = seconds;
+    QStringList lines;
+    for (const auto& line : TransferSummaryLines(copying, target.toStdString()))
+        lines << QString::fromStdString(line);
+    return lines.join(QStringLiteral(". "));
 }
 
 QString FurtherRowsRefusedText(long long further, const QString& table)

@@ -11,9 +11,10 @@ struct TransferSummary;
 // rate is known yet.
 QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond);
 
-// "Sent 2 tables to IBM DB2: 10 rows copied, 1 row refused, 0.4 s", then the
-// tables that did not arrive complete and "(cancelled)". The seconds are given
-// by the caller: copying time, without the time the user spent answering.
+// The engine's summary, the same lines tablehop-cli prints, on one line:
+// "Sent 2 tables to IBM DB2: 10 rows copied, 1 rows refused, 0.4 s. Incomplete: ...".
+// The seconds are given by the caller: copying time, without the time the
+// user spent answering.
 QString TransferSummaryText(const TransferSummary& summary, const QString& target, double seconds);
 
 // The box at a table's end when more rows were refused than the one reported.

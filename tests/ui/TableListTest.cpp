@@ -406,19 +406,15 @@ void TableListTest::deleteQuestionDefaultsToNo()
 
 void TableListTest::transferStatusTexts()
 {
-    TransferSummary one;
-    one.tablesSent = 1;
-    one.rowsCopied = 1;
-    one.rowsRefused = 1;
-    TransferSummary many;
-    many.tablesSent = 5;
-    many.rowsCopied = 1200;
-    many.failedTables = {"E", "D", "C", "B"};
-    many.cancelled = true;
+    TransferSummary summary;
+    summary.seconds = 9.0;  // the engine's time, questions included
+    summary.cancelled = true;
+    summary.tables = {TableResult{"B", TableStatus::Sent, 2, 2, 0, 2, {}, ""},
+                      TableResult{"A", TableStatus::Incomplete, 5, 3, 0, 3, {}, "cancelled"}};
     const std::pair<QString, QString> cases[] = {
-        {TransferSummaryText(one, "IBM DB2", 0.04), "Sent 1 table to IBM DB2: 1 row copied, 1 row refused, 0.0 s"},
-        {TransferSummaryText(many, "MySQL", 12.345),
-         "Sent 5 tables to MySQL: 1200 rows copied, 0 rows refused, 12.3 s; incomplete: E, D, C and 1 more (cancelled)"},
+        {TransferSummaryText(summary, "IBM DB2", 1.04),
+         "Sent 1 table to IBM DB2: 5 rows copied, 0 rows refused, 1.0 s (cancelled). Incomplete: A (cancelled; 3 of 5 "
+         "rows read arrived)"},
         {TransferProgressText("orders", 5000, 20000, 2500.4), "Sending orders: 5000 of 20000 rows, 2500 rows/s, 0:06 left"},
         {TransferProgressText("orders", 1, -1, 0), "Sending orders: 1 row"},
         {FurtherRowsRefusedText(1, "T"), "1 further row of T was refused by the server and not copied."},
