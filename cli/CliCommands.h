@@ -10,3 +10,4 @@ DatabaseSide SideArgument(const std::string& word);  // "mysql" or "db2"; throws
 const char* SideName(DatabaseSide side);             // "MySQL" or "IBM DB2"
 
 int RunSend(const CliArgs& args, CliContext& context);
+int RunCheck(const CliArgs& args, CliContext& context);

@@ -39,6 +39,7 @@ private slots:
     void sendBothWays();
     void sendRefusedTableIsExitOne();
     void sendJsonSummary();
+    void checkPassesAndFailsOnSmallPages();
 
 private:
     CliRun run(const QStringList& args, const QMap<QString, QString>& extraEnv = {}, bool withLogins = true);
@@ -102,7 +103,7 @@ void CliProcessTest::helpAndUsage_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("fragment");
     QTest::newRow("program help") << QStringList{"--help"} << 0 << "Usage: tablehop-cli COMMAND";
-    for (const char* command : {"test", "list", "send", "drop", "rename"})
+    for (const char* command : {"test", "list", "send", "drop", "rename", "check"})
         QTest::newRow(command) << QStringList{command, "--help"} << 0
                                << QStringLiteral("Usage: tablehop-cli %1").arg(command);
     QTest::newRow("no command") << QStringList{} << 2 << "Usage: tablehop-cli COMMAND";
@@ -315,6 +316,36 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(tablesSent[0].toObject().value("status").toString(), QStringLiteral("sent"));
     QCOMPARE(tablesSent[0].toObject().value("rowsSent").toInt(), 3);
     QCOMPARE(tablesSent[1].toObject().value("rowsSent").toInt(), 2);
+}
+
+// The self-check passes against the test servers and fails clearly against a
+// DB2 whose table space has pages too small for a wide row; either way it
+// leaves no scratch table behind.
+void CliProcessTest::checkPassesAndFailsOnSmallPages()
+{
+    const auto scratch = [] {
+        int count = 0;
+        for (const std::string side : {"mysql", "db2"})
+            for (const auto& name : tables(side))
+                count += QString::fromStdString(name).startsWith("TABLEHOP_CHECK_", Qt::CaseInsensitive);
+        return count;
+    };
+    const CliRun good = run({"check"});
+    QVERIFY2(good.exitCode == 0, qPrintable(good.out + good.err));
+    QVERIFY2(!good.out.contains("FAIL"), qPrintable(good.out));
+    for (const char* line : {"PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2", "PASS  back on MySQL: 100 KB blob",
+                             "PASS  on IBM DB2: backslashes, quotes and emoji", "PASS  on MySQL: TIMESTAMP(12)",
+                             "PASS  on IBM DB2: wide row", "PASS  drop the scratch tables", "All checks passed."})
+        QVERIFY2(good.out.contains(line), qPrintable(line + QString(" in:\n") + good.out));
+    QCOMPARE(scratch(), 0);
+
+    const CliRun small = run({"check"}, {{"DB2STANDIN_PAGE_SIZE", "1024"}});
+    QCOMPARE(small.exitCode, 1);
+    QVERIFY2(small.out.contains("FAIL  send TABLEHOP_CHECK_WIDE MySQL -> IBM DB2: The table needs rows of"),
+             qPrintable(small.out));
+    QVERIFY2(small.out.contains("table space with larger pages"), qPrintable(small.out));
+    QVERIFY2(small.out.contains("PASS  drop the scratch tables"), qPrintable(small.out));
+    QCOMPARE(scratch(), 0);
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)
