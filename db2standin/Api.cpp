@@ -309,7 +309,12 @@ SQLRETURN getConnectAttr(Conn *dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGE
 SQLRETURN setStmtAttr(Stmt *s, SQLINTEGER attr, SQLPOINTER value) {
   SQLULEN v = reinterpret_cast<SQLULEN>(value);
   switch (attr) {
-    case SQL_ATTR_PARAMSET_SIZE: if (v == 0) v = 1; s->paramsetSize = v; break;
+    case SQL_ATTR_PARAMSET_SIZE:
+      // IBM's CLI takes arrays of at most 32,767 rows.
+      if (v > 32767) return s->fail(clientError("HY024", -99999, "CLI0191E  Invalid attribute value. SQLSTATE=HY024"));
+      if (v == 0) v = 1;
+      s->paramsetSize = v;
+      break;
     case SQL_ATTR_PARAM_STATUS_PTR: s->paramStatus = static_cast<SQLUSMALLINT *>(value); break;
     case SQL_ATTR_PARAMS_PROCESSED_PTR: s->paramsProcessed = static_cast<SQLULEN *>(value); break;
     case SQL_ATTR_PARAM_BIND_TYPE: s->paramBindType = v; break;

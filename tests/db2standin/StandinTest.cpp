@@ -729,6 +729,7 @@ TEST_F(Standin, ArraysAreAtomicUnlessAskedOtherwise) {
   Statement s(conn);
   s.ok("CREATE TABLE SI_ATOM (ID INTEGER NOT NULL PRIMARY KEY, NOTE VARCHAR(10))");
   s.ok("INSERT INTO SI_ATOM VALUES (2, 'old')");
+  EXPECT_EQ(SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(32768), 0), SQL_ERROR);  // 32,767 at most
   for (const char *insert : {"INSERT INTO SI_ATOM VALUES (?, ?)", "INSERT INTO SI_ATOM VALUES (?, 'lit')"}) {
     for (SQLULEN atomic : {SQLULEN{1}, SQLULEN{0}}) {
       SCOPED_TRACE(std::string(insert) + (atomic ? " atomic" : " not atomic"));
