@@ -38,11 +38,15 @@ const std::string k100KText = "REPEAT('é😀x''\\\\', 12800)";  // 102,400 byte
 std::vector<CheckColumn> corpusColumns()
 {
     return {
+        {"ti", "TINYINT UNSIGNED", "TINYINT UNSIGNED at its limits", {"255", "0"}},
+        {"si", "SMALLINT", "SMALLINT at its limits", {"32767", "-32768"}},
         {"i", "INT", "INT at its limits", {"2147483647", "-2147483648"}},
         {"bi", "BIGINT", "BIGINT at its limits", {"9223372036854775807", "-9223372036854775808"}},
         {"de", "DECIMAL(31,10)", "DECIMAL(31,10)", {"999999999999999999999.9999999999", "-0.0000000001"}},
         {"dbl", "DOUBLE", "DOUBLE", {"1.7976931348623157e308", "0.30000000000000004"}, Same::AsNumber},
+        {"flt", "FLOAT", "FLOAT", {"3.14", "-1.5e-10"}, Same::AsNumber},
         {"d", "DATE", "DATE", {"'9999-12-31'", "'1000-01-01'"}, Same::AsDate},
+        {"tm", "TIME", "TIME beyond a day", {"'838:59:59'", "'-838:59:59'"}},
         {"dt", "DATETIME(6)", "DATETIME(6)", {"'9999-12-31 23:59:59.999999'", "'1000-01-01 00:00:00.000000'"}},
         {"ch", "CHAR(10)", "quotes, NULL and ''", {"'O''Brien'", "''"}},
         {"vc", "VARCHAR(100)", "backslashes, quotes and emoji",

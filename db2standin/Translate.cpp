@@ -34,6 +34,8 @@ bool tableContext(const Token &prev) {
   return prev.is("INTO") || prev.is("TABLE") || prev.is("VIEW") || prev.is("REFERENCES") || prev.is("UPDATE") || prev.is("ALIAS") || prev.is("KEY") || prev.is("UNIQUE");
 }
 
+size_t matchingParen(const std::vector<Token> &tk, size_t open);
+
 struct Emitter {
   explicit Emitter(const std::vector<Token> &t) : tk(t) {}
   const std::vector<Token> &tk;
@@ -78,8 +80,13 @@ struct Emitter {
             if (r) { piece = r; ++i; break; }
           }
           if (up == "CURRENT_SCHEMA") { piece = "current_schema"; break; }
-          // COUNT_BIG counts past 2^31 rows; PostgreSQL's count already does.
-          if (up == "COUNT_BIG" && next.is("(")) { piece = "count"; break; }
+          // COUNT_BIG counts past 2^31 rows and answers DECIMAL(31,0).
+          if (up == "COUNT_BIG" && next.is("(")) {
+            const size_t close = matchingParen(tk, i + 1);
+            piece = "CAST(count" + emit(i + 1, close + 1) + " AS numeric(31,0))";
+            i = close;
+            break;
+          }
           if (up == "DOUBLE" && !next.is("PRECISION")) { piece = "DOUBLE PRECISION"; break; }
           // DB2 isolation and cursor clauses that PostgreSQL does not know.
           if (topLevel && up == "WITH" && next.type == Token::Word && tk[i + 2].type == Token::End) {

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <optional>
+#include <tuple>
 
 using namespace standintest;
 
@@ -855,6 +856,12 @@ TEST_F(Standin, CharDataFollowsTheApplicationCodePage) {
   s.ok("CREATE TABLE SI_CP (ID INTEGER, T VARCHAR(20), D DECIMAL(10,3))");
   s.ok("INSERT INTO SI_CP VALUES (1, 'ü😀', 12.5)");
   EXPECT_EQ(s.scalar("SELECT COUNT_BIG(*) FROM SI_CP"), "1");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT COUNT_BIG(ID) FROM SI_CP")));
+  SQLSMALLINT countType = 0, countScale = -1, nameLength = 0, nullable = 0;
+  SQLULEN countSize = 0;
+  SQLDescribeColW(s.h(), 1, nullptr, 0, &nameLength, &countType, &countSize, &countScale, &nullable);
+  EXPECT_EQ(std::make_tuple(countType, countSize, countScale), std::make_tuple(SQLSMALLINT{SQL_DECIMAL}, SQLULEN{31}, SQLSMALLINT{0}));
+  SQLFreeStmt(s.h(), SQL_CLOSE);
   {
     ScopedEnv codePage("DB2CODEPAGE", "819");
     Connection latin;
