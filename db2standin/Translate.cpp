@@ -80,10 +80,11 @@ struct Emitter {
             if (r) { piece = r; ++i; break; }
           }
           if (up == "CURRENT_SCHEMA") { piece = "current_schema"; break; }
-          // COUNT_BIG counts past 2^31 rows and answers DECIMAL(31,0).
-          if (up == "COUNT_BIG" && next.is("(")) {
+          // COUNT answers INTEGER and overflows past 2^31 - 1 rows; COUNT_BIG
+          // counts on and answers DECIMAL(31,0).
+          if ((up == "COUNT" || up == "COUNT_BIG") && next.is("(") && !prev.is(".")) {
             const size_t close = matchingParen(tk, i + 1);
-            piece = "CAST(count" + emit(i + 1, close + 1) + " AS numeric(31,0))";
+            piece = "CAST(count" + emit(i + 1, close + 1) + (up == "COUNT" ? " AS integer)" : " AS numeric(31,0))");
             i = close;
             break;
           }

@@ -862,6 +862,10 @@ TEST_F(Standin, CharDataFollowsTheApplicationCodePage) {
   SQLDescribeColW(s.h(), 1, nullptr, 0, &nameLength, &countType, &countSize, &countScale, &nullable);
   EXPECT_EQ(std::make_tuple(countType, countSize, countScale), std::make_tuple(SQLSMALLINT{SQL_DECIMAL}, SQLULEN{31}, SQLSMALLINT{0}));
   SQLFreeStmt(s.h(), SQL_CLOSE);
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT COUNT(*) FROM SI_CP")));
+  SQLDescribeColW(s.h(), 1, nullptr, 0, &nameLength, &countType, &countSize, &countScale, &nullable);
+  EXPECT_EQ(countType, SQL_INTEGER);  // COUNT is INTEGER on DB2
+  SQLFreeStmt(s.h(), SQL_CLOSE);
   {
     ScopedEnv codePage("DB2CODEPAGE", "819");
     Connection latin;
