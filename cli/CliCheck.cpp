@@ -33,7 +33,7 @@ struct CheckColumn {
 
 using Rows = std::map<std::string, std::vector<std::optional<std::string>>>;  // ID -> values by column
 
-const std::string k100KText = "REPEAT('é😀x''\\\\', 12800)";  // 102,400 bytes of UTF-8
+const std::string k100KText = "REPEAT('é😀x''\\\\', 12800)";  // 115,200 bytes of UTF-8
 
 std::vector<CheckColumn> corpusColumns()
 {
@@ -179,11 +179,11 @@ public:
         const bool db2Open = step("connect to IBM DB2", [&] { db2_.open(DB2Dialect().connectionString(db2Profile_)); });
         if (!mysqlOpen || !db2Open)
             return finish();
-        dropScratchTables(false);
+        dropLeftovers();
         checkCorpus();
         checkDB2Types();
         checkWideRow();
-        dropScratchTables(true);
+        dropScratchTables();
         return finish();
     }
 
@@ -249,7 +249,7 @@ private:
             };
             const size_t e = at(expectedColumns), g = at(gotColumns);
             std::string why;
-            if (g >= gotColumns.size())
+            if (e >= expectedColumns.size() || g >= gotColumns.size())
                 why = "column missing";
             for (const auto& [id, row] : expected) {
                 if (!why.empty())
@@ -344,8 +344,20 @@ private:
                 "wide row (" + std::to_string(kWideColumns) + " columns)");
     }
 
-    // Drops what this run (or an earlier, interrupted one) made; reported at the end only.
-    void dropScratchTables(bool report)
+    // Tables of these names left by an interrupted earlier run; none is an error.
+    void dropLeftovers()
+    {
+        for (const char* table : {kCorpusTable, kDB2TypesTable, kWideTable})
+            for (DatabaseSide side : {DatabaseSide::MySQL, DatabaseSide::DB2}) {
+                try {
+                    (side == DatabaseSide::MySQL ? mysql_ : db2_).execute(DialectOf(side).dropTableSql(table));
+                } catch (const DbError&) {
+                }
+            }
+    }
+
+    // Drops what this run made; a table that did not come to be is fine.
+    void dropScratchTables()
     {
         std::string problems;
         for (const auto& [side, table] : created_) {
@@ -357,16 +369,6 @@ private:
                     problems += (problems.empty() ? "" : "; ") + DialectOf(side).displayName() + " " + table + ": "
                         + error.description();
             }
-        }
-        if (!report) {
-            for (const char* table : {kCorpusTable, kDB2TypesTable, kWideTable})
-                for (DatabaseSide side : {DatabaseSide::MySQL, DatabaseSide::DB2})
-                    try {
-                        (side == DatabaseSide::MySQL ? mysql_ : db2_).execute(DialectOf(side).dropTableSql(table));
-                    } catch (const DbError&) {
-                    }
-            created_.clear();
-            return;
         }
         if (problems.empty())
             pass("drop the scratch tables");
