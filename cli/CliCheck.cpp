@@ -219,7 +219,7 @@ private:
             + (direction == TransferDirection::MySQLToDB2 ? " MySQL -> IBM DB2" : " IBM DB2 -> MySQL");
         CheckObserver observer;
         const TransferSummary summary = RunTransfer(direction, mysqlProfile_, db2Profile_, {table}, observer);
-        if (observer.problems.empty() && summary.failedTables.empty() && summary.tablesSent == 1) {
+        if (observer.problems.empty() && summary.allSent() && summary.tablesSent() == 1) {
             pass(name);
             return true;
         }
