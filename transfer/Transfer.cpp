@@ -309,6 +309,16 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
+        // A table the target cannot hold is refused before anything is dropped.
+        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
+        std::vector<std::string> columnTypes;
+        for (const Field& column : reader->columns())
+            columnTypes.push_back(TargetColumnType(side, column));
+        if (const auto problem = DialectOf(side).tableLayoutProblem(target, columnTypes)) {
+            fail(steps.createTable, *problem, createSql);
+            continue;
+        }
+
         if (overwrite) {
             const std::string dropSql = targetDialect.dropTableSql(table);
             try {
@@ -325,7 +335,6 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             observer.targetDropped(table);
         }
 
-        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
         try {
             target.execute(createSql);
         } catch (const DbError& error) {

@@ -158,6 +158,29 @@ TEST_F(RunTransferTest, RefusedCreateWritesNoRowsAndListsNothing)
     EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
 }
 
+TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDropped)
+{
+    // 41 text columns leave 41 descriptors of 25 bytes in a row: more than a 1K page holds.
+    std::string columns;
+    for (int c = 0; c < 40; ++c)
+        columns += ", c" + std::to_string(c) + " VARCHAR(10)";
+    mysql.execute("CREATE TABLE many(id INT" + columns + ")");
+    db2.execute("CREATE TABLE \"many\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"many\" VALUES(7)");
+    observer.targetList = {"many"};
+    setenv("DB2STANDIN_PAGE_SIZE", "1024", 1);  // read by the stand-in when a connection opens
+    const auto summary = toDB2({"many"});
+    unsetenv("DB2STANDIN_PAGE_SIZE");
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).createTable);
+    EXPECT_NE(observer.reports[0].description.find("rows of 1025 bytes in 41 columns"), std::string::npos)
+        << observer.reports[0].description;
+    EXPECT_NE(observer.reports[0].description.find("table space with larger pages"), std::string::npos);
+    EXPECT_TRUE(observer.dropped.empty());
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"many"});
+    EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"many\""), "7");
+}
+
 TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
 {
     db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
