@@ -189,6 +189,12 @@ long long TransferSummary::rowsRefused() const
     return rows;
 }
 
+bool TransferSummary::allSent() const
+{
+    return std::all_of(tables.begin(), tables.end(),
+                       [](const TableResult& t) { return t.status == TableStatus::Sent && t.rowsRefused == 0; });
+}
+
 std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
 {
     std::vector<std::string> names;
