@@ -3,6 +3,7 @@
 #include "ConnectionProfile.h"
 #include "DbError.h"
 
+#include <optional>
 #include <string>
 
 // Everything that differs between the MySQL and the DB2 side of a statement
@@ -27,6 +28,17 @@ public:
     virtual std::string countRowsSql(const std::string& table) const = 0;
     // What follows the column list of a CREATE TABLE.
     virtual std::string createTableSuffix() const = 0;
+
+    // Column types as a CREATE TABLE of this side writes them ("VARCHAR(200)",
+    // "DECIMAL(12,2)"): what a key column adds after its type (NOT NULL, and
+    // on MySQL a binary collation so text keys compare case-sensitively, as
+    // DB2's do), the bytes it takes in an index key (nullopt: it cannot be in
+    // a key, such as long text), and the bytes it takes in a row.
+    virtual std::string keyColumnSuffix(const std::string& columnType) const = 0;
+    virtual std::optional<long long> keyBytes(const std::string& columnType) const = 0;
+    virtual long long maxKeyBytes() const = 0;
+    virtual long long rowBytes(const std::string& columnType) const = 0;
+    virtual long long maxRowBytes() const = 0;
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;

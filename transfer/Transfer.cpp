@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 
 namespace {
 
@@ -51,6 +52,18 @@ bool openConnection(DataConnection& connection, const std::string& text, int ste
         observer.report(step, error.description(), "");
         return false;
     }
+}
+
+// Each column's own declaration on MySQL ("decimal(12,2)"), by column name.
+std::map<std::string, std::string> readMySQLDeclarations(DataConnection& mysql, const std::string& table)
+{
+    std::map<std::string, std::string> declarations;
+    auto rs = mysql.execute("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
+                            " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
+                            + MySQLDialect().quoteText(table));
+    for (; rs && !rs->eof(); rs->moveNext())
+        declarations[rs->field(0).value.value_or("")] = rs->field(1).value.value_or("");
+    return declarations;
 }
 
 }  // namespace
@@ -121,7 +134,8 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
 }
 
 TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile& mysql, const ConnectionProfile& db2,
-                            const std::vector<std::string>& tables, TransferObserver& observer)
+                            const std::vector<std::string>& tables, TransferObserver& observer,
+                            const TransferOptions& options)
 {
     const auto started = Clock::now();
     TransferSummary summary;
@@ -169,12 +183,31 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const std::string selectSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
         std::unique_ptr<SourceReader> reader;
         long long rowCount = 0;
+        std::map<std::string, std::string> declarations;
+        std::vector<std::string> sourceKey;
         try {
             rowCount = CountRows(source, sourceDialect, table);
+            // Asked before the reader takes the source connection to its thread.
+            if (toDB2 && options.columnTypes == Db2ColumnTypes::Matching)
+                declarations = readMySQLDeclarations(source, table);
+            if (options.copyPrimaryKeys)
+                sourceKey = source.primaryKeyColumns(table);
             const size_t batchRows = BatchRowsFor(rowCount);
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
             fail(steps.openSource, error.what(), selectSql);
+            continue;
+        }
+
+        std::vector<Field> columns = reader->columns();
+        for (Field& column : columns)
+            if (const auto it = declarations.find(column.name); it != declarations.end())
+                column.declaredType = it->second;
+        const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options);
+        summary.notes.insert(summary.notes.end(), plan.notes.begin(), plan.notes.end());
+        if (!plan.refusal.empty()) {
+            // Said before anything is dropped or created.
+            fail(steps.createTable, plan.refusal, "");
             continue;
         }
 
@@ -191,7 +224,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             observer.targetDropped(table);
         }
 
-        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
+        const std::string& createSql = plan.createSql;
         try {
             target.execute(createSql);
         } catch (const DbError& error) {

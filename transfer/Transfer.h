@@ -37,6 +37,7 @@ struct TransferSummary {
     double seconds = 0;
     bool cancelled = false;
     std::vector<std::string> failedTables;  // skipped after a report, or with refused rows
+    std::vector<std::string> notes;         // what the options could not do, e.g. a key left out
 };
 
 // Step numbers the error report names, per direction.
@@ -49,7 +50,8 @@ const TransferSteps& StepsOf(TransferDirection direction);
 // item to its first). Connections and every failure are handled inside;
 // failures reach the observer's report, never the caller.
 TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile& mysql, const ConnectionProfile& db2,
-                            const std::vector<std::string>& tables, TransferObserver& observer);
+                            const std::vector<std::string>& tables, TransferObserver& observer,
+                            const TransferOptions& options = {});
 
 class SourceReader;
 

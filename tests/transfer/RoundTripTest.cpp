@@ -49,15 +49,16 @@ protected:
     {
         OpenMySQL(mysql);
         OpenDB2(db2);
-        DropMySQL(mysql, "rt_all");
-        DropMySQL(mysql, "rt_orig");
-        DropDB2(db2, "rt_all");
+        dropAll();
     }
-    void TearDown() override
+    void TearDown() override { dropAll(); }
+    void dropAll()
     {
         DropMySQL(mysql, "rt_all");
         DropMySQL(mysql, "rt_orig");
         DropDB2(db2, "rt_all");
+        DropMySQL(mysql, "RT_KEYS");
+        DropDB2(db2, "RT_KEYS");
     }
 
     DataConnection mysql, db2;
@@ -113,6 +114,82 @@ TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
     EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
     EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
     EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+}
+
+const TransferOptions kMatchingTypesAndKeys{Db2ColumnTypes::Matching, true};
+
+// Column names, types and keys of a MySQL table.
+std::vector<Row> mysqlColumns(DataConnection& mysql, const std::string& table)
+{
+    return QueryRows(mysql, "SELECT COLUMN_NAME, COLUMN_TYPE, COLUMN_KEY, IS_NULLABLE FROM information_schema.COLUMNS"
+                            " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
+}
+
+TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
+{
+    mysql.execute("CREATE TABLE rt_all(id INT PRIMARY KEY, bi BIGINT, de DECIMAL(12,2), dbl DOUBLE, d DATE,"
+                  " dt DATETIME(6), vc VARCHAR(50), tx TEXT, bl BLOB) CHARACTER SET utf8mb4");
+    mysql.execute("INSERT INTO rt_all VALUES"
+                  "(1, 9223372036854775807, -9999999999.99, 0.30000000000000004, '9999-12-31',"
+                  " '2024-02-29 23:59:59.999999', 'Zoë 😀 ''ap'' \\\\', REPEAT('é', 30000), UNHEX('00FF10')),"
+                  "(2, -9223372036854775808, 0.01, -1.5e-300, '1000-01-01', '1000-01-01 00:00:00', '', '', ''),"
+                  "(3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+
+    RecordingObserver there;
+    const auto toDB2 = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"},
+                                   there, kMatchingTypesAndKeys);
+    ASSERT_EQ(there.reportsText(), "");
+    EXPECT_TRUE(toDB2.notes.empty());
+    auto described = db2.execute("SELECT * FROM \"rt_all\"");
+    ASSERT_TRUE(described);
+    const std::pair<const char*, SQLSMALLINT> kDb2Types[] = {
+        {"id", SQL_INTEGER}, {"bi", SQL_BIGINT}, {"de", SQL_DECIMAL}, {"dbl", SQL_DOUBLE}, {"d", SQL_TYPE_DATE},
+        {"dt", SQL_TYPE_TIMESTAMP}, {"vc", SQL_VARCHAR}, {"tx", db2sql::kClob}, {"bl", db2sql::kBlob}};
+    for (const auto& [column, sqlType] : kDb2Types)
+        EXPECT_EQ(described->field(column).sqlType, sqlType) << column;
+    EXPECT_EQ(described->field("vc").columnSize, 200u);  // 50 characters of up to 4 bytes
+    EXPECT_EQ(described->field("dt").decimalDigits, 6);
+    described.reset();
+    EXPECT_EQ(db2.primaryKeyColumns("rt_all"), std::vector<std::string>{"id"});
+
+    mysql.execute("RENAME TABLE rt_all TO rt_orig");
+    RecordingObserver back;
+    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back,
+                kMatchingTypesAndKeys);
+    ASSERT_EQ(back.reportsText(), "");
+    // The same types and key; VARCHAR comes back sized in DB2's bytes.
+    auto expected = mysqlColumns(mysql, "rt_orig");
+    ASSERT_EQ(expected.size(), 9u);
+    expected[6][1] = "varchar(200)";
+    EXPECT_EQ(mysqlColumns(mysql, "rt_all"), expected);
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id WHERE n.bi <=> o.bi"
+                                " AND n.de <=> o.de AND n.dbl <=> o.dbl AND n.d <=> o.d AND n.dt <=> o.dt"
+                                " AND BINARY n.vc <=> BINARY o.vc AND BINARY n.tx <=> BINARY o.tx AND n.bl <=> o.bl"),
+              "3");
+}
+
+TEST_F(RoundTrip, KeyTextDifferingOnlyInCaseArrivesBothWays)
+{
+    db2.execute("CREATE TABLE \"RT_KEYS\"(\"K\" VARCHAR(10) NOT NULL, \"N\" INTEGER, PRIMARY KEY(\"K\"))");
+    db2.execute("INSERT INTO \"RT_KEYS\" VALUES('a', 1), ('A', 2), ('b', 3)");
+
+    RecordingObserver toMySQL;
+    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"RT_KEYS"}, toMySQL,
+                kMatchingTypesAndKeys);
+    ASSERT_EQ(toMySQL.reportsText(), "");
+    EXPECT_EQ(mysqlColumns(mysql, "RT_KEYS"),
+              (std::vector<Row>{{"K", "varchar(10)", "PRI", "NO"}, {"N", "int(11)", "", "YES"}}));
+    EXPECT_EQ(QueryRows(mysql, "SELECT K, N FROM RT_KEYS ORDER BY N"),
+              (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
+
+    DropDB2(db2, "RT_KEYS");
+    RecordingObserver toDB2;
+    RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"RT_KEYS"}, toDB2,
+                kMatchingTypesAndKeys);
+    ASSERT_EQ(toDB2.reportsText(), "");
+    EXPECT_EQ(db2.primaryKeyColumns("RT_KEYS"), std::vector<std::string>{"K"});
+    EXPECT_EQ(QueryRows(db2, "SELECT \"K\", \"N\" FROM \"RT_KEYS\" ORDER BY \"N\""),
+              (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
 }
 
 }  // namespace
