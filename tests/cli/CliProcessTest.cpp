@@ -110,6 +110,9 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("unknown side") << QStringList{"list", "oracle"} << 2 << "unknown side \"oracle\"";
     QTest::newRow("unknown option") << QStringList{"list", "mysql", "--fast"} << 2 << "unknown option --fast";
     QTest::newRow("send without side") << QStringList{"send", "t"} << 2 << "--to";
+    QTest::newRow("send options") << QStringList{"send", "--help"} << 0 << "--db2-types matching gives";
+    QTest::newRow("unknown column types") << QStringList{"send", "--to", "db2", "--db2-types", "wide", "t"} << 2
+                                          << "unknown --db2-types \"wide\"";
 }
 
 void CliProcessTest::helpAndUsage()
@@ -315,6 +318,21 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(tablesSent[0].toObject().value("status").toString(), QStringLiteral("sent"));
     QCOMPARE(tablesSent[0].toObject().value("rowsSent").toInt(), 3);
     QCOMPARE(tablesSent[1].toObject().value("rowsSent").toInt(), 2);
+
+    // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
+    const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders"});
+    QCOMPARE(keys.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(keys.out.toUtf8()).object().value("notes").toArray(),
+             QJsonArray{"cli_orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a "
+                        "key on IBM DB2"});
+    const CliRun matching =
+        run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "--db2-types", "matching", "cli_orders"});
+    QCOMPARE(matching.exitCode, 0);
+    QVERIFY2(QJsonDocument::fromJson(matching.out.toUtf8()).object().value("notes").toArray().isEmpty(),
+             qPrintable(matching.out));
+    DataConnection db2;
+    db2.open(DB2ConnectionString(DB2TestProfile()));
+    QCOMPARE(db2.primaryKeyColumns("cli_orders"), std::vector<std::string>{"id"});
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

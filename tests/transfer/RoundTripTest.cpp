@@ -1,5 +1,6 @@
 // MySQL -> DB2 -> MySQL for every MySQL column type: each value comes back
-// equal, as text where the DB2 side keeps text.
+// equal, as text where the DB2 side keeps text, and with matching types and
+// primary keys; DB2 -> MySQL -> DB2 for a key told apart by case.
 #include "AdoTypes.h"
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
@@ -64,59 +65,66 @@ protected:
     DataConnection mysql, db2;
 };
 
+const TransferOptions kMatchingTypesAndKeys{Db2ColumnTypes::Matching, true};
+
 TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
 {
-    mysql.execute(kCreate);
-    mysql.execute(
-        "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
-        " 9223372036854775807, 18446744073709551615, 99999999999999999999.9999999999, 1.7976931348623157e308, 3.14,"
-        " '9999-12-31', '9999-12-31 23:59:59.999999', '838:59:59', 2155, 'O''Brien',"
-        " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
-        " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
-        " '{\"a\": [1, \"x\\\\\"y\"]}')");
-    mysql.execute(
-        "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
-        " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
-        " '', '', '', '', '', 0, 0, 'a', '[]')");
-    mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
-    ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
+    for (const bool matching : {false, true}) {
+        SCOPED_TRACE(matching ? "matching types and keys" : "text types");
+        const TransferOptions options = matching ? kMatchingTypesAndKeys : TransferOptions{};
+        dropAll();
+        mysql.execute(kCreate);
+        mysql.execute(
+            "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
+            " 9223372036854775807, 18446744073709551615, 99999999999999999999.9999999999, 1.7976931348623157e308, 3.14,"
+            " '9999-12-31', '9999-12-31 23:59:59.999999', '838:59:59', 2155, 'O''Brien',"
+            " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
+            " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
+            " '{\"a\": [1, \"x\\\\\"y\"]}')");
+        mysql.execute(
+            "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
+            " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
+            " '', '', '', '', '', 0, 0, 'a', '[]')");
+        mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
+        ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
 
-    RecordingObserver there;
-    RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, there);
-    ASSERT_EQ(there.reportsText(), "");
-    // Long text and bytes get DB2 types that hold them; dates stay dates.
-    auto described = db2.execute("SELECT * FROM \"rt_all\"");
-    ASSERT_TRUE(described);
-    EXPECT_EQ(described->field("tx").sqlType, db2sql::kClob);
-    EXPECT_EQ(described->field("bl").sqlType, db2sql::kBlob);
-    EXPECT_EQ(described->field("d").sqlType, SQL_TYPE_DATE);
-    EXPECT_EQ(described->field("vc").sqlType, SQL_LONGVARCHAR);
-    described.reset();
-    EXPECT_EQ(QueryValue(db2, "SELECT \"tx\" FROM \"rt_all\" WHERE \"id\" = '1'")->size(), 33000u);
+        RecordingObserver there;
+        RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, there, options);
+        ASSERT_EQ(there.reportsText(), "");
+        // Long text and bytes get DB2 types that hold them; dates stay dates.
+        auto described = db2.execute("SELECT * FROM \"rt_all\"");
+        ASSERT_TRUE(described);
+        EXPECT_EQ(described->field("tx").sqlType, db2sql::kClob);
+        EXPECT_EQ(described->field("bl").sqlType, db2sql::kBlob);
+        EXPECT_EQ(described->field("d").sqlType, SQL_TYPE_DATE);
+        EXPECT_EQ(described->field("vc").sqlType, matching ? SQL_VARCHAR : SQL_LONGVARCHAR);
+        described.reset();
+        EXPECT_EQ(QueryValue(db2, "SELECT \"tx\" FROM \"rt_all\" WHERE \"id\" = '1'")->size(), 33000u);
 
-    mysql.execute("RENAME TABLE rt_all TO rt_orig");
-    RecordingObserver back;
-    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back);
-    ASSERT_EQ(back.reportsText(), "");
-    ASSERT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all"), "3");
+        mysql.execute("RENAME TABLE rt_all TO rt_orig");
+        RecordingObserver back;
+        RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back, options);
+        ASSERT_EQ(back.reportsText(), "");
+        ASSERT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all"), "3");
 
-    for (const auto& c : kColumns) {
-        const std::string col = c.column;
-        const auto rows = QueryRows(mysql, "SELECT " + col + " FROM rt_all ORDER BY CAST(id AS SIGNED)");
-        EXPECT_EQ(rows, (std::vector<Row>{{c.max}, {c.min}, {std::nullopt}})) << col;
+        for (const auto& c : kColumns) {
+            const std::string col = c.column;
+            const auto rows = QueryRows(mysql, "SELECT " + col + " FROM rt_all ORDER BY CAST(id AS SIGNED)");
+            // With matching types BIT(1) travels as a DB2 BOOLEAN and comes back a bit.
+            const bool bit = matching && col == "b1";
+            EXPECT_EQ(rows, (std::vector<Row>{{bit ? "1" : c.max}, {bit ? "0" : c.min}, {std::nullopt}})) << col;
+        }
+        // Dates come back as the same day; long text, and every byte of the blob.
+        EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
+                  (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
+        EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
+                                    " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"),
+                  "2");
+        EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+        EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+        EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
     }
-    // Dates come back as the same day; long text, and every byte of the blob.
-    EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
-              (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
-                                " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"),
-              "2");
-    EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
-    EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
-    EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
 }
-
-const TransferOptions kMatchingTypesAndKeys{Db2ColumnTypes::Matching, true};
 
 // Column names, types and keys of a MySQL table.
 std::vector<Row> mysqlColumns(DataConnection& mysql, const std::string& table)
