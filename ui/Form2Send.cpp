@@ -68,6 +68,9 @@ QString SummaryLine(const TransferSummary& summary, const QString& target)
                        .arg(summary.seconds, 0, 'f', 1);
     if (summary.cancelled)
         line += QStringLiteral(" (cancelled)");
+    // What the options could not do, such as a key left out.
+    for (const auto& note : summary.notes)
+        line += QStringLiteral("; ") + QString::fromStdString(note);
     return line;
 }
 
@@ -95,7 +98,7 @@ void Form2::sendTables(bool toDB2)
                                     toDB2 ? QStringLiteral("Form2.PushButton3_Click") : QStringLiteral("Form2.PushButton4_Click"));
     const TransferSummary summary =
         RunTransfer(toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                    login().CurrentMySQLProfile(), login().CurrentDB2Profile(), tables, observer);
+                    login().CurrentMySQLProfile(), login().CurrentDB2Profile(), tables, observer, transferOptions());
     cancelButton()->hide();
     ProgressBar1()->setValue(0);
     setBusy(false);
