@@ -91,9 +91,10 @@ TEST_F(DB2Source, EveryDB2TypeArrivesWithASoundTypeAndItsValue)
         db2.execute(nulls);
 
         RecordingObserver observer;
-        const auto summary = RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"DB2_ALL"}, observer, options);
+        const auto summary =
+            RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"DB2_ALL"}, observer, options);
         ASSERT_EQ(observer.reportsText(), "");
-        EXPECT_EQ(summary.rowsCopied, 2);
+        EXPECT_EQ(summary.rowsCopied(), 2);
         for (const auto& c : kColumns) {
             const std::string col = c.name;
             const std::string type = matching ? c.matchingType : c.mysqlType;

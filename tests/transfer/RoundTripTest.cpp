@@ -147,7 +147,7 @@ TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
     const auto toDB2 = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"},
                                    there, kMatchingTypesAndKeys);
     ASSERT_EQ(there.reportsText(), "");
-    EXPECT_TRUE(toDB2.notes.empty());
+    EXPECT_TRUE(toDB2.tables.at(0).notes.empty());
     auto described = db2.execute("SELECT * FROM \"rt_all\"");
     ASSERT_TRUE(described);
     const std::pair<const char*, SQLSMALLINT> kDb2Types[] = {
