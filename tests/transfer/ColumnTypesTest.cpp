@@ -1,5 +1,6 @@
 #include "ColumnTypes.h"
 #include "FieldMaker.h"
+#include "Transfer.h"
 
 #include <gtest/gtest.h>
 
@@ -206,6 +207,10 @@ TEST(PlanTargetTable, KeyATargetCannotHoldIsLeftOutWithANote)
     EXPECT_EQ(mysql.createSql, "CREATE TABLE `w`(`k` VARCHAR(1000)) CHARACTER SET utf8mb4;");
     EXPECT_EQ(mysql.notes, std::vector<std::string>{"w: primary key left out: its columns take 4002 bytes, "
                                                     "more than the 3072 a key takes on MySQL"});
+    // The window and the CLI show the note with the run's summary.
+    TransferSummary summary;
+    summary.tables.push_back(TableResult{"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes});
+    EXPECT_EQ(TransferSummaryLines(summary, "MySQL").back(), mysql.notes[0]);
 }
 
 TEST(PlanTargetTable, RowsTooWideAreToldBeforeCreateOrMovedOutOfTheRow)
