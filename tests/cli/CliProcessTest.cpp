@@ -360,12 +360,23 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(QJsonDocument::fromJson(keys.out.toUtf8()).object().value("tables").toArray()[0].toObject().value("notes"),
              QJsonValue(QJsonArray{"cli_orders: primary key left out: its column id is LONG VARCHAR, which cannot be "
                                    "part of a key on IBM DB2"}));
-    const CliRun matching = run({"send", "--to", "db2", "--overwrite", "--keys", "--db2-types", "matching", "cli_orders"});
-    QCOMPARE(matching.exitCode, 0);
-    QVERIFY2(!matching.out.contains("left out"), qPrintable(matching.out));
+    // The options the window last used are the defaults; flags beat them.
+    {
+        SettingsStore store(configHome.filePath("Quarnel/Tablehop.ini"));
+        store.write("DB2ColumnTypes", "matching");
+        store.write("CopyPrimaryKeys", "1");
+    }
+    const CliRun stored = run({"send", "--to", "db2", "--overwrite", "cli_orders"});
+    QCOMPARE(stored.exitCode, 0);
+    QVERIFY2(!stored.out.contains("left out"), qPrintable(stored.out));
     DataConnection db2;
     db2.open(DB2ConnectionString(DB2TestProfile()));
     QCOMPARE(db2.primaryKeyColumns("cli_orders"), std::vector<std::string>{"id"});
+    QCOMPARE(db2.execute("SELECT * FROM \"cli_orders\"")->field("price").sqlType, SQLSMALLINT(SQL_DECIMAL));
+    QCOMPARE(run({"send", "--to", "db2", "--overwrite", "--db2-types", "text", "--no-keys", "cli_orders"}).exitCode, 0);
+    QVERIFY(db2.primaryKeyColumns("cli_orders").empty());
+    QCOMPARE(db2.execute("SELECT * FROM \"cli_orders\"")->field("price").sqlType, SQLSMALLINT(SQL_LONGVARCHAR));
+    QFile::remove(configHome.filePath("Quarnel/Tablehop.ini"));
 }
 
 void CliProcessTest::existingTableIsNamedAsMatched()
