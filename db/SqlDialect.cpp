@@ -205,7 +205,7 @@ public:
         const TypeText t = parseType(columnType);
         if (isOneOf(t.word, {"LONG", "CLOB", "BLOB", "DBCLOB", "XML"}))
             return std::nullopt;
-        return db2ValueBytes(t);
+        return db2ValueBytes(t) + (isOneOf(t.word, {"VARCHAR", "VARBINARY"}) ? 2 : 0);  // with its length
     }
     long long maxKeyBytes() const override { return 1024; }
     // Byte counts of CREATE TABLE, nullable columns: a null flag each, a

@@ -207,6 +207,10 @@ TEST(PlanTargetTable, KeyATargetCannotHoldIsLeftOutWithANote)
     EXPECT_EQ(mysql.createSql, "CREATE TABLE `w`(`k` VARCHAR(1000)) CHARACTER SET utf8mb4;");
     EXPECT_EQ(mysql.notes, std::vector<std::string>{"w: primary key left out: its columns take 4002 bytes, "
                                                     "more than the 3072 a key takes on MySQL"});
+    const std::vector<Field> longKey{declared("k", "varchar(300)", MakeField("", adVarWChar, SQL_WVARCHAR, 300))};
+    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "l", longKey, {"k"}, kBoth).notes,
+              std::vector<std::string>{"l: primary key left out: its columns take 1202 bytes, more than the 1024 a key "
+                                       "takes on IBM DB2"});
     // The window and the CLI show the note with the run's summary.
     TransferSummary summary;
     summary.tables.push_back(TableResult{"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes});
