@@ -1,12 +1,63 @@
 #include "SqlDialect.h"
 
+#include "AdoTypes.h"
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace {
+
+constexpr long long kLongestVarchar = 32672;
+// The sizes of DB2's largest table space page: every wider row is refused.
+constexpr long kLargestPage = 32768;
+constexpr int kLargestPageColumns = 1012;
+
+// Bytes a DB2 column takes in its row, as DB2 counts them for a table space
+// page (LONG and LOB columns: the descriptor that stays in the row).
+long long db2RowBytes(const std::string& columnType)
+{
+    std::string type = columnType;
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const size_t open = type.find('(');
+    const std::string name = type.substr(0, open);
+    long long length = open == std::string::npos ? 0 : std::atoll(type.c_str() + open + 1);
+    const char unit = open == std::string::npos ? ' ' : type[type.find_first_not_of("0123456789", open + 1)];
+    length *= unit == 'K' ? 1024LL : unit == 'M' ? 1048576LL : unit == 'G' ? 1073741824LL : 1LL;
+    const auto lobDescriptor = [](long long maxLength) -> long long {
+        static const std::pair<long long, long long> sizes[] = {
+            {1024, 68}, {8192, 92}, {65536, 116}, {524000, 140}, {4190000, 164},
+            {134000000, 196}, {536000000, 220}, {1070000000, 252}, {1470000000, 276}};
+        for (const auto& [upTo, bytes] : sizes)
+            if (maxLength <= upTo)
+                return bytes;
+        return 312;
+    };
+    long long bytes = 0;
+    if (name.rfind("LONG ", 0) == 0) bytes = 24;
+    else if (name == "CLOB" || name == "BLOB") bytes = lobDescriptor(length);
+    else if (name == "DBCLOB") bytes = lobDescriptor(length * 2);
+    else if (name == "VARCHAR" || name == "VARBINARY") bytes = length + 4;
+    else if (name == "VARGRAPHIC") bytes = length * 2 + 4;
+    else if (name == "CHAR" || name == "BINARY") bytes = std::max<long long>(length, 1);
+    else if (name == "GRAPHIC") bytes = std::max<long long>(length, 1) * 2;
+    else if (name == "SMALLINT") bytes = 2;
+    else if (name == "INTEGER" || name == "INT" || name == "REAL" || name == "DATE") bytes = 4;
+    else if (name == "BIGINT" || name == "DOUBLE" || name == "FLOAT") bytes = 8;
+    else if (name == "DECIMAL" || name == "NUMERIC" || name == "DEC") bytes = (open == std::string::npos ? 5 : length) / 2 + 1;
+    else if (name == "DECFLOAT") bytes = length == 16 ? 8 : 16;
+    else if (name == "TIME") bytes = 3;
+    else if (name == "TIMESTAMP") bytes = 7 + ((open == std::string::npos ? 6 : length) + 1) / 2;
+    else if (name == "BOOLEAN") bytes = 1;
+    else if (name == "XML") bytes = 84;
+    return bytes + 1;  // nullable
+}
+
+// The longest row a page of this size holds (4K: 4,005 bytes ... 32K: 32,677).
+long long db2RowLimit(long pageSize) { return pageSize - 91; }
+int db2ColumnLimit(long pageSize) { return pageSize <= 4096 ? 500 : kLargestPageColumns; }
 
 bool anyRecord(const DbError& error, bool (*matches)(const DiagRecord&))
 {
@@ -44,31 +95,6 @@ bool isOneOf(const std::string& word, std::initializer_list<const char*> words)
     return std::any_of(words.begin(), words.end(), [&](const char* w) { return word == w; });
 }
 
-// Bytes of the LOB descriptor DB2 keeps in the row for a LOB of this size.
-long long db2LobDescriptorBytes(long long length)
-{
-    static const std::pair<long long, long long> kSteps[] = {
-        {1024, 72}, {8192, 96}, {65536, 120}, {524000, 144}, {4190000, 168},
-        {134000000, 200}, {536000000, 224}, {1070000000, 256}, {1470000000, 280},
-    };
-    for (const auto& [upTo, bytes] : kSteps)
-        if (length <= upTo)
-            return bytes;
-    return 316;
-}
-
-// Bytes of a value of the DB2 type, without length prefix or null flag.
-long long db2ValueBytes(const TypeText& t)
-{
-    if (isOneOf(t.word, {"SMALLINT"})) return 2;
-    if (isOneOf(t.word, {"INTEGER", "INT", "REAL", "DATE"})) return 4;
-    if (isOneOf(t.word, {"BIGINT", "DOUBLE"})) return 8;
-    if (isOneOf(t.word, {"BOOLEAN"})) return 1;
-    if (isOneOf(t.word, {"TIME"})) return 3;
-    if (isOneOf(t.word, {"TIMESTAMP"})) return 7 + (t.length + 1) / 2;
-    if (isOneOf(t.word, {"DECIMAL", "DEC", "NUMERIC"})) return t.length / 2 + 1;
-    return t.length;  // CHAR, VARCHAR, BINARY, VARBINARY
-}
 // 08S01 communication link failure, 08003 connection not open, 08007 lost during a transaction.
 bool isLinkState(const DiagRecord& r)
 {
@@ -130,24 +156,42 @@ public:
         return rowBytes(columnType);
     }
     long long maxKeyBytes() const override { return 3072; }
-    // Characters take up to four bytes in utf8mb4; TEXT and BLOB live outside the row.
-    long long rowBytes(const std::string& columnType) const override
+    // A row holds at most 65,535 bytes; TEXT takes a few of them and keeps its value apart.
+    void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const override
     {
-        const TypeText t = parseType(columnType);
-        if (isOneOf(t.word, {"CHAR", "VARCHAR"}))
-            return 4 * t.length + 2;
-        if (isOneOf(t.word, {"BINARY", "VARBINARY"}))
-            return t.length + 2;
-        if (t.word.find("TEXT") != std::string::npos || t.word.find("BLOB") != std::string::npos)
-            return 12;
-        return isOneOf(t.word, {"DECIMAL"}) ? t.length / 2 + 1 : 8;
+        const auto total = [&] {
+            long long bytes = 0;
+            for (const auto& type : columnTypes)
+                bytes += rowBytes(type);
+            return bytes;
+        };
+        while (total() > kLongestRow) {
+            size_t widest = columnTypes.size();
+            for (size_t i = 0; i < columnTypes.size(); ++i)
+                if (!inKey[i] && parseType(columnTypes[i]).word == "VARCHAR"
+                    && (widest == columnTypes.size() || rowBytes(columnTypes[i]) > rowBytes(columnTypes[widest])))
+                    widest = i;
+            if (widest == columnTypes.size())
+                return;  // the CREATE will say so
+            columnTypes[widest] = "TEXT";
+        }
     }
-    long long maxRowBytes() const override { return 65535; }
     // 1051 unknown table (DROP), 1146 table doesn't exist. MariaDB also answers
     // 42S02 for DROP TABLE on a view, which still exists: only the codes count.
     bool isNoSuchTable(const DbError& error) const override
     {
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
+    }
+    SQLSMALLINT textParameterType(long long longestBytes) const override
+    {
+        return longestBytes > kLongestVarchar ? SQL_LONGVARCHAR : SQL_VARCHAR;
+    }
+    SQLSMALLINT bytesParameterType(long long) const override { return SQL_LONGVARBINARY; }
+    bool textTravelsWide() const override { return false; }
+    bool offersNonAtomicArrays() const override { return false; }
+    std::optional<std::string> tableLayoutProblem(DataConnection&, const std::vector<std::string>&) const override
+    {
+        return std::nullopt;  // MySQL's own row limit answers the CREATE clearly
     }
     // 2006 server has gone away, 2013 lost connection during query.
     bool isConnectionLost(const DbError& error) const override
@@ -176,6 +220,21 @@ public:
             "(SET GLOBAL max_allowed_packet = 1073741824, or max_allowed_packet in its configuration file) "
             "and send the table again.";
     }
+
+private:
+    static constexpr long long kLongestRow = 65535;
+    // Characters take up to four bytes in utf8mb4; TEXT and BLOB keep a few bytes in the row.
+    static long long rowBytes(const std::string& columnType)
+    {
+        const TypeText t = parseType(columnType);
+        if (isOneOf(t.word, {"CHAR", "VARCHAR"}))
+            return 4 * t.length + 2;
+        if (isOneOf(t.word, {"BINARY", "VARBINARY"}))
+            return t.length + 2;
+        if (t.word.find("TEXT") != std::string::npos || t.word.find("BLOB") != std::string::npos)
+            return 12;
+        return isOneOf(t.word, {"DECIMAL"}) ? t.length / 2 + 1 : 8;
+    }
 };
 
 class DB2 final : public SqlDialect {
@@ -194,7 +253,7 @@ public:
     }
     std::string countRowsSql(const std::string& table) const override
     {
-        return "SELECT COUNT(*) FROM " + quoteIdentifier(table);
+        return "SELECT COUNT_BIG(*) FROM " + quoteIdentifier(table);  // COUNT is INTEGER: it overflows past 2^31 rows
     }
     std::string createTableSuffix() const override { return ""; }
     std::string keyColumnSuffix(const std::string&) const override { return " NOT NULL"; }
@@ -205,31 +264,55 @@ public:
         const TypeText t = parseType(columnType);
         if (isOneOf(t.word, {"LONG", "CLOB", "BLOB", "DBCLOB", "XML"}))
             return std::nullopt;
-        return db2ValueBytes(t) + (isOneOf(t.word, {"VARCHAR", "VARBINARY"}) ? 2 : 0);  // with its length
+        return db2RowBytes(columnType) - 1;  // the row's bytes but the null flag
     }
     long long maxKeyBytes() const override { return 1024; }
-    // Byte counts of CREATE TABLE, nullable columns: a null flag each, a
-    // length for varying ones, descriptors for LONG VARCHAR and LOBs.
-    long long rowBytes(const std::string& columnType) const override
-    {
-        const TypeText t = parseType(columnType);
-        if (t.word == "LONG")
-            return 25;
-        if (isOneOf(t.word, {"CLOB", "BLOB", "DBCLOB"}))
-            return db2LobDescriptorBytes(t.length) + 1;
-        if (isOneOf(t.word, {"VARCHAR", "VARBINARY"}))
-            return t.length + 5;
-        return db2ValueBytes(t) + 1;
-    }
-    // The longest row any page size takes (32K pages); DB2 puts a new table
-    // into a table space whose pages hold its row.
-    long long maxRowBytes() const override { return 32677; }
+    // Nothing moves out of a DB2 row; tableLayoutProblem tells a row too wide.
+    void fitRow(std::vector<std::string>&, const std::vector<bool>&) const override {}
     // SQL0204N "is an undefined name": 42704 from the server, 42S02 through ODBC 3.
     bool isNoSuchTable(const DbError& error) const override
     {
         return anyRecord(error, [](const DiagRecord& r) {
             return r.nativeCode == -204 || r.sqlState == "42S02" || r.sqlState == "42704";
         });
+    }
+    // Without LongDataCompat, DB2 CLI takes SQL_LONGVARCHAR for LONG VARCHAR
+    // (32,700 bytes at most): long values are declared as the LOBs they go into.
+    SQLSMALLINT textParameterType(long long longestBytes) const override
+    {
+        return longestBytes > kLongestVarchar ? db2sql::kClob : SQL_VARCHAR;
+    }
+    SQLSMALLINT bytesParameterType(long long longestBytes) const override
+    {
+        return longestBytes > kLongestVarchar ? db2sql::kBlob : SQL_VARBINARY;
+    }
+    // DB2 CLI converts SQL_C_CHAR with the locale's code page and writes the
+    // locale's decimal separator.
+    bool textTravelsWide() const override { return true; }
+    bool offersNonAtomicArrays() const override { return true; }
+    std::optional<std::string> tableLayoutProblem(DataConnection& connection,
+                                                  const std::vector<std::string>& columnTypes) const override
+    {
+        long long rowBytes = 0;
+        for (const auto& type : columnTypes)
+            rowBytes += db2RowBytes(type);
+        const int columns = static_cast<int>(columnTypes.size());
+        // The largest page among the table spaces for tables; unknown: DB2's largest.
+        long page = kLargestPage;
+        try {
+            auto pages = connection.execute("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')");
+            if (pages && !pages->eof() && pages->field(0).value)
+                page = std::atol(pages->field(0).value->c_str());
+        } catch (const DbError&) {
+        }
+        if (page <= 0 || (rowBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
+            return std::nullopt;
+        return "The table needs rows of " + std::to_string(rowBytes) + " bytes in " + std::to_string(columns)
+            + " columns, more than the largest table space page of this DB2 database holds (" + std::to_string(page / 1024)
+            + " KB pages: " + std::to_string(db2RowLimit(page)) + " bytes, " + std::to_string(db2ColumnLimit(page))
+            + " columns). Ask the database administrator for a table space with larger pages (up to 32 KB, "
+              "e.g. CREATE BUFFERPOOL BP32K PAGESIZE 32K; CREATE TABLESPACE TS32K PAGESIZE 32K BUFFERPOOL BP32K), "
+              "or send a table with fewer columns.";
     }
     // SQL30081N communication error, SQL1224N the agent was ended.
     bool isConnectionLost(const DbError& error) const override

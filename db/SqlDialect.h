@@ -3,9 +3,12 @@
 #include "ConnectionProfile.h"
 #include "DbError.h"
 
+#include <sql.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 class DataConnection;
 
@@ -41,16 +44,33 @@ public:
     // Column types as a CREATE TABLE of this side writes them ("VARCHAR(200)",
     // "DECIMAL(12,2)"): what a key column adds after its type (NOT NULL, and
     // on MySQL a binary collation so text keys compare case-sensitively, as
-    // DB2's do), the bytes it takes in an index key (nullopt: it cannot be in
-    // a key, such as long text), and the bytes it takes in a row.
+    // DB2's do), and the bytes it takes in an index key (nullopt: it cannot be
+    // in a key, such as long text).
     virtual std::string keyColumnSuffix(const std::string& columnType) const = 0;
     virtual std::optional<long long> keyBytes(const std::string& columnType) const = 0;
     virtual long long maxKeyBytes() const = 0;
-    virtual long long rowBytes(const std::string& columnType) const = 0;
-    virtual long long maxRowBytes() const = 0;
+    // Moves columns that are not in the key out of the row (a long VARCHAR
+    // becomes TEXT on MySQL) until the row fits; DB2 moves nothing.
+    virtual void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const = 0;
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
+
+    // SQL type a text or byte parameter is declared with, given its longest value.
+    virtual SQLSMALLINT textParameterType(long long longestBytes) const = 0;
+    virtual SQLSMALLINT bytesParameterType(long long longestBytes) const = 0;
+    // Text travels as UTF-16 (SQL_C_WCHAR) both ways, so the client's locale
+    // cannot change it; otherwise as UTF-8 (SQL_C_CHAR).
+    virtual bool textTravelsWide() const = 0;
+    // Parameter arrays may be asked to let each row stand alone.
+    virtual bool offersNonAtomicArrays() const = 0;
+
+    // Why a new table with these column types (as CREATE TABLE names them)
+    // cannot be created there, asked before the CREATE; nullopt when nothing
+    // speaks against it.
+    virtual std::optional<std::string> tableLayoutProblem(DataConnection& connection,
+                                                          const std::vector<std::string>& columnTypes) const = 0;
+
     // The connection itself is gone, not merely the statement refused.
     virtual bool isConnectionLost(const DbError& error) const = 0;
     // A statement any live connection answers.

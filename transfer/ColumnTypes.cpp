@@ -346,32 +346,9 @@ TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std
         }
     }
 
-    // MySQL keeps long VARCHARs in the row; the widest ones that are no key
-    // move out to TEXT until the row fits.
-    auto rowBytes = [&] {
-        long long bytes = 0;
-        for (const auto& type : types)
-            bytes += dialect.rowBytes(type);
-        return bytes;
-    };
-    while (side == TargetSide::MySQL && rowBytes() > dialect.maxRowBytes()) {
-        size_t widest = types.size();
-        for (size_t i = 0; i < types.size(); ++i)
-            if (!inKey[i] && types[i].rfind("VARCHAR(", 0) == 0
-                && (widest == types.size() || dialect.rowBytes(types[i]) > dialect.rowBytes(types[widest])))
-                widest = i;
-        if (widest == types.size())
-            break;
-        types[widest] = "TEXT";
-    }
-    if (rowBytes() > dialect.maxRowBytes()) {
-        plan.refusal = "A row of " + table + " needs " + std::to_string(rowBytes()) + " bytes on "
-            + dialect.displayName() + ", more than the " + std::to_string(dialect.maxRowBytes())
-            + " bytes a row can take there; send it with text column types";
-        return plan;
-    }
-
+    dialect.fitRow(types, inKey);
     plan.createSql = createTableSql(side, table, columns, types, inKey, key);
+    plan.columnTypes = std::move(types);
     return plan;
 }
 

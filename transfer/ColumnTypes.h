@@ -41,13 +41,12 @@ std::string BuildCreateTableSql(TargetSide side, const std::string& table, const
 
 // The CREATE TABLE of a transfer with its options. With a primary key, the
 // key columns get NOT NULL (and their side's key suffix) and the key follows
-// the columns; a key the target cannot hold is left out with a note.
-// `refusal` is set, and nothing should be created, when the row exceeds what
-// the target takes.
+// the columns; a key the target cannot hold is left out with a note. On
+// MySQL, long VARCHARs outside the key become TEXT where the row would not fit.
 struct TargetTable {
     std::string createSql;
+    std::vector<std::string> columnTypes;  // as in the statement, for the target's layout check
     std::vector<std::string> notes;
-    std::string refusal;
 };
 TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
                             const std::vector<std::string>& primaryKey, const TransferOptions& options);

@@ -226,16 +226,15 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                   sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
                   summary.seconds, summary.cancelled ? " (cancelled)" : "");
     lines.push_back(first);
-    std::vector<std::string> failed, notSent;
+    std::vector<std::string> notSent;
     for (const TableResult& table : summary.tables) {
         if (table.status == TableStatus::Incomplete)
             lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
                             + " of " + std::to_string(table.rowsRead) + " rows read arrived)");
-        else if (table.status == TableStatus::Failed)
-            failed.push_back(table.name);
         else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
             notSent.push_back(table.name);
     }
+    const std::vector<std::string> failed = summary.namesWith(TableStatus::Failed);
     const auto joined = [](const std::vector<std::string>& names) {
         std::string text;
         for (const auto& name : names)
@@ -345,10 +344,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 column.declaredType = it->second;
         const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options);
         result.notes = plan.notes;
-        if (!plan.refusal.empty()) {
-            // Said before anything is dropped or created.
+        const std::string& createSql = plan.createSql;
+        // A table the target cannot hold is refused before anything is dropped.
+        if (const auto problem = targetDialect.tableLayoutProblem(target, plan.columnTypes)) {
             reader.reset();
-            fail(steps.createTable, plan.refusal, "");
+            fail(steps.createTable, *problem, createSql);
             if (summary.connectionLost)
                 break;
             continue;
@@ -370,7 +370,6 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             observer.targetDropped(table);
         }
 
-        const std::string& createSql = plan.createSql;
         try {
             target.execute(createSql);
         } catch (const DbError& error) {
@@ -400,7 +399,13 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.status = TableStatus::Incomplete;
             result.reason = "cancelled";
         }
-        if (!summary.connectionLost) {
+        if (!summary.connectionLost && result.status == TableStatus::Incomplete) {
+            // Already reported; the count only completes the picture.
+            try {
+                result.rowsOnTarget = CountRows(target, targetDialect, table);
+            } catch (const DbError&) {
+            }
+        } else if (!summary.connectionLost) {
             // What arrived is counted by the target itself, not taken on trust.
             const std::string countSql = targetDialect.countRowsSql(table);
             try {
