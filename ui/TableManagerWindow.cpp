@@ -11,6 +11,7 @@
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGridLayout>
@@ -209,6 +210,47 @@ void TableManagerWindow::buildControls()
         QWidget::setTabOrder(order[i], order[i + 1]);
 
     resize(defaultSize());
+    buildOptionChecks();
+}
+
+// Two options beside the logins in the store; each change is written at once.
+void TableManagerWindow::buildOptionChecks()
+{
+    SettingsStore& settings = login_.settings();
+    const auto stored = [&](const SettingKey& setting) {
+        return settings.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue));
+    };
+    matchingTypes_ = new QCheckBox(QStringLiteral("Matching column types on DB2"));
+    matchingTypes_->setObjectName(QString::fromLatin1(object_name::kMatchingDB2Types));
+    matchingTypes_->setToolTip(QStringLiteral("Columns get the nearest type holding all their values "
+                                              "(INTEGER, DECIMAL, VARCHAR, TIMESTAMP...) instead of LONG VARCHAR"));
+    matchingTypes_->setChecked(stored(kDb2ColumnTypesSetting) == QLatin1String("matching"));
+    connect(matchingTypes_, &QCheckBox::toggled, this, [&settings](bool on) {
+        settings.write(QString::fromLatin1(kDb2ColumnTypesSetting.key), on ? QStringLiteral("matching") : QStringLiteral("text"));
+    });
+
+    copyKeys_ = new QCheckBox(QStringLiteral("Copy primary keys"));
+    copyKeys_->setObjectName(QString::fromLatin1(object_name::kCopyPrimaryKeys));
+    copyKeys_->setToolTip(QStringLiteral("The new table gets the primary key of the source table"));
+    copyKeys_->setChecked(stored(kCopyPrimaryKeysSetting) == QLatin1String("1"));
+    connect(copyKeys_, &QCheckBox::toggled, this, [&settings](bool on) {
+        settings.write(QString::fromLatin1(kCopyPrimaryKeysSetting.key), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    for (QCheckBox* check : {matchingTypes_, copyKeys_}) {
+        addTransferOption(check);
+        pointer_->watchButton(check);
+    }
+    QWidget::setTabOrder(cancel_, matchingTypes_);
+    QWidget::setTabOrder(matchingTypes_, copyKeys_);
+    QWidget::setTabOrder(copyKeys_, backButton_);
+}
+
+TransferOptions TableManagerWindow::transferOptions() const
+{
+    TransferOptions options;
+    options.columnTypes = matchingTypes_->isChecked() ? Db2ColumnTypes::Matching : Db2ColumnTypes::Text;
+    options.copyPrimaryKeys = copyKeys_->isChecked();
+    return options;
 }
 
 void TableManagerWindow::addTransferOption(QWidget* option)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ColumnTypes.h"
+
 #include <QWidget>
 
 #include <functional>
 
 class LoginWindow;
 class QBoxLayout;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -43,6 +46,10 @@ public:
     // disabled while an action runs. The row is hidden while it holds
     // nothing; the first option makes the window taller by the row.
     void addTransferOption(QWidget* option);
+    // The options of the two check boxes, remembered in the settings store.
+    TransferOptions transferOptions() const;
+    QCheckBox* matchingTypesCheck() const { return matchingTypes_; }
+    QCheckBox* copyKeysCheck() const { return copyKeys_; }
 
     // While an action runs: every button but Cancel and the options are
     // disabled, clicks are ignored and the pointer is busy (11); afterwards
@@ -114,6 +121,7 @@ private:
     };
 
     void buildControls();
+    void buildOptionChecks();
     SideControls buildSide(const QString& caption, const QString& sendCaption, const SideNames& names);
     // Starts an action: false while another one runs; clears the status line.
     bool beginAction();
@@ -135,6 +143,8 @@ private:
     SideControls db2_;
     QWidget* options_ = nullptr;
     QBoxLayout* optionsLayout_ = nullptr;
+    QCheckBox* matchingTypes_ = nullptr;
+    QCheckBox* copyKeys_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* cancel_ = nullptr;

@@ -108,7 +108,7 @@ void TableManagerWindow::sendTables(bool toDB2)
                                     toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL);
     const TransferSummary summary =
         RunTransfer(toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                    login_.currentMySQLProfile(), login_.currentDB2Profile(), tables, observer);
+                    login_.currentMySQLProfile(), login_.currentDB2Profile(), tables, observer, transferOptions());
     cancel_->hide();
     progressBar_->setValue(0);
     transferRunning_ = false;

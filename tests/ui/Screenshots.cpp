@@ -11,6 +11,7 @@
 #include "TestServers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -85,14 +86,17 @@ int main(int argc, char* argv[])
         return 1;
     }
     // A user who made the window bigger and narrowed the MySQL list to the
-    // order tables, picking two of them to send.
-    manager->resize(760, 520);
+    // order tables, picking two of them to send with matching column types
+    // and primary keys.
+    manager->resize(760, 540);
     manager->mysqlFilter()->setText(QStringLiteral("order"));
     TableList* mysqlTables = manager->mysqlTables();
     for (int i = 0; i < mysqlTables->count(); ++i)
         if (mysqlTables->text(i) == QLatin1String("orders") || mysqlTables->text(i) == QLatin1String("order_items"))
             mysqlTables->setSelected(i, true);
     mysqlTables->setCurrentIndex(mysqlTables->texts().indexOf(QStringLiteral("orders")));
+    manager->matchingTypesCheck()->setChecked(true);
+    manager->copyKeysCheck()->setChecked(true);
     manager->progressBar()->setValue(0);
     bool ok = save(manager, QDir(folder).filePath(QStringLiteral("table-manager.png")));
 
