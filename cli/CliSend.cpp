@@ -112,6 +112,17 @@ public:
                          << " refused, " << formatSeconds(outcome.seconds) << " s\n";
     }
 
+    void tableNotReplaced(const std::string& table, bool replacing) override
+    {
+        finishProgressLine();
+        TableOutcome& outcome = current();
+        if (outcome.status == "skipped")
+            outcome.status = "failed";
+        outcome.errors.push_back(replacing ? "not replaced: the old table is unchanged" : "not created");
+        context_.err << table << ": " << (replacing ? "not replaced, the old table on " : "not created on ")
+                     << targetName() << (replacing ? " is unchanged\n" : "\n");
+    }
+
     void progress(int) override {}
 
     void rowsDone(const std::string& table, long long done, long long total) override

@@ -2,13 +2,17 @@
 
 #include "DataConnection.h"
 #include "DataRecordset.h"
-#include "DataRecordset.h"
 
 std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile)
 {
     DataConnection connection;
     connection.setCursorLocation(kClientSideCursor);
     connection.open(MySQLConnectionString(profile));
+    return ListMySQLTables(connection);
+}
+
+std::vector<std::string> ListMySQLTables(DataConnection& connection)
+{
     auto recordset = connection.execute("SHOW TABLES;");
     std::vector<std::string> names;
     if (!recordset)
@@ -33,6 +37,11 @@ std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
 {
     DataConnection connection;
     connection.open(DB2ConnectionString(profile));
+    return ListDB2Tables(connection);
+}
+
+std::vector<std::string> ListDB2Tables(DataConnection& connection)
+{
     const std::string schema = CurrentDB2Schema(connection);
     auto recordset = connection.openSchema(DataConnection::kSchemaTables, schema);
     std::vector<std::string> names;

@@ -3,6 +3,7 @@
 #include "BatchInserter.h"
 #include "SourceReader.h"
 #include "SqlIdentifiers.h"
+#include "StagingTable.h"
 #include "ValueText.h"
 
 #include <algorithm>
@@ -67,7 +68,7 @@ size_t BatchRowsFor(long long rowCount)
     return static_cast<size_t>(std::clamp<long long>(rowCount / 100, 1, kMaxBatchRows));
 }
 
-CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& source, long long rowCount,
+CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source, long long rowCount,
                     DataConnection& target, TransferObserver& observer, const TransferSteps& steps)
 {
     CopyResult result;
@@ -76,7 +77,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
     long long done = 0;
     try {
         target.setAutoCommit(false);
-        BatchInserter inserter(target, side, table, source.plans());
+        BatchInserter inserter(target, side, into, source.plans());
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
             RowBlock* block = nullptr;
@@ -107,7 +108,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
             }
         }
     } catch (const DbError& error) {
-        observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, table, source.plans().size()));
+        observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
         result.readFailed = true;
     }
     try {
@@ -149,6 +150,16 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection& source = toDB2 ? mysqlConnection : db2Connection;
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
     const SqlDialect& sourceDialect = DialectOf(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
+    const SqlDialect& targetDialect = DialectOf(side);
+    // Holds the claim on each staging table and puts it in place.
+    DataConnection claim;
+    configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
+    if (!tables.empty()) {
+        if (!openConnection(claim, toDB2 ? db2Text : MySQLConnectionString(mysql), toDB2 ? steps.openDB2 : steps.openMySQL,
+                            observer))
+            return finish();
+        DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
+    }
 
     for (const std::string& table : tables) {
         observer.yield();
@@ -164,8 +175,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         if (overwrite && !observer.confirmOverwrite(table))
             continue;
 
-        // The source is opened before anything is dropped: a table that cannot
-        // be read never costs the target its table.
+        // The source is opened before anything is created: a table that cannot
+        // be read costs the target nothing.
         const std::string selectSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
         std::unique_ptr<SourceReader> reader;
         long long rowCount = 0;
@@ -178,41 +189,45 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
-        if (overwrite) {
-            const std::string dropSql = DialectOf(side).dropTableSql(table);
-            try {
-                target.execute(dropSql);
-            } catch (const DbError& error) {
-                if (!DialectOf(side).isNoSuchTable(error)) {
-                    fail(steps.drop, error.description(), dropSql);
-                    continue;
-                }
-            }
-            observer.targetDropped(table);
-        }
-
-        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
-        try {
-            target.execute(createSql);
-        } catch (const DbError& error) {
-            // Rows only ever go into a table this run created.
-            fail(steps.createTable, error.description(), createSql);
+        // The rows go into a staging table; the old table is replaced only by
+        // a complete copy, so a failure or Cancel leaves the target as it was.
+        StagingTable staging(target, claim, targetDialect, table);
+        if (auto refused = staging.create(BuildCreateTableSql(side, staging.name(), reader->columns()))) {
+            fail(steps.createTable, refused->error.description(), refused->sql);
             continue;
         }
 
-        const CopyResult copy = CopyRows(side, table, *reader, rowCount, target, observer, steps);
+        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, target, observer, steps);
         reader.reset();
         observer.progress(0);
+        if (copy.cancelled || copy.readFailed) {
+            staging.discard();
+            if (copy.readFailed)
+                summary.failedTables.push_back(table);
+            if (overwrite)
+                summary.notReplaced.push_back(table);
+            observer.tableNotReplaced(table, overwrite);
+            if (copy.cancelled) {
+                summary.cancelled = true;
+                break;
+            }
+            continue;
+        }
+        if (auto refused = staging.swapIn(overwrite)) {
+            fail(steps.drop, refused->error.description(), refused->sql);
+            if (overwrite)
+                summary.notReplaced.push_back(table);
+            observer.tableNotReplaced(table, overwrite);
+            continue;
+        }
+        if (overwrite)
+            observer.targetDropped(table);
         observer.tableArrived(table);
         ++summary.tablesSent;
         summary.rowsCopied += copy.copied;
         summary.rowsRefused += copy.refused;
-        if (copy.refused > 0 || copy.readFailed)
+        if (copy.refused > 0)
             summary.failedTables.push_back(table);
-        if (copy.cancelled) {
-            summary.cancelled = true;
-            break;
-        }
     }
     return finish();
 }

@@ -18,6 +18,9 @@ public:
     virtual bool confirmOverwrite(const std::string& table) = 0;  // "Would you like to overwrite " + name + "?"; true = Yes
     virtual void targetDropped(const std::string& table) = 0;     // take the name out of the target list (exact text)
     virtual void tableArrived(const std::string& table) = 0;      // add the name to the target list
+    // The copy stopped part-way (failure or Cancel) and was dropped: the target
+    // keeps the table it had (`replacing`) or never had one.
+    virtual void tableNotReplaced(const std::string& table, bool replacing) { (void)table, (void)replacing; }
     virtual void progress(int percent) = 0;                       // 0..100 as rows go; 0 after each table
     // The uniform error report: the step number of the direction's handler,
     // the driver's message and the statement concerned (shown after "sql: ").
@@ -31,12 +34,13 @@ public:
 };
 
 struct TransferSummary {
-    int tablesSent = 0;        // tables created and filled (a cancelled one included)
+    int tablesSent = 0;        // tables put in place complete (refused rows aside)
     long long rowsCopied = 0;
     long long rowsRefused = 0;
     double seconds = 0;
     bool cancelled = false;
     std::vector<std::string> failedTables;  // skipped after a report, or with refused rows
+    std::vector<std::string> notReplaced;   // overwrites that stopped part-way: the old table stays
 };
 
 // Step numbers the error report names, per direction.
@@ -53,15 +57,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
 
 class SourceReader;
 
-// Copies the rows of an open source into a freshly created target table:
-// batches, progress, cancel, refused rows. Returns false when it stopped early.
+// Copies the rows of an open source into a freshly created target table
+// (`into`, the staging table of `table`): batches, progress, cancel, refused rows.
 struct CopyResult {
     long long copied = 0;
     long long refused = 0;
     bool cancelled = false;
     bool readFailed = false;
 };
-CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& source, long long rowCount,
+CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source, long long rowCount,
                     DataConnection& target, TransferObserver& observer, const TransferSteps& steps);
 
 // Rows per batch: small tables go row by row so the progress bar moves per row.

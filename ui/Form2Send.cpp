@@ -68,6 +68,13 @@ QString SummaryLine(const TransferSummary& summary, const QString& target)
                        .arg(summary.seconds, 0, 'f', 1);
     if (summary.cancelled)
         line += QStringLiteral(" (cancelled)");
+    // The copy of an overwrite that stopped part-way was dropped; the old table stays.
+    if (!summary.notReplaced.empty()) {
+        QStringList names;
+        for (const auto& name : summary.notReplaced)
+            names << QString::fromStdString(name);
+        line += QStringLiteral("; not replaced, the old table is unchanged: ") + names.join(QStringLiteral(", "));
+    }
     return line;
 }
 

@@ -3,6 +3,8 @@
 #include "Transfer.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <set>
 #include <string>
 #include <strings.h>
@@ -20,8 +22,9 @@ public:
     std::vector<std::string> targetList;
     std::set<std::string> answerNo;       // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
+    std::function<void()> afterFirstRows;  // run once, when the first rows have gone
 
-    std::vector<std::string> asked, dropped, arrived;
+    std::vector<std::string> asked, dropped, arrived, notReplaced;
     std::vector<int> progressValues;
     std::vector<Report> reports;
     std::vector<std::pair<std::string, long long>> refusedMessages;
@@ -47,7 +50,13 @@ public:
         arrived.push_back(table);
         targetList.push_back(table);
     }
+    void tableNotReplaced(const std::string& table, bool) override { notReplaced.push_back(table); }
     void progress(int percent) override { progressValues.push_back(percent); }
+    void rowsDone(const std::string&, long long, long long) override
+    {
+        if (afterFirstRows)
+            std::exchange(afterFirstRows, nullptr)();
+    }
     void report(int step, const std::string& description, const std::string& sql) override
     {
         reports.push_back({step, description, sql});

@@ -1,12 +1,39 @@
 // The whole run against MariaDB and the DB2 stand-in: overwrite question,
-// refused DROP / CREATE / rows, cancel, progress.
+// refused DROP / CREATE / rows, cancel, progress, the staging table swap.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "StagingTable.h"
 #include "Transfer.h"
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <thread>
 
 namespace {
+
+// Ends every other session of the stand-in's PostgreSQL database, as a server
+// restart would end a DB2 client's connection.
+void EndOtherDB2Sessions()
+{
+    const ConnectionProfile db2 = DB2TestProfile();
+    std::string database = db2.database;
+    for (char& c : database)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char* socketDir = std::getenv("TABLEHOP_TEST_PG_SOCKET_DIR");
+    ASSERT_NE(socketDir, nullptr) << "TABLEHOP_TEST_PG_SOCKET_DIR is not set";
+    const char* keys[] = {"host", "port", "user", "password", "dbname", nullptr};
+    const char* values[] = {socketDir, db2.port.c_str(), db2.user.c_str(), db2.password.c_str(), database.c_str(), nullptr};
+    PGconn* pg = PQconnectdbParams(keys, values, 0);
+    ASSERT_EQ(PQstatus(pg), CONNECTION_OK) << PQerrorMessage(pg);
+    PGresult* result = PQexec(pg, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                  "WHERE pid <> pg_backend_pid() AND datname = current_database()");
+    EXPECT_EQ(PQresultStatus(result), PGRES_TUPLES_OK) << PQerrorMessage(pg);
+    PQclear(result);
+    PQfinish(pg);
+}
 
 class RunTransferTest : public ::testing::Test {
 protected:
@@ -21,6 +48,15 @@ protected:
             DropDB2(db2, t);
         }
         DropMySQL(mysql, "child");
+        for (const auto& name : StagingTablesOn(mysql, MySQLDialect()))
+            DropMySQL(mysql, name);
+        for (const auto& name : StagingTablesOn(db2, DB2Dialect()))
+            DropDB2(db2, name);
+    }
+
+    TransferSummary run(TransferDirection direction, const std::vector<std::string>& tables)
+    {
+        return RunTransfer(direction, MySQLTestProfile(), DB2TestProfile(), tables, observer);
     }
 
     TransferSummary toDB2(const std::vector<std::string>& tables)
@@ -129,29 +165,54 @@ TEST_F(RunTransferTest, RefusedDropReportsAndSkipsTheTable)
     const auto summary = toMySQL({"parent"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 144);
-    EXPECT_EQ(observer.reports[0].sql, "DROP TABLE `parent`");
+    // The old table was moved aside, could not be dropped, and was put back.
+    EXPECT_EQ(observer.reports[0].sql.rfind("DROP TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
     EXPECT_NE(observer.reports[0].description.find("foreign key"), std::string::npos) << observer.reports[0].description;
     EXPECT_TRUE(observer.dropped.empty());
     EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(observer.notReplaced, std::vector<std::string>{"parent"});
     EXPECT_EQ(summary.tablesSent, 0);
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM parent"), "0");
+    EXPECT_EQ(QueryValue(mysql, "SELECT REFERENCED_TABLE_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS "
+                                "WHERE CONSTRAINT_SCHEMA = DATABASE() AND TABLE_NAME = 'child'"),
+              "parent");
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
     DropMySQL(mysql, "child");
 }
 
-TEST_F(RunTransferTest, RefusedCreateWritesNoRowsAndListsNothing)
+TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
 {
-    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER, \"name\" VARCHAR(20))");
-    db2.execute("INSERT INTO \"people\" VALUES(1, 'new')");
-    // The table exists on MySQL although the list does not show it.
+    // DB2 tells "id" from "ID"; MySQL refuses the pair in one table.
+    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER, \"ID\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(1, 2)");
     mysql.execute("CREATE TABLE people(id TEXT, name TEXT)");
     mysql.execute("INSERT INTO people VALUES('9', 'old')");
-    const auto summary = toMySQL({"people"});
+    observer.targetList = {"people"};
+    auto summary = toMySQL({"people"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 218);
-    EXPECT_EQ(observer.reports[0].sql, "CREATE TABLE `people`(`id` INT,`name` TEXT) CHARACTER SET utf8mb4;");
+    const std::string& create = observer.reports[0].sql;
+    EXPECT_EQ(create.rfind("CREATE TABLE `tablehop_stage_", 0), 0u) << create;
+    EXPECT_NE(create.find("`(`id` INT,`ID` INT) CHARACTER SET utf8mb4;"), std::string::npos) << create;
     EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(observer.targetList, std::vector<std::string>{"people"});
     EXPECT_EQ(summary.rowsCopied, 0);
     EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
+
+    // The table exists although the list does not show it: it is not replaced unasked.
+    db2.execute("DROP TABLE \"people\"");
+    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(1)");
+    observer = RecordingObserver();
+    summary = toMySQL({"people"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 144);
+    EXPECT_EQ(observer.reports[0].sql.rfind("RENAME TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
+    EXPECT_NE(observer.reports[0].description.find("already exists"), std::string::npos) << observer.reports[0].description;
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(summary.tablesSent, 0);
+    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
 TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
@@ -174,7 +235,10 @@ TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStateme
     const auto summary = toDB2({"dates"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 252);
-    EXPECT_EQ(observer.reports[0].sql, "INSERT INTO \"dates\" VALUES('400', '0000-01-01', 'bad\\')");
+    // The real statement: rows go into the staging table.
+    const std::string& insert = observer.reports[0].sql;
+    EXPECT_EQ(insert.rfind("INSERT INTO \"tablehop_stage_", 0), 0u) << insert;
+    EXPECT_NE(insert.find("\" VALUES('400', '0000-01-01', 'bad\\')"), std::string::npos) << insert;
     EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>>{{"dates", 1}}));
     EXPECT_EQ(summary.rowsCopied, 998);
     EXPECT_EQ(summary.rowsRefused, 2);
@@ -184,18 +248,130 @@ TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStateme
     EXPECT_EQ(observer.progressValues.back(), 0);
 }
 
-TEST_F(RunTransferTest, CancelStopsAfterTheCurrentBatchAndKeepsWhatWasSent)
+// Both directions: a source table of 50,000 rows and an older target table of that name.
+struct Overwrite {
+    TransferDirection direction;
+    DataConnection *source, *target;
+    const SqlDialect& targetDialect;
+};
+
+class OverwriteTest : public RunTransferTest, public ::testing::WithParamInterface<TransferDirection> {
+protected:
+    Overwrite sides()
+    {
+        if (GetParam() == TransferDirection::MySQLToDB2)
+            return {GetParam(), &mysql, &db2, DB2Dialect()};
+        return {GetParam(), &db2, &mysql, MySQLDialect()};
+    }
+    void makeTables()
+    {
+        mysql.execute("CREATE TABLE many(id INT PRIMARY KEY)");
+        mysql.execute("INSERT INTO many SELECT seq FROM seq_1_to_50000");
+        if (GetParam() == TransferDirection::DB2ToMySQL) {
+            RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"many"}, observer);
+            DropMySQL(mysql, "many");
+            mysql.execute("CREATE TABLE many(old INT)");
+            mysql.execute("INSERT INTO many VALUES(7)");
+        } else {
+            db2.execute("CREATE TABLE \"many\"(\"old\" INTEGER)");
+            db2.execute("INSERT INTO \"many\" VALUES(7)");
+        }
+        ASSERT_EQ(observer.reportsText(), "");
+        observer = RecordingObserver();
+        observer.targetList = {"many"};
+    }
+    std::string q(const std::string& name) { return sides().targetDialect.quoteIdentifier(name); }
+    void expectOldTableIntact()
+    {
+        EXPECT_EQ(QueryRows(*sides().target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
+        EXPECT_EQ(observer.targetList, std::vector<std::string>{"many"});
+        EXPECT_TRUE(observer.dropped.empty());
+        EXPECT_TRUE(observer.arrived.empty());
+        EXPECT_EQ(observer.notReplaced, std::vector<std::string>{"many"});
+        EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string>{});
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothDirections, OverwriteTest,
+                         ::testing::Values(TransferDirection::MySQLToDB2, TransferDirection::DB2ToMySQL));
+
+TEST_P(OverwriteTest, CancelPartWayLeavesTheOldTable)
 {
-    mysql.execute("CREATE TABLE many(id INT PRIMARY KEY)");
-    mysql.execute("INSERT INTO many SELECT seq FROM seq_1_to_5000");
-    mysql.execute("CREATE TABLE people(id INT)");
-    observer.cancelAfterProgressCalls = 3;  // 50 rows per batch: three batches go
-    const auto summary = toDB2({"many", "people"});
+    makeTables();
+    observer.cancelAfterProgressCalls = 3;  // 500 rows per batch: three batches go
+    const auto summary = run(GetParam(), {"many", "people"});
     EXPECT_TRUE(summary.cancelled);
-    EXPECT_EQ(summary.rowsCopied, 150);
-    EXPECT_EQ(observer.arrived, std::vector<std::string>{"many"});  // the table stays listed
+    EXPECT_EQ(summary.tablesSent, 0);
+    EXPECT_EQ(summary.rowsCopied, 0);
+    EXPECT_EQ(summary.notReplaced, std::vector<std::string>{"many"});
     EXPECT_EQ(observer.progressValues, (std::vector<int>{1, 2, 3, 0}));
-    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"many\""), "150");
+    EXPECT_EQ(observer.reportsText(), "");
+    expectOldTableIntact();
+}
+
+TEST_P(OverwriteTest, SourceConnectionKilledPartWayLeavesTheOldTable)
+{
+    makeTables();
+    observer.afterFirstRows = [&] {
+        if (GetParam() == TransferDirection::MySQLToDB2) {
+            for (const Row& row : QueryRows(mysql, "SELECT id FROM information_schema.PROCESSLIST "
+                                                    "WHERE id <> CONNECTION_ID() AND db = DATABASE()"))
+                mysql.execute("KILL " + *row[0]);
+        } else {
+            EndOtherDB2Sessions();
+        }
+    };
+    const auto summary = run(GetParam(), {"many"});
+    ASSERT_FALSE(observer.reports.empty());
+    EXPECT_EQ(observer.reports[0].step, StepsOf(GetParam()).read) << observer.reportsText();
+    EXPECT_EQ(summary.tablesSent, 0);
+    EXPECT_EQ(summary.failedTables, std::vector<std::string>{"many"});
+    expectOldTableIntact();
+}
+
+TEST_P(OverwriteTest, TwoOverwritesAtOnceLeaveExactlyOneCopy)
+{
+    makeTables();
+    RecordingObserver second;
+    second.targetList = {"many"};
+    std::thread other([&] { RunTransfer(GetParam(), MySQLTestProfile(), DB2TestProfile(), {"many"}, second); });
+    const auto summary = run(GetParam(), {"many"});
+    other.join();
+    EXPECT_EQ(observer.reportsText() + second.reportsText(), "");
+    EXPECT_EQ(summary.tablesSent, 1);
+    const std::string id = q("id");
+    EXPECT_EQ(QueryRows(*sides().target, "SELECT COUNT(*), COUNT(DISTINCT " + id + ") FROM " + q("many")),
+              (std::vector<Row>{{"50000", "50000"}}));
+    EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string>{});
+}
+
+TEST_P(OverwriteTest, ReplacesTheTableAndCleansUpLeftoversOfKilledRunsOnly)
+{
+    makeTables();
+    DataConnection& target = *sides().target;
+    const SqlDialect& dialect = sides().targetDialect;
+    const std::time_t now = std::time(nullptr);
+    const std::string killed = StagingName(now - 2 * kLeftoverGraceSeconds);
+    const std::string young = StagingName(now - 5);
+    const std::string live = StagingName(now - 3 * kLeftoverGraceSeconds);
+    for (const auto& name : {killed, young, live})
+        target.execute("CREATE TABLE " + q(name) + "(" + q("n") + " INTEGER)");
+    // A run still at work holds the claim on its staging table.
+    DataConnection liveRun;
+    (GetParam() == TransferDirection::MySQLToDB2 ? OpenDB2 : OpenMySQL)(liveRun);
+    dialect.claimStaging(liveRun, live);
+
+    const auto summary = run(GetParam(), {"many"});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(summary.tablesSent, 1);
+    EXPECT_EQ(summary.rowsCopied, 50000);
+    EXPECT_EQ(observer.dropped, std::vector<std::string>{"many"});
+    EXPECT_EQ(observer.targetList, std::vector<std::string>{"many"});
+    EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + q("many")), "50000");
+    auto left = StagingTablesOn(target, dialect);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{live, young}));
+    dialect.releaseStaging(liveRun, live);
 }
 
 TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
