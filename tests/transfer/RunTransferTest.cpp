@@ -215,6 +215,25 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
+TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
+{
+    db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(7)");
+    DataConnection target, claim;
+    OpenDB2(target);
+    OpenDB2(claim);
+    StagingTable staging(target, claim, DB2Dialect(), "people");
+    ASSERT_FALSE(staging.create("CREATE TABLE \"" + staging.name() + "\"(\"n\" INTEGER)"));
+    // Gone inside the claim's own unit of work, so the RENAME after the DROP fails.
+    claim.execute(DB2Dialect().dropTableSql(staging.name()));
+    const auto refused = staging.swapIn(true);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->sql, "RENAME \"" + staging.name() + "\" TO \"people\"");
+    EXPECT_EQ(QueryRows(db2, "SELECT \"old\" FROM \"people\""), (std::vector<Row>{{"7"}}));
+    staging.discard();
+    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
+}
+
 TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
 {
     db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
