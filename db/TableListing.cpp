@@ -2,13 +2,28 @@
 
 #include "DataConnection.h"
 #include "DataRecordset.h"
+#include "SqlDialect.h"
+
+#include <algorithm>
+
+namespace {
+
+// A staging table is a copy on its way in, or a leftover the next send
+// drops: never a table of the user's.
+std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
+{
+    std::erase_if(names, [](const std::string& name) { return StagingNameTime(name).has_value(); });
+    return names;
+}
+
+}  // namespace
 
 std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile)
 {
     DataConnection connection;
     connection.setCursorLocation(kClientSideCursor);
     connection.open(MySQLConnectionString(profile));
-    return ListMySQLTables(connection);
+    return withoutStagingTables(ListMySQLTables(connection));
 }
 
 std::vector<std::string> ListMySQLTables(DataConnection& connection)
@@ -37,7 +52,7 @@ std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
 {
     DataConnection connection;
     connection.open(DB2ConnectionString(profile));
-    return ListDB2Tables(connection);
+    return withoutStagingTables(ListDB2Tables(connection));
 }
 
 std::vector<std::string> ListDB2Tables(DataConnection& connection)

@@ -6,7 +6,8 @@
 #include <vector>
 
 // The table names of the MySQL database ("SHOW TABLES;"), in the server's order.
-// Throws DbError when the connection or the query fails.
+// Throws DbError when the connection or the query fails. The profile forms
+// leave out staging tables (StagingName); the connection forms list them too.
 std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile);
 class DataConnection;
 std::vector<std::string> ListMySQLTables(DataConnection& connection);

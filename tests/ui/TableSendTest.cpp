@@ -205,7 +205,9 @@ void TableSendTest::cancelStopsAfterTheCurrentBatch()
     // Only a complete copy replaces a table: the old one stays, listed once.
     QCOMPARE(countRows(false, "ui5_big"), 1);
     QCOMPARE(db2()->texts().count("ui5_big"), 1);
-    for (const auto& name : ListDB2Tables(DB2TestProfile()))
+    DataConnection db2Connection;
+    db2Connection.open(DB2ConnectionString(DB2TestProfile()));
+    for (const auto& name : ListDB2Tables(db2Connection))
         QVERIFY2(!StagingNameTime(name), name.c_str());
     QVERIFY2(manager()->statusText().contains("(cancelled); not replaced, the old table is unchanged: ui5_big"),
              qPrintable(manager()->statusText()));
