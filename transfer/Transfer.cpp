@@ -2,12 +2,13 @@
 
 #include "BatchInserter.h"
 #include "SourceReader.h"
-#include "SqlIdentifiers.h"
 #include "StagingTable.h"
+#include "SqlIdentifiers.h"
 #include "ValueText.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -68,13 +69,19 @@ size_t BatchRowsFor(long long rowCount)
     return static_cast<size_t>(std::clamp<long long>(rowCount / 100, 1, kMaxBatchRows));
 }
 
-CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source, long long rowCount,
+CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
+                    long long rowCount,
                     DataConnection& target, TransferObserver& observer, const TransferSteps& steps)
 {
     CopyResult result;
     Pacer pacer(observer);
+    const SqlDialect& targetDialect = DialectOf(side);
+    const SqlDialect& sourceDialect = DialectOf(side == DatabaseSide::MySQL ? DatabaseSide::DB2 : DatabaseSide::MySQL);
+    std::vector<size_t> dateColumns;
+    for (size_t c = 0; c < source.plans().size(); ++c)
+        if (source.plans()[c].nullZeroDates)
+            dateColumns.push_back(c);
     int shown = 0;
-    long long done = 0;
     try {
         target.setAutoCommit(false);
         BatchInserter inserter(target, side, into, source.plans());
@@ -86,21 +93,33 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             } catch (const DbError& error) {
                 observer.report(steps.read, error.description(), source.selectSql());
                 result.readFailed = true;
+                result.connectionLost = sourceDialect.isConnectionLost(error);
                 break;
             }
             if (!block)
                 break;
+            result.read += static_cast<long long>(block->rows);
+            std::vector<std::vector<size_t>> nulled;
+            for (size_t c : dateColumns)
+                nulled.push_back(block->nullZeroDates(c));
             const BatchOutcome outcome = inserter.insert(*block);
             if (outcome.firstRefused && result.refused == 0)
                 observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
-            done += static_cast<long long>(block->rows);
-            // The count only drives the bar; the source is read to its end.
-            const int percent = rowCount > 0 ? static_cast<int>(std::min<long long>(100, done * 100 / rowCount)) : 100;
+            for (size_t i = 0; i < dateColumns.size(); ++i) {
+                long long stored = 0;
+                for (size_t row : nulled[i])
+                    stored += !std::binary_search(outcome.refusedRows.begin(), outcome.refusedRows.end(), row);
+                if (stored > 0)
+                    result.datesStoredAsNull[source.plans()[dateColumns[i]].field.name] += stored;
+            }
+            // The count only drives the bar; the source is read to its end,
+            // and a table that grew meanwhile keeps the bar at 100.
+            const int percent = rowCount > 0 ? static_cast<int>(std::min<long long>(100, result.read * 100 / rowCount)) : 100;
             if (percent != shown)
                 observer.progress(shown = percent);
-            observer.rowsDone(table, done, rowCount);
+            observer.rowsDone(table, result.read, rowCount);
             pacer.tick();
             if (observer.cancelRequested()) {
                 result.cancelled = true;
@@ -109,16 +128,121 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
         }
     } catch (const DbError& error) {
         observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
-        result.readFailed = true;
+        result.writeFailed = true;
+        result.connectionLost = targetDialect.isConnectionLost(error);
     }
     try {
         target.setAutoCommit(true);
     } catch (const DbError&) {
-        // The connection is gone; the next statement on it reports that.
+        // The connection is gone; the run ends after this table.
     }
     if (result.refused > 1)
         observer.rowsRefused(table, result.refused - 1);
     return result;
+}
+
+namespace {
+
+// Whether the connection still answers; a failed step may have cost it.
+bool answers(DataConnection& connection, const SqlDialect& dialect)
+{
+    try {
+        connection.execute(dialect.pingSql());
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+std::string countsText(long long rows) { return std::to_string(rows) + (rows == 1 ? " row" : " rows"); }
+
+}  // namespace
+
+const char* TableStatusName(TableStatus status)
+{
+    switch (status) {
+    case TableStatus::Sent: return "sent";
+    case TableStatus::Incomplete: return "incomplete";
+    case TableStatus::Failed: return "failed";
+    case TableStatus::Skipped: return "skipped";
+    }
+    return "skipped";
+}
+
+int TransferSummary::tablesSent() const
+{
+    return static_cast<int>(std::count_if(tables.begin(), tables.end(),
+                                          [](const TableResult& t) { return t.status == TableStatus::Sent; }));
+}
+
+long long TransferSummary::rowsCopied() const
+{
+    long long rows = 0;
+    for (const auto& t : tables)
+        rows += t.rowsWritten;
+    return rows;
+}
+
+long long TransferSummary::rowsRefused() const
+{
+    long long rows = 0;
+    for (const auto& t : tables)
+        rows += t.rowsRefused;
+    return rows;
+}
+
+bool TransferSummary::allSent() const
+{
+    return std::all_of(tables.begin(), tables.end(),
+                       [](const TableResult& t) { return t.status == TableStatus::Sent && t.rowsRefused == 0; });
+}
+
+std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
+{
+    std::vector<std::string> names;
+    for (const auto& t : tables)
+        if (t.status == status)
+            names.push_back(t.name);
+    return names;
+}
+
+std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName)
+{
+    std::vector<std::string> lines;
+    const int sent = summary.tablesSent();
+    char first[256];
+    std::snprintf(first, sizeof first, "Sent %d table%s to %s: %lld rows copied, %lld rows refused, %.1f s%s", sent,
+                  sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
+                  summary.seconds, summary.cancelled ? " (cancelled)" : "");
+    lines.push_back(first);
+    std::vector<std::string> failed, notSent;
+    for (const TableResult& table : summary.tables) {
+        if (table.status == TableStatus::Incomplete)
+            lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
+                            + " of " + std::to_string(table.rowsRead) + " rows read arrived)");
+        else if (table.status == TableStatus::Failed)
+            failed.push_back(table.name + (table.reason == "failed" ? "" : " (" + table.reason + ")"));
+        else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
+            notSent.push_back(table.name);
+    }
+    const auto joined = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const auto& name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text;
+    };
+    if (!failed.empty())
+        lines.push_back("Failed: " + joined(failed));
+    if (!notSent.empty())
+        lines.push_back(std::string("Not sent") + (summary.connectionLost ? " (the connection was lost)"
+                                                   : summary.cancelled    ? " (cancelled)"
+                                                                          : "")
+                        + ": " + joined(notSent));
+    for (const TableResult& table : summary.tables)
+        for (const auto& [column, count] : table.datesStoredAsNull)
+            lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
+                            + (count == 1 ? "" : "s") + " stored as NULL");
+    return lines;
 }
 
 TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile& mysql, const ConnectionProfile& db2,
@@ -126,6 +250,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
 {
     const auto started = Clock::now();
     TransferSummary summary;
+    for (const std::string& table : tables)
+        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent"});
     const TransferSteps& steps = StepsOf(direction);
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;
@@ -151,6 +277,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
     const SqlDialect& sourceDialect = DialectOf(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
     const SqlDialect& targetDialect = DialectOf(side);
+    // After a failure: when a connection is gone the run ends here, once,
+    // instead of reporting "Connection not open" for every later table.
+    const auto connectionsGone = [&] {
+        return !answers(source, sourceDialect) || !answers(target, targetDialect);
+    };
     // Holds the claim on each staging table and puts it in place.
     DataConnection claim;
     configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
@@ -161,7 +292,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
     }
 
-    for (const std::string& table : tables) {
+    for (TableResult& result : summary.tables) {
+        const std::string& table = result.name;
         observer.yield();
         if (observer.cancelRequested()) {
             summary.cancelled = true;
@@ -169,11 +301,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
         const auto fail = [&](int step, const std::string& description, const std::string& sql) {
             observer.report(step, description, sql);
-            summary.failedTables.push_back(table);
+            result.status = TableStatus::Failed;
+            result.reason = "failed";
+            summary.connectionLost = connectionsGone();
         };
         const bool overwrite = observer.targetListed(table);
-        if (overwrite && !observer.confirmOverwrite(table))
+        if (overwrite && !observer.confirmOverwrite(table)) {
+            result.reason = "the existing table was kept";
             continue;
+        }
 
         // The source is opened before anything is created: a table that cannot
         // be read costs the target nothing.
@@ -186,6 +322,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
             fail(steps.openSource, error.what(), selectSql);
+            if (summary.connectionLost)
+                break;
             continue;
         }
 
@@ -193,41 +331,80 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // a complete copy, so a failure or Cancel leaves the target as it was.
         StagingTable staging(target, claim, targetDialect, table);
         if (auto refused = staging.create(BuildCreateTableSql(side, staging.name(), reader->columns()))) {
+            reader.reset();
             fail(steps.createTable, refused->error.description(), refused->sql);
+            if (summary.connectionLost)
+                break;
             continue;
         }
 
         const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, target, observer, steps);
         reader.reset();
         observer.progress(0);
-        if (copy.cancelled || copy.readFailed) {
-            staging.discard();
-            if (copy.readFailed)
-                summary.failedTables.push_back(table);
-            if (overwrite)
-                summary.notReplaced.push_back(table);
-            observer.tableNotReplaced(table, overwrite);
-            if (copy.cancelled) {
-                summary.cancelled = true;
-                break;
+        result.rowsRead = copy.read;
+        result.rowsWritten = copy.copied;
+        result.rowsRefused = copy.refused;
+        result.datesStoredAsNull = copy.datesStoredAsNull;
+        result.status = TableStatus::Sent;
+        result.reason.clear();
+        if (copy.readFailed || copy.writeFailed) {
+            result.status = TableStatus::Incomplete;
+            result.reason = copy.readFailed ? "reading stopped part-way" : "writing stopped part-way";
+            summary.connectionLost = copy.connectionLost || connectionsGone();
+        } else if (copy.cancelled) {
+            result.status = TableStatus::Incomplete;
+            result.reason = "cancelled";
+        } else {
+            // What arrived is counted by the target itself, not taken on trust.
+            const std::string countSql = targetDialect.countRowsSql(staging.name());
+            try {
+                result.rowsOnTarget = CountRows(target, targetDialect, staging.name());
+                if (result.rowsOnTarget != result.rowsWritten) {
+                    observer.report(steps.rowCount,
+                                    "The table holds " + countsText(result.rowsOnTarget) + " after the copy, but "
+                                        + countsText(result.rowsWritten) + " were written.",
+                                    countSql);
+                    result.status = TableStatus::Incomplete;
+                    result.reason = "the target holds " + countsText(result.rowsOnTarget) + ", "
+                        + std::to_string(result.rowsWritten) + " written";
+                }
+            } catch (const DbError& error) {
+                observer.report(steps.rowCount, error.description(), countSql);
+                result.status = TableStatus::Incomplete;
+                result.reason = "the rows on the target could not be counted";
+                summary.connectionLost = connectionsGone();
             }
-            continue;
         }
-        if (auto refused = staging.swapIn(overwrite)) {
-            fail(steps.drop, refused->error.description(), refused->sql);
-            if (overwrite)
-                summary.notReplaced.push_back(table);
-            observer.tableNotReplaced(table, overwrite);
-            continue;
+        const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
+        if (result.status == TableStatus::Sent) {
+            if (auto refused = staging.swapIn(overwrite)) {
+                observer.report(steps.drop, refused->error.description(), refused->sql);
+                result.status = TableStatus::Failed;
+                result.reason = keptAsItWas;
+                summary.connectionLost = connectionsGone();
+            } else {
+                if (overwrite)
+                    observer.targetDropped(table);
+                observer.tableArrived(table);
+            }
+        } else {
+            result.reason += std::string(", ") + keptAsItWas;
         }
-        if (overwrite)
-            observer.targetDropped(table);
-        observer.tableArrived(table);
-        ++summary.tablesSent;
-        summary.rowsCopied += copy.copied;
-        summary.rowsRefused += copy.refused;
-        if (copy.refused > 0)
-            summary.failedTables.push_back(table);
+        if (result.status != TableStatus::Sent) {
+            staging.discard();
+            result.rowsWritten = 0;  // the copy is gone; the target holds what it held
+            result.rowsOnTarget = -1;
+        }
+        observer.tableFinished(result);
+        if (summary.connectionLost || copy.cancelled) {
+            summary.cancelled = copy.cancelled;
+            break;
+        }
     }
+    const std::string endReason = summary.connectionLost ? "not sent: the connection was lost"
+                                                         : "not sent: the run was cancelled";
+    for (TableResult& result : summary.tables)
+        if (result.status == TableStatus::Skipped && result.reason == "not sent")
+            result.reason = endReason;
     return finish();
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <utility>
 #include <set>
 #include <string>
 #include <strings.h>
@@ -22,9 +21,9 @@ public:
     std::vector<std::string> targetList;
     std::set<std::string> answerNo;       // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
-    std::function<void()> afterFirstRows;  // run once, when the first rows have gone
+    std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
 
-    std::vector<std::string> asked, dropped, arrived, notReplaced;
+    std::vector<std::string> asked, dropped, arrived;
     std::vector<int> progressValues;
     std::vector<Report> reports;
     std::vector<std::pair<std::string, long long>> refusedMessages;
@@ -50,13 +49,7 @@ public:
         arrived.push_back(table);
         targetList.push_back(table);
     }
-    void tableNotReplaced(const std::string& table, bool) override { notReplaced.push_back(table); }
     void progress(int percent) override { progressValues.push_back(percent); }
-    void rowsDone(const std::string&, long long, long long) override
-    {
-        if (afterFirstRows)
-            std::exchange(afterFirstRows, nullptr)();
-    }
     void report(int step, const std::string& description, const std::string& sql) override
     {
         reports.push_back({step, description, sql});
@@ -64,6 +57,11 @@ public:
     void rowsRefused(const std::string& table, long long furtherRefused) override
     {
         refusedMessages.emplace_back(table, furtherRefused);
+    }
+    void rowsDone(const std::string&, long long done, long long) override
+    {
+        if (onRowsDone)
+            onRowsDone(done);
     }
     bool cancelRequested() override
     {
