@@ -215,7 +215,7 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                   sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
                   summary.seconds, summary.cancelled ? " (cancelled)" : "");
     lines.push_back(first);
-    std::vector<std::string> failed, notSent;
+    std::vector<std::string> failed, notSent;  // a failed table with its reason when there is more to say
     for (const TableResult& table : summary.tables) {
         if (table.status == TableStatus::Incomplete)
             lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
@@ -327,10 +327,21 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
+        // A table the target cannot hold is refused before anything is created.
+        std::vector<std::string> columnTypes;
+        for (const Field& column : reader->columns())
+            columnTypes.push_back(TargetColumnType(side, column));
+        StagingTable staging(target, claim, targetDialect, table);
+        const std::string createSql = BuildCreateTableSql(side, staging.name(), reader->columns());
+        if (const auto problem = targetDialect.tableLayoutProblem(target, columnTypes)) {
+            reader.reset();
+            fail(steps.createTable, *problem, createSql);
+            continue;
+        }
+
         // The rows go into a staging table; the old table is replaced only by
         // a complete copy, so a failure or Cancel leaves the target as it was.
-        StagingTable staging(target, claim, targetDialect, table);
-        if (auto refused = staging.create(BuildCreateTableSql(side, staging.name(), reader->columns()))) {
+        if (auto refused = staging.create(createSql)) {
             reader.reset();
             fail(steps.createTable, refused->error.description(), refused->sql);
             if (summary.connectionLost)

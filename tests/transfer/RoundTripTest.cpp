@@ -7,14 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace {
+
+// The window runs in the user's locale (Qt applies it at start): so do these
+// tests, which ctest runs again under a comma-decimal and a Latin-1 locale.
+const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
 
 const char* kCreate =
     "CREATE TABLE rt_all(id INT PRIMARY KEY,"
     " ti TINYINT, tiu TINYINT UNSIGNED, si SMALLINT, siu SMALLINT UNSIGNED, mi MEDIUMINT, miu MEDIUMINT UNSIGNED,"
     " i INT, iu INT UNSIGNED, bi BIGINT, biu BIGINT UNSIGNED, de DECIMAL(30,10), dbl DOUBLE, flt FLOAT,"
     " d DATE, dt DATETIME(6), tm TIME, yr YEAR, ch CHAR(10), vc VARCHAR(100), tx TEXT, lt LONGTEXT, bl BLOB,"
-    " b1 BIT(1), t1 TINYINT(1), en ENUM('a','b c'), js JSON) CHARACTER SET utf8mb4";
+    " b1 BIT(1), t1 TINYINT(1), en ENUM('a','b c'), js JSON, lx LONGTEXT, lb LONGBLOB) CHARACTER SET utf8mb4";
 
 // Text of row 1, 2 and 3 (all Null) per column, as the final MySQL table holds it.
 struct ColumnCase {
@@ -65,6 +71,7 @@ protected:
 
 TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
 {
+    ASSERT_TRUE(kUserLocale) << "the locale of LC_ALL/LANG is not installed (scripts/setup generates it)";
     mysql.execute(kCreate);
     mysql.execute(
         "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
@@ -72,13 +79,16 @@ TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
         " '9999-12-31', '9999-12-31 23:59:59.999999', '838:59:59', 2155, 'O''Brien',"
         " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
         " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
-        " '{\"a\": [1, \"x\\\\\"y\"]}')");
+        " '{\"a\": [1, \"x\\\\\"y\"]}', REPEAT('é😀x''\\\\', 12800),"
+        " REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400))");
     mysql.execute(
         "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
         " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
-        " '', '', '', '', '', 0, 0, 'a', '[]')");
+        " '', '', '', '', '', 0, 0, 'a', '[]', '', '')");
     mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
     ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
+    // 100 KB text and bytes: over LONG VARCHAR's 32,700 bytes, so they travel as LOBs.
+    ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(LENGTH(lx), ' ', LENGTH(lb)) FROM rt_all WHERE id = 1"), "115200 102400");
 
     RecordingObserver there;
     RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, there);
@@ -108,7 +118,8 @@ TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
     EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
               (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
-                                " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"),
+                                " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
+                                " AND n.lx = o.lx AND n.lb = o.lb"),
               "2");
     EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
     EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
