@@ -51,10 +51,19 @@ protected:
             DropDB2(db2, t);
         }
         DropMySQL(mysql, "child");
-        for (const auto& name : StagingTablesOn(mysql, MySQLDialect()))
-            DropMySQL(mysql, name);
-        for (const auto& name : StagingTablesOn(db2, DB2Dialect()))
-            DropDB2(db2, name);
+        dropStagingTables();
+    }
+    // Staging tables left by a test on purpose or by one that failed.
+    void TearDown() override { dropStagingTables(); }
+    void dropStagingTables()
+    {
+        DataConnection m, d;
+        OpenMySQL(m);
+        OpenDB2(d);
+        for (const auto& name : StagingTablesOn(m, MySQLDialect()))
+            DropMySQL(m, name);
+        for (const auto& name : StagingTablesOn(d, DB2Dialect()))
+            DropDB2(d, name);
     }
 
     TransferSummary run(TransferDirection direction, const std::vector<std::string>& tables)
