@@ -29,15 +29,15 @@ std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
     const bool together = dialect_.ddlInUnitOfWork();
     const std::string aside = StagingName(std::time(nullptr));
     std::vector<std::string> statements = dialect_.swapSql(name_, table_, aside, replacing);
-    for (size_t i = 0; i < statements.size(); ++i) {
+    for (size_t i = 0; i < statements.size();) {
         try {
             claim_.execute(statements[i]);
+            ++i;
         } catch (const DbError& error) {
             if (i == 0 && replacing && dialect_.isNoSuchTable(error)) {
                 // The old table went meanwhile: nothing left to replace.
                 replacing = false;
-                statements = dialect_.swapSql(name_, table_, "", false);
-                i = static_cast<size_t>(-1);
+                statements = dialect_.swapSql(name_, table_, aside, false);
                 continue;
             }
             if (!together && i > 0) {

@@ -229,6 +229,25 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
+TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedUnderItsName)
+{
+    mysql.execute("CREATE TABLE four(n INT)");
+    mysql.execute("INSERT INTO four VALUES(1), (2), (3), (4)");
+    // The lists still show "four" on the target, but it is not there: Yes replaces nothing.
+    observer.targetList = {"four"};
+    toDB2({"four"});
+    DropMySQL(mysql, "four");
+    RecordingObserver back;
+    back.targetList = {"four"};
+    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"four"}, back);
+    for (RecordingObserver* run : {&observer, &back}) {
+        EXPECT_EQ(run->reportsText(), "");
+        EXPECT_EQ(run->targetList, std::vector<std::string>{"four"});
+    }
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"four\""), "4");
+    EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
+}
+
 TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
 {
     db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
