@@ -166,6 +166,8 @@ public:
     {
         claim.execute("DO RELEASE_LOCK(" + quoteText(staging) + ")");
     }
+    bool claimPrecedesTable() const override { return true; }
+    std::time_t leftoverGraceSeconds() const override { return 0; }
     bool dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const override
     {
         if (firstValue(connection, "SELECT GET_LOCK(" + quoteText(staging) + ", 0)") != std::optional<std::string>("1"))
@@ -272,6 +274,8 @@ public:
         claim.rollback();
         claim.setAutoCommit(true);
     }
+    bool claimPrecedesTable() const override { return false; }
+    std::time_t leftoverGraceSeconds() const override { return 600; }
     // Without waiting for locks, a DROP fails at once while a run's claim holds
     // the table (SQL0911N reason 68, which ends only this unit of work).
     bool dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const override

@@ -69,6 +69,12 @@ public:
     // unit of work open (or until releaseStaging), so another run can tell it
     // from the leftover of a killed run. The swap runs on the same connection.
     virtual void claimStaging(DataConnection& claim, const std::string& staging) const = 0;
+    // The claim is on the name and is taken before the table exists (MySQL);
+    // otherwise it is on the table and follows the CREATE a moment later.
+    virtual bool claimPrecedesTable() const = 0;
+    // A leftover younger than this is left alone: it may be a live run's
+    // staging table in the moment between its CREATE and its claim.
+    virtual std::time_t leftoverGraceSeconds() const = 0;
     virtual void releaseStaging(DataConnection& claim, const std::string& staging) const = 0;
     // Drops a staging table that no live run claims; false when one does.
     virtual bool dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const = 0;

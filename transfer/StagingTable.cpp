@@ -9,19 +9,25 @@ StagingTable::~StagingTable() { discard(); }
 
 std::optional<RefusedStatement> StagingTable::create(const std::string& createSql)
 {
+    const auto claim = [this]() -> std::optional<RefusedStatement> {
+        claimed_ = true;  // released in any case, even after a claim that failed half-way
+        try {
+            dialect_.claimStaging(claim_, name_);
+        } catch (const DbError& error) {
+            return RefusedStatement{"", error};
+        }
+        return std::nullopt;
+    };
+    if (dialect_.claimPrecedesTable())
+        if (auto refused = claim())
+            return refused;
     try {
         target_.execute(createSql);
     } catch (const DbError& error) {
         return RefusedStatement{createSql, error};
     }
     exists_ = true;
-    claimed_ = true;  // released in any case, even after a claim that failed half-way
-    try {
-        dialect_.claimStaging(claim_, name_);
-    } catch (const DbError& error) {
-        return RefusedStatement{"", error};
-    }
-    return std::nullopt;
+    return dialect_.claimPrecedesTable() ? std::nullopt : claim();
 }
 
 std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
@@ -40,6 +46,8 @@ std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
                 statements = dialect_.swapSql(name_, table_, aside, false);
                 continue;
             }
+            if (!together && i > 0 && dialect_.isNoSuchTable(error))
+                break;  // the old table, moved aside, was dropped by another run's clean-up
             if (!together && i > 0) {
                 // The old table cannot go (a foreign key, a privilege): put it back.
                 try {
@@ -103,7 +111,7 @@ std::vector<std::string> DropLeftoverStagingTables(DataConnection& connection, c
     try {
         for (const std::string& name : dialect.tableNames(connection)) {
             const auto made = StagingNameTime(name);
-            if (!made || now - *made < kLeftoverGraceSeconds)
+            if (!made || now - *made < dialect.leftoverGraceSeconds())
                 continue;
             try {
                 if (dialect.dropUnclaimedStaging(connection, name))

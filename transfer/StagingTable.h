@@ -43,11 +43,7 @@ private:
     bool exists_ = false, claimed_ = false;
 };
 
-// A live run claims its staging table a moment after creating it; a younger
-// leftover is left alone so that moment is never mistaken for a dead run.
-constexpr std::time_t kLeftoverGraceSeconds = 600;
-
-// Drops the staging tables of killed runs: those older than the grace period
-// that no live run claims. Best effort; returns the names dropped.
+// Drops the staging tables of killed runs: those no live run claims, older
+// than the side's grace period. Best effort; returns the names dropped.
 std::vector<std::string> DropLeftoverStagingTables(DataConnection& connection, const SqlDialect& dialect,
                                                    std::time_t now);
