@@ -297,10 +297,10 @@ PGresult *Conn::run(const std::string &sql, const std::vector<const char *> &val
   if (failed(r)) {
     err = mapError(r, context);
     // A deadlock or a lock timeout (SQL0911N) rolls back the whole unit of work.
-    bool deadlock = field(r, PG_DIAG_SQLSTATE) == "40P01" || field(r, PG_DIAG_SQLSTATE) == "55P03";
+    bool wholeUnitOfWork = field(r, PG_DIAG_SQLSTATE) == "40P01" || field(r, PG_DIAG_SQLSTATE) == "55P03";
     PQclear(r);
     if (sp) {
-      if (deadlock) {
+      if (wholeUnitOfWork) {
         PQclear(exec("ROLLBACK"));
         txnOpen = false;
         openCursors = 0;
