@@ -33,7 +33,7 @@ std::string stepName(TransferDirection direction, int step)
     const TransferSteps& s = StepsOf(direction);
     if (step == s.openDB2) return "connect to IBM DB2";
     if (step == s.openMySQL) return "connect to MySQL";
-    if (step == s.drop) return "DROP TABLE";
+    if (step == s.drop) return "replace table";  // the copy takes the table's name
     if (step == s.openSource) return "read source";
     if (step == s.createTable) return "CREATE TABLE";
     if (step == s.rowCount) return "count rows";

@@ -3,12 +3,26 @@
 #include "AdoTypes.h"
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
+#include "TableListing.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 
 namespace {
+
+constexpr char kStagingPrefix[] = "tablehop_stage_";
+constexpr size_t kStagingPrefixBytes = sizeof kStagingPrefix - 1;
+
+std::optional<std::string> firstValue(DataConnection& connection, const std::string& sql)
+{
+    auto recordset = connection.execute(sql);
+    if (!recordset || recordset->eof() || recordset->fieldCount() == 0)
+        return std::nullopt;
+    return recordset->field(0).value;
+}
 
 constexpr long long kLongestVarchar = 32672;
 // The sizes of DB2's largest table space page: every wider row is refused.
@@ -182,6 +196,55 @@ public:
     {
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
     }
+    size_t maxNameBytes() const override { return 64; }
+    std::vector<std::string> tableNames(DataConnection& connection) const override { return ListMySQLTables(connection); }
+
+    // One RENAME moves the old table aside and the new one in at once; the old
+    // one, still under a staging name, is dropped after.
+    std::vector<std::string> swapSql(const std::string& staging, const std::string& table, const std::string& aside,
+                                     bool replacing) const override
+    {
+        if (!replacing)
+            return {renameTableSql(staging, table)};
+        return {"RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(aside) + ", "
+                    + quoteIdentifier(staging) + " TO " + quoteIdentifier(table),
+                dropTableSql(aside)};
+    }
+    // Every DDL statement commits on its own.
+    bool ddlInUnitOfWork() const override { return false; }
+    std::string undoSwapSql(const std::string& staging, const std::string& table, const std::string& aside) const override
+    {
+        return "RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(staging) + ", "
+            + quoteIdentifier(aside) + " TO " + quoteIdentifier(table);
+    }
+    // A named lock held by the claim connection; the server frees it when that
+    // connection ends, however it ends.
+    void claimStaging(DataConnection& claim, const std::string& staging) const override
+    {
+        if (firstValue(claim, "SELECT GET_LOCK(" + quoteText(staging) + ", 0)") != std::optional<std::string>("1"))
+            throw DbError("HY000", 0, "The staging table " + staging + " is claimed by another run");
+    }
+    void releaseStaging(DataConnection& claim, const std::string& staging) const override
+    {
+        claim.execute("DO RELEASE_LOCK(" + quoteText(staging) + ")");
+    }
+    bool claimPrecedesTable() const override { return true; }
+    std::time_t leftoverGraceSeconds() const override { return 0; }
+    bool dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const override
+    {
+        if (firstValue(connection, "SELECT GET_LOCK(" + quoteText(staging) + ", 0)") != std::optional<std::string>("1"))
+            return false;
+        try {
+            connection.execute(dropTableSql(staging));
+        } catch (const DbError& error) {
+            releaseStaging(connection, staging);
+            if (!isNoSuchTable(error))
+                throw;
+            return true;
+        }
+        releaseStaging(connection, staging);
+        return true;
+    }
     SQLSMALLINT textParameterType(long long longestBytes) const override
     {
         return longestBytes > kLongestVarchar ? SQL_LONGVARCHAR : SQL_VARCHAR;
@@ -276,6 +339,54 @@ public:
             return r.nativeCode == -204 || r.sqlState == "42S02" || r.sqlState == "42704";
         });
     }
+    size_t maxNameBytes() const override { return 128; }
+    std::vector<std::string> tableNames(DataConnection& connection) const override { return ListDB2Tables(connection); }
+
+    // DROP and RENAME in one unit of work: either both happen or neither.
+    std::vector<std::string> swapSql(const std::string& staging, const std::string& table, const std::string&,
+                                     bool replacing) const override
+    {
+        if (!replacing)
+            return {renameTableSql(staging, table)};
+        return {dropTableSql(table), renameTableSql(staging, table)};
+    }
+    bool ddlInUnitOfWork() const override { return true; }
+    std::string undoSwapSql(const std::string&, const std::string&, const std::string&) const override { return ""; }
+    // A query leaves a table lock that lasts until the unit of work ends; it
+    // lets the run's inserts through but not another run's DROP.
+    void claimStaging(DataConnection& claim, const std::string& staging) const override
+    {
+        claim.setAutoCommit(false);
+        claim.execute(countRowsSql(staging));
+    }
+    void releaseStaging(DataConnection& claim, const std::string&) const override
+    {
+        claim.rollback();
+        claim.setAutoCommit(true);
+    }
+    bool claimPrecedesTable() const override { return false; }
+    std::time_t leftoverGraceSeconds() const override { return 600; }
+    // Without waiting for locks, a DROP fails at once while a run's claim holds
+    // the table (SQL0911N reason 68, which ends only this unit of work).
+    bool dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const override
+    {
+        connection.execute("SET CURRENT LOCK TIMEOUT NOT WAIT");
+        bool dropped = true;
+        try {
+            connection.execute(dropTableSql(staging));
+        } catch (const DbError& error) {
+            const bool locked = anyRecord(error, [](const DiagRecord& r) {
+                return r.nativeCode == -911 || r.nativeCode == -913 || r.sqlState == "40001" || r.sqlState == "57033";
+            });
+            if (!locked && !isNoSuchTable(error)) {
+                connection.execute("SET CURRENT LOCK TIMEOUT NULL");
+                throw;
+            }
+            dropped = !locked;
+        }
+        connection.execute("SET CURRENT LOCK TIMEOUT NULL");
+        return dropped;
+    }
     // Without LongDataCompat, DB2 CLI takes SQL_LONGVARCHAR for LONG VARCHAR
     // (32,700 bytes at most): long values are declared as the LOBs they go into.
     SQLSMALLINT textParameterType(long long longestBytes) const override
@@ -348,6 +459,39 @@ const SqlDialect& DB2Dialect()
 {
     static const DB2 dialect;
     return dialect;
+}
+
+std::string StagingName(std::time_t made)
+{
+    std::tm utc{};
+    gmtime_r(&made, &utc);
+    static thread_local std::mt19937 random{std::random_device{}()};
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%04d%02d%02d%02d%02d%02d_%08x", kStagingPrefix, utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<unsigned>(random()));
+    return name;
+}
+
+std::optional<std::time_t> StagingNameTime(const std::string& name)
+{
+    // prefix, 14 digits, "_", 8 hex digits
+    if (name.size() != kStagingPrefixBytes + 23 || name.compare(0, kStagingPrefixBytes, kStagingPrefix) != 0
+        || name[kStagingPrefixBytes + 14] != '_')
+        return std::nullopt;
+    const std::string stamp = name.substr(kStagingPrefixBytes, 14);
+    const std::string token = name.substr(kStagingPrefixBytes + 15);
+    if (stamp.find_first_not_of("0123456789") != std::string::npos
+        || token.find_first_not_of("0123456789abcdef") != std::string::npos)
+        return std::nullopt;
+    std::tm utc{};
+    utc.tm_year = std::stoi(stamp.substr(0, 4)) - 1900;
+    utc.tm_mon = std::stoi(stamp.substr(4, 2)) - 1;
+    utc.tm_mday = std::stoi(stamp.substr(6, 2));
+    utc.tm_hour = std::stoi(stamp.substr(8, 2));
+    utc.tm_min = std::stoi(stamp.substr(10, 2));
+    utc.tm_sec = std::stoi(stamp.substr(12, 2));
+    return timegm(&utc);
 }
 
 const SqlDialect& DialectOf(DatabaseSide side) { return side == DatabaseSide::MySQL ? MySQLDialect() : DB2Dialect(); }

@@ -6,6 +6,7 @@
 #include <sql.h>
 
 #include <cstddef>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,39 @@ public:
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
 
+    // The longest table name the server takes, in bytes.
+    virtual size_t maxNameBytes() const = 0;
+    // The names of the tables a statement without a schema can reach.
+    virtual std::vector<std::string> tableNames(DataConnection& connection) const = 0;
+
+    // Staging tables: the rows of a send go into a table of the tool's own
+    // name (StagingName) and only a complete copy is put in place.
+    //
+    // The statements that put `staging` in place of `table`, dropping the old
+    // table when `replacing`. `aside` is a second staging name for the old
+    // table where the side renames it away before dropping it.
+    virtual std::vector<std::string> swapSql(const std::string& staging, const std::string& table,
+                                             const std::string& aside, bool replacing) const = 0;
+    // The swap statements are committed or rolled back together (DB2 runs
+    // DDL inside a unit of work); otherwise each takes effect on its own, and
+    // when a later one is refused (the old table cannot be dropped) the first
+    // is undone by undoSwapSql.
+    virtual bool ddlInUnitOfWork() const = 0;
+    virtual std::string undoSwapSql(const std::string& staging, const std::string& table,
+                                    const std::string& aside) const = 0;
+    // Marks `staging` as in use by this run for as long as `claim` keeps its
+    // unit of work open (or until releaseStaging), so another run can tell it
+    // from the leftover of a killed run. The swap runs on the same connection.
+    virtual void claimStaging(DataConnection& claim, const std::string& staging) const = 0;
+    // The claim is on the name and is taken before the table exists (MySQL);
+    // otherwise it is on the table and follows the CREATE a moment later.
+    virtual bool claimPrecedesTable() const = 0;
+    // A leftover younger than this is left alone: it may be a live run's
+    // staging table in the moment between its CREATE and its claim.
+    virtual std::time_t leftoverGraceSeconds() const = 0;
+    virtual void releaseStaging(DataConnection& claim, const std::string& staging) const = 0;
+    // Drops a staging table that no live run claims; false when one does.
+    virtual bool dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const = 0;
     // SQL type a text or byte parameter is declared with, given its longest value.
     virtual SQLSMALLINT textParameterType(long long longestBytes) const = 0;
     virtual SQLSMALLINT bytesParameterType(long long longestBytes) const = 0;
@@ -81,6 +115,12 @@ public:
     // Why a row of rowBytes bytes was not sent, naming the limit and how to raise it.
     virtual std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const = 0;
 };
+
+// "tablehop_stage_" + the UTC time the run made it (yyyymmddhhmmss) + "_" +
+// eight random hex digits: 38 bytes, within every server's name limit.
+std::string StagingName(std::time_t made);
+// When a staging name was made; nothing for any other name.
+std::optional<std::time_t> StagingNameTime(const std::string& name);
 
 const SqlDialect& MySQLDialect();
 const SqlDialect& DB2Dialect();

@@ -2,13 +2,32 @@
 
 #include "DataConnection.h"
 #include "DataRecordset.h"
-#include "DataRecordset.h"
+#include "SqlDialect.h"
+
+#include <algorithm>
+
+namespace {
+
+// A staging table is a copy on its way in, or a leftover the next send
+// drops: never a table of the user's.
+std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
+{
+    std::erase_if(names, [](const std::string& name) { return StagingNameTime(name).has_value(); });
+    return names;
+}
+
+}  // namespace
 
 std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile)
 {
     DataConnection connection;
     connection.setCursorLocation(kClientSideCursor);
     connection.open(MySQLConnectionString(profile));
+    return withoutStagingTables(ListMySQLTables(connection));
+}
+
+std::vector<std::string> ListMySQLTables(DataConnection& connection)
+{
     auto recordset = connection.execute("SHOW TABLES;");
     std::vector<std::string> names;
     if (!recordset)
@@ -33,6 +52,11 @@ std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
 {
     DataConnection connection;
     connection.open(DB2ConnectionString(profile));
+    return withoutStagingTables(ListDB2Tables(connection));
+}
+
+std::vector<std::string> ListDB2Tables(DataConnection& connection)
+{
     const std::string schema = CurrentDB2Schema(connection);
     auto recordset = connection.openSchema(DataConnection::kSchemaTables, schema);
     std::vector<std::string> names;

@@ -296,11 +296,11 @@ PGresult *Conn::run(const std::string &sql, const std::vector<const char *> &val
                                               nullptr, nullptr, 0);
   if (failed(r)) {
     err = mapError(r, context);
-    bool deadlock = field(r, PG_DIAG_SQLSTATE) == "40P01";
+    // A deadlock or a lock timeout (SQL0911N) rolls back the whole unit of work.
+    bool wholeUnitOfWork = field(r, PG_DIAG_SQLSTATE) == "40P01" || field(r, PG_DIAG_SQLSTATE) == "55P03";
     PQclear(r);
     if (sp) {
-      if (deadlock) {
-        // A deadlock rolls back the whole unit of work.
+      if (wholeUnitOfWork) {
         PQclear(exec("ROLLBACK"));
         txnOpen = false;
         openCursors = 0;

@@ -446,6 +446,28 @@ Translated translate(const std::string &sql, Catalog &cat) {
     tr.after.push_back("DROP VIEW IF EXISTS " + a.quoted());
     return tr;
   }
+  if (t0.is("SET") && tk[1].is("CURRENT") && tk[2].is("LOCK") && tk[3].is("TIMEOUT")) {
+    // NOT WAIT fails at once, WAIT waits without end, WAIT n or n waits n
+    // seconds, NULL goes back to the database's setting.
+    size_t i = tk[4].is("=") ? 5 : 4;
+    std::string value;
+    if (tk[i].is("NOT") && tk[i + 1].is("WAIT")) value = "'1ms'", i += 2;
+    else if (tk[i].is("NULL")) value = "DEFAULT", i += 1;
+    else if (tk[i].is("WAIT") && tk[i + 1].type != Token::Num) value = "0", i += 1;
+    else {
+      if (tk[i].is("WAIT")) ++i;
+      const bool negative = tk[i].is("-");
+      if (negative) ++i;
+      if (tk[i].type != Token::Num || tk[i].text.find_first_not_of("0123456789") != std::string::npos)
+        syntax(tk[i], "TIMEOUT");
+      const long seconds = negative ? -std::stol(tk[i].text) : std::stol(tk[i].text);
+      value = seconds < 0 ? "0" : seconds == 0 ? "'1ms'" : std::to_string(seconds * 1000);
+      ++i;
+    }
+    if (tk[i].type != Token::End) syntax(tk[i], "TIMEOUT");
+    tr.sql = "SET lock_timeout = " + value;
+    return tr;
+  }
   if (t0.is("SET") && (tk[1].is("SCHEMA") || (tk[1].is("CURRENT") && (tk[2].is("SCHEMA") || tk[2].is("SQLID"))))) {
     size_t i = tk[1].is("SCHEMA") ? 2 : 3;
     if (tk[i].is("=")) ++i;

@@ -2,6 +2,7 @@
 
 #include "BatchInserter.h"
 #include "SourceReader.h"
+#include "StagingTable.h"
 #include "SqlIdentifiers.h"
 #include "ValueText.h"
 
@@ -81,7 +82,8 @@ size_t BatchRowsFor(long long rowCount)
     return static_cast<size_t>(std::clamp<long long>(rowCount / 100, 1, kMaxBatchRows));
 }
 
-CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& source, long long rowCount,
+CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
+                    long long rowCount,
                     DataConnection& target, TransferObserver& observer, const TransferSteps& steps)
 {
     CopyResult result;
@@ -95,7 +97,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
     int shown = 0;
     try {
         target.setAutoCommit(false);
-        BatchInserter inserter(target, side, table, source.plans());
+        BatchInserter inserter(target, side, into, source.plans());
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
             RowBlock* block = nullptr;
@@ -138,7 +140,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
             }
         }
     } catch (const DbError& error) {
-        observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, table, source.plans().size()));
+        observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
         result.writeFailed = true;
         result.connectionLost = targetDialect.isConnectionLost(error);
     }
@@ -226,15 +228,16 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                   sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
                   summary.seconds, summary.cancelled ? " (cancelled)" : "");
     lines.push_back(first);
-    std::vector<std::string> notSent;
+    std::vector<std::string> failed, notSent;  // a failed table with its reason when there is more to say
     for (const TableResult& table : summary.tables) {
         if (table.status == TableStatus::Incomplete)
             lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
                             + " of " + std::to_string(table.rowsRead) + " rows read arrived)");
+        else if (table.status == TableStatus::Failed)
+            failed.push_back(table.name + (table.reason == "failed" ? "" : " (" + table.reason + ")"));
         else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
             notSent.push_back(table.name);
     }
-    const std::vector<std::string> failed = summary.namesWith(TableStatus::Failed);
     const auto joined = [](const std::vector<std::string>& names) {
         std::string text;
         for (const auto& name : names)
@@ -295,6 +298,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     const auto connectionsGone = [&] {
         return !answers(source, sourceDialect) || !answers(target, targetDialect);
     };
+    // Holds the claim on each staging table and puts it in place.
+    DataConnection claim;
+    configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
+    if (!tables.empty()) {
+        if (!openConnection(claim, toDB2 ? db2Text : MySQLConnectionString(mysql), toDB2 ? steps.openDB2 : steps.openMySQL,
+                            observer))
+            return finish();
+        DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
+    }
 
     for (TableResult& result : summary.tables) {
         const std::string& table = result.name;
@@ -315,8 +327,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
-        // The source is opened before anything is dropped: a table that cannot
-        // be read never costs the target its table.
+        // The source is opened before anything is created: a table that cannot
+        // be read costs the target nothing.
         const std::string selectSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
         std::unique_ptr<SourceReader> reader;
         long long rowCount = 0;
@@ -344,8 +356,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 column.declaredType = it->second;
         const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options);
         result.notes = plan.notes;
-        const std::string& createSql = plan.createSql;
-        // A table the target cannot hold is refused before anything is dropped.
+        // The same table under the staging name: the one statement sent.
+        StagingTable staging(target, claim, targetDialect, table);
+        const std::string createSql = PlanTargetTable(side, staging.name(), columns, sourceKey, options).createSql;
+        // A table the target cannot hold is refused before anything is created.
         if (const auto problem = targetDialect.tableLayoutProblem(target, plan.columnTypes)) {
             reader.reset();
             fail(steps.createTable, *problem, createSql);
@@ -354,37 +368,19 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
-        if (overwrite) {
-            const std::string dropSql = targetDialect.dropTableSql(table);
-            try {
-                target.execute(dropSql);
-            } catch (const DbError& error) {
-                if (!targetDialect.isNoSuchTable(error)) {
-                    reader.reset();
-                    fail(steps.drop, error.description(), dropSql);
-                    if (summary.connectionLost)
-                        break;
-                    continue;
-                }
-            }
-            observer.targetDropped(table);
-        }
-
-        try {
-            target.execute(createSql);
-        } catch (const DbError& error) {
-            // Rows only ever go into a table this run created.
+        // The rows go into a staging table; the old table is replaced only by
+        // a complete copy, so a failure or Cancel leaves the target as it was.
+        if (auto refused = staging.create(createSql)) {
             reader.reset();
-            fail(steps.createTable, error.description(), createSql);
+            fail(steps.createTable, refused->error.description(), refused->sql);
             if (summary.connectionLost)
                 break;
             continue;
         }
 
-        const CopyResult copy = CopyRows(side, table, *reader, rowCount, target, observer, steps);
+        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, target, observer, steps);
         reader.reset();
         observer.progress(0);
-        observer.tableArrived(table);
         result.rowsRead = copy.read;
         result.rowsWritten = copy.copied;
         result.rowsRefused = copy.refused;
@@ -398,18 +394,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         } else if (copy.cancelled) {
             result.status = TableStatus::Incomplete;
             result.reason = "cancelled";
-        }
-        if (!summary.connectionLost && result.status == TableStatus::Incomplete) {
-            // Already reported; the count only completes the picture.
-            try {
-                result.rowsOnTarget = CountRows(target, targetDialect, table);
-            } catch (const DbError&) {
-            }
-        } else if (!summary.connectionLost) {
+        } else {
             // What arrived is counted by the target itself, not taken on trust.
-            const std::string countSql = targetDialect.countRowsSql(table);
+            const std::string countSql = targetDialect.countRowsSql(staging.name());
             try {
-                result.rowsOnTarget = CountRows(target, targetDialect, table);
+                result.rowsOnTarget = CountRows(target, targetDialect, staging.name());
                 if (result.rowsOnTarget != result.rowsWritten) {
                     observer.report(steps.rowCount,
                                     "The table holds " + countsText(result.rowsOnTarget) + " after the copy, but "
@@ -425,6 +414,26 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 result.reason = "the rows on the target could not be counted";
                 summary.connectionLost = connectionsGone();
             }
+        }
+        const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
+        if (result.status == TableStatus::Sent) {
+            if (auto refused = staging.swapIn(overwrite)) {
+                observer.report(steps.drop, refused->error.description(), refused->sql);
+                result.status = TableStatus::Failed;
+                result.reason = keptAsItWas;
+                summary.connectionLost = connectionsGone();
+            } else {
+                if (overwrite)
+                    observer.targetDropped(table);
+                observer.tableArrived(table);
+            }
+        } else {
+            result.reason += std::string(", ") + keptAsItWas;
+        }
+        if (result.status != TableStatus::Sent) {
+            staging.discard();
+            result.rowsWritten = 0;  // the copy is gone; the target holds what it held
+            result.rowsOnTarget = -1;
         }
         observer.tableFinished(result);
         if (summary.connectionLost || copy.cancelled) {

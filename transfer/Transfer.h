@@ -38,8 +38,8 @@ public:
 // How one table of a run ended.
 enum class TableStatus {
     Sent,        // every source row was read; rows the target refused are counted
-    Incomplete,  // created, but reading or writing stopped part-way, or the target holds other rows than written
-    Failed,      // reported before any row went: unreadable source, refused DROP or CREATE
+    Incomplete,  // reading or writing stopped part-way, or the target holds other rows than written: the copy was dropped
+    Failed,      // unreadable source, refused CREATE, or the copy could not be put in place
     Skipped,     // nothing done: the existing table was kept, or the run ended before this table
 };
 const char* TableStatusName(TableStatus status);  // "sent", "incomplete", "failed", "skipped"
@@ -94,8 +94,9 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
 
 class SourceReader;
 
-// Copies the rows of an open source into a freshly created target table:
-// batches, progress, cancel, refused rows. A failure is reported once.
+// Copies the rows of an open source into a freshly created target table
+// (`into`, the staging table of `table`): batches, progress, cancel, refused
+// rows. A failure is reported once.
 struct CopyResult {
     long long read = 0;
     long long copied = 0;
@@ -106,8 +107,8 @@ struct CopyResult {
     bool connectionLost = false;  // the failure was the source's or the target's connection going away
     std::map<std::string, long long> datesStoredAsNull;
 };
-CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& source, long long rowCount,
-                    DataConnection& target, TransferObserver& observer, const TransferSteps& steps);
+CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
+                    long long rowCount, DataConnection& target, TransferObserver& observer, const TransferSteps& steps);
 
 // Rows per batch: small tables go row by row so the progress bar moves per row.
 size_t BatchRowsFor(long long rowCount);

@@ -329,6 +329,60 @@ TEST_F(Standin, FailedStatementLeavesTheUnitOfWork) {
   s.ok("DROP TABLE SI_TXN");
 }
 
+// DB2 runs DDL inside a unit of work: a DROP and a RENAME commit or roll back
+// together. Without waiting for locks, a statement meeting another unit of
+// work's lock fails at once with SQL0911N and ends its own unit of work.
+TEST_F(Standin, DdlInAUnitOfWorkAndLockTimeouts) {
+  dropIfExists("SI_SWAP_OLD");
+  dropIfExists("SI_SWAP_NEW");
+  dropIfExists("SI_SWAP_LOG");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_SWAP_OLD (X INT)");
+  s.ok("INSERT INTO SI_SWAP_OLD VALUES (1)");
+  s.ok("CREATE TABLE SI_SWAP_NEW (X INT)");
+  s.ok("INSERT INTO SI_SWAP_NEW VALUES (2)");
+  s.ok("CREATE TABLE SI_SWAP_LOG (X INT)");
+  auto autocommit = [&](Connection &c, bool on) {
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(c.dbc(), SQL_ATTR_AUTOCOMMIT,
+                                                reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0)));
+  };
+  autocommit(conn, false);
+  for (SQLSMALLINT end : {SQL_ROLLBACK, SQL_COMMIT}) {
+    s.ok("DROP TABLE SI_SWAP_OLD");
+    s.ok("RENAME SI_SWAP_NEW TO SI_SWAP_OLD");
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, conn.dbc(), end)));
+    EXPECT_EQ(s.scalar("SELECT X FROM SI_SWAP_OLD"), end == SQL_ROLLBACK ? "1" : "2");
+    SQLEndTran(SQL_HANDLE_DBC, conn.dbc(), SQL_COMMIT);
+  }
+
+  // conn holds a table lock from a query in its open unit of work.
+  EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_SWAP_OLD"), "1");
+  Connection other;
+  other.connectOrFail();
+  Statement o(other);
+  for (const char *sql : {"SET CURRENT LOCK TIMEOUT WAIT 5", "SET CURRENT LOCK TIMEOUT = -1", "SET CURRENT LOCK TIMEOUT WAIT",
+                          "SET CURRENT LOCK TIMEOUT NULL", "SET CURRENT LOCK TIMEOUT = NOT WAIT"})
+    o.ok(sql);
+  EXPECT_EQ(o.exec("SET CURRENT LOCK TIMEOUT SOON"), SQL_ERROR);
+  EXPECT_EQ(o.diags().at(0).state, "42601");
+  autocommit(other, false);
+  o.ok("INSERT INTO SI_SWAP_LOG VALUES (1)");
+  EXPECT_EQ(o.exec("DROP TABLE SI_SWAP_OLD"), SQL_ERROR);
+  auto d = o.diags();
+  ASSERT_FALSE(d.empty());
+  EXPECT_EQ(d[0].state, "40001");
+  EXPECT_EQ(d[0].native, -911);
+  EXPECT_NE(d[0].message.find("\"68\""), std::string::npos) << d[0].message;
+  EXPECT_EQ(o.scalar("SELECT COUNT(*) FROM SI_SWAP_LOG"), "0");  // the whole unit of work went
+  SQLEndTran(SQL_HANDLE_DBC, other.dbc(), SQL_ROLLBACK);
+  autocommit(other, true);
+  o.ok("SET CURRENT LOCK TIMEOUT NULL");
+  SQLEndTran(SQL_HANDLE_DBC, conn.dbc(), SQL_COMMIT);
+  autocommit(conn, true);
+  s.ok("DROP TABLE SI_SWAP_OLD");
+  s.ok("DROP TABLE SI_SWAP_LOG");
+}
+
 // ---------------------------------------------------------------- catalog
 
 TEST_F(Standin, TablesListsDb2ObjectTypes) {

@@ -55,7 +55,7 @@ TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
     OpenMySQL(target);
     auto reader = OpenMySQLSource(mysql, "side_src", 100);
     RecordingObserver observer;
-    const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", *reader, 300, target, observer,
+    const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", "side_dst", *reader, 300, target, observer,
                                        StepsOf(TransferDirection::DB2ToMySQL));
     EXPECT_EQ(result.copied, 298);
     EXPECT_EQ(result.refused, 2);

@@ -1,16 +1,42 @@
 // The whole run against MariaDB and the DB2 stand-in: overwrite question,
-// refused DROP / CREATE / rows, cancel, progress.
+// refused DROP / CREATE / rows, cancel, progress, the staging table swap.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "StagingTable.h"
 #include "Transfer.h"
 #include "ValueText.h"
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
+#include <cctype>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <thread>
 
 namespace {
+
+// Ends every other session of the stand-in's PostgreSQL database, as a server
+// restart would end a DB2 client's connection.
+void EndOtherDB2Sessions()
+{
+    const ConnectionProfile db2 = DB2TestProfile();
+    std::string database = db2.database;
+    for (char& c : database)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char* socketDir = std::getenv("TABLEHOP_TEST_PG_SOCKET_DIR");
+    ASSERT_NE(socketDir, nullptr) << "TABLEHOP_TEST_PG_SOCKET_DIR is not set";
+    const char* keys[] = {"host", "port", "user", "password", "dbname", nullptr};
+    const char* values[] = {socketDir, db2.port.c_str(), db2.user.c_str(), db2.password.c_str(), database.c_str(), nullptr};
+    PGconn* pg = PQconnectdbParams(keys, values, 0);
+    ASSERT_EQ(PQstatus(pg), CONNECTION_OK) << PQerrorMessage(pg);
+    PGresult* result = PQexec(pg, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                  "WHERE pid <> pg_backend_pid() AND datname = current_database()");
+    EXPECT_EQ(PQresultStatus(result), PGRES_TUPLES_OK) << PQerrorMessage(pg);
+    PQclear(result);
+    PQfinish(pg);
+}
 
 class RunTransferTest : public ::testing::Test {
 protected:
@@ -25,6 +51,24 @@ protected:
             DropDB2(db2, t);
         }
         DropMySQL(mysql, "child");
+        dropStagingTables();
+    }
+    // Staging tables left by a test on purpose or by one that failed.
+    void TearDown() override { dropStagingTables(); }
+    void dropStagingTables()
+    {
+        DataConnection m, d;
+        OpenMySQL(m);
+        OpenDB2(d);
+        for (const auto& name : StagingTablesOn(m, MySQLDialect()))
+            DropMySQL(m, name);
+        for (const auto& name : StagingTablesOn(d, DB2Dialect()))
+            DropDB2(d, name);
+    }
+
+    TransferSummary run(TransferDirection direction, const std::vector<std::string>& tables)
+    {
+        return RunTransfer(direction, MySQLTestProfile(), DB2TestProfile(), tables, observer);
     }
 
     TransferSummary toDB2(const std::vector<std::string>& tables)
@@ -133,29 +177,94 @@ TEST_F(RunTransferTest, RefusedDropReportsAndSkipsTheTable)
     const auto summary = toMySQL({"parent"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 144);
-    EXPECT_EQ(observer.reports[0].sql, "DROP TABLE `parent`");
+    // The old table was moved aside, could not be dropped, and was put back.
+    EXPECT_EQ(observer.reports[0].sql.rfind("DROP TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
     EXPECT_NE(observer.reports[0].description.find("foreign key"), std::string::npos) << observer.reports[0].description;
     EXPECT_TRUE(observer.dropped.empty());
     EXPECT_TRUE(observer.arrived.empty());
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+    EXPECT_EQ(summary.tables[0].reason, "the old table was not replaced");
     EXPECT_EQ(summary.tablesSent(), 0);
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM parent"), "0");
+    EXPECT_EQ(QueryValue(mysql, "SELECT REFERENCED_TABLE_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS "
+                                "WHERE CONSTRAINT_SCHEMA = DATABASE() AND TABLE_NAME = 'child'"),
+              "parent");
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
     DropMySQL(mysql, "child");
 }
 
-TEST_F(RunTransferTest, RefusedCreateWritesNoRowsAndListsNothing)
+TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
 {
-    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER, \"name\" VARCHAR(20))");
-    db2.execute("INSERT INTO \"people\" VALUES(1, 'new')");
-    // The table exists on MySQL although the list does not show it.
+    // DB2 tells "id" from "ID"; MySQL refuses the pair in one table.
+    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER, \"ID\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(1, 2)");
     mysql.execute("CREATE TABLE people(id TEXT, name TEXT)");
     mysql.execute("INSERT INTO people VALUES('9', 'old')");
-    const auto summary = toMySQL({"people"});
+    observer.targetList = {"people"};
+    auto summary = toMySQL({"people"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 218);
-    EXPECT_EQ(observer.reports[0].sql, "CREATE TABLE `people`(`id` INT,`name` TEXT) CHARACTER SET utf8mb4;");
+    const std::string& create = observer.reports[0].sql;
+    EXPECT_EQ(create.rfind("CREATE TABLE `tablehop_stage_", 0), 0u) << create;
+    EXPECT_NE(create.find("`(`id` INT,`ID` INT) CHARACTER SET utf8mb4;"), std::string::npos) << create;
     EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(observer.targetList, std::vector<std::string>{"people"});
     EXPECT_EQ(summary.rowsCopied(), 0);
     EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
+
+    // The table exists although the list does not show it: it is not replaced unasked.
+    db2.execute("DROP TABLE \"people\"");
+    db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(1)");
+    observer = RecordingObserver();
+    summary = toMySQL({"people"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 144);
+    EXPECT_EQ(observer.reports[0].sql.rfind("RENAME TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
+    EXPECT_NE(observer.reports[0].description.find("already exists"), std::string::npos) << observer.reports[0].description;
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(summary.tablesSent(), 0);
+    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
+}
+
+TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedUnderItsName)
+{
+    mysql.execute("CREATE TABLE four(n INT)");
+    mysql.execute("INSERT INTO four VALUES(1), (2), (3), (4)");
+    // The lists still show "four" on the target, but it is not there: Yes replaces nothing.
+    observer.targetList = {"four"};
+    toDB2({"four"});
+    DropMySQL(mysql, "four");
+    RecordingObserver back;
+    back.targetList = {"four"};
+    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"four"}, back);
+    for (RecordingObserver* run : {&observer, &back}) {
+        EXPECT_EQ(run->reportsText(), "");
+        EXPECT_EQ(run->targetList, std::vector<std::string>{"four"});
+    }
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"four\""), "4");
+    EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
+}
+
+TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
+{
+    db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(7)");
+    DataConnection target, claim;
+    OpenDB2(target);
+    OpenDB2(claim);
+    StagingTable staging(target, claim, DB2Dialect(), "people");
+    ASSERT_FALSE(staging.create("CREATE TABLE \"" + staging.name() + "\"(\"n\" INTEGER)"));
+    // Gone inside the claim's own unit of work, so the RENAME after the DROP fails.
+    claim.execute(DB2Dialect().dropTableSql(staging.name()));
+    const auto refused = staging.swapIn(true);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->sql, "RENAME \"" + staging.name() + "\" TO \"people\"");
+    EXPECT_EQ(QueryRows(db2, "SELECT \"old\" FROM \"people\""), (std::vector<Row>{{"7"}}));
+    staging.discard();
+    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
 }
 
 TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDropped)
@@ -202,7 +311,10 @@ TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStateme
     const auto summary = toDB2({"dates"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 252);
-    EXPECT_EQ(observer.reports[0].sql, "INSERT INTO \"dates\" VALUES('405', '0000-01-01', 'bad\\')");
+    // The real statement: rows go into the staging table.
+    const std::string& insert = observer.reports[0].sql;
+    EXPECT_EQ(insert.rfind("INSERT INTO \"tablehop_stage_", 0), 0u) << insert;
+    EXPECT_NE(insert.find("\" VALUES('405', '0000-01-01', 'bad\\')"), std::string::npos) << insert;
     EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>>{{"dates", 1}}));
     EXPECT_EQ(summary.rowsCopied(), 998);
     EXPECT_EQ(summary.rowsRefused(), 2);
@@ -213,20 +325,6 @@ TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStateme
     EXPECT_EQ(observer.arrived, std::vector<std::string>{"dates"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"dates\" WHERE \"note\" = 'ok'"), "998");
     EXPECT_EQ(observer.progressValues.back(), 0);
-}
-
-TEST_F(RunTransferTest, CancelStopsAfterTheCurrentBatchAndKeepsWhatWasSent)
-{
-    mysql.execute("CREATE TABLE many(id INT PRIMARY KEY)");
-    mysql.execute("INSERT INTO many SELECT seq FROM seq_1_to_5000");
-    mysql.execute("CREATE TABLE people(id INT)");
-    observer.cancelAfterProgressCalls = 3;  // 50 rows per batch: three batches go
-    const auto summary = toDB2({"many", "people"});
-    EXPECT_TRUE(summary.cancelled);
-    EXPECT_EQ(summary.rowsCopied(), 150);
-    EXPECT_EQ(observer.arrived, std::vector<std::string>{"many"});  // the table stays listed
-    EXPECT_EQ(observer.progressValues, (std::vector<int>{1, 2, 3, 0}));
-    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"many\""), "150");
 }
 
 TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
@@ -306,14 +404,15 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         ASSERT_EQ(summary.tables.size(), 3u);
         const TableResult& many = summary.tables[0];
         EXPECT_EQ(many.status, TableStatus::Incomplete);
-        EXPECT_EQ(many.reason, c.reason);
+        EXPECT_EQ(many.reason, std::string(c.reason) + ", no table was created");
         EXPECT_EQ(many.rowsRefused, 0);
+        // The partial copy never takes the table's name.
         DataConnection& target = toDB2 ? db2 : mysql;
-        EXPECT_EQ(QueryValue(target, toDB2 ? "SELECT COUNT(*) FROM \"many\"" : "SELECT COUNT(*) FROM many"),
-                  std::to_string(many.rowsWritten));
-        EXPECT_GT(many.rowsWritten, 0);
+        const auto names = DialectOf(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL).tableNames(target);
+        EXPECT_EQ(std::count(names.begin(), names.end(), "many"), 0);
+        EXPECT_EQ(many.rowsWritten, 0);
+        EXPECT_GT(many.rowsRead, 0);
         EXPECT_LT(many.rowsRead, toDB2 ? 45000 : 5000);
-        EXPECT_GE(many.rowsRead, many.rowsWritten);
         EXPECT_TRUE(summary.connectionLost);
         for (size_t i : {1u, 2u}) {
             EXPECT_EQ(summary.tables[i].status, TableStatus::Skipped);
@@ -332,16 +431,18 @@ TEST_F(RunTransferTest, TargetRenamedMidTableIsIncompleteAndTheRunGoesOn)
     db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
     db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
     DropMySQL(mysql, "many_moved");
+    // The rows go into the staging table until the copy is complete.
     observer.onRowsDone = [&](long long done) {
         if (done == 150)
-            mysql.execute("RENAME TABLE many TO many_moved");
+            mysql.execute("RENAME TABLE `" + StagingTablesOn(mysql, MySQLDialect()).at(0) + "` TO many_moved");
     };
     const TransferSummary summary = toMySQL({"many", "four"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();  // not one per row
     EXPECT_EQ(observer.reports[0].step, 264);
     ASSERT_EQ(summary.tables.size(), 2u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
-    EXPECT_EQ(summary.tables[0].rowsWritten, 150);
+    EXPECT_EQ(summary.tables[0].reason, "writing stopped part-way, no table was created");
+    EXPECT_EQ(summary.tables[0].rowsWritten, 0);
     EXPECT_EQ(summary.tables[0].rowsRefused, 0);
     EXPECT_FALSE(summary.connectionLost);
     EXPECT_EQ(summary.tables[1].status, TableStatus::Sent);
@@ -353,18 +454,23 @@ TEST_F(RunTransferTest, TargetHoldingOtherRowsThanWrittenIsReportedAndIncomplete
 {
     db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
     db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    std::string staging;
     observer.onRowsDone = [&](long long done) {
+        staging = StagingTablesOn(mysql, MySQLDialect()).at(0);
         if (done == 4)
-            mysql.execute("INSERT INTO four VALUES(99)");  // another program writes meanwhile
+            mysql.execute("INSERT INTO `" + staging + "` VALUES(99)");  // another program writes meanwhile
     };
     const TransferSummary summary = toMySQL({"four"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 226);
     EXPECT_EQ(observer.reports[0].description, "The table holds 5 rows after the copy, but 4 rows were written.");
-    EXPECT_EQ(observer.reports[0].sql, "SELECT COUNT(*) FROM `four`");
+    EXPECT_EQ(observer.reports[0].sql, "SELECT COUNT(*) FROM `" + staging + "`");
+    // That copy never takes the table's name.
     EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
-    EXPECT_EQ(summary.tables[0].rowsOnTarget, 5);
-    EXPECT_EQ(summary.tables[0].rowsWritten, 4);
+    EXPECT_EQ(summary.tables[0].reason, "the target holds 5 rows, 4 written, no table was created");
+    EXPECT_EQ(summary.tables[0].rowsWritten, 0);
+    EXPECT_TRUE(observer.arrived.empty());
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
 TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
@@ -382,7 +488,8 @@ TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
     EXPECT_NE(observer.reports[0].description.find("max_allowed_packet of 65536 bytes"), std::string::npos)
         << observer.reports[0].description;
     EXPECT_NE(observer.reports[0].description.find("SET GLOBAL max_allowed_packet"), std::string::npos);
-    EXPECT_EQ(observer.reports[0].sql.substr(0, 28), "INSERT INTO `wide` VALUES('1");
+    EXPECT_EQ(observer.reports[0].sql.rfind("INSERT INTO `tablehop_stage_", 0), 0u);  // the staging table
+    EXPECT_NE(observer.reports[0].sql.find("` VALUES('152', 'aaa"), std::string::npos) << observer.reports[0].sql.substr(0, 80);
     ASSERT_EQ(summary.tables.size(), 1u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
     EXPECT_EQ(summary.tables[0].rowsWritten, 299);
@@ -422,6 +529,141 @@ TEST_F(RunTransferTest, ProgressStaysAt100WhenTheTableGrowsDuringTheCopy)
     EXPECT_EQ(summary.tables[0].rowsRead, 35000);  // read to the end, past the count
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
     EXPECT_EQ(*std::max_element(observer.progressValues.begin(), observer.progressValues.end()), 100);
+}
+
+// Both directions: a source table of 50,000 rows and an older target table of that name.
+struct Overwrite {
+    TransferDirection direction;
+    DataConnection *source, *target;
+    const SqlDialect& targetDialect;
+};
+
+class OverwriteTest : public RunTransferTest, public ::testing::WithParamInterface<TransferDirection> {
+protected:
+    Overwrite sides()
+    {
+        if (GetParam() == TransferDirection::MySQLToDB2)
+            return {GetParam(), &mysql, &db2, DB2Dialect()};
+        return {GetParam(), &db2, &mysql, MySQLDialect()};
+    }
+    void makeTables()
+    {
+        mysql.execute("CREATE TABLE many(id INT PRIMARY KEY)");
+        mysql.execute("INSERT INTO many SELECT seq FROM seq_1_to_50000");
+        if (GetParam() == TransferDirection::DB2ToMySQL) {
+            RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"many"}, observer);
+            DropMySQL(mysql, "many");
+            mysql.execute("CREATE TABLE many(old INT)");
+            mysql.execute("INSERT INTO many VALUES(7)");
+        } else {
+            db2.execute("CREATE TABLE \"many\"(\"old\" INTEGER)");
+            db2.execute("INSERT INTO \"many\" VALUES(7)");
+        }
+        ASSERT_EQ(observer.reportsText(), "");
+        observer = RecordingObserver();
+        observer.targetList = {"many"};
+    }
+    std::string q(const std::string& name) { return sides().targetDialect.quoteIdentifier(name); }
+    // The old table intact and listed, no staging table left, and the summary says so.
+    void expectOldTableIntact(const TransferSummary& summary, const std::string& why)
+    {
+        EXPECT_EQ(QueryRows(*sides().target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
+        EXPECT_EQ(observer.targetList, std::vector<std::string>{"many"});
+        EXPECT_TRUE(observer.dropped.empty());
+        EXPECT_TRUE(observer.arrived.empty());
+        EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string>{});
+        ASSERT_FALSE(summary.tables.empty());
+        const TableResult& many = summary.tables[0];
+        EXPECT_EQ(many.status, TableStatus::Incomplete);
+        EXPECT_EQ(many.reason, why + ", the old table was not replaced");
+        EXPECT_EQ(many.rowsWritten, 0);
+        EXPECT_EQ(summary.tablesSent(), 0);
+        const auto lines = TransferSummaryLines(summary, "the target");
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[1].rfind("Incomplete: many (" + why + ", the old table was not replaced; 0 of ", 0), 0u) << lines[1];
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothDirections, OverwriteTest,
+                         ::testing::Values(TransferDirection::MySQLToDB2, TransferDirection::DB2ToMySQL));
+
+TEST_P(OverwriteTest, CancelPartWayLeavesTheOldTable)
+{
+    makeTables();
+    observer.cancelAfterProgressCalls = 3;  // 500 rows per batch: three batches go
+    const auto summary = run(GetParam(), {"many", "people"});
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(observer.progressValues, (std::vector<int>{1, 2, 3, 0}));
+    EXPECT_EQ(observer.reportsText(), "");
+    expectOldTableIntact(summary, "cancelled");
+}
+
+TEST_P(OverwriteTest, SourceConnectionKilledPartWayLeavesTheOldTable)
+{
+    makeTables();
+    // The source is the only connection of the run on its side.
+    observer.onRowsDone = [&](long long done) {
+        if (done != 500)
+            return;
+        if (GetParam() == TransferDirection::MySQLToDB2) {
+            for (const auto& id : otherMySQLConnections(mysql))
+                mysql.execute("KILL CONNECTION " + id);
+        } else {
+            EndOtherDB2Sessions();
+        }
+    };
+    const auto summary = run(GetParam(), {"many"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, StepsOf(GetParam()).read) << observer.reportsText();
+    expectOldTableIntact(summary, "reading stopped part-way");
+}
+
+TEST_P(OverwriteTest, TwoOverwritesAtOnceLeaveExactlyOneCopy)
+{
+    makeTables();
+    RecordingObserver second;
+    second.targetList = {"many"};
+    std::thread other([&] { RunTransfer(GetParam(), MySQLTestProfile(), DB2TestProfile(), {"many"}, second); });
+    const auto summary = run(GetParam(), {"many"});
+    other.join();
+    EXPECT_EQ(observer.reportsText() + second.reportsText(), "");
+    EXPECT_EQ(summary.tablesSent(), 1);
+    const std::string id = q("id");
+    EXPECT_EQ(QueryRows(*sides().target, "SELECT COUNT(*), COUNT(DISTINCT " + id + ") FROM " + q("many")),
+              (std::vector<Row>{{"50000", "50000"}}));
+    EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string>{});
+}
+
+TEST_P(OverwriteTest, ReplacesTheTableAndCleansUpLeftoversOfKilledRunsOnly)
+{
+    makeTables();
+    DataConnection& target = *sides().target;
+    const SqlDialect& dialect = sides().targetDialect;
+    // Killed, live and young runs' staging tables; young is within DB2's grace
+    // period (MySQL claims a name before the table exists and needs none).
+    const std::time_t now = std::time(nullptr), grace = dialect.leftoverGraceSeconds();
+    const std::string killed = StagingName(now - 2 * grace - 60);
+    const std::string young = StagingName(now - 5);
+    const std::string live = StagingName(now - 3 * grace - 60);
+    for (const auto& name : {killed, young, live})
+        target.execute("CREATE TABLE " + q(name) + "(" + q("n") + " INTEGER)");
+    // A run still at work holds the claim on its staging table.
+    DataConnection liveRun;
+    (GetParam() == TransferDirection::MySQLToDB2 ? OpenDB2 : OpenMySQL)(liveRun);
+    dialect.claimStaging(liveRun, live);
+
+    const auto summary = run(GetParam(), {"many"});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(summary.tablesSent(), 1);
+    EXPECT_EQ(summary.rowsCopied(), 50000);
+    EXPECT_EQ(observer.dropped, std::vector<std::string>{"many"});
+    EXPECT_EQ(observer.targetList, std::vector<std::string>{"many"});
+    EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + q("many")), "50000");
+    auto left = StagingTablesOn(target, dialect);
+    std::sort(left.begin(), left.end());
+    const std::vector<std::string> kept = grace > 5 ? std::vector<std::string>{live, young} : std::vector<std::string>{live};
+    EXPECT_EQ(left, kept);
+    dialect.releaseStaging(liveRun, live);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "DataConnection.h"
 #include "DataRecordset.h"
+#include "SqlDialect.h"
 #include "TestServers.h"
 
 #include <optional>
@@ -55,4 +56,14 @@ inline void DropDB2(DataConnection& connection, const std::string& table)
         if (!error.hasSqlState("42S02") && !error.hasSqlState("42704"))
             throw;
     }
+}
+
+// The staging tables on one side, left by this tool's runs.
+inline std::vector<std::string> StagingTablesOn(DataConnection& connection, const SqlDialect& dialect)
+{
+    std::vector<std::string> found;
+    for (const auto& name : dialect.tableNames(connection))
+        if (StagingNameTime(name))
+            found.push_back(name);
+    return found;
 }

@@ -6,6 +6,7 @@
 #include "LoginWindow.h"
 #include "TableManagerWindow.h"
 #include "SettingsStore.h"
+#include "SqlDialect.h"
 #include "SqlIdentifiers.h"
 #include "TableList.h"
 #include "TableListing.h"
@@ -267,6 +268,8 @@ void TableSendTest::stoppingATransfer()
     QFETCH(QString, how);
     execSend("CREATE TABLE ui5_big (id INT PRIMARY KEY, v VARCHAR(20))");
     execSend("INSERT INTO ui5_big SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000");
+    ExecDB2("CREATE TABLE \"ui5_big\" (\"old\" INTEGER)");
+    ExecDB2("INSERT INTO \"ui5_big\" VALUES (7)");
     open();
     QSignalSpy ended(login_.get(), &LoginWindow::programEnd);
     bool acted = false;
@@ -282,30 +285,33 @@ void TableSendTest::stoppingATransfer()
         }
     });
     select(mysql(), {"ui5_big"});
+    dialogs_->answers.push_back(Answer::Yes);  // overwrite
     click(kSendToDB2);
     QVERIFY(acted);
-    const long long arrived = countRows(false, "ui5_big");
     const QString status = manager()->statusText();
+    QCOMPARE(db2()->texts().count("ui5_big"), 1);
+    DataConnection db2Connection;
+    db2Connection.open(DB2ConnectionString(DB2TestProfile()));
+    for (const auto& name : ListDB2Tables(db2Connection))
+        QVERIFY2(!StagingNameTime(name), name.c_str());
     if (how != "cancel") {
-        QCOMPARE(dialogs_->kinds(), QStringList({"question"}));
-        QCOMPARE(dialogs_->shown[0].text,
+        QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
+        QCOMPARE(dialogs_->shown[1].text,
                  QStringLiteral("Tables are still being sent. Stop after the current batch and end the program?"));
     }
     if (how == "close, go on") {  // the transfer runs to its end, the program goes on
-        QCOMPARE(arrived, 20000);
+        QCOMPARE(countRows(false, "ui5_big"), 20000);
         QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 20000 rows copied") && !status.contains("cancelled"),
                  qPrintable(status));
         QCOMPARE(ended.count(), 0);
         QVERIFY(manager()->isVisible());
         return;
     }
-    // Stopped after the batch in hand. The rows sent so far stay in the target
-    // table for now, and so does its name.
-    QVERIFY2(arrived > 0 && arrived < 20000, qPrintable(QString::number(arrived)));
-    QVERIFY(db2()->texts().contains("ui5_big"));
-    // The status line tells what happened: nothing arrived whole, the table is incomplete.
-    QVERIFY2(status.startsWith("Sent 0 tables to IBM DB2: " + QString::number(arrived) + " rows copied")
-                 && status.contains("(cancelled)") && status.contains("Incomplete: ui5_big (cancelled; "),
+    // Stopped after the batch in hand: only a complete copy replaces a table,
+    // so the old one stays as it was, and the status line says so.
+    QCOMPARE(countRows(false, "ui5_big"), 1);
+    QVERIFY2(status.startsWith("Sent 0 tables to IBM DB2: 0 rows copied") && status.contains("(cancelled)")
+                 && status.contains("Incomplete: ui5_big (cancelled, the old table was not replaced; 0 of "),
              qPrintable(status));
     if (how == "cancel") {
         QCOMPARE(ended.count(), 0);
@@ -329,7 +335,7 @@ void TableSendTest::refusedCreateIsReportedOnceAndNotListed()
     QCOMPARE(dialogs_->kinds(), QStringList({"error"}));
     const QString report = dialogs_->shown[0].text;
     QVERIFY2(report.contains("in Hopbridge2017/04/05.Form2.PushButton4_Click at line 218\r\r"), qPrintable(report));
-    QVERIFY2(report.contains("\r\rsql: CREATE TABLE `UI5_DUP`("), qPrintable(report));
+    QVERIFY2(report.contains("\r\rsql: CREATE TABLE `tablehop_stage_"), qPrintable(report));  // the statement sent
     QVERIFY(!mysql()->texts().contains("UI5_DUP"));
     QVERIFY2(manager()->statusText().startsWith("Sent 0 tables to MySQL"), qPrintable(manager()->statusText()));
 }
