@@ -25,9 +25,11 @@ protected:
     std::string selectSql_;
 };
 
-// MySQL: the driver holds a whole result in memory, so a table with a primary
-// or unique NOT NULL key is read in key order, one bounded page at a time;
-// one without such a key is read whole.
+// MySQL: the driver holds a whole result in memory, so a table is read in
+// pages of a bounded number of bytes (at most pageRows rows each): in key
+// order when it has a primary or unique NOT NULL key, on InnoDB all pages
+// inside one consistent snapshot; without such a key (or for a view) from a
+// numbered copy the server makes in a temporary table.
 constexpr size_t kMySQLPageRows = 20000;
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
                                               size_t pageRows = kMySQLPageRows);
