@@ -263,8 +263,10 @@ struct KeyColumn {
 };
 
 struct TableFacts {
+    size_t pageBytes = kMySQLPageBytes;
     std::vector<KeyColumn> pagingKey;  // empty: no usable key
     double averageRowBytes = 0;        // the server's estimate; 0 when it has none
+    bool longValues = false;           // columns stored off-page, which the estimate may leave out
     bool snapshots = false;            // InnoDB: reads can share one consistent snapshot
 };
 
@@ -280,6 +282,10 @@ TableFacts findTableFacts(DataConnection& mysql, const std::string& table)
         facts.snapshots = row[0] && strcasecmp(row[0]->c_str(), "InnoDB") == 0;
         facts.averageRowBytes = row[1] ? std::atof(row[1]->c_str()) : 0;
     }
+    query.execute("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                  " AND TABLE_NAME = ? AND CHARACTER_OCTET_LENGTH > 32768", {table});
+    for (const auto& row : query.rows())
+        facts.longValues = row[0] && *row[0] != "0";
     query.execute(
         "SELECT s.INDEX_NAME, s.COLUMN_NAME, c.DATA_TYPE, c.IS_NULLABLE, s.SUB_PART "
         "FROM information_schema.STATISTICS s JOIN information_schema.COLUMNS c "
@@ -319,9 +325,6 @@ bool isNumberText(const std::string& text)
         && std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; });
 }
 
-// The driver keeps a whole result in memory, so one page of a MySQL table
-// is held to about this many bytes of values.
-constexpr size_t kPageBytes = 32u << 20;
 // Before anything is measured the rows may weigh more than the server guesses.
 constexpr size_t kFirstPageRows = 128, kPageGrowth = 8;
 constexpr double kUnknownRowBytes = 64 * 1024;
@@ -387,11 +390,14 @@ protected:
     PagedReader(DataConnection& mysql, const TableFacts& facts, size_t blockRows, size_t maxPageRows,
                 bool snapshot = true)
         : snapshot_(mysql, snapshot && facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
-          maxPageRows_(std::max<size_t>(maxPageRows, 1))
+          maxPageRows_(std::max<size_t>(maxPageRows, 1)), pageBytes_(static_cast<double>(facts.pageBytes))
     {
-        pageRows_ = wholeBlocks(facts.averageRowBytes > 0
-                                    ? std::min(rowsWithinBudget(facts.averageRowBytes), std::max(kFirstPageRows, blockRows_))
-                                    : rowsWithinBudget(kUnknownRowBytes));
+        if (facts.longValues)
+            pageRows_ = 1;  // nothing tells what such rows weigh before one is read
+        else
+            pageRows_ = wholeBlocks(facts.averageRowBytes > 0 ? std::min(rowsWithinBudget(facts.averageRowBytes),
+                                                                         std::max(kFirstPageRows, blockRows_))
+                                                              : rowsWithinBudget(kUnknownRowBytes));
     }
 
     // Runs the first page's statement and prepares the blocks; derived
@@ -416,7 +422,7 @@ protected:
 private:
     size_t rowsWithinBudget(double rowBytes) const
     {
-        return std::clamp<size_t>(static_cast<size_t>(kPageBytes / std::max(rowBytes, 1.0)), 1, maxPageRows_);
+        return std::clamp<size_t>(static_cast<size_t>(pageBytes_ / std::max(rowBytes, 1.0)), 1, maxPageRows_);
     }
     // Pages of whole blocks keep the batches sent at their full size.
     size_t wholeBlocks(size_t rows) const { return rows < blockRows_ ? rows : rows - rows % blockRows_; }
@@ -425,6 +431,7 @@ private:
     ParameterStatement statement_;
     std::unique_ptr<BlockFetcher> fetcher_;
     size_t blockRows_, maxPageRows_;
+    double pageBytes_;
     size_t pageRows_ = 1;
     size_t rowsInPage_ = 0, bytesInPage_ = 0;
     bool done_ = false;
@@ -676,9 +683,10 @@ std::vector<Field> SourceReader::columns() const
 }
 
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
-                                              size_t pageRows)
+                                              size_t pageRows, size_t pageBytes)
 {
-    const TableFacts facts = findTableFacts(mysql, table);
+    TableFacts facts = findTableFacts(mysql, table);
+    facts.pageBytes = pageBytes;
     if (!facts.pagingKey.empty())
         return std::make_unique<KeysetReader>(mysql, table, facts, blockRows, pageRows);
     return std::make_unique<NumberedCopyReader>(mysql, table, facts, blockRows, pageRows);

@@ -29,10 +29,12 @@ protected:
 // pages of a bounded number of bytes (at most pageRows rows each): in key
 // order when it has a primary or unique NOT NULL key, on InnoDB all pages
 // inside one consistent snapshot; without such a key (or for a view) from a
-// numbered copy the server makes in a temporary table.
+// numbered copy the server makes in a temporary table. A page holds about
+// pageBytes of values, and at least one row however wide.
 constexpr size_t kMySQLPageRows = 20000;
+constexpr size_t kMySQLPageBytes = 32u << 20;
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
-                                              size_t pageRows = kMySQLPageRows);
+                                              size_t pageRows = kMySQLPageRows, size_t pageBytes = kMySQLPageBytes);
 // DB2 streams its results: one SELECT read to the end.
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
 

@@ -9,12 +9,14 @@
 
 namespace {
 
+// %s: the key, or none (then the table is read from a numbered copy).
 const char* kCreate =
-    "CREATE TABLE rt_all(id INT PRIMARY KEY,"
+    "CREATE TABLE rt_all(id INT %s,"
     " ti TINYINT, tiu TINYINT UNSIGNED, si SMALLINT, siu SMALLINT UNSIGNED, mi MEDIUMINT, miu MEDIUMINT UNSIGNED,"
     " i INT, iu INT UNSIGNED, bi BIGINT, biu BIGINT UNSIGNED, de DECIMAL(30,10), dbl DOUBLE, flt FLOAT,"
     " d DATE, dt DATETIME(6), tm TIME, yr YEAR, ch CHAR(10), vc VARCHAR(100), tx TEXT, lt LONGTEXT, bl BLOB,"
-    " b1 BIT(1), t1 TINYINT(1), en ENUM('a','b c'), js JSON) CHARACTER SET utf8mb4";
+    " b1 BIT(1), t1 TINYINT(1), en ENUM('a','b c'), js JSON, dp DECIMAL(5,5), big LONGTEXT, bigb LONGBLOB)"
+    " CHARACTER SET utf8mb4";
 
 // Text of row 1, 2 and 3 (all Null) per column, as the final MySQL table holds it.
 struct ColumnCase {
@@ -40,9 +42,10 @@ const ColumnCase kColumns[] = {
     {"t1", "1", "0"},
     {"en", "b c", "a"},
     {"js", "{\"a\": [1, \"x\\\"y\"]}", "[]"},
+    {"dp", "0.99999", "-0.12345"},
 };
 
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public ::testing::TestWithParam<const char*> {
 protected:
     static void SetUpTestSuite() { RequireTestServers(true, true); }
     void SetUp() override
@@ -63,20 +66,23 @@ protected:
     DataConnection mysql, db2;
 };
 
-TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
+TEST_P(RoundTrip, EveryMySQLTypeComesBackEqual)
 {
-    mysql.execute(kCreate);
+    std::string create = kCreate;
+    create.replace(create.find("%s"), 2, GetParam());
+    mysql.execute(create);
     mysql.execute(
         "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
         " 9223372036854775807, 18446744073709551615, 99999999999999999999.9999999999, 1.7976931348623157e308, 3.14,"
         " '9999-12-31', '9999-12-31 23:59:59.999999', '838:59:59', 2155, 'O''Brien',"
         " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
         " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
-        " '{\"a\": [1, \"x\\\\\"y\"]}')");
+        " '{\"a\": [1, \"x\\\\\"y\"]}', 0.99999, REPEAT('ü', 200000),"
+        " (SELECT REPEAT(GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR ''), 400) FROM seq_0_to_255))");
     mysql.execute(
         "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
         " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
-        " '', '', '', '', '', 0, 0, 'a', '[]')");
+        " '', '', '', '', '', 0, 0, 'a', '[]', -0.12345, '', '')");
     mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
     ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
 
@@ -108,11 +114,17 @@ TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
     EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
               (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
-                                " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"),
+                                " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
+                                " AND n.big = o.big AND n.bigb = o.bigb"),
               "2");
+    // Values read in pieces: 200,000 characters of text, 100 KB of bytes.
+    EXPECT_EQ(QueryRows(mysql, "SELECT CHAR_LENGTH(big), LENGTH(bigb) FROM rt_all WHERE id = '1'"),
+              (std::vector<Row>{{"200000", "102400"}}));
     EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
     EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
     EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
 }
+
+INSTANTIATE_TEST_SUITE_P(KeyedAndKeyless, RoundTrip, ::testing::Values("PRIMARY KEY", ""));
 
 }  // namespace
