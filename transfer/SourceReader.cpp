@@ -689,7 +689,14 @@ std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::
     facts.pageBytes = pageBytes;
     if (!facts.pagingKey.empty())
         return std::make_unique<KeysetReader>(mysql, table, facts, blockRows, pageRows);
-    return std::make_unique<NumberedCopyReader>(mysql, table, facts, blockRows, pageRows);
+    try {
+        return std::make_unique<NumberedCopyReader>(mysql, table, facts, blockRows, pageRows);
+    } catch (const DbError&) {
+        // No right to create temporary tables, or no room for the copy: one
+        // SELECT still reads the table, held whole by the driver.
+    }
+    return std::make_unique<WholeTableReader>(mysql, "SELECT * FROM " + QuoteMySQLIdentifier(table), true,
+                                              TargetSide::DB2, blockRows);
 }
 
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows)
