@@ -270,8 +270,9 @@ struct TableFacts {
     bool snapshots = false;            // InnoDB: reads can share one consistent snapshot
 };
 
-// Primary key, else the first unique key whose columns are all NOT NULL and
-// of types whose order and comparison agree (no ENUM, SET, floats, prefixes).
+// What the server knows of a table. The paging key is the primary key, else
+// the first unique key whose columns are all NOT NULL and of types whose
+// order and comparison agree (no ENUM, SET, floats, prefixes).
 TableFacts findTableFacts(DataConnection& mysql, const std::string& table)
 {
     TableFacts facts;
@@ -378,8 +379,10 @@ public:
                 done_ = true;
                 break;
             }
-            const double rowBytes = static_cast<double>(std::max<size_t>(bytesInPage_, 1)) / rowsInPage_;
-            pageRows_ = wholeBlocks(std::min(rowsWithinBudget(rowBytes), pageRows_ * kPageGrowth));
+            if (rowsInPage_ > 0) {
+                const double rowBytes = static_cast<double>(std::max<size_t>(bytesInPage_, 1)) / rowsInPage_;
+                pageRows_ = wholeBlocks(std::min(rowsWithinBudget(rowBytes), pageRows_ * kPageGrowth));
+            }
             rowsInPage_ = bytesInPage_ = 0;
             readPage(pageRows_, false);
         }
