@@ -72,10 +72,10 @@ int send(const std::string& direction, const std::string& table)
     const auto summary = RunTransfer(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
                                      profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"),
                                      {table}, observer);
-    std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld\n", summary.rowsCopied,
-                summary.rowsRefused, summary.seconds, summary.seconds > 0 ? summary.rowsCopied / summary.seconds : 0.0,
+    std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld\n", summary.rowsCopied(),
+                summary.rowsRefused(), summary.seconds, summary.seconds > 0 ? summary.rowsCopied() / summary.seconds : 0.0,
                 peakRssMb());
-    return observer.reports == 0 && summary.tablesSent == 1 ? 0 : 1;
+    return observer.reports == 0 && summary.tablesSent() == 1 ? 0 : 1;
 }
 
 int exec(const std::string& side, const std::string& sql)

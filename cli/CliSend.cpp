@@ -1,6 +1,7 @@
 // tablehop-cli send: the window's transfer, driven from a shell.
 #include "CliCommands.h"
 #include "TableListing.h"
+#include "TableNames.h"
 #include "Transfer.h"
 
 #include <QJsonArray>
@@ -9,21 +10,21 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <map>
 #include <ostream>
+#include <set>
 #include <strings.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct TableOutcome {
-    std::string name;
-    std::string status = "skipped";  // sent, skipped, failed, cancelled
-    long long rowsRead = 0;
-    long long refused = 0;
+// What the CLI keeps per table besides the engine's result.
+struct TableNotes {
     double seconds = 0;
     std::vector<std::string> errors;
+    bool existsRefused = false;  // it exists on the target and no choice was given
 };
 
 std::string stepName(TransferDirection direction, int step)
@@ -48,6 +49,24 @@ std::string formatDuration(double seconds)
     return text;
 }
 
+}  // namespace
+
+std::string ProgressBarLine(const std::string& table, long long done, long long total, double rate)
+{
+    // A table that grows during the copy reads more rows than it had: the bar stays full.
+    const int percent = total > 0 ? static_cast<int>(std::clamp<long long>(done * 100 / total, 0, 100)) : 100;
+    const int filled = std::clamp(percent / 5, 0, 20);
+    const std::string bar = "[" + std::string(static_cast<size_t>(filled), '#')
+        + std::string(static_cast<size_t>(20 - filled), '-') + "]";
+    const std::string left = (rate > 0 && total > done) ? formatDuration((total - done) / rate) : "0:00";
+    char line[256];
+    std::snprintf(line, sizeof line, "\r%-24.24s %s %lld rows %3d%% %.0f rows/s %s left ", table.c_str(), bar.c_str(),
+                  done, percent, rate, left.c_str());
+    return line;
+}
+
+namespace {
+
 class CliTransferObserver : public TransferObserver {
 public:
     CliTransferObserver(TransferDirection direction, const CliArgs& args, CliContext& context,
@@ -57,27 +76,24 @@ public:
     }
 
     bool connectionFailed = false;
-    bool existingRefused = false;
-    std::vector<TableOutcome> outcomes;
+    std::map<std::string, TableNotes> notes;
 
     bool targetListed(const std::string& table) override
     {
         finishProgressLine();
-        outcomes.emplace_back();
-        outcomes.back().name = table;
+        current_ = table;
         tableStarted_ = Clock::now();
-        for (const auto& name : targetTables_)
-            if (strcasecmp(name.c_str(), table.c_str()) == 0)
-                return true;
-        return false;
+        matched_ = MatchingTableName(targetTables_, table);
+        return matched_.has_value();
     }
 
     bool confirmOverwrite(const std::string& table) override
     {
         if (args_.flags.count("overwrite"))
             return true;
+        const std::string existing = matched_.value_or(table);
         if (args_.flags.count("skip-existing")) {
-            context_.err << "skipped " << table << ": it exists on " << targetName() << "\n";
+            context_.err << "skipped " << table << ": " << existing << " exists on " << targetName() << "\n";
             return false;
         }
         if (context_.interactive && context_.ask) {
@@ -86,11 +102,11 @@ public:
                 return true;
             return false;
         }
-        current().status = "failed";
-        current().errors.push_back("exists on the target (use --overwrite or --skip-existing)");
-        context_.err << "error: table " << table << ", step DROP TABLE: it exists on " << targetName()
+        TableNotes& note = notes[table];
+        note.existsRefused = true;
+        note.errors.push_back(existing + " exists on the target (use --overwrite or --skip-existing)");
+        context_.err << "error: table " << table << ", step DROP TABLE: " << existing << " exists on " << targetName()
                      << " (use --overwrite or --skip-existing)\n";
-        existingRefused = true;
         return false;
     }
 
@@ -103,36 +119,33 @@ public:
     {
         finishProgressLine();
         targetTables_.push_back(table);
-        TableOutcome& outcome = current();
-        outcome.seconds = std::chrono::duration<double>(Clock::now() - tableStarted_).count();
-        if (outcome.status == "skipped")
-            outcome.status = "sent";
-        if (!context_.interactive || args_.flags.count("json") == 0)
-            context_.err << table << ": " << (outcome.rowsRead - outcome.refused) << " rows sent, " << outcome.refused
-                         << " refused, " << formatSeconds(outcome.seconds) << " s\n";
+        notes[table].seconds = std::chrono::duration<double>(Clock::now() - tableStarted_).count();
+    }
+
+    void tableFinished(const TableResult& result) override
+    {
+        if (context_.interactive && args_.flags.count("json"))
+            return;
+        context_.err << result.name << ": ";
+        if (result.status != TableStatus::Sent)
+            context_.err << TableStatusName(result.status) << " (" << result.reason << "), " << result.rowsRead
+                         << " rows read, ";
+        context_.err << result.rowsWritten << " rows sent, " << result.rowsRefused << " refused, "
+                     << formatSeconds(notes[result.name].seconds) << " s\n";
     }
 
     void progress(int) override {}
 
     void rowsDone(const std::string& table, long long done, long long total) override
     {
-        current().rowsRead = done;
         if (!context_.interactive)
             return;
         const auto now = Clock::now();
-        if (now - lastDrawn_ < std::chrono::milliseconds(100) && done != total)
+        if (now - lastDrawn_ < std::chrono::milliseconds(100) && done < total)
             return;
         lastDrawn_ = now;
         const double elapsed = std::chrono::duration<double>(now - tableStarted_).count();
-        const double rate = elapsed > 0 ? done / elapsed : 0;
-        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-        const int filled = percent / 5;
-        std::string bar = "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(20 - filled), '-') + "]";
-        const std::string left = (rate > 0 && total > done) ? formatDuration((total - done) / rate) : "0:00";
-        char line[256];
-        std::snprintf(line, sizeof line, "\r%-24.24s %s %lld rows %3d%% %.0f rows/s %s left ", table.c_str(), bar.c_str(),
-                      done, percent, rate, left.c_str());
-        context_.err << line << std::flush;
+        context_.err << ProgressBarLine(table, done, total, elapsed > 0 ? done / elapsed : 0) << std::flush;
         progressShown_ = true;
     }
 
@@ -145,22 +158,15 @@ public:
             context_.err << "error: " << stepName(direction_, step) << ": " << description << "\n";
             return;
         }
-        TableOutcome& outcome = current();
-        if (step == steps.insert || step == steps.read) {
-            ++outcome.refused;  // the first refused row; further ones arrive as a count
-        } else {
-            outcome.status = "failed";
-        }
-        outcome.errors.push_back(stepName(direction_, step) + ": " + description);
-        context_.err << "error: table " << outcome.name << ", step " << stepName(direction_, step) << ": "
-                     << description << "\n";
+        notes[current_].errors.push_back(stepName(direction_, step) + ": " + description);
+        context_.err << "error: table " << current_ << ", step " << stepName(direction_, step) << ": " << description
+                     << "\n";
         if (!sql.empty())
             context_.err << "  sql: " << (sql.size() > 500 ? sql.substr(0, 500) + "..." : sql) << "\n";
     }
 
     void rowsRefused(const std::string& table, long long furtherRefused) override
     {
-        current().refused += furtherRefused;
         context_.err << "error: table " << table << ", step INSERT: " << furtherRefused
                      << " further rows were refused\n";
     }
@@ -169,7 +175,6 @@ public:
     void yield() override {}
 
 private:
-    TableOutcome& current() { return outcomes.back(); }
     const char* targetName() const { return direction_ == TransferDirection::MySQLToDB2 ? "IBM DB2" : "MySQL"; }
     static std::string formatSeconds(double seconds)
     {
@@ -188,35 +193,73 @@ private:
     const CliArgs& args_;
     CliContext& context_;
     std::vector<std::string> targetTables_;
+    std::string current_;
+    std::optional<std::string> matched_;
     Clock::time_point tableStarted_ = Clock::now();
     Clock::time_point lastDrawn_{};
     bool progressShown_ = false;
 };
 
+// The status the CLI gives a table: the engine's, except that an existing
+// table left alone for want of a choice counts as failed.
+std::string statusOf(const TableResult& table, const std::map<std::string, TableNotes>& notes)
+{
+    const auto note = notes.find(table.name);
+    if (note != notes.end() && note->second.existsRefused)
+        return "failed";
+    return TableStatusName(table.status);
+}
+
+// Everything but a whole table without refused rows, or one the user chose to keep, makes exit status 1.
+bool tableFellShort(const TableResult& table, const std::map<std::string, TableNotes>& notes)
+{
+    if (statusOf(table, notes) == "failed" || table.rowsRefused > 0)
+        return true;
+    if (table.status == TableStatus::Skipped)
+        return table.reason != "the existing table was kept";
+    return table.status != TableStatus::Sent;
+}
+
 QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summary,
-                        const std::vector<TableOutcome>& outcomes, int exitCode)
+                        const std::map<std::string, TableNotes>& notes, int exitCode)
 {
     QJsonArray tables;
-    for (const auto& outcome : outcomes) {
+    for (const auto& table : summary.tables) {
         QJsonArray errors;
-        for (const auto& error : outcome.errors)
-            errors.append(QString::fromStdString(error));
-        tables.append(QJsonObject{
-            {"name", QString::fromStdString(outcome.name)},
-            {"status", QString::fromStdString(outcome.status)},
-            {"rowsSent", outcome.rowsRead - outcome.refused},
-            {"rowsRefused", outcome.refused},
-            {"seconds", outcome.seconds},
+        double seconds = 0;
+        if (const auto note = notes.find(table.name); note != notes.end()) {
+            for (const auto& error : note->second.errors)
+                errors.append(QString::fromStdString(error));
+            seconds = note->second.seconds;
+        }
+        QJsonObject nulled;
+        for (const auto& [column, count] : table.datesStoredAsNull)
+            nulled.insert(QString::fromStdString(column), count);
+        QJsonObject entry{
+            {"name", QString::fromStdString(table.name)},
+            {"status", QString::fromStdString(statusOf(table, notes))},
+            {"rowsRead", table.rowsRead},
+            {"rowsWritten", table.rowsWritten},
+            {"rowsRefused", table.rowsRefused},
+            {"seconds", seconds},
             {"errors", errors},
-        });
+        };
+        if (table.rowsOnTarget >= 0)
+            entry.insert("rowsOnTarget", table.rowsOnTarget);
+        if (!table.reason.empty())
+            entry.insert("reason", QString::fromStdString(table.reason));
+        if (!nulled.isEmpty())
+            entry.insert("zeroDatesStoredAsNull", nulled);
+        tables.append(entry);
     }
     return QJsonObject{
         {"direction", direction == TransferDirection::MySQLToDB2 ? "mysql-to-db2" : "db2-to-mysql"},
-        {"tablesSent", summary.tablesSent},
-        {"rowsCopied", summary.rowsCopied},
-        {"rowsRefused", summary.rowsRefused},
+        {"tablesSent", summary.tablesSent()},
+        {"rowsCopied", summary.rowsCopied()},
+        {"rowsRefused", summary.rowsRefused()},
         {"seconds", summary.seconds},
         {"cancelled", summary.cancelled},
+        {"connectionLost", summary.connectionLost},
         {"exitCode", exitCode},
         {"tables", tables},
     };
@@ -254,19 +297,17 @@ int RunSend(const CliArgs& args, CliContext& context)
     int exitCode = kExitOk;
     if (observer.connectionFailed)
         exitCode = kExitUsage;
-    else if (summary.rowsRefused > 0 || !summary.failedTables.empty() || observer.existingRefused)
+    else if (std::any_of(summary.tables.begin(), summary.tables.end(),
+                         [&](const TableResult& table) { return tableFellShort(table, observer.notes); }))
         exitCode = kExitRefused;
 
     if (args.flags.count("json")) {
-        context.out << QJsonDocument(summaryJson(direction, summary, observer.outcomes, exitCode))
+        context.out << QJsonDocument(summaryJson(direction, summary, observer.notes, exitCode))
                            .toJson(QJsonDocument::Indented)
                            .toStdString();
     } else {
-        char line[256];
-        std::snprintf(line, sizeof line, "Sent %d table%s to %s: %lld rows copied, %lld rows refused, %.1f s%s\n",
-                      summary.tablesSent, summary.tablesSent == 1 ? "" : "s", SideName(target), summary.rowsCopied,
-                      summary.rowsRefused, summary.seconds, summary.cancelled ? " (cancelled)" : "");
-        context.out << line;
+        for (const auto& line : TransferSummaryLines(summary, SideName(target)))
+            context.out << line << "\n";
     }
     return exitCode;
 }

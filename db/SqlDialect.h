@@ -3,7 +3,16 @@
 #include "ConnectionProfile.h"
 #include "DbError.h"
 
+#include <cstddef>
 #include <string>
+
+class DataConnection;
+
+// How many bytes of parameter values one statement may carry to a server.
+struct SendLimits {
+    size_t batchBytes = 0;  // one parameter array, all its rows together
+    size_t rowBytes = 0;    // one row sent alone; a longer row cannot be sent at all
+};
 
 // Everything that differs between the MySQL and the DB2 side of a statement
 // or an answer lives here, one object per side: quoting, literals, the
@@ -30,6 +39,15 @@ public:
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
+    // The connection itself is gone, not merely the statement refused.
+    virtual bool isConnectionLost(const DbError& error) const = 0;
+    // A statement any live connection answers.
+    virtual std::string pingSql() const = 0;
+
+    // The bounds for parameter values sent on this open connection.
+    virtual SendLimits sendLimits(DataConnection& connection) const = 0;
+    // Why a row of rowBytes bytes was not sent, naming the limit and how to raise it.
+    virtual std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const = 0;
 };
 
 const SqlDialect& MySQLDialect();

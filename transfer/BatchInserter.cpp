@@ -6,6 +6,8 @@
 namespace {
 
 constexpr SQLLEN kLongestVarchar = 32672;
+constexpr size_t kValueOverheadBytes = 16;   // type, length and null-bitmap bytes per value
+constexpr size_t kValueShownInReport = 200;  // longer values are cut short in the statement a report shows
 
 void prepare(SQLHSTMT statement, const std::string& sql)
 {
@@ -38,8 +40,8 @@ bool paramFailed(SQLUSMALLINT status)
 
 BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std::string& table,
                              std::vector<ColumnPlan> plans)
-    : target_(target), side_(side), table_(table), plans_(std::move(plans)),
-      arrayStatement_(target.newStatement()), rowStatement_(target.newStatement())
+    : target_(target), side_(side), limits_(DialectOf(side).sendLimits(target)), table_(table),
+      plans_(std::move(plans)), arrayStatement_(target.newStatement()), rowStatement_(target.newStatement())
 {
     commitDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_COMMIT_BEHAVIOR);
     rollbackDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_ROLLBACK_BEHAVIOR);
@@ -86,62 +88,114 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
     }
 }
 
-bool BatchInserter::sendArray(const RowBlock& block)
+size_t BatchInserter::rowBytes(const RowBlock& block, size_t row) const
+{
+    size_t bytes = 0;
+    for (size_t c = 0; c < plans_.size(); ++c) {
+        const ColumnBuffer& buffer = block.sendColumn(c);
+        const SQLLEN length = buffer.lengths[row];
+        bytes += kValueOverheadBytes + (length > 0 ? static_cast<size_t>(length) : 0);
+        if (length >= 0 && buffer.cType == SQL_C_UTINYINT)
+            bytes += 1;
+    }
+    return bytes;
+}
+
+bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count)
 {
     SQLHSTMT statement = arrayStatement_.get();
     prepareIfNeeded(statement, arrayPrepared_);
-    status_.assign(block.rows, SQL_PARAM_UNUSED);
-    setAttr(statement, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(block.rows)),
+    status_.assign(count, SQL_PARAM_UNUSED);
+    setAttr(statement, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(count)),
             "SQLSetStmtAttr(PARAMSET_SIZE)");
     setAttr(statement, SQL_ATTR_PARAM_STATUS_PTR, status_.data(), "SQLSetStmtAttr(PARAM_STATUS_PTR)");
-    bind(statement, block, 0);
+    bind(statement, block, first);
     const SQLRETURN rc = SQLExecute(statement);
-    SQLFreeStmt(statement, SQL_CLOSE);
-    if (!odbcSucceeded(rc))
+    if (!odbcSucceeded(rc)) {
+        DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
+        SQLFreeStmt(statement, SQL_CLOSE);
+        if (DialectOf(side_).isConnectionLost(error))
+            throw error;
         return false;
-    for (size_t r = 0; r < block.rows; ++r)
+    }
+    SQLFreeStmt(statement, SQL_CLOSE);
+    for (size_t r = 0; r < count; ++r)
         if (paramFailed(status_[r]))
             return false;
     return true;
 }
 
-BatchOutcome BatchInserter::sendRowByRow(const RowBlock& block)
+void BatchInserter::refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error)
 {
-    BatchOutcome outcome;
+    ++outcome.refused;
+    outcome.refusedRows.push_back(row);
+    if (outcome.firstRefused)
+        return;
+    std::vector<Field> fields = block.rowFields(row);
+    for (Field& field : fields)
+        if (field.value && field.value->size() > kValueShownInReport) {
+            field.value->resize(kValueShownInReport);
+            field.value->append("...");
+        }
+    outcome.firstRefused.emplace(RefusedRow{BuildInsertSql(side_, table_, fields), std::move(error)});
+}
+
+void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome)
+{
     SQLHSTMT statement = rowStatement_.get();
-    for (size_t r = 0; r < block.rows; ++r) {
+    for (size_t r = first; r < first + count; ++r) {
         prepareIfNeeded(statement, rowPrepared_);
         bind(statement, block, r);
         const SQLRETURN rc = SQLExecute(statement);
         if (odbcSucceeded(rc)) {
             ++outcome.inserted;
         } else {
-            ++outcome.refused;
-            if (!outcome.firstRefused)
-                outcome.firstRefused.emplace(RefusedRow{BuildInsertSql(side_, table_, block.rowFields(r)),
-                                                        DbError(readDiagnostics(SQL_HANDLE_STMT, statement))});
+            DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
+            if (DialectOf(side_).isConnectionLost(error))
+                throw error;  // not this row's fault: the copy ends here
+            refuse(outcome, block, r, std::move(error));
         }
         SQLFreeStmt(statement, SQL_CLOSE);
         if (pace_)
             pace_();
     }
-    return outcome;
+}
+
+void BatchInserter::sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome)
+{
+    // A single row goes straight to the row path, which reports its own error.
+    if (count > 1 && sendArray(block, first, count)) {
+        endTransaction(true);
+        outcome.inserted += static_cast<long long>(count);
+        return;
+    }
+    // Undo whatever part of the array went in, then let each row stand alone.
+    endTransaction(false);
+    sendRowByRow(block, first, count, outcome);
+    endTransaction(true);
 }
 
 BatchOutcome BatchInserter::insert(const RowBlock& block)
 {
-    if (block.rows == 0)
-        return {};
-    // A single row goes straight to the row path, which reports its own error.
-    if (block.rows > 1 && sendArray(block)) {
-        endTransaction(true);
-        BatchOutcome outcome;
-        outcome.inserted = static_cast<long long>(block.rows);
-        return outcome;
+    BatchOutcome outcome;
+    size_t first = 0;
+    while (first < block.rows) {
+        size_t end = first, bytes = 0;
+        for (; end < block.rows; ++end) {
+            const size_t row = rowBytes(block, end);
+            if (row > limits_.rowBytes || (end > first && bytes + row > limits_.batchBytes))
+                break;
+            bytes += row;
+        }
+        if (end == first) {
+            // Sending it would cost the connection (MySQL drops it): refused here.
+            const std::string message = DialectOf(side_).rowTooLongMessage(rowBytes(block, first), limits_);
+            refuse(outcome, block, first, DbError("HY000", 0, message));
+            ++first;
+            continue;
+        }
+        sendRange(block, first, end - first, outcome);
+        first = end;
     }
-    // Undo whatever part of the array went in, then let each row stand alone.
-    endTransaction(false);
-    BatchOutcome outcome = sendRowByRow(block);
-    endTransaction(true);
     return outcome;
 }

@@ -18,13 +18,17 @@ struct RefusedRow {
 struct BatchOutcome {
     long long inserted = 0;
     long long refused = 0;
+    std::vector<size_t> refusedRows;  // the block's rows that did not arrive, ascending
     std::optional<RefusedRow> firstRefused;
 };
 
-// Sends blocks of rows as one parameter array each (bound column-wise, which
-// MariaDB's bulk path needs), committing every block. A block the target
-// refuses is undone and sent again row by row, so each row stands or falls
-// alone. The target connection must have autocommit off.
+// Sends blocks of rows as parameter arrays (bound column-wise, which
+// MariaDB's bulk path needs), committing every array. Arrays are bounded by
+// the target's byte limits as well as by rows; a row too long to send at all
+// is refused alone without being sent. An array the target refuses is undone
+// and sent again row by row, so each row stands or falls alone. A lost
+// connection throws instead of refusing rows. The target connection must
+// have autocommit off.
 class BatchInserter {
 public:
     BatchInserter(DataConnection& target, TargetSide side, const std::string& table, std::vector<ColumnPlan> plans);
@@ -38,11 +42,15 @@ private:
     void prepareIfNeeded(SQLHSTMT statement, bool& prepared);
     void endTransaction(bool commit);
     void bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow);
-    bool sendArray(const RowBlock& block);
-    BatchOutcome sendRowByRow(const RowBlock& block);
+    bool sendArray(const RowBlock& block, size_t first, size_t count);
+    void sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
+    void sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
+    void refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error);
+    size_t rowBytes(const RowBlock& block, size_t row) const;
 
     DataConnection& target_;
     TargetSide side_;
+    SendLimits limits_;
     std::string table_;
     std::vector<ColumnPlan> plans_;
     OdbcHandle arrayStatement_, rowStatement_;

@@ -54,11 +54,25 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
     case SQL_DOUBLE: case SQL_FLOAT: return ReadKind::Double;
     case SQL_REAL: return ReadKind::Real;
     case SQL_BIT: case db2sql::kBoolean: return ReadKind::Bool;
-    case SQL_TYPE_DATE: case SQL_DATE: return ReadKind::Date;
-    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP: return ReadKind::Timestamp;
+    case SQL_TYPE_DATE: case SQL_DATE: return sourceIsMySQL ? ReadKind::Text : ReadKind::Date;
+    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP: return sourceIsMySQL ? ReadKind::Text : ReadKind::Timestamp;
     case SQL_TYPE_TIME: case SQL_TIME: return sourceIsMySQL ? ReadKind::Text : ReadKind::Time;
     default: return ReadKind::Text;
     }
+}
+
+bool isDateType(SQLSMALLINT sqlType)
+{
+    return sqlType == SQL_TYPE_DATE || sqlType == SQL_DATE || sqlType == SQL_TYPE_TIMESTAMP || sqlType == SQL_TIMESTAMP;
+}
+
+// Whether a target column type holds dates (and so refuses a zero date).
+bool isDateColumnType(const std::string& type)
+{
+    for (const char* word : {"DATE", "TIMESTAMP"})
+        if (type.rfind(word, 0) == 0)
+            return true;
+    return false;
 }
 
 // Width of the text a converted value needs.
@@ -108,6 +122,8 @@ std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourc
         } else {
             plan.readWidth = fixedWidth(plan.read);
         }
+        if (sourceIsMySQL && isDateType(f.sqlType))
+            plan.nullZeroDates = isDateColumnType(TargetColumnType(target, f));
         // MySQL's BIT takes numbers, not the texts '1' and '0'.
         if (plan.read == ReadKind::Bool && target == TargetSide::MySQL)
             plan.send = SendKind::TinyInt;
@@ -202,6 +218,21 @@ size_t RowBlock::valueBytes() const
                 bytes += column.cType == SQL_C_CHAR || column.cType == SQL_C_BINARY
                     ? static_cast<size_t>(column.lengths[r]) : static_cast<size_t>(column.width);
     return bytes;
+}
+
+std::vector<size_t> RowBlock::nullZeroDates(size_t column)
+{
+    std::vector<size_t> nulled;
+    ColumnBuffer& buffer = read_[column];
+    for (size_t r = 0; r < rows; ++r) {
+        if (buffer.isNull(r))
+            continue;
+        if (IsZeroOrPartialDate(std::string_view(buffer.at(r), static_cast<size_t>(buffer.lengths[r])))) {
+            buffer.lengths[r] = SQL_NULL_DATA;
+            nulled.push_back(r);
+        }
+    }
+    return nulled;
 }
 
 std::optional<std::string> RowBlock::sendText(size_t column, size_t row) const

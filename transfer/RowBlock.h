@@ -20,10 +20,14 @@ struct ColumnPlan {
     ReadKind read = ReadKind::Text;
     SendKind send = SendKind::Text;
     SQLLEN readWidth = 0;  // bytes per row in a bound array; 0: too long to bind, read piece by piece
+    // A MySQL date read as text for a date column of the target: a zero or
+    // partial date ('0000-00-00', '2000-00-15') can only go there as NULL.
+    bool nullZeroDates = false;
 };
 
 // Chooses the fetch and send forms of each column for the target side. MySQL
 // TIME values can exceed a day, so they travel as text; DB2 TIME is read as time.
+// MySQL dates travel as text too: the driver turns zero dates into NULL.
 std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target);
 
 // Column-wise array of values: what SQLBindCol fills and SQLBindParameter sends.
@@ -53,6 +57,9 @@ public:
     const ColumnBuffer& sendColumn(size_t column) const { return converted_[column] ? send_[column] : read_[column]; }
     // Turns the fetched values of the first `rows` rows into their send forms.
     void convert();
+
+    // Sets the zero or partial dates of a text column to NULL; returns their rows.
+    std::vector<size_t> nullZeroDates(size_t column);
 
     // One row in send form, as fields for BuildInsertSql.
     std::vector<Field> rowFields(size_t row) const;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -72,8 +73,13 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
 {
     CopyResult result;
     Pacer pacer(observer);
+    const SqlDialect& targetDialect = DialectOf(side);
+    const SqlDialect& sourceDialect = DialectOf(side == DatabaseSide::MySQL ? DatabaseSide::DB2 : DatabaseSide::MySQL);
+    std::vector<size_t> dateColumns;
+    for (size_t c = 0; c < source.plans().size(); ++c)
+        if (source.plans()[c].nullZeroDates)
+            dateColumns.push_back(c);
     int shown = 0;
-    long long done = 0;
     try {
         target.setAutoCommit(false);
         BatchInserter inserter(target, side, table, source.plans());
@@ -85,21 +91,33 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
             } catch (const DbError& error) {
                 observer.report(steps.read, error.description(), source.selectSql());
                 result.readFailed = true;
+                result.connectionLost = sourceDialect.isConnectionLost(error);
                 break;
             }
             if (!block)
                 break;
+            result.read += static_cast<long long>(block->rows);
+            std::vector<std::vector<size_t>> nulled;
+            for (size_t c : dateColumns)
+                nulled.push_back(block->nullZeroDates(c));
             const BatchOutcome outcome = inserter.insert(*block);
             if (outcome.firstRefused && result.refused == 0)
                 observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
-            done += static_cast<long long>(block->rows);
-            // The count only drives the bar; the source is read to its end.
-            const int percent = rowCount > 0 ? static_cast<int>(std::min<long long>(100, done * 100 / rowCount)) : 100;
+            for (size_t i = 0; i < dateColumns.size(); ++i) {
+                long long stored = 0;
+                for (size_t row : nulled[i])
+                    stored += !std::binary_search(outcome.refusedRows.begin(), outcome.refusedRows.end(), row);
+                if (stored > 0)
+                    result.datesStoredAsNull[source.plans()[dateColumns[i]].field.name] += stored;
+            }
+            // The count only drives the bar; the source is read to its end,
+            // and a table that grew meanwhile keeps the bar at 100.
+            const int percent = rowCount > 0 ? static_cast<int>(std::min<long long>(100, result.read * 100 / rowCount)) : 100;
             if (percent != shown)
                 observer.progress(shown = percent);
-            observer.rowsDone(table, done, rowCount);
+            observer.rowsDone(table, result.read, rowCount);
             pacer.tick();
             if (observer.cancelRequested()) {
                 result.cancelled = true;
@@ -108,16 +126,121 @@ CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& sou
         }
     } catch (const DbError& error) {
         observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, table, source.plans().size()));
-        result.readFailed = true;
+        result.writeFailed = true;
+        result.connectionLost = targetDialect.isConnectionLost(error);
     }
     try {
         target.setAutoCommit(true);
     } catch (const DbError&) {
-        // The connection is gone; the next statement on it reports that.
+        // The connection is gone; the run ends after this table.
     }
     if (result.refused > 1)
         observer.rowsRefused(table, result.refused - 1);
     return result;
+}
+
+namespace {
+
+// Whether the connection still answers; a failed step may have cost it.
+bool answers(DataConnection& connection, const SqlDialect& dialect)
+{
+    try {
+        connection.execute(dialect.pingSql());
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+std::string countsText(long long rows) { return std::to_string(rows) + (rows == 1 ? " row" : " rows"); }
+
+}  // namespace
+
+const char* TableStatusName(TableStatus status)
+{
+    switch (status) {
+    case TableStatus::Sent: return "sent";
+    case TableStatus::Incomplete: return "incomplete";
+    case TableStatus::Failed: return "failed";
+    case TableStatus::Skipped: return "skipped";
+    }
+    return "skipped";
+}
+
+int TransferSummary::tablesSent() const
+{
+    return static_cast<int>(std::count_if(tables.begin(), tables.end(),
+                                          [](const TableResult& t) { return t.status == TableStatus::Sent; }));
+}
+
+long long TransferSummary::rowsCopied() const
+{
+    long long rows = 0;
+    for (const auto& t : tables)
+        rows += t.rowsWritten;
+    return rows;
+}
+
+long long TransferSummary::rowsRefused() const
+{
+    long long rows = 0;
+    for (const auto& t : tables)
+        rows += t.rowsRefused;
+    return rows;
+}
+
+bool TransferSummary::allSent() const
+{
+    return std::all_of(tables.begin(), tables.end(),
+                       [](const TableResult& t) { return t.status == TableStatus::Sent && t.rowsRefused == 0; });
+}
+
+std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
+{
+    std::vector<std::string> names;
+    for (const auto& t : tables)
+        if (t.status == status)
+            names.push_back(t.name);
+    return names;
+}
+
+std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName)
+{
+    std::vector<std::string> lines;
+    const int sent = summary.tablesSent();
+    char first[256];
+    std::snprintf(first, sizeof first, "Sent %d table%s to %s: %lld rows copied, %lld rows refused, %.1f s%s", sent,
+                  sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
+                  summary.seconds, summary.cancelled ? " (cancelled)" : "");
+    lines.push_back(first);
+    std::vector<std::string> failed, notSent;
+    for (const TableResult& table : summary.tables) {
+        if (table.status == TableStatus::Incomplete)
+            lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
+                            + " of " + std::to_string(table.rowsRead) + " rows read arrived)");
+        else if (table.status == TableStatus::Failed)
+            failed.push_back(table.name);
+        else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
+            notSent.push_back(table.name);
+    }
+    const auto joined = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const auto& name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text;
+    };
+    if (!failed.empty())
+        lines.push_back("Failed: " + joined(failed));
+    if (!notSent.empty())
+        lines.push_back(std::string("Not sent") + (summary.connectionLost ? " (the connection was lost)"
+                                                   : summary.cancelled    ? " (cancelled)"
+                                                                          : "")
+                        + ": " + joined(notSent));
+    for (const TableResult& table : summary.tables)
+        for (const auto& [column, count] : table.datesStoredAsNull)
+            lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
+                            + (count == 1 ? "" : "s") + " stored as NULL");
+    return lines;
 }
 
 TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile& mysql, const ConnectionProfile& db2,
@@ -125,6 +248,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
 {
     const auto started = Clock::now();
     TransferSummary summary;
+    for (const std::string& table : tables)
+        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent"});
     const TransferSteps& steps = StepsOf(direction);
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;
@@ -149,8 +274,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection& source = toDB2 ? mysqlConnection : db2Connection;
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
     const SqlDialect& sourceDialect = DialectOf(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
+    const SqlDialect& targetDialect = DialectOf(side);
+    // After a failure: when a connection is gone the run ends here, once,
+    // instead of reporting "Connection not open" for every later table.
+    const auto connectionsGone = [&] {
+        return !answers(source, sourceDialect) || !answers(target, targetDialect);
+    };
 
-    for (const std::string& table : tables) {
+    for (TableResult& result : summary.tables) {
+        const std::string& table = result.name;
         observer.yield();
         if (observer.cancelRequested()) {
             summary.cancelled = true;
@@ -158,11 +290,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
         const auto fail = [&](int step, const std::string& description, const std::string& sql) {
             observer.report(step, description, sql);
-            summary.failedTables.push_back(table);
+            result.status = TableStatus::Failed;
+            result.reason = "failed";
+            summary.connectionLost = connectionsGone();
         };
         const bool overwrite = observer.targetListed(table);
-        if (overwrite && !observer.confirmOverwrite(table))
+        if (overwrite && !observer.confirmOverwrite(table)) {
+            result.reason = "the existing table was kept";
             continue;
+        }
 
         // The source is opened before anything is dropped: a table that cannot
         // be read never costs the target its table.
@@ -175,16 +311,21 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
             fail(steps.openSource, error.what(), selectSql);
+            if (summary.connectionLost)
+                break;
             continue;
         }
 
         if (overwrite) {
-            const std::string dropSql = DialectOf(side).dropTableSql(table);
+            const std::string dropSql = targetDialect.dropTableSql(table);
             try {
                 target.execute(dropSql);
             } catch (const DbError& error) {
-                if (!DialectOf(side).isNoSuchTable(error)) {
+                if (!targetDialect.isNoSuchTable(error)) {
+                    reader.reset();
                     fail(steps.drop, error.description(), dropSql);
+                    if (summary.connectionLost)
+                        break;
                     continue;
                 }
             }
@@ -196,7 +337,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             target.execute(createSql);
         } catch (const DbError& error) {
             // Rows only ever go into a table this run created.
+            reader.reset();
             fail(steps.createTable, error.description(), createSql);
+            if (summary.connectionLost)
+                break;
             continue;
         }
 
@@ -204,15 +348,51 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         reader.reset();
         observer.progress(0);
         observer.tableArrived(table);
-        ++summary.tablesSent;
-        summary.rowsCopied += copy.copied;
-        summary.rowsRefused += copy.refused;
-        if (copy.refused > 0 || copy.readFailed)
-            summary.failedTables.push_back(table);
-        if (copy.cancelled) {
-            summary.cancelled = true;
+        result.rowsRead = copy.read;
+        result.rowsWritten = copy.copied;
+        result.rowsRefused = copy.refused;
+        result.datesStoredAsNull = copy.datesStoredAsNull;
+        result.status = TableStatus::Sent;
+        result.reason.clear();
+        if (copy.readFailed || copy.writeFailed) {
+            result.status = TableStatus::Incomplete;
+            result.reason = copy.readFailed ? "reading stopped part-way" : "writing stopped part-way";
+            summary.connectionLost = copy.connectionLost || connectionsGone();
+        } else if (copy.cancelled) {
+            result.status = TableStatus::Incomplete;
+            result.reason = "cancelled";
+        }
+        if (!summary.connectionLost) {
+            // What arrived is counted by the target itself, not taken on trust.
+            const std::string countSql = targetDialect.countRowsSql(table);
+            try {
+                result.rowsOnTarget = CountRows(target, targetDialect, table);
+                if (result.rowsOnTarget != result.rowsWritten) {
+                    observer.report(steps.rowCount,
+                                    "The table holds " + countsText(result.rowsOnTarget) + " after the copy, but "
+                                        + countsText(result.rowsWritten) + " were written.",
+                                    countSql);
+                    result.status = TableStatus::Incomplete;
+                    result.reason = "the target holds " + countsText(result.rowsOnTarget) + ", "
+                        + std::to_string(result.rowsWritten) + " written";
+                }
+            } catch (const DbError& error) {
+                observer.report(steps.rowCount, error.description(), countSql);
+                result.status = TableStatus::Incomplete;
+                result.reason = "the rows on the target could not be counted";
+                summary.connectionLost = connectionsGone();
+            }
+        }
+        observer.tableFinished(result);
+        if (summary.connectionLost || copy.cancelled) {
+            summary.cancelled = copy.cancelled;
             break;
         }
     }
+    const std::string endReason = summary.connectionLost ? "not sent: the connection was lost"
+                                                         : "not sent: the run was cancelled";
+    for (TableResult& result : summary.tables)
+        if (result.status == TableStatus::Skipped && result.reason == "not sent")
+            result.reason = endReason;
     return finish();
 }

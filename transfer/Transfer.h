@@ -4,10 +4,13 @@
 #include "ConnectionProfile.h"
 #include "DataConnection.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 enum class TransferDirection { MySQLToDB2, DB2ToMySQL };
+
+struct TableResult;
 
 // What a transfer needs from its user: the window (lists, progress bar,
 // dialogs) or a test.
@@ -26,18 +29,52 @@ public:
     virtual void rowsRefused(const std::string& table, long long furtherRefused) = 0;
     // Rows read so far of the table and its row count (-1 when unknown), after every batch.
     virtual void rowsDone(const std::string& table, long long done, long long total) { (void)table, (void)done, (void)total; }
+    // At a table's end, once its outcome is known (not for tables skipped or failed before any row).
+    virtual void tableFinished(const TableResult& result) { (void)result; }
     virtual bool cancelRequested() = 0;                           // checked between batches
     virtual void yield() = 0;                                     // called every few tens of milliseconds
 };
 
+// How one table of a run ended.
+enum class TableStatus {
+    Sent,        // every source row was read; rows the target refused are counted
+    Incomplete,  // created, but reading or writing stopped part-way, or the target holds other rows than written
+    Failed,      // reported before any row went: unreadable source, refused DROP or CREATE
+    Skipped,     // nothing done: the existing table was kept, or the run ended before this table
+};
+const char* TableStatusName(TableStatus status);  // "sent", "incomplete", "failed", "skipped"
+
+struct TableResult {
+    std::string name;
+    TableStatus status = TableStatus::Skipped;
+    long long rowsRead = 0;      // rows read from the source
+    long long rowsWritten = 0;   // rows the target committed
+    long long rowsRefused = 0;   // rows the target refused or that were too long to send
+    long long rowsOnTarget = -1; // the target's own count after the copy; -1 when not counted
+    // Zero or partial MySQL dates that went to a date column as NULL, per column.
+    std::map<std::string, long long> datesStoredAsNull;
+    std::string reason;          // why it is not "sent", in a few words; empty when sent
+};
+
 struct TransferSummary {
-    int tablesSent = 0;        // tables created and filled (a cancelled one included)
-    long long rowsCopied = 0;
-    long long rowsRefused = 0;
+    std::vector<TableResult> tables;  // every table given, in the order given
     double seconds = 0;
     bool cancelled = false;
-    std::vector<std::string> failedTables;  // skipped after a report, or with refused rows
+    bool connectionLost = false;      // the run stopped there; later tables are "skipped"
+
+    int tablesSent() const;           // tables with status sent
+    long long rowsCopied() const;     // rows written, all tables
+    long long rowsRefused() const;
+    bool allSent() const;             // every table sent and no row refused
+    std::vector<std::string> namesWith(TableStatus status) const;
 };
+
+// The run told in lines, the same in the window and on the command line:
+//   Sent 1 table to MySQL: 780000 rows copied, 0 rows refused, 12.3 s
+//   Incomplete: orders (writing stopped part-way: 780000 of 800000 rows read arrived)
+//   Not sent (the connection was lost): items, customers
+//   orders.created: 3 zero dates stored as NULL
+std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName);
 
 // Step numbers the error report names, per direction.
 struct TransferSteps {
@@ -54,12 +91,16 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
 class SourceReader;
 
 // Copies the rows of an open source into a freshly created target table:
-// batches, progress, cancel, refused rows. Returns false when it stopped early.
+// batches, progress, cancel, refused rows. A failure is reported once.
 struct CopyResult {
+    long long read = 0;
     long long copied = 0;
     long long refused = 0;
     bool cancelled = false;
     bool readFailed = false;
+    bool writeFailed = false;
+    bool connectionLost = false;  // the failure was the source's or the target's connection going away
+    std::map<std::string, long long> datesStoredAsNull;
 };
 CopyResult CopyRows(TargetSide side, const std::string& table, SourceReader& source, long long rowCount,
                     DataConnection& target, TransferObserver& observer, const TransferSteps& steps);

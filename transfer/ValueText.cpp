@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <cstdio>
 
 std::string NullToDefault(const std::optional<std::string>& value, const std::string& fallback)
@@ -67,7 +69,23 @@ bool isTrueText(const std::string& value) { return value == "1" || value == "Tru
 }  // namespace
 
 size_t WriteDoubleText(char* out, double value) { return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out); }
-size_t WriteFloatText(char* out, float value) { return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out); }
+size_t WriteFloatText(char* out, float value)
+{
+    // The shortest text of the largest float reads as a double just above the
+    // float range, which MySQL refuses for a FLOAT column; the double's own
+    // shortest text reads back to exactly this float.
+    if (std::fabs(value) == std::numeric_limits<float>::max())
+        return WriteDoubleText(out, static_cast<double>(value));
+    return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out);
+}
+
+bool IsZeroOrPartialDate(std::string_view text)
+{
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    const auto zero = [&](size_t from, size_t count) { return text.substr(from, count).find_first_not_of('0') == std::string_view::npos; };
+    return zero(5, 2) || zero(8, 2);
+}
 
 size_t WriteDateText(char* out, const SQL_DATE_STRUCT& date)
 {

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The value, or the fallback when it is Null.
@@ -29,6 +30,9 @@ size_t WriteFloatText(char* out, float value);
 size_t WriteDateText(char* out, const SQL_DATE_STRUCT& date);
 size_t WriteTimeText(char* out, const SQL_TIME_STRUCT& time);
 size_t WriteTimestampText(char* out, const SQL_TIMESTAMP_STRUCT& stamp, int digits);
+
+// A MySQL date text whose month or day is zero: '0000-00-00', '2000-00-15 10:00:00'.
+bool IsZeroOrPartialDate(std::string_view text);
 
 // Whether the column holds booleans (only these get the 1/0 form on MySQL).
 bool IsBooleanColumn(const Field& column);

@@ -57,18 +57,13 @@ private:
     bool cancelled_ = false;
 };
 
+// The engine's summary, the same lines tablehop-cli prints, on one status line.
 QString SummaryLine(const TransferSummary& summary, const QString& target)
 {
-    QString line = QStringLiteral("Sent %1 %2 to %3: %4 rows copied, %5 rows refused, %6 s")
-                       .arg(summary.tablesSent)
-                       .arg(summary.tablesSent == 1 ? QStringLiteral("table") : QStringLiteral("tables"))
-                       .arg(target)
-                       .arg(summary.rowsCopied)
-                       .arg(summary.rowsRefused)
-                       .arg(summary.seconds, 0, 'f', 1);
-    if (summary.cancelled)
-        line += QStringLiteral(" (cancelled)");
-    return line;
+    QStringList lines;
+    for (const auto& line : TransferSummaryLines(summary, target.toStdString()))
+        lines << QString::fromStdString(line);
+    return lines.join(QStringLiteral(". "));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "TableList.h"
 
+#include "TableNames.h"
+
 #include <QItemSelectionModel>
 
 TableList::TableList(QWidget* parent) : QListWidget(parent)
@@ -85,10 +87,9 @@ QStringList TableList::texts() const
 
 bool ListContainsText(const TableList& list, const QString& text)
 {
-    const QString wanted = text.toLower();
     bool found = false;
     for (int i = 0; i < list.count(); ++i)
-        if (list.text(i).toLower() == wanted)
+        if (SameTableName(list.text(i), text))
             found = true;
     return found;
 }

@@ -1,3 +1,4 @@
+#include "CliCommands.h"
 #include "DataConnection.h"
 #include "SettingsStore.h"
 #include "SqlIdentifiers.h"
@@ -39,6 +40,9 @@ private slots:
     void sendBothWays();
     void sendRefusedTableIsExitOne();
     void sendJsonSummary();
+    void existingTableIsNamedAsMatched();
+    void progressBarStaysWithinItsWidth_data();
+    void progressBarStaysWithinItsWidth();
 
 private:
     CliRun run(const QStringList& args, const QMap<QString, QString>& extraEnv = {}, bool withLogins = true);
@@ -66,8 +70,9 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 
 void CliProcessTest::init()
 {
-    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused"})
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
+    ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
         if (QString::fromStdString(name).startsWith("CLI", Qt::CaseInsensitive))
             ExecDB2("DROP TABLE " + QuoteDB2Identifier(name));
@@ -212,11 +217,20 @@ void CliProcessTest::dropAndRename()
     QVERIFY2(result.err.contains("table no_such_cli_table, step RENAME"), qPrintable(result.err));
 
     result = run({"drop", side, "cli_renamed", QString::fromStdString(odd), "cli_missing"});
-    QCOMPARE(result.exitCode, 1);  // the missing one is refused, the others dropped
-    QVERIFY2(result.err.contains("table cli_missing, step DROP TABLE"), qPrintable(result.err));
+    QCOMPARE(result.exitCode, 0);  // as in the window, a missing table is already gone
+    QVERIFY2(result.out.contains("already gone: cli_missing"), qPrintable(result.out));
     names = tables(s);
     QVERIFY(std::count(names.begin(), names.end(), "cli_renamed") == 0);
     QVERIFY(std::count(names.begin(), names.end(), odd) == 0);
+
+    if (mysql) {
+        // MariaDB refuses DROP TABLE on a view with the "no such table" state: it is not gone.
+        ExecMySQL("CREATE VIEW cli_view AS SELECT 1 AS one");
+        result = run({"drop", side, "cli_view"});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains("table cli_view, step DROP TABLE") && result.err.contains("is a view"),
+                 qPrintable(result.err));
+    }
 }
 
 namespace {
@@ -296,25 +310,76 @@ void CliProcessTest::sendRefusedTableIsExitOne()
 void CliProcessTest::sendJsonSummary()
 {
     createOrders();
-    ExecMySQL("CREATE TABLE cli_a (v VARCHAR(10))");
-    ExecMySQL("INSERT INTO cli_a VALUES ('ok'), (REPEAT('x', 10))");
+    // DB2 has no year 0, so the second row is refused; zero and partial dates
+    // (allowed by sql_mode '') go to the DATE column as counted NULLs and keep
+    // their text in the DATETIME column, which DB2 gets as text.
+    ExecMySQL("CREATE TABLE cli_a (v VARCHAR(10), d DATE, t DATETIME)");
+    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_a VALUES ('ok', '2024-01-31', '2024-01-31 10:00:00'), "
+              "('bad', '0000-01-01', NULL), ('zero', '0000-00-00', '0000-00-00 00:00:00'), "
+              "('part', '2000-00-15', '2000-00-15 10:00:00')");
     ExecDB2("CREATE TABLE \"cli_a\" (\"v\" VARCHAR(3))");  // exists: --overwrite replaces it
     const CliRun result = run({"send", "--to", "db2", "--overwrite", "--json", "cli_orders", "cli_a"});
-    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.exitCode, 1);
     const QJsonDocument doc = QJsonDocument::fromJson(result.out.toUtf8());
     QVERIFY2(doc.isObject(), qPrintable(result.out));
     const QJsonObject summary = doc.object();
     QCOMPARE(summary.value("direction").toString(), QStringLiteral("mysql-to-db2"));
     QCOMPARE(summary.value("tablesSent").toInt(), 2);
-    QCOMPARE(summary.value("rowsCopied").toInt(), 5);
-    QCOMPARE(summary.value("rowsRefused").toInt(), 0);
-    QCOMPARE(summary.value("exitCode").toInt(), 0);
+    QCOMPARE(summary.value("rowsCopied").toInt(), 6);
+    QCOMPARE(summary.value("rowsRefused").toInt(), 1);
+    QCOMPARE(summary.value("exitCode").toInt(), 1);
     const QJsonArray tablesSent = summary.value("tables").toArray();
     QCOMPARE(tablesSent.size(), 2);
-    QCOMPARE(tablesSent[0].toObject().value("name").toString(), QStringLiteral("cli_orders"));
-    QCOMPARE(tablesSent[0].toObject().value("status").toString(), QStringLiteral("sent"));
-    QCOMPARE(tablesSent[0].toObject().value("rowsSent").toInt(), 3);
-    QCOMPARE(tablesSent[1].toObject().value("rowsSent").toInt(), 2);
+    const QJsonObject orders = tablesSent[0].toObject(), a = tablesSent[1].toObject();
+    QCOMPARE(orders.value("name").toString(), QStringLiteral("cli_orders"));
+    QCOMPARE(orders.value("status").toString(), QStringLiteral("sent"));
+    QCOMPARE(orders.value("rowsWritten").toInt(), 3);
+    QCOMPARE(a.value("status").toString(), QStringLiteral("sent"));  // read whole; the refused row is counted
+    QCOMPARE(a.value("rowsRead").toInt(), 4);
+    QCOMPARE(a.value("rowsWritten").toInt(), 3);
+    QCOMPARE(a.value("rowsRefused").toInt(), 1);
+    QCOMPARE(a.value("rowsOnTarget").toInt(), 3);
+    QCOMPARE(a.value("zeroDatesStoredAsNull").toObject(), (QJsonObject{{"d", 2}}));
+    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_a\" ORDER BY \"v\""),
+             QStringList({"ok|2024-01-31|2024-01-31 10:00:00", "part|<null>|2000-00-15 10:00:00",
+                          "zero|<null>|0000-00-00 00:00:00"}));
+
+    // The text summary tells the same story.
+    ExecDB2("DROP TABLE \"cli_a\"");
+    const CliRun text = run({"send", "--to", "db2", "cli_a"});
+    QCOMPARE(text.exitCode, 1);
+    QVERIFY2(text.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 1 rows refused"), qPrintable(text.out));
+    QVERIFY2(text.out.contains("cli_a.d: 2 zero dates stored as NULL"), qPrintable(text.out));
+}
+
+void CliProcessTest::existingTableIsNamedAsMatched()
+{
+    // The match ignores case beyond ASCII, as the window's lists do, and the
+    // message names the table that matched.
+    ExecMySQL("CREATE TABLE `cli_Ä` (id INT)");
+    ExecDB2("CREATE TABLE \"cli_ä\" (id INTEGER)");
+    const CliRun result = run({"send", "--to", "db2", QString::fromUtf8("cli_Ä")});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on IBM DB2")), qPrintable(result.err));
+}
+
+void CliProcessTest::progressBarStaysWithinItsWidth_data()
+{
+    QTest::addColumn<qlonglong>("done");
+    QTest::addColumn<qlonglong>("total");
+    QTest::addColumn<QString>("bar");
+    QTest::newRow("half") << 50LL << 100LL << "[##########----------] 50 rows  50%";
+    QTest::newRow("grown past its count") << 130LL << 100LL << "[####################] 130 rows 100%";
+    QTest::newRow("unknown count") << 7LL << 0LL << "[####################] 7 rows 100%";
+}
+
+void CliProcessTest::progressBarStaysWithinItsWidth()
+{
+    QFETCH(qlonglong, done);
+    QFETCH(qlonglong, total);
+    QFETCH(QString, bar);
+    const QString line = QString::fromStdString(ProgressBarLine("t", done, total, 10));
+    QVERIFY2(line.contains(bar), qPrintable(line));
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

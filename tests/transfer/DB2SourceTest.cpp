@@ -82,7 +82,7 @@ TEST_F(DB2Source, EveryDB2TypeArrivesWithASoundTypeAndItsValue)
     RecordingObserver observer;
     const auto summary = RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"DB2_ALL"}, observer);
     ASSERT_EQ(observer.reportsText(), "");
-    EXPECT_EQ(summary.rowsCopied, 2);
+    EXPECT_EQ(summary.rowsCopied(), 2);
     for (const auto& c : kColumns) {
         const std::string col = c.name;
         EXPECT_EQ(QueryValue(mysql, "SELECT COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"

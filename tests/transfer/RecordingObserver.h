@@ -3,6 +3,7 @@
 #include "Transfer.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <strings.h>
@@ -20,6 +21,7 @@ public:
     std::vector<std::string> targetList;
     std::set<std::string> answerNo;       // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
+    std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
 
     std::vector<std::string> asked, dropped, arrived;
     std::vector<int> progressValues;
@@ -55,6 +57,11 @@ public:
     void rowsRefused(const std::string& table, long long furtherRefused) override
     {
         refusedMessages.emplace_back(table, furtherRefused);
+    }
+    void rowsDone(const std::string&, long long done, long long) override
+    {
+        if (onRowsDone)
+            onRowsDone(done);
     }
     bool cancelRequested() override
     {

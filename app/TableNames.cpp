@@ -1,0 +1,15 @@
+#include "TableNames.h"
+
+bool SameTableName(const QString& a, const QString& b)
+{
+    return a.toLower() == b.toLower();
+}
+
+std::optional<std::string> MatchingTableName(const std::vector<std::string>& names, const std::string& table)
+{
+    const QString wanted = QString::fromStdString(table);
+    for (const auto& name : names)
+        if (SameTableName(QString::fromStdString(name), wanted))
+            return name;
+    return std::nullopt;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Table names as the lists and tablehop-cli compare them: without regard to
+// case, for every alphabet (not only ASCII).
+bool SameTableName(const QString& a, const QString& b);
+
+// The first of names that matches table that way, as it is written there.
+std::optional<std::string> MatchingTableName(const std::vector<std::string>& names, const std::string& table);
