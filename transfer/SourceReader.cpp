@@ -534,8 +534,17 @@ public:
             columns += (columns.empty() ? "" : ", ") + QuoteMySQLIdentifier(NullToDefault(row[0], ""));
         selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
         mysql_.execute(std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCopy);
-        mysql_.execute(std::string("CREATE TEMPORARY TABLE ") + kCopy + "(" + kOrder
-                       + " BIGINT AUTO_INCREMENT PRIMARY KEY) " + selectSql_);
+        // The copy takes the stored values as they are, also those (zero dates)
+        // that a strict sql_mode would refuse to store anew.
+        mysql_.execute("SET @tablehop_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = ''");
+        try {
+            mysql_.execute(std::string("CREATE TEMPORARY TABLE ") + kCopy + "(" + kOrder
+                           + " BIGINT AUTO_INCREMENT PRIMARY KEY) " + selectSql_);
+        } catch (const DbError&) {
+            mysql_.execute("SET SESSION sql_mode = @tablehop_sql_mode");
+            throw;
+        }
+        mysql_.execute("SET SESSION sql_mode = @tablehop_sql_mode");
         created_ = true;
         try {
             auto rs = mysql_.execute(std::string("SELECT MAX(") + kOrder + ") FROM " + kCopy);

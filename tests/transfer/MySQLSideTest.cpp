@@ -177,11 +177,15 @@ TEST_F(MySQLSide, RowsFarWiderThanAPageArriveWhole)
 TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
 {
     // A unique key over a nullable column cannot order the pages; rows that are
-    // exact duplicates must still all arrive.
-    mysql.execute("CREATE TABLE side_nokey(a INT NULL, n INT, UNIQUE KEY(a))");
-    mysql.execute("INSERT INTO side_nokey SELECT IF(seq % 5 = 0, NULL, seq), seq FROM seq_1_to_50");
-    mysql.execute("INSERT INTO side_nokey VALUES(NULL, 7), (NULL, 7)");
+    // exact duplicates must still all arrive, and zero dates under a mode that
+    // would not store them again.
+    mysql.execute("SET SESSION sql_mode = ''");
+    mysql.execute("CREATE TABLE side_nokey(d DATE, a INT NULL, n INT, UNIQUE KEY(a))");
+    mysql.execute("INSERT INTO side_nokey SELECT '0000-00-00', IF(seq % 5 = 0, NULL, seq), seq FROM seq_1_to_50");
+    mysql.execute("INSERT INTO side_nokey VALUES(NULL, NULL, 7), (NULL, NULL, 7)");
     mysql.execute("CREATE OR REPLACE VIEW side_view AS SELECT n FROM side_nokey WHERE n > 10");
+    const std::string strict = "STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE";
+    mysql.execute("SET SESSION sql_mode = '" + strict + "'");
     for (const char* table : {"side_nokey", "side_view"}) {
         auto reader = OpenMySQLSource(mysql, table, 100, 7);
         EXPECT_EQ(reader->selectSql(), std::string("SELECT * FROM `") + table + "`");
@@ -195,6 +199,7 @@ TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
             expected.insert(std::to_string(n));
         EXPECT_EQ(seen, expected) << table;
         EXPECT_GE(blocks, 6u) << table;  // pages of 7 rows
+        EXPECT_EQ(QueryValue(mysql, "SELECT @@SESSION.sql_mode"), strict);
     }
     mysql.execute("DROP VIEW side_view");
 }
