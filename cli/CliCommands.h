@@ -10,6 +10,7 @@ DatabaseSide SideArgument(const std::string& word);  // "mysql" or "db2"; throws
 const char* SideName(DatabaseSide side);             // "MySQL" or "IBM DB2"
 
 int RunSend(const CliArgs& args, CliContext& context);
+int RunCheck(const CliArgs& args, CliContext& context);
 
 // The per-table progress line drawn on a terminal: a bar of 20, the count,
 // the rate and the time left; full (never past it) when the table grew.

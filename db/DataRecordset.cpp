@@ -152,7 +152,11 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
         if (rc == SQL_SUCCESS)
             break;
     }
-    return fromSqlW(text);
+    std::string value = fromSqlW(text);
+    // DB2 writes decimals read as text with the client locale's decimal separator.
+    if (f.sqlType == SQL_DECIMAL || f.sqlType == SQL_NUMERIC || f.sqlType == db2sql::kDecFloat)
+        std::replace(value.begin(), value.end(), ',', '.');
+    return value;
 }
 
 bool DataRecordset::fetchFromDriver(std::vector<std::optional<std::string>>& row)

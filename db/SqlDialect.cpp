@@ -1,11 +1,63 @@
 #include "SqlDialect.h"
 
+#include "AdoTypes.h"
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 
 namespace {
+
+constexpr long long kLongestVarchar = 32672;
+// The sizes of DB2's largest table space page: every wider row is refused.
+constexpr long kLargestPage = 32768;
+constexpr int kLargestPageColumns = 1012;
+
+// Bytes a DB2 column takes in its row, as DB2 counts them for a table space
+// page (LONG and LOB columns: the descriptor that stays in the row).
+long long db2RowBytes(const std::string& columnType)
+{
+    std::string type = columnType;
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const size_t open = type.find('(');
+    const std::string name = type.substr(0, open);
+    long long length = open == std::string::npos ? 0 : std::atoll(type.c_str() + open + 1);
+    const char unit = open == std::string::npos ? ' ' : type[type.find_first_not_of("0123456789", open + 1)];
+    length *= unit == 'K' ? 1024LL : unit == 'M' ? 1048576LL : unit == 'G' ? 1073741824LL : 1LL;
+    const auto lobDescriptor = [](long long maxLength) -> long long {
+        static const std::pair<long long, long long> sizes[] = {
+            {1024, 68}, {8192, 92}, {65536, 116}, {524000, 140}, {4190000, 164},
+            {134000000, 196}, {536000000, 220}, {1070000000, 252}, {1470000000, 276}};
+        for (const auto& [upTo, bytes] : sizes)
+            if (maxLength <= upTo)
+                return bytes;
+        return 312;
+    };
+    long long bytes = 0;
+    if (name.rfind("LONG ", 0) == 0) bytes = 24;
+    else if (name == "CLOB" || name == "BLOB") bytes = lobDescriptor(length);
+    else if (name == "DBCLOB") bytes = lobDescriptor(length * 2);
+    else if (name == "VARCHAR" || name == "VARBINARY") bytes = length + 4;
+    else if (name == "VARGRAPHIC") bytes = length * 2 + 4;
+    else if (name == "CHAR" || name == "BINARY") bytes = std::max<long long>(length, 1);
+    else if (name == "GRAPHIC") bytes = std::max<long long>(length, 1) * 2;
+    else if (name == "SMALLINT") bytes = 2;
+    else if (name == "INTEGER" || name == "INT" || name == "REAL" || name == "DATE") bytes = 4;
+    else if (name == "BIGINT" || name == "DOUBLE" || name == "FLOAT") bytes = 8;
+    else if (name == "DECIMAL" || name == "NUMERIC" || name == "DEC") bytes = (open == std::string::npos ? 5 : length) / 2 + 1;
+    else if (name == "DECFLOAT") bytes = length == 16 ? 8 : 16;
+    else if (name == "TIME") bytes = 3;
+    else if (name == "TIMESTAMP") bytes = 7 + ((open == std::string::npos ? 6 : length) + 1) / 2;
+    else if (name == "BOOLEAN") bytes = 1;
+    else if (name == "XML") bytes = 84;
+    return bytes + 1;  // nullable
+}
+
+// The longest row a page of this size holds (4K: 4,005 bytes ... 32K: 32,677).
+long long db2RowLimit(long pageSize) { return pageSize - 91; }
+int db2ColumnLimit(long pageSize) { return pageSize <= 4096 ? 500 : kLargestPageColumns; }
 
 bool anyRecord(const DbError& error, bool (*matches)(const DiagRecord&))
 {
@@ -68,6 +120,17 @@ public:
     {
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
     }
+    SQLSMALLINT textParameterType(long long longestBytes) const override
+    {
+        return longestBytes > kLongestVarchar ? SQL_LONGVARCHAR : SQL_VARCHAR;
+    }
+    SQLSMALLINT bytesParameterType(long long) const override { return SQL_LONGVARBINARY; }
+    bool textTravelsWide() const override { return false; }
+    bool offersNonAtomicArrays() const override { return false; }
+    std::optional<std::string> tableLayoutProblem(DataConnection&, const std::vector<std::string>&) const override
+    {
+        return std::nullopt;  // MySQL's own row limit answers the CREATE clearly
+    }
     // 2006 server has gone away, 2013 lost connection during query.
     bool isConnectionLost(const DbError& error) const override
     {
@@ -113,7 +176,7 @@ public:
     }
     std::string countRowsSql(const std::string& table) const override
     {
-        return "SELECT COUNT(*) FROM " + quoteIdentifier(table);
+        return "SELECT COUNT_BIG(*) FROM " + quoteIdentifier(table);  // COUNT is INTEGER: it overflows past 2^31 rows
     }
     std::string createTableSuffix() const override { return ""; }
     // SQL0204N "is an undefined name": 42704 from the server, 42S02 through ODBC 3.
@@ -122,6 +185,44 @@ public:
         return anyRecord(error, [](const DiagRecord& r) {
             return r.nativeCode == -204 || r.sqlState == "42S02" || r.sqlState == "42704";
         });
+    }
+    // Without LongDataCompat, DB2 CLI takes SQL_LONGVARCHAR for LONG VARCHAR
+    // (32,700 bytes at most): long values are declared as the LOBs they go into.
+    SQLSMALLINT textParameterType(long long longestBytes) const override
+    {
+        return longestBytes > kLongestVarchar ? db2sql::kClob : SQL_VARCHAR;
+    }
+    SQLSMALLINT bytesParameterType(long long longestBytes) const override
+    {
+        return longestBytes > kLongestVarchar ? db2sql::kBlob : SQL_VARBINARY;
+    }
+    // DB2 CLI converts SQL_C_CHAR with the locale's code page and writes the
+    // locale's decimal separator.
+    bool textTravelsWide() const override { return true; }
+    bool offersNonAtomicArrays() const override { return true; }
+    std::optional<std::string> tableLayoutProblem(DataConnection& connection,
+                                                  const std::vector<std::string>& columnTypes) const override
+    {
+        long long rowBytes = 0;
+        for (const auto& type : columnTypes)
+            rowBytes += db2RowBytes(type);
+        const int columns = static_cast<int>(columnTypes.size());
+        // The largest page among the table spaces for tables; unknown: DB2's largest.
+        long page = kLargestPage;
+        try {
+            auto pages = connection.execute("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')");
+            if (pages && !pages->eof() && pages->field(0).value)
+                page = std::atol(pages->field(0).value->c_str());
+        } catch (const DbError&) {
+        }
+        if (page <= 0 || (rowBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
+            return std::nullopt;
+        return "The table needs rows of " + std::to_string(rowBytes) + " bytes in " + std::to_string(columns)
+            + " columns, more than the largest table space page of this DB2 database holds (" + std::to_string(page / 1024)
+            + " KB pages: " + std::to_string(db2RowLimit(page)) + " bytes, " + std::to_string(db2ColumnLimit(page))
+            + " columns). Ask the database administrator for a table space with larger pages (up to 32 KB, "
+              "e.g. CREATE BUFFERPOOL BP32K PAGESIZE 32K; CREATE TABLESPACE TS32K PAGESIZE 32K BUFFERPOOL BP32K), "
+              "or send a table with fewer columns.";
     }
     // SQL30081N communication error, SQL1224N the agent was ended.
     bool isConnectionLost(const DbError& error) const override

@@ -3,8 +3,12 @@
 #include "ConnectionProfile.h"
 #include "DbError.h"
 
+#include <sql.h>
+
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 class DataConnection;
 
@@ -39,6 +43,22 @@ public:
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
+
+    // SQL type a text or byte parameter is declared with, given its longest value.
+    virtual SQLSMALLINT textParameterType(long long longestBytes) const = 0;
+    virtual SQLSMALLINT bytesParameterType(long long longestBytes) const = 0;
+    // Text travels as UTF-16 (SQL_C_WCHAR) both ways, so the client's locale
+    // cannot change it; otherwise as UTF-8 (SQL_C_CHAR).
+    virtual bool textTravelsWide() const = 0;
+    // Parameter arrays may be asked to let each row stand alone.
+    virtual bool offersNonAtomicArrays() const = 0;
+
+    // Why a new table with these column types (as CREATE TABLE names them)
+    // cannot be created there, asked before the CREATE; nullopt when nothing
+    // speaks against it.
+    virtual std::optional<std::string> tableLayoutProblem(DataConnection& connection,
+                                                          const std::vector<std::string>& columnTypes) const = 0;
+
     // The connection itself is gone, not merely the statement refused.
     virtual bool isConnectionLost(const DbError& error) const = 0;
     // A statement any live connection answers.

@@ -280,6 +280,7 @@ SQLRETURN setConnectAttr(Conn *dbc, SQLINTEGER attr, SQLPOINTER value) {
       return SQL_SUCCESS;
     }
     case SQL_ATTR_LOGIN_TIMEOUT: dbc->loginTimeout = static_cast<SQLUINTEGER>(reinterpret_cast<SQLULEN>(value)); return SQL_SUCCESS;
+    case kAttrLongDataCompat: dbc->longDataCompat = reinterpret_cast<SQLULEN>(value) != 0; return SQL_SUCCESS;
     default: return SQL_SUCCESS;
   }
 }
@@ -308,7 +309,12 @@ SQLRETURN getConnectAttr(Conn *dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGE
 SQLRETURN setStmtAttr(Stmt *s, SQLINTEGER attr, SQLPOINTER value) {
   SQLULEN v = reinterpret_cast<SQLULEN>(value);
   switch (attr) {
-    case SQL_ATTR_PARAMSET_SIZE: if (v == 0) v = 1; s->paramsetSize = v; break;
+    case SQL_ATTR_PARAMSET_SIZE:
+      // IBM's CLI takes arrays of at most 32,767 rows.
+      if (v > 32767) return s->fail(clientError("HY024", -99999, "CLI0191E  Invalid attribute value. SQLSTATE=HY024"));
+      if (v == 0) v = 1;
+      s->paramsetSize = v;
+      break;
     case SQL_ATTR_PARAM_STATUS_PTR: s->paramStatus = static_cast<SQLUSMALLINT *>(value); break;
     case SQL_ATTR_PARAMS_PROCESSED_PTR: s->paramsProcessed = static_cast<SQLULEN *>(value); break;
     case SQL_ATTR_PARAM_BIND_TYPE: s->paramBindType = v; break;
@@ -326,6 +332,7 @@ SQLRETURN setStmtAttr(Stmt *s, SQLINTEGER attr, SQLPOINTER value) {
     case SQL_ATTR_NOSCAN: s->noscan = v; break;
     case SQL_ATTR_RETRIEVE_DATA: s->retrieveData = v; break;
     case SQL_ATTR_CURSOR_SCROLLABLE: s->cursorScrollable = v; break;
+    case kAttrParamoptAtomic: s->atomicArrays = v != 0; break;
     default: break;
   }
   return SQL_SUCCESS;
@@ -335,6 +342,7 @@ SQLRETURN getStmtAttr(Stmt *s, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER *ou
   SQLULEN v = 0;
   switch (attr) {
     case SQL_ATTR_PARAMSET_SIZE: v = s->paramsetSize; break;
+    case kAttrParamoptAtomic: v = s->atomicArrays ? 1 : 0; break;
     case SQL_ATTR_PARAM_STATUS_PTR: v = reinterpret_cast<SQLULEN>(s->paramStatus); break;
     case SQL_ATTR_PARAMS_PROCESSED_PTR: v = reinterpret_cast<SQLULEN>(s->paramsProcessed); break;
     case SQL_ATTR_PARAM_BIND_TYPE: v = s->paramBindType; break;

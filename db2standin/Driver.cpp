@@ -2,6 +2,10 @@
 
 #include <odbcinst.h>
 
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cerrno>
@@ -70,6 +74,19 @@ Diag connectError(const std::string &pgMsg, const std::string &host, const std::
                          code + "\", \"*\", \"*\".  SQLSTATE=08001");
 }
 
+// The table spaces a user may create tables in: one, with the page size of this connection's setting.
+const char *kTableSpaces = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'TABLESPACES') THEN
+    CREATE VIEW "SYSCAT"."TABLESPACES" AS
+      SELECT 'USERSPACE1'::varchar(128) AS "TBSPACE", current_setting('db2standin.page_size', true)::integer AS "PAGESIZE",
+             'L'::char(1) AS "DATATYPE";
+    GRANT SELECT ON "SYSCAT"."TABLESPACES" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
 // Schemas, domains and catalog views every connection relies on. Racing
 // connections may both try to create them; the loser ignores the error.
 const char *kSetup = R"SQL(
@@ -100,6 +117,66 @@ DO $$BEGIN
 EXCEPTION WHEN duplicate_schema OR duplicate_object OR duplicate_table OR unique_violation THEN NULL;
 END$$;
 )SQL";
+
+// The code page DB2 CLI converts SQL_C_CHAR data with: DB2CODEPAGE, else the
+// one of the process locale; "" stands for UTF-8 (1208).
+std::string applicationCodeset(char &decimalPoint) {
+  locale_t loc = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+  if (!loc) loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  std::string codeset = nl_langinfo_l(CODESET, loc);
+  const char *radix = nl_langinfo_l(RADIXCHAR, loc);
+  decimalPoint = radix && *radix ? *radix : '.';
+  freelocale(loc);
+  if (const char *page = std::getenv("DB2CODEPAGE"); page && *page) {
+    const int number = std::atoi(page);
+    codeset = number == 1208 ? "UTF-8" : number == 819 ? "ISO-8859-1" : number == 923 ? "ISO-8859-15"
+            : number == 1252 ? "CP1252" : "CP" + std::to_string(number);
+  }
+  const std::string up = upperAscii(codeset);
+  if (up == "UTF-8" || up == "UTF8") return "";
+  if (up == "ANSI_X3.4-1968" || up == "ASCII") return "ISO-8859-1";  // the C locale: DB2 takes code page 819
+  return codeset;
+}
+
+// Converts text between code pages; a character the target lacks becomes
+// DB2's substitution character 0x1A, as in a mismatched code page conversion.
+std::string convertText(const std::string &in, const std::string &to, const std::string &from) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+  std::string out;
+  out.resize(in.size() * 4 + 16);
+  char *src = const_cast<char *>(in.data());
+  size_t srcLeft = in.size();
+  char *dst = out.data();
+  size_t dstLeft = out.size();
+  while (srcLeft > 0) {
+    if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      const size_t used = out.size() - dstLeft;
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+      continue;
+    }
+    // An unconvertible or broken sequence: one substitution character for it.
+    size_t skip = 1;
+    if (from == "UTF-8")
+      while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) ++skip;
+    src += skip;
+    srcLeft -= skip;
+    if (dstLeft == 0) {
+      const size_t used = out.size();
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+    }
+    *dst++ = '\x1A';
+    --dstLeft;
+  }
+  out.resize(out.size() - dstLeft);
+  iconv_close(cd);
+  return out;
+}
 
 }  // namespace
 
@@ -169,7 +246,15 @@ SQLRETURN Conn::connect(const std::string &cs) {
   cancel = PQgetCancel(pg);
   PQsetNoticeProcessor(pg, [](void *, const char *) {}, nullptr);  // server notices are not diagnostics
   schema = upperAscii(user);
-  std::string setup = std::string(kSetup) +
+  // The page size of the database's one table space (a database created without options has 4K).
+  tablePageSize = 4096;
+  if (const char *page = std::getenv("DB2STANDIN_PAGE_SIZE"); page && *page) {
+    char *end = nullptr;
+    long bytes = std::strtol(page, &end, 10);
+    if (end && (*end == 'K' || *end == 'k')) bytes *= 1024;
+    if (bytes >= 512) tablePageSize = bytes;
+  }
+  std::string setup = std::string(kSetup) + kTableSpaces + "SET db2standin.page_size TO '" + std::to_string(tablePageSize) + "';" +
                       "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema) +
                       ") THEN CREATE SCHEMA " + quoteIdent(schema) +
                       "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$;"
@@ -185,6 +270,8 @@ SQLRETURN Conn::connect(const std::string &cs) {
   }
   PQclear(r);
   connString = cs;
+  longDataCompat = trim(get("LONGDATACOMPAT")) == "1";
+  appCodeset = applicationCodeset(decimalPoint);
   return SQL_SUCCESS;
 }
 
@@ -514,6 +601,14 @@ bool isIntegerC(SQLSMALLINT t) {
 std::string utf16ToUtf8(const SQLWCHAR *s, long long units);
 std::u16string utf8ToUtf16(const std::string &s);
 
+namespace {
+// Text of a number from a numeric C type: finite values go to the server as they are.
+bool finiteNumber(const std::string &text) {
+  double d = 0;
+  return std::from_chars(text.data(), text.data() + text.size(), d).ec == std::errc() && std::isfinite(d);
+}
+}  // namespace
+
 std::optional<std::string> Stmt::paramValue(size_t p, size_t row, Diag &err, bool &bad) {
   const ParamBinding &b = params[p];
   SQLSMALLINT cType = b.cType == SQL_C_DEFAULT ? defaultCType(b.sqlType) : b.cType;
@@ -533,8 +628,28 @@ std::optional<std::string> Stmt::paramValue(size_t p, size_t row, Diag &err, boo
   if (!data) return std::nullopt;
   char buf[64];
   switch (cType) {
-    case SQL_C_CHAR:
-      return len == SQL_NTS ? std::string(data) : std::string(data, static_cast<size_t>(len));
+    case SQL_C_CHAR: {
+      std::string raw = len == SQL_NTS ? std::string(data) : std::string(data, static_cast<size_t>(len));
+      return conn->appCodeset.empty() ? raw : convertText(raw, "UTF-8", conn->appCodeset);
+    }
+    case SQL_C_NUMERIC: {
+      // Sign 1 is positive; the value is a little-endian integer scaled by 10^-scale.
+      auto n = reinterpret_cast<const SQL_NUMERIC_STRUCT *>(data);
+      unsigned __int128 v = 0;
+      for (int k = SQL_MAX_NUMERIC_LEN - 1; k >= 0; --k) v = v << 8 | n->val[k];
+      std::string digits;
+      do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+        v /= 10;
+      } while (v);
+      if (n->scale > 0) {
+        if (digits.size() <= static_cast<size_t>(n->scale)) digits.insert(0, static_cast<size_t>(n->scale) + 1 - digits.size(), '0');
+        digits.insert(digits.size() - static_cast<size_t>(n->scale), 1, '.');
+      } else if (n->scale < 0) {
+        digits.append(static_cast<size_t>(-n->scale), '0');
+      }
+      return (n->sign ? "" : "-") + digits;
+    }
     case SQL_C_WCHAR: {
       const SQLWCHAR *w = reinterpret_cast<const SQLWCHAR *>(data);
       return utf16ToUtf8(w, len == SQL_NTS ? -1 : len / 2);
@@ -585,8 +700,9 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>> &out, D
       int col = p < static_cast<int>(tr.paramColumn.size()) ? tr.paramColumn[p] : -1;
       SQLSMALLINT cType = params[p].cType;
       try {
+        checkDeclaredLength(static_cast<size_t>(p), v->data(), v->size());
         // Numbers from numeric C types are already in the form PostgreSQL reads.
-        if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && std::isfinite(std::strtod(v->c_str(), nullptr))) {
+        if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
         } else if (col >= 0) v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
         else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
       } catch (const SqlError &e) {
@@ -607,6 +723,12 @@ SQLRETURN Stmt::execute() {
     params.resize(tr.paramCount);
   for (int p = 0; p < tr.paramCount; ++p)
     if (!params[p].bound) return fail(clientError("07002", -99999, "CLI0100E  Wrong number of parameters. SQLSTATE=07002"));
+  if (Diag e; !bindingsUsable(e)) {
+    if (paramStatus)
+      for (size_t i = 0; i < (tr.paramCount > 0 ? paramsetSize : 1); ++i) paramStatus[i] = SQL_PARAM_ERROR;
+    if (paramsProcessed) *paramsProcessed = 0;
+    return fail(e);
+  }
   for (const auto &s : tr.prepare) {
     PGresult *r = conn->exec(s);
     PQclear(r);
@@ -781,14 +903,20 @@ std::string charForm(const ResultColumn &col, const char *v, int len) {
   return std::string(v, static_cast<size_t>(len));
 }
 
+// Numbers as PostgreSQL writes them, whatever locale the application set.
+bool parseDouble(const std::string &s, double &out) {
+  const char *first = s.c_str(), *last = first + s.size();
+  const auto [end, error] = std::from_chars(first, last, out);
+  return error == std::errc() && end == last && end != first;
+}
+
 bool parseInt(const std::string &s, long long &out) {
   char *end = nullptr;
   errno = 0;
   double d = 0;
   long long v = std::strtoll(s.c_str(), &end, 10);
   if (errno == 0 && end && *end == 0 && end != s.c_str()) { out = v; return true; }
-  d = std::strtod(s.c_str(), &end);
-  if (end == s.c_str() || *end) return false;
+  if (!parseDouble(s, d)) return false;
   if (d > 9.2e18 || d < -9.2e18) return false;
   out = static_cast<long long>(d);
   return true;
@@ -820,8 +948,15 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
           local = charForm(col, v, len);
         else
           local.assign(v, static_cast<size_t>(len));
+        // Characters in the application code page, decimals with the locale's decimal point.
+        if (!conn->appCodeset.empty() && col.type.isText()) local = convertText(local, conn->appCodeset, "UTF-8");
+        if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
+          std::replace(local.begin(), local.end(), '.', conn->decimalPoint);
       } else if (cType == SQL_C_WCHAR) {
-        std::u16string w = utf8ToUtf16(charForm(col, v, len));
+        std::string form = charForm(col, v, len);
+        if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
+          std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
+        std::u16string w = utf8ToUtf16(form);
         local.assign(reinterpret_cast<const char *>(w.data()), w.size() * 2);
       } else {
         local = (col.type.isBinary() || col.pgType == 17) ? pgByteaToBytes(v, static_cast<size_t>(len)) : charForm(col, v, len);
@@ -841,12 +976,6 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
     size_t room = bufLen > static_cast<SQLLEN>(term) ? static_cast<size_t>(bufLen) - term : 0;
     if (cType == SQL_C_WCHAR) room &= ~static_cast<size_t>(1);
     size_t n = std::min(remaining, room);
-    if (cType == SQL_C_WCHAR && n < remaining && n >= 2) {
-      // Keep a surrogate pair together.
-      unsigned short last;
-      std::memcpy(&last, data->data() + done + n - 2, 2);
-      if (last >= 0xD800 && last < 0xDC00) n -= 2;
-    }
     if (buf && bufLen > 0) {
       std::memcpy(buf, data->data() + done, n);
       if (term) std::memset(buf + n, 0, term);
@@ -885,10 +1014,31 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
       if (ind) *ind = static_cast<SQLLEN>(fixedSize(cType));
       return SQL_SUCCESS;
     }
+    case SQL_C_NUMERIC: {
+      if (!col.type.isNumeric()) return bad("07006", -99999, "CLI0102E  Invalid conversion. SQLSTATE=07006");
+      SQL_NUMERIC_STRUCT n{};
+      n.sign = s.empty() || s[0] != '-';
+      const std::string body = s[0] == '-' || s[0] == '+' ? s.substr(1) : s;
+      const size_t point = body.find('.');
+      std::string digits = body.substr(0, point);
+      std::string fraction = point == std::string::npos ? "" : body.substr(point + 1);
+      const int scale = col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric ? col.type.scale : static_cast<int>(fraction.size());
+      fraction.resize(static_cast<size_t>(scale), '0');
+      digits += fraction;
+      if (digits.size() > 38 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return bad("22003", -99999, "CLI0111E  Numeric value out of range. SQLSTATE=22003");
+      unsigned __int128 v = 0;
+      for (char ch : digits) v = v * 10 + static_cast<unsigned>(ch - '0');
+      for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8) n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
+      n.precision = static_cast<SQLCHAR>(std::max<size_t>(digits.size(), 1));
+      n.scale = static_cast<SQLSCHAR>(scale);
+      if (buf) std::memcpy(buf, &n, sizeof n);
+      if (ind) *ind = sizeof n;
+      return SQL_SUCCESS;
+    }
     case SQL_C_DOUBLE: case SQL_C_FLOAT: {
-      char *end = nullptr;
-      double d = std::strtod(s.c_str(), &end);
-      if (end == s.c_str() || *end) return bad("22018", -99999, "CLI0112E  Error in assignment. SQLSTATE=22018");
+      double d = 0;
+      if (!parseDouble(s, d)) return bad("22018", -99999, "CLI0112E  Error in assignment. SQLSTATE=22018");
       if (buf) {
         if (cType == SQL_C_DOUBLE) std::memcpy(buf, &d, sizeof d);
         else { float f = static_cast<float>(d); std::memcpy(buf, &f, sizeof f); }
@@ -943,13 +1093,93 @@ SQLRETURN Stmt::getData(SQLUSMALLINT col, SQLSMALLINT cType, SQLPOINTER buf, SQL
   return putValue(col - 1, cType, static_cast<char *>(buf), bufLen, ind, &gdOffset[col - 1]);
 }
 
-// Array input, row by row: each row stands alone as DB2 does for non-atomic arrays.
+bool Stmt::bindingsUsable(Diag &err) const {
+  const size_t rows = tr.paramCount > 0 ? paramsetSize : 1;
+  const size_t off = paramBindOffset ? *paramBindOffset : 0;
+  const size_t indStride = paramBindType != SQL_PARAM_BIND_BY_COLUMN ? paramBindType : sizeof(SQLLEN);
+  for (int p = 0; p < tr.paramCount; ++p) {
+    const ParamBinding &b = params[p];
+    const SQLSMALLINT cType = b.cType == SQL_C_DEFAULT ? defaultCType(b.sqlType) : b.cType;
+    bool usable = fixedSize(cType) > 0 || cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
+    for (size_t r = 0; usable && b.ind && r < rows; ++r) {
+      const SQLLEN len = *reinterpret_cast<const SQLLEN *>(reinterpret_cast<const char *>(b.ind) + off + indStride * r);
+      usable = len != SQL_DATA_AT_EXEC && len > SQL_LEN_DATA_AT_EXEC_OFFSET;
+    }
+    if (!usable) {
+      err = clientError("HYC00", -99999, "CLI0150E  Driver not capable. SQLSTATE=HYC00");
+      return false;
+    }
+  }
+  return true;
+}
+
+void Stmt::checkDeclaredLength(size_t p, const char *value, size_t length) const {
+  const ParamBinding &b = params[p];
+  // Without LongDataCompat the ODBC long types are DB2's LONG types, not LOBs.
+  const bool lobs = conn->longDataCompat;
+  long long limit = 0;
+  bool wideUnits = false;
+  switch (b.sqlType) {
+    case SQL_VARCHAR: case SQL_VARBINARY: limit = 32672; break;
+    case SQL_LONGVARCHAR: case SQL_LONGVARBINARY: limit = lobs ? 2147483647LL : 32700; break;
+    case SQL_WVARCHAR: limit = 16336; wideUnits = true; break;
+    case SQL_WLONGVARCHAR: limit = lobs ? 1073741823LL : 16350; wideUnits = true; break;
+    case kSqlClob: case kSqlBlob: limit = b.columnSize ? static_cast<long long>(b.columnSize) : 2147483647LL; break;
+    case kSqlDbclob: limit = b.columnSize ? static_cast<long long>(b.columnSize) : 1073741823LL; wideUnits = true; break;
+    default: return;
+  }
+  const long long size = wideUnits ? static_cast<long long>(utf8ToUtf16(std::string(value, length)).size())
+                                   : static_cast<long long>(length);
+  if (size > limit)
+    throw SqlError{serverError("22001", -302, "SQL0302N  The value of a host variable in the EXECUTE or OPEN statement is out of "
+                                              "range for its corresponding use.")};
+}
+
+bool Stmt::beginAtomic(bool &ownTransaction, Diag &err) {
+  ownTransaction = false;
+  if (!conn->txnOpen) {
+    PGresult *b = conn->exec("BEGIN");
+    const bool ok = !failed(b);
+    if (!ok) err = conn->mapError(b, nullptr);
+    PQclear(b);
+    if (!ok) return false;
+    conn->txnOpen = true;
+    ownTransaction = conn->autocommit;
+  }
+  PQclear(conn->exec("SAVEPOINT db2atomic"));
+  return true;
+}
+
+void Stmt::endAtomic(bool ownTransaction, bool keep) {
+  PQclear(conn->exec(keep ? "RELEASE SAVEPOINT db2atomic" : "ROLLBACK TO SAVEPOINT db2atomic; RELEASE SAVEPOINT db2atomic"));
+  if (ownTransaction) {
+    PQclear(conn->exec("COMMIT"));
+    conn->txnOpen = false;
+  }
+}
+
+SQLRETURN Stmt::failAtomic(size_t badRow, Diag err) {
+  // Per-row statuses of an atomic array say nothing about the other rows.
+  // An unknown row (badRow past the end) marks them all.
+  const bool known = badRow < paramsetSize;
+  for (size_t i = 0; paramStatus && i < paramsetSize; ++i)
+    paramStatus[i] = i == badRow || !known ? SQL_PARAM_ERROR : SQL_PARAM_UNUSED;
+  if (paramsProcessed) *paramsProcessed = known ? badRow + 1 : paramsetSize;
+  rowCount = 0;
+  err.row = known ? static_cast<long>(badRow + 1) : 0;
+  return fail(err);
+}
+
+// Array input, row by row: each row stands alone as DB2 does for non-atomic
+// arrays; an atomic one is undone at its first bad row.
 SQLRETURN Stmt::runArray() {
   size_t n = paramsetSize;
   size_t good = 0;
   rowCount = 0;
   std::vector<std::optional<std::string>> vals;
   std::vector<const char *> ptrs;
+  bool ownTransaction = false;
+  if (Diag e; atomicArrays && !beginAtomic(ownTransaction, e)) return fail(e);
   for (size_t i = 0; i < n; ++i) {
     Diag err;
     bool ok = rowValues(i, vals, err);
@@ -964,12 +1194,16 @@ SQLRETURN Stmt::runArray() {
       rowCount += std::atoll(PQcmdTuples(r));
       PQclear(r);
       ++good;
+    } else if (atomicArrays) {
+      endAtomic(ownTransaction, false);
+      return failAtomic(i, err);
     } else {
       err.row = static_cast<long>(i + 1);
       diags.push_back(err);
     }
     if (paramStatus) paramStatus[i] = ok ? SQL_PARAM_SUCCESS : SQL_PARAM_ERROR;
   }
+  if (atomicArrays) endAtomic(ownTransaction, true);
   if (paramsProcessed) *paramsProcessed = n;
   if (good == n) return SQL_SUCCESS;
   return good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
@@ -1061,8 +1295,14 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
       return true;
     }
     const bool plainText = kind == Kind::VarChar || kind == Kind::LongVarChar || kind == Kind::Clob;
-    if (plainText && len >= 0 && len <= tr.columns[col].type.length) {
+    if (plainText && conn->appCodeset.empty() && len >= 0 && len <= tr.columns[col].type.length) {
       const char *text = static_cast<const char *>(b.data) + off + static_cast<size_t>(b.bufLen) * row;
+      try {
+        checkDeclaredLength(p, text, static_cast<size_t>(len));
+      } catch (const SqlError &e) {
+        err = e.diag;
+        return false;
+      }
       if (binary) {
         putInt32(out, static_cast<int32_t>(len));
         out.append(text, static_cast<size_t>(len));
@@ -1082,6 +1322,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
   }
   if (binary) {
     try {
+      checkDeclaredLength(p, v->data(), v->size());
       const TypeDesc &type = tr.columns[col].type;
       scratch = castForColumn(type, *v, tr.columns[col].name);  // validates: length, date syntax
       switch (binaryWire(type.kind)) {
@@ -1095,7 +1336,8 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
     }
   }
   try {
-    if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && std::isfinite(std::strtod(v->c_str(), nullptr))) {
+    checkDeclaredLength(p, v->data(), v->size());
+    if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
     } else if (col >= 0) {
       scratch = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
       v = std::move(scratch);
@@ -1121,9 +1363,16 @@ SQLRETURN Stmt::copyArray() {
   for (size_t p = 0; p < tr.paramColumn.size(); ++p)
     collist += (p ? ", " : "") + quoteIdent(tr.columns[tr.paramColumn[p]].name);
   Diag err;
-  if (!conn->beginIfNeeded(err)) return fail(err);
-  bool sp = conn->txnOpen;
+  bool ownTransaction = false;
+  if (atomicArrays) {
+    if (!beginAtomic(ownTransaction, err)) return fail(err);
+  } else if (!conn->beginIfNeeded(err)) {
+    return fail(err);
+  }
+  bool sp = !atomicArrays && conn->txnOpen;
   if (sp) PQclear(conn->exec("SAVEPOINT db2copy"));
+  std::optional<size_t> atomicBadRow;
+  Diag atomicError;
   // Binary COPY where every column allows it: the server reads it with less work.
   const bool binary = binaryCopyPossible();
   PGresult *r = conn->exec("COPY " + tr.table + " (" + collist + ") FROM STDIN" + (binary ? " WITH (FORMAT binary)" : ""));
@@ -1148,6 +1397,11 @@ SQLRETURN Stmt::copyArray() {
       if (p && !binary) buf += '\t';
       rowOk = appendCopyValue(p, i, buf, scratch, e, binary);
     }
+    if (!rowOk && atomicArrays) {
+      atomicBadRow = i;
+      atomicError = e;
+      break;
+    }
     if (!rowOk) {
       buf.resize(rowStart);
       ok[i] = 0;
@@ -1166,14 +1420,22 @@ SQLRETURN Stmt::copyArray() {
   long long inserted = 0;
   if (copying) {
     if (binary) putInt16(buf, -1);  // end of data
-    if (!buf.empty()) PQputCopyData(conn->pg, buf.data(), static_cast<int>(buf.size()));
-    PQputCopyEnd(conn->pg, nullptr);
+    if (!buf.empty() && !atomicBadRow) PQputCopyData(conn->pg, buf.data(), static_cast<int>(buf.size()));
+    PQputCopyEnd(conn->pg, atomicBadRow ? "row refused" : nullptr);
     r = PQgetResult(conn->pg);
     PGresult *extra;
     while ((extra = PQgetResult(conn->pg)) != nullptr) PQclear(extra);
   }
   batchOk = !failed(r);
   if (batchOk) inserted = std::atoll(PQcmdTuples(r));
+  if (atomicArrays && (atomicBadRow || !batchOk)) {
+    // Which row the server refused is not known: the array fails as a whole.
+    const Diag why = atomicBadRow ? atomicError : conn->mapError(r, &tr);
+    PQclear(r);
+    endAtomic(ownTransaction, false);
+    return failAtomic(atomicBadRow.value_or(SIZE_MAX), why);
+  }
+  if (atomicArrays) endAtomic(ownTransaction, true);
   PQclear(r);
   if (sp) PQclear(conn->exec(batchOk ? "RELEASE SAVEPOINT db2copy" : "ROLLBACK TO SAVEPOINT db2copy; RELEASE SAVEPOINT db2copy"));
   (void)sent;

@@ -16,6 +16,12 @@
 
 namespace db2standin {
 
+// IBM CLI attributes (sqlcli1.h): LOBs as ODBC long types, and atomic parameter arrays.
+constexpr SQLINTEGER kAttrLongDataCompat = 1253;
+constexpr SQLINTEGER kAttrParamoptAtomic = 1260;
+// SQL types IBM's CLI adds.
+constexpr SQLSMALLINT kSqlBlob = -98, kSqlClob = -99, kSqlDbclob = -350;
+
 struct HandleBase {
   explicit HandleBase(SQLSMALLINT t) : handleType(t) {}
   SQLSMALLINT handleType;
@@ -48,6 +54,15 @@ struct Conn : HandleBase, Catalog {
   bool txnOpen = false;  // a server transaction we began (manual commit, or for an open cursor)
   int openCursors = 0;
   std::string schema, database, user, host, port, connString;
+  // LOBs described and bound as ODBC long types (LongDataCompat=1).
+  bool longDataCompat = false;
+  // Page size of the one table space (DB2STANDIN_PAGE_SIZE, default 4K).
+  long tablePageSize = 4096;
+  // Application code page of SQL_C_CHAR data ("" for UTF-8) and the locale's decimal point.
+  std::string appCodeset;
+  char decimalPoint = '.';
+  long pageSize() override { return tablePageSize; }
+  std::string authorizationId() override { return upperAscii(user); }
   SQLUINTEGER loginTimeout = 0;
   int seq = 0;
   std::unordered_map<unsigned, TypeDesc> typeCache;  // type OID of a db2standin domain -> DB2 type
@@ -110,6 +125,7 @@ struct Stmt : HandleBase {
   std::vector<ColBinding> binds;
 
   SQLULEN paramsetSize = 1, paramBindType = SQL_PARAM_BIND_BY_COLUMN;
+  bool atomicArrays = true;  // DB2's default: one bad row fails the whole array
   SQLUSMALLINT *paramStatus = nullptr;
   SQLULEN *paramsProcessed = nullptr;
   SQLULEN *paramBindOffset = nullptr;
@@ -145,6 +161,15 @@ struct Stmt : HandleBase {
  private:
   SQLRETURN openQuery(const std::vector<const char *> &values);
   SQLRETURN runArray();
+  // A binding the driver cannot take fails the statement, before any row goes in.
+  bool bindingsUsable(Diag &err) const;
+  // An atomic array runs under one savepoint (in a transaction of its own under autocommit).
+  bool beginAtomic(bool &ownTransaction, Diag &err);
+  void endAtomic(bool ownTransaction, bool keep);
+  // Marks an atomic array failed at one row: nothing of it stays.
+  SQLRETURN failAtomic(size_t badRow, Diag err);
+  // Refuses a value longer than the declared SQL type of its parameter takes.
+  void checkDeclaredLength(size_t p, const char *value, size_t length) const;
   SQLRETURN copyArray();
   std::optional<std::string> paramValue(size_t p, size_t row, Diag &err, bool &failed);
   bool rowValues(size_t row, std::vector<std::optional<std::string>> &out, Diag &err);

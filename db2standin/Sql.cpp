@@ -92,7 +92,8 @@ std::string normTime(const std::string &v) {
   return h + ":" + m + ":" + s;
 }
 
-std::string normTimestamp(const std::string &v) {
+// Fraction digits beyond `digits` are cut; a TIMESTAMP(p) column keeps p of them.
+std::string normTimestamp(const std::string &v, size_t digits = 6) {
   if (v.size() < 10) badDatetime();
   std::string date = normDate(v.substr(0, 10));
   if (v.size() == 10) return date + " 00:00:00";
@@ -115,7 +116,7 @@ std::string normTimestamp(const std::string &v) {
     size_t f = p;
     while (p < rest.size() && std::isdigit(static_cast<unsigned char>(rest[p]))) ++p;
     if (p != rest.size() || p - f > 12) badDatetime();
-    frac = rest.substr(f, std::min<size_t>(6, p - f));
+    frac = rest.substr(f, std::min<size_t>(digits, p - f));
   }
   return date + " " + h + ":" + m + ":" + s + (frac.empty() ? "" : "." + frac);
 }
@@ -517,7 +518,7 @@ std::string domainName(const TypeDesc &t) {
     case Kind::VarBinary: return n("varbinary");
     case Kind::LongVarBinary: return "longvarbinary";
     case Kind::Blob: return n("blob");
-    case Kind::Timestamp: return t.scale > 6 ? n("timestamp") : "";
+    case Kind::Timestamp: return t.scale > 6 ? "timestampx_" + std::to_string(t.scale) : "";
     default: return "";
   }
 }
@@ -559,7 +560,8 @@ std::string pgDomainDdl(const TypeDesc &t) {
       base = "text"; check = "char_length(VALUE) <= " + len; break;
     case Kind::Binary: case Kind::VarBinary: case Kind::LongVarBinary: case Kind::Blob:
       base = "bytea"; check = "octet_length(VALUE) <= " + len; break;
-    case Kind::Timestamp: base = "timestamp(6)"; break;
+    // PostgreSQL keeps microseconds only: longer fractions are stored as their text.
+    case Kind::Timestamp: base = "text"; break;
     default: return "";
   }
   return "CREATE DOMAIN db2standin." + d + " AS " + base + (check.empty() ? "" : " CHECK (" + check + ")");
@@ -593,7 +595,7 @@ std::optional<TypeDesc> typeFromDomain(const std::string &name) {
   else if (base == "varbinary") t.kind = Kind::VarBinary;
   else if (base == "longvarbinary") { t.kind = Kind::LongVarBinary; t.length = 32700; }
   else if (base == "blob") t.kind = Kind::Blob;
-  else if (base == "timestamp") { t.kind = Kind::Timestamp; t.scale = static_cast<int>(a); t.length = 0; }
+  else if (base == "timestamp" || base == "timestampx") { t.kind = Kind::Timestamp; t.scale = static_cast<int>(a); t.length = 0; }
   else return std::nullopt;
   return t;
 }
@@ -657,6 +659,45 @@ std::string db2TypeName(const TypeDesc &t) {
   return "VARCHAR";
 }
 
+namespace {
+// A LOB column leaves a descriptor in the row whose size grows with the LOB's maximum length.
+long long lobDescriptorBytes(long long maxLength) {
+  static const std::pair<long long, long long> sizes[] = {
+      {1024, 68}, {8192, 92}, {65536, 116}, {524000, 140}, {4190000, 164},
+      {134000000, 196}, {536000000, 220}, {1070000000, 252}, {1470000000, 276}};
+  for (const auto &[upTo, bytes] : sizes)
+    if (maxLength <= upTo) return bytes;
+  return 312;
+}
+}  // namespace
+
+long long rowBytes(const TypeDesc &t, bool nullable) {
+  long long n = 0;
+  switch (t.kind) {
+    case Kind::SmallInt: n = 2; break;
+    case Kind::Integer: case Kind::Real: case Kind::Date: n = 4; break;
+    case Kind::BigInt: case Kind::Double: n = 8; break;
+    case Kind::Decimal: case Kind::Numeric: n = t.length / 2 + 1; break;
+    case Kind::DecFloat: n = t.length == 16 ? 8 : 16; break;
+    case Kind::Char: case Kind::Binary: n = t.length; break;
+    case Kind::VarChar: case Kind::VarBinary: n = t.length + 4; break;
+    case Kind::Graphic: n = t.length * 2; break;
+    case Kind::VarGraphic: n = t.length * 2 + 4; break;
+    case Kind::LongVarChar: case Kind::LongVarGraphic: case Kind::LongVarBinary: n = 24; break;
+    case Kind::Clob: case Kind::Blob: n = lobDescriptorBytes(t.length); break;
+    case Kind::DbClob: n = lobDescriptorBytes(t.length * 2); break;
+    case Kind::Xml: n = 84; break;
+    case Kind::Boolean: n = 1; break;
+    case Kind::Time: n = 3; break;
+    case Kind::Timestamp: n = 7 + (t.scale + 1) / 2; break;
+  }
+  return n + (nullable ? 1 : 0);
+}
+
+// 4K: 4,005 bytes, 8K: 8,101, 16K: 16,293, 32K: 32,677.
+long long rowLimit(long pageSize) { return pageSize - 91; }
+int columnLimit(long pageSize) { return pageSize <= 4096 ? 500 : 1012; }
+
 short odbcType(const TypeDesc &t, bool wide) {
   switch (t.kind) {
     case Kind::SmallInt: return 5;
@@ -680,7 +721,8 @@ short odbcType(const TypeDesc &t, bool wide) {
     case Kind::LongVarBinary: return -4;
     case Kind::Blob: return -98;
     case Kind::Xml: return -370;
-    case Kind::Boolean: return 16;
+    // SQL_BIT, as IBM's CLI describes BOOLEAN unless told otherwise.
+    case Kind::Boolean: return -7;
     case Kind::Date: return 91;
     case Kind::Time: return 92;
     case Kind::Timestamp: return 93;
@@ -760,7 +802,13 @@ std::string castForColumn(const TypeDesc &t, const std::string &value, const std
   switch (t.kind) {
     case Kind::Date: return normDate(trimBlanks(value));
     case Kind::Time: return normTime(trimBlanks(value));
-    case Kind::Timestamp: return normTimestamp(trimBlanks(value));
+    case Kind::Timestamp: {
+      if (t.scale <= 6) return normTimestamp(trimBlanks(value));
+      std::string v = normTimestamp(trimBlanks(value), static_cast<size_t>(t.scale));
+      if (v.size() == 19) v += '.';
+      v.resize(20 + static_cast<size_t>(t.scale), '0');
+      return v;
+    }
     case Kind::Boolean: {
       std::string v = upperAscii(trimBlanks(value));
       if (v == "T" || v == "TRUE" || v == "Y" || v == "YES" || v == "ON" || v == "1") return "true";

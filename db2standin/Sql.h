@@ -72,6 +72,12 @@ TypeDesc typeFromPg(unsigned oid, int typmod);
 
 std::string db2TypeName(const TypeDesc &t);
 
+// Bytes a column of this type takes in a row (LONG and LOB columns: their descriptor).
+long long rowBytes(const TypeDesc &t, bool nullable);
+// The longest row and the most columns a table space with this page size holds.
+long long rowLimit(long pageSize);
+int columnLimit(long pageSize);
+
 // ODBC description of a DB2 type.
 short odbcType(const TypeDesc &t, bool wide);
 unsigned long columnSize(const TypeDesc &t);

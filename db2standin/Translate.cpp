@@ -34,6 +34,8 @@ bool tableContext(const Token &prev) {
   return prev.is("INTO") || prev.is("TABLE") || prev.is("VIEW") || prev.is("REFERENCES") || prev.is("UPDATE") || prev.is("ALIAS") || prev.is("KEY") || prev.is("UNIQUE");
 }
 
+size_t matchingParen(const std::vector<Token> &tk, size_t open);
+
 struct Emitter {
   explicit Emitter(const std::vector<Token> &t) : tk(t) {}
   const std::vector<Token> &tk;
@@ -78,6 +80,14 @@ struct Emitter {
             if (r) { piece = r; ++i; break; }
           }
           if (up == "CURRENT_SCHEMA") { piece = "current_schema"; break; }
+          // COUNT answers INTEGER and overflows past 2^31 - 1 rows; COUNT_BIG
+          // counts on and answers DECIMAL(31,0).
+          if ((up == "COUNT" || up == "COUNT_BIG") && next.is("(") && !prev.is(".")) {
+            const size_t close = matchingParen(tk, i + 1);
+            piece = "CAST(count" + emit(i + 1, close + 1) + (up == "COUNT" ? " AS integer)" : " AS numeric(31,0))");
+            i = close;
+            break;
+          }
           if (up == "DOUBLE" && !next.is("PRECISION")) { piece = "DOUBLE PRECISION"; break; }
           // DB2 isolation and cursor clauses that PostgreSQL does not know.
           if (topLevel && up == "WITH" && next.type == Token::Word && tk[i + 2].type == Token::End) {
@@ -165,6 +175,23 @@ size_t elementEnd(const std::vector<Token> &tk, size_t p, size_t close) {
   return p;
 }
 
+// The table must fit the pages of the one table space there is, as in a
+// database created without options.
+void checkRowFits(long long row, int columnCount, Catalog &cat) {
+  const long page = cat.pageSize();
+  if (columnCount > columnLimit(32768))
+    raise("54011", -680, "SQL0680N  Too many columns were specified for a table, view, or table function.");
+  if (row > rowLimit(32768))
+    raise("54010", -670, "SQL0670N  The statement failed because the row size of the resulting table would have exceeded "
+                         "the row size limit. Row size limit: \"" + std::to_string(rowLimit(page)) +
+                         "\". Table space name: \"USERSPACE1\". Resulting row size: \"" + std::to_string(row) + "\".");
+  if (row <= rowLimit(page) && columnCount <= columnLimit(page)) return;
+  long needed = 4096;
+  while (needed < 32768 && (row > rowLimit(needed) || columnCount > columnLimit(needed))) needed *= 2;
+  raise("42727", -286, "SQL0286N  A table space could not be found with a page size of at least \"" + std::to_string(needed) +
+                       "\" that authorization ID \"" + cat.authorizationId() + "\" is authorized to use.");
+}
+
 Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
   Translated tr;
   tr.kind = Translated::Ddl;
@@ -174,6 +201,8 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
   Emitter em{tk};
   std::vector<std::string> elems;
   std::vector<std::string> domains;
+  long long row = 0;
+  int columnCount = 0;
   size_t p = i + 1;
   while (p < close) {
     size_t e = elementEnd(tk, p, close);
@@ -188,6 +217,10 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
       std::string col = nameOf(first);
       size_t k = p + 1;
       TypeDesc t = parseDb2Type(tk, k, col);
+      bool notNull = false;
+      for (size_t r = k; r + 1 < e; ++r) notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"));
+      row += rowBytes(t, !notNull);
+      ++columnCount;
       std::string ddl = pgDomainDdl(t);
       if (!ddl.empty()) tr.prepare.push_back(ensureDomain(ddl));
       std::string rest;
@@ -214,6 +247,7 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
     }
     p = e + 1;
   }
+  checkRowFits(row, columnCount, cat);
   if (q.explicitSchema) tr.prepare.insert(tr.prepare.begin(), ensureSchema(q.schema));
   std::string sql = "CREATE TABLE " + q.quoted() + " (";
   for (size_t k = 0; k < elems.size(); ++k) sql += (k ? ", " : "") + elems[k];

@@ -22,6 +22,10 @@ class Catalog {
   virtual std::string currentSchema() = 0;
   // Columns of a table or view, nullopt when it does not exist.
   virtual std::optional<std::vector<ColumnInfo>> columns(const std::string &schema, const std::string &table) = 0;
+  // Page size of the table space new tables go to (a database created without options: 4K).
+  virtual long pageSize() { return 4096; }
+  // The authorization ID DB2 names in SQL0286N.
+  virtual std::string authorizationId() { return currentSchema(); }
 };
 
 struct Translated {

@@ -3,9 +3,34 @@
 #include "Utf16.h"
 #include "ValueText.h"
 
+#include <cstring>
+
 namespace {
 
-constexpr SQLLEN kLongestVarchar = 32672;
+// IBM CLI's statement attribute for atomic parameter arrays (sqlcli1.h).
+constexpr SQLINTEGER kAttrParamoptAtomic = 1260;
+constexpr SQLULEN kAtomicNo = 0;
+
+// UTF-8 cells of a send buffer as UTF-16 cells, from row `first` on.
+void widen(const ColumnBuffer& in, size_t first, size_t rows, ColumnBuffer& out)
+{
+    std::vector<SqlWString> cells(rows);
+    SQLLEN longest = sizeof(SQLWCHAR);
+    for (size_t r = 0; r < rows; ++r) {
+        if (in.isNull(first + r))
+            continue;
+        cells[r] = toSqlW(std::string_view(in.at(first + r), static_cast<size_t>(in.lengths[first + r])));
+        longest = std::max<SQLLEN>(longest, static_cast<SQLLEN>(cells[r].size() * sizeof(SQLWCHAR)));
+    }
+    out.allocate(SQL_C_WCHAR, longest, rows);
+    for (size_t r = 0; r < rows; ++r) {
+        if (in.isNull(first + r))
+            continue;
+        std::memcpy(out.at(r), cells[r].data(), cells[r].size() * sizeof(SQLWCHAR));
+        out.lengths[r] = static_cast<SQLLEN>(cells[r].size() * sizeof(SQLWCHAR));
+    }
+}
+
 constexpr size_t kValueOverheadBytes = 16;   // type, length and null-bitmap bytes per value
 constexpr size_t kValueShownInReport = 200;  // longer values are cut short in the statement a report shows
 
@@ -48,6 +73,7 @@ BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std:
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN),
             "SQLSetStmtAttr(PARAM_BIND_TYPE)");
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
+    setNonAtomicArrays(true);
 }
 
 void BatchInserter::prepareIfNeeded(SQLHSTMT statement, bool& prepared)
@@ -68,24 +94,41 @@ void BatchInserter::endTransaction(bool commit)
         arrayPrepared_ = rowPrepared_ = false;
 }
 
-void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow)
+void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow, size_t rows)
 {
+    const SqlDialect& dialect = DialectOf(side_);
+    wide_.resize(plans_.size());
     for (size_t c = 0; c < plans_.size(); ++c) {
-        const ColumnBuffer& buffer = block.sendColumn(c);
-        SQLSMALLINT cType = SQL_C_CHAR, sqlType = buffer.width > kLongestVarchar ? SQL_LONGVARCHAR : SQL_VARCHAR;
+        const ColumnBuffer* buffer = &block.sendColumn(c);
+        size_t first = firstRow;
+        SQLSMALLINT cType = SQL_C_CHAR, sqlType = dialect.textParameterType(buffer->width);
         if (plans_[c].send == SendKind::Binary) {
             cType = SQL_C_BINARY;
-            sqlType = SQL_LONGVARBINARY;
+            sqlType = dialect.bytesParameterType(buffer->width);
         } else if (plans_[c].send == SendKind::TinyInt) {
             cType = SQL_C_UTINYINT;
             sqlType = SQL_TINYINT;
+        } else if (dialect.textTravelsWide()) {
+            widen(*buffer, firstRow, rows, wide_[c]);
+            buffer = &wide_[c];
+            first = 0;
+            cType = SQL_C_WCHAR;
         }
+        // Text columns are declared in bytes as the target counts them (UTF-8).
+        const SQLULEN columnSize = static_cast<SQLULEN>(std::max<SQLLEN>(block.sendColumn(c).width, 1));
         checkOdbc(SQLBindParameter(statement, static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT, cType, sqlType,
-                                   static_cast<SQLULEN>(std::max<SQLLEN>(buffer.width, 1)), 0,
-                                   const_cast<char*>(buffer.at(firstRow)), buffer.width,
-                                   const_cast<SQLLEN*>(buffer.lengths.data() + firstRow)),
+                                   columnSize, 0, const_cast<char*>(buffer->at(first)), buffer->width,
+                                   const_cast<SQLLEN*>(buffer->lengths.data() + first)),
                   SQL_HANDLE_STMT, statement, "SQLBindParameter");
     }
+}
+
+// The connection or the table itself is gone (dropped or renamed meanwhile):
+// no later row could arrive either.
+bool BatchInserter::endsTheCopy(const DbError& error) const
+{
+    const SqlDialect& dialect = DialectOf(side_);
+    return dialect.isConnectionLost(error) || dialect.isNoSuchTable(error);
 }
 
 size_t BatchInserter::rowBytes(const RowBlock& block, size_t row) const
@@ -106,15 +149,19 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count)
     SQLHSTMT statement = arrayStatement_.get();
     prepareIfNeeded(statement, arrayPrepared_);
     status_.assign(count, SQL_PARAM_UNUSED);
+    // Asked every time: the setting can be turned off between blocks. A server
+    // that refuses the request keeps its atomic arrays, which the retry covers.
+    if (DialectOf(side_).offersNonAtomicArrays())
+        SQLSetStmtAttrW(statement, kAttrParamoptAtomic, reinterpret_cast<SQLPOINTER>(nonAtomic_ ? kAtomicNo : SQLULEN{1}), 0);
     setAttr(statement, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(count)),
             "SQLSetStmtAttr(PARAMSET_SIZE)");
     setAttr(statement, SQL_ATTR_PARAM_STATUS_PTR, status_.data(), "SQLSetStmtAttr(PARAM_STATUS_PTR)");
-    bind(statement, block, first);
+    bind(statement, block, first, count);
     const SQLRETURN rc = SQLExecute(statement);
     if (!odbcSucceeded(rc)) {
         DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
         SQLFreeStmt(statement, SQL_CLOSE);
-        if (DialectOf(side_).isConnectionLost(error))
+        if (endsTheCopy(error))
             throw error;
         return false;
     }
@@ -145,13 +192,13 @@ void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t cou
     SQLHSTMT statement = rowStatement_.get();
     for (size_t r = first; r < first + count; ++r) {
         prepareIfNeeded(statement, rowPrepared_);
-        bind(statement, block, r);
+        bind(statement, block, r, 1);
         const SQLRETURN rc = SQLExecute(statement);
         if (odbcSucceeded(rc)) {
             ++outcome.inserted;
         } else {
             DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
-            if (DialectOf(side_).isConnectionLost(error))
+            if (endsTheCopy(error))
                 throw error;  // not this row's fault: the copy ends here
             refuse(outcome, block, r, std::move(error));
         }

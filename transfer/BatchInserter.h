@@ -27,7 +27,7 @@ struct BatchOutcome {
 // the target's byte limits as well as by rows; a row too long to send at all
 // is refused alone without being sent. An array the target refuses is undone
 // and sent again row by row, so each row stands or falls alone. A lost
-// connection throws instead of refusing rows. The target connection must
+// connection or a target table gone meanwhile throws instead of refusing rows. The target connection must
 // have autocommit off.
 class BatchInserter {
 public:
@@ -37,16 +37,21 @@ public:
 
     // Called between single-row sends so a long retry does not freeze the window.
     void setPacer(std::function<void()> pace) { pace_ = std::move(pace); }
+    // Whether to ask the target to let each row of an array stand alone (where
+    // it offers that); otherwise one bad row fails the whole array. Either way
+    // a failed array is sent again row by row.
+    void setNonAtomicArrays(bool wanted) { nonAtomic_ = wanted && DialectOf(side_).offersNonAtomicArrays(); }
 
 private:
     void prepareIfNeeded(SQLHSTMT statement, bool& prepared);
     void endTransaction(bool commit);
-    void bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow);
+    void bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow, size_t rows);
     bool sendArray(const RowBlock& block, size_t first, size_t count);
     void sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error);
     size_t rowBytes(const RowBlock& block, size_t row) const;
+    bool endsTheCopy(const DbError& error) const;
 
     DataConnection& target_;
     TargetSide side_;
@@ -55,6 +60,8 @@ private:
     std::vector<ColumnPlan> plans_;
     OdbcHandle arrayStatement_, rowStatement_;
     std::vector<SQLUSMALLINT> status_;
+    std::vector<ColumnBuffer> wide_;  // text re-encoded as UTF-16 for targets that take it so
+    bool nonAtomic_ = false;
     SQLULEN processed_ = 0;
     std::function<void()> pace_;
     bool arrayPrepared_ = false, rowPrepared_ = false;

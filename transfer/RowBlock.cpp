@@ -1,8 +1,10 @@
 #include "RowBlock.h"
 
 #include "AdoTypes.h"
+#include "Utf16.h"
 #include "ValueText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -55,10 +57,20 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
     case SQL_REAL: return ReadKind::Real;
     case SQL_BIT: case db2sql::kBoolean: return ReadKind::Bool;
     case SQL_TYPE_DATE: case SQL_DATE: return sourceIsMySQL ? ReadKind::Text : ReadKind::Date;
-    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP: return sourceIsMySQL ? ReadKind::Text : ReadKind::Timestamp;
+    // SQL_TIMESTAMP_STRUCT holds nanoseconds: longer fractions (DB2's TIMESTAMP(12)) travel as text.
+    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP:
+        return sourceIsMySQL || f.decimalDigits > 9 ? ReadKind::Text : ReadKind::Timestamp;
     case SQL_TYPE_TIME: case SQL_TIME: return sourceIsMySQL ? ReadKind::Text : ReadKind::Time;
     default: return ReadKind::Text;
     }
+}
+
+SQLLEN convertedWidth(ReadKind kind);
+
+// Width of the send buffer of a converted column: UTF-16 becomes at most 3/2 as many UTF-8 bytes.
+SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
+{
+    return kind == ReadKind::WideText ? std::max<SQLLEN>(readWidth * 3 / 2, 1) : convertedWidth(kind);
 }
 
 bool isDateType(SQLSMALLINT sqlType)
@@ -94,6 +106,7 @@ SQLSMALLINT ReadCType(ReadKind kind)
 {
     switch (kind) {
     case ReadKind::Binary: return SQL_C_BINARY;
+    case ReadKind::WideText: return SQL_C_WCHAR;
     case ReadKind::Double: return SQL_C_DOUBLE;
     case ReadKind::Real: return SQL_C_FLOAT;
     case ReadKind::Bool: return SQL_C_BIT;
@@ -102,6 +115,16 @@ SQLSMALLINT ReadCType(ReadKind kind)
     case ReadKind::Timestamp: return SQL_C_TYPE_TIMESTAMP;
     default: return SQL_C_CHAR;
     }
+}
+
+bool IsVariableLength(ReadKind kind)
+{
+    return kind == ReadKind::Text || kind == ReadKind::WideText || kind == ReadKind::Binary;
+}
+
+size_t TerminatorBytes(ReadKind kind)
+{
+    return kind == ReadKind::Text ? 1 : kind == ReadKind::WideText ? sizeof(SQLWCHAR) : 0;
 }
 
 std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target)
@@ -117,6 +140,9 @@ std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourc
             plan.send = SendKind::Binary;
             plan.readWidth = (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
                 ? 0 : static_cast<SQLLEN>(f.columnSize);
+        } else if (plan.read == ReadKind::Text && DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide()) {
+            plan.read = ReadKind::WideText;
+            plan.readWidth = textWidth(f) * static_cast<SQLLEN>(sizeof(SQLWCHAR));
         } else if (plan.read == ReadKind::Text) {
             plan.readWidth = textWidth(f);
         } else {
@@ -169,10 +195,10 @@ void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
             read_[i].allocate(ReadCType(plan.read), plan.readWidth, capacity);
         else
             read_[i].cType = ReadCType(plan.read);
-        const bool text = plan.read == ReadKind::Text || plan.read == ReadKind::Binary;
-        converted_[i] = !text && plan.send == SendKind::Text;
+        const bool asRead = plan.read == ReadKind::Text || plan.read == ReadKind::Binary;
+        converted_[i] = !asRead && plan.send == SendKind::Text;
         if (converted_[i])
-            send_[i].allocate(SQL_C_CHAR, convertedWidth(plan.read), capacity);
+            send_[i].allocate(SQL_C_CHAR, sendWidth(plan.read, plan.readWidth), capacity);
     }
 }
 
@@ -185,8 +211,11 @@ void RowBlock::convert()
         const int digits = plans_[c].field.decimalDigits;
         ColumnBuffer& in = read_[c];
         ColumnBuffer& out = send_[c];
-        if (out.lengths.size() < rows)
-            out.allocate(SQL_C_CHAR, convertedWidth(kind), rows);
+        const SQLLEN width = sendWidth(kind, in.width);
+        if (out.lengths.size() < rows || out.width < width)
+            out.allocate(SQL_C_CHAR, width, rows);
+        const bool decimal = plans_[c].field.sqlType == SQL_DECIMAL || plans_[c].field.sqlType == SQL_NUMERIC
+            || plans_[c].field.sqlType == db2sql::kDecFloat;
         for (size_t r = 0; r < rows; ++r) {
             if (in.isNull(r)) {
                 out.lengths[r] = SQL_NULL_DATA;
@@ -202,6 +231,16 @@ void RowBlock::convert()
             case ReadKind::Date: { SQL_DATE_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteDateText(dst, v); break; }
             case ReadKind::Time: { SQL_TIME_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimeText(dst, v); break; }
             case ReadKind::Timestamp: { SQL_TIMESTAMP_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimestampText(dst, v, digits); break; }
+            case ReadKind::WideText: {
+                std::string text = fromSqlW(reinterpret_cast<const SQLWCHAR*>(src),
+                                            static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR));
+                // A decimal read as text carries the locale's decimal separator.
+                if (decimal)
+                    std::replace(text.begin(), text.end(), ',', '.');
+                n = text.size();
+                std::memcpy(dst, text.data(), n);
+                break;
+            }
             default: break;
             }
             out.lengths[r] = static_cast<SQLLEN>(n);
@@ -215,7 +254,7 @@ size_t RowBlock::valueBytes() const
     for (const ColumnBuffer& column : read_)
         for (size_t r = 0; r < rows && r < column.lengths.size(); ++r)
             if (!column.isNull(r))
-                bytes += column.cType == SQL_C_CHAR || column.cType == SQL_C_BINARY
+                bytes += column.cType == SQL_C_CHAR || column.cType == SQL_C_WCHAR || column.cType == SQL_C_BINARY
                     ? static_cast<size_t>(column.lengths[r]) : static_cast<size_t>(column.width);
     return bytes;
 }

@@ -11,7 +11,8 @@
 #include <vector>
 
 // How a source column is fetched (bound C type) ...
-enum class ReadKind { Text, Binary, Double, Real, Bool, Date, Time, Timestamp };
+// WideText is text fetched as UTF-16, which no client locale can change.
+enum class ReadKind { Text, WideText, Binary, Double, Real, Bool, Date, Time, Timestamp };
 // ... and what the INSERT is given for it.
 enum class SendKind { Text, Binary, TinyInt };
 
@@ -76,3 +77,6 @@ private:
 
 // Fetch form of a read kind: C type and bytes per value (0 for Text/Binary).
 SQLSMALLINT ReadCType(ReadKind kind);
+// Text and bytes vary in length; text ends in a terminator of this many bytes.
+bool IsVariableLength(ReadKind kind);
+size_t TerminatorBytes(ReadKind kind);

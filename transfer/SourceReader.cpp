@@ -39,7 +39,7 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
 {
     const SQLSMALLINT cType = ReadCType(plan.read);
     SQLLEN indicator = 0;
-    if (plan.read != ReadKind::Text && plan.read != ReadKind::Binary) {
+    if (!IsVariableLength(plan.read)) {
         char value[sizeof(SQL_TIMESTAMP_STRUCT) + 8];
         checkOdbc(SQLGetData(statement, column, cType, value, sizeof value, &indicator), SQL_HANDLE_STMT, statement,
                   "SQLGetData");
@@ -47,7 +47,7 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
             return std::nullopt;
         return std::string(value, static_cast<size_t>(plan.readWidth));
     }
-    const size_t terminator = plan.read == ReadKind::Text ? 1 : 0;
+    const size_t terminator = TerminatorBytes(plan.read);
     std::string bytes;
     char chunk[65536];
     for (;;) {
@@ -118,7 +118,7 @@ private:
         // MariaDB leaves the indicator of a fixed-size value alone unless it is
         // Null, so each fetch starts from "present".
         for (size_t c = 0; c < plans_.size(); ++c) {
-            if (plans_[c].read == ReadKind::Text || plans_[c].read == ReadKind::Binary)
+            if (IsVariableLength(plans_[c].read))
                 continue;
             ColumnBuffer& buffer = block_.readColumn(c);
             std::fill(buffer.lengths.begin(), buffer.lengths.end(), buffer.width);
@@ -130,10 +130,10 @@ private:
         checkOdbc(rc, SQL_HANDLE_STMT, statement_, "SQLFetch");
         const size_t rows = fetched_;
         for (size_t c = 0; c < plans_.size(); ++c) {
-            if (plans_[c].read != ReadKind::Text && plans_[c].read != ReadKind::Binary)
+            if (!IsVariableLength(plans_[c].read))
                 continue;
             const ColumnBuffer& buffer = block_.readColumn(c);
-            const SQLLEN room = buffer.width - (plans_[c].read == ReadKind::Text ? 1 : 0);
+            const SQLLEN room = buffer.width - static_cast<SQLLEN>(TerminatorBytes(plans_[c].read));
             for (size_t r = 0; r < rows; ++r)
                 if (buffer.lengths[r] == SQL_NO_TOTAL || buffer.lengths[r] > room)
                     throw DbError("01004", 0, "A value of column " + plans_[c].field.name

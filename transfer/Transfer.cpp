@@ -189,12 +189,6 @@ long long TransferSummary::rowsRefused() const
     return rows;
 }
 
-bool TransferSummary::allSent() const
-{
-    return std::all_of(tables.begin(), tables.end(),
-                       [](const TableResult& t) { return t.status == TableStatus::Sent && t.rowsRefused == 0; });
-}
-
 std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
 {
     std::vector<std::string> names;
@@ -213,16 +207,15 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                   sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
                   summary.seconds, summary.cancelled ? " (cancelled)" : "");
     lines.push_back(first);
-    std::vector<std::string> failed, notSent;
+    std::vector<std::string> notSent;
     for (const TableResult& table : summary.tables) {
         if (table.status == TableStatus::Incomplete)
             lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
                             + " of " + std::to_string(table.rowsRead) + " rows read arrived)");
-        else if (table.status == TableStatus::Failed)
-            failed.push_back(table.name);
         else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
             notSent.push_back(table.name);
     }
+    const std::vector<std::string> failed = summary.namesWith(TableStatus::Failed);
     const auto joined = [](const std::vector<std::string>& names) {
         std::string text;
         for (const auto& name : names)
@@ -316,6 +309,16 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
+        // A table the target cannot hold is refused before anything is dropped.
+        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
+        std::vector<std::string> columnTypes;
+        for (const Field& column : reader->columns())
+            columnTypes.push_back(TargetColumnType(side, column));
+        if (const auto problem = DialectOf(side).tableLayoutProblem(target, columnTypes)) {
+            fail(steps.createTable, *problem, createSql);
+            continue;
+        }
+
         if (overwrite) {
             const std::string dropSql = targetDialect.dropTableSql(table);
             try {
@@ -332,7 +335,6 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             observer.targetDropped(table);
         }
 
-        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
         try {
             target.execute(createSql);
         } catch (const DbError& error) {
@@ -362,7 +364,13 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.status = TableStatus::Incomplete;
             result.reason = "cancelled";
         }
-        if (!summary.connectionLost) {
+        if (!summary.connectionLost && result.status == TableStatus::Incomplete) {
+            // Already reported; the count only completes the picture.
+            try {
+                result.rowsOnTarget = CountRows(target, targetDialect, table);
+            } catch (const DbError&) {
+            }
+        } else if (!summary.connectionLost) {
             // What arrived is counted by the target itself, not taken on trust.
             const std::string countSql = targetDialect.countRowsSql(table);
             try {

@@ -65,7 +65,6 @@ struct TransferSummary {
     int tablesSent() const;           // tables with status sent
     long long rowsCopied() const;     // rows written, all tables
     long long rowsRefused() const;
-    bool allSent() const;             // every table sent and no row refused
     std::vector<std::string> namesWith(TableStatus status) const;
 };
 

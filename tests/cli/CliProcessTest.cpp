@@ -43,6 +43,7 @@ private slots:
     void existingTableIsNamedAsMatched();
     void progressBarStaysWithinItsWidth_data();
     void progressBarStaysWithinItsWidth();
+    void checkPassesAndFailsOnSmallPages();
 
 private:
     CliRun run(const QStringList& args, const QMap<QString, QString>& extraEnv = {}, bool withLogins = true);
@@ -107,7 +108,7 @@ void CliProcessTest::helpAndUsage_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("fragment");
     QTest::newRow("program help") << QStringList{"--help"} << 0 << "Usage: tablehop-cli COMMAND";
-    for (const char* command : {"test", "list", "send", "drop", "rename"})
+    for (const char* command : {"test", "list", "send", "drop", "rename", "check"})
         QTest::newRow(command) << QStringList{command, "--help"} << 0
                                << QStringLiteral("Usage: tablehop-cli %1").arg(command);
     QTest::newRow("no command") << QStringList{} << 2 << "Usage: tablehop-cli COMMAND";
@@ -380,6 +381,36 @@ void CliProcessTest::progressBarStaysWithinItsWidth()
     QFETCH(QString, bar);
     const QString line = QString::fromStdString(ProgressBarLine("t", done, total, 10));
     QVERIFY2(line.contains(bar), qPrintable(line));
+}
+
+// The self-check passes against the test servers and fails clearly against a
+// DB2 whose table space has pages too small for a wide row; either way it
+// leaves no scratch table behind.
+void CliProcessTest::checkPassesAndFailsOnSmallPages()
+{
+    const auto scratch = [] {
+        int count = 0;
+        for (const std::string side : {"mysql", "db2"})
+            for (const auto& name : tables(side))
+                count += QString::fromStdString(name).startsWith("TABLEHOP_CHECK_", Qt::CaseInsensitive);
+        return count;
+    };
+    const CliRun good = run({"check"});
+    QVERIFY2(good.exitCode == 0, qPrintable(good.out + good.err));
+    QVERIFY2(!good.out.contains("FAIL"), qPrintable(good.out));
+    for (const char* line : {"PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2", "PASS  back on MySQL: 100 KB blob",
+                             "PASS  on IBM DB2: backslashes, quotes and emoji", "PASS  on MySQL: TIMESTAMP(12)",
+                             "PASS  on IBM DB2: wide row", "PASS  drop the scratch tables", "All checks passed."})
+        QVERIFY2(good.out.contains(line), qPrintable(line + QString(" in:\n") + good.out));
+    QCOMPARE(scratch(), 0);
+
+    const CliRun small = run({"check"}, {{"DB2STANDIN_PAGE_SIZE", "1024"}});
+    QCOMPARE(small.exitCode, 1);
+    QVERIFY2(small.out.contains("FAIL  send TABLEHOP_CHECK_WIDE MySQL -> IBM DB2: The table needs rows of"),
+             qPrintable(small.out));
+    QVERIFY2(small.out.contains("table space with larger pages"), qPrintable(small.out));
+    QVERIFY2(small.out.contains("PASS  drop the scratch tables"), qPrintable(small.out));
+    QCOMPARE(scratch(), 0);
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

@@ -6,10 +6,44 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
+#include <tuple>
 
 using namespace standintest;
 
 namespace {
+
+// IBM CLI attribute and SQL types (sqlcli1.h).
+constexpr SQLINTEGER kAttrParamoptAtomic = 1260;
+constexpr SQLSMALLINT kSqlClob = -99, kSqlBlob = -98;
+
+// Sets an environment variable for the connections opened while it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char *name, const char *value) : name_(name) {
+    if (const char *old = std::getenv(name)) old_ = old;
+    setenv(name, value, 1);
+  }
+  ~ScopedEnv() {
+    if (old_) setenv(name_, old_->c_str(), 1);
+    else unsetenv(name_);
+  }
+
+ private:
+  const char *name_;
+  std::optional<std::string> old_;
+};
+
+// Runs a one-parameter INSERT with the given binding; the diagnostics when it fails.
+SQLRETURN insertOne(Statement &s, const std::string &sql, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
+                    std::string &value) {
+  SQLLEN len = static_cast<SQLLEN>(value.size());
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  std::u16string text = u16(sql);
+  if (!SQL_SUCCEEDED(SQLPrepareW(s.h(), W(text), SQL_NTS))) return SQL_ERROR;
+  SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, cType, sqlType, size, 0, value.data(), len, &len);
+  return SQLExecute(s.h());
+}
 
 class Standin : public ::testing::Test {
  protected:
@@ -100,7 +134,11 @@ TEST_F(Standin, CreateTableAcceptsDb2Types) {
                          "GRAPHIC(127)", "VARGRAPHIC(16336)", "LONG VARGRAPHIC", "DBCLOB(1000)", "BLOB(2G)", "BINARY(255)",
                          "VARBINARY(32672)", "CHAR(16) FOR BIT DATA", "VARCHAR(100) FOR BIT DATA", "DATE", "TIME",
                          "TIMESTAMP", "TIMESTAMP(0)", "TIMESTAMP(12)", "BOOLEAN", "XML"};
-  Statement s(conn);
+  // The longest VARCHARs need a 32K page.
+  ScopedEnv page("DB2STANDIN_PAGE_SIZE", "32K");
+  Connection big;
+  big.connectOrFail();
+  Statement s(big);
   for (const char *t : types) {
     SCOPED_TRACE(t);
     dropIfExists("SI_TYPES");
@@ -368,11 +406,13 @@ TEST_F(Standin, DescribedTypesAndValues) {
       {"LONG VARCHAR FOR BIT DATA", "X'01'", -4, -4, 32700, 0, "01"},
       {"BLOB(1M)", "X'DEADBEEF'", -98, -98, 1048576, 0, "DEADBEEF"},
       {"XML", "'<a>1</a>'", -370, -370, 2147483647, 0, "<a>1</a>"},
-      {"BOOLEAN", "TRUE", 16, 16, 1, 0, "1"},
+      {"BOOLEAN", "TRUE", -7, -7, 1, 0, "1"},  // SQL_BIT, as IBM's CLI without patch keywords
       {"DATE", "'2024-02-29'", 91, 91, 10, 0, "2024-02-29"},
       {"TIME", "'23:59:58'", 92, 92, 8, 0, "23:59:58"},
       {"TIMESTAMP", "'2024-02-29-23.59.58.000001'", 93, 93, 26, 6, "2024-02-29 23:59:58.000001"},
       {"TIMESTAMP(0)", "'2024-02-29 23:59:58'", 93, 93, 19, 0, "2024-02-29 23:59:58"},
+      {"TIMESTAMP(12)", "'2024-02-29-23.59.58.123456789012'", 93, 93, 32, 12, "2024-02-29 23:59:58.123456789012"},
+      {"TIMESTAMP(9)", "'2024-02-29 23:59:58.5'", 93, 93, 29, 9, "2024-02-29 23:59:58.500000000"},
   };
   Statement s(conn);
   for (const auto &c : cases) {
@@ -532,6 +572,7 @@ TEST_F(Standin, ParameterArrayWithOneBadRow) {
   SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
   SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
   SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+  SQLSetStmtAttr(s.h(), kAttrParamoptAtomic, reinterpret_cast<SQLPOINTER>(0), 0);  // each row stands alone
   SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
   SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 10, 0, names, sizeof names[0], nameInd);
   SQLBindParameter(s.h(), 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, amounts, 0, nullptr);
@@ -608,6 +649,7 @@ TEST_F(Standin, ParameterArrayIntoTextBytesAndDates) {
   ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(insert), SQL_NTS)));
   SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
   SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+  SQLSetStmtAttr(s.h(), kAttrParamoptAtomic, reinterpret_cast<SQLPOINTER>(0), 0);
   SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 6, 0, names, sizeof names[0], nameInd);
   SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 15, 0, notes, sizeof notes[0], noteInd);
   SQLBindParameter(s.h(), 3, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 8, 0, data, 8, dataLen);
@@ -631,6 +673,234 @@ TEST_F(Standin, ParameterArrayIntoTextBytesAndDates) {
   };
   EXPECT_EQ(rows, expected);
   s.ok("DROP TABLE SI_BIN");
+}
+
+// DB2 CLI maps SQL_LONGVARCHAR/SQL_LONGVARBINARY to LONG VARCHAR (32,700
+// bytes) unless LongDataCompat is set; SQL_CLOB/SQL_BLOB take what they declare.
+TEST_F(Standin, DeclaredParameterTypesAreHonoured) {
+  dropIfExists("SI_LONG");
+  dropIfExists("SI_LONGB");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_LONG (T CLOB(200K))");
+  s.ok("CREATE TABLE SI_LONGB (B BLOB(200K))");
+  std::string text(40000, 'x'), bytes(40000, '\xFF');
+  struct Case {
+    const char *table;
+    SQLSMALLINT cType, sqlType;
+    SQLULEN size;
+    std::string *value;
+    bool accepted;
+  } cases[] = {
+      {"SI_LONG", SQL_C_CHAR, SQL_LONGVARCHAR, 40000, &text, false},
+      {"SI_LONGB", SQL_C_BINARY, SQL_LONGVARBINARY, 40000, &bytes, false},
+      {"SI_LONG", SQL_C_CHAR, SQL_VARCHAR, 40000, &text, false},
+      {"SI_LONG", SQL_C_CHAR, kSqlClob, 40000, &text, true},
+      {"SI_LONGB", SQL_C_BINARY, kSqlBlob, 40000, &bytes, true},
+      {"SI_LONG", SQL_C_CHAR, kSqlClob, 1000, &text, false},  // longer than it declares
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.sqlType) + " " + std::to_string(c.size));
+    SQLRETURN r = insertOne(s, std::string("INSERT INTO ") + c.table + " VALUES (?)", c.cType, c.sqlType, c.size, *c.value);
+    if (c.accepted) {
+      EXPECT_EQ(r, SQL_SUCCESS) << s.errors();
+    } else {
+      ASSERT_EQ(r, SQL_ERROR);
+      auto d = s.diags();
+      ASSERT_FALSE(d.empty());
+      EXPECT_EQ(d[0].state, "22001");
+      EXPECT_EQ(d[0].native, -302);
+    }
+  }
+  EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_LONG"), "1");
+  EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_LONGB"), "1");
+
+  Connection compat;
+  ASSERT_TRUE(SQL_SUCCEEDED(compat.connect(defaultConnectionString() + "LongDataCompat=1;"))) << compat.lastError();
+  Statement c(compat);
+  EXPECT_EQ(insertOne(c, "INSERT INTO SI_LONG VALUES (?)", SQL_C_CHAR, SQL_LONGVARCHAR, 40000, text), SQL_SUCCESS) << c.errors();
+  EXPECT_EQ(c.scalar("SELECT COUNT(*) FROM SI_LONG"), "2");
+  s.ok("DROP TABLE SI_LONG");
+  s.ok("DROP TABLE SI_LONGB");
+}
+
+// One bad row fails a whole array unless the application asks for non-atomic
+// arrays; through the COPY path (parameters only) and the row path alike.
+TEST_F(Standin, ArraysAreAtomicUnlessAskedOtherwise) {
+  dropIfExists("SI_ATOM");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_ATOM (ID INTEGER NOT NULL PRIMARY KEY, NOTE VARCHAR(10))");
+  s.ok("INSERT INTO SI_ATOM VALUES (2, 'old')");
+  EXPECT_EQ(SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(32768), 0), SQL_ERROR);  // 32,767 at most
+  for (const char *insert : {"INSERT INTO SI_ATOM VALUES (?, ?)", "INSERT INTO SI_ATOM VALUES (?, 'lit')"}) {
+    for (SQLULEN atomic : {SQLULEN{1}, SQLULEN{0}}) {
+      SCOPED_TRACE(std::string(insert) + (atomic ? " atomic" : " not atomic"));
+      s.ok("DELETE FROM SI_ATOM WHERE ID <> 2");
+      SQLINTEGER ids[3] = {1, 2, 3};
+      char notes[3][4] = {"a", "b", "c"};
+      SQLLEN noteInd[3] = {SQL_NTS, SQL_NTS, SQL_NTS};
+      SQLUSMALLINT status[3];
+      std::u16string sql = u16(insert);
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(sql), SQL_NTS)));
+      SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0);
+      SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+      if (!atomic) SQLSetStmtAttr(s.h(), kAttrParamoptAtomic, reinterpret_cast<SQLPOINTER>(atomic), 0);
+      SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
+      SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 3, 0, notes, 4, noteInd);
+      EXPECT_EQ(SQLExecute(s.h()), atomic ? SQL_ERROR : SQL_SUCCESS_WITH_INFO);
+      EXPECT_EQ(status[1], SQL_PARAM_ERROR);
+      EXPECT_EQ(s.diags().at(0).state, "23505");
+      SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+      SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+      SQLSetStmtAttr(s.h(), kAttrParamoptAtomic, reinterpret_cast<SQLPOINTER>(1), 0);
+      SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+      EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_ATOM"), atomic ? "1" : "3");
+    }
+  }
+  s.ok("DROP TABLE SI_ATOM");
+}
+
+// SQL_C_NUMERIC works both ways; a C type the driver does not take fails the
+// statement before any row goes in, never row by row.
+TEST_F(Standin, NumericBindingsAndUnsupportedOnes) {
+  dropIfExists("SI_NUM");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_NUM (ID INTEGER, AMOUNT DECIMAL(12,3))");
+  SQL_NUMERIC_STRUCT values[3] = {};
+  values[0].sign = 1; values[0].scale = 3; values[0].val[0] = 0x39; values[0].val[1] = 0x30;  // 12.345
+  values[1].sign = 0; values[1].scale = 1; values[1].val[0] = 5;                                // -0.5
+  SQLLEN ind[3] = {sizeof(SQL_NUMERIC_STRUCT), sizeof(SQL_NUMERIC_STRUCT), SQL_NULL_DATA};
+  SQLINTEGER ids[3] = {1, 2, 3};
+  std::u16string sql = u16("INSERT INTO SI_NUM VALUES (?, ?)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(sql), SQL_NTS)));
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0);
+  SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
+  SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_DECIMAL, 12, 3, values, sizeof values[0], ind);
+  EXPECT_EQ(SQLExecute(s.h()), SQL_SUCCESS) << s.errors();
+  // An interval is no C type this driver takes: the whole array fails.
+  SQL_INTERVAL_STRUCT intervals[3] = {};
+  SQLLEN intervalInd[3] = {sizeof intervals[0], sizeof intervals[0], sizeof intervals[0]};
+  SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_DECIMAL, 12, 3, intervals, sizeof intervals[0], intervalInd);
+  EXPECT_EQ(SQLExecute(s.h()), SQL_ERROR);
+  EXPECT_EQ(s.diags().at(0).state, "HYC00");
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  EXPECT_EQ(s.query("SELECT ID, AMOUNT FROM SI_NUM ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{"1", "12.345"}, {"2", "-0.500"}, {"3", "<NULL>"}}));
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT AMOUNT FROM SI_NUM WHERE ID = 2")));
+  ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+  SQL_NUMERIC_STRUCT back{};
+  SQLLEN backInd = 0;
+  ASSERT_EQ(SQLGetData(s.h(), 1, SQL_C_NUMERIC, &back, sizeof back, &backInd), SQL_SUCCESS) << s.errors();
+  EXPECT_EQ(back.sign, 0);
+  EXPECT_EQ(back.scale, 3);
+  EXPECT_EQ(back.val[0], 0xF4);  // 500
+  EXPECT_EQ(back.val[1], 0x01);
+  SQLFreeStmt(s.h(), SQL_CLOSE);
+  s.ok("DROP TABLE SI_NUM");
+}
+
+// A database created without options has one 4K table space: rows up to 4,005
+// bytes and 500 columns; wider tables need larger pages (SQL0286N), and no
+// page holds more than 32,677 bytes or 1,012 columns.
+TEST_F(Standin, CreateTableKeepsToThePageSize) {
+  auto columns = [](int count, const std::string &type) {
+    std::string list;
+    for (int k = 0; k < count; ++k) list += (k ? ", C" : "C") + std::to_string(k) + " " + type;
+    return "CREATE TABLE SI_WIDE (" + list + ")";
+  };
+  struct Case {
+    std::string sql;
+    const char *state;  // nullptr: created
+    int native;
+    const char *messagePart;
+  } cases[] = {
+      {columns(150, "LONG VARCHAR"), nullptr, 0, ""},
+      {columns(15, "CLOB(1G)"), "42727", -286, "page size of at least \"8192\""},
+      {columns(501, "INTEGER"), "42727", -286, "\"8192\""},
+      {columns(1013, "SMALLINT"), "54011", -680, "SQL0680N"},
+      {"CREATE TABLE SI_WIDE (A VARCHAR(32672), B VARCHAR(100))", "54010", -670, "SQL0670N"},
+  };
+  Statement s(conn);
+  EXPECT_EQ(s.scalar("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')"), "4096");
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.sql.substr(0, 60));
+    dropIfExists("SI_WIDE");
+    SQLRETURN r = s.exec(c.sql);
+    if (!c.state) {
+      EXPECT_EQ(r, SQL_SUCCESS) << s.errors();
+      continue;
+    }
+    ASSERT_EQ(r, SQL_ERROR);
+    auto d = s.diags();
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0].state, c.state);
+    EXPECT_EQ(d[0].native, c.native);
+    EXPECT_NE(d[0].message.find(c.messagePart), std::string::npos) << d[0].message;
+  }
+  // The same database with a 32K table space.
+  ScopedEnv page("DB2STANDIN_PAGE_SIZE", "32K");
+  Connection big;
+  big.connectOrFail();
+  Statement b(big);
+  dropIfExists("SI_WIDE");
+  EXPECT_EQ(b.exec(columns(15, "CLOB(1G)")), SQL_SUCCESS) << b.errors();
+  EXPECT_EQ(b.scalar("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES"), "32768");
+  dropIfExists("SI_WIDE");
+}
+
+// COUNT_BIG counts; SQL_C_CHAR follows the application code page (DB2CODEPAGE
+// or the locale) and decimals read as text carry the locale's decimal separator.
+TEST_F(Standin, CharDataFollowsTheApplicationCodePage) {
+  dropIfExists("SI_CP");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_CP (ID INTEGER, T VARCHAR(20), D DECIMAL(10,3))");
+  s.ok("INSERT INTO SI_CP VALUES (1, 'ü😀', 12.5)");
+  EXPECT_EQ(s.scalar("SELECT COUNT_BIG(*) FROM SI_CP"), "1");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT COUNT_BIG(ID) FROM SI_CP")));
+  SQLSMALLINT countType = 0, countScale = -1, nameLength = 0, nullable = 0;
+  SQLULEN countSize = 0;
+  SQLDescribeColW(s.h(), 1, nullptr, 0, &nameLength, &countType, &countSize, &countScale, &nullable);
+  EXPECT_EQ(std::make_tuple(countType, countSize, countScale), std::make_tuple(SQLSMALLINT{SQL_DECIMAL}, SQLULEN{31}, SQLSMALLINT{0}));
+  SQLFreeStmt(s.h(), SQL_CLOSE);
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT COUNT(*) FROM SI_CP")));
+  SQLDescribeColW(s.h(), 1, nullptr, 0, &nameLength, &countType, &countSize, &countScale, &nullable);
+  EXPECT_EQ(countType, SQL_INTEGER);  // COUNT is INTEGER on DB2
+  SQLFreeStmt(s.h(), SQL_CLOSE);
+  {
+    ScopedEnv codePage("DB2CODEPAGE", "819");
+    Connection latin;
+    latin.connectOrFail();
+    Statement l(latin);
+    std::string latinText = "\xE9t\xE9";  // "été" in ISO-8859-1
+    EXPECT_EQ(insertOne(l, "INSERT INTO SI_CP (ID, T) VALUES (2, ?)", SQL_C_CHAR, SQL_VARCHAR, 3, latinText), SQL_SUCCESS) << l.errors();
+    SQLFreeStmt(l.h(), SQL_RESET_PARAMS);
+    ASSERT_TRUE(SQL_SUCCEEDED(l.exec("SELECT T FROM SI_CP ORDER BY ID")));
+    char buf[64];
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQLFetch(l.h()), SQL_SUCCESS);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(l.h(), 1, SQL_C_CHAR, buf, sizeof buf, &ind)));
+    EXPECT_EQ(std::string(buf), "\xFC\x1A");  // the emoji has no Latin-1 form
+    ASSERT_EQ(SQLFetch(l.h()), SQL_SUCCESS);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(l.h(), 1, SQL_C_CHAR, buf, sizeof buf, &ind)));
+    EXPECT_EQ(std::string(buf), latinText);
+    SQLFreeStmt(l.h(), SQL_CLOSE);
+  }
+  EXPECT_EQ(s.scalar("SELECT T FROM SI_CP WHERE ID = 2"), "été");  // stored as the characters meant
+  {
+    ScopedEnv locale("LC_ALL", "de_DE.UTF-8");
+    Connection german;
+    german.connectOrFail();
+    Statement g(german);
+    ASSERT_TRUE(SQL_SUCCEEDED(g.exec("SELECT D FROM SI_CP WHERE ID = 1")));
+    ASSERT_EQ(SQLFetch(g.h()), SQL_SUCCESS);
+    char buf[32];
+    SQLLEN ind = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(g.h(), 1, SQL_C_CHAR, buf, sizeof buf, &ind)));
+    EXPECT_EQ(std::string(buf), "12,500");
+    SQLFreeStmt(g.h(), SQL_CLOSE);
+    EXPECT_EQ(g.scalar("SELECT D FROM SI_CP WHERE ID = 1"), "12,500");  // wide text alike
+  }
+  s.ok("DROP TABLE SI_CP");
 }
 
 // ------------------------------------------------------------ streaming

@@ -82,6 +82,40 @@ TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM side_dst WHERE id BETWEEN 101 AND 200"), "98");
 }
 
+// DB2 fails a whole parameter array for one bad row unless asked not to; the
+// row-by-row retry loses only that row either way.
+TEST_F(MySQLSide, IntoDB2ABadRowCostsOnlyItselfWhetherArraysAreAtomicOrNot)
+{
+    RequireTestServers(true, true);
+    mysql.execute("CREATE TABLE side_src(id INT PRIMARY KEY, v VARCHAR(10))");
+    mysql.execute("INSERT INTO side_src SELECT seq, seq FROM seq_1_to_120");
+    DataConnection db2;
+    OpenDB2(db2);
+    for (bool nonAtomic : {true, false}) {
+        SCOPED_TRACE(nonAtomic ? "non-atomic arrays" : "atomic arrays");
+        DropDB2(db2, "SIDE_ARRAYS");
+        db2.execute("CREATE TABLE \"SIDE_ARRAYS\"(\"id\" LONG VARCHAR, \"v\" VARCHAR(2))");  // '100' and up are too long
+        auto reader = OpenMySQLSource(mysql, "side_src", 120);
+        db2.setAutoCommit(false);
+        BatchInserter inserter(db2, TargetSide::DB2, "SIDE_ARRAYS", reader->plans());
+        inserter.setNonAtomicArrays(nonAtomic);
+        long long inserted = 0, refused = 0;
+        while (RowBlock* block = reader->next()) {
+            const BatchOutcome outcome = inserter.insert(*block);
+            inserted += outcome.inserted;
+            refused += outcome.refused;
+            if (outcome.firstRefused) {
+                EXPECT_EQ(outcome.firstRefused->error.records().at(0).sqlState, "22001");
+            }
+        }
+        db2.setAutoCommit(true);
+        EXPECT_EQ(inserted, 99);
+        EXPECT_EQ(refused, 21);
+        EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"SIDE_ARRAYS\""), "99");
+    }
+    DropDB2(db2, "SIDE_ARRAYS");
+}
+
 TEST_F(MySQLSide, ReportedStatementStoresTheExactValuesWhenRun)
 {
     mysql.execute("CREATE TABLE side_lit(t TEXT, b LONGBLOB, f BIT(1), e TEXT)");

@@ -182,6 +182,29 @@ TEST_F(RunTransferTest, RefusedCreateWritesNoRowsAndListsNothing)
     EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
 }
 
+TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDropped)
+{
+    // 41 text columns leave 41 descriptors of 25 bytes in a row: more than a 1K page holds.
+    std::string columns;
+    for (int c = 0; c < 40; ++c)
+        columns += ", c" + std::to_string(c) + " VARCHAR(10)";
+    mysql.execute("CREATE TABLE many(id INT" + columns + ")");
+    db2.execute("CREATE TABLE \"many\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"many\" VALUES(7)");
+    observer.targetList = {"many"};
+    setenv("DB2STANDIN_PAGE_SIZE", "1024", 1);  // read by the stand-in when a connection opens
+    const auto summary = toDB2({"many"});
+    unsetenv("DB2STANDIN_PAGE_SIZE");
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).createTable);
+    EXPECT_NE(observer.reports[0].description.find("rows of 1025 bytes in 41 columns"), std::string::npos)
+        << observer.reports[0].description;
+    EXPECT_NE(observer.reports[0].description.find("table space with larger pages"), std::string::npos);
+    EXPECT_TRUE(observer.dropped.empty());
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"many"});
+    EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"many\""), "7");
+}
+
 TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
 {
     db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
@@ -264,12 +287,14 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
 {
     struct Case {
         TransferDirection direction;
+        bool killDB2;  // end the PostgreSQL backend behind the DB2 stand-in, else the MySQL connection
         const char* reason;
     };
     // To MySQL the target's connection dies between batches; to DB2 the
-    // source's, between two key-order pages.
-    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, "writing stopped part-way"},
-                          Case{TransferDirection::MySQLToDB2, "reading stopped part-way"}}) {
+    // source's, between two key-order pages, or the target's.
+    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, false, "writing stopped part-way"},
+                          Case{TransferDirection::MySQLToDB2, false, "reading stopped part-way"},
+                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way"}}) {
         SCOPED_TRACE(c.reason);
         for (const char* t : {"many", "people", "four"}) {
             DropMySQL(mysql, t);
@@ -289,6 +314,12 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         run.onRowsDone = [&](long long done) {
             if (done != (toDB2 ? 450 : 150))
                 return;
+            if (c.killDB2) {
+                db2.execute("SELECT \"pg_terminate_backend\"(\"pid\") FROM \"pg_catalog\".\"pg_stat_activity\" "
+                            "WHERE \"pid\" <> \"pg_backend_pid\"() AND \"datname\" = \"current_database\"() "
+                            "AND \"usename\" = CURRENT_USER");
+                return;
+            }
             for (const auto& id : otherMySQLConnections(mysql))
                 if (id != fixtureId)
                     mysql.execute("KILL CONNECTION " + id);
@@ -316,6 +347,48 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         EXPECT_NE(std::find(lines.begin(), lines.end(), "Not sent (the connection was lost): people, four"), lines.end());
         EXPECT_EQ(lines[0].find("Sent 0 tables"), 0u) << lines[0];
     }
+}
+
+TEST_F(RunTransferTest, TargetRenamedMidTableIsIncompleteAndTheRunGoesOn)
+{
+    db2.execute("CREATE TABLE \"many\"(\"id\" INTEGER)");
+    db2.execute("INSERT INTO \"many\" SELECT g FROM generate_series(1, 5000) g");
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    DropMySQL(mysql, "many_moved");
+    observer.onRowsDone = [&](long long done) {
+        if (done == 150)
+            mysql.execute("RENAME TABLE many TO many_moved");
+    };
+    const TransferSummary summary = toMySQL({"many", "four"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();  // not one per row
+    EXPECT_EQ(observer.reports[0].step, 264);
+    ASSERT_EQ(summary.tables.size(), 2u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 150);
+    EXPECT_EQ(summary.tables[0].rowsRefused, 0);
+    EXPECT_FALSE(summary.connectionLost);
+    EXPECT_EQ(summary.tables[1].status, TableStatus::Sent);
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM many_moved"), "150");
+    DropMySQL(mysql, "many_moved");
+}
+
+TEST_F(RunTransferTest, TargetHoldingOtherRowsThanWrittenIsReportedAndIncomplete)
+{
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    observer.onRowsDone = [&](long long done) {
+        if (done == 4)
+            mysql.execute("INSERT INTO four VALUES(99)");  // another program writes meanwhile
+    };
+    const TransferSummary summary = toMySQL({"four"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 226);
+    EXPECT_EQ(observer.reports[0].description, "The table holds 5 rows after the copy, but 4 rows were written.");
+    EXPECT_EQ(observer.reports[0].sql, "SELECT COUNT(*) FROM `four`");
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
+    EXPECT_EQ(summary.tables[0].rowsOnTarget, 5);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 4);
 }
 
 TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)

@@ -1,0 +1,394 @@
+// tablehop-cli check: a self-check against the user's own servers. Scratch
+// tables with awkward values go both ways through the real transfer; every
+// value is compared, and what was made is dropped again.
+#include "CliCommands.h"
+#include "DataConnection.h"
+#include "SqlDialect.h"
+#include "Transfer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <functional>
+#include <map>
+#include <ostream>
+
+namespace {
+
+const char* const kCorpusTable = "TABLEHOP_CHECK_CORPUS";
+const char* const kDB2TypesTable = "TABLEHOP_CHECK_DB2_TYPES";
+const char* const kWideTable = "TABLEHOP_CHECK_WIDE";
+constexpr int kWideColumns = 60;
+
+// How two texts of one value are compared after a trip.
+enum class Same { Exactly, AsNumber, AsDate, AsDigits };
+
+struct CheckColumn {
+    std::string name;
+    std::string type;                   // on the side the table is made
+    std::string what;                   // the check's name
+    std::vector<std::string> literals;  // rows 1, 2, 3 (3 is NULL throughout)
+    Same same = Same::Exactly;
+};
+
+using Rows = std::map<std::string, std::vector<std::optional<std::string>>>;  // ID -> values by column
+
+const std::string k100KText = "REPEAT('é😀x''\\\\', 12800)";  // 115,200 bytes of UTF-8
+
+std::vector<CheckColumn> corpusColumns()
+{
+    return {
+        {"ti", "TINYINT UNSIGNED", "TINYINT UNSIGNED at its limits", {"255", "0"}},
+        {"si", "SMALLINT", "SMALLINT at its limits", {"32767", "-32768"}},
+        {"i", "INT", "INT at its limits", {"2147483647", "-2147483648"}},
+        {"bi", "BIGINT", "BIGINT at its limits", {"9223372036854775807", "-9223372036854775808"}},
+        {"de", "DECIMAL(31,10)", "DECIMAL(31,10)", {"999999999999999999999.9999999999", "-0.0000000001"}},
+        {"dbl", "DOUBLE", "DOUBLE", {"1.7976931348623157e308", "0.30000000000000004"}, Same::AsNumber},
+        {"flt", "FLOAT", "FLOAT", {"3.14", "-1.5e-10"}, Same::AsNumber},
+        {"d", "DATE", "DATE", {"'9999-12-31'", "'1000-01-01'"}, Same::AsDate},
+        {"tm", "TIME", "TIME beyond a day", {"'838:59:59'", "'-838:59:59'"}},
+        {"dt", "DATETIME(6)", "DATETIME(6)", {"'9999-12-31 23:59:59.999999'", "'1000-01-01 00:00:00.000000'"}},
+        {"ch", "CHAR(10)", "quotes, NULL and ''", {"'O''Brien'", "''"}},
+        {"vc", "VARCHAR(100)", "backslashes, quotes and emoji",
+         {"'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀 \\n'", "''"}},
+        {"tx", "LONGTEXT", "100 KB text", {k100KText, "''"}},
+        {"b", "BLOB", "binary with every byte",
+         {"(SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255)", "''"}},
+        {"bl", "LONGBLOB", "100 KB blob",
+         {"REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400)", "''"}},
+    };
+}
+
+// A binary string constant of the bytes 0 to 255.
+std::string everyByteHex()
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string hex = "X'";
+    for (int b = 0; b < 256; ++b) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    return hex + "'";
+}
+
+std::vector<CheckColumn> db2TypeColumns()
+{
+    return {
+        {"SM", "SMALLINT", "SMALLINT at its limits", {"32767", "-32768"}},
+        {"BI", "BIGINT", "BIGINT at its limits", {"9223372036854775807", "-9223372036854775808"}},
+        {"DE", "DECIMAL(31,10)", "DECIMAL(31,10)", {"-123456789012345678901.1234567890", "0.5"}},
+        {"DB", "DOUBLE", "DOUBLE", {"1.7976931348623157E308", "0.1"}, Same::AsNumber},
+        {"TS", "TIMESTAMP(12)", "TIMESTAMP(12)", {"'2024-02-29-23.59.58.123456789012'", "'0001-01-01-00.00.00.000000000000'"},
+         Same::AsDigits},
+        {"DT", "DATE", "DB2 DATE", {"'9999-12-31'", "'0001-01-01'"}, Same::AsDate},
+        {"VC", "VARCHAR(200)", "VARCHAR with quotes and emoji", {"'it''s \\ 😀 ünïcode'", "''"}},
+        {"BO", "BOOLEAN", "BOOLEAN", {"TRUE", "FALSE"}},
+        {"CL", "CLOB(200K)", "CLOB", {"REPEAT('é😀x''\\', 3000)", "''"}},
+        {"BL", "BLOB(200K)", "BLOB with every byte", {everyByteHex(), "X''"}},
+    };
+}
+
+bool sameValue(const std::optional<std::string>& expected, const std::optional<std::string>& got, Same same)
+{
+    if (!expected || !got)
+        return !expected && !got;
+    switch (same) {
+    case Same::Exactly: return *expected == *got;
+    case Same::AsNumber: {
+        // Whatever the locale: the texts are the servers' own.
+        double a = 0, b = 0;
+        const auto parsed = [](const std::string& text, double& value) {
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            return error == std::errc() && end == text.data() + text.size();
+        };
+        return parsed(*expected, a) && parsed(*got, b) && a == b;
+    }
+    case Same::AsDate: return expected->substr(0, 10) == got->substr(0, 10);
+    case Same::AsDigits: {
+        std::string a, b;
+        for (char c : *expected) if (std::isdigit(static_cast<unsigned char>(c))) a += c;
+        for (char c : *got) if (std::isdigit(static_cast<unsigned char>(c))) b += c;
+        return a == b;
+    }
+    }
+    return false;
+}
+
+std::string shown(const std::optional<std::string>& value)
+{
+    if (!value)
+        return "NULL";
+    return value->size() > 40 ? "'" + value->substr(0, 40) + "...' (" + std::to_string(value->size()) + " bytes)"
+                              : "'" + *value + "'";
+}
+
+// Every row of a table, keyed by its ID column, values by column name (lower case).
+Rows readRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
+              std::vector<std::string>& columns)
+{
+    Rows rows;
+    auto rs = connection.execute("SELECT * FROM " + dialect.quoteIdentifier(table));
+    columns.clear();
+    for (int c = 0; rs && c < rs->fieldCount(); ++c) {
+        std::string name = rs->field(c).name;
+        for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        columns.push_back(name);
+    }
+    for (; rs && !rs->eof(); rs->moveNext()) {
+        std::vector<std::optional<std::string>> values;
+        for (int c = 0; c < rs->fieldCount(); ++c)
+            values.push_back(rs->field(c).value);
+        rows[values.empty() || !values[0] ? "" : *values[0]] = std::move(values);
+    }
+    return rows;
+}
+
+// Runs the transfer and gathers what it reports; the target's own table of that name is replaced.
+class CheckObserver : public TransferObserver {
+public:
+    std::string problems;
+    bool targetListed(const std::string&) override { return true; }
+    bool confirmOverwrite(const std::string&) override { return true; }
+    void targetDropped(const std::string&) override {}
+    void tableArrived(const std::string&) override {}
+    void progress(int) override {}
+    void report(int, const std::string& description, const std::string& sql) override
+    {
+        problems += (problems.empty() ? "" : "; ") + description;
+        if (!sql.empty())
+            problems += " (sql: " + (sql.size() > 120 ? sql.substr(0, 120) + "..." : sql) + ")";
+    }
+    void rowsRefused(const std::string&, long long further) override
+    {
+        problems += "; " + std::to_string(further) + " further rows refused";
+    }
+    bool cancelRequested() override { return false; }
+    void yield() override {}
+};
+
+class SelfCheck {
+public:
+    SelfCheck(CliContext& context, ConnectionProfile mysql, ConnectionProfile db2)
+        : context_(context), mysqlProfile_(std::move(mysql)), db2Profile_(std::move(db2))
+    {
+    }
+
+    int run()
+    {
+        const bool mysqlOpen = step("connect to MySQL", [&] { mysql_.open(MySQLDialect().connectionString(mysqlProfile_)); });
+        const bool db2Open = step("connect to IBM DB2", [&] { db2_.open(DB2Dialect().connectionString(db2Profile_)); });
+        if (!mysqlOpen || !db2Open)
+            return finish();
+        dropLeftovers();
+        checkCorpus();
+        checkDB2Types();
+        checkWideRow();
+        dropScratchTables();
+        return finish();
+    }
+
+private:
+    bool step(const std::string& name, const std::function<void()>& work)
+    {
+        try {
+            work();
+            pass(name);
+            return true;
+        } catch (const DbError& error) {
+            failLine(name, "[" + error.sqlState() + "] " + error.description());
+        } catch (const std::exception& error) {
+            failLine(name, error.what());
+        }
+        return false;
+    }
+    void pass(const std::string& name) { context_.out << "PASS  " << name << "\n" << std::flush; }
+    void failLine(const std::string& name, const std::string& why)
+    {
+        ++failures_;
+        context_.out << "FAIL  " << name << ": " << why << "\n" << std::flush;
+    }
+    int finish()
+    {
+        context_.out << (failures_ == 0 ? "All checks passed.\n" : std::to_string(failures_) + " checks failed.\n");
+        return failures_ == 0 ? kExitOk : kExitRefused;
+    }
+
+    bool send(TransferDirection direction, const std::string& table)
+    {
+        const std::string name = std::string("send ") + table
+            + (direction == TransferDirection::MySQLToDB2 ? " MySQL -> IBM DB2" : " IBM DB2 -> MySQL");
+        CheckObserver observer;
+        const TransferSummary summary = RunTransfer(direction, mysqlProfile_, db2Profile_, {table}, observer);
+        if (observer.problems.empty() && summary.allSent() && summary.tablesSent() == 1) {
+            pass(name);
+            return true;
+        }
+        failLine(name, observer.problems.empty() ? "the table did not arrive" : observer.problems);
+        return false;
+    }
+
+    // Compares the rows read from one side with the expected values, a line per column.
+    // With `oneLine`, all columns make one check of that name.
+    void compare(const std::string& where, const Rows& expected, const std::vector<std::string>& expectedColumns,
+                 DataConnection& connection, const SqlDialect& dialect, const std::string& table,
+                 const std::vector<CheckColumn>& columns, const std::string& oneLine = "")
+    {
+        Rows got;
+        std::vector<std::string> gotColumns;
+        try {
+            got = readRows(connection, dialect, table, gotColumns);
+        } catch (const DbError& error) {
+            failLine(where + ": read " + table, "[" + error.sqlState() + "] " + error.description());
+            return;
+        }
+        for (const CheckColumn& column : columns) {
+            std::string lower = column.name;
+            for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            const auto at = [&](const std::vector<std::string>& names) {
+                return static_cast<size_t>(std::find(names.begin(), names.end(), lower) - names.begin());
+            };
+            const size_t e = at(expectedColumns), g = at(gotColumns);
+            std::string why;
+            if (e >= expectedColumns.size() || g >= gotColumns.size())
+                why = "column missing";
+            for (const auto& [id, row] : expected) {
+                if (!why.empty())
+                    break;
+                const auto other = got.find(id);
+                if (other == got.end())
+                    why = "row " + id + " missing";
+                else if (!sameValue(row[e], other->second[g], column.same))
+                    why = "row " + id + ": expected " + shown(row[e]) + ", got " + shown(other->second[g]);
+            }
+            if (!oneLine.empty() && !why.empty()) {
+                failLine(where + ": " + oneLine, column.name + ": " + why);
+                return;
+            }
+            if (oneLine.empty() && why.empty())
+                pass(where + ": " + column.what);
+            else if (oneLine.empty())
+                failLine(where + ": " + column.what, why);
+        }
+        if (!oneLine.empty())
+            pass(where + ": " + oneLine);
+    }
+
+    // Creates a scratch table on one side, fills rows 1 to 3 and reads back what the
+    // server holds; false (after a FAIL line) when it could not.
+    bool makeTable(DatabaseSide side, const std::string& table, const std::vector<CheckColumn>& columns,
+                   const std::string& label, Rows& original, std::vector<std::string>& originalColumns)
+    {
+        const SqlDialect& dialect = DialectOf(side);
+        DataConnection& connection = side == DatabaseSide::MySQL ? mysql_ : db2_;
+        created_.push_back({side, table});
+        return step("create " + label + " on " + dialect.displayName(), [&] {
+            std::string create = "CREATE TABLE " + dialect.quoteIdentifier(table) + "(" + dialect.quoteIdentifier("ID")
+                + (side == DatabaseSide::MySQL ? " INT" : " INTEGER");
+            for (const auto& column : columns)
+                create += ", " + dialect.quoteIdentifier(column.name) + " " + column.type;
+            connection.execute(create + ")" + dialect.createTableSuffix());
+            for (size_t row = 1; row <= 3; ++row) {
+                std::string insert = "INSERT INTO " + dialect.quoteIdentifier(table) + " VALUES(" + std::to_string(row);
+                for (const auto& column : columns)
+                    insert += ", " + (row <= column.literals.size() ? column.literals[row - 1] : std::string("NULL"));
+                connection.execute(insert + ")");
+            }
+            original = readRows(connection, dialect, table, originalColumns);
+        });
+    }
+
+    void checkCorpus()
+    {
+        const auto columns = corpusColumns();
+        Rows original;
+        std::vector<std::string> originalColumns;
+        if (!makeTable(DatabaseSide::MySQL, kCorpusTable, columns, kCorpusTable, original, originalColumns))
+            return;
+        created_.push_back({DatabaseSide::DB2, kCorpusTable});
+        if (!send(TransferDirection::MySQLToDB2, kCorpusTable))
+            return;
+        compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), kCorpusTable, columns);
+        if (!send(TransferDirection::DB2ToMySQL, kCorpusTable))
+            return;
+        compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), kCorpusTable, columns);
+    }
+
+    // DB2's own types, as DB2 holds them, into MySQL.
+    void checkDB2Types()
+    {
+        const auto columns = db2TypeColumns();
+        Rows original;
+        std::vector<std::string> originalColumns;
+        if (!makeTable(DatabaseSide::DB2, kDB2TypesTable, columns, kDB2TypesTable, original, originalColumns))
+            return;
+        created_.push_back({DatabaseSide::MySQL, kDB2TypesTable});
+        if (!send(TransferDirection::DB2ToMySQL, kDB2TypesTable))
+            return;
+        compare("on MySQL", original, originalColumns, mysql_, MySQLDialect(), kDB2TypesTable, columns);
+    }
+
+    void checkWideRow()
+    {
+        std::vector<CheckColumn> columns;
+        for (int c = 0; c < kWideColumns; ++c)
+            columns.push_back({"c" + std::to_string(c), "VARCHAR(255)", "wide row", {"REPEAT('w', 255)", "''"}});
+        Rows original;
+        std::vector<std::string> originalColumns;
+        if (!makeTable(DatabaseSide::MySQL, kWideTable, columns,
+                       std::string(kWideTable) + " (" + std::to_string(kWideColumns) + " columns)", original, originalColumns))
+            return;
+        created_.push_back({DatabaseSide::DB2, kWideTable});
+        if (!send(TransferDirection::MySQLToDB2, kWideTable))
+            return;
+        compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), kWideTable, columns,
+                "wide row (" + std::to_string(kWideColumns) + " columns)");
+    }
+
+    // Tables of these names left by an interrupted earlier run; none is an error.
+    void dropLeftovers()
+    {
+        for (const char* table : {kCorpusTable, kDB2TypesTable, kWideTable})
+            for (DatabaseSide side : {DatabaseSide::MySQL, DatabaseSide::DB2}) {
+                try {
+                    (side == DatabaseSide::MySQL ? mysql_ : db2_).execute(DialectOf(side).dropTableSql(table));
+                } catch (const DbError&) {
+                }
+            }
+    }
+
+    // Drops what this run made; a table that did not come to be is fine.
+    void dropScratchTables()
+    {
+        std::string problems;
+        for (const auto& [side, table] : created_) {
+            DataConnection& connection = side == DatabaseSide::MySQL ? mysql_ : db2_;
+            try {
+                connection.execute(DialectOf(side).dropTableSql(table));
+            } catch (const DbError& error) {
+                if (!DialectOf(side).isNoSuchTable(error))
+                    problems += (problems.empty() ? "" : "; ") + DialectOf(side).displayName() + " " + table + ": "
+                        + error.description();
+            }
+        }
+        if (problems.empty())
+            pass("drop the scratch tables");
+        else
+            failLine("drop the scratch tables", problems);
+    }
+
+    CliContext& context_;
+    ConnectionProfile mysqlProfile_, db2Profile_;
+    DataConnection mysql_, db2_;
+    std::vector<std::pair<DatabaseSide, std::string>> created_;
+    int failures_ = 0;
+};
+
+}  // namespace
+
+int RunCheck(const CliArgs& args, CliContext& context)
+{
+    if (!args.words.empty())
+        throw UsageError("check takes no table names");
+    SelfCheck check(context, ProfileFor(DatabaseSide::MySQL, args, context), ProfileFor(DatabaseSide::DB2, args, context));
+    return check.run();
+}
