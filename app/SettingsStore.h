@@ -40,3 +40,8 @@ inline constexpr SettingKey kLoginSettings[] = {
     {"Database", ""},      {"MySQLServer", "localhost"}, {"MySQLUser", ""}, {"MySQLPassword", ""},
     {"MySQLDatabase", ""}, {"MySQLPort", "3306"},
 };
+
+// Transfer options remembered beside the logins (the table manager's check
+// boxes; the defaults of tablehop-cli send).
+inline constexpr SettingKey kDb2ColumnTypesSetting{"DB2ColumnTypes", "text"};  // "text" or "matching"
+inline constexpr SettingKey kCopyPrimaryKeysSetting{"CopyPrimaryKeys", "0"};   // "1" copies them

@@ -49,12 +49,19 @@ const char* commandHelp(const std::string& command)
         return "Usage: tablehop-cli list mysql|db2 [--json]\n\nPrints the tables of the database, one a line, "
                "sorted without regard to case (DB2: the login's own schema).\n";
     if (command == "send")
-        return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--json] TABLE...\n\n"
+        return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
+               "                        [--keys | --no-keys] [--json] TABLE...\n\n"
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
                "A table that exists on the target is dropped first with --overwrite, left alone with\n"
                "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
+               "--db2-types matching gives each column the nearest type that holds all its values (on DB2\n"
+               "INTEGER, DECIMAL(12,2), VARCHAR(200), TIMESTAMP(6)...; and back on MySQL); text, the default,\n"
+               "makes DB2 columns LONG VARCHAR but for dates, long text and bytes.\n"
+               "--keys gives the target table the source's primary key (its columns NOT NULL; text key\n"
+               "columns on MySQL compare case-sensitively, as on DB2); a key the target cannot hold is left\n"
+               "out with a note. Both default to what the window last used; --no-keys turns keys off.\n"
                "--json prints the summary as JSON: per table its status (sent, incomplete, failed,\n"
-               "skipped), rowsRead, rowsWritten, rowsRefused and the target's own rowsOnTarget.\n";
+               "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes.\n";
     if (command == "drop")
         return "Usage: tablehop-cli drop mysql|db2 TABLE...\n\nDrops the tables. A table that does not exist is "
                "already gone and counts as dropped; one the server refuses to drop is reported.\n";
@@ -73,9 +80,9 @@ const char* commandHelp(const std::string& command)
 
 const std::set<std::string> kValuedOptions = {
     "to", "mysql-server", "mysql-port", "mysql-user", "mysql-database",
-    "db2-server", "db2-port", "db2-user", "db2-database",
+    "db2-server", "db2-port", "db2-user", "db2-database", "db2-types",
 };
-const std::set<std::string> kFlags = {"help", "json", "overwrite", "skip-existing"};
+const std::set<std::string> kFlags = {"help", "json", "overwrite", "skip-existing", "keys", "no-keys"};
 
 int connectionFailure(CliContext& context, DatabaseSide side, const DbError& error)
 {

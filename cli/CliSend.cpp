@@ -1,5 +1,6 @@
 // tablehop-cli send: the window's transfer, driven from a shell.
 #include "CliCommands.h"
+#include "SettingsStore.h"
 #include "TableListing.h"
 #include "TableNames.h"
 #include "Transfer.h"
@@ -250,6 +251,11 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
             entry.insert("reason", QString::fromStdString(table.reason));
         if (!nulled.isEmpty())
             entry.insert("zeroDatesStoredAsNull", nulled);
+        QJsonArray optionNotes;
+        for (const auto& note : table.notes)
+            optionNotes.append(QString::fromStdString(note));
+        if (!optionNotes.isEmpty())
+            entry.insert("notes", optionNotes);
         tables.append(entry);
     }
     return QJsonObject{
@@ -263,6 +269,29 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
         {"exitCode", exitCode},
         {"tables", tables},
     };
+}
+
+std::string storedSetting(const CliContext& context, const SettingKey& setting)
+{
+    const QString key = QString::fromLatin1(setting.key), fallback = QString::fromLatin1(setting.defaultValue);
+    return (context.settings ? context.settings->read(key, fallback) : fallback).toStdString();
+}
+
+// The options given, else those the window last used.
+TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
+{
+    if (args.flags.count("keys") && args.flags.count("no-keys"))
+        throw UsageError("--keys and --no-keys exclude each other");
+    const auto types = args.options.find("db2-types");
+    const std::string typesWord = types != args.options.end() ? types->second : storedSetting(context, kDb2ColumnTypesSetting);
+    TransferOptions options;
+    if (typesWord == "matching")
+        options.columnTypes = Db2ColumnTypes::Matching;
+    else if (typesWord != "text" && types != args.options.end())
+        throw UsageError("unknown --db2-types \"" + typesWord + "\" (text or matching)");
+    options.copyPrimaryKeys = args.flags.count("keys")
+        || (!args.flags.count("no-keys") && storedSetting(context, kCopyPrimaryKeysSetting) == "1");
+    return options;
 }
 
 }  // namespace
@@ -279,6 +308,7 @@ int RunSend(const CliArgs& args, CliContext& context)
         throw UsageError("--overwrite and --skip-existing exclude each other");
     const TransferDirection direction =
         target == DatabaseSide::DB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
+    const TransferOptions options = transferOptions(args, context);
 
     const ConnectionProfile mysql = ProfileFor(DatabaseSide::MySQL, args, context);
     const ConnectionProfile db2 = ProfileFor(DatabaseSide::DB2, args, context);
@@ -292,7 +322,7 @@ int RunSend(const CliArgs& args, CliContext& context)
     }
 
     CliTransferObserver observer(direction, args, context, std::move(targetTables));
-    const TransferSummary summary = RunTransfer(direction, mysql, db2, args.words, observer);
+    const TransferSummary summary = RunTransfer(direction, mysql, db2, args.words, observer, options);
 
     int exitCode = kExitOk;
     if (observer.connectionFailed)

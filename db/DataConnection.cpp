@@ -3,6 +3,8 @@
 #include "DataRecordset.h"
 #include "Utf16.h"
 
+#include <algorithm>
+
 DataConnection::DataConnection()
 {
     env_ = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
@@ -98,6 +100,27 @@ std::unique_ptr<DataRecordset> DataConnection::openSchema(int schema, const std:
     auto recordset = std::make_unique<DataRecordset>();
     recordset->attach(std::move(statement), cursorLocation_ == kClientSideCursor);
     return recordset;
+}
+
+std::vector<std::string> DataConnection::primaryKeyColumns(const std::string& table)
+{
+    requireOpen("primary key");
+    OdbcHandle statement = newStatement();
+    SqlWString tableText = toSqlW(table);
+    checkOdbc(SQLPrimaryKeysW(statement.get(), nullptr, 0, nullptr, 0, tableText.data(),
+                              static_cast<SQLSMALLINT>(tableText.size())),
+              SQL_HANDLE_STMT, statement.get(), "SQLPrimaryKeys");
+    DataRecordset rows;
+    rows.attach(std::move(statement), true);
+    // COLUMN_NAME and KEY_SEQ; drivers sort by schema and table, not always by KEY_SEQ.
+    std::vector<std::pair<int, std::string>> key;
+    for (; !rows.eof(); rows.moveNext())
+        key.emplace_back(std::stoi(rows.field(4).value.value_or("0")), rows.field(3).value.value_or(""));
+    std::sort(key.begin(), key.end());
+    std::vector<std::string> columns;
+    for (auto& [sequence, name] : key)
+        columns.push_back(std::move(name));
+    return columns;
 }
 
 void DataConnection::setAutoCommit(bool on)

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 enum CursorLocation : int { kServerSideCursor = 2, kClientSideCursor = 3 };
 
@@ -37,6 +38,10 @@ public:
     // Only schema 20 (adSchemaTables) exists here; a schema restricts the rows.
     static constexpr int kSchemaTables = 20;
     std::unique_ptr<DataRecordset> openSchema(int schema, const std::optional<std::string>& tableSchema = {});
+
+    // The primary key's columns of a table of the current database or schema,
+    // in key order (SQLPrimaryKeys); empty when it has none.
+    std::vector<std::string> primaryKeyColumns(const std::string& table);
 
     // Transactions, for batched writes; autocommit is on after open().
     void setAutoCommit(bool on);

@@ -18,6 +18,7 @@ struct Field {
     SQLSMALLINT decimalDigits = 0; // scale
     bool isUnsigned = false;
     bool isBinary = false;         // value holds bytes, not UTF-8 text
+    std::string declaredType;      // the source's own declaration ("decimal(12,2)"), where it was read
     std::optional<std::string> value;  // nullopt is Null; "" is an empty text
 
     bool isNull() const { return !value.has_value(); }

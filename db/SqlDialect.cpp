@@ -67,6 +67,34 @@ bool anyRecord(const DbError& error, bool (*matches)(const DiagRecord&))
     return false;
 }
 
+// A column type text taken apart: "VARCHAR(200) COLLATE x" -> VARCHAR, 200.
+struct TypeText {
+    std::string word;  // first word, upper case
+    long long length = 0;
+    long long scale = 0;
+};
+
+TypeText parseType(const std::string& text)
+{
+    TypeText type;
+    size_t i = 0;
+    while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])))
+        type.word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i++])));
+    const size_t open = text.find('(');
+    if (open != std::string::npos) {
+        type.length = std::atoll(text.c_str() + open + 1);
+        const size_t comma = text.find(',', open);
+        if (comma != std::string::npos && comma < text.find(')', open))
+            type.scale = std::atoll(text.c_str() + comma + 1);
+    }
+    return type;
+}
+
+bool isOneOf(const std::string& word, std::initializer_list<const char*> words)
+{
+    return std::any_of(words.begin(), words.end(), [&](const char* w) { return word == w; });
+}
+
 // 08S01 communication link failure, 08003 connection not open, 08007 lost during a transaction.
 bool isLinkState(const DiagRecord& r)
 {
@@ -114,6 +142,40 @@ public:
     }
     // utf8mb4 so that no character of the source turns into '?'.
     std::string createTableSuffix() const override { return " CHARACTER SET utf8mb4;"; }
+    std::string keyColumnSuffix(const std::string& columnType) const override
+    {
+        const bool text = isOneOf(parseType(columnType).word, {"CHAR", "VARCHAR"});
+        return text ? " COLLATE utf8mb4_bin NOT NULL" : " NOT NULL";
+    }
+    // InnoDB: no whole TEXT or BLOB in a key, at most 3072 bytes of key.
+    std::optional<long long> keyBytes(const std::string& columnType) const override
+    {
+        const TypeText t = parseType(columnType);
+        if (t.word.find("TEXT") != std::string::npos || t.word.find("BLOB") != std::string::npos || t.word == "JSON")
+            return std::nullopt;
+        return rowBytes(columnType);
+    }
+    long long maxKeyBytes() const override { return 3072; }
+    // A row holds at most 65,535 bytes; TEXT takes a few of them and keeps its value apart.
+    void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const override
+    {
+        const auto total = [&] {
+            long long bytes = 0;
+            for (const auto& type : columnTypes)
+                bytes += rowBytes(type);
+            return bytes;
+        };
+        while (total() > kLongestRow) {
+            size_t widest = columnTypes.size();
+            for (size_t i = 0; i < columnTypes.size(); ++i)
+                if (!inKey[i] && parseType(columnTypes[i]).word == "VARCHAR"
+                    && (widest == columnTypes.size() || rowBytes(columnTypes[i]) > rowBytes(columnTypes[widest])))
+                    widest = i;
+            if (widest == columnTypes.size())
+                return;  // the CREATE will say so
+            columnTypes[widest] = "TEXT";
+        }
+    }
     // 1051 unknown table (DROP), 1146 table doesn't exist. MariaDB also answers
     // 42S02 for DROP TABLE on a view, which still exists: only the codes count.
     bool isNoSuchTable(const DbError& error) const override
@@ -158,6 +220,21 @@ public:
             "(SET GLOBAL max_allowed_packet = 1073741824, or max_allowed_packet in its configuration file) "
             "and send the table again.";
     }
+
+private:
+    static constexpr long long kLongestRow = 65535;
+    // Characters take up to four bytes in utf8mb4; TEXT and BLOB keep a few bytes in the row.
+    static long long rowBytes(const std::string& columnType)
+    {
+        const TypeText t = parseType(columnType);
+        if (isOneOf(t.word, {"CHAR", "VARCHAR"}))
+            return 4 * t.length + 2;
+        if (isOneOf(t.word, {"BINARY", "VARBINARY"}))
+            return t.length + 2;
+        if (t.word.find("TEXT") != std::string::npos || t.word.find("BLOB") != std::string::npos)
+            return 12;
+        return isOneOf(t.word, {"DECIMAL"}) ? t.length / 2 + 1 : 8;
+    }
 };
 
 class DB2 final : public SqlDialect {
@@ -179,6 +256,19 @@ public:
         return "SELECT COUNT_BIG(*) FROM " + quoteIdentifier(table);  // COUNT is INTEGER: it overflows past 2^31 rows
     }
     std::string createTableSuffix() const override { return ""; }
+    std::string keyColumnSuffix(const std::string&) const override { return " NOT NULL"; }
+    // No LOB, LONG VARCHAR or XML in an index; keys up to a quarter of the
+    // smallest (4K) page, so the key fits whatever table space takes the table.
+    std::optional<long long> keyBytes(const std::string& columnType) const override
+    {
+        const TypeText t = parseType(columnType);
+        if (isOneOf(t.word, {"LONG", "CLOB", "BLOB", "DBCLOB", "XML"}))
+            return std::nullopt;
+        return db2RowBytes(columnType) - 1;  // the row's bytes but the null flag
+    }
+    long long maxKeyBytes() const override { return 1024; }
+    // Nothing moves out of a DB2 row; tableLayoutProblem tells a row too wide.
+    void fitRow(std::vector<std::string>&, const std::vector<bool>&) const override {}
     // SQL0204N "is an undefined name": 42704 from the server, 42S02 through ODBC 3.
     bool isNoSuchTable(const DbError& error) const override
     {

@@ -41,6 +41,18 @@ public:
     // What follows the column list of a CREATE TABLE.
     virtual std::string createTableSuffix() const = 0;
 
+    // Column types as a CREATE TABLE of this side writes them ("VARCHAR(200)",
+    // "DECIMAL(12,2)"): what a key column adds after its type (NOT NULL, and
+    // on MySQL a binary collation so text keys compare case-sensitively, as
+    // DB2's do), and the bytes it takes in an index key (nullopt: it cannot be
+    // in a key, such as long text).
+    virtual std::string keyColumnSuffix(const std::string& columnType) const = 0;
+    virtual std::optional<long long> keyBytes(const std::string& columnType) const = 0;
+    virtual long long maxKeyBytes() const = 0;
+    // Moves columns that are not in the key out of the row (a long VARCHAR
+    // becomes TEXT on MySQL) until the row fits; DB2 moves nothing.
+    virtual void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const = 0;
+
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
 

@@ -666,7 +666,7 @@ static const SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLEXECDIRECT, SQL_API_SQLPREPARE, SQL_API_SQLEXECUTE, SQL_API_SQLBINDPARAMETER, SQL_API_SQLNUMPARAMS,
     SQL_API_SQLDESCRIBEPARAM, SQL_API_SQLSETSTMTATTR, SQL_API_SQLGETSTMTATTR, SQL_API_SQLNUMRESULTCOLS, SQL_API_SQLDESCRIBECOL,
     SQL_API_SQLCOLATTRIBUTE, SQL_API_SQLBINDCOL, SQL_API_SQLFETCH, SQL_API_SQLFETCHSCROLL, SQL_API_SQLGETDATA,
-    SQL_API_SQLROWCOUNT, SQL_API_SQLMORERESULTS, SQL_API_SQLCLOSECURSOR, SQL_API_SQLCANCEL, SQL_API_SQLTABLES,
+    SQL_API_SQLROWCOUNT, SQL_API_SQLMORERESULTS, SQL_API_SQLCLOSECURSOR, SQL_API_SQLCANCEL, SQL_API_SQLTABLES, SQL_API_SQLPRIMARYKEYS,
     SQL_API_SQLGETDIAGREC, SQL_API_SQLGETDIAGFIELD, SQL_API_SQLNATIVESQL};
 
 SQLRETURN SQL_API SQLGetFunctions(SQLHDBC h, SQLUSMALLINT id, SQLUSMALLINT *supported) {
@@ -876,6 +876,20 @@ SQLRETURN SQL_API SQLTablesW(SQLHSTMT h, SQLWCHAR *cat, SQLSMALLINT catLen, SQLW
                              SQLSMALLINT tableLen, SQLWCHAR *types, SQLSMALLINT typesLen) {
   STMT_OR_INVALID(h);
   return stmt->tables(wide(cat, catLen), wide(schem, schemLen), wide(table, tableLen), wide(types, typesLen), !schem, !table);
+}
+
+// The table name is required (HY009 without it, as DB2 CLI answers).
+SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT h, SQLCHAR *, SQLSMALLINT, SQLCHAR *schem, SQLSMALLINT schemLen, SQLCHAR *table,
+                                 SQLSMALLINT tableLen) {
+  STMT_OR_INVALID(h);
+  if (!table) return stmt->fail(clientError("HY009", -99999, "CLI0124E  Invalid argument value. SQLSTATE=HY009"));
+  return stmt->primaryKeys(narrow(schem, schemLen), narrow(table, tableLen), !schem);
+}
+SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT h, SQLWCHAR *, SQLSMALLINT, SQLWCHAR *schem, SQLSMALLINT schemLen, SQLWCHAR *table,
+                                  SQLSMALLINT tableLen) {
+  STMT_OR_INVALID(h);
+  if (!table) return stmt->fail(clientError("HY009", -99999, "CLI0124E  Invalid argument value. SQLSTATE=HY009"));
+  return stmt->primaryKeys(wide(schem, schemLen), wide(table, tableLen), !schem);
 }
 
 // -------------------------------------------------------------- diagnostics

@@ -1507,7 +1507,11 @@ SQLRETURN Stmt::tables(const std::string &, const std::string &schem, const std:
       std::string(any ? " AND t = ANY($3::text[])" : "") + " ORDER BY t, s, n";
   std::vector<const char *> vals = {s.c_str(), t.c_str()};
   if (any) vals.push_back(list.c_str());
-  PGresult *r = PQexecParams(conn->pg, q.c_str(), static_cast<int>(vals.size()), nullptr, vals.data(), nullptr, nullptr, 0);
+  return catalogResult(q, vals);
+}
+
+SQLRETURN Stmt::catalogResult(const std::string &query, const std::vector<const char *> &values) {
+  PGresult *r = PQexecParams(conn->pg, query.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0);
   if (failed(r)) {
     Diag d = conn->mapError(r, nullptr);
     PQclear(r);
@@ -1516,6 +1520,20 @@ SQLRETURN Stmt::tables(const std::string &, const std::string &schem, const std:
   setResult(r, false);
   rowCount = -1;
   return SQL_SUCCESS;
+}
+
+SQLRETURN Stmt::primaryKeys(const std::string &schem, const std::string &table, bool schemNull) {
+  closeResult();
+  const std::string schema = schemNull || schem.empty() ? conn->schema : schem;
+  const char *q =
+      "SELECT CAST(NULL AS varchar(128)) AS \"TABLE_CAT\", ns.nspname::varchar(128) AS \"TABLE_SCHEM\","
+      " c.relname::varchar(128) AS \"TABLE_NAME\", a.attname::varchar(128) AS \"COLUMN_NAME\","
+      " k.seq::smallint AS \"KEY_SEQ\", con.conname::varchar(128) AS \"PK_NAME\""
+      " FROM pg_constraint con JOIN pg_class c ON c.oid = con.conrelid JOIN pg_namespace ns ON ns.oid = c.relnamespace"
+      " CROSS JOIN LATERAL unnest(con.conkey) WITH ORDINALITY AS k(attnum, seq)"
+      " JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum = k.attnum"
+      " WHERE con.contype = 'p' AND ns.nspname = $1 AND c.relname = $2 ORDER BY 2, 3, 5";
+  return catalogResult(q, {schema.c_str(), table.c_str()});
 }
 
 }  // namespace db2standin

@@ -154,6 +154,10 @@ struct Stmt : HandleBase {
   SQLRETURN getData(SQLUSMALLINT col, SQLSMALLINT cType, SQLPOINTER buf, SQLLEN bufLen, SQLLEN *ind);
   SQLRETURN tables(const std::string &cat, const std::string &schem, const std::string &table, const std::string &types,
                    bool schemNull, bool tableNull);
+  // SQLPrimaryKeys: the columns of the table's primary key; no schema means the current one.
+  SQLRETURN primaryKeys(const std::string &schem, const std::string &table, bool schemNull);
+  // Runs a catalog query as the statement's result.
+  SQLRETURN catalogResult(const std::string &query, const std::vector<const char *> &values);
   void closeResult();
   bool setResult(PGresult *r, bool cursor);
   bool advance();

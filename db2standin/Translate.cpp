@@ -201,6 +201,19 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
   Emitter em{tk};
   std::vector<std::string> elems;
   std::vector<std::string> domains;
+  std::vector<ColumnInfo> declared;
+  std::vector<std::string> keyColumns;
+  // The column names of "PRIMARY KEY (a, b)" within [from, to).
+  auto primaryKeyNames = [&](size_t from, size_t to) {
+    for (size_t r = from; r + 2 < to; ++r)
+      if (tk[r].is("PRIMARY") && tk[r + 1].is("KEY")) {
+        if (!tk[r + 2].is("(")) return true;  // inline: the column itself
+        for (size_t n = r + 3; n < to && !tk[n].is(")"); ++n)
+          if (isName(tk[n])) keyColumns.push_back(nameOf(tk[n]));
+        return false;
+      }
+    return false;
+  };
   long long row = 0;
   int columnCount = 0;
   size_t p = i + 1;
@@ -211,6 +224,7 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
                       (first.is("PRIMARY") || first.is("UNIQUE") || first.is("CONSTRAINT") || first.is("FOREIGN") ||
                        first.is("CHECK"));
     if (constraint) {
+      primaryKeyNames(p, e);
       elems.push_back(em.emit(p, e));
     } else {
       if (!isName(first)) syntax(first, "(");
@@ -244,8 +258,24 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
         opts += " " + em.emit(s, r);
       }
       elems.push_back(quoteIdent(col) + " " + pgColumnType(t) + opts);
+      if (primaryKeyNames(k, e + 1)) keyColumns.push_back(col);
+      declared.push_back(ColumnInfo{col, t, notNull});
     }
     p = e + 1;
+  }
+  // DB2 keys NOT NULL columns only, and no LOB, LONG or XML column.
+  for (const std::string &key : keyColumns) {
+    for (const ColumnInfo &c : declared) {
+      if (c.name != key) continue;
+      const Kind k = c.type.kind;
+      if (k == Kind::LongVarChar || k == Kind::Clob || k == Kind::LongVarGraphic || k == Kind::DbClob ||
+          k == Kind::LongVarBinary || k == Kind::Blob || k == Kind::Xml)
+        raise("42962", -350, "SQL0350N  The LOB, LONG VARCHAR, LONG VARGRAPHIC, or XML column \"" + key +
+                                 "\" was used in a context where it is not permitted.");
+      if (!c.notNull)
+        raise("42831", -542, "SQL0542N  The column named \"" + key +
+                                 "\" cannot be a column of a primary key or unique key constraint because it can contain null values.");
+    }
   }
   checkRowFits(row, columnCount, cat);
   if (q.explicitSchema) tr.prepare.insert(tr.prepare.begin(), ensureSchema(q.schema));

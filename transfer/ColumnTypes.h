@@ -10,15 +10,46 @@
 // The database a transfer writes to.
 using TargetSide = DatabaseSide;
 
+// How the columns of a table sent to DB2 are typed.
+enum class Db2ColumnTypes {
+    Text,      // LONG VARCHAR but for dates, long text and bytes: holds anything
+    Matching,  // the nearest type holding every value of the source column, both ways
+};
+
+// Choices a user makes for a transfer; the defaults send what always did.
+struct TransferOptions {
+    Db2ColumnTypes columnTypes = Db2ColumnTypes::Text;
+    bool copyPrimaryKeys = false;
+};
+
+// The DB2 type that holds every value of a MySQL column declared as
+// `mysqlDeclaration` (information_schema's COLUMN_TYPE, e.g. "decimal(12,2)",
+// "int(10) unsigned", "enum('a','b')"); the empty text for a type it does not know.
+std::string MatchingDb2Type(const std::string& mysqlDeclaration);
+// The MySQL type that holds every value of a DB2 column as the driver describes it.
+std::string MatchingMySQLType(const Field& db2Column);
+
 // The column type a new target table gets for one source column, e.g.
 // "LONG VARCHAR" or "DECIMAL(30,10)". Chosen from the column's ADO type and,
 // where a bare type word would refuse or lose values, its size, scale and sign.
-std::string TargetColumnType(TargetSide side, const Field& column);
+std::string TargetColumnType(TargetSide side, const Field& column, Db2ColumnTypes types = Db2ColumnTypes::Text);
 
 // CREATE TABLE for the target, one column per source column in source order:
 //   DB2:   CREATE TABLE "orders"("id" LONG VARCHAR,"created" DATE)
 //   MySQL: CREATE TABLE `orders`(`id` INT,`name` TEXT) CHARACTER SET utf8mb4;
 std::string BuildCreateTableSql(TargetSide side, const std::string& table, const std::vector<Field>& columns);
+
+// The CREATE TABLE of a transfer with its options. With a primary key, the
+// key columns get NOT NULL (and their side's key suffix) and the key follows
+// the columns; a key the target cannot hold is left out with a note. On
+// MySQL, long VARCHARs outside the key become TEXT where the row would not fit.
+struct TargetTable {
+    std::string createSql;
+    std::vector<std::string> columnTypes;  // as in the statement, for the target's layout check
+    std::vector<std::string> notes;
+};
+TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
+                            const std::vector<std::string>& primaryKey, const TransferOptions& options);
 
 // Quotes an identifier the way the side's SQL needs it.
 std::string QuoteIdentifier(TargetSide side, const std::string& name);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -52,6 +53,18 @@ bool openConnection(DataConnection& connection, const std::string& text, int ste
         observer.report(step, error.description(), "");
         return false;
     }
+}
+
+// Each column's own declaration on MySQL ("decimal(12,2)"), by column name.
+std::map<std::string, std::string> readMySQLDeclarations(DataConnection& mysql, const std::string& table)
+{
+    std::map<std::string, std::string> declarations;
+    auto rs = mysql.execute("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
+                            " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
+                            + MySQLDialect().quoteText(table));
+    for (; rs && !rs->eof(); rs->moveNext())
+        declarations[rs->field(0).value.value_or("")] = rs->field(1).value.value_or("");
+    return declarations;
 }
 
 }  // namespace
@@ -189,6 +202,12 @@ long long TransferSummary::rowsRefused() const
     return rows;
 }
 
+bool TransferSummary::allSent() const
+{
+    return std::all_of(tables.begin(), tables.end(),
+                       [](const TableResult& t) { return t.status == TableStatus::Sent && t.rowsRefused == 0; });
+}
+
 std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
 {
     std::vector<std::string> names;
@@ -233,16 +252,19 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
         for (const auto& [column, count] : table.datesStoredAsNull)
             lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
                             + (count == 1 ? "" : "s") + " stored as NULL");
+    for (const TableResult& table : summary.tables)
+        lines.insert(lines.end(), table.notes.begin(), table.notes.end());
     return lines;
 }
 
 TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile& mysql, const ConnectionProfile& db2,
-                            const std::vector<std::string>& tables, TransferObserver& observer)
+                            const std::vector<std::string>& tables, TransferObserver& observer,
+                            const TransferOptions& options)
 {
     const auto started = Clock::now();
     TransferSummary summary;
     for (const std::string& table : tables)
-        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent"});
+        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}});
     const TransferSteps& steps = StepsOf(direction);
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;
@@ -298,8 +320,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const std::string selectSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
         std::unique_ptr<SourceReader> reader;
         long long rowCount = 0;
+        std::map<std::string, std::string> declarations;
+        std::vector<std::string> sourceKey;
         try {
             rowCount = CountRows(source, sourceDialect, table);
+            // Asked before the reader takes the source connection to its thread.
+            if (toDB2 && options.columnTypes == Db2ColumnTypes::Matching)
+                declarations = readMySQLDeclarations(source, table);
+            if (options.copyPrimaryKeys)
+                sourceKey = source.primaryKeyColumns(table);
             const size_t batchRows = BatchRowsFor(rowCount);
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
@@ -309,13 +338,19 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
+        std::vector<Field> columns = reader->columns();
+        for (Field& column : columns)
+            if (const auto it = declarations.find(column.name); it != declarations.end())
+                column.declaredType = it->second;
+        const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options);
+        result.notes = plan.notes;
+        const std::string& createSql = plan.createSql;
         // A table the target cannot hold is refused before anything is dropped.
-        const std::string createSql = BuildCreateTableSql(side, table, reader->columns());
-        std::vector<std::string> columnTypes;
-        for (const Field& column : reader->columns())
-            columnTypes.push_back(TargetColumnType(side, column));
-        if (const auto problem = DialectOf(side).tableLayoutProblem(target, columnTypes)) {
+        if (const auto problem = targetDialect.tableLayoutProblem(target, plan.columnTypes)) {
+            reader.reset();
             fail(steps.createTable, *problem, createSql);
+            if (summary.connectionLost)
+                break;
             continue;
         }
 

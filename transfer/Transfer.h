@@ -54,6 +54,8 @@ struct TableResult {
     // Zero or partial MySQL dates that went to a date column as NULL, per column.
     std::map<std::string, long long> datesStoredAsNull;
     std::string reason;          // why it is not "sent", in a few words; empty when sent
+    // What the transfer options could not do, e.g. "orders: primary key left out: ...".
+    std::vector<std::string> notes;
 };
 
 struct TransferSummary {
@@ -65,6 +67,7 @@ struct TransferSummary {
     int tablesSent() const;           // tables with status sent
     long long rowsCopied() const;     // rows written, all tables
     long long rowsRefused() const;
+    bool allSent() const;             // every table sent, no row refused
     std::vector<std::string> namesWith(TableStatus status) const;
 };
 
@@ -73,6 +76,7 @@ struct TransferSummary {
 //   Incomplete: orders (writing stopped part-way: 780000 of 800000 rows read arrived)
 //   Not sent (the connection was lost): items, customers
 //   orders.created: 3 zero dates stored as NULL
+//   orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a key on IBM DB2
 std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName);
 
 // Step numbers the error report names, per direction.
@@ -85,7 +89,8 @@ const TransferSteps& StepsOf(TransferDirection direction);
 // item to its first). Connections and every failure are handled inside;
 // failures reach the observer's report, never the caller.
 TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile& mysql, const ConnectionProfile& db2,
-                            const std::vector<std::string>& tables, TransferObserver& observer);
+                            const std::vector<std::string>& tables, TransferObserver& observer,
+                            const TransferOptions& options = {});
 
 class SourceReader;
 

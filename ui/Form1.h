@@ -41,6 +41,7 @@ public:
     // The table manager: null until the first successful "Next >" creates it.
     Form2* tableManager() const { return form2_.get(); }
     UserDialogs& dialogs() { return dialogs_; }
+    SettingsStore& settings() { return settings_; }
 
     // Ends the program: both windows go, the application quits.
     void endProgram();

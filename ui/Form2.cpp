@@ -5,11 +5,13 @@
 #include "Form1.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
+#include "SettingsStore.h"
 #include "TableActions.h"
 #include "TableList.h"
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
@@ -24,10 +26,13 @@ namespace {
 
 // Client width of the table manager: both frames with their margins.
 constexpr int kClientWidth = 8040;
-// The status line under the progress bar pushes "< Back" and "Help" down.
-constexpr int kStatusTop = 4890;
+// The transfer options and the status line under the progress bar push
+// "< Back" and "Help" down.
+constexpr int kOptionsTop = 4890;
+constexpr int kOptionsHeight = 270;
+constexpr int kStatusTop = 5190;
 constexpr int kStatusHeight = 270;
-constexpr int kBottomRowTop = 5220;
+constexpr int kBottomRowTop = 5520;
 constexpr int kBottomRowHeight = 405;
 constexpr int kCancelWidth = 1335;
 
@@ -103,6 +108,8 @@ void Form2::buildControls()
     pointer_->watchButton(cancel_);
     connect(cancel_, &QPushButton::clicked, this, &Form2::cancelRequested);
 
+    buildOptionChecks();
+
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("StatusLabel"));
     status_->setFont(FormFont());
@@ -136,7 +143,8 @@ void Form2::buildControls()
     // Tab order: the MySQL side top to bottom, the DB2 side, then the bottom row.
     QWidget* order[] = {List1_,         PushButton[10], PushButton[11], PushButton[3], PushButton[1],
                         PushButton[6],  List2_,         PushButton[8],  PushButton[9], PushButton[4],
-                        PushButton[5],  PushButton[7],  cancel_,        PushButton[2], PushButton[12]};
+                        PushButton[5],  PushButton[7],  cancel_,        matchingTypes_, copyKeys_,
+                        PushButton[2],  PushButton[12]};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 
@@ -144,9 +152,49 @@ void Form2::buildControls()
     setFixedHeight(Twips(kBottomRowTop + kBottomRowHeight + 120));
 }
 
+// Two options beside the logins in the store; each change is written at once.
+void Form2::buildOptionChecks()
+{
+    SettingsStore& settings = login_.settings();
+    const auto stored = [&](const SettingKey& setting) {
+        return settings.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue));
+    };
+    matchingTypes_ = new QCheckBox(QStringLiteral("Matching column types on DB2"), this);
+    matchingTypes_->setObjectName(QStringLiteral("matchingDb2TypesCheck"));
+    matchingTypes_->setToolTip(QStringLiteral("Columns get the nearest type holding all their values "
+                                              "(INTEGER, DECIMAL, VARCHAR, TIMESTAMP...) instead of LONG VARCHAR"));
+    matchingTypes_->setChecked(stored(kDb2ColumnTypesSetting) == QLatin1String("matching"));
+    PlaceTwips(matchingTypes_, 120, kOptionsTop, 3840, kOptionsHeight);
+    connect(matchingTypes_, &QCheckBox::toggled, this, [&settings](bool on) {
+        settings.write(QString::fromLatin1(kDb2ColumnTypesSetting.key), on ? QStringLiteral("matching") : QStringLiteral("text"));
+    });
+
+    copyKeys_ = new QCheckBox(QStringLiteral("Copy primary keys"), this);
+    copyKeys_->setObjectName(QStringLiteral("copyPrimaryKeysCheck"));
+    copyKeys_->setToolTip(QStringLiteral("The new table gets the primary key of the source table"));
+    copyKeys_->setChecked(stored(kCopyPrimaryKeysSetting) == QLatin1String("1"));
+    PlaceTwips(copyKeys_, 4080, kOptionsTop, 3840, kOptionsHeight);
+    connect(copyKeys_, &QCheckBox::toggled, this, [&settings](bool on) {
+        settings.write(QString::fromLatin1(kCopyPrimaryKeysSetting.key), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    for (QCheckBox* check : {matchingTypes_, copyKeys_}) {
+        check->setFont(FormFont());
+        pointer_->watchButton(check);
+    }
+}
+
+TransferOptions Form2::transferOptions() const
+{
+    TransferOptions options;
+    options.columnTypes = matchingTypes_->isChecked() ? Db2ColumnTypes::Matching : Db2ColumnTypes::Text;
+    options.copyPrimaryKeys = copyKeys_->isChecked();
+    return options;
+}
+
 void Form2::setStatusText(const QString& text)
 {
     status_->setText(text);
+    status_->setToolTip(text);  // notes can run past the window's width
 }
 
 QString Form2::statusText() const
@@ -159,6 +207,8 @@ void Form2::setBusy(bool busy)
     busy_ = busy;
     for (int number = 1; number <= 12; ++number)
         PushButton[number]->setEnabled(!busy);
+    matchingTypes_->setEnabled(!busy);
+    copyKeys_->setEnabled(!busy);
     setMousePointer(busy ? kPointerBusy : kPointerDefault);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ColumnTypes.h"
+
 #include <QWidget>
 
 class Form1;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -26,6 +29,10 @@ public:
     // One line under the progress bar for the end of a run (empty by default).
     void setStatusText(const QString& text);
     QString statusText() const;
+    // The transfer options of the two check boxes, remembered in the settings store.
+    TransferOptions transferOptions() const;
+    QCheckBox* matchingTypesCheck() const { return matchingTypes_; }
+    QCheckBox* copyKeysCheck() const { return copyKeys_; }
     // "Cancel", shown only while a transfer runs.
     QPushButton* cancelButton() const { return cancel_; }
 
@@ -66,6 +73,7 @@ protected:
 private:
     void sendTables(bool toDB2);
     void buildControls();
+    void buildOptionChecks();
     QGroupBox* buildSide(const char* frameName, const QString& caption, int left, TableList*& list,
                          const char* listName, const int buttonNumbers[5], const char* const captions[5]);
     QPushButton* button(int number) const { return PushButton[number]; }
@@ -82,5 +90,7 @@ private:
     QProgressBar* ProgressBar1_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    QCheckBox* matchingTypes_ = nullptr;
+    QCheckBox* copyKeys_ = nullptr;
     QPushButton* PushButton[13] = {};  // PushButton[1] .. PushButton[12]
 };

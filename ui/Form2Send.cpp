@@ -90,7 +90,7 @@ void Form2::sendTables(bool toDB2)
                                     toDB2 ? QStringLiteral("Form2.PushButton3_Click") : QStringLiteral("Form2.PushButton4_Click"));
     const TransferSummary summary =
         RunTransfer(toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                    login().CurrentMySQLProfile(), login().CurrentDB2Profile(), tables, observer);
+                    login().CurrentMySQLProfile(), login().CurrentDB2Profile(), tables, observer, transferOptions());
     cancelButton()->hide();
     ProgressBar1()->setValue(0);
     setBusy(false);

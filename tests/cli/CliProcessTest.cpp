@@ -116,6 +116,9 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("unknown side") << QStringList{"list", "oracle"} << 2 << "unknown side \"oracle\"";
     QTest::newRow("unknown option") << QStringList{"list", "mysql", "--fast"} << 2 << "unknown option --fast";
     QTest::newRow("send without side") << QStringList{"send", "t"} << 2 << "--to";
+    QTest::newRow("send options") << QStringList{"send", "--help"} << 0 << "--db2-types matching gives";
+    QTest::newRow("unknown column types") << QStringList{"send", "--to", "db2", "--db2-types", "wide", "t"} << 2
+                                          << "unknown --db2-types \"wide\"";
 }
 
 void CliProcessTest::helpAndUsage()
@@ -351,6 +354,30 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(text.exitCode, 1);
     QVERIFY2(text.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 1 rows refused"), qPrintable(text.out));
     QVERIFY2(text.out.contains("cli_a.d: 2 zero dates stored as NULL"), qPrintable(text.out));
+
+    // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
+    const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders"});
+    QCOMPARE(keys.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(keys.out.toUtf8()).object().value("tables").toArray()[0].toObject().value("notes"),
+             QJsonValue(QJsonArray{"cli_orders: primary key left out: its column id is LONG VARCHAR, which cannot be "
+                                   "part of a key on IBM DB2"}));
+    // The options the window last used are the defaults; flags beat them.
+    {
+        SettingsStore store(configHome.filePath("Quarnel/Tablehop.ini"));
+        store.write("DB2ColumnTypes", "matching");
+        store.write("CopyPrimaryKeys", "1");
+    }
+    const CliRun stored = run({"send", "--to", "db2", "--overwrite", "cli_orders"});
+    QCOMPARE(stored.exitCode, 0);
+    QVERIFY2(!stored.out.contains("left out"), qPrintable(stored.out));
+    DataConnection db2;
+    db2.open(DB2ConnectionString(DB2TestProfile()));
+    QCOMPARE(db2.primaryKeyColumns("cli_orders"), std::vector<std::string>{"id"});
+    QCOMPARE(db2.execute("SELECT * FROM \"cli_orders\"")->field("price").sqlType, SQLSMALLINT(SQL_DECIMAL));
+    QCOMPARE(run({"send", "--to", "db2", "--overwrite", "--db2-types", "text", "--no-keys", "cli_orders"}).exitCode, 0);
+    QVERIFY(db2.primaryKeyColumns("cli_orders").empty());
+    QCOMPARE(db2.execute("SELECT * FROM \"cli_orders\"")->field("price").sqlType, SQLSMALLINT(SQL_LONGVARCHAR));
+    QFile::remove(configHome.filePath("Quarnel/Tablehop.ini"));
 }
 
 void CliProcessTest::existingTableIsNamedAsMatched()

@@ -160,6 +160,11 @@ TEST_F(Standin, CreateTableRefusesOtherTypes) {
       {"VARCHAR", "42704", -204, "\"VARCHAR\""},
       {"CHAR(256)", "42611", -604, "SQL0604N"}, {"VARCHAR(32673)", "42611", -604, "SQL0604N"}, {"DECIMAL(32,2)", "42611", -604, "SQL0604N"},
       {"GRAPHIC(128)", "42611", -604, "SQL0604N"}, {"TIMESTAMP(13)", "42611", -604, "SQL0604N"}, {"DECFLOAT(20)", "42611", -604, "SQL0604N"},
+      // Keys: NOT NULL columns only, and none of LOB, LONG or XML type.
+      {"INTEGER PRIMARY KEY", "42831", -542, "SQL0542N  The column named \"C\""},
+      {"INTEGER, PRIMARY KEY (C)", "42831", -542, "SQL0542N"},
+      {"CLOB(1M) NOT NULL PRIMARY KEY", "42962", -350, "SQL0350N"},
+      {"LONG VARCHAR NOT NULL, CONSTRAINT K PRIMARY KEY (C)", "42962", -350, "SQL0350N"},
   };
   Statement s(conn);
   for (const auto &c : cases) {
@@ -371,6 +376,25 @@ TEST_F(Standin, TablesListsDb2ObjectTypes) {
   s.ok("DROP VIEW SI_CAT_VIEW");
   s.ok("DROP TABLE SI_CAT_TABLE");
   s.ok("DROP TABLE SI_OTHER.SI_CAT_OTHER");
+}
+
+TEST_F(Standin, PrimaryKeysInKeyOrder) {
+  Statement s(conn);
+  dropIfExists("SI_KEYS");
+  s.ok("CREATE TABLE SI_KEYS (A INT NOT NULL, \"b\" VARCHAR(5) NOT NULL, C INT, PRIMARY KEY (\"b\", A))");
+  std::u16string table = u16("SI_KEYS");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLPrimaryKeysW(s.h(), nullptr, 0, nullptr, 0, W(table), SQL_NTS))) << s.errors();
+  const auto rows = s.rows();
+  ASSERT_EQ(rows.size(), 2u);
+  const std::string schema = upperAscii(env("TABLEHOP_TEST_DB2_USER"));
+  EXPECT_EQ(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 5),
+            (std::vector<std::string>{"<NULL>", schema, "SI_KEYS", "b", "1"}));
+  EXPECT_EQ(std::vector<std::string>(rows[1].begin(), rows[1].begin() + 5),
+            (std::vector<std::string>{"<NULL>", schema, "SI_KEYS", "A", "2"}));
+  SQLFreeStmt(s.h(), SQL_CLOSE);
+  EXPECT_EQ(SQLPrimaryKeysW(s.h(), nullptr, 0, nullptr, 0, nullptr, 0), SQL_ERROR);
+  EXPECT_EQ(s.diags().at(0).state, "HY009");
+  s.ok("DROP TABLE SI_KEYS");
 }
 
 // ---------------------------------------------------- described columns

@@ -1,5 +1,6 @@
 #include "ColumnTypes.h"
 #include "FieldMaker.h"
+#include "Transfer.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,140 @@ TEST(BuildCreateTableSql, QuoteCharactersInNamesAreDoubled)
               "CREATE TABLE \"a\"\"b\"(\"c\"\"d\" LONG VARCHAR)");
     EXPECT_EQ(BuildCreateTableSql(TargetSide::MySQL, "a`b c", {MakeField("x`", adDouble, SQL_DOUBLE)}),
               "CREATE TABLE `a``b c`(`x``` DOUBLE) CHARACTER SET utf8mb4;");
+}
+
+}  // namespace
+
+namespace {
+
+// The DB2 type for each MySQL declaration (information_schema COLUMN_TYPE)
+// when the types are to match.
+const std::pair<const char*, const char*> kMatchingDb2Types[] = {
+    {"tinyint(4)", "SMALLINT"}, {"tinyint(1)", "SMALLINT"}, {"tinyint(3) unsigned", "SMALLINT"},
+    {"smallint(6)", "SMALLINT"}, {"smallint(5) unsigned", "INTEGER"}, {"mediumint(9)", "INTEGER"},
+    {"mediumint(8) unsigned", "INTEGER"}, {"int(11)", "INTEGER"}, {"int(10) unsigned", "BIGINT"},
+    {"bigint(20)", "BIGINT"}, {"bigint(20) unsigned", "DECIMAL(20,0)"},
+    {"decimal(12,2)", "DECIMAL(12,2)"}, {"decimal(31,31)", "DECIMAL(31,31)"}, {"decimal(10,0) unsigned", "DECIMAL(10,0)"},
+    {"decimal(32,4)", "VARCHAR(34)"}, {"decimal(65,30)", "VARCHAR(67)"},
+    {"float", "REAL"}, {"float(7,4)", "REAL"}, {"double", "DOUBLE"}, {"double(10,2)", "DOUBLE"},
+    {"date", "DATE"}, {"datetime", "TIMESTAMP(0)"}, {"datetime(6)", "TIMESTAMP(6)"}, {"timestamp(3)", "TIMESTAMP(3)"},
+    {"time", "VARCHAR(10)"}, {"time(6)", "VARCHAR(17)"}, {"year(4)", "SMALLINT"},
+    {"bit(1)", "BOOLEAN"}, {"bit(8)", "BINARY(1)"}, {"bit(12)", "BINARY(2)"}, {"bit(64)", "BINARY(8)"},
+    {"char(10)", "VARCHAR(40)"}, {"char(0)", "VARCHAR(1)"}, {"varchar(50)", "VARCHAR(200)"},
+    {"varchar(8168)", "VARCHAR(32672)"}, {"varchar(8169)", "CLOB(32676)"},
+    {"tinytext", "VARCHAR(255)"}, {"text", "CLOB(65535)"}, {"mediumtext", "CLOB(16777215)"},
+    {"longtext", "CLOB(1073741824)"}, {"json", "CLOB(1073741824)"},
+    {"binary(16)", "BINARY(16)"}, {"varbinary(40)", "VARBINARY(40)"}, {"varbinary(40000)", "BLOB(40000)"},
+    {"tinyblob", "VARBINARY(255)"}, {"blob", "BLOB(65535)"}, {"mediumblob", "BLOB(16777215)"},
+    {"longblob", "BLOB(1073741824)"},
+    {"enum('a','b c')", "VARCHAR(3)"}, {"enum('it''s','x,y')", "VARCHAR(4)"}, {"set('a','bb','ccc')", "VARCHAR(8)"},
+    {"geometry", ""},
+};
+
+TEST(MatchingDb2Type, HoldsEveryValueOfEachMySQLType)
+{
+    for (const auto& [declaration, db2] : kMatchingDb2Types)
+        EXPECT_EQ(MatchingDb2Type(declaration), db2) << declaration;
+}
+
+// DB2 columns as the driver describes them, and the MySQL type when matching.
+const TypeCase kMatchingMySQLTypes[] = {
+    {"SMALLINT", MakeField("c", adSmallInt, SQL_SMALLINT, 5), "", "SMALLINT"},
+    {"INTEGER", MakeField("c", adInteger, SQL_INTEGER, 10), "", "INT"},
+    {"BIGINT", MakeField("c", adBigInt, SQL_BIGINT, 19), "", "BIGINT"},
+    {"DECIMAL(12,2)", MakeField("c", adNumeric, SQL_DECIMAL, 12, 2), "", "DECIMAL(12,2)"},
+    {"REAL", MakeField("c", adSingle, SQL_REAL, 7), "", "FLOAT"},
+    {"DOUBLE", MakeField("c", adDouble, SQL_DOUBLE, 15), "", "DOUBLE"},
+    {"DECFLOAT", MakeField("c", adNumeric, db2sql::kDecFloat, 34), "", "LONGTEXT"},
+    {"BOOLEAN", MakeField("c", adBoolean, db2sql::kBoolean, 1), "", "BIT"},
+    {"DATE", MakeField("c", adDBDate, SQL_TYPE_DATE, 10), "", "DATE"},
+    {"TIME", MakeField("c", adDBTime, SQL_TYPE_TIME, 8), "", "TIME"},
+    {"TIMESTAMP(0)", MakeField("c", adDBTimeStamp, SQL_TYPE_TIMESTAMP, 19, 0), "", "DATETIME"},
+    {"TIMESTAMP(6)", MakeField("c", adDBTimeStamp, SQL_TYPE_TIMESTAMP, 26, 6), "", "DATETIME(6)"},
+    {"TIMESTAMP(12)", MakeField("c", adDBTimeStamp, SQL_TYPE_TIMESTAMP, 32, 12), "", "LONGTEXT"},
+    {"CHAR(3)", MakeField("c", adChar, SQL_CHAR, 3), "", "VARCHAR(3)"},
+    {"VARCHAR(200)", MakeField("c", adVarChar, SQL_VARCHAR, 200), "", "VARCHAR(200)"},
+    {"VARCHAR(32672)", MakeField("c", adVarChar, SQL_VARCHAR, 32672), "", "TEXT"},
+    {"VARGRAPHIC(16336)", MakeField("c", adVarWChar, db2sql::kVarGraphic, 16336), "", "VARCHAR(16336)"},
+    {"DBCLOB(16383)", MakeField("c", adLongVarWChar, db2sql::kDbClob, 16383), "", "TEXT"},
+    {"DBCLOB(16384)", MakeField("c", adLongVarWChar, db2sql::kDbClob, 16384), "", "MEDIUMTEXT"},
+    {"LONG VARCHAR", MakeField("c", adLongVarChar, SQL_LONGVARCHAR, 32700), "", "TEXT"},
+    {"CLOB(65535)", MakeField("c", adLongVarChar, db2sql::kClob, 65535), "", "TEXT"},
+    {"CLOB(1M)", MakeField("c", adLongVarChar, db2sql::kClob, 1048576), "", "MEDIUMTEXT"},
+    {"BINARY(16)", MakeField("c", adBinary, SQL_BINARY, 16), "", "BINARY(16)"},
+    {"VARBINARY(40)", MakeField("c", adVarBinary, SQL_VARBINARY, 40), "", "VARBINARY(40)"},
+    {"BLOB(65535)", MakeField("c", adLongVarBinary, db2sql::kBlob, 65535), "", "BLOB"},
+    {"BLOB(1G)", MakeField("c", adLongVarBinary, db2sql::kBlob, 1073741824), "", "LONGBLOB"},
+};
+
+TEST(MatchingMySQLType, HoldsEveryValueOfEachDB2Type)
+{
+    for (const auto& c : kMatchingMySQLTypes)
+        EXPECT_EQ(MatchingMySQLType(c.column), c.mysql) << c.what;
+}
+
+Field declared(const std::string& name, const std::string& declaration, Field field)
+{
+    field.name = name;
+    field.declaredType = declaration;
+    return field;
+}
+
+const TransferOptions kBoth{Db2ColumnTypes::Matching, true};
+
+TEST(PlanTargetTable, DefaultsGiveTheStatementOfToday)
+{
+    const TargetTable plan = PlanTargetTable(TargetSide::DB2, "orders", ordersColumns(), {"id"}, TransferOptions{});
+    EXPECT_EQ(plan.createSql, BuildCreateTableSql(TargetSide::DB2, "orders", ordersColumns()));
+    EXPECT_TRUE(plan.notes.empty());
+    EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "orders", ordersColumns(), {"id"}, TransferOptions{}).createSql,
+              BuildCreateTableSql(TargetSide::MySQL, "orders", ordersColumns()));
+}
+
+TEST(PlanTargetTable, KeysAndMatchingTypesBothWays)
+{
+    const std::vector<Field> fromMySQL{declared("id", "int(11)", MakeField("", adInteger, SQL_INTEGER, 10)),
+                                       declared("name", "varchar(50)", MakeField("", adVarWChar, SQL_WVARCHAR, 50))};
+    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth).createSql,
+              "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(200) NOT NULL,PRIMARY KEY(\"id\",\"name\"))");
+    // Keys with text types: on MySQL a binary collation, so 'a' and 'A' are two keys as on DB2.
+    const std::vector<Field> fromDB2{MakeField("K", adVarChar, SQL_VARCHAR, 20), MakeField("N", adInteger, SQL_INTEGER)};
+    EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "T", fromDB2, {"K"}, kBoth).createSql,
+              "CREATE TABLE `T`(`K` VARCHAR(20) COLLATE utf8mb4_bin NOT NULL,`N` INT,PRIMARY KEY(`K`)) CHARACTER SET utf8mb4;");
+}
+
+TEST(PlanTargetTable, KeyATargetCannotHoldIsLeftOutWithANote)
+{
+    // Text types: LONG VARCHAR on DB2 and TEXT on MySQL are no key columns.
+    const TransferOptions keysOnly{Db2ColumnTypes::Text, true};
+    const TargetTable db2 = PlanTargetTable(TargetSide::DB2, "orders", ordersColumns(), {"id"}, keysOnly);
+    EXPECT_EQ(db2.createSql, BuildCreateTableSql(TargetSide::DB2, "orders", ordersColumns()));
+    EXPECT_EQ(db2.notes, std::vector<std::string>{"orders: primary key left out: its column id is LONG VARCHAR, "
+                                                  "which cannot be part of a key on IBM DB2"});
+    const std::vector<Field> wide{MakeField("k", adVarChar, SQL_VARCHAR, 1000)};
+    const TargetTable mysql = PlanTargetTable(TargetSide::MySQL, "w", wide, {"k"}, kBoth);
+    EXPECT_EQ(mysql.createSql, "CREATE TABLE `w`(`k` VARCHAR(1000)) CHARACTER SET utf8mb4;");
+    EXPECT_EQ(mysql.notes, std::vector<std::string>{"w: primary key left out: its columns take 4002 bytes, "
+                                                    "more than the 3072 a key takes on MySQL"});
+    const std::vector<Field> longKey{declared("k", "varchar(300)", MakeField("", adVarWChar, SQL_WVARCHAR, 300))};
+    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "l", longKey, {"k"}, kBoth).notes,
+              std::vector<std::string>{"l: primary key left out: its columns take 1204 bytes, more than the 1024 a key "
+                                       "takes on IBM DB2"});
+    // The window and the CLI show the note with the run's summary.
+    TransferSummary summary;
+    summary.tables.push_back(TableResult{"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes});
+    EXPECT_EQ(TransferSummaryLines(summary, "MySQL").back(), mysql.notes[0]);
+}
+
+TEST(PlanTargetTable, LongVarcharsMoveOutOfAMySQLRowUntilItFits)
+{
+    // MySQL moves the widest VARCHARs that are no key out to TEXT until the row fits.
+    std::vector<Field> fromDB2;
+    for (int i = 0; i < 5; ++i)
+        fromDB2.push_back(MakeField("c" + std::to_string(i), adVarChar, SQL_VARCHAR, 4000));
+    EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "wide", fromDB2, {}, kBoth).createSql,
+              "CREATE TABLE `wide`(`c0` TEXT,`c1` VARCHAR(4000),`c2` VARCHAR(4000),`c3` VARCHAR(4000),`c4` VARCHAR(4000))"
+              " CHARACTER SET utf8mb4;");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // MySQL -> DB2 -> MySQL for every MySQL column type: each value comes back
-// equal, as text where the DB2 side keeps text.
+// equal, as text where the DB2 side keeps text, and with matching types and
+// primary keys; DB2 -> MySQL -> DB2 for a key told apart by case.
 #include "AdoTypes.h"
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
@@ -51,89 +52,175 @@ const ColumnCase kColumns[] = {
     {"dp", "0.99999", "-0.12345"},
 };
 
-class RoundTrip : public ::testing::TestWithParam<const char*> {
+class RoundTrip : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RequireTestServers(true, true); }
     void SetUp() override
     {
         OpenMySQL(mysql);
         OpenDB2(db2);
-        DropMySQL(mysql, "rt_all");
-        DropMySQL(mysql, "rt_orig");
-        DropDB2(db2, "rt_all");
+        dropAll();
     }
-    void TearDown() override
+    void TearDown() override { dropAll(); }
+    void dropAll()
     {
         DropMySQL(mysql, "rt_all");
         DropMySQL(mysql, "rt_orig");
         DropDB2(db2, "rt_all");
+        DropMySQL(mysql, "RT_KEYS");
+        DropDB2(db2, "RT_KEYS");
     }
 
     DataConnection mysql, db2;
 };
 
-TEST_P(RoundTrip, EveryMySQLTypeComesBackEqual)
+const TransferOptions kMatchingTypesAndKeys{Db2ColumnTypes::Matching, true};
+
+class KeyedAndKeylessRoundTrip : public RoundTrip, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KeyedAndKeylessRoundTrip, EveryMySQLTypeComesBackEqual)
 {
     ASSERT_TRUE(kUserLocale) << "the locale of LC_ALL/LANG is not installed (scripts/setup generates it)";
-    std::string create = kCreate;
-    create.replace(create.find("%s"), 2, GetParam());
-    mysql.execute(create);
-    mysql.execute(
-        "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
-        " 9223372036854775807, 18446744073709551615, 99999999999999999999.9999999999, 1.7976931348623157e308, 3.14,"
-        " '9999-12-31', '9999-12-31 23:59:59.999999', '838:59:59', 2155, 'O''Brien',"
-        " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
-        " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
-        " '{\"a\": [1, \"x\\\\\"y\"]}', REPEAT('é😀x''\\\\', 12800),"
-        " REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400), 0.99999,"
-        " REPEAT('ü', 200000))");
-    mysql.execute(
-        "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
-        " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
-        " '', '', '', '', '', 0, 0, 'a', '[]', '', '', -0.12345, '')");
-    mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
-    ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
-    // 100 KB text and bytes: over LONG VARCHAR's 32,700 bytes, so they travel as LOBs.
-    ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(LENGTH(lx), ' ', LENGTH(lb)) FROM rt_all WHERE id = 1"), "115200 102400");
+    for (const bool matching : {false, true}) {
+        SCOPED_TRACE(matching ? "matching types and keys" : "text types");
+        const TransferOptions options = matching ? kMatchingTypesAndKeys : TransferOptions{};
+        dropAll();
+        std::string create = kCreate;
+        create.replace(create.find("%s"), 2, GetParam());
+        mysql.execute(create);
+        mysql.execute(
+            "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
+            " 9223372036854775807, 18446744073709551615, 99999999999999999999.9999999999, 1.7976931348623157e308, 3.14,"
+            " '9999-12-31', '9999-12-31 23:59:59.999999', '838:59:59', 2155, 'O''Brien',"
+            " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
+            " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
+            " '{\"a\": [1, \"x\\\\\"y\"]}', REPEAT('é😀x''\\\\', 12800),"
+            " REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400), 0.99999,"
+            " REPEAT('ü', 200000))");
+        mysql.execute(
+            "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
+            " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
+            " '', '', '', '', '', 0, 0, 'a', '[]', '', '', -0.12345, '')");
+        mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
+        ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
+        // 100 KB text and bytes: over LONG VARCHAR's 32,700 bytes, so they travel as LOBs.
+        ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(LENGTH(lx), ' ', LENGTH(lb)) FROM rt_all WHERE id = 1"), "115200 102400");
+
+        RecordingObserver there;
+        RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, there, options);
+        ASSERT_EQ(there.reportsText(), "");
+        // Long text and bytes get DB2 types that hold them; dates stay dates.
+        auto described = db2.execute("SELECT * FROM \"rt_all\"");
+        ASSERT_TRUE(described);
+        EXPECT_EQ(described->field("tx").sqlType, db2sql::kClob);
+        EXPECT_EQ(described->field("bl").sqlType, db2sql::kBlob);
+        EXPECT_EQ(described->field("d").sqlType, SQL_TYPE_DATE);
+        EXPECT_EQ(described->field("vc").sqlType, matching ? SQL_VARCHAR : SQL_LONGVARCHAR);
+        described.reset();
+        EXPECT_EQ(QueryValue(db2, "SELECT \"tx\" FROM \"rt_all\" WHERE \"id\" = '1'")->size(), 33000u);
+
+        mysql.execute("RENAME TABLE rt_all TO rt_orig");
+        RecordingObserver back;
+        RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back, options);
+        ASSERT_EQ(back.reportsText(), "");
+        ASSERT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all"), "3");
+
+        for (const auto& c : kColumns) {
+            const std::string col = c.column;
+            const auto rows = QueryRows(mysql, "SELECT " + col + " FROM rt_all ORDER BY CAST(id AS SIGNED)");
+            // With matching types BIT(1) travels as a DB2 BOOLEAN and comes back a bit.
+            const bool bit = matching && col == "b1";
+            EXPECT_EQ(rows, (std::vector<Row>{{bit ? "1" : c.max}, {bit ? "0" : c.min}, {std::nullopt}})) << col;
+        }
+        // Dates come back as the same day; long text, and every byte of the blob.
+        EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
+                  (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
+        EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
+                                    " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
+                                    " AND n.lx = o.lx AND n.lb = o.lb AND n.big = o.big"),
+                  "2");
+        // A text read in pieces: 200,000 characters.
+        EXPECT_EQ(QueryValue(mysql, "SELECT CHAR_LENGTH(big) FROM rt_all WHERE id = '1'"), "200000");
+        EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+        EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+        EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+    }
+}
+
+// Column names, types and keys of a MySQL table.
+std::vector<Row> mysqlColumns(DataConnection& mysql, const std::string& table)
+{
+    return QueryRows(mysql, "SELECT COLUMN_NAME, COLUMN_TYPE, COLUMN_KEY, IS_NULLABLE FROM information_schema.COLUMNS"
+                            " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
+}
+
+TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
+{
+    mysql.execute("CREATE TABLE rt_all(id INT PRIMARY KEY, bi BIGINT, de DECIMAL(12,2), dbl DOUBLE, d DATE,"
+                  " dt DATETIME(6), vc VARCHAR(50), tx TEXT, bl BLOB) CHARACTER SET utf8mb4");
+    mysql.execute("INSERT INTO rt_all VALUES"
+                  "(1, 9223372036854775807, -9999999999.99, 0.30000000000000004, '9999-12-31',"
+                  " '2024-02-29 23:59:59.999999', 'Zoë 😀 ''ap'' \\\\', REPEAT('é', 30000), UNHEX('00FF10')),"
+                  "(2, -9223372036854775808, 0.01, -1.5e-300, '1000-01-01', '1000-01-01 00:00:00', '', '', ''),"
+                  "(3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
 
     RecordingObserver there;
-    RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, there);
+    const auto toDB2 = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"},
+                                   there, kMatchingTypesAndKeys);
     ASSERT_EQ(there.reportsText(), "");
-    // Long text and bytes get DB2 types that hold them; dates stay dates.
+    EXPECT_TRUE(toDB2.tables.at(0).notes.empty());
     auto described = db2.execute("SELECT * FROM \"rt_all\"");
     ASSERT_TRUE(described);
-    EXPECT_EQ(described->field("tx").sqlType, db2sql::kClob);
-    EXPECT_EQ(described->field("bl").sqlType, db2sql::kBlob);
-    EXPECT_EQ(described->field("d").sqlType, SQL_TYPE_DATE);
-    EXPECT_EQ(described->field("vc").sqlType, SQL_LONGVARCHAR);
+    const std::pair<const char*, SQLSMALLINT> kDb2Types[] = {
+        {"id", SQL_INTEGER}, {"bi", SQL_BIGINT}, {"de", SQL_DECIMAL}, {"dbl", SQL_DOUBLE}, {"d", SQL_TYPE_DATE},
+        {"dt", SQL_TYPE_TIMESTAMP}, {"vc", SQL_VARCHAR}, {"tx", db2sql::kClob}, {"bl", db2sql::kBlob}};
+    for (const auto& [column, sqlType] : kDb2Types)
+        EXPECT_EQ(described->field(column).sqlType, sqlType) << column;
+    EXPECT_EQ(described->field("vc").columnSize, 200u);  // 50 characters of up to 4 bytes
+    EXPECT_EQ(described->field("dt").decimalDigits, 6);
     described.reset();
-    EXPECT_EQ(QueryValue(db2, "SELECT \"tx\" FROM \"rt_all\" WHERE \"id\" = '1'")->size(), 33000u);
+    EXPECT_EQ(db2.primaryKeyColumns("rt_all"), std::vector<std::string>{"id"});
 
     mysql.execute("RENAME TABLE rt_all TO rt_orig");
     RecordingObserver back;
-    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back);
+    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back,
+                kMatchingTypesAndKeys);
     ASSERT_EQ(back.reportsText(), "");
-    ASSERT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all"), "3");
-
-    for (const auto& c : kColumns) {
-        const std::string col = c.column;
-        const auto rows = QueryRows(mysql, "SELECT " + col + " FROM rt_all ORDER BY CAST(id AS SIGNED)");
-        EXPECT_EQ(rows, (std::vector<Row>{{c.max}, {c.min}, {std::nullopt}})) << col;
-    }
-    // Dates come back as the same day; long text, and every byte of the blob.
-    EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
-              (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
-                                " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
-                                " AND n.lx = o.lx AND n.lb = o.lb AND n.big = o.big"),
-              "2");
-    // A text read in pieces: 200,000 characters.
-    EXPECT_EQ(QueryValue(mysql, "SELECT CHAR_LENGTH(big) FROM rt_all WHERE id = '1'"), "200000");
-    EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
-    EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
-    EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+    // The same types and key; VARCHAR comes back sized in DB2's bytes.
+    auto expected = mysqlColumns(mysql, "rt_orig");
+    ASSERT_EQ(expected.size(), 9u);
+    expected[6][1] = "varchar(200)";
+    EXPECT_EQ(mysqlColumns(mysql, "rt_all"), expected);
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id WHERE n.bi <=> o.bi"
+                                " AND n.de <=> o.de AND n.dbl <=> o.dbl AND n.d <=> o.d AND n.dt <=> o.dt"
+                                " AND BINARY n.vc <=> BINARY o.vc AND BINARY n.tx <=> BINARY o.tx AND n.bl <=> o.bl"),
+              "3");
 }
 
-INSTANTIATE_TEST_SUITE_P(KeyedAndKeyless, RoundTrip, ::testing::Values("PRIMARY KEY", ""));
+TEST_F(RoundTrip, KeyTextDifferingOnlyInCaseArrivesBothWays)
+{
+    db2.execute("CREATE TABLE \"RT_KEYS\"(\"K\" VARCHAR(10) NOT NULL, \"N\" INTEGER, PRIMARY KEY(\"K\"))");
+    db2.execute("INSERT INTO \"RT_KEYS\" VALUES('a', 1), ('A', 2), ('b', 3)");
+
+    RecordingObserver toMySQL;
+    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"RT_KEYS"}, toMySQL,
+                kMatchingTypesAndKeys);
+    ASSERT_EQ(toMySQL.reportsText(), "");
+    EXPECT_EQ(mysqlColumns(mysql, "RT_KEYS"),
+              (std::vector<Row>{{"K", "varchar(10)", "PRI", "NO"}, {"N", "int(11)", "", "YES"}}));
+    EXPECT_EQ(QueryRows(mysql, "SELECT K, N FROM RT_KEYS ORDER BY N"),
+              (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
+
+    DropDB2(db2, "RT_KEYS");
+    RecordingObserver toDB2;
+    RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"RT_KEYS"}, toDB2,
+                kMatchingTypesAndKeys);
+    ASSERT_EQ(toDB2.reportsText(), "");
+    EXPECT_EQ(db2.primaryKeyColumns("RT_KEYS"), std::vector<std::string>{"K"});
+    EXPECT_EQ(QueryRows(db2, "SELECT \"K\", \"N\" FROM \"RT_KEYS\" ORDER BY \"N\""),
+              (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyedAndKeyless, KeyedAndKeylessRoundTrip, ::testing::Values("PRIMARY KEY", ""));
 
 }  // namespace

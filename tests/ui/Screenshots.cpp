@@ -10,6 +10,7 @@
 #include "TestServers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
@@ -87,6 +88,9 @@ int main(int argc, char* argv[])
         if (list1->text(i) == QLatin1String("customers") || list1->text(i) == QLatin1String("orders"))
             list1->setSelected(i, true);
     list1->setCurrentIndex(list1->count() > 1 ? 1 : 0);
+    // ... with matching column types and primary keys.
+    manager->matchingTypesCheck()->setChecked(true);
+    manager->copyKeysCheck()->setChecked(true);
     manager->ProgressBar1()->setValue(0);
     bool ok = save(manager, QDir(folder).filePath(QStringLiteral("table-manager.png")));
 

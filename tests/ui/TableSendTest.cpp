@@ -11,6 +11,7 @@
 #include "StoredLogins.h"
 #include "TestServers.h"
 
+#include <QCheckBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -60,6 +61,7 @@ private slots:
     void caseOnlyMatchAsksAndKeepsBothNames();
     void cancelStopsAfterTheCurrentBatch();
     void refusedCreateIsReportedOnceAndNotListed();
+    void optionChecksAreUsedAndRemembered();
 
 private:
     void open();
@@ -224,6 +226,36 @@ void TableSendTest::refusedCreateIsReportedOnceAndNotListed()
     QVERIFY2(report.contains("\r\rsql: CREATE TABLE `UI5_DUP`("), qPrintable(report));
     QVERIFY(!mysql()->texts().contains("UI5_DUP"));
     QVERIFY2(manager()->statusText().startsWith("Sent 0 tables to MySQL"), qPrintable(manager()->statusText()));
+}
+
+void TableSendTest::optionChecksAreUsedAndRemembered()
+{
+    execSend("CREATE TABLE ui5_keyed (id INT PRIMARY KEY, name VARCHAR(20))");
+    execSend("INSERT INTO ui5_keyed VALUES (1, 'a'), (2, 'A')");
+    open();
+    QCheckBox* matching = manager()->findChild<QCheckBox*>("matchingDb2TypesCheck");
+    QCheckBox* keys = manager()->findChild<QCheckBox*>("copyPrimaryKeysCheck");
+    QVERIFY(matching && keys);
+    QVERIFY(!matching->isChecked() && !keys->isChecked());
+    matching->click();
+    keys->click();
+    QCOMPARE(store_->read("DB2ColumnTypes", ""), QStringLiteral("matching"));
+    QCOMPARE(store_->read("CopyPrimaryKeys", ""), QStringLiteral("1"));
+
+    select(mysql(), {"ui5_keyed"});
+    click(3);
+    QVERIFY2(manager()->statusText().startsWith("Sent 1 table to IBM DB2: 2 rows copied, 0 rows refused, "),
+             qPrintable(manager()->statusText()));
+    DataConnection connection;
+    connection.open(DB2ConnectionString(DB2TestProfile()));
+    QCOMPARE(connection.primaryKeyColumns("ui5_keyed"), std::vector<std::string>{"id"});
+    QCOMPARE(connection.execute("SELECT * FROM \"ui5_keyed\"")->field("name").sqlType, SQLSMALLINT(SQL_VARCHAR));
+
+    // The next start shows both options as they were left.
+    login_.reset();
+    open();
+    QVERIFY(manager()->findChild<QCheckBox*>("matchingDb2TypesCheck")->isChecked());
+    QVERIFY(manager()->findChild<QCheckBox*>("copyPrimaryKeysCheck")->isChecked());
 }
 
 QTEST_MAIN(TableSendTest)
