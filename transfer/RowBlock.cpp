@@ -248,6 +248,17 @@ void RowBlock::convert()
     }
 }
 
+size_t RowBlock::valueBytes() const
+{
+    size_t bytes = 0;
+    for (const ColumnBuffer& column : read_)
+        for (size_t r = 0; r < rows && r < column.lengths.size(); ++r)
+            if (!column.isNull(r))
+                bytes += column.cType == SQL_C_CHAR || column.cType == SQL_C_WCHAR || column.cType == SQL_C_BINARY
+                    ? static_cast<size_t>(column.lengths[r]) : static_cast<size_t>(column.width);
+    return bytes;
+}
+
 std::vector<size_t> RowBlock::nullZeroDates(size_t column)
 {
     std::vector<size_t> nulled;

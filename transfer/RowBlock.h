@@ -65,6 +65,8 @@ public:
     // One row in send form, as fields for BuildInsertSql.
     std::vector<Field> rowFields(size_t row) const;
     std::optional<std::string> sendText(size_t column, size_t row) const;
+    // Bytes of the values read into the first `rows` rows (Nulls count nothing).
+    size_t valueBytes() const;
 
 private:
     std::vector<ColumnPlan> plans_;

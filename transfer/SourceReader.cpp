@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -205,45 +206,118 @@ private:
     std::unique_ptr<BlockFetcher> fetcher_;
 };
 
+// A statement with text parameters: values in parameters read the same
+// whatever the server's sql_mode makes of quotes and backslashes in literals.
+class ParameterStatement {
+public:
+    explicit ParameterStatement(DataConnection& connection) : statement_(connection.newStatement()) {}
+
+    // Runs sql with one parameter per value; `binary` marks the values that are bytes.
+    void execute(const std::string& sql, std::vector<std::string> values, std::vector<bool> binary = {})
+    {
+        SQLHSTMT statement = statement_.get();
+        SQLFreeStmt(statement, SQL_CLOSE);
+        SQLFreeStmt(statement, SQL_RESET_PARAMS);
+        values_ = std::move(values);
+        lengths_.assign(values_.size(), 0);
+        for (size_t i = 0; i < values_.size(); ++i) {
+            const bool bytes = i < binary.size() && binary[i];
+            lengths_[i] = static_cast<SQLLEN>(values_[i].size());
+            checkOdbc(SQLBindParameter(statement, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                       bytes ? SQL_C_BINARY : SQL_C_CHAR, bytes ? SQL_VARBINARY : SQL_VARCHAR,
+                                       std::max<SQLULEN>(values_[i].size(), 1), 0, values_[i].data(),
+                                       lengths_[i], &lengths_[i]),
+                      SQL_HANDLE_STMT, statement, "SQLBindParameter");
+        }
+        execDirect(statement, sql);
+    }
+
+    // The rows of a small result as texts.
+    std::vector<std::vector<std::optional<std::string>>> rows()
+    {
+        SQLHSTMT statement = statement_.get();
+        SQLSMALLINT columns = 0;
+        SQLNumResultCols(statement, &columns);
+        ColumnPlan text;
+        text.read = ReadKind::Text;
+        std::vector<std::vector<std::optional<std::string>>> rows;
+        while (checkOdbc(SQLFetch(statement), SQL_HANDLE_STMT, statement, "SQLFetch", SQL_NO_DATA) != SQL_NO_DATA) {
+            rows.emplace_back();
+            for (SQLSMALLINT c = 1; c <= columns; ++c)
+                rows.back().push_back(getCell(statement, static_cast<SQLUSMALLINT>(c), text));
+        }
+        return rows;
+    }
+
+    SQLHSTMT get() const { return statement_.get(); }
+
+private:
+    OdbcHandle statement_;
+    std::vector<std::string> values_;
+    std::vector<SQLLEN> lengths_;
+};
+
 struct KeyColumn {
     std::string name;
     bool numeric = false;  // compared unquoted, so big integers compare exactly
 };
 
-// Primary key, else the first unique key whose columns are all NOT NULL and
-// of types whose order and comparison agree (no ENUM, SET, floats, prefixes).
-std::vector<KeyColumn> findPagingKey(DataConnection& mysql, const std::string& table)
+struct TableFacts {
+    size_t pageBytes = kMySQLPageBytes;
+    std::vector<KeyColumn> pagingKey;  // empty: no usable key
+    double averageRowBytes = 0;        // the server's estimate; 0 when it has none
+    bool longValues = false;           // columns stored off-page, which the estimate may leave out
+    bool snapshots = false;            // InnoDB: reads can share one consistent snapshot
+};
+
+// What the server knows of a table. The paging key is the primary key, else
+// the first unique key whose columns are all NOT NULL and of types whose
+// order and comparison agree (no ENUM, SET, floats, prefixes).
+TableFacts findTableFacts(DataConnection& mysql, const std::string& table)
 {
-    const std::string sql =
+    TableFacts facts;
+    ParameterStatement query(mysql);
+    query.execute("SELECT ENGINE, AVG_ROW_LENGTH FROM information_schema.TABLES"
+                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?", {table});
+    for (const auto& row : query.rows()) {
+        facts.snapshots = row[0] && strcasecmp(row[0]->c_str(), "InnoDB") == 0;
+        facts.averageRowBytes = row[1] ? std::atof(row[1]->c_str()) : 0;
+    }
+    query.execute("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                  " AND TABLE_NAME = ? AND CHARACTER_OCTET_LENGTH > 32768", {table});
+    for (const auto& row : query.rows())
+        facts.longValues = row[0] && *row[0] != "0";
+    query.execute(
         "SELECT s.INDEX_NAME, s.COLUMN_NAME, c.DATA_TYPE, c.IS_NULLABLE, s.SUB_PART "
         "FROM information_schema.STATISTICS s JOIN information_schema.COLUMNS c "
         "ON c.TABLE_SCHEMA = s.TABLE_SCHEMA AND c.TABLE_NAME = s.TABLE_NAME AND c.COLUMN_NAME = s.COLUMN_NAME "
-        "WHERE s.TABLE_SCHEMA = DATABASE() AND s.TABLE_NAME = " + QuoteTextLiteral(TargetSide::MySQL, table)
-        + " AND s.NON_UNIQUE = 0 ORDER BY s.INDEX_NAME <> 'PRIMARY', s.INDEX_NAME, s.SEQ_IN_INDEX";
+        "WHERE s.TABLE_SCHEMA = DATABASE() AND s.TABLE_NAME = ? "
+        "AND s.NON_UNIQUE = 0 ORDER BY s.INDEX_NAME <> 'PRIMARY', s.INDEX_NAME, s.SEQ_IN_INDEX", {table});
     static const std::vector<std::string> numericTypes{"tinyint", "smallint", "mediumint", "int", "bigint", "decimal"};
     static const std::vector<std::string> otherTypes{"char", "varchar", "binary", "varbinary", "date", "datetime",
                                                      "timestamp", "time"};
-    auto rs = mysql.execute(sql);
     std::string index;
     std::vector<KeyColumn> key;
     bool usable = false;
-    for (; rs && !rs->eof(); rs->moveNext()) {
-        const std::string name = NullToDefault(rs->field(0).value, "");
+    for (const auto& row : query.rows()) {
+        const std::string name = NullToDefault(row[0], "");
         if (name != index) {
             if (usable && !key.empty())
-                return key;
+                break;
             index = name;
             key.clear();
             usable = true;
         }
-        const std::string type = NullToDefault(rs->field(2).value, "");
+        const std::string type = NullToDefault(row[2], "");
         const bool numeric = std::find(numericTypes.begin(), numericTypes.end(), type) != numericTypes.end();
         const bool other = std::find(otherTypes.begin(), otherTypes.end(), type) != otherTypes.end();
-        if ((!numeric && !other) || rs->field(3).value != "NO" || rs->field(4).value.has_value())
+        if ((!numeric && !other) || row[3] != "NO" || row[4].has_value())
             usable = false;
-        key.push_back({NullToDefault(rs->field(1).value, ""), numeric});
+        key.push_back({NullToDefault(row[1], ""), numeric});
     }
-    return usable ? key : std::vector<KeyColumn>{};
+    if (usable)
+        facts.pagingKey = std::move(key);
+    return facts;
 }
 
 bool isNumberText(const std::string& text)
@@ -252,19 +326,138 @@ bool isNumberText(const std::string& text)
         && std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; });
 }
 
-// A MySQL table read in key order, one page of rows per query.
-class KeysetReader : public SourceReader {
+// Before anything is measured the rows may weigh more than the server guesses.
+constexpr size_t kFirstPageRows = 128, kPageGrowth = 8;
+constexpr double kUnknownRowBytes = 64 * 1024;
+
+// One read-only transaction over every page of a copy, so that on InnoDB
+// the table arrives as it was when the copy started.
+class ReadSnapshot {
 public:
-    KeysetReader(DataConnection& mysql, const std::string& table, std::vector<KeyColumn> key, size_t blockRows,
+    ReadSnapshot(DataConnection& connection, bool enabled) : connection_(connection), active_(enabled)
+    {
+        if (!active_)
+            return;
+        connection_.execute("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+        connection_.execute("START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
+    }
+    ~ReadSnapshot()
+    {
+        if (!active_)
+            return;
+        try {
+            connection_.execute("COMMIT");
+        } catch (const DbError&) {
+            // A lost connection ends the transaction anyway.
+        }
+    }
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+private:
+    DataConnection& connection_;
+    bool active_;
+};
+
+// A MySQL table read one page (one statement) at a time. The rows per page
+// follow the bytes the rows weigh: the server's average row length for the
+// first page, the bytes of the page before for every later one.
+class PagedReader : public SourceReader {
+public:
+    RowBlock* next() override
+    {
+        while (!done_) {
+            if (RowBlock* block = fetcher_->next()) {
+                rowsInPage_ += block->rows;
+                bytesInPage_ += block->valueBytes();
+                pageRead(*block);
+                return block;
+            }
+            // Page read: a short page was the last one.
+            SQLFreeStmt(statement_.get(), SQL_CLOSE);
+            if (pageWasLast(rowsInPage_, pageRows_)) {
+                done_ = true;
+                break;
+            }
+            if (rowsInPage_ > 0) {
+                const double rowBytes = static_cast<double>(std::max<size_t>(bytesInPage_, 1)) / rowsInPage_;
+                pageRows_ = wholeBlocks(std::min(rowsWithinBudget(rowBytes), pageRows_ * kPageGrowth));
+            }
+            rowsInPage_ = bytesInPage_ = 0;
+            readPage(pageRows_, false);
+        }
+        return nullptr;
+    }
+
+protected:
+    PagedReader(DataConnection& mysql, const TableFacts& facts, size_t blockRows, size_t maxPageRows,
+                bool snapshot = true)
+        : snapshot_(mysql, snapshot && facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
+          maxPageRows_(std::max<size_t>(maxPageRows, 1)), pageBytes_(static_cast<double>(facts.pageBytes))
+    {
+        if (facts.longValues)
+            pageRows_ = 1;  // nothing tells what such rows weigh before one is read
+        else
+            pageRows_ = wholeBlocks(facts.averageRowBytes > 0 ? std::min(rowsWithinBudget(facts.averageRowBytes),
+                                                                         std::max(kFirstPageRows, blockRows_))
+                                                              : rowsWithinBudget(kUnknownRowBytes));
+    }
+
+    // Runs the first page's statement and prepares the blocks; derived
+    // constructors call it once their own state is set.
+    void start()
+    {
+        readPage(pageRows_, true);
+        plans_ = PlanColumns(DescribeResultColumns(statement_.get()), true, TargetSide::DB2);
+        describePlans();
+        fetcher_ = std::make_unique<BlockFetcher>(plans_, blockRows_);
+        fetcher_->attach(statement_.get());
+    }
+
+    // Executes the statement for the next `rows` rows on statement().
+    virtual void readPage(size_t rows, bool first) = 0;
+    // A short page is the last one.
+    virtual bool pageWasLast(size_t rowsInPage, size_t pageRows) const { return rowsInPage < pageRows; }
+    virtual void describePlans() {}
+    virtual void pageRead(const RowBlock&) {}
+    ParameterStatement& statement() { return statement_; }
+
+private:
+    size_t rowsWithinBudget(double rowBytes) const
+    {
+        return std::clamp<size_t>(static_cast<size_t>(pageBytes_ / std::max(rowBytes, 1.0)), 1, maxPageRows_);
+    }
+    // Pages of whole blocks keep the batches sent at their full size.
+    size_t wholeBlocks(size_t rows) const { return rows < blockRows_ ? rows : rows - rows % blockRows_; }
+
+    ReadSnapshot snapshot_;
+    ParameterStatement statement_;
+    std::unique_ptr<BlockFetcher> fetcher_;
+    size_t blockRows_, maxPageRows_;
+    double pageBytes_;
+    size_t pageRows_ = 1;
+    size_t rowsInPage_ = 0, bytesInPage_ = 0;
+    bool done_ = false;
+};
+
+// A MySQL table read in key order, each page starting after the last key
+// read; the key values travel as parameters.
+class KeysetReader : public PagedReader {
+public:
+    KeysetReader(DataConnection& mysql, const std::string& table, const TableFacts& facts, size_t blockRows,
                  size_t pageRows)
-        : statement_(mysql.newStatement()), key_(std::move(key)), pageRows_(std::max<size_t>(pageRows, 1))
+        : PagedReader(mysql, facts, blockRows, pageRows), key_(facts.pagingKey)
     {
         from_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
         for (size_t i = 0; i < key_.size(); ++i)
             orderBy_ += (i ? ", " : " ORDER BY ") + QuoteMySQLIdentifier(key_[i].name);
         selectSql_ = from_ + orderBy_;
-        execDirect(statement_.get(), pageSql());
-        plans_ = PlanColumns(DescribeResultColumns(statement_.get()), true, TargetSide::DB2);
+        start();
+    }
+
+private:
+    void describePlans() override
+    {
         for (const KeyColumn& k : key_) {
             const auto it = std::find_if(plans_.begin(), plans_.end(), [&](const ColumnPlan& p) {
                 return strcasecmp(p.field.name.c_str(), k.name.c_str()) == 0;
@@ -273,48 +466,35 @@ public:
                 throw DbError("42S22", 0, "Key column " + k.name + " is not in the result");
             keyIndex_.push_back(static_cast<size_t>(it - plans_.begin()));
         }
-        fetcher_ = std::make_unique<BlockFetcher>(plans_, blockRows);
-        fetcher_->attach(statement_.get());
     }
 
-    RowBlock* next() override
-    {
-        while (!done_) {
-            if (RowBlock* block = fetcher_->next()) {
-                rowsInPage_ += block->rows;
-                rememberLastKey(*block);
-                return block;
-            }
-            // Page read: a short page was the last one.
-            SQLFreeStmt(statement_.get(), SQL_CLOSE);
-            if (rowsInPage_ < pageRows_) {
-                done_ = true;
-                break;
-            }
-            rowsInPage_ = 0;
-            execDirect(statement_.get(), pageSql());
-        }
-        return nullptr;
-    }
-
-private:
-    std::string pageSql() const
+    void readPage(size_t rows, bool first) override
     {
         std::string where;
-        if (!lastKey_.empty()) {
+        std::vector<std::string> values;
+        std::vector<bool> binary;
+        if (!first) {
             // (k1, k2) > (v1, v2) spelled out, so the range optimizer uses the index.
+            const auto value = [&](size_t i) {
+                if (key_[i].numeric)
+                    return lastKey_[i];
+                values.push_back(lastKey_[i]);
+                binary.push_back(plans_[keyIndex_[i]].send == SendKind::Binary);
+                return std::string("?");
+            };
             for (size_t i = 0; i < key_.size(); ++i) {
                 std::string term;
                 for (size_t j = 0; j < i; ++j)
-                    term += QuoteMySQLIdentifier(key_[j].name) + " = " + lastKey_[j] + " AND ";
-                term += QuoteMySQLIdentifier(key_[i].name) + " > " + lastKey_[i];
+                    term += QuoteMySQLIdentifier(key_[j].name) + " = " + value(j) + " AND ";
+                term += QuoteMySQLIdentifier(key_[i].name) + " > " + value(i);
                 where += (i ? " OR (" : " WHERE (") + term + ")";
             }
         }
-        return from_ + where + orderBy_ + " LIMIT " + std::to_string(pageRows_);
+        statement().execute(from_ + where + orderBy_ + " LIMIT " + std::to_string(rows), std::move(values),
+                            std::move(binary));
     }
 
-    void rememberLastKey(const RowBlock& block)
+    void pageRead(const RowBlock& block) override
     {
         const size_t row = block.rows - 1;
         lastKey_.clear();
@@ -324,24 +504,90 @@ private:
                 throw DbError("22002", 0, "Key column " + key_[i].name + " read as Null");
             if (key_[i].numeric && !isNumberText(*value))
                 throw DbError("22018", 0, "Key column " + key_[i].name + " read as " + *value);
-            if (key_[i].numeric)
-                lastKey_.push_back(*value);
-            else if (plans_[keyIndex_[i]].send == SendKind::Binary)
-                lastKey_.push_back(SqlLiteral(TargetSide::MySQL, block.rowFields(row)[keyIndex_[i]]));
-            else
-                lastKey_.push_back(QuoteTextLiteral(TargetSide::MySQL, *value));
+            lastKey_.push_back(*value);
         }
     }
 
-    OdbcHandle statement_;
     std::vector<KeyColumn> key_;
     std::vector<size_t> keyIndex_;
     std::string from_, orderBy_;
     std::vector<std::string> lastKey_;
-    std::unique_ptr<BlockFetcher> fetcher_;
-    size_t pageRows_;
-    size_t rowsInPage_ = 0;
-    bool done_ = false;
+};
+
+// A MySQL table without a usable key. The server first copies it into a
+// temporary table numbered by an AUTO_INCREMENT key (one statement, so the
+// copy is consistent by itself), which is then read in ranges of that key:
+// the cost grows linearly with the table, where LIMIT ... OFFSET would read
+// every skipped row again for each page. Needs temporary space on the server
+// as large as the table.
+class NumberedCopyReader : public PagedReader {
+public:
+    NumberedCopyReader(DataConnection& mysql, const std::string& table, const TableFacts& facts, size_t blockRows,
+                       size_t pageRows)
+        : PagedReader(mysql, facts, blockRows, pageRows, false), mysql_(mysql)
+    {
+        std::string columns;
+        ParameterStatement query(mysql);
+        query.execute("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                      " AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION", {table});
+        for (const auto& row : query.rows())
+            columns += (columns.empty() ? "" : ", ") + QuoteMySQLIdentifier(NullToDefault(row[0], ""));
+        selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
+        mysql_.execute(std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCopy);
+        // The copy takes the stored values as they are, also those (zero dates)
+        // that a strict sql_mode would refuse to store anew.
+        mysql_.execute("SET @tablehop_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = ''");
+        try {
+            mysql_.execute(std::string("CREATE TEMPORARY TABLE ") + kCopy + "(" + kOrder
+                           + " BIGINT AUTO_INCREMENT PRIMARY KEY) " + selectSql_);
+        } catch (const DbError&) {
+            mysql_.execute("SET SESSION sql_mode = @tablehop_sql_mode");
+            throw;
+        }
+        mysql_.execute("SET SESSION sql_mode = @tablehop_sql_mode");
+        created_ = true;
+        try {
+            auto rs = mysql_.execute(std::string("SELECT MAX(") + kOrder + ") FROM " + kCopy);
+            lastNumber_ = rs && !rs->eof() && rs->field(0).value ? std::stoll(*rs->field(0).value) : 0;
+            from_ = "SELECT " + columns + " FROM " + kCopy + " WHERE " + kOrder;
+            start();
+        } catch (...) {
+            dropCopy();
+            throw;
+        }
+    }
+    ~NumberedCopyReader() override { dropCopy(); }
+
+private:
+    static constexpr const char* kCopy = "`tablehop_numbered_copy`";
+    static constexpr const char* kOrder = "`tablehop_row_number`";
+
+    void readPage(size_t rows, bool) override
+    {
+        // Numbers may have gaps, so a range can hold fewer rows than its width.
+        const long long last = next_ + static_cast<long long>(rows);
+        statement().execute(from_ + " > " + std::to_string(next_) + " AND " + kOrder + " <= " + std::to_string(last)
+                                + " ORDER BY " + kOrder,
+                            {});
+        next_ = last;
+    }
+    bool pageWasLast(size_t, size_t) const override { return next_ >= lastNumber_; }
+
+    void dropCopy() noexcept
+    {
+        if (!std::exchange(created_, false))
+            return;
+        try {
+            mysql_.execute(std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCopy);
+        } catch (const DbError&) {
+            // A temporary table goes with its connection.
+        }
+    }
+
+    DataConnection& mysql_;
+    std::string from_;
+    long long next_ = 0, lastNumber_ = 0;
+    bool created_ = false;
 };
 
 // Reads the next block on a worker thread while the caller sends the current
@@ -449,11 +695,18 @@ std::vector<Field> SourceReader::columns() const
 }
 
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
-                                              size_t pageRows)
+                                              size_t pageRows, size_t pageBytes)
 {
-    std::vector<KeyColumn> key = findPagingKey(mysql, table);
-    if (!key.empty())
-        return std::make_unique<KeysetReader>(mysql, table, std::move(key), blockRows, pageRows);
+    TableFacts facts = findTableFacts(mysql, table);
+    facts.pageBytes = pageBytes;
+    if (!facts.pagingKey.empty())
+        return std::make_unique<KeysetReader>(mysql, table, facts, blockRows, pageRows);
+    try {
+        return std::make_unique<NumberedCopyReader>(mysql, table, facts, blockRows, pageRows);
+    } catch (const DbError&) {
+        // No right to create temporary tables, or no room for the copy: one
+        // SELECT still reads the table, held whole by the driver.
+    }
     return std::make_unique<WholeTableReader>(mysql, "SELECT * FROM " + QuoteMySQLIdentifier(table), true,
                                               TargetSide::DB2, blockRows);
 }

@@ -25,12 +25,16 @@ protected:
     std::string selectSql_;
 };
 
-// MySQL: the driver holds a whole result in memory, so a table with a primary
-// or unique NOT NULL key is read in key order, one bounded page at a time;
-// one without such a key is read whole.
+// MySQL: the driver holds a whole result in memory, so a table is read in
+// pages of a bounded number of bytes (at most pageRows rows each): in key
+// order when it has a primary or unique NOT NULL key, on InnoDB all pages
+// inside one consistent snapshot; without such a key (or for a view) from a
+// numbered copy the server makes in a temporary table. A page holds about
+// pageBytes of values, and at least one row however wide.
 constexpr size_t kMySQLPageRows = 20000;
+constexpr size_t kMySQLPageBytes = 32u << 20;
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
-                                              size_t pageRows = kMySQLPageRows);
+                                              size_t pageRows = kMySQLPageRows, size_t pageBytes = kMySQLPageBytes);
 // DB2 streams its results: one SELECT read to the end.
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
 

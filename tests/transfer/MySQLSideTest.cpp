@@ -43,6 +43,18 @@ protected:
         return rows;
     }
 
+    // The last column's values of every row, and the number of blocks they came in.
+    static std::multiset<std::string> lastColumn(SourceReader& reader, size_t& blocks)
+    {
+        std::multiset<std::string> values;
+        while (RowBlock* block = reader.next()) {
+            ++blocks;
+            for (size_t r = 0; r < block->rows; ++r)
+                values.insert(*block->sendText(reader.plans().size() - 1, r));
+        }
+        return values;
+    }
+
     DataConnection mysql;
 };
 
@@ -57,6 +69,7 @@ TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
     RecordingObserver observer;
     const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", "side_dst", *reader, 300, target, observer,
                                        StepsOf(TransferDirection::DB2ToMySQL));
+    reader.reset();  // ends its snapshot, so this connection sees the new rows
     EXPECT_EQ(result.copied, 298);
     EXPECT_EQ(result.refused, 2);
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
@@ -130,29 +143,99 @@ TEST_F(MySQLSide, KeyOrderPagesReadEveryRowOnceWhateverTheKeyValues)
     mysql.execute("INSERT INTO side_keys SELECT CAST(seq AS SIGNED) % 37 - 18, CONCAT('k''\\\\', LPAD(seq, 4, '0')), seq FROM seq_1_to_500");
     mysql.execute("INSERT INTO side_keys VALUES(-9223372036854775808, 'min', 501), (9223372036854775807, 'max', 502),"
                   "(9223372036854775806, 'max', 503)");
-    for (size_t page : {7u, 500u, 503u, 20000u}) {
-        auto reader = OpenMySQLSource(mysql, "side_keys", 3, page);
-        const auto rows = readAll(*reader);
-        std::set<std::string> seen;
-        for (const Row& row : rows)
-            seen.insert(*row[2]);
-        EXPECT_EQ(rows.size(), 503u) << "page " << page;
-        EXPECT_EQ(seen.size(), 503u) << "page " << page;
-        ASSERT_FALSE(rows.empty());
-        EXPECT_EQ(rows.front()[0], "-9223372036854775808");
-        EXPECT_EQ(rows.back()[0], "9223372036854775807");
-        EXPECT_EQ(reader->selectSql(), "SELECT * FROM `side_keys` ORDER BY `a`, `s`");
+    // The server's modes must not change how the last key of a page is read.
+    for (const char* mode : {"NO_BACKSLASH_ESCAPES", "ANSI_QUOTES", "STRICT_TRANS_TABLES"}) {
+        mysql.execute(std::string("SET SESSION sql_mode = '") + mode + "'");
+        for (size_t page : {7u, 500u, 503u, 20000u}) {
+            auto reader = OpenMySQLSource(mysql, "side_keys", 3, page);
+            const auto rows = readAll(*reader);
+            std::set<std::string> seen;
+            for (const Row& row : rows)
+                seen.insert(*row[2]);
+            EXPECT_EQ(rows.size(), 503u) << mode << ", page " << page;
+            EXPECT_EQ(seen.size(), 503u) << mode << ", page " << page;
+            ASSERT_FALSE(rows.empty());
+            EXPECT_EQ(rows.front()[0], "-9223372036854775808");
+            EXPECT_EQ(rows.back()[0], "9223372036854775807");
+            EXPECT_EQ(reader->selectSql(), "SELECT * FROM `side_keys` ORDER BY `a`, `s`");
+        }
     }
 }
 
-TEST_F(MySQLSide, TableWithoutUsableKeyIsReadWhole)
+TEST_F(MySQLSide, RowsChangedDuringAKeyOrderCopyArriveAsTheyWereWhenItBegan)
 {
-    // A unique key over a nullable column cannot order the pages.
-    mysql.execute("CREATE TABLE side_nokey(a INT NULL, n INT, UNIQUE KEY(a))");
-    mysql.execute("INSERT INTO side_nokey SELECT IF(seq % 5 = 0, NULL, seq), seq FROM seq_1_to_50");
-    auto reader = OpenMySQLSource(mysql, "side_nokey", 4, 7);
-    EXPECT_EQ(reader->selectSql(), "SELECT * FROM `side_nokey`");
-    EXPECT_EQ(readAll(*reader).size(), 50u);
+    mysql.execute("CREATE TABLE side_keys(k VARCHAR(10) PRIMARY KEY, n INT) ENGINE=InnoDB");
+    mysql.execute("INSERT INTO side_keys SELECT LPAD(seq, 4, '0'), seq FROM seq_1_to_300");
+    auto reader = OpenMySQLSource(mysql, "side_keys", 10, 20);
+    std::vector<std::string> seen;
+    RowBlock* block = reader->next();
+    ASSERT_NE(block, nullptr);
+    for (size_t r = 0; r < block->rows; ++r)
+        seen.push_back(*block->sendText(1, r));
+    // Another connection moves rows behind and ahead of the pages read so far,
+    // deletes one ahead and adds one.
+    DataConnection writer;
+    OpenMySQL(writer);
+    writer.execute("UPDATE side_keys SET k = '0000a' WHERE n = 250");
+    writer.execute("UPDATE side_keys SET k = '9999' WHERE n = 3");
+    writer.execute("DELETE FROM side_keys WHERE n = 200");
+    writer.execute("INSERT INTO side_keys VALUES('0150a', 1000)");
+    while ((block = reader->next()))
+        for (size_t r = 0; r < block->rows; ++r)
+            seen.push_back(*block->sendText(1, r));
+    std::vector<std::string> expected;
+    for (int n = 1; n <= 300; ++n)
+        expected.push_back(std::to_string(n));
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(MySQLSide, RowsFarWiderThanAPageArriveWhole)
+{
+    mysql.execute("CREATE TABLE side_keys(id INT PRIMARY KEY, body LONGTEXT)");
+    mysql.execute("CREATE TABLE side_nokey(body LONGBLOB)");
+    mysql.execute("INSERT INTO side_keys SELECT seq, REPEAT(CHAR(64 + seq), 100000 + seq) FROM seq_1_to_12");
+    mysql.execute("INSERT INTO side_nokey SELECT body FROM side_keys");
+    for (const char* table : {"side_keys", "side_nokey"}) {
+        // Pages of 30 KB: each row is a page of its own.
+        auto reader = OpenMySQLSource(mysql, table, 100, 20000, 30000);
+        size_t blocks = 0;
+        const auto bodies = lastColumn(*reader, blocks);
+        EXPECT_EQ(blocks, 12u) << table;
+        std::multiset<std::string> expected;
+        for (int n = 1; n <= 12; ++n)
+            expected.insert(std::string(100000 + n, static_cast<char>(64 + n)));
+        EXPECT_TRUE(bodies == expected) << table << ": " << bodies.size() << " values";
+    }
+}
+
+TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
+{
+    // A unique key over a nullable column cannot order the pages; rows that are
+    // exact duplicates must still all arrive, and zero dates under a mode that
+    // would not store them again.
+    mysql.execute("SET SESSION sql_mode = ''");
+    mysql.execute("CREATE TABLE side_nokey(d DATE, a INT NULL, n INT, UNIQUE KEY(a))");
+    mysql.execute("INSERT INTO side_nokey SELECT '0000-00-00', IF(seq % 5 = 0, NULL, seq), seq FROM seq_1_to_50");
+    mysql.execute("INSERT INTO side_nokey VALUES(NULL, NULL, 7), (NULL, NULL, 7)");
+    mysql.execute("CREATE OR REPLACE VIEW side_view AS SELECT n FROM side_nokey WHERE n > 10");
+    const std::string strict = "STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE";
+    mysql.execute("SET SESSION sql_mode = '" + strict + "'");
+    for (const char* table : {"side_nokey", "side_view"}) {
+        auto reader = OpenMySQLSource(mysql, table, 100, 7);
+        EXPECT_EQ(reader->selectSql(), std::string("SELECT * FROM `") + table + "`");
+        size_t blocks = 0;
+        const auto seen = lastColumn(*reader, blocks);
+        const bool view = table == std::string("side_view");
+        std::multiset<std::string> expected;
+        if (!view)
+            expected = {"7", "7"};
+        for (int n = view ? 11 : 1; n <= 50; ++n)
+            expected.insert(std::to_string(n));
+        EXPECT_EQ(seen, expected) << table;
+        EXPECT_GE(blocks, 6u) << table;  // pages of 7 rows
+        EXPECT_EQ(QueryValue(mysql, "SELECT @@SESSION.sql_mode"), strict);
+    }
+    mysql.execute("DROP VIEW side_view");
 }
 
 }  // namespace

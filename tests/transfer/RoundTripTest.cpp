@@ -16,12 +16,14 @@ namespace {
 // tests, which ctest runs again under a comma-decimal and a Latin-1 locale.
 const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
 
+// %s: the key, or none (then the table is read from a numbered copy).
 const char* kCreate =
-    "CREATE TABLE rt_all(id INT PRIMARY KEY,"
+    "CREATE TABLE rt_all(id INT %s,"
     " ti TINYINT, tiu TINYINT UNSIGNED, si SMALLINT, siu SMALLINT UNSIGNED, mi MEDIUMINT, miu MEDIUMINT UNSIGNED,"
     " i INT, iu INT UNSIGNED, bi BIGINT, biu BIGINT UNSIGNED, de DECIMAL(30,10), dbl DOUBLE, flt FLOAT,"
     " d DATE, dt DATETIME(6), tm TIME, yr YEAR, ch CHAR(10), vc VARCHAR(100), tx TEXT, lt LONGTEXT, bl BLOB,"
-    " b1 BIT(1), t1 TINYINT(1), en ENUM('a','b c'), js JSON, lx LONGTEXT, lb LONGBLOB) CHARACTER SET utf8mb4";
+    " b1 BIT(1), t1 TINYINT(1), en ENUM('a','b c'), js JSON, lx LONGTEXT, lb LONGBLOB, dp DECIMAL(5,5), big LONGTEXT)"
+    " CHARACTER SET utf8mb4";
 
 // Text of row 1, 2 and 3 (all Null) per column, as the final MySQL table holds it.
 struct ColumnCase {
@@ -47,6 +49,7 @@ const ColumnCase kColumns[] = {
     {"t1", "1", "0"},
     {"en", "b c", "a"},
     {"js", "{\"a\": [1, \"x\\\"y\"]}", "[]"},
+    {"dp", "0.99999", "-0.12345"},
 };
 
 class RoundTrip : public ::testing::Test {
@@ -73,14 +76,18 @@ protected:
 
 const TransferOptions kMatchingTypesAndKeys{Db2ColumnTypes::Matching, true};
 
-TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
+class KeyedAndKeylessRoundTrip : public RoundTrip, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KeyedAndKeylessRoundTrip, EveryMySQLTypeComesBackEqual)
 {
     ASSERT_TRUE(kUserLocale) << "the locale of LC_ALL/LANG is not installed (scripts/setup generates it)";
     for (const bool matching : {false, true}) {
         SCOPED_TRACE(matching ? "matching types and keys" : "text types");
         const TransferOptions options = matching ? kMatchingTypesAndKeys : TransferOptions{};
         dropAll();
-        mysql.execute(kCreate);
+        std::string create = kCreate;
+        create.replace(create.find("%s"), 2, GetParam());
+        mysql.execute(create);
         mysql.execute(
             "INSERT INTO rt_all VALUES(1, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295,"
             " 9223372036854775807, 18446744073709551615, 99999999999999999999.9999999999, 1.7976931348623157e308, 3.14,"
@@ -88,11 +95,12 @@ TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
             " 'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀', REPEAT('é', 16500), '日本語 😀 \\\\n',"
             " (SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 1, 1, 'b c',"
             " '{\"a\": [1, \"x\\\\\"y\"]}', REPEAT('é😀x''\\\\', 12800),"
-            " REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400))");
+            " REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400), 0.99999,"
+            " REPEAT('ü', 200000))");
         mysql.execute(
             "INSERT INTO rt_all VALUES(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, -9223372036854775808, 0,"
             " -0.0000000001, 0.30000000000000004, -1.5e-10, '1000-01-01', '1000-01-01 00:00:00', '-838:59:59', 1901,"
-            " '', '', '', '', '', 0, 0, 'a', '[]', '', '')");
+            " '', '', '', '', '', 0, 0, 'a', '[]', '', '', -0.12345, '')");
         mysql.execute("INSERT INTO rt_all(id) VALUES(3)");
         ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
         // 100 KB text and bytes: over LONG VARCHAR's 32,700 bytes, so they travel as LOBs.
@@ -129,8 +137,10 @@ TEST_F(RoundTrip, EveryMySQLTypeComesBackEqual)
                   (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
         EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
                                     " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
-                                    " AND n.lx = o.lx AND n.lb = o.lb"),
+                                    " AND n.lx = o.lx AND n.lb = o.lb AND n.big = o.big"),
                   "2");
+        // A text read in pieces: 200,000 characters.
+        EXPECT_EQ(QueryValue(mysql, "SELECT CHAR_LENGTH(big) FROM rt_all WHERE id = '1'"), "200000");
         EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
         EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
         EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
@@ -210,5 +220,7 @@ TEST_F(RoundTrip, KeyTextDifferingOnlyInCaseArrivesBothWays)
     EXPECT_EQ(QueryRows(db2, "SELECT \"K\", \"N\" FROM \"RT_KEYS\" ORDER BY \"N\""),
               (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
 }
+
+INSTANTIATE_TEST_SUITE_P(KeyedAndKeyless, KeyedAndKeylessRoundTrip, ::testing::Values("PRIMARY KEY", ""));
 
 }  // namespace

@@ -2,6 +2,7 @@
 // refused DROP / CREATE / rows, cancel, progress, the staging table swap.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "SqlIdentifiers.h"
 #include "StagingTable.h"
 #include "Transfer.h"
 #include "ValueText.h"
@@ -82,8 +83,9 @@ protected:
 
     void makePeople()
     {
-        mysql.execute("CREATE TABLE people(id INT PRIMARY KEY, nick VARCHAR(20), name VARCHAR(50))");
-        mysql.execute("INSERT INTO people VALUES(1, NULL, 'O''Brien'), (2, '', 'x')");
+        // Every column fits a bound buffer; DECIMAL(5,5) needs its sign and leading zero too.
+        mysql.execute("CREATE TABLE people(id INT PRIMARY KEY, nick VARCHAR(20), name VARCHAR(50), share DECIMAL(5,5))");
+        mysql.execute("INSERT INTO people VALUES(1, NULL, 'O''Brien', -0.12345), (2, '', 'x', 0.99999)");
     }
 
     DataConnection mysql, db2;
@@ -102,10 +104,10 @@ TEST_F(RunTransferTest, SendsANewTableToDB2AndListsIt)
     EXPECT_EQ(summary.rowsCopied(), 2);
     EXPECT_EQ(summary.rowsRefused(), 0);
     EXPECT_FALSE(summary.cancelled);
-    const auto rows = QueryRows(db2, "SELECT \"id\", \"nick\", \"name\" FROM \"people\" ORDER BY \"id\"");
+    const auto rows = QueryRows(db2, "SELECT \"id\", \"nick\", \"name\", \"share\" FROM \"people\" ORDER BY \"id\"");
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (Row{"1", std::nullopt, "O'Brien"}));
-    EXPECT_EQ(rows[1], (Row{"2", "", "x"}));  // an empty text stays a text
+    EXPECT_EQ(rows[0], (Row{"1", std::nullopt, "O'Brien", "-0.12345"}));
+    EXPECT_EQ(rows[1], (Row{"2", "", "x", "0.99999"}));  // an empty text stays a text
 }
 
 TEST_F(RunTransferTest, CaseOnlyMatchAsksAndYesReplacesTheTable)
@@ -152,6 +154,28 @@ TEST_F(RunTransferTest, TablesGoInTheOrderGivenAndEachGetsItsQuestion)
     EXPECT_EQ(observer.arrived, (std::vector<std::string>{"people", "flags"}));
     // Booleans reach DB2's text column as the texts True and False.
     EXPECT_EQ(QueryRows(db2, "SELECT \"a\", \"b\", \"c\" FROM \"flags\""), (std::vector<Row>{{"True", "False", "x"}}));
+}
+
+TEST_F(RunTransferTest, OddTableNamesAreSentWithAndWithoutAKey)
+{
+    const std::string keyed = "o'neil", keyless = "o'neil \\ \"q\" `t`";
+    for (const std::string& name : {keyed, keyless}) {
+        mysql.execute("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(name));
+        const std::string quoted = QuoteDB2Identifier(name);
+        DropDB2(db2, quoted.substr(1, quoted.size() - 2));  // the helper adds the outer quotes
+    }
+    mysql.execute("CREATE TABLE " + QuoteMySQLIdentifier(keyed) + "(id INT PRIMARY KEY, v VARCHAR(5))");
+    mysql.execute("CREATE TABLE " + QuoteMySQLIdentifier(keyless) + "(id INT, v VARCHAR(5))");
+    for (const std::string& name : {keyed, keyless})
+        mysql.execute("INSERT INTO " + QuoteMySQLIdentifier(name) + " SELECT seq, 'x' FROM seq_1_to_30");
+    const auto summary = toDB2({keyed, keyless});
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(summary.rowsCopied(), 60);
+    for (const std::string& name : {keyed, keyless}) {
+        EXPECT_EQ(QueryValue(db2, "SELECT COUNT(DISTINCT \"id\") FROM " + QuoteDB2Identifier(name)), "30") << name;
+        mysql.execute("DROP TABLE " + QuoteMySQLIdentifier(name));
+        db2.execute("DROP TABLE " + QuoteDB2Identifier(name));
+    }
 }
 
 TEST_F(RunTransferTest, SourceThatCannotBeReadCostsNoTargetTable)
@@ -515,7 +539,8 @@ TEST_F(RunTransferTest, FloatsAtTheirLimitsArriveAndReadBackEqual)
 
 TEST_F(RunTransferTest, ProgressStaysAt100WhenTheTableGrowsDuringTheCopy)
 {
-    mysql.execute("CREATE TABLE many(id INT PRIMARY KEY)");
+    // MyISAM has no snapshot to read from, so rows added during the copy are read too.
+    mysql.execute("CREATE TABLE many(id INT PRIMARY KEY) ENGINE=MyISAM");
     mysql.execute("INSERT INTO many SELECT seq FROM seq_1_to_25000");
     DataConnection writer;
     OpenMySQL(writer);
