@@ -18,7 +18,20 @@ namespace db2standin {
 
 namespace {
 
-const int kFetchRows = 2000;
+// A cursor is read in blocks bounded by bytes, as DB2's block fetch is: a
+// first small block measures the rows, later ones hold about kFetchBytes.
+const int kFirstFetchRows = 64, kMaxFetchRows = 2000;
+const long long kFetchBytes = 8ll << 20;
+
+int nextFetchRows(const PGresult *last) {
+  const int rows = PQntuples(last), cols = PQnfields(last);
+  if (rows == 0) return kFirstFetchRows;
+  long long bytes = 0;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) bytes += PQgetlength(last, r, c) + 8;
+  const long long perRow = std::max(1ll, bytes / rows);
+  return static_cast<int>(std::clamp(kFetchBytes / perRow, 1ll, static_cast<long long>(kMaxFetchRows)));
+}
 
 std::string lower(std::string s) {
   for (auto &c : s)
@@ -791,7 +804,8 @@ SQLRETURN Stmt::openQuery(const std::vector<const char *> &values) {
                                               nullptr, nullptr, 0);
   if (!failed(r)) {
     PQclear(r);
-    r = conn->exec("FETCH FORWARD " + std::to_string(kFetchRows) + " FROM " + cursorName);
+    fetchRows = kFirstFetchRows;
+    r = conn->exec("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + cursorName);
   }
   if (failed(r)) {
     err = conn->mapError(r, &tr);
@@ -808,7 +822,7 @@ SQLRETURN Stmt::openQuery(const std::vector<const char *> &values) {
   cursorOpen = true;
   ++conn->openCursors;
   setResult(r, true);
-  if (nrows < kFetchRows) {
+  if (nrows < fetchRows) {
     // All rows are here: give the server its transaction back at once.
     PQclear(conn->exec("CLOSE " + cursorName));
     cursorOpen = false;
@@ -826,8 +840,9 @@ bool Stmt::advance() {
       row = nrows;
       return false;
     }
+    fetchRows = nextFetchRows(res);
     PQclear(res);
-    res = conn->exec("FETCH FORWARD " + std::to_string(kFetchRows) + " FROM " + cursorName);
+    res = conn->exec("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + cursorName);
     if (failed(res)) {
       diags.push_back(conn->mapError(res, &tr));
       PQclear(res);
@@ -840,7 +855,7 @@ bool Stmt::advance() {
     }
     nrows = PQntuples(res);
     row = 0;
-    if (nrows < kFetchRows) {
+    if (nrows < fetchRows) {
       PQclear(conn->exec("CLOSE " + cursorName));
       cursorOpen = false;
       conn->cursorClosed();

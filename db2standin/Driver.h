@@ -142,6 +142,7 @@ struct Stmt : HandleBase {
   PGresult *res = nullptr;
   int row = -1, nrows = 0;
   bool cursorOpen = false;
+  int fetchRows = 0;  // rows asked of the cursor by the last FETCH
   std::string cursorName;
   std::vector<ResultColumn> columns;
   std::vector<long long> gdOffset;  // per column: bytes already returned by SQLGetData, -1 none
