@@ -11,5 +11,7 @@
 using SqlWString = std::basic_string<SQLWCHAR>;
 
 SqlWString toSqlW(std::string_view utf8);
+// The same written to `out`, which holds at least utf8.size() units; returns the units written.
+size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out);
 std::string fromSqlW(const SQLWCHAR* text, size_t length);
 inline std::string fromSqlW(const SqlWString& text) { return fromSqlW(text.data(), text.size()); }

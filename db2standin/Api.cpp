@@ -17,7 +17,12 @@ std::string utf16ToUtf8(const SQLWCHAR *s, long long units) {
     while (s[units]) ++units;
   }
   out.reserve(static_cast<size_t>(units));
-  for (long long i = 0; i < units; ++i) {
+  long long ascii = 0;  // the common case: a run of ASCII copied in one go
+  while (ascii < units && s[ascii] < 0x80) ++ascii;
+  out.resize(static_cast<size_t>(ascii));
+  char *to = out.data();
+  for (long long i = 0; i < ascii; ++i) to[i] = static_cast<char>(s[i]);
+  for (long long i = ascii; i < units; ++i) {
     unsigned cp = s[i];
     if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);

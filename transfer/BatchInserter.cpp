@@ -14,20 +14,18 @@ constexpr SQLULEN kAtomicNo = 0;
 // UTF-8 cells of a send buffer as UTF-16 cells, from row `first` on.
 void widen(const ColumnBuffer& in, size_t first, size_t rows, ColumnBuffer& out)
 {
-    std::vector<SqlWString> cells(rows);
-    SQLLEN longest = sizeof(SQLWCHAR);
+    // A value never takes more UTF-16 units than it has UTF-8 bytes.
+    SQLLEN longestBytes = 1;
+    for (size_t r = 0; r < rows; ++r)
+        if (!in.isNull(first + r))
+            longestBytes = std::max(longestBytes, in.lengths[first + r]);
+    out.allocate(SQL_C_WCHAR, longestBytes * static_cast<SQLLEN>(sizeof(SQLWCHAR)), rows);
     for (size_t r = 0; r < rows; ++r) {
         if (in.isNull(first + r))
             continue;
-        cells[r] = toSqlW(std::string_view(in.at(first + r), static_cast<size_t>(in.lengths[first + r])));
-        longest = std::max<SQLLEN>(longest, static_cast<SQLLEN>(cells[r].size() * sizeof(SQLWCHAR)));
-    }
-    out.allocate(SQL_C_WCHAR, longest, rows);
-    for (size_t r = 0; r < rows; ++r) {
-        if (in.isNull(first + r))
-            continue;
-        std::memcpy(out.at(r), cells[r].data(), cells[r].size() * sizeof(SQLWCHAR));
-        out.lengths[r] = static_cast<SQLLEN>(cells[r].size() * sizeof(SQLWCHAR));
+        const std::string_view value(in.at(first + r), static_cast<size_t>(in.lengths[first + r]));
+        const size_t units = WriteUtf16(value, reinterpret_cast<SQLWCHAR*>(out.at(r)));
+        out.lengths[r] = static_cast<SQLLEN>(units * sizeof(SQLWCHAR));
     }
 }
 
