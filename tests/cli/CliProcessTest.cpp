@@ -71,7 +71,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 
 void CliProcessTest::init()
 {
-    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä"})
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -354,6 +354,16 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(text.exitCode, 1);
     QVERIFY2(text.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 1 rows refused"), qPrintable(text.out));
     QVERIFY2(text.out.contains("cli_a.d: 2 zero dates stored as NULL"), qPrintable(text.out));
+    // A zero date in a column that cannot be NULL (a copied key) costs only its own row, reported.
+    ExecMySQL("CREATE TABLE cli_zk (d DATE PRIMARY KEY, v INT)");
+    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_zk VALUES ('0000-00-00', 1), ('2024-01-31', 2)");
+    const CliRun keyed = run({"send", "--to", "db2", "--json", "--keys", "--db2-types", "matching", "cli_zk"});
+    QCOMPARE(keyed.exitCode, 1);
+    QVERIFY2(keyed.err.contains("step INSERT"), qPrintable(keyed.err));
+    const QJsonObject zk = QJsonDocument::fromJson(keyed.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(zk.value("rowsWritten").toInt(), 1);
+    QCOMPARE(zk.value("rowsRefused").toInt(), 1);
+    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|2"}));
 
     // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
     const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders"});
