@@ -5,6 +5,11 @@ bool SameTableName(const QString& a, const QString& b)
     return a.toLower() == b.toLower();
 }
 
+bool TableNameBefore(const QString& a, const QString& b)
+{
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+}
+
 std::optional<std::string> MatchingTableName(const std::vector<std::string>& names, const std::string& table)
 {
     const QString wanted = QString::fromStdString(table);

@@ -5,6 +5,7 @@
 #include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "TableListing.h"
+#include "TableNames.h"
 #include "SqlDialect.h"
 
 #include <QJsonArray>
@@ -120,8 +121,9 @@ int runList(const CliArgs& args, CliContext& context)
     } catch (const DbError& error) {
         return connectionFailure(context, side, error);
     }
-    std::stable_sort(names.begin(), names.end(),
-                     [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return TableNameBefore(QString::fromStdString(a), QString::fromStdString(b));
+    });
     if (args.flags.count("json")) {
         QJsonArray array;
         for (const auto& name : names)

@@ -42,13 +42,6 @@ std::string stepName(TransferDirection direction, int step)
     return "step " + std::to_string(step);
 }
 
-std::string formatDuration(double seconds)
-{
-    const long long whole = static_cast<long long>(seconds + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
-    return text;
-}
 
 }  // namespace
 
@@ -59,7 +52,7 @@ std::string ProgressBarLine(const std::string& table, long long done, long long 
     const int filled = std::clamp(percent / 5, 0, 20);
     const std::string bar = "[" + std::string(static_cast<size_t>(filled), '#')
         + std::string(static_cast<size_t>(20 - filled), '-') + "]";
-    const std::string left = (rate > 0 && total > done) ? formatDuration((total - done) / rate) : "0:00";
+    const std::string left = (rate > 0 && total > done) ? FormatMinutesSeconds((total - done) / rate) : "0:00";
     char line[256];
     std::snprintf(line, sizeof line, "\r%-24.24s %s %lld rows %3d%% %.0f rows/s %s left ", table.c_str(), bar.c_str(),
                   done, percent, rate, left.c_str());
@@ -120,11 +113,11 @@ public:
     {
         finishProgressLine();
         targetTables_.push_back(table);
-        notes[table].seconds = std::chrono::duration<double>(Clock::now() - tableStarted_).count();
     }
 
     void tableFinished(const TableResult& result) override
     {
+        notes[result.name].seconds = std::chrono::duration<double>(Clock::now() - tableStarted_).count();
         if (context_.interactive && args_.flags.count("json"))
             return;
         context_.err << result.name << ": ";

@@ -13,13 +13,15 @@
 #include <cstring>
 #include <cstdlib>
 #include <cstdio>
+#include <map>
 
 namespace db2standin {
 
 namespace {
 
 // A cursor is read in blocks bounded by bytes, as DB2's block fetch is: a
-// first small block measures the rows, later ones hold about kFetchBytes.
+// first small block, then each sized from the rows of the one before to hold
+// about kFetchBytes.
 const int kFirstFetchRows = 64, kMaxFetchRows = 2000;
 const long long kFetchBytes = 8ll << 20;
 
@@ -154,8 +156,14 @@ std::string applicationCodeset(char &decimalPoint) {
 // Converts text between code pages; a character the target lacks becomes
 // DB2's substitution character 0x1A, as in a mismatched code page conversion.
 std::string convertText(const std::string &in, const std::string &to, const std::string &from) {
-  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  // Every value passes through here: a converter is opened once per thread
+  // and pair of code pages, and reset before each use.
+  thread_local std::map<std::pair<std::string, std::string>, iconv_t> converters;
+  auto found = converters.find({to, from});
+  if (found == converters.end()) found = converters.emplace(std::make_pair(to, from), iconv_open(to.c_str(), from.c_str())).first;
+  iconv_t cd = found->second;
   if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string out;
   out.resize(in.size() * 4 + 16);
   char *src = const_cast<char *>(in.data());
@@ -187,7 +195,6 @@ std::string convertText(const std::string &in, const std::string &to, const std:
     --dstLeft;
   }
   out.resize(out.size() - dstLeft);
-  iconv_close(cd);
   return out;
 }
 
@@ -1143,6 +1150,7 @@ void Stmt::checkDeclaredLength(size_t p, const char *value, size_t length) const
     case kSqlDbclob: limit = b.columnSize ? static_cast<long long>(b.columnSize) : 1073741823LL; wideUnits = true; break;
     default: return;
   }
+  if (static_cast<long long>(length) <= limit) return;  // UTF-16 never takes more units than UTF-8 has bytes
   const long long size = wideUnits ? static_cast<long long>(utf8ToUtf16(std::string(value, length)).size())
                                    : static_cast<long long>(length);
   if (size > limit)

@@ -305,7 +305,8 @@ std::string QuoteIdentifier(TargetSide side, const std::string& name)
 }
 
 TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
-                            const std::vector<std::string>& primaryKey, const TransferOptions& options)
+                            const std::vector<std::string>& primaryKey, const TransferOptions& options,
+                            const std::string& createAs)
 {
     const SqlDialect& dialect = DialectOf(side);
     std::vector<std::string> types;
@@ -347,7 +348,7 @@ TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std
     }
 
     dialect.fitRow(types, inKey);
-    plan.createSql = createTableSql(side, table, columns, types, inKey, key);
+    plan.createSql = createTableSql(side, createAs.empty() ? table : createAs, columns, types, inKey, key);
     plan.columnTypes = std::move(types);
     return plan;
 }

@@ -48,8 +48,11 @@ struct TargetTable {
     std::vector<std::string> columnTypes;  // as in the statement, for the target's layout check
     std::vector<std::string> notes;
 };
+// The statement creates the table under `createAs` when given (a staging
+// name); the notes name `table`.
 TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
-                            const std::vector<std::string>& primaryKey, const TransferOptions& options);
+                            const std::vector<std::string>& primaryKey, const TransferOptions& options,
+                            const std::string& createAs = {});
 
 // Quotes an identifier the way the side's SQL needs it.
 std::string QuoteIdentifier(TargetSide side, const std::string& name);

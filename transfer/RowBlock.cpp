@@ -148,8 +148,6 @@ std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourc
         } else {
             plan.readWidth = fixedWidth(plan.read);
         }
-        if (sourceIsMySQL && isDateType(f.sqlType))
-            plan.nullZeroDates = isDateColumnType(TargetColumnType(target, f));
         // MySQL's BIT takes numbers, not the texts '1' and '0'.
         if (plan.read == ReadKind::Bool && target == TargetSide::MySQL)
             plan.send = SendKind::TinyInt;
@@ -257,6 +255,18 @@ size_t RowBlock::valueBytes() const
                 bytes += column.cType == SQL_C_CHAR || column.cType == SQL_C_WCHAR || column.cType == SQL_C_BINARY
                     ? static_cast<size_t>(column.lengths[r]) : static_cast<size_t>(column.width);
     return bytes;
+}
+
+std::vector<size_t> ZeroDateColumns(TargetSide target, const std::vector<ColumnPlan>& plans,
+                                    const std::vector<std::string>& targetColumnTypes)
+{
+    std::vector<size_t> columns;
+    if (target != TargetSide::DB2)
+        return columns;
+    for (size_t c = 0; c < plans.size() && c < targetColumnTypes.size(); ++c)
+        if (isDateType(plans[c].field.sqlType) && isDateColumnType(targetColumnTypes[c]))
+            columns.push_back(c);
+    return columns;
 }
 
 std::vector<size_t> RowBlock::nullZeroDates(size_t column)

@@ -21,15 +21,18 @@ struct ColumnPlan {
     ReadKind read = ReadKind::Text;
     SendKind send = SendKind::Text;
     SQLLEN readWidth = 0;  // bytes per row in a bound array; 0: too long to bind, read piece by piece
-    // A MySQL date read as text for a date column of the target: a zero or
-    // partial date ('0000-00-00', '2000-00-15') can only go there as NULL.
-    bool nullZeroDates = false;
 };
 
 // Chooses the fetch and send forms of each column for the target side. MySQL
 // TIME values can exceed a day, so they travel as text; DB2 TIME is read as time.
 // MySQL dates travel as text too: the driver turns zero dates into NULL.
 std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target);
+
+// The MySQL date columns (read as text) whose target column, as created, holds
+// dates: a zero or partial date ('0000-00-00', '2000-00-15') can only go there
+// as NULL. DB2 has no such dates, so a MySQL target has none.
+std::vector<size_t> ZeroDateColumns(TargetSide target, const std::vector<ColumnPlan>& plans,
+                                    const std::vector<std::string>& targetColumnTypes);
 
 // Column-wise array of values: what SQLBindCol fills and SQLBindParameter sends.
 struct ColumnBuffer {

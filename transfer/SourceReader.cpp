@@ -717,6 +717,18 @@ std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::stri
                                               TargetSide::MySQL, blockRows);
 }
 
+std::map<std::string, std::string> ReadMySQLColumnDeclarations(DataConnection& mysql, const std::string& table)
+{
+    // The name goes as a parameter: how a literal reads depends on the server's sql_mode.
+    ParameterStatement query(mysql);
+    query.execute("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
+                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?", {table});
+    std::map<std::string, std::string> declarations;
+    for (const auto& row : query.rows())
+        declarations[row[0].value_or("")] = row[1].value_or("");
+    return declarations;
+}
+
 long long CountRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
 {
     auto rs = connection.execute(dialect.countRowsSql(table));

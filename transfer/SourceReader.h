@@ -4,6 +4,7 @@
 #include "DataConnection.h"
 #include "RowBlock.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::stri
 // The same rows, the next block read on a worker thread while the caller
 // sends the current one. The source connection must not be used meanwhile.
 std::unique_ptr<SourceReader> ReadAhead(std::unique_ptr<SourceReader> reader);
+
+// Each column's own declaration on MySQL ("decimal(12,2)"), by column name.
+std::map<std::string, std::string> ReadMySQLColumnDeclarations(DataConnection& mysql, const std::string& table);
 
 // The number of rows of a table, for the progress bar only.
 long long CountRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -56,18 +57,6 @@ bool openConnection(DataConnection& connection, const std::string& text, int ste
     }
 }
 
-// Each column's own declaration on MySQL ("decimal(12,2)"), by column name.
-std::map<std::string, std::string> readMySQLDeclarations(DataConnection& mysql, const std::string& table)
-{
-    std::map<std::string, std::string> declarations;
-    auto rs = mysql.execute("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
-                            " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
-                            + MySQLDialect().quoteText(table));
-    for (; rs && !rs->eof(); rs->moveNext())
-        declarations[rs->field(0).value.value_or("")] = rs->field(1).value.value_or("");
-    return declarations;
-}
-
 }  // namespace
 
 const TransferSteps& StepsOf(TransferDirection direction)
@@ -83,17 +72,14 @@ size_t BatchRowsFor(long long rowCount)
 }
 
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
-                    long long rowCount,
-                    DataConnection& target, TransferObserver& observer, const TransferSteps& steps)
+                    long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
+                    TransferObserver& observer, const TransferSteps& steps)
 {
     CopyResult result;
     Pacer pacer(observer);
     const SqlDialect& targetDialect = DialectOf(side);
     const SqlDialect& sourceDialect = DialectOf(side == DatabaseSide::MySQL ? DatabaseSide::DB2 : DatabaseSide::MySQL);
-    std::vector<size_t> dateColumns;
-    for (size_t c = 0; c < source.plans().size(); ++c)
-        if (source.plans()[c].nullZeroDates)
-            dateColumns.push_back(c);
+    const std::vector<size_t> dateColumns = ZeroDateColumns(side, source.plans(), targetColumnTypes);
     int shown = 0;
     try {
         target.setAutoCommit(false);
@@ -219,6 +205,14 @@ std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
     return names;
 }
 
+std::string FormatMinutesSeconds(double seconds)
+{
+    const long long whole = std::llround(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    return text;
+}
+
 std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName)
 {
     std::vector<std::string> lines;
@@ -338,7 +332,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             rowCount = CountRows(source, sourceDialect, table);
             // Asked before the reader takes the source connection to its thread.
             if (toDB2 && options.columnTypes == Db2ColumnTypes::Matching)
-                declarations = readMySQLDeclarations(source, table);
+                declarations = ReadMySQLColumnDeclarations(source, table);
             if (options.copyPrimaryKeys)
                 sourceKey = source.primaryKeyColumns(table);
             const size_t batchRows = BatchRowsFor(rowCount);
@@ -354,11 +348,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         for (Field& column : columns)
             if (const auto it = declarations.find(column.name); it != declarations.end())
                 column.declaredType = it->second;
-        const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options);
-        result.notes = plan.notes;
-        // The same table under the staging name: the one statement sent.
+        // The table is created under the staging name.
         StagingTable staging(target, claim, targetDialect, table);
-        const std::string createSql = PlanTargetTable(side, staging.name(), columns, sourceKey, options).createSql;
+        const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options, staging.name());
+        result.notes = plan.notes;
+        const std::string& createSql = plan.createSql;
         // A table the target cannot hold is refused before anything is created.
         if (const auto problem = targetDialect.tableLayoutProblem(target, plan.columnTypes)) {
             reader.reset();
@@ -378,7 +372,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
-        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, target, observer, steps);
+        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer, steps);
         reader.reset();
         observer.progress(0);
         result.rowsRead = copy.read;

@@ -79,6 +79,9 @@ struct TransferSummary {
 //   orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a key on IBM DB2
 std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName);
 
+// A time left as the window and the command line show it: "m:ss".
+std::string FormatMinutesSeconds(double seconds);
+
 // Step numbers the error report names, per direction.
 struct TransferSteps {
     int openDB2, openMySQL, drop, openSource, createTable, rowCount, insert, read;
@@ -107,8 +110,10 @@ struct CopyResult {
     bool connectionLost = false;  // the failure was the source's or the target's connection going away
     std::map<std::string, long long> datesStoredAsNull;
 };
+// targetColumnTypes: the column types of the target table as created.
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
-                    long long rowCount, DataConnection& target, TransferObserver& observer, const TransferSteps& steps);
+                    long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
+                    TransferObserver& observer, const TransferSteps& steps);
 
 // Rows per batch: small tables go row by row so the progress bar moves per row.
 size_t BatchRowsFor(long long rowCount);

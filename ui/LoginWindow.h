@@ -39,7 +39,6 @@ public:
     WindowPointer& pointer() { return *pointer_; }
 
     // True while "Next >" or a connection test runs; the buttons are disabled meanwhile.
-    bool isBusy() const { return busy_; }
 
     // The table manager: null until the first successful "Next >" creates it.
     TableManagerWindow* tableManager() const { return tableManager_.get(); }

@@ -99,7 +99,7 @@ int TableList::add(const QString& text)
     int high = count();
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (QString::compare(item(middle)->text(), text, Qt::CaseInsensitive) <= 0)
+        if (!TableNameBefore(text, item(middle)->text()))
             low = middle + 1;
         else
             high = middle;

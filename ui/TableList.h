@@ -31,7 +31,6 @@ public:
     // shows all). Names it hides leave the selection, so no action ever works
     // on a name the user cannot see.
     void setFilter(const QString& text);
-    QString filter() const { return filter_; }
     bool isShown(int index) const;
 
     // Adds a name at its sorted place (case-insensitive; equal names keep the

@@ -56,8 +56,6 @@ public:
     // they come back and the pointer is the arrow, or the program ends when
     // the window was closed meanwhile.
     void setBusy(bool busy);
-    bool isBusy() const { return busy_; }
-    bool isTransferRunning() const { return transferRunning_; }
 
     int mousePointer() const;
     void setMousePointer(int value);

@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 #include "LoginWindow.h"
 #include "ReportLocations.h"
+#include "SqlDialect.h"
 #include "TableList.h"
 #include "TableManagerWindow.h"
 #include "Transfer.h"
@@ -112,7 +113,8 @@ void TableManagerWindow::sendTables(bool toDB2)
     cancel_->hide();
     progressBar_->setValue(0);
     transferRunning_ = false;
-    setStatusText(TransferSummaryText(summary, toDB2 ? QStringLiteral("IBM DB2") : QStringLiteral("MySQL"),
+    const DatabaseSide targetSide = toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL;
+    setStatusText(TransferSummaryText(summary, QString::fromStdString(DialectOf(targetSide).displayName()),
                                       std::max(0.0, summary.seconds - secondsWithUser_)));
     setBusy(false);
 }

@@ -13,13 +13,6 @@ QString counted(long long count, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? one : many));
 }
 
-// "m:ss", as the command line shows it.
-QString minutesAndSeconds(double seconds)
-{
-    const long long whole = std::llround(seconds);
-    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace
 
 QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond)
@@ -30,7 +23,7 @@ QString TransferProgressText(const QString& table, long long done, long long tot
     if (rowsPerSecond > 0) {
         text += QStringLiteral(", %1 rows/s").arg(std::llround(rowsPerSecond));
         if (total >= done)
-            text += QStringLiteral(", %1 left").arg(minutesAndSeconds(static_cast<double>(total - done) / rowsPerSecond));
+            text += QStringLiteral(", %1 left").arg(QString::fromStdString(FormatMinutesSeconds(static_cast<double>(total - done) / rowsPerSecond)));
     }
     return text;
 }

@@ -71,7 +71,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 
 void CliProcessTest::init()
 {
-    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk"})
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk", "cli_äa", "cli_Äb"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -136,13 +136,15 @@ void CliProcessTest::listSortsWithoutRegardToCase()
     ExecMySQL("CREATE TABLE cli_c (id INT)");
     ExecMySQL("CREATE TABLE Cli_B (id INT)");
     ExecMySQL("CREATE TABLE cli_a (id INT)");
+    ExecMySQL("CREATE TABLE `cli_Äb` (id INT)");  // case is ignored beyond ASCII too, as in the window
+    ExecMySQL("CREATE TABLE `cli_äa` (id INT)");
     const CliRun result = run({"list", "mysql"});
     QCOMPARE(result.exitCode, 0);
     QStringList ours;
     for (const QString& line : result.out.split('\n', Qt::SkipEmptyParts))
         if (line.startsWith("cli_", Qt::CaseInsensitive))
             ours << line;
-    QCOMPARE(ours, QStringList({"cli_a", "Cli_B", "cli_c"}));
+    QCOMPARE(ours, QStringList({"cli_a", "Cli_B", "cli_c", "cli_äa", "cli_Äb"}));
 }
 
 void CliProcessTest::listJson()
@@ -281,8 +283,9 @@ void CliProcessTest::sendBothWays()
     result = run({"send", "--to", "db2", "cli_orders"});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains("table cli_orders") && result.err.contains("--overwrite"), qPrintable(result.err));
-    QCOMPARE(run({"send", "--to", "db2", "--skip-existing", "cli_orders"}).exitCode, 0);
     ExecDB2("INSERT INTO \"cli_orders\" (\"id\") VALUES (4)");
+    QCOMPARE(run({"send", "--to", "db2", "--skip-existing", "cli_orders"}).exitCode, 0);
+    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_orders\"").size(), 4);  // kept as it was
     result = run({"send", "--to", "db2", "--overwrite", "cli_orders"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_orders\" ORDER BY \"id\""), onDB2);  // the extra row went with the drop
@@ -354,16 +357,19 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(text.exitCode, 1);
     QVERIFY2(text.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 1 rows refused"), qPrintable(text.out));
     QVERIFY2(text.out.contains("cli_a.d: 2 zero dates stored as NULL"), qPrintable(text.out));
-    // A zero date in a column that cannot be NULL (a copied key) costs only its own row, reported.
-    ExecMySQL("CREATE TABLE cli_zk (d DATE PRIMARY KEY, v INT)");
-    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_zk VALUES ('0000-00-00', 1), ('2024-01-31', 2)");
+    // With matching types: a zero date in a column that cannot be NULL (a copied key) costs
+    // only its own row, reported; one in a TIMESTAMP column arrives as a counted NULL.
+    ExecMySQL("CREATE TABLE cli_zk (d DATE PRIMARY KEY, t DATETIME, v INT)");
+    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_zk VALUES ('0000-00-00', '2024-01-31 10:00:00', 1), "
+              "('2024-01-31', '0000-00-00 00:00:00', 2)");
     const CliRun keyed = run({"send", "--to", "db2", "--json", "--keys", "--db2-types", "matching", "cli_zk"});
     QCOMPARE(keyed.exitCode, 1);
     QVERIFY2(keyed.err.contains("step INSERT"), qPrintable(keyed.err));
     const QJsonObject zk = QJsonDocument::fromJson(keyed.out.toUtf8()).object().value("tables").toArray()[0].toObject();
     QCOMPARE(zk.value("rowsWritten").toInt(), 1);
     QCOMPARE(zk.value("rowsRefused").toInt(), 1);
-    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|2"}));
+    QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject().value("t").toInt(), 1);
+    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|<null>|2"}));
 
     // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
     const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders"});

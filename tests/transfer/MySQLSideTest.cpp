@@ -67,7 +67,7 @@ TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
     OpenMySQL(target);
     auto reader = OpenMySQLSource(mysql, "side_src", 100);
     RecordingObserver observer;
-    const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", "side_dst", *reader, 300, target, observer,
+    const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", "side_dst", *reader, 300, {"INT", "VARCHAR(10)"}, target, observer,
                                        StepsOf(TransferDirection::DB2ToMySQL));
     reader.reset();  // ends its snapshot, so this connection sees the new rows
     EXPECT_EQ(result.copied, 298);

@@ -97,13 +97,13 @@ private:
     TableList* mysql() const { return manager()->mysqlTables(); }
     TableList* db2() const { return manager()->db2Tables(); }
     // The names a list gave up, in the order it gave them up.
-    QStringList watchRemovals(TableList* list);
+    // The names the list loses from now on, in the order they go.
+    std::shared_ptr<QStringList> watchRemovals(TableList* list);
 
     QTemporaryDir dir_;
     std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<FakeDialogs> dialogs_;
     std::unique_ptr<LoginWindow> login_;
-    std::shared_ptr<QStringList> removed_;
 };
 
 void TableManagerTest::initTestCase()
@@ -147,16 +147,15 @@ void TableManagerTest::select(TableList* list, const QStringList& which)
         list->setCurrentIndex(indexOf(list, which.first()));
 }
 
-QStringList TableManagerTest::watchRemovals(TableList* list)
+std::shared_ptr<QStringList> TableManagerTest::watchRemovals(TableList* list)
 {
-    removed_ = std::make_shared<QStringList>();
-    auto removed = removed_;
+    auto removed = std::make_shared<QStringList>();
     connect(list->model(), &QAbstractItemModel::rowsAboutToBeRemoved, list,
             [list, removed](const QModelIndex&, int first, int last) {
                 for (int i = first; i <= last; ++i)
                     *removed << list->text(i);
             });
-    return {};
+    return removed;
 }
 
 void TableManagerTest::selectAllAndDeleteOnEachSide()
@@ -169,7 +168,7 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     QCOMPARE(mysql()->texts(), QStringList({"alpha", "beta", "gamma", "keep"}));
 
     // The filter leaves alpha, beta and gamma; Select All selects those.
-    watchRemovals(mysql());
+    const auto removedMySQL = watchRemovals(mysql());
     manager()->mysqlFilter()->setText("A");
     click(kSelectAllMySQLTables);
     dialogs_->answers.push_back(Answer::Yes);
@@ -178,7 +177,7 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     QCOMPARE(dialogs_->shown[0].title, ApplicationTitle());
     QCOMPARE(dialogs_->shown[0].text,
              QStringLiteral("Delete these 3 tables from the MySQL database?\r\ralpha\rbeta\rgamma\r\rThis cannot be undone."));
-    QCOMPARE(*removed_, QStringList({"gamma", "beta", "alpha"}));  // the last in the list first
+    QCOMPARE(*removedMySQL, QStringList({"gamma", "beta", "alpha"}));  // the last in the list first
     QCOMPARE(mysql()->texts(), QStringList({"keep"}));
     QCOMPARE(mysqlServerTables(), QStringList({"keep"}));
     QCOMPARE(manager()->mousePointer(), 0);
@@ -187,7 +186,7 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     // tests' tables too, so the filter narrows the list to ours. UI6_KEEP,
     // selected before, leaves the selection when the filter hides it.
     QCOMPARE(db2()->currentIndex(), -1);
-    watchRemovals(db2());
+    const auto removedDB2 = watchRemovals(db2());
     select(db2(), {"UI6_KEEP"});
     db2()->setCurrentIndex(-1);
     manager()->db2Filter()->setText("ui6_del");
@@ -198,7 +197,7 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     QCOMPARE(dialogs_->shown[1].text,
              QStringLiteral("Delete these 3 tables from the IBM DB2 database?\r\rUI6_DEL_ALPHA\rUI6_DEL_BETA\rUI6_DEL_GAMMA"
                             "\r\rThis cannot be undone."));
-    QCOMPARE(*removed_, QStringList({"UI6_DEL_GAMMA", "UI6_DEL_BETA", "UI6_DEL_ALPHA"}));
+    QCOMPARE(*removedDB2, QStringList({"UI6_DEL_GAMMA", "UI6_DEL_BETA", "UI6_DEL_ALPHA"}));
     QVERIFY(db2()->texts().contains("UI6_KEEP"));
     QVERIFY(db2ServerTables().contains("UI6_KEEP"));
     for (const char* gone : {"UI6_DEL_ALPHA", "UI6_DEL_BETA", "UI6_DEL_GAMMA"}) {
