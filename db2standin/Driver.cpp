@@ -102,6 +102,47 @@ EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THE
 END$$;
 )SQL";
 
+// The columns of every table and view, with the string units of character
+// types as the domains record them (varchar_50 in bytes, varchar_cu32_50 in
+// characters, vargraphic_50 in UTF-16 units). Other types read as their result
+// columns describe them: PostgreSQL character types and anything unknown as
+// VARCHAR in bytes. A database that is not Unicode has no string units.
+const char *kColumns = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'COLUMNS') THEN
+    CREATE VIEW "SYSCAT"."COLUMNS" AS
+      SELECT n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME", a.attname::varchar(128) AS "COLNAME",
+             (SELECT count(*) FROM pg_attribute b
+               WHERE b.attrelid = a.attrelid AND b.attnum > 0 AND b.attnum < a.attnum AND NOT b.attisdropped)::smallint AS "COLNO",
+             s.units::varchar(11) AS "TYPESTRINGUNITS", (CASE WHEN s.units IS NOT NULL THEN s.length END)::integer AS "STRINGUNITSLENGTH"
+      FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+      JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
+      JOIN pg_type t ON t.oid = a.atttypid JOIN pg_namespace tn ON tn.oid = t.typnamespace
+      CROSS JOIN LATERAL (SELECT CASE WHEN tn.nspname = 'db2standin' THEN t.typname::text END AS domain,
+                                 CASE WHEN t.oid < 16384 THEN t.oid WHEN t.typtype = 'd' THEN t.typbasetype ELSE 0 END AS base,
+                                 CASE WHEN t.oid < 16384 THEN a.atttypmod ELSE t.typtypmod END AS typmod) d
+      CROSS JOIN LATERAL (SELECT
+          CASE WHEN coalesce(nullif(current_setting('db2standin.database_codepage', true), ''), '1208') <> '1208' THEN NULL
+               WHEN d.domain IS NOT NULL THEN
+                 CASE WHEN d.domain ~ '^(char|varchar|clob)_cu32_[0-9]+$' THEN 'CODEUNITS32'
+                      WHEN d.domain ~ '^(char|varchar|clob)_[0-9]+$' OR d.domain = 'longvarchar' THEN 'OCTETS'
+                      WHEN d.domain ~ '^(graphic|vargraphic|dbclob)_[0-9]+$' OR d.domain = 'longvargraphic' THEN 'CODEUNITS16' END
+               WHEN d.base IN (16, 17, 20, 21, 23, 26, 700, 701, 1700, 1082, 1083, 1266, 1114, 1184, 142) THEN NULL
+               ELSE 'OCTETS' END AS units,
+          CASE WHEN d.domain = 'longvarchar' THEN 32700 WHEN d.domain = 'longvargraphic' THEN 16350
+               WHEN d.domain IS NOT NULL THEN substring(d.domain FROM '_([0-9]+)$')::bigint
+               WHEN d.base = 18 THEN 1 WHEN d.base = 19 THEN 128
+               WHEN d.base = 1042 THEN CASE WHEN d.typmod >= 4 THEN d.typmod - 4 ELSE 1 END
+               WHEN d.base = 1043 THEN CASE WHEN d.typmod >= 4 THEN d.typmod - 4 ELSE 32672 END
+               ELSE 32672 END AS length) s
+      WHERE c.relkind IN ('r', 'p', 'v') AND n.nspname NOT LIKE 'pg\_%' AND n.nspname NOT IN ('information_schema', 'db2standin')
+        AND NOT EXISTS (SELECT 1 FROM db2standin.aliases al WHERE al.schema = n.nspname AND al.name = c.relname);
+    GRANT SELECT ON "SYSCAT"."COLUMNS" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
 // Schemas, domains and catalog views every connection relies on. Racing
 // connections may both try to create them; the loser ignores the error.
 const char *kSetup = R"SQL(
@@ -274,7 +315,15 @@ SQLRETURN Conn::connect(const std::string &cs) {
     if (end && (*end == 'K' || *end == 'k')) bytes *= 1024;
     if (bytes >= 512) tablePageSize = bytes;
   }
-  std::string setup = std::string(kSetup) + kTableSpaces + "SET db2standin.page_size TO '" + std::to_string(tablePageSize) + "';" +
+  // The database code page: 1208 (UTF-8) unless DB2STANDIN_DATABASE_CODEPAGE names another.
+  databaseCodePage = 1208;
+  if (const char *codePage = std::getenv("DB2STANDIN_DATABASE_CODEPAGE"); codePage && *codePage) {
+    char *end = nullptr;
+    databaseCodePage = std::strtol(codePage, &end, 10);
+    if (end && *end) databaseCodePage = 0;  // not a number: not Unicode either
+  }
+  std::string setup = std::string(kSetup) + kTableSpaces + kColumns + "SET db2standin.page_size TO '" + std::to_string(tablePageSize) +
+                      "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage) + "';" +
                       "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema) +
                       ") THEN CREATE SCHEMA " + quoteIdent(schema) +
                       "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$;"

@@ -62,6 +62,9 @@ struct Conn : HandleBase, Catalog {
   std::string appCodeset;
   char decimalPoint = '.';
   long pageSize() override { return tablePageSize; }
+  // Code page of the database (DB2STANDIN_DATABASE_CODEPAGE, default 1208: Unicode).
+  long databaseCodePage = 1208;
+  bool unicodeDatabase() override { return databaseCodePage == 1208; }
   std::string authorizationId() override { return upperAscii(user); }
   SQLUINTEGER loginTimeout = 0;
   int seq = 0;

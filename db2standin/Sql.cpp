@@ -326,7 +326,15 @@ bool TypeDesc::isText() const {
   }
 }
 
-TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string &col) {
+namespace {
+[[noreturn]] void unexpectedToken(const Token &token, const std::string &following) {
+  raise("42601", -104, "SQL0104N  An unexpected token \"" + token.text + "\" was found following \"" + following +
+                           "\".  Expected tokens may include:  \")\".");
+}
+
+// A type with its arguments; unitToken is left at the string units word, 0 when there is none.
+TypeDesc parseTypeWithArgs(const std::vector<Token> &tk, size_t &i, const std::string &col, bool unicodeDatabase,
+                           size_t &unitToken) {
   auto undefined = [&](const std::string &name) -> TypeDesc {
     raise("42704", -204, "SQL0204N  \"" + name + "\" is an undefined name.");
   };
@@ -337,9 +345,11 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
   }
   std::string w = tk[i].upper();
   ++i;
-  // Optional "(n[K|M|G][, s])"
+  // Optional "(n[K|M|G][ OCTETS|CODEUNITS16|CODEUNITS32][, s])"
   std::vector<long long> args;
   bool hadArgs = false;
+  unitToken = 0;
+  const auto inCharacters = [&] { return unitToken && tk[unitToken].is("CODEUNITS32"); };
   auto readArgs = [&] {
     if (!tk[i].is("(")) return;
     hadArgs = true;
@@ -350,12 +360,20 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
       try { v = std::stoll(tk[i].text); } catch (...) { badLength(col); }
       if (tk[i].text.find_first_not_of("0123456789") != std::string::npos) badLength(col);
       ++i;
-      if (tk[i].type == Token::Word) {
+      if (tk[i].is("K") || tk[i].is("M") || tk[i].is("G")) {
         std::string u = tk[i].upper();
         if (u == "K") v *= 1024;
         else if (u == "M") v *= 1024 * 1024;
-        else if (u == "G") v = v * 1024LL * 1024 * 1024 - (v == 2 ? 1 : 0);  // 2G stands for 2 GB - 1
-        else if (u != "OCTETS" && u != "CODEUNITS16" && u != "CODEUNITS32" && u != "BYTE") badLength(col);
+        else v = v * 1024LL * 1024 * 1024 - (v == 2 ? 1 : 0);  // 2G stands for 2 GB - 1
+        ++i;
+      }
+      if (tk[i].type == Token::Word) {
+        std::string u = tk[i].upper();
+        if (u != "OCTETS" && u != "CODEUNITS16" && u != "CODEUNITS32" && u != "BYTE") badLength(col);
+        // Only a Unicode database takes lengths in characters. DB2's exact code for
+        // refusing them elsewhere is unconfirmed; a syntax error naming the word stands in.
+        if (u == "CODEUNITS32" && !unicodeDatabase) unexpectedToken(tk[i], tk[i - 1].text);
+        unitToken = i;
         ++i;
       }
       args.push_back(v);
@@ -374,6 +392,10 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
     if (args.size() > 1 || n < lo || n > hi) badLength(col);
     return n;
   };
+  // Declared in CODEUNITS32, a length counts characters of up to 4 bytes each.
+  auto charMax = [&] { return inCharacters() ? 63LL : 255LL; };
+  auto varcharMax = [&] { return inCharacters() ? 8168LL : 32672LL; };
+  auto clobMax = [&] { return inCharacters() ? 536870911LL : 2147483647LL; };
   TypeDesc t;
   if (w == "SMALLINT") t.kind = Kind::SmallInt;
   else if (w == "INTEGER" || w == "INT") t.kind = Kind::Integer;
@@ -408,23 +430,23 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
       i += 2;
       readArgs();
       t.kind = Kind::Clob;
-      t.length = lenIn(1048576, 1, 2147483647LL);
+      t.length = lenIn(1048576, 1, clobMax());
       return t;
     }
     readArgs();
     if (varying) {
       if (!hadArgs) undefined("VARCHAR");
-      t.length = lenIn(1, 1, 32672);
+      t.length = lenIn(1, 1, varcharMax());
       t.kind = forBitData() ? Kind::VarBinary : Kind::VarChar;
     } else {
-      t.length = lenIn(1, 1, 255);
+      t.length = lenIn(1, 1, charMax());
       t.kind = forBitData() ? Kind::Binary : Kind::Char;
     }
     return t;
   } else if (w == "VARCHAR") {
     readArgs();
     if (!hadArgs) undefined("VARCHAR");
-    t.length = lenIn(1, 1, 32672);
+    t.length = lenIn(1, 1, varcharMax());
     t.kind = forBitData() ? Kind::VarBinary : Kind::VarChar;
     return t;
   } else if (w == "LONG") {
@@ -444,7 +466,7 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
   } else if (w == "CLOB") {
     readArgs();
     t.kind = Kind::Clob;
-    t.length = lenIn(1048576, 1, 2147483647LL);
+    t.length = lenIn(1048576, 1, clobMax());
     return t;
   } else if (w == "GRAPHIC") {
     readArgs();
@@ -499,10 +521,30 @@ TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string
   if (tk[i].is("(")) badLength(col);
   return t;
 }
+}  // namespace
+
+TypeDesc parseDb2Type(const std::vector<Token> &tk, size_t &i, const std::string &col, bool unicodeDatabase) {
+  size_t unitToken = 0;
+  TypeDesc parsed = parseTypeWithArgs(tk, i, col, unicodeDatabase, unitToken);
+  // Units fit character strings only: OCTETS or CODEUNITS32 for CHAR, VARCHAR
+  // and CLOB, CODEUNITS16 for the graphic types. Graphic strings in CODEUNITS32
+  // are not modelled, so they are refused rather than taken as UTF-16 units.
+  if (unitToken) {
+    const std::string u = tk[unitToken].upper();
+    const bool character = parsed.kind == Kind::Char || parsed.kind == Kind::VarChar || parsed.kind == Kind::Clob;
+    const bool fits = character ? u != "CODEUNITS16" : parsed.isGraphic() && u == "CODEUNITS16";
+    if (!fits) unexpectedToken(tk[unitToken], tk[unitToken - 1].text);
+    parsed.codeUnits32 = u == "CODEUNITS32";
+  }
+  return parsed;
+}
 
 namespace {
 std::string domainName(const TypeDesc &t) {
-  auto n = [&](const char *base) { return std::string(base) + "_" + std::to_string(t.length); };
+  // Character strings in CODEUNITS32 get "_cu32" after the base name: varchar_cu32_50.
+  auto n = [&](const char *base) {
+    return std::string(base) + (t.codeUnits32 ? "_cu32_" : "_") + std::to_string(t.length);
+  };
   switch (t.kind) {
     case Kind::Numeric: return "numeric_" + std::to_string(t.length) + "_" + std::to_string(t.scale);
     case Kind::DecFloat: return n("decfloat");
@@ -551,10 +593,14 @@ std::string pgDomainDdl(const TypeDesc &t) {
   switch (t.kind) {
     case Kind::Numeric: base = "numeric(" + len + "," + std::to_string(t.scale) + ")"; break;
     case Kind::DecFloat: base = "numeric"; break;
-    // Lengths of character types count bytes (UTF-8) as in a Unicode DB2 database.
-    case Kind::Char: base = "character(" + len + ")"; check = "octet_length(rtrim(VALUE)) <= " + len; break;
+    // Lengths of character types count bytes (UTF-8) as in a Unicode DB2 database,
+    // or characters when declared in CODEUNITS32 (character(n) counts those itself).
+    case Kind::Char:
+      base = "character(" + len + ")";
+      if (!t.codeUnits32) check = "octet_length(rtrim(VALUE)) <= " + len;
+      break;
     case Kind::VarChar: case Kind::LongVarChar: case Kind::Clob:
-      base = "text"; check = "octet_length(VALUE) <= " + len; break;
+      base = "text"; check = (t.codeUnits32 ? "char_length(VALUE) <= " : "octet_length(VALUE) <= ") + len; break;
     case Kind::Graphic: base = "character(" + len + ")"; break;
     case Kind::VarGraphic: case Kind::LongVarGraphic: case Kind::DbClob:
       base = "text"; check = "char_length(VALUE) <= " + len; break;
@@ -567,7 +613,10 @@ std::string pgDomainDdl(const TypeDesc &t) {
   return "CREATE DOMAIN db2standin." + d + " AS " + base + (check.empty() ? "" : " CHECK (" + check + ")");
 }
 
-std::optional<TypeDesc> typeFromDomain(const std::string &name) {
+std::optional<TypeDesc> typeFromDomain(const std::string &domain) {
+  std::string name = domain;
+  const size_t units = name.find("_cu32_");
+  if (units != std::string::npos) name.erase(units, 5);
   size_t us = name.find('_');
   std::string base = name.substr(0, us);
   long long a = 0, b = 0;
@@ -597,6 +646,10 @@ std::optional<TypeDesc> typeFromDomain(const std::string &name) {
   else if (base == "blob") t.kind = Kind::Blob;
   else if (base == "timestamp" || base == "timestampx") { t.kind = Kind::Timestamp; t.scale = static_cast<int>(a); t.length = 0; }
   else return std::nullopt;
+  if (units != std::string::npos) {
+    if (t.kind != Kind::Char && t.kind != Kind::VarChar && t.kind != Kind::Clob) return std::nullopt;
+    t.codeUnits32 = true;
+  }
   return t;
 }
 
@@ -679,12 +732,12 @@ long long rowBytes(const TypeDesc &t, bool nullable) {
     case Kind::BigInt: case Kind::Double: n = 8; break;
     case Kind::Decimal: case Kind::Numeric: n = t.length / 2 + 1; break;
     case Kind::DecFloat: n = t.length == 16 ? 8 : 16; break;
-    case Kind::Char: case Kind::Binary: n = t.length; break;
-    case Kind::VarChar: case Kind::VarBinary: n = t.length + 4; break;
+    case Kind::Char: case Kind::Binary: n = t.lengthInBytes(); break;
+    case Kind::VarChar: case Kind::VarBinary: n = t.lengthInBytes() + 4; break;
     case Kind::Graphic: n = t.length * 2; break;
     case Kind::VarGraphic: n = t.length * 2 + 4; break;
     case Kind::LongVarChar: case Kind::LongVarGraphic: case Kind::LongVarBinary: n = 24; break;
-    case Kind::Clob: case Kind::Blob: n = lobDescriptorBytes(t.length); break;
+    case Kind::Clob: case Kind::Blob: n = lobDescriptorBytes(t.lengthInBytes()); break;
     case Kind::DbClob: n = lobDescriptorBytes(t.length * 2); break;
     case Kind::Xml: n = 84; break;
     case Kind::Boolean: n = 1; break;
@@ -742,7 +795,9 @@ unsigned long columnSize(const TypeDesc &t) {
     case Kind::Time: return 8;
     case Kind::Timestamp: return t.scale > 0 ? 20 + t.scale : 19;
     case Kind::Xml: return 2147483647UL;
-    default: return static_cast<unsigned long>(t.length);
+    // Character strings in CODEUNITS32 are described in bytes: the character
+    // count shows only in SYSCAT.COLUMNS.
+    default: return static_cast<unsigned long>(t.lengthInBytes());
   }
 }
 
@@ -769,7 +824,7 @@ long octetLength(const TypeDesc &t) {
     case Kind::Date: case Kind::Time: return 6;
     case Kind::Timestamp: return 16;
     case Kind::Xml: return 2147483647L;
-    default: return static_cast<long>(t.length);
+    default: return static_cast<long>(t.lengthInBytes());
   }
 }
 
@@ -822,18 +877,22 @@ std::string castForColumn(const TypeDesc &t, const std::string &value, const std
     case Kind::Char: {
       size_t e = value.size();
       while (e > 0 && value[e - 1] == ' ') --e;
-      if (static_cast<long long>(e) > t.length) tooLong();
+      const size_t used = t.codeUnits32 ? utf8Chars(value.substr(0, e)) : e;
+      if (static_cast<long long>(used) > t.length) tooLong();
       return value;
     }
-    case Kind::VarChar: case Kind::LongVarChar: case Kind::Clob:
-      if (static_cast<long long>(value.size()) > t.length) {
+    case Kind::VarChar: case Kind::LongVarChar: case Kind::Clob: {
+      // Blanks are one byte and one character alike.
+      const size_t size = t.codeUnits32 ? utf8Chars(value) : value.size();
+      if (static_cast<long long>(size) > t.length) {
         // Trailing blanks beyond the length are cut as DB2 does for character strings.
-        size_t e = value.size();
-        while (e > static_cast<size_t>(t.length) && value[e - 1] == ' ') --e;
-        if (e > static_cast<size_t>(t.length)) tooLong();
+        size_t e = value.size(), over = size - static_cast<size_t>(t.length);
+        while (over > 0 && value[e - 1] == ' ') --e, --over;
+        if (over > 0) tooLong();
         return value.substr(0, e);
       }
       return value;
+    }
     case Kind::Graphic: case Kind::VarGraphic: case Kind::LongVarGraphic: case Kind::DbClob:
       if (static_cast<long long>(utf16Units(value)) > t.length) tooLong();
       return value;
@@ -842,7 +901,6 @@ std::string castForColumn(const TypeDesc &t, const std::string &value, const std
       return "\\x" + bytesToHex(value);
     default:
       (void)column;
-      (void)utf8Chars;
       return value;
   }
 }

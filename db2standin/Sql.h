@@ -49,16 +49,21 @@ struct TypeDesc {
   Kind kind = Kind::VarChar;
   long long length = 0;  // characters/bytes for strings, digits for DECIMAL/NUMERIC/DECFLOAT
   int scale = 0;         // DECIMAL/NUMERIC scale, TIMESTAMP fraction digits
+  // CHAR/VARCHAR/CLOB declared in CODEUNITS32: length counts characters, each taking 4 bytes.
+  bool codeUnits32 = false;
 
   bool isNumeric() const;
   bool isBinary() const;
   bool isGraphic() const;
   bool isText() const;  // any character type except binary
+  // Bytes the declared length stands for (4 per character in CODEUNITS32).
+  long long lengthInBytes() const { return codeUnits32 ? length * 4 : length; }
 };
 
 // Parses a DB2 data type at tokens[i]; advances i past it.
-// Throws SqlError (42704 for an unknown name, 42611 for a bad length) naming column col.
-TypeDesc parseDb2Type(const std::vector<Token> &tokens, size_t &i, const std::string &col);
+// Throws SqlError (42704 for an unknown name, 42611 for a bad length, 42601 for
+// string units the type or a non-Unicode database does not take) naming column col.
+TypeDesc parseDb2Type(const std::vector<Token> &tokens, size_t &i, const std::string &col, bool unicodeDatabase);
 
 // The PostgreSQL type a column of this DB2 type is created with: either a native
 // type or a domain in schema db2standin whose name records the DB2 type.
@@ -66,7 +71,7 @@ std::string pgColumnType(const TypeDesc &t);
 // The statement creating that domain, or "" when a native type is used.
 std::string pgDomainDdl(const TypeDesc &t);
 // Recovers a DB2 type from a db2standin domain name.
-std::optional<TypeDesc> typeFromDomain(const std::string &domainName);
+std::optional<TypeDesc> typeFromDomain(const std::string &domain);
 // DB2 type of a value of a built-in PostgreSQL type (expressions, catalog queries).
 TypeDesc typeFromPg(unsigned oid, int typmod);
 

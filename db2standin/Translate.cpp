@@ -230,7 +230,7 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
       if (!isName(first)) syntax(first, "(");
       std::string col = nameOf(first);
       size_t k = p + 1;
-      TypeDesc t = parseDb2Type(tk, k, col);
+      TypeDesc t = parseDb2Type(tk, k, col, cat.unicodeDatabase());
       bool notNull = false;
       for (size_t r = k; r + 1 < e; ++r) notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"));
       row += rowBytes(t, !notNull);

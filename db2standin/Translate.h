@@ -24,6 +24,9 @@ class Catalog {
   virtual std::optional<std::vector<ColumnInfo>> columns(const std::string &schema, const std::string &table) = 0;
   // Page size of the table space new tables go to (a database created without options: 4K).
   virtual long pageSize() { return 4096; }
+  // Whether the database code page is Unicode (1208): only then do character
+  // strings take lengths in CODEUNITS32.
+  virtual bool unicodeDatabase() { return true; }
   // The authorization ID DB2 names in SQL0286N.
   virtual std::string authorizationId() { return currentSchema(); }
 };

@@ -133,7 +133,10 @@ TEST_F(Standin, CreateTableAcceptsDb2Types) {
                          "CHAR(255)", "CHARACTER(1)", "VARCHAR(32672)", "LONG VARCHAR", "CLOB", "CLOB(1M)", "CLOB(2G)",
                          "GRAPHIC(127)", "VARGRAPHIC(16336)", "LONG VARGRAPHIC", "DBCLOB(1000)", "BLOB(2G)", "BINARY(255)",
                          "VARBINARY(32672)", "CHAR(16) FOR BIT DATA", "VARCHAR(100) FOR BIT DATA", "DATE", "TIME",
-                         "TIMESTAMP", "TIMESTAMP(0)", "TIMESTAMP(12)", "BOOLEAN", "XML"};
+                         "TIMESTAMP", "TIMESTAMP(0)", "TIMESTAMP(12)", "BOOLEAN", "XML",
+                         // String units: characters (CODEUNITS32) have limits of their own.
+                         "CHAR(63 CODEUNITS32)", "VARCHAR(8168 CODEUNITS32)", "CLOB(536870911 CODEUNITS32)",
+                         "CLOB(1K OCTETS)", "VARGRAPHIC(10 CODEUNITS16)"};
   // The longest VARCHARs need a 32K page.
   ScopedEnv page("DB2STANDIN_PAGE_SIZE", "32K");
   Connection big;
@@ -160,6 +163,8 @@ TEST_F(Standin, CreateTableRefusesOtherTypes) {
       {"VARCHAR", "42704", -204, "\"VARCHAR\""},
       {"CHAR(256)", "42611", -604, "SQL0604N"}, {"VARCHAR(32673)", "42611", -604, "SQL0604N"}, {"DECIMAL(32,2)", "42611", -604, "SQL0604N"},
       {"GRAPHIC(128)", "42611", -604, "SQL0604N"}, {"TIMESTAMP(13)", "42611", -604, "SQL0604N"}, {"DECFLOAT(20)", "42611", -604, "SQL0604N"},
+      {"VARCHAR(8169 CODEUNITS32)", "42611", -604, "SQL0604N"}, {"CHAR(64 CODEUNITS32)", "42611", -604, "SQL0604N"},
+      {"VARCHAR(5 CODEUNITS16)", "42601", -104, "SQL0104N  An unexpected token \"CODEUNITS16\""},
       // Keys: NOT NULL columns only, and none of LOB, LONG or XML type.
       {"INTEGER PRIMARY KEY", "42831", -542, "SQL0542N  The column named \"C\""},
       {"INTEGER, PRIMARY KEY (C)", "42831", -542, "SQL0542N"},
@@ -268,7 +273,8 @@ TEST_F(Standin, RenameTable) {
 TEST_F(Standin, ImplicitCastsOfStringLiterals) {
   dropIfExists("SI_CAST");
   Statement s(conn);
-  s.ok("CREATE TABLE SI_CAST (I INTEGER, D DECIMAL(8,2), DT DATE, T TIME, TS TIMESTAMP, B BOOLEAN, C CHAR(3), V VARCHAR(4), L LONG VARCHAR)");
+  s.ok("CREATE TABLE SI_CAST (I INTEGER, D DECIMAL(8,2), DT DATE, T TIME, TS TIMESTAMP, B BOOLEAN, C CHAR(3), V VARCHAR(4), L LONG VARCHAR, "
+       "U VARCHAR(3 CODEUNITS32), UC CHAR(2 CODEUNITS32))");
   struct Case {
     const char *column, *literal, *expected;  // expected text, or SQLSTATE when it starts with '#'
   } cases[] = {
@@ -280,6 +286,7 @@ TEST_F(Standin, ImplicitCastsOfStringLiterals) {
       {"TS", "'2021-03-04 25'", "#22007"},
       {"B", "'yes'", "1"}, {"B", "'Off'", "0"}, {"B", "'t'", "1"}, {"B", "'0'", "0"}, {"B", "1", "1"}, {"B", "'maybe'", "#22018"},
       {"C", "'abcd'", "#22001"}, {"C", "'ab'", "ab "}, {"V", "'abcde'", "#22001"}, {"V", "'éé'", "éé"}, {"V", "'ééé'", "#22001"},
+      {"U", "'é😀ü'", "é😀ü"}, {"U", "'é😀üa'", "#22001"}, {"U", "'aé😀  '", "aé😀"}, {"UC", "'😀'", "😀 "}, {"UC", "'😀😀😀'", "#22001"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(std::string(c.column) + " <- " + c.literal);
@@ -471,6 +478,9 @@ TEST_F(Standin, DescribedTypesAndValues) {
       {"DECFLOAT(34)", "1.25", -360, -360, 34, 0, "1.25"},
       {"CHAR(4)", "'ab'", 1, 1, 4, 0, "ab  "},
       {"VARCHAR(20)", "'héllo'", 12, 12, 20, 0, "héllo"},
+      // Characters are described as the bytes they may take.
+      {"VARCHAR(3 CODEUNITS32)", "'é😀ü'", 12, 12, 12, 0, "é😀ü"},
+      {"CHAR(2 CODEUNITS32)", "'é'", 1, 1, 8, 0, "é "},
       {"LONG VARCHAR", "'long'", -1, -1, 32700, 0, "long"},
       {"CLOB(1K)", "'clob text'", -99, -99, 1024, 0, "clob text"},
       {"GRAPHIC(3)", "'日本'", -95, -8, 3, 0, "日本 "},
@@ -897,6 +907,7 @@ TEST_F(Standin, CreateTableKeepsToThePageSize) {
       {columns(501, "INTEGER"), "42727", -286, "\"8192\""},
       {columns(1013, "SMALLINT"), "54011", -680, "SQL0680N"},
       {"CREATE TABLE SI_WIDE (A VARCHAR(32672), B VARCHAR(100))", "54010", -670, "SQL0670N"},
+      {"CREATE TABLE SI_WIDE (A VARCHAR(1001 CODEUNITS32))", "42727", -286, "\"8192\""},  // 4,004 bytes + 4 + 1
   };
   Statement s(conn);
   EXPECT_EQ(s.scalar("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')"), "4096");
@@ -924,6 +935,44 @@ TEST_F(Standin, CreateTableKeepsToThePageSize) {
   EXPECT_EQ(b.exec(columns(15, "CLOB(1G)")), SQL_SUCCESS) << b.errors();
   EXPECT_EQ(b.scalar("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES"), "32768");
   dropIfExists("SI_WIDE");
+}
+
+// SYSCAT.COLUMNS tells the string units a character column was declared in;
+// a database that is not Unicode has none, and refuses CODEUNITS32.
+TEST_F(Standin, SyscatColumnsShowStringUnits) {
+  Statement s(conn);
+  s.exec("DROP VIEW SI_UNITS_V");
+  dropIfExists("SI_UNITS");
+  s.ok("CREATE TABLE SI_UNITS (N INTEGER, V VARCHAR(10), \"u\" VARCHAR(5 CODEUNITS32), G VARGRAPHIC(4), B BLOB(1K), C CLOB(7 CODEUNITS32))");
+  s.ok("CREATE VIEW SI_UNITS_V AS SELECT \"u\" FROM SI_UNITS");
+  const std::string units = "SELECT TABNAME, COLNAME, COLNO, TYPESTRINGUNITS, STRINGUNITSLENGTH FROM SYSCAT.COLUMNS "
+                            "WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME IN ('SI_UNITS', 'SI_UNITS_V') ORDER BY TABNAME, COLNO";
+  const std::vector<std::vector<std::string>> expected = {
+      {"SI_UNITS", "N", "0", "<NULL>", "<NULL>"},   {"SI_UNITS", "V", "1", "OCTETS", "10"},
+      {"SI_UNITS", "u", "2", "CODEUNITS32", "5"},   {"SI_UNITS", "G", "3", "CODEUNITS16", "4"},
+      {"SI_UNITS", "B", "4", "<NULL>", "<NULL>"},   {"SI_UNITS", "C", "5", "CODEUNITS32", "7"},
+      {"SI_UNITS_V", "u", "0", "CODEUNITS32", "5"},
+  };
+  EXPECT_EQ(s.query(units), expected);
+  std::string sixCharacters = "ü😀ü😀üa";  // 15 bytes, within the 20 the column may take
+  EXPECT_EQ(insertOne(s, "INSERT INTO SI_UNITS (\"u\") VALUES (?)", SQL_C_CHAR, SQL_VARCHAR, 20, sixCharacters), SQL_ERROR);
+  EXPECT_EQ(s.diags().at(0).state, "22001");
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  {
+    ScopedEnv codePage("DB2STANDIN_DATABASE_CODEPAGE", "819");
+    Connection latin;
+    latin.connectOrFail();
+    Statement l(latin);
+    EXPECT_EQ(l.exec("CREATE TABLE SI_UNITS_X (V VARCHAR(5 CODEUNITS32))"), SQL_ERROR);
+    auto d = l.diags();
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d[0].state, "42601");
+    EXPECT_NE(d[0].message.find("SQL0104N  An unexpected token \"CODEUNITS32\""), std::string::npos) << d[0].message;
+    EXPECT_EQ(l.query("SELECT COUNT(*), COUNT(TYPESTRINGUNITS), COUNT(STRINGUNITSLENGTH) FROM SYSCAT.COLUMNS WHERE TABNAME = 'SI_UNITS'"),
+              (std::vector<std::vector<std::string>>{{"6", "0", "0"}}));
+  }
+  s.ok("DROP VIEW SI_UNITS_V");
+  s.ok("DROP TABLE SI_UNITS");
 }
 
 // COUNT_BIG counts; SQL_C_CHAR follows the application code page (DB2CODEPAGE
