@@ -18,6 +18,7 @@ namespace {
 const char* const kCorpusTable = "TABLEHOP_CHECK_CORPUS";
 const char* const kDB2TypesTable = "TABLEHOP_CHECK_DB2_TYPES";
 const char* const kWideTable = "TABLEHOP_CHECK_WIDE";
+const char* const kMatchingTable = "TABLEHOP_CHECK_MATCHING";
 constexpr int kWideColumns = 60;
 
 // How two texts of one value are compared after a trip.
@@ -51,6 +52,7 @@ std::vector<CheckColumn> corpusColumns()
         {"ch", "CHAR(10)", "quotes, NULL and ''", {"'O''Brien'", "''"}},
         {"vc", "VARCHAR(100)", "backslashes, quotes and emoji",
          {"'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀 \\n'", "''"}},
+        {"vc50", "VARCHAR(50)", "VARCHAR(50) full of emoji", {"REPEAT('😀', 50)", "''"}},
         {"tx", "LONGTEXT", "100 KB text", {k100KText, "''"}},
         {"b", "BLOB", "binary with every byte",
          {"(SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255)", "''"}},
@@ -181,6 +183,7 @@ public:
             return finish();
         dropLeftovers();
         checkCorpus();
+        checkCorpusWithMatchingTypes();
         checkDB2Types();
         checkWideRow();
         dropScratchTables();
@@ -213,12 +216,12 @@ private:
         return failures_ == 0 ? kExitOk : kExitRefused;
     }
 
-    bool send(TransferDirection direction, const std::string& table)
+    bool send(TransferDirection direction, const std::string& table, const TransferOptions& options = {})
     {
         const std::string name = std::string("send ") + table
             + (direction == TransferDirection::MySQLToDB2 ? " MySQL -> IBM DB2" : " IBM DB2 -> MySQL");
         CheckObserver observer;
-        const TransferSummary summary = RunTransfer(direction, mysqlProfile_, db2Profile_, {table}, observer);
+        const TransferSummary summary = RunTransfer(direction, mysqlProfile_, db2Profile_, {table}, observer, options);
         if (observer.problems.empty() && summary.allSent() && summary.tablesSent() == 1) {
             pass(name);
             return true;
@@ -276,14 +279,15 @@ private:
     // Creates a scratch table on one side, fills rows 1 to 3 and reads back what the
     // server holds; false (after a FAIL line) when it could not.
     bool makeTable(DatabaseSide side, const std::string& table, const std::vector<CheckColumn>& columns,
-                   const std::string& label, Rows& original, std::vector<std::string>& originalColumns)
+                   const std::string& label, Rows& original, std::vector<std::string>& originalColumns,
+                   bool keyed = false)
     {
         const SqlDialect& dialect = DialectOf(side);
         DataConnection& connection = side == DatabaseSide::MySQL ? mysql_ : db2_;
         created_.push_back({side, table});
         return step("create " + label + " on " + dialect.displayName(), [&] {
             std::string create = "CREATE TABLE " + dialect.quoteIdentifier(table) + "(" + dialect.quoteIdentifier("ID")
-                + (side == DatabaseSide::MySQL ? " INT" : " INTEGER");
+                + (side == DatabaseSide::MySQL ? " INT" : " INTEGER") + (keyed ? " NOT NULL PRIMARY KEY" : "");
             for (const auto& column : columns)
                 create += ", " + dialect.quoteIdentifier(column.name) + " " + column.type;
             connection.execute(create + ")" + dialect.createTableSuffix());
@@ -311,6 +315,24 @@ private:
         if (!send(TransferDirection::DB2ToMySQL, kCorpusTable))
             return;
         compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), kCorpusTable, columns);
+    }
+
+    // The same values through DB2 columns of matching types, with the key:
+    // DB2 holds them typed, and MySQL gets every one back.
+    void checkCorpusWithMatchingTypes()
+    {
+        const auto columns = corpusColumns();
+        Rows original;
+        std::vector<std::string> originalColumns;
+        if (!makeTable(DatabaseSide::MySQL, kMatchingTable, columns, kMatchingTable, original, originalColumns, true))
+            return;
+        created_.push_back({DatabaseSide::DB2, kMatchingTable});
+        const TransferOptions matching{Db2ColumnTypes::Matching, true};
+        if (!send(TransferDirection::MySQLToDB2, kMatchingTable, matching)
+            || !send(TransferDirection::DB2ToMySQL, kMatchingTable, matching))
+            return;
+        compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), kMatchingTable, columns,
+                "every value with matching column types and keys");
     }
 
     // DB2's own types, as DB2 holds them, into MySQL.
@@ -347,7 +369,7 @@ private:
     // Tables of these names left by an interrupted earlier run; none is an error.
     void dropLeftovers()
     {
-        for (const char* table : {kCorpusTable, kDB2TypesTable, kWideTable})
+        for (const char* table : {kCorpusTable, kMatchingTable, kDB2TypesTable, kWideTable})
             for (DatabaseSide side : {DatabaseSide::MySQL, DatabaseSide::DB2}) {
                 try {
                     (side == DatabaseSide::MySQL ? mysql_ : db2_).execute(DialectOf(side).dropTableSql(table));

@@ -40,6 +40,8 @@ long long db2RowBytes(const std::string& columnType)
     long long length = open == std::string::npos ? 0 : std::atoll(type.c_str() + open + 1);
     const char unit = open == std::string::npos ? ' ' : type[type.find_first_not_of("0123456789", open + 1)];
     length *= unit == 'K' ? 1024LL : unit == 'M' ? 1048576LL : unit == 'G' ? 1073741824LL : 1LL;
+    if (type.find("CODEUNITS32") != std::string::npos)
+        length *= 4;  // stored as up to four bytes a character
     const auto lobDescriptor = [](long long maxLength) -> long long {
         static const std::pair<long long, long long> sizes[] = {
             {1024, 68}, {8192, 92}, {65536, 116}, {524000, 140}, {4190000, 164},
@@ -192,6 +194,12 @@ public:
     }
     // 1051 unknown table (DROP), 1146 table doesn't exist. MariaDB also answers
     // 42S02 for DROP TABLE on a view, which still exists: only the codes count.
+    // VARCHAR(n) counts characters, and the driver describes them so.
+    bool sizesTextInCharacters(DataConnection&) const override { return true; }
+    std::map<std::string, long long> textDeclaredInCharacters(DataConnection&, const std::string&) const override
+    {
+        return {};
+    }
     bool isNoSuchTable(const DbError& error) const override
     {
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
@@ -332,6 +340,40 @@ public:
     long long maxKeyBytes() const override { return 1024; }
     // Nothing moves out of a DB2 row; tableLayoutProblem tells a row too wide.
     void fitRow(std::vector<std::string>&, const std::vector<bool>&) const override {}
+    // A Unicode database gives the string units of every character column
+    // in the catalogue, its own included; other databases (and DB2 before
+    // 10.5, which has no such column) have no CODEUNITS32.
+    bool sizesTextInCharacters(DataConnection& connection) const override
+    {
+        try {
+            const auto units = firstValue(connection, "SELECT COUNT(*) FROM SYSCAT.COLUMNS"
+                                                      " WHERE TABSCHEMA = 'SYSCAT' AND TYPESTRINGUNITS IS NOT NULL");
+            return units && std::atoll(units->c_str()) > 0;
+        } catch (const DbError& error) {
+            if (isConnectionLost(error))
+                throw;
+            return false;
+        }
+    }
+    // The driver describes a VARCHAR(n CODEUNITS32) in bytes (4n); the
+    // catalogue keeps the n.
+    std::map<std::string, long long> textDeclaredInCharacters(DataConnection& connection,
+                                                             const std::string& table) const override
+    {
+        std::map<std::string, long long> lengths;
+        try {
+            auto rows = connection.execute("SELECT COLNAME, STRINGUNITSLENGTH FROM SYSCAT.COLUMNS"
+                                           " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = " + quoteText(table)
+                                           + " AND TYPESTRINGUNITS = 'CODEUNITS32'");
+            for (; rows && !rows->eof(); rows->moveNext())
+                if (rows->field(0).value && rows->field(1).value)
+                    lengths[*rows->field(0).value] = std::atoll(rows->field(1).value->c_str());
+        } catch (const DbError& error) {
+            if (isConnectionLost(error))
+                throw;
+        }
+        return lengths;
+    }
     // SQL0204N "is an undefined name": 42704 from the server, 42S02 through ODBC 3.
     bool isNoSuchTable(const DbError& error) const override
     {

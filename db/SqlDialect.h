@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,15 @@ public:
     // Moves columns that are not in the key out of the row (a long VARCHAR
     // becomes TEXT on MySQL) until the row fits; DB2 moves nothing.
     virtual void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const = 0;
+
+    // Whether a new table's text columns can be sized in characters, as a
+    // MySQL VARCHAR(n) is (DB2: CODEUNITS32, only in a Unicode database).
+    virtual bool sizesTextInCharacters(DataConnection& connection) const = 0;
+    // The table's text columns declared in characters though the driver
+    // describes them in bytes, with their declared length in characters, by
+    // column name; empty where the catalogue does not say.
+    virtual std::map<std::string, long long> textDeclaredInCharacters(DataConnection& connection,
+                                                                     const std::string& table) const = 0;
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;

@@ -90,6 +90,7 @@ std::string mysqlColumnType(const Field& column)
 }
 
 constexpr long long kDb2LongestVarchar = 32672;  // also VARBINARY
+constexpr long long kDb2LongestCharacterVarchar = 8168;  // VARCHAR(n CODEUNITS32)
 constexpr long long kDb2LongestDecimal = 31;
 constexpr long long kMySQLLongestVarchar = 16383;  // characters in utf8mb4
 constexpr long long kMySQLMediumBytes = 16777215;
@@ -188,7 +189,7 @@ std::string createTableSql(TargetSide side, const std::string& table, const std:
 
 }  // namespace
 
-std::string MatchingDb2Type(const std::string& mysqlDeclaration)
+std::string MatchingDb2Type(const std::string& mysqlDeclaration, TextLengths db2Lengths)
 {
     const Declaration d = parseDeclaration(mysqlDeclaration);
     const std::string& w = d.word;
@@ -228,8 +229,12 @@ std::string MatchingDb2Type(const std::string& mysqlDeclaration)
         const long long bits = argument(d, 0, 1);
         return bits == 1 ? "BOOLEAN" : sized("BINARY", (bits + 7) / 8);
     }
-    if (is({"char", "varchar"}))
-        return db2Text(argument(d, 0, 1) * static_cast<long long>(kUtf8BytesPerChar));
+    if (is({"char", "varchar"})) {
+        const long long characters = argument(d, 0, 1);
+        if (db2Lengths == TextLengths::Characters && characters <= kDb2LongestCharacterVarchar)
+            return "VARCHAR(" + std::to_string(std::max<long long>(characters, 1)) + " CODEUNITS32)";
+        return db2Text(characters * static_cast<long long>(kUtf8BytesPerChar));
+    }
     if (is({"binary"}))
         return sized("BINARY", std::max<long long>(argument(d, 0, 1), 1));
     if (is({"varbinary"}))
@@ -258,6 +263,8 @@ std::string MatchingDb2Type(const std::string& mysqlDeclaration)
 std::string MatchingMySQLType(const Field& c)
 {
     const long long size = static_cast<long long>(c.columnSize);
+    const long long characters = static_cast<long long>(c.declaredCharacters);
+    constexpr long long kUtf8Bytes = static_cast<long long>(kUtf8BytesPerChar);
     switch (c.sqlType) {
     case SQL_SMALLINT: return "SMALLINT";
     case SQL_INTEGER: return "INT";
@@ -271,15 +278,19 @@ std::string MatchingMySQLType(const Field& c)
             return "LONGTEXT";
         return c.decimalDigits > 0 ? sized("DATETIME", c.decimalDigits) : "DATETIME";
     case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR: case db2sql::kGraphic: case db2sql::kVarGraphic:
+        if (c.declaredCharacters > 0)
+            return characters <= kMySQLLongestVarchar ? sized("VARCHAR", characters) : mysqlText(characters * kUtf8Bytes);
         // CHAR too: VARCHAR keeps DB2's padding blanks, which MySQL's CHAR drops.
         if (size >= 1 && size <= kMySQLLongestVarchar)
             return sized("VARCHAR", size);
         // DB2 sizes CHAR and VARCHAR in bytes, the graphic types in characters.
-        return mysqlText(c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR ? size : size * static_cast<long long>(kUtf8BytesPerChar));
+        return mysqlText(c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR ? size : size * kUtf8Bytes);
     case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case db2sql::kLongVarGraphic:
         return mysqlText(static_cast<long long>(kLongVarcharBytes) * 2);
     case db2sql::kClob: case db2sql::kDbClob:
-        return mysqlText(c.sqlType == db2sql::kClob ? size : size * static_cast<long long>(kUtf8BytesPerChar));
+        if (c.declaredCharacters > 0)
+            return mysqlText(characters * kUtf8Bytes);
+        return mysqlText(c.sqlType == db2sql::kClob ? size : size * kUtf8Bytes);
     case SQL_BINARY: return size >= 1 && size <= 255 ? sized("BINARY", size) : mysqlBytes(size);
     case SQL_VARBINARY: return size >= 1 && size <= kMySQLLongestVarchar ? sized("VARBINARY", size) : mysqlBytes(size);
     case SQL_LONGVARBINARY: return mysqlBytes(static_cast<long long>(kLongVarcharBytes));
@@ -288,11 +299,11 @@ std::string MatchingMySQLType(const Field& c)
     }
 }
 
-std::string TargetColumnType(TargetSide side, const Field& column, Db2ColumnTypes types)
+std::string TargetColumnType(TargetSide side, const Field& column, Db2ColumnTypes types, TextLengths db2Lengths)
 {
     if (types == Db2ColumnTypes::Matching) {
         const std::string matching =
-            side == TargetSide::DB2 ? MatchingDb2Type(column.declaredType) : MatchingMySQLType(column);
+            side == TargetSide::DB2 ? MatchingDb2Type(column.declaredType, db2Lengths) : MatchingMySQLType(column);
         if (!matching.empty())
             return matching;
     }
@@ -306,12 +317,12 @@ std::string QuoteIdentifier(TargetSide side, const std::string& name)
 
 TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
                             const std::vector<std::string>& primaryKey, const TransferOptions& options,
-                            const std::string& createAs)
+                            TextLengths textLengths, const std::string& createAs)
 {
     const SqlDialect& dialect = DialectOf(side);
     std::vector<std::string> types;
     for (const Field& column : columns)
-        types.push_back(TargetColumnType(side, column, options.columnTypes));
+        types.push_back(TargetColumnType(side, column, options.columnTypes, textLengths));
 
     TargetTable plan;
     std::vector<bool> inKey(columns.size(), false);

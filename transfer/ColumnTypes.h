@@ -22,17 +22,24 @@ struct TransferOptions {
     bool copyPrimaryKeys = false;
 };
 
+// How the target sizes the text columns a CREATE TABLE declares: in bytes,
+// or in characters (DB2's CODEUNITS32, which only a Unicode database has).
+enum class TextLengths { Bytes, Characters };
+
 // The DB2 type that holds every value of a MySQL column declared as
 // `mysqlDeclaration` (information_schema's COLUMN_TYPE, e.g. "decimal(12,2)",
 // "int(10) unsigned", "enum('a','b')"); the empty text for a type it does not know.
-std::string MatchingDb2Type(const std::string& mysqlDeclaration);
-// The MySQL type that holds every value of a DB2 column as the driver describes it.
+// With Characters, a VARCHAR(n) stays n characters: VARCHAR(n CODEUNITS32).
+std::string MatchingDb2Type(const std::string& mysqlDeclaration, TextLengths db2Lengths = TextLengths::Bytes);
+// The MySQL type that holds every value of a DB2 column as the driver
+// describes it, or as declared in characters where the catalogue says so.
 std::string MatchingMySQLType(const Field& db2Column);
 
 // The column type a new target table gets for one source column, e.g.
 // "LONG VARCHAR" or "DECIMAL(30,10)". Chosen from the column's ADO type and,
 // where a bare type word would refuse or lose values, its size, scale and sign.
-std::string TargetColumnType(TargetSide side, const Field& column, Db2ColumnTypes types = Db2ColumnTypes::Text);
+std::string TargetColumnType(TargetSide side, const Field& column, Db2ColumnTypes types = Db2ColumnTypes::Text,
+                             TextLengths db2Lengths = TextLengths::Bytes);
 
 // CREATE TABLE for the target, one column per source column in source order:
 //   DB2:   CREATE TABLE "orders"("id" LONG VARCHAR,"created" DATE)
@@ -49,10 +56,11 @@ struct TargetTable {
     std::vector<std::string> notes;
 };
 // The statement creates the table under `createAs` when given (a staging
-// name); the notes name `table`.
+// name); the notes name `table`. `textLengths` is how the target can size
+// text columns (asked of it once per transfer).
 TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
                             const std::vector<std::string>& primaryKey, const TransferOptions& options,
-                            const std::string& createAs = {});
+                            TextLengths textLengths = TextLengths::Bytes, const std::string& createAs = {});
 
 // Quotes an identifier the way the side's SQL needs it.
 std::string QuoteIdentifier(TargetSide side, const std::string& name);

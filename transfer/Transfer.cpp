@@ -302,6 +302,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
     }
 
+    // How the target sizes text columns, asked once when the types are to match.
+    std::optional<TextLengths> textLengths;
     for (TableResult& result : summary.tables) {
         const std::string& table = result.name;
         observer.yield();
@@ -327,12 +329,18 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         std::unique_ptr<SourceReader> reader;
         long long rowCount = 0;
         std::map<std::string, std::string> declarations;
+        std::map<std::string, long long> declaredCharacters;
         std::vector<std::string> sourceKey;
         try {
             rowCount = CountRows(source, sourceDialect, table);
             // Asked before the reader takes the source connection to its thread.
-            if (toDB2 && options.columnTypes == Db2ColumnTypes::Matching)
-                declarations = ReadMySQLColumnDeclarations(source, table);
+            if (options.columnTypes == Db2ColumnTypes::Matching) {
+                if (toDB2)
+                    declarations = ReadMySQLColumnDeclarations(source, table);
+                declaredCharacters = sourceDialect.textDeclaredInCharacters(source, table);
+                if (!textLengths)
+                    textLengths = targetDialect.sizesTextInCharacters(target) ? TextLengths::Characters : TextLengths::Bytes;
+            }
             if (options.copyPrimaryKeys)
                 sourceKey = source.primaryKeyColumns(table);
             const size_t batchRows = BatchRowsFor(rowCount);
@@ -345,12 +353,16 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
 
         std::vector<Field> columns = reader->columns();
-        for (Field& column : columns)
+        for (Field& column : columns) {
             if (const auto it = declarations.find(column.name); it != declarations.end())
                 column.declaredType = it->second;
+            if (const auto it = declaredCharacters.find(column.name); it != declaredCharacters.end())
+                column.declaredCharacters = static_cast<SQLULEN>(it->second);
+        }
         // The table is created under the staging name.
         StagingTable staging(target, claim, targetDialect, table);
-        const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options, staging.name());
+        const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options,
+                                                 textLengths.value_or(TextLengths::Bytes), staging.name());
         result.notes = plan.notes;
         const std::string& createSql = plan.createSql;
         // A table the target cannot hold is refused before anything is created.

@@ -122,10 +122,26 @@ const std::pair<const char*, const char*> kMatchingDb2Types[] = {
     {"geometry", ""},
 };
 
+// Where the DB2 database sizes text in characters (a Unicode one), a VARCHAR
+// keeps its length in characters; the rest is as above.
+const std::pair<const char*, const char*> kMatchingDb2TypesInCharacters[] = {
+    {"varchar(50)", "VARCHAR(50 CODEUNITS32)"}, {"char(10)", "VARCHAR(10 CODEUNITS32)"}, {"char(0)", "VARCHAR(1 CODEUNITS32)"},
+    {"varchar(8168)", "VARCHAR(8168 CODEUNITS32)"}, {"varchar(8169)", "CLOB(32676)"}, {"text", "CLOB(65535)"},
+    {"enum('a','b c')", "VARCHAR(3)"}, {"int(11)", "INTEGER"},
+};
+
 TEST(MatchingDb2Type, HoldsEveryValueOfEachMySQLType)
 {
     for (const auto& [declaration, db2] : kMatchingDb2Types)
         EXPECT_EQ(MatchingDb2Type(declaration), db2) << declaration;
+    for (const auto& [declaration, db2] : kMatchingDb2TypesInCharacters)
+        EXPECT_EQ(MatchingDb2Type(declaration, TextLengths::Characters), db2) << declaration;
+}
+
+Field inCharacters(Field field, SQLULEN characters)
+{
+    field.declaredCharacters = characters;
+    return field;
 }
 
 // DB2 columns as the driver describes them, and the MySQL type when matching.
@@ -145,6 +161,10 @@ const TypeCase kMatchingMySQLTypes[] = {
     {"TIMESTAMP(12)", MakeField("c", adDBTimeStamp, SQL_TYPE_TIMESTAMP, 32, 12), "", "LONGTEXT"},
     {"CHAR(3)", MakeField("c", adChar, SQL_CHAR, 3), "", "VARCHAR(3)"},
     {"VARCHAR(200)", MakeField("c", adVarChar, SQL_VARCHAR, 200), "", "VARCHAR(200)"},
+    // Declared in characters, described in bytes: the catalogue's length counts.
+    {"VARCHAR(50 CODEUNITS32)", inCharacters(MakeField("c", adVarChar, SQL_VARCHAR, 200), 50), "", "VARCHAR(50)"},
+    {"CHAR(63 CODEUNITS32)", inCharacters(MakeField("c", adChar, SQL_CHAR, 252), 63), "", "VARCHAR(63)"},
+    {"CLOB(20000 CODEUNITS32)", inCharacters(MakeField("c", adLongVarChar, db2sql::kClob, 80000), 20000), "", "MEDIUMTEXT"},
     {"VARCHAR(32672)", MakeField("c", adVarChar, SQL_VARCHAR, 32672), "", "TEXT"},
     {"VARGRAPHIC(16336)", MakeField("c", adVarWChar, db2sql::kVarGraphic, 16336), "", "VARCHAR(16336)"},
     {"DBCLOB(16383)", MakeField("c", adLongVarWChar, db2sql::kDbClob, 16383), "", "TEXT"},
@@ -188,6 +208,9 @@ TEST(PlanTargetTable, KeysAndMatchingTypesBothWays)
                                        declared("name", "varchar(50)", MakeField("", adVarWChar, SQL_WVARCHAR, 50))};
     EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth).createSql,
               "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(200) NOT NULL,PRIMARY KEY(\"id\",\"name\"))");
+    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth, TextLengths::Characters).createSql,
+              "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(50 CODEUNITS32) NOT NULL,"
+              "PRIMARY KEY(\"id\",\"name\"))");
     // Keys with text types: on MySQL a binary collation, so 'a' and 'A' are two keys as on DB2.
     const std::vector<Field> fromDB2{MakeField("K", adVarChar, SQL_VARCHAR, 20), MakeField("N", adInteger, SQL_INTEGER)};
     EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "T", fromDB2, {"K"}, kBoth).createSql,
@@ -208,9 +231,11 @@ TEST(PlanTargetTable, KeyATargetCannotHoldIsLeftOutWithANote)
     EXPECT_EQ(mysql.notes, std::vector<std::string>{"w: primary key left out: its columns take 4002 bytes, "
                                                     "more than the 3072 a key takes on MySQL"});
     const std::vector<Field> longKey{declared("k", "varchar(300)", MakeField("", adVarWChar, SQL_WVARCHAR, 300))};
-    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "l", longKey, {"k"}, kBoth).notes,
-              std::vector<std::string>{"l: primary key left out: its columns take 1204 bytes, more than the 1024 a key "
-                                       "takes on IBM DB2"});
+    // In characters the key takes the same four bytes a character.
+    for (const TextLengths lengths : {TextLengths::Bytes, TextLengths::Characters})
+        EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "l", longKey, {"k"}, kBoth, lengths).notes,
+                  std::vector<std::string>{"l: primary key left out: its columns take 1204 bytes, more than the 1024 a key "
+                                           "takes on IBM DB2"});
     // The window and the CLI show the note with the run's summary.
     TransferSummary summary;
     summary.tables.push_back(TableResult{"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes});

@@ -156,45 +156,58 @@ std::vector<Row> mysqlColumns(DataConnection& mysql, const std::string& table)
 
 TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
 {
-    mysql.execute("CREATE TABLE rt_all(id INT PRIMARY KEY, bi BIGINT, de DECIMAL(12,2), dbl DOUBLE, d DATE,"
-                  " dt DATETIME(6), vc VARCHAR(50), tx TEXT, bl BLOB) CHARACTER SET utf8mb4");
-    mysql.execute("INSERT INTO rt_all VALUES"
-                  "(1, 9223372036854775807, -9999999999.99, 0.30000000000000004, '9999-12-31',"
-                  " '2024-02-29 23:59:59.999999', 'Zoë 😀 ''ap'' \\\\', REPEAT('é', 30000), UNHEX('00FF10')),"
-                  "(2, -9223372036854775808, 0.01, -1.5e-300, '1000-01-01', '1000-01-01 00:00:00', '', '', ''),"
-                  "(3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+    // A Unicode DB2 database keeps VARCHAR(50) in characters; any other sizes
+    // it in the bytes 50 characters may take, and that size comes back.
+    const struct { const char* databaseCodePage; const char* varchar; } kDatabases[] = {
+        {"1208", "varchar(50)"}, {"819", "varchar(200)"}};
+    for (const auto& database : kDatabases) {
+        SCOPED_TRACE(database.databaseCodePage);
+        setenv("DB2STANDIN_DATABASE_CODEPAGE", database.databaseCodePage, 1);  // read when a connection opens
+        mysql.execute("DROP TABLE IF EXISTS rt_all, rt_orig");
+        DropDB2(db2, "rt_all");
+        mysql.execute("CREATE TABLE rt_all(id INT PRIMARY KEY, bi BIGINT, de DECIMAL(12,2), dbl DOUBLE, d DATE,"
+                      " dt DATETIME(6), vc VARCHAR(50), tx TEXT, bl BLOB) CHARACTER SET utf8mb4");
+        // Row 1's VARCHAR is 50 characters in 168 bytes.
+        mysql.execute("INSERT INTO rt_all VALUES"
+                      "(1, 9223372036854775807, -9999999999.99, 0.30000000000000004, '9999-12-31',"
+                      " '2024-02-29 23:59:59.999999', CONCAT('Zoë 😀 ''ap'' \\\\', REPEAT('😀', 38)), REPEAT('é', 30000),"
+                      " UNHEX('00FF10')),"
+                      "(2, -9223372036854775808, 0.01, -1.5e-300, '1000-01-01', '1000-01-01 00:00:00', '', '', ''),"
+                      "(3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+        ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(CHAR_LENGTH(vc), ' ', LENGTH(vc)) FROM rt_all WHERE id = 1"), "50 168");
 
-    RecordingObserver there;
-    const auto toDB2 = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"},
-                                   there, kMatchingTypesAndKeys);
-    ASSERT_EQ(there.reportsText(), "");
-    EXPECT_TRUE(toDB2.tables.at(0).notes.empty());
-    auto described = db2.execute("SELECT * FROM \"rt_all\"");
-    ASSERT_TRUE(described);
-    const std::pair<const char*, SQLSMALLINT> kDb2Types[] = {
-        {"id", SQL_INTEGER}, {"bi", SQL_BIGINT}, {"de", SQL_DECIMAL}, {"dbl", SQL_DOUBLE}, {"d", SQL_TYPE_DATE},
-        {"dt", SQL_TYPE_TIMESTAMP}, {"vc", SQL_VARCHAR}, {"tx", db2sql::kClob}, {"bl", db2sql::kBlob}};
-    for (const auto& [column, sqlType] : kDb2Types)
-        EXPECT_EQ(described->field(column).sqlType, sqlType) << column;
-    EXPECT_EQ(described->field("vc").columnSize, 200u);  // 50 characters of up to 4 bytes
-    EXPECT_EQ(described->field("dt").decimalDigits, 6);
-    described.reset();
-    EXPECT_EQ(db2.primaryKeyColumns("rt_all"), std::vector<std::string>{"id"});
+        RecordingObserver there;
+        const auto toDB2 = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"},
+                                       there, kMatchingTypesAndKeys);
+        ASSERT_EQ(there.reportsText(), "");
+        EXPECT_TRUE(toDB2.tables.at(0).notes.empty());
+        auto described = db2.execute("SELECT * FROM \"rt_all\"");
+        ASSERT_TRUE(described);
+        const std::pair<const char*, SQLSMALLINT> kDb2Types[] = {
+            {"id", SQL_INTEGER}, {"bi", SQL_BIGINT}, {"de", SQL_DECIMAL}, {"dbl", SQL_DOUBLE}, {"d", SQL_TYPE_DATE},
+            {"dt", SQL_TYPE_TIMESTAMP}, {"vc", SQL_VARCHAR}, {"tx", db2sql::kClob}, {"bl", db2sql::kBlob}};
+        for (const auto& [column, sqlType] : kDb2Types)
+            EXPECT_EQ(described->field(column).sqlType, sqlType) << column;
+        EXPECT_EQ(described->field("vc").columnSize, 200u);  // described in bytes either way
+        EXPECT_EQ(described->field("dt").decimalDigits, 6);
+        described.reset();
+        EXPECT_EQ(db2.primaryKeyColumns("rt_all"), std::vector<std::string>{"id"});
 
-    mysql.execute("RENAME TABLE rt_all TO rt_orig");
-    RecordingObserver back;
-    RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back,
-                kMatchingTypesAndKeys);
-    ASSERT_EQ(back.reportsText(), "");
-    // The same types and key; VARCHAR comes back sized in DB2's bytes.
-    auto expected = mysqlColumns(mysql, "rt_orig");
-    ASSERT_EQ(expected.size(), 9u);
-    expected[6][1] = "varchar(200)";
-    EXPECT_EQ(mysqlColumns(mysql, "rt_all"), expected);
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id WHERE n.bi <=> o.bi"
-                                " AND n.de <=> o.de AND n.dbl <=> o.dbl AND n.d <=> o.d AND n.dt <=> o.dt"
-                                " AND BINARY n.vc <=> BINARY o.vc AND BINARY n.tx <=> BINARY o.tx AND n.bl <=> o.bl"),
-              "3");
+        mysql.execute("RENAME TABLE rt_all TO rt_orig");
+        RecordingObserver back;
+        RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, back,
+                    kMatchingTypesAndKeys);
+        ASSERT_EQ(back.reportsText(), "");
+        auto expected = mysqlColumns(mysql, "rt_orig");
+        ASSERT_EQ(expected.size(), 9u);
+        expected[6][1] = database.varchar;
+        EXPECT_EQ(mysqlColumns(mysql, "rt_all"), expected);
+        EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id WHERE n.bi <=> o.bi"
+                                    " AND n.de <=> o.de AND n.dbl <=> o.dbl AND n.d <=> o.d AND n.dt <=> o.dt"
+                                    " AND BINARY n.vc <=> BINARY o.vc AND BINARY n.tx <=> BINARY o.tx AND n.bl <=> o.bl"),
+                  "3");
+    }
+    unsetenv("DB2STANDIN_DATABASE_CODEPAGE");
 }
 
 TEST_F(RoundTrip, KeyTextDifferingOnlyInCaseArrivesBothWays)
