@@ -192,14 +192,14 @@ public:
             columnTypes[widest] = "TEXT";
         }
     }
-    // 1051 unknown table (DROP), 1146 table doesn't exist. MariaDB also answers
-    // 42S02 for DROP TABLE on a view, which still exists: only the codes count.
     // VARCHAR(n) counts characters, and the driver describes them so.
     bool sizesTextInCharacters(DataConnection&) const override { return true; }
     std::map<std::string, long long> textDeclaredInCharacters(DataConnection&, const std::string&) const override
     {
         return {};
     }
+    // 1051 unknown table (DROP), 1146 table doesn't exist. MariaDB also answers
+    // 42S02 for DROP TABLE on a view, which still exists: only the codes count.
     bool isNoSuchTable(const DbError& error) const override
     {
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
