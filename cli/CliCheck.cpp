@@ -182,8 +182,8 @@ public:
         if (!mysqlOpen || !db2Open)
             return finish();
         dropLeftovers();
-        checkCorpus();
-        checkCorpusWithMatchingTypes();
+        checkCorpus(kCorpusTable, {});
+        checkCorpus(kMatchingTable, {Db2ColumnTypes::Matching, true}, "every value with matching column types and keys");
         checkDB2Types();
         checkWideRow();
         dropScratchTables();
@@ -301,38 +301,26 @@ private:
         });
     }
 
-    void checkCorpus()
+    // The corpus to DB2 and back. In text columns DB2 holds each value as MySQL
+    // wrote it, which is compared too; in matching types it holds them typed,
+    // and only MySQL's copy is compared, as one check named `matchingCheck`.
+    void checkCorpus(const char* table, const TransferOptions& options, const std::string& matchingCheck = "")
     {
         const auto columns = corpusColumns();
+        const bool typed = options.columnTypes == Db2ColumnTypes::Matching;
         Rows original;
         std::vector<std::string> originalColumns;
-        if (!makeTable(DatabaseSide::MySQL, kCorpusTable, columns, kCorpusTable, original, originalColumns))
+        if (!makeTable(DatabaseSide::MySQL, table, columns, table, original, originalColumns, options.copyPrimaryKeys))
             return;
-        created_.push_back({DatabaseSide::DB2, kCorpusTable});
-        if (!send(TransferDirection::MySQLToDB2, kCorpusTable))
+        created_.push_back({DatabaseSide::DB2, table});
+        if (!send(TransferDirection::MySQLToDB2, table, options))
             return;
-        compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), kCorpusTable, columns);
-        if (!send(TransferDirection::DB2ToMySQL, kCorpusTable))
+        if (!typed)
+            compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), table, columns);
+        if (!send(TransferDirection::DB2ToMySQL, table, options))
             return;
-        compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), kCorpusTable, columns);
-    }
-
-    // The same values through DB2 columns of matching types, with the key:
-    // DB2 holds them typed, and MySQL gets every one back.
-    void checkCorpusWithMatchingTypes()
-    {
-        const auto columns = corpusColumns();
-        Rows original;
-        std::vector<std::string> originalColumns;
-        if (!makeTable(DatabaseSide::MySQL, kMatchingTable, columns, kMatchingTable, original, originalColumns, true))
-            return;
-        created_.push_back({DatabaseSide::DB2, kMatchingTable});
-        const TransferOptions matching{Db2ColumnTypes::Matching, true};
-        if (!send(TransferDirection::MySQLToDB2, kMatchingTable, matching)
-            || !send(TransferDirection::DB2ToMySQL, kMatchingTable, matching))
-            return;
-        compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), kMatchingTable, columns,
-                "every value with matching column types and keys");
+        compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), table, columns,
+                typed ? matchingCheck : "");
     }
 
     // DB2's own types, as DB2 holds them, into MySQL.

@@ -161,10 +161,11 @@ const TypeCase kMatchingMySQLTypes[] = {
     {"TIMESTAMP(12)", MakeField("c", adDBTimeStamp, SQL_TYPE_TIMESTAMP, 32, 12), "", "LONGTEXT"},
     {"CHAR(3)", MakeField("c", adChar, SQL_CHAR, 3), "", "VARCHAR(3)"},
     {"VARCHAR(200)", MakeField("c", adVarChar, SQL_VARCHAR, 200), "", "VARCHAR(200)"},
-    // Declared in characters, described in bytes: the catalogue's length counts.
+    // Declared in characters: the catalogue's length counts, however the
+    // driver describes the column (in bytes, or for the CLOB in characters).
     {"VARCHAR(50 CODEUNITS32)", inCharacters(MakeField("c", adVarChar, SQL_VARCHAR, 200), 50), "", "VARCHAR(50)"},
     {"CHAR(63 CODEUNITS32)", inCharacters(MakeField("c", adChar, SQL_CHAR, 252), 63), "", "VARCHAR(63)"},
-    {"CLOB(20000 CODEUNITS32)", inCharacters(MakeField("c", adLongVarChar, db2sql::kClob, 80000), 20000), "", "MEDIUMTEXT"},
+    {"CLOB(20000 CODEUNITS32)", inCharacters(MakeField("c", adLongVarChar, db2sql::kClob, 20000), 20000), "", "MEDIUMTEXT"},
     {"VARCHAR(32672)", MakeField("c", adVarChar, SQL_VARCHAR, 32672), "", "TEXT"},
     {"VARGRAPHIC(16336)", MakeField("c", adVarWChar, db2sql::kVarGraphic, 16336), "", "VARCHAR(16336)"},
     {"DBCLOB(16383)", MakeField("c", adLongVarWChar, db2sql::kDbClob, 16383), "", "TEXT"},
