@@ -267,7 +267,8 @@ struct TableFacts {
     std::vector<KeyColumn> pagingKey;  // empty: no usable key
     double averageRowBytes = 0;        // the server's estimate; 0 when it has none
     bool longValues = false;           // columns stored off-page, which the estimate may leave out
-    bool snapshots = false;            // InnoDB: reads can share one consistent snapshot
+    bool snapshots = false;            // InnoDB, or a view (over InnoDB tables): reads can share one snapshot
+    bool isView = false;
 };
 
 // What the server knows of a table. The paging key is the primary key, else
@@ -277,10 +278,11 @@ TableFacts findTableFacts(DataConnection& mysql, const std::string& table)
 {
     TableFacts facts;
     ParameterStatement query(mysql);
-    query.execute("SELECT ENGINE, AVG_ROW_LENGTH FROM information_schema.TABLES"
+    query.execute("SELECT ENGINE, AVG_ROW_LENGTH, TABLE_TYPE = 'VIEW' FROM information_schema.TABLES"
                   " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?", {table});
     for (const auto& row : query.rows()) {
-        facts.snapshots = row[0] && strcasecmp(row[0]->c_str(), "InnoDB") == 0;
+        facts.isView = row[2] == "1";
+        facts.snapshots = facts.isView || (row[0] && strcasecmp(row[0]->c_str(), "InnoDB") == 0);
         facts.averageRowBytes = row[1] ? std::atof(row[1]->c_str()) : 0;
     }
     query.execute("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
@@ -390,9 +392,8 @@ public:
     }
 
 protected:
-    PagedReader(DataConnection& mysql, const TableFacts& facts, size_t blockRows, size_t maxPageRows,
-                bool snapshot = true)
-        : snapshot_(mysql, snapshot && facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
+    PagedReader(DataConnection& mysql, const TableFacts& facts, size_t blockRows, size_t maxPageRows)
+        : snapshot_(mysql, facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
           maxPageRows_(std::max<size_t>(maxPageRows, 1)), pageBytes_(static_cast<double>(facts.pageBytes))
     {
         if (facts.longValues)
@@ -514,80 +515,33 @@ private:
     std::vector<std::string> lastKey_;
 };
 
-// A MySQL table without a usable key. The server first copies it into a
-// temporary table numbered by an AUTO_INCREMENT key (one statement, so the
-// copy is consistent by itself), which is then read in ranges of that key:
-// the cost grows linearly with the table, where LIMIT ... OFFSET would read
-// every skipped row again for each page. Needs temporary space on the server
-// as large as the table.
-class NumberedCopyReader : public PagedReader {
+// A MySQL table or view without a usable key, read in pages by position
+// (LIMIT ... OFFSET) inside the same consistent snapshot as a keyed table:
+// plain reads that lock no row and need no copy on the server, whatever the
+// login may do. Each page reads the rows before it again, so pages are as
+// large as the byte budget allows. A base table is read by a table scan, so
+// every page sees the rows in the same order.
+class PositionReader : public PagedReader {
 public:
-    NumberedCopyReader(DataConnection& mysql, const std::string& table, const TableFacts& facts, size_t blockRows,
-                       size_t pageRows)
-        : PagedReader(mysql, facts, blockRows, pageRows, false), mysql_(mysql)
+    PositionReader(DataConnection& mysql, const std::string& table, const TableFacts& facts, size_t blockRows,
+                   size_t pageRows)
+        : PagedReader(mysql, facts, blockRows, pageRows)
     {
-        std::string columns;
-        ParameterStatement query(mysql);
-        query.execute("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
-                      " AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION", {table});
-        for (const auto& row : query.rows())
-            columns += (columns.empty() ? "" : ", ") + QuoteMySQLIdentifier(NullToDefault(row[0], ""));
         selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
-        mysql_.execute(std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCopy);
-        // The copy takes the stored values as they are, also those (zero dates)
-        // that a strict sql_mode would refuse to store anew.
-        mysql_.execute("SET @tablehop_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = ''");
-        try {
-            mysql_.execute(std::string("CREATE TEMPORARY TABLE ") + kCopy + "(" + kOrder
-                           + " BIGINT AUTO_INCREMENT PRIMARY KEY) " + selectSql_);
-        } catch (const DbError&) {
-            mysql_.execute("SET SESSION sql_mode = @tablehop_sql_mode");
-            throw;
-        }
-        mysql_.execute("SET SESSION sql_mode = @tablehop_sql_mode");
-        created_ = true;
-        try {
-            auto rs = mysql_.execute(std::string("SELECT MAX(") + kOrder + ") FROM " + kCopy);
-            lastNumber_ = rs && !rs->eof() && rs->field(0).value ? std::stoll(*rs->field(0).value) : 0;
-            from_ = "SELECT " + columns + " FROM " + kCopy + " WHERE " + kOrder;
-            start();
-        } catch (...) {
-            dropCopy();
-            throw;
-        }
+        from_ = selectSql_ + (facts.isView ? "" : " USE INDEX ()");
+        note_ = table + ": no primary or unique NOT NULL key, read in pages by position (slower on large tables)";
+        start();
     }
-    ~NumberedCopyReader() override { dropCopy(); }
 
 private:
-    static constexpr const char* kCopy = "`tablehop_numbered_copy`";
-    static constexpr const char* kOrder = "`tablehop_row_number`";
-
     void readPage(size_t rows, bool) override
     {
-        // Numbers may have gaps, so a range can hold fewer rows than its width.
-        const long long last = next_ + static_cast<long long>(rows);
-        statement().execute(from_ + " > " + std::to_string(next_) + " AND " + kOrder + " <= " + std::to_string(last)
-                                + " ORDER BY " + kOrder,
-                            {});
-        next_ = last;
-    }
-    bool pageWasLast(size_t, size_t) const override { return next_ >= lastNumber_; }
-
-    void dropCopy() noexcept
-    {
-        if (!std::exchange(created_, false))
-            return;
-        try {
-            mysql_.execute(std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCopy);
-        } catch (const DbError&) {
-            // A temporary table goes with its connection.
-        }
+        statement().execute(from_ + " LIMIT " + std::to_string(rows) + " OFFSET " + std::to_string(offset_), {});
+        offset_ += rows;
     }
 
-    DataConnection& mysql_;
     std::string from_;
-    long long next_ = 0, lastNumber_ = 0;
-    bool created_ = false;
+    unsigned long long offset_ = 0;
 };
 
 // Reads the next block on a worker thread while the caller sends the current
@@ -599,6 +553,7 @@ public:
     {
         plans_ = inner_->plans();
         selectSql_ = inner_->selectSql();
+        note_ = inner_->readingNote();
         worker_ = std::thread([this] { run(); });
     }
 
@@ -700,15 +655,9 @@ std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::
     TableFacts facts = findTableFacts(mysql, table);
     facts.pageBytes = pageBytes;
     if (!facts.pagingKey.empty())
-        return std::make_unique<KeysetReader>(mysql, table, facts, blockRows, pageRows);
-    try {
-        return std::make_unique<NumberedCopyReader>(mysql, table, facts, blockRows, pageRows);
-    } catch (const DbError&) {
-        // No right to create temporary tables, or no room for the copy: one
-        // SELECT still reads the table, held whole by the driver.
-    }
-    return std::make_unique<WholeTableReader>(mysql, "SELECT * FROM " + QuoteMySQLIdentifier(table), true,
-                                              TargetSide::DB2, blockRows);
+        return std::make_unique<KeysetReader>(mysql, table, facts, blockRows, pageRows ? pageRows : kMySQLPageRows);
+    return std::make_unique<PositionReader>(mysql, table, facts, blockRows,
+                                            pageRows ? pageRows : kMySQLPositionPageRows);
 }
 
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows)

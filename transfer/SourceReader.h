@@ -20,22 +20,26 @@ public:
     virtual RowBlock* next() = 0;
     // The statement that reads the rows (for reports).
     const std::string& selectSql() const { return selectSql_; }
+    // How the rows are read, when the summary should say so; else empty.
+    const std::string& readingNote() const { return note_; }
 
 protected:
     std::vector<ColumnPlan> plans_;
-    std::string selectSql_;
+    std::string selectSql_, note_;
 };
 
 // MySQL: the driver holds a whole result in memory, so a table is read in
-// pages of a bounded number of bytes (at most pageRows rows each): in key
-// order when it has a primary or unique NOT NULL key, on InnoDB all pages
-// inside one consistent snapshot; without such a key (or for a view) from a
-// numbered copy the server makes in a temporary table. A page holds about
-// pageBytes of values, and at least one row however wide.
+// pages of a bounded number of bytes (at most pageRows rows each; 0: the
+// reader's own bound), on InnoDB all pages inside one consistent snapshot, so
+// no row is locked: in key order when it has a primary or unique NOT NULL
+// key, otherwise (also a view) by position. A page holds about pageBytes of
+// values, and at least one row however wide.
 constexpr size_t kMySQLPageRows = 20000;
+// Paging by position reads the rows before each page again: fewer, larger pages.
+constexpr size_t kMySQLPositionPageRows = 250000;
 constexpr size_t kMySQLPageBytes = 32u << 20;
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
-                                              size_t pageRows = kMySQLPageRows, size_t pageBytes = kMySQLPageBytes);
+                                              size_t pageRows = 0, size_t pageBytes = kMySQLPageBytes);
 // DB2 streams its results: one SELECT read to the end.
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
 

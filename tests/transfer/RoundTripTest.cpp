@@ -16,7 +16,7 @@ namespace {
 // tests, which ctest runs again under a comma-decimal and a Latin-1 locale.
 const bool kUserLocale = std::setlocale(LC_ALL, "") != nullptr;
 
-// %s: the key, or none (then the table is read from a numbered copy).
+// %s: the key, or none (then the table is read in pages by position).
 const char* kCreate =
     "CREATE TABLE rt_all(id INT %s,"
     " ti TINYINT, tiu TINYINT UNSIGNED, si SMALLINT, siu SMALLINT UNSIGNED, mi MEDIUMINT, miu MEDIUMINT UNSIGNED,"
