@@ -7,6 +7,7 @@
 #include "TableListing.h"
 #include "TableNames.h"
 #include "SqlDialect.h"
+#include "TableChanges.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -159,14 +160,13 @@ int runDrop(const CliArgs& args, CliContext& context)
     for (size_t i = 1; i < args.words.size(); ++i) {
         const std::string& table = args.words[i];
         try {
-            connection.execute(DialectOf(side).dropTableSql(table));
-            context.out << "dropped " << table << "\n";
-        } catch (const DbError& error) {
             // As in the window: a table that is not there is gone, which is what was asked.
-            if (DialectOf(side).isNoSuchTable(error)) {
-                context.out << "already gone: " << table << "\n";
-                continue;
-            }
+            const bool dropped = DropUserTable(connection, DialectOf(side), table) == DropOutcome::Dropped;
+            context.out << (dropped ? "dropped " : "already gone: ") << table << "\n";
+        } catch (const TableChangeRefused& refusal) {
+            context.err << "error: " << refusal.what() << "\n";
+            status = kExitRefused;
+        } catch (const DbError& error) {
             context.err << "error: table " << table << ", step DROP TABLE: [" << error.sqlState() << "] "
                         << error.description() << "\n";
             status = kExitRefused;
@@ -187,7 +187,10 @@ int runRename(const CliArgs& args, CliContext& context)
     if (!openSide(connection, side, ProfileFor(side, args, context), context))
         return kExitUsage;
     try {
-        connection.execute(DialectOf(side).renameTableSql(from, to));
+        RenameUserTable(connection, DialectOf(side), from, to);
+    } catch (const TableChangeRefused& refusal) {
+        context.err << "error: " << refusal.what() << "\n";
+        return kExitRefused;
     } catch (const DbError& error) {
         context.err << "error: table " << from << ", step RENAME: [" << error.sqlState() << "] "
                     << error.description() << "\n";

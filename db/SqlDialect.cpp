@@ -24,6 +24,26 @@ std::optional<std::string> firstValue(DataConnection& connection, const std::str
     return recordset->field(0).value;
 }
 
+std::vector<std::string> firstColumn(DataConnection& connection, const std::string& sql)
+{
+    std::vector<std::string> values;
+    for (auto rows = connection.execute(sql); rows && !rows->eof(); rows->moveNext())
+        if (rows->field(0).value)
+            values.push_back(*rows->field(0).value);
+    return values;
+}
+
+// A MySQL text literal that reads the same whatever the sql_mode does with
+// quotes and backslashes.
+std::string mysqlHexText(const std::string& text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex = "CONVERT(X'";
+    for (unsigned char c : text)
+        hex += {digits[c >> 4], digits[c & 15]};
+    return hex + "' USING utf8mb4)";
+}
+
 constexpr long long kLongestVarchar = 32672;
 // The sizes of DB2's largest table space page: every wider row is refused.
 constexpr long kLargestPage = 32768;
@@ -204,6 +224,38 @@ public:
     {
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
     }
+    // lock_wait_timeout bounds the metadata locks of RENAME and DROP, the
+    // InnoDB setting the row locks.
+    std::string lockWaitSql(int seconds) const override
+    {
+        const std::string n = std::to_string(seconds);
+        return "SET SESSION lock_wait_timeout = " + n + ", SESSION innodb_lock_wait_timeout = " + n;
+    }
+    std::string serverLockWaitSql() const override
+    {
+        return "SET SESSION lock_wait_timeout = DEFAULT, SESSION innodb_lock_wait_timeout = DEFAULT";
+    }
+    // 1205 lock wait timeout exceeded.
+    bool isLockTimeout(const DbError& error) const override
+    {
+        return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1205; });
+    }
+    // Views are kept by name and read the new table once one has it again;
+    // foreign keys of other tables keep a DROP from happening at all.
+    std::vector<std::string> dependentsOf(DataConnection& connection, const std::string& table) const override
+    {
+        const std::string name = mysqlHexText(table);
+        std::vector<std::string> found;
+        for (const auto& key : firstColumn(
+                 connection, "SELECT CONCAT('foreign key ', CONSTRAINT_NAME, ' of ', IF(CONSTRAINT_SCHEMA = DATABASE(), "
+                             "TABLE_NAME, CONCAT(CONSTRAINT_SCHEMA, '.', TABLE_NAME))) "
+                             "FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE UNIQUE_CONSTRAINT_SCHEMA = DATABASE() "
+                             "AND REFERENCED_TABLE_NAME = " + name + " AND NOT (CONSTRAINT_SCHEMA = DATABASE() AND "
+                             "TABLE_NAME = " + name + ") ORDER BY 1"))
+            found.push_back(key);
+        return found;
+    }
+    bool renameKeepsDependents() const override { return true; }
     size_t maxNameBytes() const override { return 64; }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListMySQLTables(connection); }
 
@@ -381,6 +433,34 @@ public:
             return r.nativeCode == -204 || r.sqlState == "42S02" || r.sqlState == "42704";
         });
     }
+    std::string lockWaitSql(int seconds) const override { return "SET CURRENT LOCK TIMEOUT " + std::to_string(seconds); }
+    std::string serverLockWaitSql() const override { return "SET CURRENT LOCK TIMEOUT NULL"; }
+    // SQL0911N (deadlock or lock timeout; the unit of work was rolled back),
+    // SQL0913N (only the statement), 57033 the same as a state.
+    bool isLockTimeout(const DbError& error) const override
+    {
+        return anyRecord(error, [](const DiagRecord& r) {
+            return r.nativeCode == -911 || r.nativeCode == -913 || r.sqlState == "40001" || r.sqlState == "57033";
+        });
+    }
+    // A DROP TABLE removes the foreign keys that reference the table and
+    // makes its views and materialized query tables inoperative.
+    std::vector<std::string> dependentsOf(DataConnection& connection, const std::string& table) const override
+    {
+        const std::string name = quoteText(table);
+        std::vector<std::string> found;
+        for (const auto& key : firstColumn(connection, "SELECT 'foreign key ' || CONSTNAME || ' of ' || TABNAME"
+                                                       " FROM SYSCAT.REFERENCES WHERE REFTABSCHEMA = CURRENT SCHEMA"
+                                                       " AND REFTABNAME = " + name + " AND NOT (TABSCHEMA = REFTABSCHEMA"
+                                                       " AND TABNAME = REFTABNAME) ORDER BY 1"))
+            found.push_back(key);
+        for (const auto& view : firstColumn(connection, "SELECT 'view ' || TABNAME FROM SYSCAT.TABDEP"
+                                                        " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = " + name
+                                                        + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S') ORDER BY 1"))
+            found.push_back(view);
+        return found;
+    }
+    bool renameKeepsDependents() const override { return false; }
     size_t maxNameBytes() const override { return 128; }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListDB2Tables(connection); }
 
@@ -417,16 +497,14 @@ public:
         try {
             connection.execute(dropTableSql(staging));
         } catch (const DbError& error) {
-            const bool locked = anyRecord(error, [](const DiagRecord& r) {
-                return r.nativeCode == -911 || r.nativeCode == -913 || r.sqlState == "40001" || r.sqlState == "57033";
-            });
+            const bool locked = isLockTimeout(error);
             if (!locked && !isNoSuchTable(error)) {
-                connection.execute("SET CURRENT LOCK TIMEOUT NULL");
+                connection.execute(serverLockWaitSql());
                 throw;
             }
             dropped = !locked;
         }
-        connection.execute("SET CURRENT LOCK TIMEOUT NULL");
+        connection.execute(serverLockWaitSql());
         return dropped;
     }
     // Without LongDataCompat, DB2 CLI takes SQL_LONGVARCHAR for LONG VARCHAR

@@ -67,6 +67,20 @@ public:
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
 
+    // Lock waits: the statements that make this connection's later statements
+    // give up after `seconds` of waiting for a lock another session holds, and
+    // that give it the server's own setting back; the error of one that gave up.
+    virtual std::string lockWaitSql(int seconds) const = 0;
+    virtual std::string serverLockWaitSql() const = 0;
+    virtual bool isLockTimeout(const DbError& error) const = 0;
+    // What other tables and views rely on `table` and would be removed or
+    // broken with it: "foreign key FK_ITEMS_ORDER of ITEMS", "view OPEN_ORDERS".
+    // A table's references to itself go with it and are not listed.
+    virtual std::vector<std::string> dependentsOf(DataConnection& connection, const std::string& table) const = 0;
+    // Whether a RENAME leaves what relies on the table working (MySQL: foreign
+    // keys follow the table; DB2 refuses such a rename or leaves views invalid).
+    virtual bool renameKeepsDependents() const = 0;
+
     // The longest table name the server takes, in bytes.
     virtual size_t maxNameBytes() const = 0;
     // The names of the tables a statement without a schema can reach.

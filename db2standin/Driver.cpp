@@ -143,6 +143,32 @@ EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insuff
 END$$;
 )SQL";
 
+// What depends on a table: the foreign keys that reference it and the views
+// (not the stand-in's aliases, which are views underneath) that read it.
+const char *kDependents = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'REFERENCES') THEN
+    CREATE VIEW "SYSCAT"."REFERENCES" AS
+      SELECT k.conname::varchar(128) AS "CONSTNAME", n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME",
+             rn.nspname::varchar(128) AS "REFTABSCHEMA", r.relname::varchar(128) AS "REFTABNAME"
+      FROM pg_constraint k JOIN pg_class c ON c.oid = k.conrelid JOIN pg_namespace n ON n.oid = c.relnamespace
+      JOIN pg_class r ON r.oid = k.confrelid JOIN pg_namespace rn ON rn.oid = r.relnamespace
+      WHERE k.contype = 'f';
+    CREATE VIEW "SYSCAT"."TABDEP" AS
+      SELECT DISTINCT vn.nspname::varchar(128) AS "TABSCHEMA", v.relname::varchar(128) AS "TABNAME", 'V'::char(1) AS "DTYPE",
+             bn.nspname::varchar(128) AS "BSCHEMA", b.relname::varchar(128) AS "BNAME",
+             (CASE b.relkind WHEN 'v' THEN 'V' ELSE 'T' END)::char(1) AS "BTYPE"
+      FROM pg_depend d JOIN pg_rewrite w ON w.oid = d.objid JOIN pg_class v ON v.oid = w.ev_class
+      JOIN pg_namespace vn ON vn.oid = v.relnamespace
+      JOIN pg_class b ON b.oid = d.refobjid JOIN pg_namespace bn ON bn.oid = b.relnamespace
+      WHERE d.classid = 'pg_rewrite'::regclass AND d.refclassid = 'pg_class'::regclass AND v.oid <> b.oid AND v.relkind = 'v'
+        AND NOT EXISTS (SELECT 1 FROM db2standin.aliases al WHERE al.schema = vn.nspname AND al.name = v.relname);
+    GRANT SELECT ON "SYSCAT"."REFERENCES", "SYSCAT"."TABDEP" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
 // Schemas, domains and catalog views every connection relies on. Racing
 // connections may both try to create them; the loser ignores the error.
 const char *kSetup = R"SQL(
@@ -322,7 +348,7 @@ SQLRETURN Conn::connect(const std::string &cs) {
     databaseCodePage = std::strtol(codePage, &end, 10);
     if (end && *end) databaseCodePage = 0;  // not a number: not Unicode either
   }
-  std::string setup = std::string(kSetup) + kTableSpaces + kColumns + "SET db2standin.page_size TO '" + std::to_string(tablePageSize) +
+  std::string setup = std::string(kSetup) + kTableSpaces + kColumns + kDependents + "SET db2standin.page_size TO '" + std::to_string(tablePageSize) +
                       "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage) + "';" +
                       "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema) +
                       ") THEN CREATE SCHEMA " + quoteIdent(schema) +
@@ -373,6 +399,7 @@ PGresult *Conn::run(const std::string &sql, const std::vector<const char *> &val
         PQclear(exec("ROLLBACK"));
         txnOpen = false;
         openCursors = 0;
+        restoreLockTimeout();
       } else {
         PQclear(exec("ROLLBACK TO SAVEPOINT db2stmt; RELEASE SAVEPOINT db2stmt"));
       }
@@ -393,7 +420,12 @@ SQLRETURN Conn::endTran(bool commit) {
   PQclear(r);
   txnOpen = false;
   openCursors = 0;
+  if (!commit) restoreLockTimeout();
   return bad ? fail(d) : SQL_SUCCESS;
+}
+
+void Conn::restoreLockTimeout() {
+  if (lockTimeout != "DEFAULT") PQclear(exec("SET lock_timeout = " + lockTimeout));
 }
 
 void Conn::cursorClosed() {
@@ -832,6 +864,7 @@ SQLRETURN Stmt::execute() {
   PQclear(r);
   for (const auto &s : tr.after) PQclear(conn->exec(s));
   if (tr.kind == Translated::SetSchema) conn->schema = tr.schema;
+  if (tr.kind == Translated::SetLockTimeout) conn->lockTimeout = tr.lockTimeout;
   if (paramStatus) paramStatus[0] = SQL_PARAM_SUCCESS;
   if ((tr.kind == Translated::Other || tr.kind == Translated::Insert) && rowCount == 0 &&
       (sql.size() > 6 && (upperAscii(sql.substr(0, 6)) == "UPDATE" || upperAscii(sql.substr(0, 6)) == "DELETE")))

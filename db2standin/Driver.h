@@ -54,6 +54,10 @@ struct Conn : HandleBase, Catalog {
   bool txnOpen = false;  // a server transaction we began (manual commit, or for an open cursor)
   int openCursors = 0;
   std::string schema, database, user, host, port, connString;
+  // CURRENT LOCK TIMEOUT as PostgreSQL's lock_timeout. DB2's special register
+  // outlives a rollback, PostgreSQL's SET does not: set again after each one.
+  std::string lockTimeout = "DEFAULT";
+  void restoreLockTimeout();
   // LOBs described and bound as ODBC long types (LongDataCompat=1).
   bool longDataCompat = false;
   // Page size of the one table space (DB2STANDIN_PAGE_SIZE, default 4K).

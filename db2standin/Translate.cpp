@@ -465,6 +465,8 @@ Translated translate(const std::string &sql, Catalog &cat) {
       ++i;
     }
     if (tk[i].type != Token::End) syntax(tk[i], "TIMEOUT");
+    tr.kind = Translated::SetLockTimeout;
+    tr.lockTimeout = value;
     tr.sql = "SET lock_timeout = " + value;
     return tr;
   }

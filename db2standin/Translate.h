@@ -32,7 +32,7 @@ class Catalog {
 };
 
 struct Translated {
-  enum Kind { Query, Insert, Other, Ddl, DropTable, Rename, CreateAlias, DropAlias, SetSchema } kind = Other;
+  enum Kind { Query, Insert, Other, Ddl, DropTable, Rename, CreateAlias, DropAlias, SetSchema, SetLockTimeout } kind = Other;
   std::string sql;                   // the PostgreSQL statement, parameters as $1..$n
   std::vector<std::string> prepare;  // run first: domains and schemas the statement needs
   std::vector<std::string> after;    // run after success (alias bookkeeping)
@@ -46,6 +46,8 @@ struct Translated {
 
   // Names for DB2 error texts.
   std::string schema, name, newName;
+  // SET CURRENT LOCK TIMEOUT: the value of PostgreSQL's lock_timeout.
+  std::string lockTimeout;
 };
 
 Translated translate(const std::string &db2sql, Catalog &catalog);

@@ -1,5 +1,7 @@
 #include "StagingTable.h"
 
+#include "TableChanges.h"
+
 StagingTable::StagingTable(DataConnection& target, DataConnection& claim, const SqlDialect& dialect, std::string table)
     : target_(target), claim_(claim), dialect_(dialect), table_(std::move(table)), name_(StagingName(std::time(nullptr)))
 {
@@ -14,7 +16,7 @@ std::optional<RefusedStatement> StagingTable::create(const std::string& createSq
         try {
             dialect_.claimStaging(claim_, name_);
         } catch (const DbError& error) {
-            return RefusedStatement{"", error};
+            return RefusedStatement{"", error.description(), ""};
         }
         return std::nullopt;
     };
@@ -24,13 +26,57 @@ std::optional<RefusedStatement> StagingTable::create(const std::string& createSq
     try {
         target_.execute(createSql);
     } catch (const DbError& error) {
-        return RefusedStatement{createSql, error};
+        return RefusedStatement{createSql, error.description(), ""};
     }
     exists_ = true;
     return dialect_.claimPrecedesTable() ? std::nullopt : claim();
 }
 
 std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
+{
+    const bool together = dialect_.ddlInUnitOfWork();
+    const std::string kept = "the old table was kept";
+    std::optional<RefusedStatement> refused;
+    int tries = 0;
+    try {
+        WithBoundedLockWaits(claim_, dialect_, table_, kept, [&] {
+            // A lock timeout ended the unit of work, and with it the claim.
+            if (together && tries++ > 0)
+                dialect_.claimStaging(claim_, name_);
+            if (replacing)
+                RefuseIfDependents(claim_, dialect_, table_, kept);
+            std::string sql;
+            if (auto error = trySwap(replacing, sql)) {
+                if (dialect_.isLockTimeout(*error))
+                    throw *error;
+                refused = RefusedStatement{sql, error->description(), ""};
+            }
+        });
+    } catch (const TableChangeRefused& refusal) {
+        if (together)
+            try {
+                claim_.rollback();
+            } catch (const DbError&) {
+            }
+        return RefusedStatement{"", refusal.what(), refusal.reason()};
+    } catch (const DbError& error) {
+        return RefusedStatement{"", error.description(), ""};
+    }
+    if (refused)
+        return refused;
+    if (together) {
+        try {
+            claim_.commit();
+        } catch (const DbError& error) {
+            return RefusedStatement{"COMMIT", error.description(), ""};
+        }
+    }
+    exists_ = false;
+    release();
+    return std::nullopt;
+}
+
+std::optional<DbError> StagingTable::trySwap(bool& replacing, std::string& failedSql)
 {
     const bool together = dialect_.ddlInUnitOfWork();
     const std::string aside = StagingName(std::time(nullptr));
@@ -62,18 +108,10 @@ std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
                 } catch (const DbError&) {
                 }
             }
-            return RefusedStatement{statements[i], error};
+            failedSql = statements[i];
+            return error;
         }
     }
-    if (together) {
-        try {
-            claim_.commit();
-        } catch (const DbError& error) {
-            return RefusedStatement{"COMMIT", error};
-        }
-    }
-    exists_ = false;
-    release();
     return std::nullopt;
 }
 
@@ -109,6 +147,8 @@ std::vector<std::string> DropLeftoverStagingTables(DataConnection& connection, c
 {
     std::vector<std::string> dropped;
     try {
+        // A leftover someone else is reading is left for a later run.
+        connection.execute(dialect.lockWaitSql(kLockWaitSeconds));
         for (const std::string& name : dialect.tableNames(connection)) {
             const auto made = StagingNameTime(name);
             if (!made || now - *made < dialect.leftoverGraceSeconds())
@@ -120,6 +160,7 @@ std::vector<std::string> DropLeftoverStagingTables(DataConnection& connection, c
                 // Still referenced, or another run is at it: tried again next time.
             }
         }
+        connection.execute(dialect.serverLockWaitSql());
     } catch (const DbError&) {
         // No listing: tried again next time.
     }

@@ -6,10 +6,11 @@
 #include <optional>
 #include <string>
 
-// A statement the target refused, for the report.
+// A statement the target refused, or that the tool declined, for the report.
 struct RefusedStatement {
     std::string sql;
-    DbError error;
+    std::string description;  // the server's message, or the tool's
+    std::string reason;       // the tool's own reason in a few words; empty when the server refused
 };
 
 // The rows of a send go into a table under a staging name of the run's own;
@@ -28,12 +29,16 @@ public:
     // Creates the staging table with `createSql` (which names it) and claims it.
     std::optional<RefusedStatement> create(const std::string& createSql);
     // Puts the copy in place of the table, replacing the old one when
-    // `replacing`; on failure the target keeps what it had.
+    // `replacing`; on failure the target keeps what it had. An old table
+    // that others rely on is kept, and so is one that stays in use by another
+    // session through a few short lock waits.
     std::optional<RefusedStatement> swapIn(bool replacing);
     // Drops the copy (best effort; a leftover is cleaned up by a later run).
     void discard() noexcept;
 
 private:
+    // One try at the swap statements; a refused one is undone.
+    std::optional<DbError> trySwap(bool& replacing, std::string& failedSql);
     void release() noexcept;
 
     DataConnection& target_;

@@ -3,6 +3,7 @@
 #include "BatchInserter.h"
 #include "SourceReader.h"
 #include "StagingTable.h"
+#include "TableChanges.h"
 #include "SqlIdentifiers.h"
 #include "ValueText.h"
 
@@ -322,6 +323,21 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.reason = "the existing table was kept";
             continue;
         }
+        // A table others rely on is refused before anything is read.
+        if (overwrite) {
+            try {
+                RefuseIfDependents(target, targetDialect, table, "the old table was kept");
+            } catch (const TableChangeRefused& refusal) {
+                fail(steps.drop, refusal.what(), "");
+                result.reason = refusal.reason();
+                continue;
+            } catch (const DbError& error) {
+                fail(steps.drop, error.description(), "");
+                if (summary.connectionLost)
+                    break;
+                continue;
+            }
+        }
 
         // The source is opened before anything is created: a table that cannot
         // be read costs the target nothing.
@@ -364,6 +380,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options,
                                                  textLengths.value_or(TextLengths::Bytes), staging.name());
         result.notes = plan.notes;
+        if (!reader->readingNote().empty())
+            result.notes.push_back(reader->readingNote());
         const std::string& createSql = plan.createSql;
         // A table the target cannot hold is refused before anything is created.
         if (const auto problem = targetDialect.tableLayoutProblem(target, plan.columnTypes)) {
@@ -378,7 +396,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // a complete copy, so a failure or Cancel leaves the target as it was.
         if (auto refused = staging.create(createSql)) {
             reader.reset();
-            fail(steps.createTable, refused->error.description(), refused->sql);
+            fail(steps.createTable, refused->description, refused->sql);
             if (summary.connectionLost)
                 break;
             continue;
@@ -424,9 +442,9 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
         if (result.status == TableStatus::Sent) {
             if (auto refused = staging.swapIn(overwrite)) {
-                observer.report(steps.drop, refused->error.description(), refused->sql);
+                observer.report(steps.drop, refused->description, refused->sql);
                 result.status = TableStatus::Failed;
-                result.reason = keptAsItWas;
+                result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
                 summary.connectionLost = connectionsGone();
             } else {
                 if (overwrite)

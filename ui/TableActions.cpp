@@ -27,19 +27,12 @@ QString RenamePrompt(const QString& table)
 
 DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QString& table)
 {
-    try {
-        connection.execute(DialectOf(side).dropTableSql(table.toStdString()));
-        return DropOutcome::Dropped;
-    } catch (const DbError& error) {
-        if (DialectOf(side).isNoSuchTable(error))
-            return DropOutcome::WasMissing;
-        throw;
-    }
+    return DropUserTable(connection, DialectOf(side), table.toStdString());
 }
 
 void RenameTable(DatabaseSide side, DataConnection& connection, const QString& from, const QString& to)
 {
-    connection.execute(DialectOf(side).renameTableSql(from.toStdString(), to.toStdString()));
+    RenameUserTable(connection, DialectOf(side), from.toStdString(), to.toStdString());
 }
 
 void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionProfile.h"
+#include "TableChanges.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,11 +19,11 @@ QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables);
 QString RenamePrompt(const QString& table);
 
 // What a DROP did: the table is gone (dropped, or the server did not know it),
-// or the server refused (throws the driver's DbError).
-enum class DropOutcome { Dropped, WasMissing };
+// or it was refused: by the server (the driver's DbError) or by the tool,
+// when something relies on the table or it stays in use (TableChangeRefused).
 DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QString& table);
 
-// Sends the RENAME statement; throws the driver's DbError when refused.
+// Renames a table; throws DbError or TableChangeRefused as DropTable does.
 void RenameTable(DatabaseSide side, DataConnection& connection, const QString& from, const QString& to);
 
 // Opens a connection of the side with its current profile.

@@ -47,6 +47,12 @@ protected:
     {
         OpenMySQL(mysql);
         OpenDB2(db2);
+        DropDB2(db2, "child");
+        for (const char* view : {"many_view", "MANY_VIEW"})
+            try {
+                db2.execute(std::string("DROP VIEW \"") + view + "\"");
+            } catch (const DbError&) {
+            }
         for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many", "wide", "floats"}) {
             DropMySQL(mysql, t);
             DropDB2(db2, t);
@@ -189,33 +195,6 @@ TEST_F(RunTransferTest, SourceThatCannotBeReadCostsNoTargetTable)
     EXPECT_TRUE(observer.dropped.empty());
     EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"people"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "0");
-}
-
-TEST_F(RunTransferTest, RefusedDropReportsAndSkipsTheTable)
-{
-    db2.execute("CREATE TABLE \"parent\"(\"id\" INTEGER)");
-    db2.execute("INSERT INTO \"parent\" VALUES(5)");
-    mysql.execute("CREATE TABLE parent(id INT PRIMARY KEY)");
-    mysql.execute("CREATE TABLE child(pid INT, FOREIGN KEY (pid) REFERENCES parent(id))");
-    observer.targetList = {"parent", "child"};
-    const auto summary = toMySQL({"parent"});
-    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 144);
-    // The old table was moved aside, could not be dropped, and was put back.
-    EXPECT_EQ(observer.reports[0].sql.rfind("DROP TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
-    EXPECT_NE(observer.reports[0].description.find("foreign key"), std::string::npos) << observer.reports[0].description;
-    EXPECT_TRUE(observer.dropped.empty());
-    EXPECT_TRUE(observer.arrived.empty());
-    ASSERT_EQ(summary.tables.size(), 1u);
-    EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
-    EXPECT_EQ(summary.tables[0].reason, "the old table was not replaced");
-    EXPECT_EQ(summary.tablesSent(), 0);
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM parent"), "0");
-    EXPECT_EQ(QueryValue(mysql, "SELECT REFERENCED_TABLE_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS "
-                                "WHERE CONSTRAINT_SCHEMA = DATABASE() AND TABLE_NAME = 'child'"),
-              "parent");
-    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
-    DropMySQL(mysql, "child");
 }
 
 TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
@@ -689,6 +668,45 @@ TEST_P(OverwriteTest, ReplacesTheTableAndCleansUpLeftoversOfKilledRunsOnly)
     const std::vector<std::string> kept = grace > 5 ? std::vector<std::string>{live, young} : std::vector<std::string>{live};
     EXPECT_EQ(left, kept);
     dialect.releaseStaging(liveRun, live);
+}
+
+// DB2 drops the foreign keys that reference a dropped table and makes its
+// views inoperative; MySQL would refuse the DROP after the copy. Both are
+// refused before any row is read, naming what relies on the table.
+TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
+{
+    makeTables();
+    DataConnection& target = *sides().target;
+    const bool toDB2 = GetParam() == TransferDirection::MySQLToDB2;
+    target.execute("DROP TABLE " + q("many"));
+    target.execute("CREATE TABLE " + q("many") + "(" + q("old") + " INTEGER NOT NULL PRIMARY KEY)");
+    target.execute("INSERT INTO " + q("many") + " VALUES(7)");
+    target.execute("CREATE TABLE " + q("child") + "(" + q("pid") + " INTEGER, CONSTRAINT " + q("child_many")
+                   + " FOREIGN KEY (" + q("pid") + ") REFERENCES " + q("many") + "(" + q("old") + "))");
+    std::string dependents = "foreign key child_many of child";
+    if (toDB2) {
+        target.execute("CREATE VIEW " + q("many_view") + " AS SELECT " + q("old") + " FROM " + q("many"));
+        dependents += ", view many_view";
+    }
+    const auto summary = run(GetParam(), {"many"});
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, 144);
+    EXPECT_EQ(observer.reports[0].description,
+              "many is needed by " + dependents + "; the old table was kept. Remove or change those first.");
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+    EXPECT_EQ(summary.tables[0].reason, "needed by " + dependents + "; the old table was kept");
+    EXPECT_EQ(summary.tables[0].rowsRead, 0);
+    EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
+    EXPECT_THROW(target.execute("INSERT INTO " + q("child") + " VALUES(8)"), DbError);  // the key still holds
+    target.execute("INSERT INTO " + q("child") + " VALUES(7)");
+    if (toDB2)
+        EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many_view")), (std::vector<Row>{{"7"}}));
+    EXPECT_TRUE(observer.dropped.empty());
+    EXPECT_EQ(StagingTablesOn(target, sides().targetDialect), std::vector<std::string>{});
+    if (toDB2)
+        target.execute("DROP VIEW " + q("many_view"));
+    target.execute("DROP TABLE " + q("child"));
 }
 
 }  // namespace

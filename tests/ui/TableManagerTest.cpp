@@ -1,6 +1,7 @@
 // Deleting and renaming tables on both sides, on the real windows against the
 // private test servers.
 // The MySQL side works in a database of its own; the DB2 names start with UI6.
+#include "DbError.h"
 #include "FakeDialogs.h"
 #include "ObjectNames.h"
 #include "LoginWindow.h"
@@ -115,7 +116,9 @@ void TableManagerTest::init()
 {
     ExecMySQL(std::string("DROP DATABASE IF EXISTS `") + kDatabase + "`");
     ExecMySQL(std::string("CREATE DATABASE `") + kDatabase + "`");
-    quietly(ExecDB2, "DROP VIEW \"UI6_SWAPPED\"");
+    for (const char* view : {"UI6_SWAPPED", "UI6_PARENT_VIEW"})
+        quietly(ExecDB2, std::string("DROP VIEW \"") + view + "\"");
+    quietly(ExecDB2, "DROP TABLE \"UI6_CHILD\"");
     for (const QString& name : db2ServerTables())
         if (name.startsWith("UI6", Qt::CaseInsensitive))
             dropDB2(name);
@@ -237,6 +240,10 @@ void TableManagerTest::aRefusedDropKeepsTheName_data()
         << false << QStringList({"parent", "a_view"}) << "Form2.PushButton1_Click at line 120" << "is a view";
     QTest::newRow("db2, a view now where the table was")
         << true << QStringList({"UI6_SWAPPED"}) << "Form2.PushButton5_Click at line 112" << "SQL";
+    // DB2 would drop the foreign key and make the view inoperative.
+    QTest::newRow("db2, a table a foreign key and a view rely on")
+        << true << QStringList({"UI6_PARENT"}) << "Form2.PushButton5_Click at line 112"
+        << "UI6_PARENT is needed by foreign key UI6_CHILD_PARENT of UI6_CHILD, view UI6_PARENT_VIEW; the table was kept.";
 }
 
 void TableManagerTest::aRefusedDropKeepsTheName()
@@ -245,7 +252,13 @@ void TableManagerTest::aRefusedDropKeepsTheName()
     QFETCH(QStringList, tables);
     QFETCH(QString, location);
     QFETCH(QString, lastError);
-    if (onDB2) {
+    const bool dependents = tables == QStringList({"UI6_PARENT"});
+    if (dependents) {
+        ExecDB2("CREATE TABLE \"UI6_PARENT\" (ID INTEGER NOT NULL PRIMARY KEY)");
+        ExecDB2("CREATE TABLE \"UI6_CHILD\" (PID INTEGER, CONSTRAINT \"UI6_CHILD_PARENT\" FOREIGN KEY (PID) "
+                "REFERENCES \"UI6_PARENT\" (ID))");
+        ExecDB2("CREATE VIEW \"UI6_PARENT_VIEW\" AS SELECT ID FROM \"UI6_PARENT\"");
+    } else if (onDB2) {
         createDB2("UI6_SWAPPED");
     } else {
         ExecMySQL(std::string("CREATE TABLE `") + kDatabase + "`.`parent` (id INT PRIMARY KEY) ENGINE=InnoDB");
@@ -274,6 +287,16 @@ void TableManagerTest::aRefusedDropKeepsTheName()
     QCOMPARE(list->texts(), before);
     if (!onDB2)
         QCOMPARE(mysqlServerTables(), QStringList({"a_view", "child", "parent"}));
+    if (dependents) {
+        ExecDB2("SELECT ID FROM \"UI6_PARENT_VIEW\"");
+        bool keyHolds = false;
+        try {
+            ExecDB2("INSERT INTO \"UI6_CHILD\" VALUES (1)");  // no such parent
+        } catch (const DbError&) {
+            keyHolds = true;
+        }
+        QVERIFY(keyHolds);
+    }
     QCOMPARE(manager()->mousePointer(), 0);
 }
 

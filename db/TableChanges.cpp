@@ -1,0 +1,86 @@
+#include "TableChanges.h"
+
+#include "DataConnection.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr auto kPauseBetweenTries = std::chrono::milliseconds(500);
+constexpr char kTableKept[] = "the table was kept";
+
+}  // namespace
+
+void RefuseIfDependents(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
+                        const std::string& kept)
+{
+    const std::vector<std::string> dependents = dialect.dependentsOf(connection, table);
+    if (dependents.empty())
+        return;
+    std::string names;
+    for (const auto& dependent : dependents)
+        names += (names.empty() ? "" : ", ") + dependent;
+    const std::string reason = "needed by " + names + "; " + kept;
+    throw TableChangeRefused(table + " is " + reason + ". Remove or change those first.", reason);
+}
+
+void WithBoundedLockWaits(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
+                          const std::string& kept, const std::function<void()>& attempt)
+{
+    connection.execute(dialect.lockWaitSql(kLockWaitSeconds));
+    const auto serverSetting = [&] {
+        try {
+            connection.execute(dialect.serverLockWaitSql());
+        } catch (const DbError&) {
+            // A connection that is gone takes its setting with it.
+        }
+    };
+    for (int tried = 1;; ++tried) {
+        try {
+            attempt();
+            serverSetting();
+            return;
+        } catch (const DbError& error) {
+            if (!dialect.isLockTimeout(error)) {
+                serverSetting();
+                throw;
+            }
+            if (tried == kLockTries) {
+                serverSetting();
+                const std::string reason = "in use by another session; " + kept;
+                throw TableChangeRefused(table + " is " + reason + ". Try again when it is free.", reason);
+            }
+        } catch (...) {
+            serverSetting();
+            throw;
+        }
+        std::this_thread::sleep_for(kPauseBetweenTries);
+    }
+}
+
+DropOutcome DropUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
+{
+    DropOutcome outcome = DropOutcome::Dropped;
+    WithBoundedLockWaits(connection, dialect, table, kTableKept, [&] {
+        RefuseIfDependents(connection, dialect, table, kTableKept);
+        try {
+            connection.execute(dialect.dropTableSql(table));
+        } catch (const DbError& error) {
+            if (!dialect.isNoSuchTable(error))
+                throw;
+            outcome = DropOutcome::WasMissing;
+        }
+    });
+    return outcome;
+}
+
+void RenameUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& from,
+                     const std::string& to)
+{
+    WithBoundedLockWaits(connection, dialect, from, "it keeps its name", [&] {
+        if (!dialect.renameKeepsDependents())
+            RefuseIfDependents(connection, dialect, from, "it keeps its name");
+        connection.execute(dialect.renameTableSql(from, to));
+    });
+}
