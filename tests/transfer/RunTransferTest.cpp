@@ -4,16 +4,20 @@
 #include "ServerHelpers.h"
 #include "SqlIdentifiers.h"
 #include "StagingTable.h"
+#include "TableChanges.h"
 #include "Transfer.h"
 #include "ValueText.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
+#include <atomic>
 #include <cctype>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -707,6 +711,64 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
     if (toDB2)
         target.execute("DROP VIEW " + q("many_view"));
     target.execute("DROP TABLE " + q("child"));
+}
+
+// Another session's open transaction holds the table. Replacing, deleting and
+// renaming it each wait for it a few seconds at a time, letting the sessions
+// queued behind them through in between, and then keep the table; another
+// session reading it meanwhile never waits 3 s.
+TEST_P(OverwriteTest, HeldTableIsKeptByEveryChangeWhileItsReadersWaitSecondsAtMost)
+{
+    makeTables();
+    const auto open = GetParam() == TransferDirection::MySQLToDB2 ? OpenDB2 : OpenMySQL;
+    DataConnection holder, reader;
+    open(holder);
+    open(reader);
+    holder.setAutoCommit(false);
+    QueryRows(holder, "SELECT * FROM " + q("many"));
+    const SqlDialect& dialect = sides().targetDialect;
+    DataConnection& target = *sides().target;
+    const std::vector<std::pair<std::string, std::function<std::string()>>> changes{
+        {"the old table was kept",
+         [&] {
+             const auto summary = run(GetParam(), {"many"});
+             EXPECT_EQ(summary.tables.at(0).status, TableStatus::Failed);
+             EXPECT_EQ(summary.tables.at(0).reason, "in use by another session; the old table was kept");
+             return observer.reports.empty() ? std::string() : observer.reports.back().description;
+         }},
+        {"the table was kept", [&] { DropUserTable(target, dialect, "many"); return std::string(); }},
+        {"it keeps its name", [&] { RenameUserTable(target, dialect, "many", "many_renamed"); return std::string(); }},
+    };
+    for (const auto& [kept, change] : changes) {
+        SCOPED_TRACE(kept);
+        std::atomic<bool> done{false};
+        double longestRead = 0;
+        std::thread reads([&] {
+            while (!done) {
+                const auto started = std::chrono::steady_clock::now();
+                QueryRows(reader, "SELECT COUNT(*) FROM " + q("many"));
+                longestRead = std::max(longestRead, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        const auto started = std::chrono::steady_clock::now();
+        std::string message;
+        try {
+            message = change();
+        } catch (const TableChangeRefused& refusal) {
+            message = refusal.what();
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        done = true;
+        reads.join();
+        EXPECT_EQ(message, "many is in use by another session; " + kept + ". Try again when it is free.");
+        EXPECT_LT(seconds, 20);
+        EXPECT_LT(longestRead, 3);
+        EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
+    }
+    EXPECT_EQ(StagingTablesOn(target, dialect), std::vector<std::string>{});
+    holder.rollback();
+    holder.setAutoCommit(true);
 }
 
 }  // namespace
