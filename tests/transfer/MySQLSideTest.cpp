@@ -218,7 +218,7 @@ TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
     // tool might have used for numbering rows.
     mysql.execute("SET SESSION sql_mode = ''");
     mysql.execute("CREATE TABLE side_nokey(d DATE, a INT NULL, Tablehop_Row_Number INT, n INT, UNIQUE KEY(a))");
-    mysql.execute("INSERT INTO side_nokey SELECT '0000-00-00', IF(seq % 5 = 0, NULL, seq), IF(seq % 3 = 0, NULL, seq % 4),"
+    mysql.execute("INSERT INTO side_nokey SELECT '0000-00-00', IF(seq % 5 = 0, NULL, seq), IF(seq % 3 = 0, NULL, seq * 10),"
                   " seq FROM seq_1_to_50");
     mysql.execute("INSERT INTO side_nokey VALUES(NULL, NULL, 0, 7), (NULL, NULL, 0, 7)");
     mysql.execute("CREATE OR REPLACE VIEW side_view AS SELECT tablehop_row_number, n FROM side_nokey WHERE n > 10");

@@ -675,8 +675,8 @@ TEST_P(OverwriteTest, ReplacesTheTableAndCleansUpLeftoversOfKilledRunsOnly)
 }
 
 // DB2 drops the foreign keys that reference a dropped table and makes its
-// views inoperative; MySQL would refuse the DROP after the copy. Both are
-// refused before any row is read, naming what relies on the table.
+// views inoperative; MySQL would refuse the DROP after the copy. An overwrite
+// is refused before any row is read, naming what relies on the table.
 TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
 {
     makeTables();
@@ -701,6 +701,22 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
     EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
     EXPECT_EQ(summary.tables[0].reason, "needed by " + dependents + "; the old table was kept");
     EXPECT_EQ(summary.tables[0].rowsRead, 0);
+    // Deleting it is refused alike, and on DB2, where the rename would be
+    // refused or leave the views invalid, renaming it.
+    const auto refusal = [](const std::function<void()>& change) {
+        try {
+            change();
+        } catch (const TableChangeRefused& refused) {
+            return std::string(refused.what());
+        }
+        return std::string("done");
+    };
+    const SqlDialect& dialect = sides().targetDialect;
+    EXPECT_EQ(refusal([&] { DropUserTable(target, dialect, "many"); }),
+              "many is needed by " + dependents + "; the table was kept. Remove or change those first.");
+    if (toDB2)
+        EXPECT_EQ(refusal([&] { RenameUserTable(target, dialect, "many", "many_renamed"); }),
+                  "many is needed by " + dependents + "; it keeps its name. Remove or change those first.");
     EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
     EXPECT_THROW(target.execute("INSERT INTO " + q("child") + " VALUES(8)"), DbError);  // the key still holds
     target.execute("INSERT INTO " + q("child") + " VALUES(7)");
