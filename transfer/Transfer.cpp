@@ -290,8 +290,9 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection claim;
     configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
     const int openTargetStep = toDB2 ? steps.openDB2 : steps.openMySQL;
-    // Target names are matched as the target itself compares them: a table of
-    // this run lands on an existing table only where the server would put it there.
+    // Whether a table exists on the target is asked of the target, and names
+    // are compared as the target compares them: its lists may be stale, and
+    // "Orders" is "ORDERS" on some servers and another table on others.
     NameRules names;
     std::map<std::string, std::string> targetTables;  // by tableKey: the name as the target lists it
     std::map<std::string, std::string> sentByThisRun; // by tableKey: the source table this run put there
