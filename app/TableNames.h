@@ -2,9 +2,7 @@
 
 #include <QString>
 
-// Table names as the lists compare and sort them: without regard to case,
-// for every alphabet (not only ASCII). Sending matches names as the target
-// server does instead.
-bool SameTableName(const QString& a, const QString& b);
-// The order of the lists: a sorts before b.
+// The order of the lists: a sorts before b, without regard to case, for
+// every alphabet (not only ASCII). Sending matches names as the target
+// server compares them instead.
 bool TableNameBefore(const QString& a, const QString& b);
