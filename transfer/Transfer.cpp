@@ -355,7 +355,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // A table others rely on is refused before anything is read.
         if (overwrite) {
             try {
-                RefuseIfDependents(target, targetDialect, table, "the old table was kept");
+                RefuseIfDependents(target, targetDialect, existing->second, "the old table was kept");
             } catch (const TableChangeRefused& refusal) {
                 fail(steps.drop, refusal.what(), "");
                 result.reason = refusal.reason();
