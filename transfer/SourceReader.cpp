@@ -530,6 +530,8 @@ public:
         selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
         from_ = selectSql_ + (facts.isView ? "" : " USE INDEX ()");
         note_ = table + ": no primary or unique NOT NULL key, read in pages by position (slower on large tables)";
+        if (!facts.snapshots)
+            note_ += "; its engine keeps no snapshot, so rows changed while it was read may be missing or repeated";
         start();
     }
 

@@ -22,12 +22,12 @@ protected:
     void SetUp() override
     {
         OpenMySQL(mysql);
-        for (const char* t : {"side_src", "side_dst", "side_lit", "side_keys", "side_nokey"})
+        for (const char* t : {"side_src", "side_dst", "side_lit", "side_keys", "side_nokey", "side_myisam"})
             DropMySQL(mysql, t);
     }
     void TearDown() override
     {
-        for (const char* t : {"side_src", "side_dst", "side_lit", "side_keys", "side_nokey"})
+        for (const char* t : {"side_src", "side_dst", "side_lit", "side_keys", "side_nokey", "side_myisam"})
             DropMySQL(mysql, t);
     }
 
@@ -222,14 +222,19 @@ TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
                   " seq FROM seq_1_to_50");
     mysql.execute("INSERT INTO side_nokey VALUES(NULL, NULL, 0, 7), (NULL, NULL, 0, 7)");
     mysql.execute("CREATE OR REPLACE VIEW side_view AS SELECT tablehop_row_number, n FROM side_nokey WHERE n > 10");
+    mysql.execute("CREATE TABLE side_myisam ENGINE=MyISAM SELECT * FROM side_nokey");
     const std::string strict = "STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE";
     mysql.execute("SET SESSION sql_mode = '" + strict + "'");
-    for (const char* table : {"side_nokey", "side_view"}) {
+    for (const char* table : {"side_nokey", "side_view", "side_myisam"}) {
         const std::vector<Row> stored = QueryRows(mysql, std::string("SELECT * FROM ") + table);
         auto reader = OpenMySQLSource(mysql, table, 100, 7);
         EXPECT_EQ(reader->selectSql(), std::string("SELECT * FROM `") + table + "`");
+        // Without a snapshot, a row deleted behind a page shifts the later ones.
+        const std::string snapshotless = table == std::string("side_myisam")
+            ? "; its engine keeps no snapshot, so rows changed while it was read may be missing or repeated"
+            : "";
         EXPECT_EQ(reader->readingNote(), std::string(table) + ": no primary or unique NOT NULL key, read in pages by "
-                                                              "position (slower on large tables)");
+                                                              "position (slower on large tables)" + snapshotless);
         size_t blocks = 0;
         std::multiset<Row> seen;
         while (RowBlock* block = reader->next()) {
