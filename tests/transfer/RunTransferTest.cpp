@@ -9,11 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -279,7 +280,8 @@ TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
     EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
 }
 
-// The text of the first statement of the test user's that `infoLike` matches, once it waits for a lock.
+// The text of a statement on the server that matches the LIKE pattern `infoLike`, once
+// it waits for a metadata lock; empty when none does within 15 s.
 std::string WaitForLockedStatement(DataConnection& mysql, const std::string& infoLike)
 {
     for (int tries = 0; tries < 300; ++tries) {
