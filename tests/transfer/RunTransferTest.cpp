@@ -485,7 +485,10 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         const TableResult& many = summary.tables[0];
         EXPECT_EQ(many.status, TableStatus::Incomplete);
         EXPECT_EQ(many.reason, std::string(c.reason) + ", no table was created");
+        // Rows lost with the connection are not refused rows; nor is the bad
+        // one, whose batch was undone with the connection before it ended.
         EXPECT_EQ(many.rowsRefused, 0);
+        EXPECT_EQ(killed, c.duringRetry);
         // The partial copy never takes the table's name.
         DataConnection& target = toDB2 ? db2 : mysql;
         const auto names = DialectOf(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL).tableNames(target);
