@@ -140,7 +140,7 @@ int runList(const CliArgs& args, CliContext& context)
 bool openSide(DataConnection& connection, DatabaseSide side, const ConnectionProfile& profile, CliContext& context)
 {
     try {
-        connection.open(DialectOf(side).connectionString(profile));
+        DialectOf(side).open(connection, profile);
         return true;
     } catch (const DbError& error) {
         connectionFailure(context, side, error);

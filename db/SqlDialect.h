@@ -31,6 +31,14 @@ public:
     // The database's name as the user sees it in messages: "MySQL", "IBM DB2".
     virtual std::string displayName() const = 0;
     virtual std::string connectionString(const ConnectionProfile& profile) const = 0;
+    // Opens the connection and sets it up as every connection of the tool
+    // is (on DB2 no lock is waited for longer than a few seconds).
+    void open(DataConnection& connection, const std::string& connectionText) const;
+    void open(DataConnection& connection, const ConnectionProfile& profile) const
+    {
+        open(connection, connectionString(profile));
+    }
+    virtual std::vector<std::string> sessionSetupSql() const = 0;
 
     // An identifier quoted with its quote character doubled inside.
     virtual std::string quoteIdentifier(const std::string& name) const = 0;
@@ -114,6 +122,12 @@ public:
     // speaks against it.
     virtual std::optional<std::string> tableLayoutProblem(DataConnection& connection,
                                                           const std::vector<std::string>& columnTypes) const = 0;
+
+    // The server stored a value with substitution characters for characters
+    // its code page lacks, and said so only with this warning.
+    virtual bool isCodePageSubstitution(const DiagRecord&) const { return false; }
+    // The database's code page (1208: Unicode); nullopt where it cannot be read.
+    virtual std::optional<long> databaseCodePage(DataConnection&) const { return std::nullopt; }
 
     // The connection itself is gone, not merely the statement refused.
     virtual bool isConnectionLost(const DbError& error) const = 0;

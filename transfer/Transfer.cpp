@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -46,15 +47,27 @@ void configure(DataConnection& connection, int cursorLocation)
 }
 
 // Opens a connection; a failure is reported once and the run ends.
-bool openConnection(DataConnection& connection, const std::string& text, int step, TransferObserver& observer)
+bool openConnection(DataConnection& connection, const SqlDialect& dialect, const std::string& text, int step,
+                    TransferObserver& observer)
 {
     try {
-        connection.open(text);
+        dialect.open(connection, text);
         return true;
     } catch (const DbError& error) {
         observer.report(step, error.description(), "");
         return false;
     }
+}
+
+// The text values of substituted rows that the code page cannot hold, counted per column.
+void countCodePageChanges(const RowBlock& block, const std::vector<ColumnPlan>& plans, const std::vector<size_t>& rows,
+                          long codePage, std::map<std::string, long long>& changed)
+{
+    for (size_t row : rows)
+        for (size_t c = 0; c < plans.size(); ++c)
+            if (plans[c].send == SendKind::Text)
+                if (const auto text = block.sendText(c, row); text && !TextFitsCodePage(*text, codePage))
+                    ++changed[plans[c].field.name];
 }
 
 }  // namespace
@@ -80,10 +93,11 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
     const SqlDialect& targetDialect = DialectOf(side);
     const SqlDialect& sourceDialect = DialectOf(side == DatabaseSide::MySQL ? DatabaseSide::DB2 : DatabaseSide::MySQL);
     const std::vector<size_t> dateColumns = ZeroDateColumns(side, source.plans(), targetColumnTypes);
+    std::optional<long> codePage;  // the target's, asked at the first substitution
     int shown = 0;
     try {
         target.setAutoCommit(false);
-        BatchInserter inserter(target, side, into, source.plans());
+        BatchInserter inserter(target, side, into, source.plans(), targetColumnTypes);
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
             RowBlock* block = nullptr;
@@ -106,6 +120,12 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
+            if (!outcome.substitutedRows.empty()) {
+                if (!codePage)
+                    codePage = targetDialect.databaseCodePage(target).value_or(0);
+                countCodePageChanges(*block, source.plans(), outcome.substitutedRows, *codePage,
+                                     result.valuesChangedByCodePage);
+            }
             for (size_t i = 0; i < dateColumns.size(); ++i) {
                 long long stored = 0;
                 for (size_t row : nulled[i])
@@ -250,6 +270,10 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
             lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
                             + (count == 1 ? "" : "s") + " stored as NULL");
     for (const TableResult& table : summary.tables)
+        for (const auto& [column, count] : table.valuesChangedByCodePage)
+            lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " value"
+                            + (count == 1 ? "" : "s") + " changed by the database's code page");
+    for (const TableResult& table : summary.tables)
         lines.insert(lines.end(), table.notes.begin(), table.notes.end());
     return lines;
 }
@@ -280,8 +304,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         observer.report(steps.openDB2, error.description(), "");
         return finish();
     }
-    if (!openConnection(db2Connection, db2Text, steps.openDB2, observer)
-        || !openConnection(mysqlConnection, MySQLConnectionString(mysql), steps.openMySQL, observer))
+    if (!openConnection(db2Connection, DB2Dialect(), db2Text, steps.openDB2, observer)
+        || !openConnection(mysqlConnection, MySQLDialect(), MySQLConnectionString(mysql), steps.openMySQL, observer))
         return finish();
     DataConnection& source = toDB2 ? mysqlConnection : db2Connection;
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
@@ -296,8 +320,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection claim;
     configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
     if (!tables.empty()) {
-        if (!openConnection(claim, toDB2 ? db2Text : MySQLConnectionString(mysql), toDB2 ? steps.openDB2 : steps.openMySQL,
-                            observer))
+        if (!openConnection(claim, targetDialect, toDB2 ? db2Text : MySQLConnectionString(mysql),
+                            toDB2 ? steps.openDB2 : steps.openMySQL, observer))
             return finish();
         DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
     }
@@ -391,6 +415,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         result.rowsWritten = copy.copied;
         result.rowsRefused = copy.refused;
         result.datesStoredAsNull = copy.datesStoredAsNull;
+        result.valuesChangedByCodePage = copy.valuesChangedByCodePage;
         result.status = TableStatus::Sent;
         result.reason.clear();
         if (copy.readFailed || copy.writeFailed) {
