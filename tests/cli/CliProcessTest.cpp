@@ -71,7 +71,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 
 void CliProcessTest::init()
 {
-    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk", "cli_äa", "cli_Äb"})
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -370,6 +370,13 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(zk.value("rowsRefused").toInt(), 1);
     QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject().value("t").toInt(), 1);
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|<null>|2"}));
+    // A database in code page 819 has no euro sign: DB2 substitutes it and only warns.
+    ExecMySQL("CREATE TABLE cli_cp (v VARCHAR(5), w VARCHAR(5)) CHARACTER SET utf8mb4");
+    ExecMySQL("INSERT INTO cli_cp VALUES ('5 €', 'ü'), ('é', 'ü'), ('€', '€')");
+    const CliRun latin = run({"send", "--to", "db2", "--json", "cli_cp"}, {{"DB2STANDIN_DATABASE_CODEPAGE", "819"}});
+    QCOMPARE(latin.exitCode, 0);
+    const QJsonObject cp = QJsonDocument::fromJson(latin.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(cp.value("valuesChangedByCodePage").toObject(), (QJsonObject{{"v", 2}, {"w", 1}}));
 
     // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
     const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders"});
