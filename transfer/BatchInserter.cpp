@@ -111,7 +111,7 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
             cType = SQL_C_UTINYINT;
             sqlType = SQL_TINYINT;
         } else if (digitBooleans_[c]) {
-            // Converted to the texts True and False, as a text column takes them.
+            // The reader wrote the texts True and False, as a text column takes them.
             std::vector<std::optional<std::string>> cells(rows);
             for (size_t r = 0; r < rows; ++r)
                 if (!buffer->isNull(firstRow + r))

@@ -59,15 +59,25 @@ bool openConnection(DataConnection& connection, const SqlDialect& dialect, const
     }
 }
 
-// The text values of substituted rows that the code page cannot hold, counted per column.
+// The text values of substituted rows that the code page cannot hold, counted
+// per column. The server only says which rows: where no value seems to lack a
+// character, every value of the row beyond ASCII is counted, so no reported
+// substitution goes uncounted.
 void countCodePageChanges(const RowBlock& block, const std::vector<ColumnPlan>& plans, const std::vector<size_t>& rows,
                           long codePage, std::map<std::string, long long>& changed)
 {
     for (size_t row : rows)
-        for (size_t c = 0; c < plans.size(); ++c)
-            if (plans[c].send == SendKind::Text)
-                if (const auto text = block.sendText(c, row); text && !TextFitsCodePage(*text, codePage))
-                    ++changed[plans[c].field.name];
+        for (const long holds : {codePage, 0L}) {
+            bool counted = false;
+            for (size_t c = 0; c < plans.size(); ++c)
+                if (plans[c].send == SendKind::Text)
+                    if (const auto text = block.sendText(c, row); text && !TextFitsCodePage(*text, holds)) {
+                        ++changed[plans[c].field.name];
+                        counted = true;
+                    }
+            if (counted)
+                break;
+        }
 }
 
 }  // namespace
@@ -122,7 +132,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             result.refused += outcome.refused;
             if (!outcome.substitutedRows.empty()) {
                 if (!codePage)
-                    codePage = targetDialect.databaseCodePage(target).value_or(0);
+                    codePage = targetDialect.databaseCodePage(target).value_or(0);  // 0: unknown, ASCII only
                 countCodePageChanges(*block, source.plans(), outcome.substitutedRows, *codePage,
                                      result.valuesChangedByCodePage);
             }
@@ -285,7 +295,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     const auto started = Clock::now();
     TransferSummary summary;
     for (const std::string& table : tables)
-        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}});
+        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
     const TransferSteps& steps = StepsOf(direction);
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;

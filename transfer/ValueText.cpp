@@ -155,8 +155,13 @@ std::string FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, int digits)
 
 bool TextFitsCodePage(std::string_view utf8, long codePage)
 {
+    const auto ascii = [&] {
+        return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
     if (codePage == 1208)
         return true;
+    if (codePage <= 0)
+        return ascii();
     const std::string codeset = codePage == 819 ? "ISO-8859-1" : codePage == 923 ? "ISO-8859-15"
                                                                                : "CP" + std::to_string(codePage);
     // One converter per thread and code page: every value of a substituted row passes here.
@@ -165,7 +170,7 @@ bool TextFitsCodePage(std::string_view utf8, long codePage)
     if (found == converters.end())
         found = converters.emplace(codeset, iconv_open(codeset.c_str(), "UTF-8")).first;
     if (found->second == reinterpret_cast<iconv_t>(-1))
-        return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        return ascii();
     iconv(found->second, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(utf8.data());
     size_t inLeft = utf8.size();
