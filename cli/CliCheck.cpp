@@ -129,10 +129,7 @@ bool sameValue(const std::optional<std::string>& expected, const std::optional<s
         };
         return parsed(*expected, a) && parsed(*got, b) && a == b;
     }
-    case Same::AsDecimal: {
-        const auto a = canonicalDecimal(*expected);
-        return a && a == canonicalDecimal(*got);
-    }
+    case Same::AsDecimal: return SameDecimalValue(*expected, *got);
     case Same::AsDate: return expected->substr(0, 10) == got->substr(0, 10);
     case Same::AsDigits: {
         std::string a, b;
@@ -430,6 +427,12 @@ private:
 };
 
 }  // namespace
+
+bool SameDecimalValue(const std::string& a, const std::string& b)
+{
+    const auto canonical = canonicalDecimal(a);
+    return canonical && canonical == canonicalDecimal(b);
+}
 
 int RunCheck(const CliArgs& args, CliContext& context)
 {

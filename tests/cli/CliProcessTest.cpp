@@ -41,6 +41,8 @@ private slots:
     void sendRefusedTableIsExitOne();
     void sendJsonSummary();
     void existingTableIsNamedAsMatched();
+    void decimalsCompareByValue_data();
+    void decimalsCompareByValue();
     void progressBarStaysWithinItsWidth_data();
     void progressBarStaysWithinItsWidth();
     void checkPassesAndFailsOnSmallPages();
@@ -412,6 +414,30 @@ void CliProcessTest::existingTableIsNamedAsMatched()
     const CliRun result = run({"send", "--to", "db2", QString::fromUtf8("cli_Ä")});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on IBM DB2")), qPrintable(result.err));
+}
+
+// The self-check's comparison of decimals read as text: drivers differ in form only.
+void CliProcessTest::decimalsCompareByValue_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("leading zero left out") << ".5" << "0.5" << true;
+    QTest::newRow("negative, trailing zeros") << "-0.50" << "-.5" << true;
+    QTest::newRow("whole number") << "12" << "12.000" << true;
+    QTest::newRow("comma separator") << "12,5" << "12.5" << true;
+    QTest::newRow("zero's sign") << "-0.0" << "0" << true;
+    QTest::newRow("other value") << "0.5" << "0.05" << false;
+    QTest::newRow("sign differs") << "-1" << "1" << false;
+    QTest::newRow("not a number") << "" << "" << false;
+}
+
+void CliProcessTest::decimalsCompareByValue()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, same);
+    QCOMPARE(SameDecimalValue(a.toStdString(), b.toStdString()), same);
 }
 
 void CliProcessTest::progressBarStaysWithinItsWidth_data()
