@@ -118,6 +118,15 @@ bool isLinkState(const DiagRecord& r)
     return r.sqlState == "08S01" || r.sqlState == "08003" || r.sqlState == "08007";
 }
 
+// The name limits the driver tells.
+NameRules driverNameLimits(DataConnection& connection)
+{
+    NameRules rules;
+    rules.maxTableNameBytes = connection.driverInfo(SQL_MAX_TABLE_NAME_LEN);
+    rules.maxColumnNameBytes = connection.driverInfo(SQL_MAX_COLUMN_NAME_LEN);
+    return rules;
+}
+
 // What a statement's packet needs besides the values: headers, the null
 // bitmap, per-value type and length bytes.
 constexpr size_t kPacketOverheadBytes = 4096;
@@ -130,7 +139,6 @@ public:
     {
         return MySQLConnectionString(profile);
     }
-    std::vector<std::string> sessionSetupSql() const override { return {}; }
     std::string quoteIdentifier(const std::string& name) const override { return QuoteMySQLIdentifier(name); }
     // MySQL reads a backslash in a literal as an escape (unless NO_BACKSLASH_ESCAPES
     // is set, which is why values travel as parameters wherever it matters).
@@ -207,6 +215,21 @@ public:
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
     }
     size_t maxNameBytes() const override { return 64; }
+    // lower_case_table_names: 0 names as given, compared exactly (Linux);
+    // 1 kept in lower case (Windows); 2 kept as given, compared in lower case (macOS).
+    NameRules nameRules(DataConnection& connection) const override
+    {
+        NameRules rules = driverNameLimits(connection);
+        const auto folding = firstValue(connection, "SELECT @@lower_case_table_names");
+        rules.tableNamesIgnoreCase = folding.value_or("0") != "0";
+        rules.tableNamesKeptInLowerCase = folding.value_or("0") == "1";
+        rules.maxNameCharacters = 64;  // the driver gives bytes: 64 characters of up to four
+        return rules;
+    }
+    // TIMESTAMP values are instants: in a zone with daylight saving one hour
+    // of local times repeats, so they travel in UTC. DATETIME has no zone and
+    // is not touched by this.
+    std::vector<std::string> sessionSetupSql() const override { return {"SET time_zone = '+00:00'"}; }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListMySQLTables(connection); }
 
     // One RENAME moves the old table aside and the new one in at once; the old
@@ -318,10 +341,6 @@ public:
     {
         return DB2ConnectionString(profile);
     }
-    // DB2's default lock timeout (locktimeout -1) waits for ever; a lock
-    // held by another unit of work refuses the statement after a few
-    // seconds instead (SQL0911N reason 68).
-    std::vector<std::string> sessionSetupSql() const override { return {kLockTimeoutSql}; }
     std::string quoteIdentifier(const std::string& name) const override { return QuoteDB2Identifier(name); }
     std::string quoteText(const std::string& text) const override { return QuoteSqlText(text); }
     std::string renameTableSql(const std::string& from, const std::string& to) const override
@@ -388,6 +407,12 @@ public:
         });
     }
     size_t maxNameBytes() const override { return 128; }
+    // Statements quote every name, and DB2 compares quoted names exactly.
+    NameRules nameRules(DataConnection& connection) const override { return driverNameLimits(connection); }
+    // DB2's default lock timeout (locktimeout -1) waits for ever; a lock
+    // held by another unit of work refuses the statement after a few
+    // seconds instead (SQL0911N reason 68).
+    std::vector<std::string> sessionSetupSql() const override { return {kLockTimeoutSql}; }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListDB2Tables(connection); }
 
     // DROP and RENAME in one unit of work: either both happen or neither.
@@ -548,11 +573,36 @@ private:
 
 }  // namespace
 
-void SqlDialect::open(DataConnection& connection, const std::string& connectionText) const
+void SqlDialect::openSession(DataConnection& connection, const ConnectionProfile& profile) const
 {
-    connection.open(connectionText);
-    for (const std::string& sql : sessionSetupSql())
+    connection.open(connectionString(profile));
+    for (const auto& sql : sessionSetupSql())
         connection.execute(sql);
+}
+
+std::string NameRules::tableKey(const std::string& name) const
+{
+    return tableNamesIgnoreCase ? LowerCaseName(name) : name;
+}
+
+std::string NameRules::listedTableName(const std::string& name) const
+{
+    return tableNamesKeptInLowerCase ? LowerCaseName(name) : name;
+}
+
+std::optional<std::string> NameRules::nameProblem(const std::string& name, bool table,
+                                                  const std::string& serverName) const
+{
+    const size_t maxBytes = table ? maxTableNameBytes : maxColumnNameBytes;
+    const char* what = table ? "table" : "column";
+    if (maxNameCharacters > 0 && NameCharacters(name) > maxNameCharacters)
+        return std::string("The ") + what + " name " + name + " has " + std::to_string(NameCharacters(name))
+            + " characters; " + serverName + " takes at most " + std::to_string(maxNameCharacters)
+            + ". Rename it on the source and send it again.";
+    if (maxBytes > 0 && name.size() > maxBytes)
+        return std::string("The ") + what + " name " + name + " has " + std::to_string(name.size()) + " bytes; "
+            + serverName + " takes at most " + std::to_string(maxBytes) + ". Rename it on the source and send it again.";
+    return std::nullopt;
 }
 
 const SqlDialect& MySQLDialect()

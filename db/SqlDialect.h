@@ -20,6 +20,22 @@ struct SendLimits {
     size_t rowBytes = 0;    // one row sent alone; a longer row cannot be sent at all
 };
 
+// How a server names tables and columns: how it compares table names and
+// how long a name may be, asked of an open connection.
+struct NameRules {
+    bool tableNamesIgnoreCase = false;        // "Orders" and "ORDERS" are one table
+    bool tableNamesKeptInLowerCase = false;   // and it is listed as "orders"
+    size_t maxTableNameBytes = 0, maxColumnNameBytes = 0;  // as the driver tells them; 0: no limit told
+    size_t maxNameCharacters = 0;             // where the server also counts characters; 0: it does not
+
+    // Two table names are one table on the server when their keys are equal.
+    std::string tableKey(const std::string& name) const;
+    // The name a table created as `name` is listed under.
+    std::string listedTableName(const std::string& name) const;
+    // Why the server cannot take `name` for a table (or a column); nullopt when it can.
+    std::optional<std::string> nameProblem(const std::string& name, bool table, const std::string& serverName) const;
+};
+
 // Everything that differs between the MySQL and the DB2 side of a statement
 // or an answer lives here, one object per side: quoting, literals, the
 // table-management statements, how errors are classified, limits.
@@ -31,14 +47,6 @@ public:
     // The database's name as the user sees it in messages: "MySQL", "IBM DB2".
     virtual std::string displayName() const = 0;
     virtual std::string connectionString(const ConnectionProfile& profile) const = 0;
-    // Opens the connection and sets it up as every connection of the tool
-    // is (on DB2 no lock is waited for longer than a few seconds).
-    void open(DataConnection& connection, const std::string& connectionText) const;
-    void open(DataConnection& connection, const ConnectionProfile& profile) const
-    {
-        open(connection, connectionString(profile));
-    }
-    virtual std::vector<std::string> sessionSetupSql() const = 0;
 
     // An identifier quoted with its quote character doubled inside.
     virtual std::string quoteIdentifier(const std::string& name) const = 0;
@@ -77,6 +85,14 @@ public:
 
     // The longest table name the server takes, in bytes.
     virtual size_t maxNameBytes() const = 0;
+    // What this server takes for names, asked of the open connection.
+    virtual NameRules nameRules(DataConnection& connection) const = 0;
+    // Statements every connection of the tool runs first, so that values read
+    // and written do not depend on the server's or the user's settings (and,
+    // on DB2, no lock is waited for longer than a few seconds).
+    virtual std::vector<std::string> sessionSetupSql() const = 0;
+    // Opens `connection` for `profile` and runs the session set-up.
+    void openSession(DataConnection& connection, const ConnectionProfile& profile) const;
     // The names of the tables a statement without a schema can reach.
     virtual std::vector<std::string> tableNames(DataConnection& connection) const = 0;
 

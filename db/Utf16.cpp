@@ -4,8 +4,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at text[i]; advances i. Invalid bytes give U+FFFD.
-char32_t decodeUtf8(std::string_view text, size_t& i)
+}  // namespace
+
+char32_t DecodeUtf8(std::string_view text, size_t& i)
 {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
@@ -30,7 +31,7 @@ char32_t decodeUtf8(std::string_view text, size_t& i)
     return cp;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
+void AppendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -49,8 +50,6 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-}  // namespace
-
 // Every row's text passes through here, so it is written through a pointer:
 // UTF-16 never needs more units than UTF-8 has bytes.
 size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out)
@@ -67,7 +66,7 @@ size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out)
             *to++ = bytes[i];
         if (i == utf8.size())
             break;
-        const char32_t cp = decodeUtf8(utf8, i);
+        const char32_t cp = DecodeUtf8(utf8, i);
         if (cp >= 0x10000) {
             const char32_t v = cp - 0x10000;
             *to++ = static_cast<SQLWCHAR>(0xD800 + (v >> 10));
@@ -102,7 +101,7 @@ std::string fromSqlW(const SQLWCHAR* text, size_t length)
         } else if (cp >= 0xD800 && cp < 0xE000) {
             cp = kReplacement;
         }
-        appendUtf8(out, cp);
+        AppendUtf8(out, cp);
     }
     return out;
 }

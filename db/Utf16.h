@@ -14,4 +14,7 @@ SqlWString toSqlW(std::string_view utf8);
 // The same written to `out`, which holds at least utf8.size() units; returns the units written.
 size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out);
 std::string fromSqlW(const SQLWCHAR* text, size_t length);
+// One code point of UTF-8 at text[i]; advances i. Invalid bytes give U+FFFD.
+char32_t DecodeUtf8(std::string_view text, size_t& i);
+void AppendUtf8(std::string& out, char32_t cp);
 inline std::string fromSqlW(const SqlWString& text) { return fromSqlW(text.data(), text.size()); }

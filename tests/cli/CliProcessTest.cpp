@@ -119,6 +119,8 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("unknown option") << QStringList{"list", "mysql", "--fast"} << 2 << "unknown option --fast";
     QTest::newRow("send without side") << QStringList{"send", "t"} << 2 << "--to";
     QTest::newRow("send options") << QStringList{"send", "--help"} << 0 << "--db2-types matching gives";
+    QTest::newRow("send: name matching") << QStringList{"send", "--help"} << 0 << "as the target compares names";
+    QTest::newRow("send: time zone") << QStringList{"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
     QTest::newRow("unknown column types") << QStringList{"send", "--to", "db2", "--db2-types", "wide", "t"} << 2
                                           << "unknown --db2-types \"wide\"";
 }
@@ -407,13 +409,23 @@ void CliProcessTest::sendJsonSummary()
 
 void CliProcessTest::existingTableIsNamedAsMatched()
 {
-    // The match ignores case beyond ASCII, as the window's lists do, and the
-    // message names the table that matched.
-    ExecMySQL("CREATE TABLE `cli_Ä` (id INT)");
-    ExecDB2("CREATE TABLE \"cli_ä\" (id INTEGER)");
-    const CliRun result = run({"send", "--to", "db2", QString::fromUtf8("cli_Ä")});
+    // A MySQL server that keeps table names in lower case matches them without
+    // regard to case, beyond ASCII too, and the message names the table that matched.
+    DataConnection folding;
+    folding.open(MySQLConnectionString(FoldingMySQLTestProfile()));
+    folding.execute("DROP TABLE IF EXISTS `cli_ä`");
+    folding.execute("CREATE TABLE `CLI_Ä` (id INT)");
+    ExecDB2("CREATE TABLE \"CLI_Ä\" (ID INTEGER)");
+    const QStringList send{"send", "--to", "mysql", "--mysql-port", QString::fromStdString(FoldingMySQLTestProfile().port),
+                           QString::fromUtf8("CLI_Ä")};
+    const CliRun result = run(send);
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on IBM DB2")), qPrintable(result.err));
+    QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on MySQL")), qPrintable(result.err));
+    // On DB2, which compares quoted names exactly, cli_Ä is another table.
+    ExecMySQL("CREATE TABLE `cli_Ä` (id INT)");
+    const CliRun toDB2 = run({"send", "--to", "db2", QString::fromUtf8("cli_Ä")});
+    QVERIFY2(toDB2.exitCode == 0, qPrintable(toDB2.err));
+    folding.execute("DROP TABLE `cli_ä`");
 }
 
 // The self-check's comparison of decimals read as text: drivers differ in form only.

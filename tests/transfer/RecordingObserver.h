@@ -6,11 +6,11 @@
 #include <functional>
 #include <set>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 // Stands in for the table manager: a target list, scripted answers, and a
-// record of everything the transfer told it.
+// record of everything the transfer told it. A question about a table that
+// matched another name is recorded as "table over existing".
 class RecordingObserver : public TransferObserver {
 public:
     struct Report {
@@ -29,14 +29,9 @@ public:
     std::vector<std::pair<std::string, long long>> refusedMessages;
     int yields = 0;
 
-    bool targetListed(const std::string& table) override
+    bool confirmOverwrite(const std::string& table, const std::string& existing) override
     {
-        return std::any_of(targetList.begin(), targetList.end(),
-                           [&](const std::string& item) { return strcasecmp(item.c_str(), table.c_str()) == 0; });
-    }
-    bool confirmOverwrite(const std::string& table) override
-    {
-        asked.push_back(table);
+        asked.push_back(table == existing ? table : table + " over " + existing);
         return answerNo.count(table) == 0;
     }
     void targetDropped(const std::string& table) override

@@ -114,18 +114,17 @@ TEST_F(RunTransferTest, SendsANewTableToDB2AndListsIt)
     EXPECT_EQ(rows[1], (Row{"2", "", "x", "0.99999"}));  // an empty text stays a text
 }
 
-TEST_F(RunTransferTest, CaseOnlyMatchAsksAndYesReplacesTheTable)
+TEST_F(RunTransferTest, ExistingTableAsksAndYesReplacesIt)
 {
     makePeople();
     db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
     db2.execute("INSERT INTO \"people\" VALUES(7)");
-    observer.targetList = {"PEOPLE"};
+    observer.targetList = {"people"};
     toDB2({"people"});
     EXPECT_EQ(observer.reportsText(), "");
     EXPECT_EQ(observer.asked, std::vector<std::string>{"people"});
     EXPECT_EQ(observer.dropped, std::vector<std::string>{"people"});
-    // The removal is exact, so the differently cased entry stays beside the new one.
-    EXPECT_EQ(observer.targetList, (std::vector<std::string>{"PEOPLE", "people"}));
+    EXPECT_EQ(observer.targetList, std::vector<std::string>{"people"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "2");
     EXPECT_EQ(QueryValue(db2, "SELECT \"name\" FROM \"people\" WHERE \"id\" = '1'"), "O'Brien");
 }
@@ -151,7 +150,8 @@ TEST_F(RunTransferTest, TablesGoInTheOrderGivenAndEachGetsItsQuestion)
     makePeople();
     mysql.execute("CREATE TABLE flags(a BIT(1), b BIT(1), c VARCHAR(5))");
     mysql.execute("INSERT INTO flags VALUES(1, 0, 'x')");
-    observer.targetList = {"FLAGS"};
+    db2.execute("CREATE TABLE \"flags\"(\"old\" INTEGER)");
+    observer.targetList = {"flags"};
     toDB2({"people", "flags"});
     EXPECT_EQ(observer.reportsText(), "");
     EXPECT_EQ(observer.asked, std::vector<std::string>{"flags"});
@@ -241,11 +241,16 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(summary.rowsCopied(), 0);
     EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
 
-    // The table exists although the list does not show it: it is not replaced unasked.
+    // A table made on the target while the rows travel is not replaced unasked.
     db2.execute("DROP TABLE \"people\"");
     db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER)");
     db2.execute("INSERT INTO \"people\" VALUES(1)");
+    mysql.execute("DROP TABLE people");
     observer = RecordingObserver();
+    observer.onRowsDone = [&](long long) {
+        mysql.execute("CREATE TABLE people(id TEXT, name TEXT)");
+        mysql.execute("INSERT INTO people VALUES('9', 'old')");
+    };
     summary = toMySQL({"people"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 144);
@@ -257,11 +262,11 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
-TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedUnderItsName)
+TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedWithoutAQuestion)
 {
     mysql.execute("CREATE TABLE four(n INT)");
     mysql.execute("INSERT INTO four VALUES(1), (2), (3), (4)");
-    // The lists still show "four" on the target, but it is not there: Yes replaces nothing.
+    // The lists still show "four" on the target, but it is not there: the target is asked, not the list.
     observer.targetList = {"four"};
     toDB2({"four"});
     DropMySQL(mysql, "four");
@@ -270,7 +275,8 @@ TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedUnderItsName)
     RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"four"}, back);
     for (RecordingObserver* run : {&observer, &back}) {
         EXPECT_EQ(run->reportsText(), "");
-        EXPECT_EQ(run->targetList, std::vector<std::string>{"four"});
+        EXPECT_TRUE(run->asked.empty());
+        EXPECT_EQ(run->arrived, std::vector<std::string>{"four"});
     }
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"four\""), "4");
     EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
