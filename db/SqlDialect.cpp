@@ -511,8 +511,8 @@ public:
         const long long pageBytes = extended ? fixedBytes : rowBytes;
         if (page <= 0 || (pageBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
             return std::nullopt;
-        return "The table needs rows of " + std::to_string(pageBytes) + " bytes"
-            + (extended ? " besides its VARCHAR columns" : "") + " in " + std::to_string(columns)
+        const std::string needs = extended ? " bytes besides its VARCHAR columns in " : " bytes in ";
+        return "The table needs rows of " + std::to_string(pageBytes) + needs + std::to_string(columns)
             + " columns, more than the largest table space page of this DB2 database holds (" + std::to_string(page / 1024)
             + " KB pages: " + std::to_string(db2RowLimit(page)) + " bytes, " + std::to_string(db2ColumnLimit(page))
             + " columns). Ask the database administrator for a table space with larger pages (up to 32 KB, "
