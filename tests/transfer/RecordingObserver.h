@@ -22,6 +22,7 @@ public:
     std::set<std::string> answerNo;       // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
     std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
+    std::function<void()> onYield;                   // runs at every yield, also between the rows of a retried batch
 
     std::vector<std::string> asked, dropped, arrived;
     std::vector<int> progressValues;
@@ -63,7 +64,12 @@ public:
         return cancelAfterProgressCalls >= 0
             && static_cast<long long>(progressValues.size()) >= cancelAfterProgressCalls;
     }
-    void yield() override { ++yields; }
+    void yield() override
+    {
+        ++yields;
+        if (onYield)
+            onYield();
+    }
 
     std::string reportsText() const
     {

@@ -225,16 +225,21 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     execSend("CREATE TABLE ui5_over (id INT)");
     execSend("INSERT INTO ui5_over VALUES (1),(2)");
     ExecDB2("CREATE TABLE \"ui5_over\" (\"x\" INTEGER)");
+    execSend("CREATE TABLE ui5_new (id INT)");
     open();
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
-    select(mysql(), {"ui5_over"});
+    select(mysql(), {"ui5_over", "ui5_new"});
     dialogs_->answers.push_back(Answer::No);
     click(kSendToDB2);
     QCOMPARE(dialogs_->shown.size(), size_t(1));
     QCOMPARE(dialogs_->shown[0].text, QStringLiteral("Would you like to overwrite ui5_over?"));
     QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Overwrite?"));
     QCOMPARE(countRows(false, "ui5_over"), 0);  // untouched
+    // The table kept by the answer was not left out by a failure.
+    const QString status = manager()->statusText();
+    QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 0 rows copied") && !status.contains("Not sent"), qPrintable(status));
 
+    select(mysql(), {"ui5_over"});
     dialogs_->answers.push_back(Answer::Yes);
     click(kSendToDB2);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
