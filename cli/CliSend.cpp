@@ -211,9 +211,14 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
                 errors.append(QString::fromStdString(error));
             seconds = note->second.seconds;
         }
-        QJsonObject nulled;
-        for (const auto& [column, count] : table.datesStoredAsNull)
-            nulled.insert(QString::fromStdString(column), count);
+        const auto perColumn = [](const std::map<std::string, long long>& counts) {
+            QJsonObject object;
+            for (const auto& [column, count] : counts)
+                object.insert(QString::fromStdString(column), count);
+            return object;
+        };
+        const QJsonObject nulled = perColumn(table.datesStoredAsNull);
+        const QJsonObject substituted = perColumn(table.valuesChangedByCodePage);
         QJsonObject entry{
             {"name", QString::fromStdString(table.name)},
             {"status", QString::fromStdString(statusOf(table, notes))},
@@ -229,6 +234,8 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
             entry.insert("reason", QString::fromStdString(table.reason));
         if (!nulled.isEmpty())
             entry.insert("zeroDatesStoredAsNull", nulled);
+        if (!substituted.isEmpty())
+            entry.insert("valuesChangedByCodePage", substituted);
         QJsonArray optionNotes;
         for (const auto& note : table.notes)
             optionNotes.append(QString::fromStdString(note));

@@ -45,6 +45,7 @@ std::string mysqlHexText(const std::string& text)
 }
 
 constexpr long long kLongestVarchar = 32672;
+constexpr const char* kLockTimeoutSql = "SET CURRENT LOCK TIMEOUT 5";
 // The sizes of DB2's largest table space page: every wider row is refused.
 constexpr long kLargestPage = 32768;
 constexpr int kLargestPageColumns = 1012;
@@ -240,7 +241,7 @@ public:
         const std::string n = std::to_string(seconds);
         return "SET SESSION lock_wait_timeout = " + n + ", SESSION innodb_lock_wait_timeout = " + n;
     }
-    std::string serverLockWaitSql() const override
+    std::string sessionLockWaitSql() const override
     {
         return "SET SESSION lock_wait_timeout = DEFAULT, SESSION innodb_lock_wait_timeout = DEFAULT";
     }
@@ -458,7 +459,7 @@ public:
         });
     }
     std::string lockWaitSql(int seconds) const override { return "SET CURRENT LOCK TIMEOUT " + std::to_string(seconds); }
-    std::string serverLockWaitSql() const override { return "SET CURRENT LOCK TIMEOUT NULL"; }
+    std::string sessionLockWaitSql() const override { return kLockTimeoutSql; }
     // SQL0911N (deadlock or lock timeout; the unit of work was rolled back),
     // SQL0913N (only the statement), 57033 the same as a state.
     bool isLockTimeout(const DbError& error) const override
@@ -488,7 +489,10 @@ public:
     size_t maxNameBytes() const override { return 128; }
     // Statements quote every name, and DB2 compares quoted names exactly.
     NameRules nameRules(DataConnection& connection) const override { return driverNameLimits(connection); }
-    std::vector<std::string> sessionSetupSql() const override { return {}; }
+    // DB2's default lock timeout (locktimeout -1) waits for ever; a lock
+    // held by another unit of work refuses the statement after a few
+    // seconds instead (SQL0911N reason 68).
+    std::vector<std::string> sessionSetupSql() const override { return {kLockTimeoutSql}; }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListDB2Tables(connection); }
 
     // DROP and RENAME in one unit of work: either both happen or neither.
@@ -501,12 +505,14 @@ public:
     }
     bool ddlInUnitOfWork() const override { return true; }
     std::string undoSwapSql(const std::string&, const std::string&, const std::string&) const override { return ""; }
-    // A query leaves a table lock that lasts until the unit of work ends; it
-    // lets the run's inserts through but not another run's DROP.
+    // A query leaves a table lock that lasts until the unit of work ends.
     void claimStaging(DataConnection& claim, const std::string& staging) const override
     {
         claim.setAutoCommit(false);
-        claim.execute(countRowsSql(staging));
+        // Uncommitted read takes only an IN table lock, whatever isolation the
+        // connection has (RR would share-lock the table against the run's own
+        // inserts); IN still keeps out the Z lock of another run's DROP.
+        claim.execute(countRowsSql(staging) + " WITH UR");
     }
     void releaseStaging(DataConnection& claim, const std::string&) const override
     {
@@ -526,12 +532,12 @@ public:
         } catch (const DbError& error) {
             const bool locked = isLockTimeout(error);
             if (!locked && !isNoSuchTable(error)) {
-                connection.execute(serverLockWaitSql());
+                connection.execute(sessionLockWaitSql());
                 throw;
             }
             dropped = !locked;
         }
-        connection.execute(serverLockWaitSql());
+        connection.execute(sessionLockWaitSql());
         return dropped;
     }
     // Without LongDataCompat, DB2 CLI takes SQL_LONGVARCHAR for LONG VARCHAR
@@ -548,12 +554,22 @@ public:
     // locale's decimal separator.
     bool textTravelsWide() const override { return true; }
     bool offersNonAtomicArrays() const override { return true; }
+    // With extended row size (extended_row_sz ENABLE, a new database's
+    // default since 10.5) a row holding a VARCHAR or VARGRAPHIC may outgrow
+    // its page: DB2 moves varying-length values out of the row, so only the
+    // rest of the row and the column count must fit the page.
     std::optional<std::string> tableLayoutProblem(DataConnection& connection,
                                                   const std::vector<std::string>& columnTypes) const override
     {
-        long long rowBytes = 0;
-        for (const auto& type : columnTypes)
+        long long rowBytes = 0, fixedBytes = 0;
+        bool varyingText = false;
+        for (const auto& type : columnTypes) {
+            const std::string word = parseType(type).word;
             rowBytes += db2RowBytes(type);
+            if (!isOneOf(word, {"VARCHAR", "VARGRAPHIC", "VARBINARY"}))
+                fixedBytes += db2RowBytes(type);
+            varyingText = varyingText || isOneOf(word, {"VARCHAR", "VARGRAPHIC"});
+        }
         const int columns = static_cast<int>(columnTypes.size());
         // The largest page among the table spaces for tables; unknown: DB2's largest.
         long page = kLargestPage;
@@ -561,22 +577,46 @@ public:
             auto pages = connection.execute("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')");
             if (pages && !pages->eof() && pages->field(0).value)
                 page = std::atol(pages->field(0).value->c_str());
-        } catch (const DbError&) {
+        } catch (const DbError& error) {
+            if (isConnectionLost(error))
+                throw;
         }
-        if (page <= 0 || (rowBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
+        const bool extended = varyingText && extendedRowSize(connection);
+        if (extended && rowBytes > kExtendedRowBytes)
+            return "The table needs rows of " + std::to_string(rowBytes) + " bytes, more than the "
+                + std::to_string(kExtendedRowBytes) + " bytes IBM DB2 allows in any row. Send a table with fewer or "
+                  "shorter columns.";
+        const long long pageBytes = extended ? fixedBytes : rowBytes;
+        if (page <= 0 || (pageBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
             return std::nullopt;
-        return "The table needs rows of " + std::to_string(rowBytes) + " bytes in " + std::to_string(columns)
+        const std::string needs = extended ? " bytes besides its VARCHAR columns in " : " bytes in ";
+        return "The table needs rows of " + std::to_string(pageBytes) + needs + std::to_string(columns)
             + " columns, more than the largest table space page of this DB2 database holds (" + std::to_string(page / 1024)
             + " KB pages: " + std::to_string(db2RowLimit(page)) + " bytes, " + std::to_string(db2ColumnLimit(page))
             + " columns). Ask the database administrator for a table space with larger pages (up to 32 KB, "
               "e.g. CREATE BUFFERPOOL BP32K PAGESIZE 32K; CREATE TABLESPACE TS32K PAGESIZE 32K BUFFERPOOL BP32K), "
               "or send a table with fewer columns.";
     }
-    // SQL30081N communication error, SQL1224N the agent was ended.
+    // SQL0335N: a character could not be converted to the database's code page.
+    bool isCodePageSubstitution(const DiagRecord& record) const override { return record.sqlState == "01517"; }
+    std::optional<long> databaseCodePage(DataConnection& connection) const override
+    {
+        try {
+            const auto value = firstValue(connection, "SELECT VALUE FROM SYSIBMADM.DBCFG WHERE NAME = 'codepage'");
+            if (value && std::atol(value->c_str()) > 0)
+                return std::atol(value->c_str());
+        } catch (const DbError& error) {
+            if (isConnectionLost(error))
+                throw;
+        }
+        return std::nullopt;
+    }
+    // SQL30081N communication error, SQL1224N the agent was ended; 40003:
+    // the statement's completion is unknown (DB2 gives it with SQL30081N).
     bool isConnectionLost(const DbError& error) const override
     {
         return anyRecord(error, [](const DiagRecord& r) {
-            return isLinkState(r) || r.nativeCode == -30081 || r.nativeCode == -1224;
+            return isLinkState(r) || r.sqlState == "40003" || r.nativeCode == -30081 || r.nativeCode == -1224;
         });
     }
     std::string pingSql() const override { return "SELECT 1 FROM SYSIBM.SYSDUMMY1"; }
@@ -590,6 +630,21 @@ public:
     }
 
 private:
+    static constexpr long long kExtendedRowBytes = 1048319;
+    // extended_row_sz as the database configuration shows it: no such
+    // parameter (DB2 before 10.5) means none; a catalogue the user may not
+    // read leaves the decision to the CREATE, as a new database would take it.
+    static bool extendedRowSize(DataConnection& connection)
+    {
+        try {
+            const auto value = firstValue(connection, "SELECT VALUE FROM SYSIBMADM.DBCFG WHERE NAME = 'extended_row_sz'");
+            return value && value->rfind("ENABLE", 0) == 0;
+        } catch (const DbError& error) {
+            if (DB2Dialect().isConnectionLost(error))
+                throw;
+            return true;
+        }
+    }
     static constexpr size_t kBatchBytes = 16u << 20;
     static constexpr size_t kLargestLobBytes = 2147483647;
 };

@@ -83,11 +83,12 @@ public:
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
 
-    // Lock waits: the statements that make this connection's later statements
-    // give up after `seconds` of waiting for a lock another session holds, and
-    // that give it the server's own setting back; the error of one that gave up.
+    // Lock waits: the statement that makes this connection's later statements
+    // give up after `seconds` of waiting for a lock another session holds, the
+    // one that gives it back the wait its session set-up left it, and the
+    // error of a statement that gave up.
     virtual std::string lockWaitSql(int seconds) const = 0;
-    virtual std::string serverLockWaitSql() const = 0;
+    virtual std::string sessionLockWaitSql() const = 0;
     virtual bool isLockTimeout(const DbError& error) const = 0;
     // What other tables and views rely on `table` and would be removed or
     // broken with it: "foreign key FK_ITEMS_ORDER of ITEMS", "view OPEN_ORDERS".
@@ -102,7 +103,8 @@ public:
     // What this server takes for names, asked of the open connection.
     virtual NameRules nameRules(DataConnection& connection) const = 0;
     // Statements every connection of the tool runs first, so that values read
-    // and written do not depend on the server's or the user's settings.
+    // and written do not depend on the server's or the user's settings (and,
+    // on DB2, no lock is waited for longer than a few seconds).
     virtual std::vector<std::string> sessionSetupSql() const = 0;
     // Opens `connection` for `profile` and runs the session set-up.
     void openSession(DataConnection& connection, const ConnectionProfile& profile) const;
@@ -151,6 +153,12 @@ public:
     // speaks against it.
     virtual std::optional<std::string> tableLayoutProblem(DataConnection& connection,
                                                           const std::vector<std::string>& columnTypes) const = 0;
+
+    // The server stored a value with substitution characters for characters
+    // its code page lacks, and said so only with this warning.
+    virtual bool isCodePageSubstitution(const DiagRecord&) const { return false; }
+    // The database's code page (1208: Unicode); nullopt where it cannot be read.
+    virtual std::optional<long> databaseCodePage(DataConnection&) const { return std::nullopt; }
 
     // The connection itself is gone, not merely the statement refused.
     virtual bool isConnectionLost(const DbError& error) const = 0;

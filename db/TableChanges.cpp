@@ -31,7 +31,7 @@ void WithBoundedLockWaits(DataConnection& connection, const SqlDialect& dialect,
     connection.execute(dialect.lockWaitSql(kLockWaitSeconds));
     const auto serverSetting = [&] {
         try {
-            connection.execute(dialect.serverLockWaitSql());
+            connection.execute(dialect.sessionLockWaitSql());
         } catch (const DbError&) {
             // A connection that is gone takes its setting with it.
         }

@@ -42,8 +42,8 @@ void RefuseIfDependents(DataConnection& connection, const SqlDialect& dialect, c
 // it gave up waiting for a lock, pauses so that the sessions queued behind
 // it get through, and tries again, kLockTries times in all; then throws
 // TableChangeRefused ("orders is in use by another session; " + kept).
-// Other errors pass through. The connection has the server's lock wait again
-// afterwards.
+// Other errors pass through. The connection has its session's usual lock
+// wait again afterwards.
 void WithBoundedLockWaits(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
                           const std::string& kept, const std::function<void()>& attempt);
 

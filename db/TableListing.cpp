@@ -51,7 +51,7 @@ std::string CurrentDB2Schema(DataConnection& connection)
 std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
 {
     DataConnection connection;
-    connection.open(DB2ConnectionString(profile));
+    DB2Dialect().openSession(connection, profile);
     return withoutStagingTables(ListDB2Tables(connection));
 }
 

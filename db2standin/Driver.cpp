@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <cstdio>
+#include <fstream>
 #include <map>
 
 namespace db2standin {
@@ -99,6 +100,22 @@ DO $$BEGIN
     GRANT SELECT ON "SYSCAT"."TABLESPACES" TO PUBLIC;
   END IF;
 EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
+// The database configuration parameters the tool may ask for, as
+// SYSIBMADM.DBCFG shows them.
+const char *kDatabaseConfiguration = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSIBMADM' AND viewname = 'DBCFG') THEN
+    CREATE SCHEMA IF NOT EXISTS "SYSIBMADM";
+    GRANT USAGE ON SCHEMA "SYSIBMADM" TO PUBLIC;
+    CREATE VIEW "SYSIBMADM"."DBCFG" AS
+      SELECT 'extended_row_sz'::varchar(32) AS "NAME", current_setting('db2standin.extended_row_sz', true)::varchar(1024) AS "VALUE"
+      UNION ALL SELECT 'codepage', current_setting('db2standin.database_codepage', true);
+    GRANT SELECT ON "SYSIBMADM"."DBCFG" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_schema OR duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
 END$$;
 )SQL";
 
@@ -200,6 +217,42 @@ EXCEPTION WHEN duplicate_schema OR duplicate_object OR duplicate_table OR unique
 END$$;
 )SQL";
 
+// An XML value read without XMLSERIALIZE is serialized by the server with a
+// declaration naming the encoding the application receives.
+std::string xmlDeclaration(const std::string &encoding) {
+  return "<?xml version=\"1.0\" encoding=\"" + encoding + "\" ?>";
+}
+
+// A keyword of db2cli.ini (in the folder DB2CLIINIPATH names, or the file
+// itself): the database's own section wins over [COMMON]; "" when neither says.
+std::string cliIniValue(const std::string &database, const std::string &keyword) {
+  const char *path = std::getenv("DB2CLIINIPATH");
+  if (!path || !*path) return "";
+  std::string file = path;
+  if (file.size() < 4 || upperAscii(file.substr(file.size() - 4)) != ".INI") file += "/db2cli.ini";
+  std::ifstream in(file);
+  std::string line, section, common, own;
+  while (std::getline(in, line)) {
+    line = trim(line);
+    if (line.empty() || line[0] == ';') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      section = upperAscii(trim(line.substr(1, line.size() - 2)));
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || upperAscii(trim(line.substr(0, eq))) != upperAscii(keyword)) continue;
+    if (section == "COMMON") common = trim(line.substr(eq + 1));
+    else if (section == upperAscii(database)) own = trim(line.substr(eq + 1));
+  }
+  return own.empty() ? common : own;
+}
+
+// The iconv name of a DB2 code page.
+std::string codesetOf(long codePage) {
+  return codePage == 1208 ? "UTF-8" : codePage == 819 ? "ISO-8859-1" : codePage == 923 ? "ISO-8859-15"
+       : codePage == 1252 ? "CP1252" : "CP" + std::to_string(codePage);
+}
+
 // The code page DB2 CLI converts SQL_C_CHAR data with: DB2CODEPAGE, else the
 // one of the process locale; "" stands for UTF-8 (1208).
 std::string applicationCodeset(char &decimalPoint) {
@@ -209,11 +262,7 @@ std::string applicationCodeset(char &decimalPoint) {
   const char *radix = nl_langinfo_l(RADIXCHAR, loc);
   decimalPoint = radix && *radix ? *radix : '.';
   freelocale(loc);
-  if (const char *page = std::getenv("DB2CODEPAGE"); page && *page) {
-    const int number = std::atoi(page);
-    codeset = number == 1208 ? "UTF-8" : number == 819 ? "ISO-8859-1" : number == 923 ? "ISO-8859-15"
-            : number == 1252 ? "CP1252" : "CP" + std::to_string(number);
-  }
+  if (const char *page = std::getenv("DB2CODEPAGE"); page && *page) codeset = codesetOf(std::atoi(page));
   const std::string up = upperAscii(codeset);
   if (up == "UTF-8" || up == "UTF8") return "";
   if (up == "ANSI_X3.4-1968" || up == "ASCII") return "ISO-8859-1";  // the C locale: DB2 takes code page 819
@@ -348,8 +397,13 @@ SQLRETURN Conn::connect(const std::string &cs) {
     databaseCodePage = std::strtol(codePage, &end, 10);
     if (end && *end) databaseCodePage = 0;  // not a number: not Unicode either
   }
-  std::string setup = std::string(kSetup) + kTableSpaces + kColumns + kDependents + "SET db2standin.page_size TO '" + std::to_string(tablePageSize) +
-                      "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage) + "';" +
+  // extended_row_sz: ENABLE, as in a database created by 10.5 or later, unless set to DISABLE.
+  extendedRowSz = true;
+  if (const char *extended = std::getenv("DB2STANDIN_EXTENDED_ROW_SZ"); extended && *extended)
+    extendedRowSz = upperAscii(extended) != "DISABLE";
+  std::string setup = std::string(kSetup) + kTableSpaces + kColumns + kDependents + kDatabaseConfiguration + "SET db2standin.page_size TO '" +
+                      std::to_string(tablePageSize) + "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage) +
+                      "'; SET db2standin.extended_row_sz TO '" + (extendedRowSz ? "ENABLE" : "DISABLE") + "';" +
                       "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema) +
                       ") THEN CREATE SCHEMA " + quoteIdent(schema) +
                       "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$;"
@@ -366,6 +420,10 @@ SQLRETURN Conn::connect(const std::string &cs) {
   PQclear(r);
   connString = cs;
   longDataCompat = trim(get("LONGDATACOMPAT")) == "1";
+  // TxnIsolation 8 is repeatable read: a query's table locks last until the unit of work ends.
+  std::string isolation = trim(get("TXNISOLATION"));
+  if (isolation.empty()) isolation = cliIniValue(database, "TxnIsolation");
+  repeatableRead = isolation == "8";
   appCodeset = applicationCodeset(decimalPoint);
   return SQL_SUCCESS;
 }
@@ -804,8 +862,10 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>> &out, D
         checkDeclaredLength(static_cast<size_t>(p), v->data(), v->size());
         // Numbers from numeric C types are already in the form PostgreSQL reads.
         if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
-        } else if (col >= 0) v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
-        else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
+        } else if (col >= 0) {
+          v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+          storeInDatabaseCodePage(*v, tr.columns[col].type, row);
+        } else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
       } catch (const SqlError &e) {
         err = e.diag;
         return false;
@@ -835,6 +895,7 @@ SQLRETURN Stmt::execute() {
     PQclear(r);
   }
   if (tr.kind == Translated::Ddl || tr.kind == Translated::DropTable || tr.kind == Translated::Rename) conn->attrCache.clear();
+  substitutedRows.clear();
   size_t n = tr.paramCount > 0 ? paramsetSize : 1;
   if (n > 1 && tr.kind != Translated::Query) {
     if (tr.kind == Translated::Insert && tr.onlyParams) return copyArray();
@@ -869,7 +930,25 @@ SQLRETURN Stmt::execute() {
   if ((tr.kind == Translated::Other || tr.kind == Translated::Insert) && rowCount == 0 &&
       (sql.size() > 6 && (upperAscii(sql.substr(0, 6)) == "UPDATE" || upperAscii(sql.substr(0, 6)) == "DELETE")))
     return SQL_NO_DATA;  // DB2 reports a searched UPDATE/DELETE that touched no row as SQL_NO_DATA
-  return SQL_SUCCESS;
+  return substitutionWarnings(SQL_SUCCESS, nullptr);
+}
+
+// nullptr when there is nothing to lock.
+PGresult *Stmt::shareLockReadTables() {
+  const bool rr = tr.isolation.empty() ? conn->repeatableRead : tr.isolation == "RR";
+  if (!rr || tr.readTables.empty()) return nullptr;
+  std::string tables;
+  for (const auto &t : tr.readTables) tables += (tables.empty() ? "" : ", ") + t;
+  // A name the translator took for a table that is none is left to the query itself.
+  PQclear(conn->exec("SAVEPOINT db2lock"));
+  PGresult *r = conn->exec("LOCK TABLE " + tables + " IN SHARE MODE");
+  const std::string state = failed(r) ? field(r, PG_DIAG_SQLSTATE) : "";
+  if (failed(r) && state != "55P03" && state != "40P01") {
+    PQclear(r);
+    r = conn->exec("ROLLBACK TO SAVEPOINT db2lock");
+  }
+  if (!failed(r)) PQclear(conn->exec("RELEASE SAVEPOINT db2lock"));
+  return r;
 }
 
 SQLRETURN Stmt::openQuery(const std::vector<const char *> &values) {
@@ -887,10 +966,14 @@ SQLRETURN Stmt::openQuery(const std::vector<const char *> &values) {
   }
   bool sp = !began;
   if (sp) PQclear(conn->exec("SAVEPOINT db2open"));
-  std::string decl = "DECLARE " + cursorName + " NO SCROLL CURSOR FOR " + tr.sql;
-  PGresult *r = values.empty() ? conn->exec(decl)
-                               : PQexecParams(conn->pg, decl.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
-                                              nullptr, nullptr, 0);
+  PGresult *r = shareLockReadTables();
+  if (!r || !failed(r)) {
+    PQclear(r);
+    std::string decl = "DECLARE " + cursorName + " NO SCROLL CURSOR FOR " + tr.sql;
+    r = values.empty() ? conn->exec(decl)
+                       : PQexecParams(conn->pg, decl.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                                      nullptr, nullptr, 0);
+  }
   if (!failed(r)) {
     PQclear(r);
     fetchRows = kFirstFetchRows;
@@ -898,9 +981,12 @@ SQLRETURN Stmt::openQuery(const std::vector<const char *> &values) {
   }
   if (failed(r)) {
     err = conn->mapError(r, &tr);
+    // A lock timeout or deadlock (SQL0911N) rolls back the whole unit of work.
+    const bool wholeUnitOfWork = field(r, PG_DIAG_SQLSTATE) == "40P01" || field(r, PG_DIAG_SQLSTATE) == "55P03";
     PQclear(r);
-    if (began) {
+    if (began || wholeUnitOfWork) {
       PQclear(conn->exec("ROLLBACK"));
+      conn->openCursors = 0;
       conn->txnOpen = false;
     } else {
       PQclear(conn->exec("ROLLBACK TO SAVEPOINT db2open; RELEASE SAVEPOINT db2open"));
@@ -1056,14 +1142,17 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
         if (!conn->appCodeset.empty() && col.type.isText()) local = convertText(local, conn->appCodeset, "UTF-8");
         if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
           std::replace(local.begin(), local.end(), '.', conn->decimalPoint);
+        if (col.type.kind == Kind::Xml) local = xmlDeclaration(conn->appCodeset.empty() ? "UTF-8" : conn->appCodeset) + local;
       } else if (cType == SQL_C_WCHAR) {
         std::string form = charForm(col, v, len);
         if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
           std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
+        if (col.type.kind == Kind::Xml) form = xmlDeclaration("UTF-16") + form;
         std::u16string w = utf8ToUtf16(form);
         local.assign(reinterpret_cast<const char *>(w.data()), w.size() * 2);
       } else {
         local = (col.type.isBinary() || col.pgType == 17) ? pgByteaToBytes(v, static_cast<size_t>(len)) : charForm(col, v, len);
+        if (col.type.kind == Kind::Xml) local = xmlDeclaration("UTF-8") + local;
       }
       if (offset) {
         gdData[c] = std::move(local);
@@ -1217,6 +1306,28 @@ bool Stmt::bindingsUsable(Diag &err) const {
   return true;
 }
 
+void Stmt::storeInDatabaseCodePage(std::string &value, const TypeDesc &type, size_t row) {
+  if (conn->unicodeDatabase() || !type.isText() || type.isBinary() || type.isGraphic()) return;
+  const std::string codeset = codesetOf(conn->databaseCodePage);
+  std::string stored = convertText(convertText(value, codeset, "UTF-8"), "UTF-8", codeset);
+  if (stored == value) return;
+  value = std::move(stored);
+  substitutedRows.insert(row);
+}
+
+SQLRETURN Stmt::substitutionWarnings(SQLRETURN rc, const std::vector<char> *arrived) {
+  for (size_t row : substitutedRows) {
+    if (arrived && !(*arrived)[row]) continue;
+    Diag d = serverError("01517", 335, "SQL0335N  A character that could not be converted was replaced with a substitute "
+                                       "character.  SQLSTATE=01517");
+    d.row = arrived ? static_cast<long>(row + 1) : 0;
+    diags.push_back(d);
+    if (paramStatus && (arrived || row == 0)) paramStatus[row] = SQL_PARAM_SUCCESS_WITH_INFO;
+    if (rc == SQL_SUCCESS) rc = SQL_SUCCESS_WITH_INFO;
+  }
+  return rc;
+}
+
 void Stmt::checkDeclaredLength(size_t p, const char *value, size_t length) const {
   const ParamBinding &b = params[p];
   // Without LongDataCompat the ODBC long types are DB2's LONG types, not LOBs.
@@ -1280,6 +1391,7 @@ SQLRETURN Stmt::failAtomic(size_t badRow, Diag err) {
 SQLRETURN Stmt::runArray() {
   size_t n = paramsetSize;
   size_t good = 0;
+  std::vector<char> arrived(n, 0);
   rowCount = 0;
   std::vector<std::optional<std::string>> vals;
   std::vector<const char *> ptrs;
@@ -1307,11 +1419,11 @@ SQLRETURN Stmt::runArray() {
       diags.push_back(err);
     }
     if (paramStatus) paramStatus[i] = ok ? SQL_PARAM_SUCCESS : SQL_PARAM_ERROR;
+    arrived[i] = ok;
   }
   if (atomicArrays) endAtomic(ownTransaction, true);
   if (paramsProcessed) *paramsProcessed = n;
-  if (good == n) return SQL_SUCCESS;
-  return good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
+  return substitutionWarnings(good == n ? SQL_SUCCESS : good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO, &arrived);
 }
 
 namespace {
@@ -1400,7 +1512,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
       return true;
     }
     const bool plainText = kind == Kind::VarChar || kind == Kind::LongVarChar || kind == Kind::Clob;
-    if (plainText && conn->appCodeset.empty() && len >= 0 && len <= tr.columns[col].type.length) {
+    if (plainText && conn->appCodeset.empty() && conn->unicodeDatabase() && len >= 0 && len <= tr.columns[col].type.length) {
       const char *text = static_cast<const char *>(b.data) + off + static_cast<size_t>(b.bufLen) * row;
       try {
         checkDeclaredLength(p, text, static_cast<size_t>(len));
@@ -1430,6 +1542,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
       checkDeclaredLength(p, v->data(), v->size());
       const TypeDesc &type = tr.columns[col].type;
       scratch = castForColumn(type, *v, tr.columns[col].name);  // validates: length, date syntax
+      storeInDatabaseCodePage(scratch, type, row);
       switch (binaryWire(type.kind)) {
         case BinaryWire::Date: putInt32(out, 4); putInt32(out, daysSince2000(scratch)); return true;
         case BinaryWire::Bytes: putInt32(out, static_cast<int32_t>(v->size())); out += *v; return true;
@@ -1445,6 +1558,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
     if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
     } else if (col >= 0) {
       scratch = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+      storeInDatabaseCodePage(scratch, tr.columns[col].type, row);
       v = std::move(scratch);
     } else if (b.cType == SQL_C_BINARY) {
       v = "\\x" + bytesToHex(*v);
@@ -1573,8 +1687,7 @@ SQLRETURN Stmt::copyArray() {
     good += ok[i];
   }
   if (paramsProcessed) *paramsProcessed = n;
-  if (good == n) return SQL_SUCCESS;
-  return good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
+  return substitutionWarnings(good == n ? SQL_SUCCESS : good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO, &ok);
 }
 
 SQLRETURN Stmt::tables(const std::string &, const std::string &schem, const std::string &table, const std::string &types,

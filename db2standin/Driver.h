@@ -10,6 +10,7 @@
 
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -60,6 +61,9 @@ struct Conn : HandleBase, Catalog {
   void restoreLockTimeout();
   // LOBs described and bound as ODBC long types (LongDataCompat=1).
   bool longDataCompat = false;
+  // Isolation RR (TxnIsolation=8 in the connection text or db2cli.ini):
+  // a query share-locks the tables it reads until the unit of work ends.
+  bool repeatableRead = false;
   // Page size of the one table space (DB2STANDIN_PAGE_SIZE, default 4K).
   long tablePageSize = 4096;
   // Application code page of SQL_C_CHAR data ("" for UTF-8) and the locale's decimal point.
@@ -69,6 +73,9 @@ struct Conn : HandleBase, Catalog {
   // Code page of the database (DB2STANDIN_DATABASE_CODEPAGE, default 1208: Unicode).
   long databaseCodePage = 1208;
   bool unicodeDatabase() override { return databaseCodePage == 1208; }
+  // extended_row_sz: ENABLE unless DB2STANDIN_EXTENDED_ROW_SZ says DISABLE.
+  bool extendedRowSz = true;
+  bool extendedRowSize() override { return extendedRowSz; }
   std::string authorizationId() override { return upperAscii(user); }
   SQLUINTEGER loginTimeout = 0;
   int seq = 0;
@@ -172,6 +179,9 @@ struct Stmt : HandleBase {
 
  private:
   SQLRETURN openQuery(const std::vector<const char *> &values);
+  // Under isolation RR, share-locks the tables the query reads until the
+  // unit of work ends, as DB2's RR table locks keep out every writer.
+  PGresult *shareLockReadTables();
   SQLRETURN runArray();
   // A binding the driver cannot take fails the statement, before any row goes in.
   bool bindingsUsable(Diag &err) const;
@@ -180,6 +190,14 @@ struct Stmt : HandleBase {
   void endAtomic(bool ownTransaction, bool keep);
   // Marks an atomic array failed at one row: nothing of it stays.
   SQLRETURN failAtomic(size_t badRow, Diag err);
+  // In a database that is not Unicode, character data is stored in its code
+  // page: a character it lacks becomes the substitution character 0x1A, and
+  // the row is marked for the warning DB2 gives (01517).
+  void storeInDatabaseCodePage(std::string &value, const TypeDesc &type, size_t row);
+  std::set<size_t> substitutedRows;
+  // Adds the 01517 warnings for the rows that arrived (`arrived`: per array
+  // row; nullptr: a single row) and returns the statement's answer with them.
+  SQLRETURN substitutionWarnings(SQLRETURN rc, const std::vector<char> *arrived);
   // Refuses a value longer than the declared SQL type of its parameter takes.
   void checkDeclaredLength(size_t p, const char *value, size_t length) const;
   SQLRETURN copyArray();

@@ -865,9 +865,11 @@ std::string castForColumn(const TypeDesc &t, const std::string &value, const std
       return v;
     }
     case Kind::Boolean: {
-      std::string v = upperAscii(trimBlanks(value));
-      if (v == "T" || v == "TRUE" || v == "Y" || v == "YES" || v == "ON" || v == "1") return "true";
-      if (v == "F" || v == "FALSE" || v == "N" || v == "NO" || v == "OFF" || v == "0") return "false";
+      // IBM lists these strings in lower case and leaves open whether an
+      // assignment takes them in any other: the stricter reading refuses 'True'.
+      std::string v = trimBlanks(value);
+      if (v == "t" || v == "true" || v == "y" || v == "yes" || v == "on" || v == "1") return "true";
+      if (v == "f" || v == "false" || v == "n" || v == "no" || v == "off" || v == "0") return "false";
       if (validNumber(v) && v.find_first_of(".eE") == std::string::npos) {
         bool zero = v.find_first_not_of("+-0") == std::string::npos;
         return zero ? "false" : "true";

@@ -82,6 +82,8 @@ long long rowBytes(const TypeDesc &t, bool nullable);
 // The longest row and the most columns a table space with this page size holds.
 long long rowLimit(long pageSize);
 int columnLimit(long pageSize);
+// The longest row with extended row size, whatever the page.
+constexpr long long kExtendedRowLimit = 1048319;
 
 // ODBC description of a DB2 type.
 short odbcType(const TypeDesc &t, bool wide);

@@ -176,18 +176,23 @@ size_t elementEnd(const std::vector<Token> &tk, size_t p, size_t close) {
 }
 
 // The table must fit the pages of the one table space there is, as in a
-// database created without options.
-void checkRowFits(long long row, int columnCount, Catalog &cat) {
+// database created without options. With extended row size (DB2's default
+// since 10.5) a row holding a VARCHAR or VARGRAPHIC may outgrow the page:
+// varying-length values move out of the row as needed, so only the rest of
+// the row (`fixedRow`) and the column count must fit the page.
+void checkRowFits(long long row, long long fixedRow, bool movableColumns, int columnCount, Catalog &cat) {
   const long page = cat.pageSize();
+  const bool extended = cat.extendedRowSize() && movableColumns;
+  const long long pageRow = extended ? fixedRow : row;
   if (columnCount > columnLimit(32768))
     raise("54011", -680, "SQL0680N  Too many columns were specified for a table, view, or table function.");
-  if (row > rowLimit(32768))
+  if (extended ? row > kExtendedRowLimit : row > rowLimit(32768))
     raise("54010", -670, "SQL0670N  The statement failed because the row size of the resulting table would have exceeded "
-                         "the row size limit. Row size limit: \"" + std::to_string(rowLimit(page)) +
+                         "the row size limit. Row size limit: \"" + std::to_string(extended ? kExtendedRowLimit : rowLimit(page)) +
                          "\". Table space name: \"USERSPACE1\". Resulting row size: \"" + std::to_string(row) + "\".");
-  if (row <= rowLimit(page) && columnCount <= columnLimit(page)) return;
+  if (pageRow <= rowLimit(page) && columnCount <= columnLimit(page)) return;
   long needed = 4096;
-  while (needed < 32768 && (row > rowLimit(needed) || columnCount > columnLimit(needed))) needed *= 2;
+  while (needed < 32768 && (pageRow > rowLimit(needed) || columnCount > columnLimit(needed))) needed *= 2;
   raise("42727", -286, "SQL0286N  A table space could not be found with a page size of at least \"" + std::to_string(needed) +
                        "\" that authorization ID \"" + cat.authorizationId() + "\" is authorized to use.");
 }
@@ -214,7 +219,8 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
       }
     return false;
   };
-  long long row = 0;
+  long long row = 0, fixedRow = 0;
+  bool varyingText = false;
   int columnCount = 0;
   size_t p = i + 1;
   while (p < close) {
@@ -234,6 +240,9 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
       bool notNull = false;
       for (size_t r = k; r + 1 < e; ++r) notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"));
       row += rowBytes(t, !notNull);
+      const bool movable = t.kind == Kind::VarChar || t.kind == Kind::VarGraphic || t.kind == Kind::VarBinary;
+      if (!movable) fixedRow += rowBytes(t, !notNull);
+      varyingText = varyingText || t.kind == Kind::VarChar || t.kind == Kind::VarGraphic;
       ++columnCount;
       std::string ddl = pgDomainDdl(t);
       if (!ddl.empty()) tr.prepare.push_back(ensureDomain(ddl));
@@ -277,7 +286,7 @@ Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
                                  "\" cannot be a column of a primary key or unique key constraint because it can contain null values.");
     }
   }
-  checkRowFits(row, columnCount, cat);
+  checkRowFits(row, fixedRow, varyingText, columnCount, cat);
   if (q.explicitSchema) tr.prepare.insert(tr.prepare.begin(), ensureSchema(q.schema));
   std::string sql = "CREATE TABLE " + q.quoted() + " (";
   for (size_t k = 0; k < elems.size(); ++k) sql += (k ? ", " : "") + elems[k];
@@ -384,6 +393,29 @@ Translated insert(const std::vector<Token> &tk, size_t i, Catalog &cat, const st
 }
 
 }  // namespace
+
+// The tables after FROM and JOIN (and the commas of a FROM list), for the
+// locks an isolation of RR takes; catalog views take none here.
+void readTablesAndIsolation(const std::vector<Token> &tk, Catalog &cat, Translated &tr) {
+  const size_t end = tk.size() - 1;
+  if (end >= 2 && tk[end - 2].is("WITH") && tk[end - 1].type == Token::Word) {
+    const std::string w = tk[end - 1].upper();
+    if (w == "UR" || w == "CS" || w == "RS" || w == "RR") tr.isolation = w;
+  }
+  for (size_t i = 0; i < end; ++i) {
+    if (!tk[i].is("FROM") && !tk[i].is("JOIN")) continue;
+    size_t p = i + 1;
+    while (p < end && isName(tk[p]) && !tk[p + 1].is("(")) {
+      const QName q = parseName(tk, p, cat);
+      const std::string schema = upperAscii(q.schema);
+      if (schema.rfind("SYS", 0) != 0) tr.readTables.push_back(q.quoted());
+      if (tk[p].is("AS")) ++p;
+      if (isName(tk[p]) && !keywords().count(tk[p].upper())) ++p;  // a correlation name
+      if (!tk[p].is(",") || !tk[i].is("FROM")) break;
+      ++p;
+    }
+  }
+}
 
 Translated translate(const std::string &sql, Catalog &cat) {
   std::vector<Token> tk = tokenize(sql);
@@ -498,8 +530,10 @@ Translated translate(const std::string &sql, Catalog &cat) {
   }
   tr.paramCount = em.params;
   tr.paramColumn = em.paramColumn;
-  if (t0.is("SELECT") || t0.is("WITH") || t0.is("VALUES") || t0.is("(")) tr.kind = Translated::Query;
-  else if (t0.is("CREATE") || t0.is("DROP") || t0.is("ALTER") || t0.is("COMMENT") || t0.is("TRUNCATE")) {
+  if (t0.is("SELECT") || t0.is("WITH") || t0.is("VALUES") || t0.is("(")) {
+    tr.kind = Translated::Query;
+    readTablesAndIsolation(tk, cat, tr);
+  } else if (t0.is("CREATE") || t0.is("DROP") || t0.is("ALTER") || t0.is("COMMENT") || t0.is("TRUNCATE")) {
     tr.kind = Translated::Ddl;
     if (t0.is("CREATE") && tk[1].is("VIEW")) {
       size_t i = 2;

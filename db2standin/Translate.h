@@ -27,6 +27,9 @@ class Catalog {
   // Whether the database code page is Unicode (1208): only then do character
   // strings take lengths in CODEUNITS32.
   virtual bool unicodeDatabase() { return true; }
+  // extended_row_sz: ENABLE (the default of a new database) lets a row with
+  // VARCHAR or VARGRAPHIC columns outgrow its page.
+  virtual bool extendedRowSize() { return true; }
   // The authorization ID DB2 names in SQL0286N.
   virtual std::string authorizationId() { return currentSchema(); }
 };
@@ -43,6 +46,12 @@ struct Translated {
   std::vector<ColumnInfo> columns;
   std::vector<int> paramColumn;
   bool onlyParams = false;  // a single row of parameter markers only: eligible for COPY
+
+  // A query: the tables it reads (quoted "S"."T", catalog views left out)
+  // and the isolation its WITH clause asks for ("UR", "CS", "RS", "RR"; ""
+  // for the connection's own).
+  std::vector<std::string> readTables;
+  std::string isolation;
 
   // Names for DB2 error texts.
   std::string schema, name, newName;

@@ -62,10 +62,14 @@ bool paramFailed(SQLUSMALLINT status)
 }  // namespace
 
 BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std::string& table,
-                             std::vector<ColumnPlan> plans)
+                             std::vector<ColumnPlan> plans, const std::vector<std::string>& columnTypes)
     : target_(target), side_(side), limits_(DialectOf(side).sendLimits(target)), table_(table),
       plans_(std::move(plans)), arrayStatement_(target.newStatement()), rowStatement_(target.newStatement())
 {
+    digitBooleans_.assign(plans_.size(), false);
+    for (size_t c = 0; c < plans_.size() && c < columnTypes.size(); ++c)
+        digitBooleans_[c] = side_ == TargetSide::DB2 && plans_[c].read == ReadKind::Bool
+            && columnTypes[c].rfind("BOOLEAN", 0) == 0;
     commitDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_COMMIT_BEHAVIOR);
     rollbackDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_ROLLBACK_BEHAVIOR);
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN),
@@ -106,6 +110,17 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
         } else if (plans_[c].send == SendKind::TinyInt) {
             cType = SQL_C_UTINYINT;
             sqlType = SQL_TINYINT;
+        } else if (digitBooleans_[c]) {
+            // The reader wrote the texts True and False, as a text column takes them.
+            std::vector<std::optional<std::string>> cells(rows);
+            for (size_t r = 0; r < rows; ++r)
+                if (!buffer->isNull(firstRow + r))
+                    cells[r] = *buffer->at(firstRow + r) == 'T' ? "1" : "0";
+            digits_.pack(SQL_C_CHAR, cells);
+            widen(digits_, 0, rows, wide_[c]);
+            buffer = &wide_[c];
+            first = 0;
+            cType = SQL_C_WCHAR;
         } else if (dialect.textTravelsWide()) {
             widen(*buffer, firstRow, rows, wide_[c]);
             buffer = &wide_[c];
@@ -142,7 +157,18 @@ size_t BatchInserter::rowBytes(const RowBlock& block, size_t row) const
     return bytes;
 }
 
-bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count)
+bool BatchInserter::substitutionReported(SQLRETURN rc, SQLHSTMT statement) const
+{
+    if (rc != SQL_SUCCESS_WITH_INFO)
+        return false;
+    const SqlDialect& dialect = DialectOf(side_);
+    for (const DiagRecord& record : readDiagnostics(SQL_HANDLE_STMT, statement))
+        if (dialect.isCodePageSubstitution(record))
+            return true;
+    return false;
+}
+
+bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count, std::vector<size_t>& substituted)
 {
     SQLHSTMT statement = arrayStatement_.get();
     prepareIfNeeded(statement, arrayPrepared_);
@@ -163,10 +189,14 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count)
             throw error;
         return false;
     }
+    const bool anySubstituted = substitutionReported(rc, statement);
     SQLFreeStmt(statement, SQL_CLOSE);
     for (size_t r = 0; r < count; ++r)
         if (paramFailed(status_[r]))
             return false;
+    for (size_t r = 0; r < count; ++r)
+        if (anySubstituted && status_[r] == SQL_PARAM_SUCCESS_WITH_INFO)
+            substituted.push_back(first + r);
     return true;
 }
 
@@ -194,6 +224,8 @@ void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t cou
         const SQLRETURN rc = SQLExecute(statement);
         if (odbcSucceeded(rc)) {
             ++outcome.inserted;
+            if (substitutionReported(rc, statement))
+                outcome.substitutedRows.push_back(r);
         } else {
             DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
             if (endsTheCopy(error))
@@ -209,9 +241,11 @@ void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t cou
 void BatchInserter::sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome)
 {
     // A single row goes straight to the row path, which reports its own error.
-    if (count > 1 && sendArray(block, first, count)) {
+    std::vector<size_t> substituted;
+    if (count > 1 && sendArray(block, first, count, substituted)) {
         endTransaction(true);
         outcome.inserted += static_cast<long long>(count);
+        outcome.substitutedRows.insert(outcome.substitutedRows.end(), substituted.begin(), substituted.end());
         return;
     }
     // Undo whatever part of the array went in, then let each row stand alone.

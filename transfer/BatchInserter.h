@@ -19,6 +19,9 @@ struct BatchOutcome {
     long long inserted = 0;
     long long refused = 0;
     std::vector<size_t> refusedRows;  // the block's rows that did not arrive, ascending
+    // Rows that arrived with substitution characters: the target's code page
+    // lacks some character of theirs.
+    std::vector<size_t> substitutedRows;
     std::optional<RefusedRow> firstRefused;
 };
 
@@ -31,7 +34,9 @@ struct BatchOutcome {
 // have autocommit off.
 class BatchInserter {
 public:
-    BatchInserter(DataConnection& target, TargetSide side, const std::string& table, std::vector<ColumnPlan> plans);
+    // columnTypes: the target's column types as created, where known.
+    BatchInserter(DataConnection& target, TargetSide side, const std::string& table, std::vector<ColumnPlan> plans,
+                  const std::vector<std::string>& columnTypes = {});
 
     BatchOutcome insert(const RowBlock& block);
 
@@ -46,7 +51,10 @@ private:
     void prepareIfNeeded(SQLHSTMT statement, bool& prepared);
     void endTransaction(bool commit);
     void bind(SQLHSTMT statement, const RowBlock& block, size_t firstRow, size_t rows);
-    bool sendArray(const RowBlock& block, size_t first, size_t count);
+    // Rows of the array that arrived substituted are added to `substituted`.
+    bool sendArray(const RowBlock& block, size_t first, size_t count, std::vector<size_t>& substituted);
+    // Whether a statement that succeeded had a value substituted.
+    bool substitutionReported(SQLRETURN rc, SQLHSTMT statement) const;
     void sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error);
@@ -60,6 +68,10 @@ private:
     std::vector<ColumnPlan> plans_;
     OdbcHandle arrayStatement_, rowStatement_;
     std::vector<SQLUSMALLINT> status_;
+    // Boolean values bound for a DB2 BOOLEAN column: sent as '1' and '0',
+    // the strings DB2 certainly assigns (of 'True' its documentation is silent).
+    std::vector<bool> digitBooleans_;
+    ColumnBuffer digits_;
     std::vector<ColumnBuffer> wide_;  // text re-encoded as UTF-16 for targets that take it so
     bool nonAtomic_ = false;
     SQLULEN processed_ = 0;

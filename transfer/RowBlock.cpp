@@ -67,6 +67,16 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
 
 SQLLEN convertedWidth(ReadKind kind);
 
+// DB2 serializes an XML value read as text with a declaration in front
+// (<?xml version="1.0" encoding="UTF-16" ?>); the stored value has none.
+void dropXmlDeclaration(std::string& text)
+{
+    if (text.rfind("<?xml", 0) != 0)
+        return;
+    if (const size_t end = text.find("?>"); end != std::string::npos)
+        text.erase(0, end + 2);
+}
+
 // Width of the send buffer of a converted column: UTF-16 becomes at most 3/2 as many UTF-8 bytes.
 SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
 {
@@ -214,6 +224,7 @@ void RowBlock::convert()
             out.allocate(SQL_C_CHAR, width, rows);
         const bool decimal = plans_[c].field.sqlType == SQL_DECIMAL || plans_[c].field.sqlType == SQL_NUMERIC
             || plans_[c].field.sqlType == db2sql::kDecFloat;
+        const bool xml = plans_[c].field.sqlType == db2sql::kXml;
         for (size_t r = 0; r < rows; ++r) {
             if (in.isNull(r)) {
                 out.lengths[r] = SQL_NULL_DATA;
@@ -235,6 +246,8 @@ void RowBlock::convert()
                 // A decimal read as text carries the locale's decimal separator.
                 if (decimal)
                     std::replace(text.begin(), text.end(), ',', '.');
+                if (xml)
+                    dropXmlDeclaration(text);
                 n = text.size();
                 std::memcpy(dst, text.data(), n);
                 break;

@@ -160,7 +160,7 @@ std::vector<std::string> DropLeftoverStagingTables(DataConnection& connection, c
                 // Still referenced, or another run is at it: tried again next time.
             }
         }
-        connection.execute(dialect.serverLockWaitSql());
+        connection.execute(dialect.sessionLockWaitSql());
     } catch (const DbError&) {
         // No listing: tried again next time.
     }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -59,6 +60,27 @@ bool openConnection(DataConnection& connection, const SqlDialect& dialect, const
     }
 }
 
+// The text values of substituted rows that the code page cannot hold, counted
+// per column. The server only says which rows: where no value seems to lack a
+// character, every value of the row beyond ASCII is counted, so no reported
+// substitution goes uncounted.
+void countCodePageChanges(const RowBlock& block, const std::vector<ColumnPlan>& plans, const std::vector<size_t>& rows,
+                          long codePage, std::map<std::string, long long>& changed)
+{
+    for (size_t row : rows)
+        for (const long holds : {codePage, 0L}) {
+            bool counted = false;
+            for (size_t c = 0; c < plans.size(); ++c)
+                if (plans[c].send == SendKind::Text)
+                    if (const auto text = block.sendText(c, row); text && !TextFitsCodePage(*text, holds)) {
+                        ++changed[plans[c].field.name];
+                        counted = true;
+                    }
+            if (counted)
+                break;
+        }
+}
+
 }  // namespace
 
 const TransferSteps& StepsOf(TransferDirection direction)
@@ -82,10 +104,11 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
     const SqlDialect& targetDialect = DialectOf(side);
     const SqlDialect& sourceDialect = DialectOf(side == DatabaseSide::MySQL ? DatabaseSide::DB2 : DatabaseSide::MySQL);
     const std::vector<size_t> dateColumns = ZeroDateColumns(side, source.plans(), targetColumnTypes);
+    std::optional<long> codePage;  // the target's, asked at the first substitution
     int shown = 0;
     try {
         target.setAutoCommit(false);
-        BatchInserter inserter(target, side, into, source.plans());
+        BatchInserter inserter(target, side, into, source.plans(), targetColumnTypes);
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
             RowBlock* block = nullptr;
@@ -108,6 +131,12 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
+            if (!outcome.substitutedRows.empty()) {
+                if (!codePage)
+                    codePage = targetDialect.databaseCodePage(target).value_or(0);  // 0: unknown, ASCII only
+                countCodePageChanges(*block, source.plans(), outcome.substitutedRows, *codePage,
+                                     result.valuesChangedByCodePage);
+            }
             for (size_t i = 0; i < dateColumns.size(); ++i) {
                 long long stored = 0;
                 for (size_t row : nulled[i])
@@ -252,6 +281,10 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
             lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
                             + (count == 1 ? "" : "s") + " stored as NULL");
     for (const TableResult& table : summary.tables)
+        for (const auto& [column, count] : table.valuesChangedByCodePage)
+            lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " value"
+                            + (count == 1 ? "" : "s") + " changed by the database's code page");
+    for (const TableResult& table : summary.tables)
         lines.insert(lines.end(), table.notes.begin(), table.notes.end());
     return lines;
 }
@@ -263,7 +296,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     const auto started = Clock::now();
     TransferSummary summary;
     for (const std::string& table : tables)
-        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}});
+        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
     const TransferSteps& steps = StepsOf(direction);
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;
@@ -446,6 +479,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         result.rowsWritten = copy.copied;
         result.rowsRefused = copy.refused;
         result.datesStoredAsNull = copy.datesStoredAsNull;
+        result.valuesChangedByCodePage = copy.valuesChangedByCodePage;
         result.status = TableStatus::Sent;
         result.reason.clear();
         if (copy.readFailed || copy.writeFailed) {

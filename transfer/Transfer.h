@@ -59,6 +59,9 @@ struct TableResult {
     std::string reason;          // why it is not "sent", in a few words; empty when sent
     // What the transfer options could not do, e.g. "orders: primary key left out: ...".
     std::vector<std::string> notes;
+    // Values the target stored with substitution characters (its code page
+    // lacks some of their characters), per column.
+    std::map<std::string, long long> valuesChangedByCodePage;
 };
 
 struct TransferSummary {
@@ -79,6 +82,7 @@ struct TransferSummary {
 //   Incomplete: orders (writing stopped part-way: 780000 of 800000 rows read arrived)
 //   Not sent (the connection was lost): items, customers
 //   orders.created: 3 zero dates stored as NULL
+//   orders.note: 2 values changed by the database's code page
 //   orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a key on IBM DB2
 std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName);
 
@@ -112,6 +116,7 @@ struct CopyResult {
     bool writeFailed = false;
     bool connectionLost = false;  // the failure was the source's or the target's connection going away
     std::map<std::string, long long> datesStoredAsNull;
+    std::map<std::string, long long> valuesChangedByCodePage;
 };
 // targetColumnTypes: the column types of the target table as created.
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,

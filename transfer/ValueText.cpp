@@ -2,11 +2,15 @@
 
 #include "AdoTypes.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <cstdio>
+#include <map>
 
 std::string NullToDefault(const std::optional<std::string>& value, const std::string& fallback)
 {
@@ -147,6 +151,37 @@ std::string FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, int digits)
 {
     char text[kTimestampTextBytes];
     return std::string(text, WriteTimestampText(text, stamp, digits));
+}
+
+bool TextFitsCodePage(std::string_view utf8, long codePage)
+{
+    const auto ascii = [&] {
+        return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (codePage == 1208)
+        return true;
+    if (codePage <= 0)
+        return ascii();
+    const std::string codeset = codePage == 819 ? "ISO-8859-1" : codePage == 923 ? "ISO-8859-15"
+                                                                               : "CP" + std::to_string(codePage);
+    // One converter per thread and code page: every value of a substituted row passes here.
+    thread_local std::map<std::string, iconv_t> converters;
+    auto found = converters.find(codeset);
+    if (found == converters.end())
+        found = converters.emplace(codeset, iconv_open(codeset.c_str(), "UTF-8")).first;
+    if (found->second == reinterpret_cast<iconv_t>(-1))
+        return ascii();
+    iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char out[256];
+    while (inLeft > 0) {
+        char* to = out;
+        size_t outLeft = sizeof out;
+        if (iconv(found->second, &in, &inLeft, &to, &outLeft) == static_cast<size_t>(-1) && errno != E2BIG)
+            return false;
+    }
+    return true;
 }
 
 bool IsBooleanColumn(const Field& column) { return column.type == ado::adBoolean; }

@@ -34,6 +34,11 @@ size_t WriteTimestampText(char* out, const SQL_TIMESTAMP_STRUCT& stamp, int digi
 // A MySQL date text whose month or day is zero: '0000-00-00', '2000-00-15 10:00:00'.
 bool IsZeroOrPartialDate(std::string_view text);
 
+// Whether every character of a UTF-8 text exists in a DB2 code page (819,
+// 1252, ...; 1208 is Unicode). An unknown code page (0 or less, or one this
+// system cannot convert to) is taken to hold ASCII only.
+bool TextFitsCodePage(std::string_view utf8, long codePage);
+
 // Whether the column holds booleans (only these get the 1/0 form on MySQL).
 bool IsBooleanColumn(const Field& column);
 

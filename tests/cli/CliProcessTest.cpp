@@ -41,6 +41,8 @@ private slots:
     void sendRefusedTableIsExitOne();
     void sendJsonSummary();
     void existingTableIsNamedAsMatched();
+    void decimalsCompareByValue_data();
+    void decimalsCompareByValue();
     void progressBarStaysWithinItsWidth_data();
     void progressBarStaysWithinItsWidth();
     void checkPassesAndFailsOnSmallPages();
@@ -71,7 +73,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 
 void CliProcessTest::init()
 {
-    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk", "cli_äa", "cli_Äb"})
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -379,6 +381,13 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(zk.value("rowsRefused").toInt(), 2);
     QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject(), (QJsonObject{{"t", 1}}));
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|<null>|2"}));
+    // A database in code page 819 has no euro sign: DB2 substitutes it and only warns.
+    ExecMySQL("CREATE TABLE cli_cp (v VARCHAR(5), w VARCHAR(5)) CHARACTER SET utf8mb4");
+    ExecMySQL("INSERT INTO cli_cp VALUES ('5 €', 'ü'), ('é', 'ü'), ('€', '€')");
+    const CliRun latin = run({"send", "--to", "db2", "--json", "cli_cp"}, {{"DB2STANDIN_DATABASE_CODEPAGE", "819"}});
+    QCOMPARE(latin.exitCode, 0);
+    const QJsonObject cp = QJsonDocument::fromJson(latin.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(cp.value("valuesChangedByCodePage").toObject(), (QJsonObject{{"v", 2}, {"w", 1}}));
 
     // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
     // An empty table is counted on the target too.
@@ -431,6 +440,30 @@ void CliProcessTest::existingTableIsNamedAsMatched()
     folding.execute("DROP TABLE `cli_ä`");
 }
 
+// The self-check's comparison of decimals read as text: drivers differ in form only.
+void CliProcessTest::decimalsCompareByValue_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("leading zero left out") << ".5" << "0.5" << true;
+    QTest::newRow("negative, trailing zeros") << "-0.50" << "-.5" << true;
+    QTest::newRow("whole number") << "12" << "12.000" << true;
+    QTest::newRow("comma separator") << "12,5" << "12.5" << true;
+    QTest::newRow("zero's sign") << "-0.0" << "0" << true;
+    QTest::newRow("other value") << "0.5" << "0.05" << false;
+    QTest::newRow("sign differs") << "-1" << "1" << false;
+    QTest::newRow("not a number") << "" << "" << false;
+}
+
+void CliProcessTest::decimalsCompareByValue()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, same);
+    QCOMPARE(SameDecimalValue(a.toStdString(), b.toStdString()), same);
+}
+
 void CliProcessTest::progressBarStaysWithinItsWidth_data()
 {
     QTest::addColumn<qlonglong>("done");
@@ -466,6 +499,8 @@ void CliProcessTest::checkPassesAndFailsOnSmallPages()
     QVERIFY2(good.exitCode == 0, qPrintable(good.out + good.err));
     QVERIFY2(!good.out.contains("FAIL"), qPrintable(good.out));
     for (const char* line : {"PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2", "PASS  back on MySQL: 100 KB blob",
+                             "PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2 over its own copy",
+                             "PASS  on IBM DB2: every value after the overwrite",
                              "PASS  on IBM DB2: backslashes, quotes and emoji", "PASS  on MySQL: TIMESTAMP(12)",
                              "PASS  on IBM DB2: wide row", "PASS  back on MySQL: every value with matching column types and keys",
                              "PASS  drop the scratch tables", "All checks passed."})

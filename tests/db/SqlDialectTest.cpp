@@ -54,3 +54,29 @@ TEST(SwapStatements, PerSide)
 }
 
 }  // namespace
+
+// A lost connection ends the run at once; a refused statement does not.
+TEST(ConnectionLost, ByStateAndNativeCode)
+{
+    struct Case {
+        const SqlDialect& dialect;
+        const char* sqlState;
+        long nativeCode;
+        bool lost;
+    };
+    const Case cases[] = {
+        {MySQLDialect(), "08S01", 0, true},
+        {MySQLDialect(), "HY000", 2013, true},
+        {MySQLDialect(), "40003", 0, false},
+        {MySQLDialect(), "42S02", 1146, false},
+        {DB2Dialect(), "08S01", -30081, true},
+        {DB2Dialect(), "40003", -30081, true},
+        {DB2Dialect(), "40003", 0, true},  // statement completion unknown
+        {DB2Dialect(), "57011", -1224, true},
+        {DB2Dialect(), "40001", -911, false},
+        {DB2Dialect(), "42704", -204, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.dialect.isConnectionLost(DbError(c.sqlState, c.nativeCode, "message")), c.lost)
+            << c.dialect.displayName() << " " << c.sqlState << " " << c.nativeCode;
+}

@@ -5,7 +5,9 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <tuple>
 
@@ -284,7 +286,7 @@ TEST_F(Standin, ImplicitCastsOfStringLiterals) {
       {"T", "'13:14:15'", "13:14:15"}, {"T", "'13.14.15'", "13:14:15"}, {"T", "'1314'", "#22007"},
       {"TS", "'2021-03-04-13.14.15.123456'", "2021-03-04 13:14:15.123456"}, {"TS", "'2021-03-04 13:14:15.5'", "2021-03-04 13:14:15.500000"},
       {"TS", "'2021-03-04 25'", "#22007"},
-      {"B", "'yes'", "1"}, {"B", "'Off'", "0"}, {"B", "'t'", "1"}, {"B", "'0'", "0"}, {"B", "1", "1"}, {"B", "'maybe'", "#22018"},
+      {"B", "'yes'", "1"}, {"B", "'off'", "0"}, {"B", "'True'", "#22018"}, {"B", "'t'", "1"}, {"B", "'0'", "0"}, {"B", "1", "1"}, {"B", "'maybe'", "#22018"},
       {"C", "'abcd'", "#22001"}, {"C", "'ab'", "ab "}, {"V", "'abcde'", "#22001"}, {"V", "'éé'", "éé"}, {"V", "'ééé'", "#22001"},
       {"U", "'é😀ü'", "é😀ü"}, {"U", "'é😀üa'", "#22001"}, {"U", "'aé😀  '", "aé😀"}, {"UC", "'😀'", "😀 "}, {"UC", "'😀😀😀'", "#22001"},
   };
@@ -390,6 +392,60 @@ TEST_F(Standin, DdlInAUnitOfWorkAndLockTimeouts) {
   s.ok("DROP TABLE SI_SWAP_LOG");
 }
 
+// Isolation RR (TxnIsolation=8 in the connection text or in db2cli.ini) keeps
+// a query's table lock until the unit of work ends, against every writer;
+// WITH UR takes a lock that only DROP and RENAME wait for.
+TEST_F(Standin, RepeatableReadQueriesKeepWritersOut) {
+  dropIfExists("SI_RR");
+  Statement s(conn);
+  s.ok("CREATE TABLE SI_RR (X INT)");
+  char dir[] = "/tmp/si_cliini_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string ini = std::string(dir) + "/db2cli.ini";
+  std::ofstream(ini) << "[COMMON]\nTxnIsolation=8\n[OTHERDB]\nTxnIsolation=2\n";
+  struct Case {
+    const char *cliIniPath;     // nullptr: none
+    const char *connectionText;  // added to the login
+    const char *query;
+    bool writersWait;
+  } cases[] = {
+      {nullptr, "", "SELECT COUNT_BIG(*) FROM SI_RR", false},
+      {nullptr, "TxnIsolation=8;", "SELECT COUNT_BIG(*) FROM SI_RR", true},
+      {dir, "", "SELECT COUNT_BIG(*) FROM SI_RR", true},
+      {ini.c_str(), "", "SELECT COUNT_BIG(*) FROM SI_RR s WHERE s.X > 0", true},
+      {dir, "TxnIsolation=2;", "SELECT COUNT_BIG(*) FROM SI_RR", false},
+      {dir, "", "SELECT COUNT_BIG(*) FROM SI_RR WITH UR", false},
+      {nullptr, "", "SELECT COUNT_BIG(*) FROM SI_RR WITH RR", true},
+  };
+  Connection writer;
+  writer.connectOrFail();
+  Statement w(writer);
+  w.ok("SET CURRENT LOCK TIMEOUT NOT WAIT");
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.connectionText) + c.query + (c.cliIniPath ? " with db2cli.ini" : ""));
+    std::optional<ScopedEnv> cliIni;
+    if (c.cliIniPath) cliIni.emplace("DB2CLIINIPATH", c.cliIniPath);
+    Connection reader;
+    ASSERT_TRUE(SQL_SUCCEEDED(reader.connect(defaultConnectionString() + c.connectionText))) << reader.lastError();
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(reader.dbc(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+    Statement r(reader);
+    EXPECT_EQ(r.scalar(c.query), "0");
+    const SQLRETURN inserted = w.exec("INSERT INTO SI_RR VALUES (1)");
+    if (c.writersWait) {
+      ASSERT_EQ(inserted, SQL_ERROR);
+      EXPECT_EQ(w.diags().at(0).native, -911);
+    } else {
+      EXPECT_EQ(inserted, SQL_SUCCESS) << w.errors();
+      w.ok("DELETE FROM SI_RR");
+    }
+    EXPECT_EQ(w.exec("DROP TABLE SI_RR"), SQL_ERROR);  // a Z lock waits for every reader
+    SQLEndTran(SQL_HANDLE_DBC, reader.dbc(), SQL_ROLLBACK);
+  }
+  std::remove(ini.c_str());
+  rmdir(dir);
+  s.ok("DROP TABLE SI_RR");
+}
+
 // ---------------------------------------------------------------- catalog
 
 TEST_F(Standin, TablesListsDb2ObjectTypes) {
@@ -493,7 +549,6 @@ TEST_F(Standin, DescribedTypesAndValues) {
       {"VARCHAR(8) FOR BIT DATA", "X'CAFE'", -3, -3, 8, 0, "CAFE"},
       {"LONG VARCHAR FOR BIT DATA", "X'01'", -4, -4, 32700, 0, "01"},
       {"BLOB(1M)", "X'DEADBEEF'", -98, -98, 1048576, 0, "DEADBEEF"},
-      {"XML", "'<a>1</a>'", -370, -370, 2147483647, 0, "<a>1</a>"},
       {"BOOLEAN", "TRUE", -7, -7, 1, 0, "1"},  // SQL_BIT, as IBM's CLI without patch keywords
       {"DATE", "'2024-02-29'", 91, 91, 10, 0, "2024-02-29"},
       {"TIME", "'23:59:58'", 92, 92, 8, 0, "23:59:58"},
@@ -538,6 +593,34 @@ TEST_F(Standin, DescribedTypesAndValues) {
     EXPECT_EQ(s.text(1), c.text);
   }
   s.ok("DROP TABLE SI_DESC");
+}
+
+// DB2 serializes an XML value read as text with a declaration of the
+// encoding the application receives.
+TEST_F(Standin, XmlReadAsTextStartsWithADeclaration) {
+  ScopedEnv codePage("DB2CODEPAGE", "1208");
+  Connection utf8;
+  utf8.connectOrFail();
+  Statement s(utf8);
+  dropIfExists("SI_XML");
+  s.ok("CREATE TABLE SI_XML (C XML)");
+  s.ok("INSERT INTO SI_XML VALUES ('<a>ü</a>')");
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT C FROM SI_XML")));
+  SQLSMALLINT len = 0, type = 0, scale = -1, nullable = -1;
+  SQLULEN size = 0;
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDescribeColW(s.h(), 1, nullptr, 0, &len, &type, &size, &scale, &nullable)));
+  EXPECT_EQ(std::make_tuple(type, size), std::make_tuple(SQLSMALLINT{-370}, SQLULEN{2147483647}));
+  ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+  char buf[256];
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLGetData(s.h(), 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS) << s.errors();
+  EXPECT_EQ(std::string(buf), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><a>ü</a>");
+  SQLFreeStmt(s.h(), SQL_CLOSE);
+  ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT C FROM SI_XML")));
+  ASSERT_EQ(SQLFetch(s.h()), SQL_SUCCESS);
+  EXPECT_EQ(s.text(1), "<?xml version=\"1.0\" encoding=\"UTF-16\" ?><a>ü</a>");
+  SQLFreeStmt(s.h(), SQL_CLOSE);
+  s.ok("DROP TABLE SI_XML");
 }
 
 TEST_F(Standin, TypedAndPiecewiseReads) {
@@ -891,40 +974,57 @@ TEST_F(Standin, NumericBindingsAndUnsupportedOnes) {
 // bytes and 500 columns; wider tables need larger pages (SQL0286N), and no
 // page holds more than 32,677 bytes or 1,012 columns.
 TEST_F(Standin, CreateTableKeepsToThePageSize) {
-  auto columns = [](int count, const std::string &type) {
+  auto columns = [](int count, const std::string &type, const std::string &more = "") {
     std::string list;
     for (int k = 0; k < count; ++k) list += (k ? ", C" : "C") + std::to_string(k) + " " + type;
-    return "CREATE TABLE SI_WIDE (" + list + ")";
+    return "CREATE TABLE SI_WIDE (" + list + more + ")";
   };
-  struct Case {
-    std::string sql;
+  struct Outcome {
     const char *state;  // nullptr: created
     int native;
     const char *messagePart;
-  } cases[] = {
-      {columns(150, "LONG VARCHAR"), nullptr, 0, ""},
-      {columns(15, "CLOB(1G)"), "42727", -286, "page size of at least \"8192\""},
-      {columns(501, "INTEGER"), "42727", -286, "\"8192\""},
-      {columns(1013, "SMALLINT"), "54011", -680, "SQL0680N"},
-      {"CREATE TABLE SI_WIDE (A VARCHAR(32672), B VARCHAR(100))", "54010", -670, "SQL0670N"},
-      {"CREATE TABLE SI_WIDE (A VARCHAR(1001 CODEUNITS32))", "42727", -286, "\"8192\""},  // 4,004 bytes + 4 + 1
   };
-  Statement s(conn);
-  EXPECT_EQ(s.scalar("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')"), "4096");
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.sql.substr(0, 60));
-    dropIfExists("SI_WIDE");
-    SQLRETURN r = s.exec(c.sql);
-    if (!c.state) {
-      EXPECT_EQ(r, SQL_SUCCESS) << s.errors();
-      continue;
+  // With extended_row_sz ENABLE (a new database's default) and DISABLE.
+  struct Case {
+    std::string sql;
+    Outcome enabled, disabled;
+  } cases[] = {
+      {columns(150, "LONG VARCHAR"), {nullptr, 0, ""}, {nullptr, 0, ""}},
+      {columns(15, "CLOB(1G)"), {"42727", -286, "page size of at least \"8192\""}, {"42727", -286, "page size of at least \"8192\""}},
+      {columns(501, "INTEGER"), {"42727", -286, "\"8192\""}, {"42727", -286, "\"8192\""}},
+      {columns(501, "VARCHAR(1)"), {"42727", -286, "\"8192\""}, {"42727", -286, "\"8192\""}},
+      {columns(1013, "SMALLINT"), {"54011", -680, "SQL0680N"}, {"54011", -680, "SQL0680N"}},
+      {"CREATE TABLE SI_WIDE (A VARCHAR(32672), B VARCHAR(100))", {nullptr, 0, ""}, {"54010", -670, "\"4005\""}},
+      {"CREATE TABLE SI_WIDE (A VARCHAR(1001 CODEUNITS32))", {nullptr, 0, ""}, {"42727", -286, "\"8192\""}},  // 4,004 + 4 + 1
+      {columns(5, "VARCHAR(250 CODEUNITS32)"), {nullptr, 0, ""}, {"42727", -286, "\"8192\""}},
+      // Only varying-length values leave the row: the rest must fit the page.
+      {columns(16, "CHAR(254)", ", V VARCHAR(10)"), {"42727", -286, "\"8192\""}, {"42727", -286, "\"8192\""}},
+      {columns(4, "VARBINARY(1500)"), {"42727", -286, "\"8192\""}, {"42727", -286, "\"8192\""}},
+      {columns(33, "VARCHAR(32672)"), {"54010", -670, "\"1048319\""}, {"54010", -670, "SQL0670N"}},
+  };
+  for (const bool extended : {true, false}) {
+    ScopedEnv setting("DB2STANDIN_EXTENDED_ROW_SZ", extended ? "ENABLE" : "DISABLE");
+    Connection c;
+    c.connectOrFail();
+    Statement s(c);
+    EXPECT_EQ(s.scalar("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')"), "4096");
+    EXPECT_EQ(s.scalar("SELECT VALUE FROM SYSIBMADM.DBCFG WHERE NAME = 'extended_row_sz'"), extended ? "ENABLE" : "DISABLE");
+    for (const auto &k : cases) {
+      SCOPED_TRACE(k.sql.substr(0, 60) + (extended ? " ENABLE" : " DISABLE"));
+      const Outcome &expected = extended ? k.enabled : k.disabled;
+      dropIfExists("SI_WIDE");
+      SQLRETURN r = s.exec(k.sql);
+      if (!expected.state) {
+        EXPECT_EQ(r, SQL_SUCCESS) << s.errors();
+        continue;
+      }
+      ASSERT_EQ(r, SQL_ERROR);
+      auto d = s.diags();
+      ASSERT_FALSE(d.empty());
+      EXPECT_EQ(d[0].state, expected.state);
+      EXPECT_EQ(d[0].native, expected.native);
+      EXPECT_NE(d[0].message.find(expected.messagePart), std::string::npos) << d[0].message;
     }
-    ASSERT_EQ(r, SQL_ERROR);
-    auto d = s.diags();
-    ASSERT_FALSE(d.empty());
-    EXPECT_EQ(d[0].state, c.state);
-    EXPECT_EQ(d[0].native, c.native);
-    EXPECT_NE(d[0].message.find(c.messagePart), std::string::npos) << d[0].message;
   }
   // The same database with a 32K table space.
   ScopedEnv page("DB2STANDIN_PAGE_SIZE", "32K");
@@ -1028,6 +1128,54 @@ TEST_F(Standin, CharDataFollowsTheApplicationCodePage) {
     EXPECT_EQ(g.scalar("SELECT D FROM SI_CP WHERE ID = 1"), "12,500");  // wide text alike
   }
   s.ok("DROP TABLE SI_CP");
+}
+
+// A database in a single-byte code page stores a character it lacks as the
+// substitution character 0x1A and warns (01517): the statement, or the row of
+// an array, succeeds with information.
+TEST_F(Standin, DatabaseCodePageSubstitutesWithAWarning) {
+  ScopedEnv codePage("DB2STANDIN_DATABASE_CODEPAGE", "819");
+  Connection latin;
+  latin.connectOrFail();
+  Statement s(latin);
+  dropIfExists("SI_SUB");
+  s.ok("CREATE TABLE SI_SUB (ID INTEGER, T VARCHAR(20), C CLOB(1K))");
+  const std::u16string alone = u16("é😀");
+  std::string wide(reinterpret_cast<const char *>(alone.data()), alone.size() * 2);
+  EXPECT_EQ(insertOne(s, "INSERT INTO SI_SUB (ID, T) VALUES (1, ?)", SQL_C_WCHAR, SQL_WVARCHAR, 20, wide), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(s.diags().at(0).state, "01517");
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+
+  const SQLULEN n = 3;
+  SQLINTEGER ids[n] = {2, 3, 4};
+  char16_t texts[n][8] = {};
+  SQLLEN lengths[n];
+  const char *values[n] = {"ünï", "a€b", "x"};  // the euro sign is not in code page 819
+  for (SQLULEN k = 0; k < n; ++k) {
+    const std::u16string w = u16(values[k]);
+    std::memcpy(texts[k], w.data(), w.size() * 2);
+    lengths[k] = static_cast<SQLLEN>(w.size() * 2);
+  }
+  SQLUSMALLINT status[n];
+  std::u16string sql = u16("INSERT INTO SI_SUB (ID, T, C) VALUES (?, ?, ?)");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(sql), SQL_NTS)));
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+  SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
+  SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 8, 0, texts, sizeof texts[0], lengths);
+  SQLBindParameter(s.h(), 3, SQL_PARAM_INPUT, SQL_C_WCHAR, kSqlClob, 8, 0, texts, sizeof texts[0], lengths);
+  EXPECT_EQ(SQLExecute(s.h()), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + n),
+            (std::vector<SQLUSMALLINT>{SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS_WITH_INFO, SQL_PARAM_SUCCESS}));
+  auto d = s.diags();
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0].state, "01517");
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  SQLSetStmtAttr(s.h(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+  SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+  EXPECT_EQ(s.query("SELECT T, C FROM SI_SUB ORDER BY ID"),
+            (std::vector<std::vector<std::string>>{{"é\x1A", "<NULL>"}, {"ünï", "ünï"}, {"a\x1A" "b", "a\x1A" "b"}, {"x", "x"}}));
+  s.ok("DROP TABLE SI_SUB");
 }
 
 // ------------------------------------------------------------ streaming

@@ -14,10 +14,15 @@
 #include <cfloat>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <future>
 #include <thread>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -325,25 +330,107 @@ TEST_F(RunTransferTest, OldTableDroppedByAnotherRunBetweenRenameAndDropStillEnds
 
 TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDropped)
 {
-    // 41 text columns leave 41 descriptors of 25 bytes in a row: more than a 1K page holds.
-    std::string columns;
+    struct Case {
+        const char* columns;
+        Db2ColumnTypes types;
+        const char* pageSize;
+        const char* extendedRowSize;
+        const char* problem;  // nullptr: the table is sent
+    };
+    std::string tenCharacters;
     for (int c = 0; c < 40; ++c)
-        columns += ", c" + std::to_string(c) + " VARCHAR(10)";
-    mysql.execute("CREATE TABLE many(id INT" + columns + ")");
-    db2.execute("CREATE TABLE \"many\"(\"old\" INTEGER)");
-    db2.execute("INSERT INTO \"many\" VALUES(7)");
-    observer.targetList = {"many"};
-    setenv("DB2STANDIN_PAGE_SIZE", "1024", 1);  // read by the stand-in when a connection opens
-    const auto summary = toDB2({"many"});
-    unsetenv("DB2STANDIN_PAGE_SIZE");
+        tenCharacters += ", c" + std::to_string(c) + " VARCHAR(10)";
+    const std::string fiveLong = ", a VARCHAR(250), b VARCHAR(250), c VARCHAR(250), d VARCHAR(250), e VARCHAR(250)";
+    const Case cases[] = {
+        // 41 text columns leave 41 descriptors of 25 bytes in a row: more than a 1K page holds.
+        {tenCharacters.c_str(), Db2ColumnTypes::Text, "1024", "ENABLE", "rows of 1025 bytes in 41 columns"},
+        // VARCHAR(250 CODEUNITS32) takes 1,005 bytes: five outgrow a 4K page,
+        // which only a database without extended row size refuses.
+        {fiveLong.c_str(), Db2ColumnTypes::Matching, "4096", "ENABLE", nullptr},
+        {fiveLong.c_str(), Db2ColumnTypes::Matching, "4096", "DISABLE", "rows of 5030 bytes in 6 columns"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.extendedRowSize) + c.columns);
+        DropMySQL(mysql, "many");
+        DropDB2(db2, "many");
+        mysql.execute(std::string("CREATE TABLE many(id INT") + c.columns + ")");
+        mysql.execute("INSERT INTO many(id) VALUES (1)");
+        if (!c.problem)
+            mysql.execute("UPDATE many SET a = REPEAT('é', 250), e = REPEAT('é', 250)");
+        db2.execute("CREATE TABLE \"many\"(\"old\" INTEGER)");
+        db2.execute("INSERT INTO \"many\" VALUES(7)");
+        observer = RecordingObserver();
+        observer.targetList = {"many"};
+        // Read by the stand-in when a connection opens.
+        setenv("DB2STANDIN_PAGE_SIZE", c.pageSize, 1);
+        setenv("DB2STANDIN_EXTENDED_ROW_SZ", c.extendedRowSize, 1);
+        TransferOptions options;
+        options.columnTypes = c.types;
+        const auto summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"many"},
+                                         observer, options);
+        unsetenv("DB2STANDIN_PAGE_SIZE");
+        unsetenv("DB2STANDIN_EXTENDED_ROW_SZ");
+        if (!c.problem) {
+            EXPECT_EQ(observer.reportsText(), "");
+            EXPECT_EQ(summary.tablesSent(), 1);
+            EXPECT_EQ(QueryValue(db2, "SELECT \"e\" FROM \"many\""), QueryValue(mysql, "SELECT e FROM many"));
+            continue;
+        }
+        ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+        EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).createTable);
+        EXPECT_NE(observer.reports[0].description.find(c.problem), std::string::npos) << observer.reports[0].description;
+        EXPECT_NE(observer.reports[0].description.find("table space with larger pages"), std::string::npos);
+        EXPECT_TRUE(observer.dropped.empty());
+        EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"many"});
+        EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"many\""), "7");
+    }
+}
+
+// The swap's DROP waits for another unit of work that read the old table only
+// a few short lock waits long: then the table is refused and the old one kept.
+TEST_F(RunTransferTest, OverwriteOfATableAnotherUnitOfWorkHoldsIsRefusedWithinTheLockTimeout)
+{
+    makePeople();
+    db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
+    db2.execute("INSERT INTO \"people\" VALUES(7)");
+    DataConnection holder;
+    OpenDB2(holder);
+    holder.setAutoCommit(false);
+    EXPECT_EQ(QueryValue(holder, "SELECT COUNT(*) FROM \"people\""), "1");
+    observer.targetList = {"people"};
+    auto running = std::async(std::launch::async, [&] { return toDB2({"people"}); });
+    const bool endedWhileHeld = running.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    holder.rollback();
+    const auto summary = running.get();
+    EXPECT_TRUE(endedWhileHeld);
+    EXPECT_LT(summary.seconds, 15);
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).createTable);
-    EXPECT_NE(observer.reports[0].description.find("rows of 1025 bytes in 41 columns"), std::string::npos)
-        << observer.reports[0].description;
-    EXPECT_NE(observer.reports[0].description.find("table space with larger pages"), std::string::npos);
-    EXPECT_TRUE(observer.dropped.empty());
-    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"many"});
-    EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"many\""), "7");
+    EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).drop);
+    EXPECT_EQ(observer.reports[0].description,
+              "people is in use by another session; the old table was kept. Try again when it is free.");
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"people"});
+    EXPECT_EQ(summary.tables[0].reason, "in use by another session; the old table was kept");
+    EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"people\""), "7");
+    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
+}
+
+// Isolation RR, set for every connection in db2cli.ini, must not let the
+// claim on the staging table lock out the run's own inserts.
+TEST_F(RunTransferTest, IsolationRRForEveryConnectionDoesNotHoldTheRunUp)
+{
+    makePeople();
+    char dir[] = "/tmp/tablehop_cliini_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string ini = std::string(dir) + "/db2cli.ini";
+    std::ofstream(ini) << "[COMMON]\nTxnIsolation=8\n";
+    setenv("DB2CLIINIPATH", dir, 1);  // read by the stand-in when a connection opens
+    const auto summary = toDB2({"people"});
+    unsetenv("DB2CLIINIPATH");
+    std::remove(ini.c_str());
+    rmdir(dir);
+    EXPECT_EQ(observer.reportsText(), "");
+    EXPECT_EQ(summary.tablesSent(), 1);
+    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "2");
 }
 
 TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
