@@ -272,6 +272,12 @@ public:
         });
     }
     std::string pingSql() const override { return "SELECT 1"; }
+    // At least a day (the copy pings its waiting connection far more often);
+    // never shorter than the server's own setting.
+    std::vector<std::string> transferSessionSql() const override
+    {
+        return {"SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)"};
+    }
     // The server drops the connection when one packet exceeds
     // max_allowed_packet, so every statement stays below it.
     SendLimits sendLimits(DataConnection& connection) const override

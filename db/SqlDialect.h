@@ -119,6 +119,11 @@ public:
     virtual bool isConnectionLost(const DbError& error) const = 0;
     // A statement any live connection answers.
     virtual std::string pingSql() const = 0;
+    // Run on each connection of a transfer once it is open. A server that
+    // closes idle sessions after a few seconds would otherwise end the claim
+    // connection, which waits through the whole copy, or the source while an
+    // overwrite question is open.
+    virtual std::vector<std::string> transferSessionSql() const { return {}; }
 
     // The bounds for parameter values sent on this open connection.
     virtual SendLimits sendLimits(DataConnection& connection) const = 0;

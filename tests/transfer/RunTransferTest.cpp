@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
@@ -445,6 +446,58 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         const auto lines = TransferSummaryLines(summary, "MySQL");
         EXPECT_NE(std::find(lines.begin(), lines.end(), "Not sent (the connection was lost): people, four"), lines.end());
         EXPECT_EQ(lines[0].find("Sent 0 tables"), 0u) << lines[0];
+    }
+}
+
+// Servers set up as many real ones are: the run's own sessions hold under
+// the server's global settings, for every table of the run.
+TEST_F(RunTransferTest, SessionSettingsHoldUnderTheServersGlobals)
+{
+    struct Case {
+        TransferDirection direction;
+        const char* global;   // set for the run's new sessions, then restored
+        const char* restore;  // a variable whose value is read before
+        int pauseSeconds;     // the run idles this long after its first batch
+    };
+    // An idle limit shorter than the copy: without care the target's or the
+    // claim's session ends mid-table, or the source's before the next table.
+    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, "wait_timeout = 1", "wait_timeout", 3},
+                          Case{TransferDirection::MySQLToDB2, "wait_timeout = 1", "wait_timeout", 3}}) {
+        SCOPED_TRACE(std::string(c.global) + (c.direction == TransferDirection::MySQLToDB2 ? " to DB2" : " to MySQL"));
+        for (const char* t : {"many", "four"}) {
+            DropMySQL(mysql, t);
+            DropDB2(db2, t);
+        }
+        const bool toDB2 = c.direction == TransferDirection::MySQLToDB2;
+        DataConnection& source = toDB2 ? mysql : db2;
+        DataConnection& target = toDB2 ? db2 : mysql;
+        const SqlDialect& sourceDialect = toDB2 ? MySQLDialect() : DB2Dialect();
+        const SqlDialect& targetDialect = toDB2 ? DB2Dialect() : MySQLDialect();
+        const auto q = [&](const char* name) { return sourceDialect.quoteIdentifier(name); };
+        source.execute("CREATE TABLE " + q("many") + "(" + q("id") + " INTEGER, " + q("v") + " VARCHAR(10))");
+        source.execute("INSERT INTO " + q("many") + " VALUES(1, 'x'), (2, 'y'), (3, 'z')");
+        source.execute("CREATE TABLE " + q("four") + "(" + q("n") + " INTEGER)");
+        source.execute("INSERT INTO " + q("four") + " VALUES(1), (2), (3), (4)");
+
+        const std::string old = QueryValue(mysql, std::string("SELECT @@GLOBAL.") + c.restore).value_or("");
+        mysql.execute(std::string("SET GLOBAL ") + c.global);
+        RecordingObserver run;
+        bool paused = false;
+        run.onRowsDone = [&](long long) {
+            if (!paused)
+                std::this_thread::sleep_for(std::chrono::seconds(c.pauseSeconds));
+            paused = true;
+        };
+        const TransferSummary summary = RunTransfer(c.direction, MySQLTestProfile(), DB2TestProfile(), {"many", "four"}, run);
+        mysql.execute(std::string("SET GLOBAL ") + c.restore + " = " + old);
+
+        EXPECT_EQ(run.reportsText(), "");
+        EXPECT_EQ(summary.tablesSent(), 2);
+        EXPECT_EQ(run.arrived, (std::vector<std::string>{"many", "four"}));
+        const auto t = [&](const char* name) { return targetDialect.quoteIdentifier(name); };
+        EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("many")), "3");
+        EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("four")), "4");
+        EXPECT_EQ(StagingTablesOn(target, targetDialect), std::vector<std::string>{});
     }
 }
 
