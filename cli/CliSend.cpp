@@ -1,6 +1,7 @@
 // tablehop-cli send: the window's transfer, driven from a shell.
 #include "CliCommands.h"
 #include "SettingsStore.h"
+#include "StopSignals.h"
 #include "TableListing.h"
 #include "TableNames.h"
 #include "Transfer.h"
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <algorithm>
 #include <map>
@@ -165,7 +167,17 @@ public:
                      << " further rows were refused\n";
     }
 
-    bool cancelRequested() override { return false; }
+    bool cancelRequested() override
+    {
+        const int signal = StopSignals::received();
+        if (signal != 0 && !stopAnnounced_) {
+            stopAnnounced_ = true;
+            finishProgressLine();
+            context_.err << "tablehop-cli: " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
+                         << ": stopping after the current batch; a second signal ends at once\n";
+        }
+        return signal != 0;
+    }
     void yield() override {}
 
 private:
@@ -192,6 +204,7 @@ private:
     Clock::time_point tableStarted_ = Clock::now();
     Clock::time_point lastDrawn_{};
     bool progressShown_ = false;
+    bool stopAnnounced_ = false;
 };
 
 // The status the CLI gives a table: the engine's, except that an existing
@@ -315,10 +328,13 @@ int RunSend(const CliArgs& args, CliContext& context)
     }
 
     CliTransferObserver observer(direction, args, context, std::move(targetTables));
+    const StopSignals stopSignals;
     const TransferSummary summary = RunTransfer(direction, mysql, db2, args.words, observer, options);
 
     int exitCode = kExitOk;
-    if (observer.connectionFailed)
+    if (summary.cancelled && StopSignals::received() != 0)
+        exitCode = 128 + StopSignals::received();  // as a shell reports a program ended by the signal
+    else if (observer.connectionFailed)
         exitCode = kExitUsage;
     else if (std::any_of(summary.tables.begin(), summary.tables.end(),
                          [&](const TableResult& table) { return tableFellShort(table, observer.notes); }))
