@@ -774,6 +774,7 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>> &out, D
         if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
         } else if (col >= 0) v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
         else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
+        else refuseNulInText(v->data(), v->size());
       } catch (const SqlError &e) {
         err = e.diag;
         return false;
@@ -1371,6 +1372,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
       const char *text = static_cast<const char *>(b.data) + off + static_cast<size_t>(b.bufLen) * row;
       try {
         checkDeclaredLength(p, text, static_cast<size_t>(len));
+        refuseNulInText(text, static_cast<size_t>(len));
       } catch (const SqlError &e) {
         err = e.diag;
         return false;
@@ -1415,6 +1417,8 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
       v = std::move(scratch);
     } else if (b.cType == SQL_C_BINARY) {
       v = "\\x" + bytesToHex(*v);
+    } else {
+      refuseNulInText(v->data(), v->size());
     }
   } catch (const SqlError &e) {
     err = e.diag;

@@ -2,6 +2,7 @@
 // refused DROP / CREATE / rows, cancel, progress, the staging table swap.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "SourceReader.h"
 #include "SqlIdentifiers.h"
 #include "StagingTable.h"
 #include "Transfer.h"
@@ -48,7 +49,8 @@ protected:
     {
         OpenMySQL(mysql);
         OpenDB2(db2);
-        for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many", "wide", "floats"}) {
+        for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many", "wide", "floats",
+                              "nul_src", "nul_dst"}) {
             DropMySQL(mysql, t);
             DropDB2(db2, t);
         }
@@ -498,6 +500,56 @@ TEST_F(RunTransferTest, SessionSettingsHoldUnderTheServersGlobals)
         EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("many")), "3");
         EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("four")), "4");
         EXPECT_EQ(StagingTablesOn(target, targetDialect), std::vector<std::string>{});
+    }
+}
+
+// NUL characters inside text: MySQL keeps them, read and written by the tool;
+// the DB2 stand-in cannot store them and refuses the row aloud rather than
+// keep the text up to the NUL.
+TEST_F(RunTransferTest, NulCharactersInTextArriveWholeOrTheRowIsRefusedAloud)
+{
+    mysql.execute("CREATE TABLE nul_src(id INT PRIMARY KEY, t TEXT, v VARCHAR(10)) CHARACTER SET utf8mb4");
+    mysql.execute("INSERT INTO nul_src VALUES(1, 'a\\0b', CONCAT(CHAR(0), 'y', CHAR(0))), (2, 'plain', 'z')");
+    const std::string hexSql = "SELECT id, HEX(t), HEX(v) FROM %s ORDER BY id";
+    const auto hexOf = [&](const char* table) {
+        std::string sql = hexSql;
+        return QueryRows(mysql, sql.replace(sql.find("%s"), 2, table));
+    };
+    struct Case {
+        TargetSide target;
+        long long refused;
+        const char* reportFragment;  // empty: no report
+    };
+    for (const Case& c : {Case{TargetSide::MySQL, 0, ""}, Case{TargetSide::DB2, 1, "NUL (U+0000)"}}) {
+        RecordingObserver run;
+        long long written = 0;
+        if (c.target == TargetSide::DB2) {
+            const TransferSummary summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(),
+                                                        DB2TestProfile(), {"nul_src"}, run);
+            ASSERT_EQ(summary.tables.size(), 1u);
+            EXPECT_EQ(summary.tables[0].rowsRefused, c.refused);
+            written = summary.tables[0].rowsWritten;
+            EXPECT_EQ(QueryRows(db2, "SELECT \"id\", \"t\", \"v\" FROM \"nul_src\""), (std::vector<Row>{{"2", "plain", "z"}}));
+        } else {
+            mysql.execute("CREATE TABLE nul_dst(id INT, t TEXT, v VARCHAR(10)) CHARACTER SET utf8mb4");
+            DataConnection source, target;
+            OpenMySQL(source);
+            OpenMySQL(target);
+            auto reader = OpenMySQLSource(source, "nul_src", 10);
+            const CopyResult copy = CopyRows(TargetSide::MySQL, "nul_dst", "nul_dst", *reader, 2,
+                                             {"INT", "TEXT", "VARCHAR(10)"}, target, run,
+                                             StepsOf(TransferDirection::DB2ToMySQL));
+            EXPECT_EQ(copy.refused, c.refused);
+            written = copy.copied;
+            EXPECT_EQ(hexOf("nul_dst"), hexOf("nul_src"));
+        }
+        EXPECT_EQ(written, 2 - c.refused);
+        if (*c.reportFragment) {
+            ASSERT_EQ(run.reports.size(), 1u);
+            EXPECT_NE(run.reports[0].description.find(c.reportFragment), std::string::npos) << run.reportsText();
+        } else {
+            EXPECT_EQ(run.reportsText(), "");
+        }
     }
 }
 
