@@ -14,4 +14,8 @@ SqlWString toSqlW(std::string_view utf8);
 // The same written to `out`, which holds at least utf8.size() units; returns the units written.
 size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out);
 std::string fromSqlW(const SQLWCHAR* text, size_t length);
+// The UTF-8 bytes of UTF-16 text, and the text written to `out`, which holds
+// at least that many; returns the bytes written.
+size_t Utf8Length(const SQLWCHAR* text, size_t length);
+size_t WriteUtf8(const SQLWCHAR* text, size_t length, char* out);
 inline std::string fromSqlW(const SqlWString& text) { return fromSqlW(text.data(), text.size()); }

@@ -669,6 +669,7 @@ bool isIntegerC(SQLSMALLINT t) {
 
 std::string utf16ToUtf8(const SQLWCHAR *s, long long units);
 std::u16string utf8ToUtf16(const std::string &s);
+std::string utf8ToUtf16Bytes(const char *s, size_t n);
 
 namespace {
 // Text of a number from a numeric C type: finite values go to the server as they are.
@@ -772,7 +773,7 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>> &out, D
         checkDeclaredLength(static_cast<size_t>(p), v->data(), v->size());
         // Numbers from numeric C types are already in the form PostgreSQL reads.
         if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
-        } else if (col >= 0) v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+        } else if (col >= 0) v = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
         else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
         else refuseNulInText(v->data(), v->size());
       } catch (const SqlError &e) {
@@ -1025,11 +1026,14 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
         if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
           std::replace(local.begin(), local.end(), '.', conn->decimalPoint);
       } else if (cType == SQL_C_WCHAR) {
-        std::string form = charForm(col, v, len);
-        if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
-          std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
-        std::u16string w = utf8ToUtf16(form);
-        local.assign(reinterpret_cast<const char *>(w.data()), w.size() * 2);
+        if (col.type.isText()) {
+          local = utf8ToUtf16Bytes(v, static_cast<size_t>(len));  // straight from the result: a long text is copied once
+        } else {
+          std::string form = charForm(col, v, len);
+          if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
+            std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
+          local = utf8ToUtf16Bytes(form.data(), form.size());
+        }
       } else {
         local = (col.type.isBinary() || col.pgType == 17) ? pgByteaToBytes(v, static_cast<size_t>(len)) : charForm(col, v, len);
       }
@@ -1060,6 +1064,7 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
       return SQL_SUCCESS_WITH_INFO;
     }
     if (offset && data->empty()) *offset = 1;  // an empty value was returned once
+    if (offset) gdData[c] = std::string();     // all of it went: a long value is not held on to
     return SQL_SUCCESS;
   }
   if (offset) *offset = 0;
@@ -1413,7 +1418,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
     checkDeclaredLength(p, v->data(), v->size());
     if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
     } else if (col >= 0) {
-      scratch = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+      scratch = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
       v = std::move(scratch);
     } else if (b.cType == SQL_C_BINARY) {
       v = "\\x" + bytesToHex(*v);

@@ -849,7 +849,7 @@ void refuseNulInText(const char *data, size_t size) {
                          "store the character NUL (U+0000) in character data.");
 }
 
-std::string castForColumn(const TypeDesc &t, const std::string &value, const std::string &column) {
+std::string castForColumn(const TypeDesc &t, std::string value, const std::string &column) {
   auto tooLong = [&]() -> std::string {
     raise("22001", -433, "SQL0433N  Value \"" + value.substr(0, 32) + (value.size() > 32 ? "..." : "") + "\" is too long.");
   };

@@ -117,6 +117,8 @@ SQLSMALLINT ReadCType(ReadKind kind)
     }
 }
 
+bool ReadsAsUtf8(const ColumnPlan& plan) { return plan.read == ReadKind::WideText && plan.readWidth == 0; }
+
 bool IsVariableLength(ReadKind kind)
 {
     return kind == ReadKind::Text || kind == ReadKind::WideText || kind == ReadKind::Binary;
@@ -160,12 +162,21 @@ void ColumnBuffer::allocate(SQLSMALLINT type, SQLLEN rowWidth, size_t rows)
 {
     cType = type;
     width = rowWidth;
-    data.assign(static_cast<size_t>(rowWidth) * rows, '\0');
+    // Anew rather than assigned: a block after one huge value keeps no room for it.
+    data = std::string(static_cast<size_t>(rowWidth) * rows, '\0');
     lengths.assign(rows, SQL_NULL_DATA);
 }
 
-void ColumnBuffer::pack(SQLSMALLINT type, const std::vector<std::optional<std::string>>& cells)
+void ColumnBuffer::pack(SQLSMALLINT type, std::vector<std::optional<std::string>>& cells)
 {
+    if (cells.size() == 1 && cells[0] && !cells[0]->empty()) {
+        cType = type;
+        width = static_cast<SQLLEN>(cells[0]->size());
+        lengths.assign(1, width);
+        data = std::move(*cells[0]);
+        cells.clear();
+        return;
+    }
     SQLLEN longest = 1;
     for (const auto& cell : cells)
         if (cell)
@@ -176,7 +187,9 @@ void ColumnBuffer::pack(SQLSMALLINT type, const std::vector<std::optional<std::s
             continue;
         std::memcpy(at(row), cells[row]->data(), cells[row]->size());
         lengths[row] = static_cast<SQLLEN>(cells[row]->size());
+        cells[row].reset();
     }
+    cells.clear();
 }
 
 void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
@@ -192,8 +205,8 @@ void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
         if (plan.readWidth > 0)
             read_[i].allocate(ReadCType(plan.read), plan.readWidth, capacity);
         else
-            read_[i].cType = ReadCType(plan.read);
-        const bool asRead = plan.read == ReadKind::Text || plan.read == ReadKind::Binary;
+            read_[i].cType = ReadsAsUtf8(plan) ? SQL_C_CHAR : ReadCType(plan.read);
+        const bool asRead = plan.read == ReadKind::Text || plan.read == ReadKind::Binary || ReadsAsUtf8(plan);
         converted_[i] = !asRead && plan.send == SendKind::Text;
         if (converted_[i])
             send_[i].allocate(SQL_C_CHAR, sendWidth(plan.read, plan.readWidth), capacity);
@@ -230,13 +243,11 @@ void RowBlock::convert()
             case ReadKind::Time: { SQL_TIME_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimeText(dst, v); break; }
             case ReadKind::Timestamp: { SQL_TIMESTAMP_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimestampText(dst, v, digits); break; }
             case ReadKind::WideText: {
-                std::string text = fromSqlW(reinterpret_cast<const SQLWCHAR*>(src),
-                                            static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR));
+                n = WriteUtf8(reinterpret_cast<const SQLWCHAR*>(src), static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR),
+                              dst);
                 // A decimal read as text carries the locale's decimal separator.
                 if (decimal)
-                    std::replace(text.begin(), text.end(), ',', '.');
-                n = text.size();
-                std::memcpy(dst, text.data(), n);
+                    std::replace(dst, dst + n, ',', '.');
                 break;
             }
             default: break;
