@@ -32,8 +32,7 @@ ConnectionProfile profileFromEnv(const std::string& prefix)
 // Answers like a user who replaces every table and watches the bar.
 class BenchObserver : public TransferObserver {
 public:
-    bool targetListed(const std::string&) override { return true; }
-    bool confirmOverwrite(const std::string&) override { return true; }
+    bool confirmOverwrite(const std::string&, const std::string&) override { return true; }
     void targetDropped(const std::string&) override {}
     void tableArrived(const std::string&) override {}
     void progress(int percent) override

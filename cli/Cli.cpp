@@ -56,6 +56,12 @@ const char* commandHelp(const std::string& command)
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
                "A table that exists on the target is dropped first with --overwrite, left alone with\n"
                "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
+               "A name matches an existing table as the target compares names: DB2 exactly; MySQL exactly,\n"
+               "or without regard to case where its lower_case_table_names is 1 or 2. Two tables that would\n"
+               "land on one name: the first is sent, the second fails. A table or column name longer than\n"
+               "the target takes fails before anything is created.\n"
+               "TIMESTAMP values travel as UTC: the tool's MySQL sessions use time_zone '+00:00', so a MySQL\n"
+               "TIMESTAMP arrives on DB2 in UTC whatever the server's zone; DATETIME values are left as they are.\n"
                "--db2-types matching gives each column the nearest type that holds all its values (on DB2\n"
                "INTEGER, DECIMAL(12,2), VARCHAR(50 CODEUNITS32), TIMESTAMP(6)...; and back on MySQL); text, the\n"
                "default, makes DB2 columns LONG VARCHAR but for dates, long text and bytes.\n"
@@ -144,7 +150,7 @@ int runList(const CliArgs& args, CliContext& context)
 bool openSide(DataConnection& connection, DatabaseSide side, const ConnectionProfile& profile, CliContext& context)
 {
     try {
-        connection.open(DialectOf(side).connectionString(profile));
+        DialectOf(side).openSession(connection, profile);
         return true;
     } catch (const DbError& error) {
         connectionFailure(context, side, error);

@@ -149,8 +149,7 @@ Rows readRows(DataConnection& connection, const SqlDialect& dialect, const std::
 class CheckObserver : public TransferObserver {
 public:
     std::string problems;
-    bool targetListed(const std::string&) override { return true; }
-    bool confirmOverwrite(const std::string&) override { return true; }
+    bool confirmOverwrite(const std::string&, const std::string&) override { return true; }
     void targetDropped(const std::string&) override {}
     void tableArrived(const std::string&) override {}
     void progress(int) override {}
@@ -177,8 +176,8 @@ public:
 
     int run()
     {
-        const bool mysqlOpen = step("connect to MySQL", [&] { mysql_.open(MySQLDialect().connectionString(mysqlProfile_)); });
-        const bool db2Open = step("connect to IBM DB2", [&] { db2_.open(DB2Dialect().connectionString(db2Profile_)); });
+        const bool mysqlOpen = step("connect to MySQL", [&] { MySQLDialect().openSession(mysql_, mysqlProfile_); });
+        const bool db2Open = step("connect to IBM DB2", [&] { DB2Dialect().openSession(db2_, db2Profile_); });
         if (!mysqlOpen || !db2Open)
             return finish();
         dropLeftovers();

@@ -2,8 +2,6 @@
 #include "CliCommands.h"
 #include "SettingsStore.h"
 #include "StopSignals.h"
-#include "TableListing.h"
-#include "TableNames.h"
 #include "Transfer.h"
 
 #include <QJsonArray>
@@ -65,35 +63,31 @@ namespace {
 
 class CliTransferObserver : public TransferObserver {
 public:
-    CliTransferObserver(TransferDirection direction, const CliArgs& args, CliContext& context,
-                        std::vector<std::string> targetTables)
-        : direction_(direction), args_(args), context_(context), targetTables_(std::move(targetTables))
+    CliTransferObserver(TransferDirection direction, const CliArgs& args, CliContext& context)
+        : direction_(direction), args_(args), context_(context)
     {
     }
 
     bool connectionFailed = false;
     std::map<std::string, TableNotes> notes;
 
-    bool targetListed(const std::string& table) override
+    void tableStarting(const std::string& table) override
     {
         finishProgressLine();
         current_ = table;
         tableStarted_ = Clock::now();
-        matched_ = MatchingTableName(targetTables_, table);
-        return matched_.has_value();
     }
 
-    bool confirmOverwrite(const std::string& table) override
+    bool confirmOverwrite(const std::string& table, const std::string& existing) override
     {
         if (args_.flags.count("overwrite"))
             return true;
-        const std::string existing = matched_.value_or(table);
         if (args_.flags.count("skip-existing")) {
             context_.err << "skipped " << table << ": " << existing << " exists on " << targetName() << "\n";
             return false;
         }
         if (context_.interactive && context_.ask) {
-            const auto answer = context_.ask("Would you like to overwrite " + table + "? [y/N] ", false);
+            const auto answer = context_.ask("Would you like to overwrite " + existing + "? [y/N] ", false);
             if (answer && (*answer == "y" || *answer == "Y" || strcasecmp(answer->c_str(), "yes") == 0))
                 return true;
             return false;
@@ -106,16 +100,9 @@ public:
         return false;
     }
 
-    void targetDropped(const std::string& table) override
-    {
-        std::erase_if(targetTables_, [&](const std::string& name) { return name == table; });
-    }
+    void targetDropped(const std::string&) override {}
 
-    void tableArrived(const std::string& table) override
-    {
-        finishProgressLine();
-        targetTables_.push_back(table);
-    }
+    void tableArrived(const std::string&) override { finishProgressLine(); }
 
     void tableFinished(const TableResult& result) override
     {
@@ -198,9 +185,7 @@ private:
     TransferDirection direction_;
     const CliArgs& args_;
     CliContext& context_;
-    std::vector<std::string> targetTables_;
     std::string current_;
-    std::optional<std::string> matched_;
     Clock::time_point tableStarted_ = Clock::now();
     Clock::time_point lastDrawn_{};
     bool progressShown_ = false;
@@ -318,16 +303,8 @@ int RunSend(const CliArgs& args, CliContext& context)
 
     const ConnectionProfile mysql = ProfileFor(DatabaseSide::MySQL, args, context);
     const ConnectionProfile db2 = ProfileFor(DatabaseSide::DB2, args, context);
-    std::vector<std::string> targetTables;
-    try {
-        targetTables = target == DatabaseSide::DB2 ? ListDB2Tables(db2) : ListMySQLTables(mysql);
-    } catch (const DbError& error) {
-        context.err << "error: cannot connect to " << SideName(target) << " [" << error.sqlState() << "] "
-                    << error.description() << "\n";
-        return kExitUsage;
-    }
-
-    CliTransferObserver observer(direction, args, context, std::move(targetTables));
+    // A connection that cannot be opened is reported by the run and makes exit status 2.
+    CliTransferObserver observer(direction, args, context);
     const StopSignals stopSignals;
     const TransferSummary summary = RunTransfer(direction, mysql, db2, args.words, observer, options);
 

@@ -123,6 +123,15 @@ std::vector<std::string> DataConnection::primaryKeyColumns(const std::string& ta
     return columns;
 }
 
+SQLUSMALLINT DataConnection::driverInfo(SQLUSMALLINT infoType)
+{
+    requireOpen("driver information");
+    SQLUSMALLINT value = 0;
+    checkOdbc(SQLGetInfoW(dbc_.get(), infoType, &value, sizeof value, nullptr), SQL_HANDLE_DBC, dbc_.get(),
+              "SQLGetInfo");
+    return value;
+}
+
 void DataConnection::setAutoCommit(bool on)
 {
     requireOpen("autocommit");

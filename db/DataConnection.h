@@ -43,6 +43,10 @@ public:
     // in key order (SQLPrimaryKeys); empty when it has none.
     std::vector<std::string> primaryKeyColumns(const std::string& table);
 
+    // A number the driver tells about itself or the server (SQLGetInfo),
+    // such as SQL_MAX_TABLE_NAME_LEN.
+    SQLUSMALLINT driverInfo(SQLUSMALLINT infoType);
+
     // Transactions, for batched writes; autocommit is on after open().
     void setAutoCommit(bool on);
     void commit();

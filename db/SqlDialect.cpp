@@ -117,6 +117,15 @@ bool isLinkState(const DiagRecord& r)
     return r.sqlState == "08S01" || r.sqlState == "08003" || r.sqlState == "08007";
 }
 
+// The name limits the driver tells.
+NameRules driverNameLimits(DataConnection& connection)
+{
+    NameRules rules;
+    rules.maxTableNameBytes = connection.driverInfo(SQL_MAX_TABLE_NAME_LEN);
+    rules.maxColumnNameBytes = connection.driverInfo(SQL_MAX_COLUMN_NAME_LEN);
+    return rules;
+}
+
 // What a statement's packet needs besides the values: headers, the null
 // bitmap, per-value type and length bytes.
 constexpr size_t kPacketOverheadBytes = 4096;
@@ -205,6 +214,28 @@ public:
         return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
     }
     size_t maxNameBytes() const override { return 64; }
+    // lower_case_table_names: 0 names as given, compared exactly (Linux);
+    // 1 kept in lower case (Windows); 2 kept as given, compared in lower case (macOS).
+    NameRules nameRules(DataConnection& connection) const override
+    {
+        NameRules rules = driverNameLimits(connection);
+        const auto folding = firstValue(connection, "SELECT @@lower_case_table_names");
+        rules.tableNamesIgnoreCase = folding.value_or("0") != "0";
+        rules.tableNamesKeptInLowerCase = folding.value_or("0") == "1";
+        rules.maxNameCharacters = 64;  // the driver gives bytes: 64 characters of up to four
+        return rules;
+    }
+    // TIMESTAMP values are instants: in a zone with daylight saving one hour
+    // of local times repeats, so they travel in UTC. DATETIME has no zone and
+    // is not touched by this. A server that closes idle sessions after a few
+    // seconds would end a transfer's staging claim, idle through the copy, or
+    // its source while an overwrite question is open: at least a day (the copy
+    // pings its waiting connection far more often), never shorter than the
+    // server's own setting.
+    std::vector<std::string> sessionSetupSql() const override
+    {
+        return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)"};
+    }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListMySQLTables(connection); }
 
     // One RENAME moves the old table aside and the new one in at once; the old
@@ -272,12 +303,6 @@ public:
         });
     }
     std::string pingSql() const override { return "SELECT 1"; }
-    // At least a day (the copy pings its waiting connection far more often);
-    // never shorter than the server's own setting.
-    std::vector<std::string> transferSessionSql() const override
-    {
-        return {"SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)"};
-    }
     // The server drops the connection when one packet exceeds
     // max_allowed_packet, so every statement stays below it.
     SendLimits sendLimits(DataConnection& connection) const override
@@ -388,6 +413,9 @@ public:
         });
     }
     size_t maxNameBytes() const override { return 128; }
+    // Statements quote every name, and DB2 compares quoted names exactly.
+    NameRules nameRules(DataConnection& connection) const override { return driverNameLimits(connection); }
+    std::vector<std::string> sessionSetupSql() const override { return {}; }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListDB2Tables(connection); }
 
     // DROP and RENAME in one unit of work: either both happen or neither.
@@ -496,6 +524,38 @@ private:
 };
 
 }  // namespace
+
+void SqlDialect::openSession(DataConnection& connection, const ConnectionProfile& profile) const
+{
+    connection.open(connectionString(profile));
+    for (const auto& sql : sessionSetupSql())
+        connection.execute(sql);
+}
+
+std::string NameRules::tableKey(const std::string& name) const
+{
+    return tableNamesIgnoreCase ? LowerCaseName(name) : name;
+}
+
+std::string NameRules::listedTableName(const std::string& name) const
+{
+    return tableNamesKeptInLowerCase ? LowerCaseName(name) : name;
+}
+
+std::optional<std::string> NameRules::nameProblem(const std::string& name, bool table,
+                                                  const std::string& serverName) const
+{
+    const size_t maxBytes = table ? maxTableNameBytes : maxColumnNameBytes;
+    const char* what = table ? "table" : "column";
+    if (maxNameCharacters > 0 && NameCharacters(name) > maxNameCharacters)
+        return std::string("The ") + what + " name " + name + " has " + std::to_string(NameCharacters(name))
+            + " characters; " + serverName + " takes at most " + std::to_string(maxNameCharacters)
+            + ". Rename it on the source and send it again.";
+    if (maxBytes > 0 && name.size() > maxBytes)
+        return std::string("The ") + what + " name " + name + " has " + std::to_string(name.size()) + " bytes; "
+            + serverName + " takes at most " + std::to_string(maxBytes) + ". Rename it on the source and send it again.";
+    return std::nullopt;
+}
 
 const SqlDialect& MySQLDialect()
 {

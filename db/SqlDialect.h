@@ -20,6 +20,22 @@ struct SendLimits {
     size_t rowBytes = 0;    // one row sent alone; a longer row cannot be sent at all
 };
 
+// How a server names tables and columns: how it compares table names and
+// how long a name may be, asked of an open connection.
+struct NameRules {
+    bool tableNamesIgnoreCase = false;        // "Orders" and "ORDERS" are one table
+    bool tableNamesKeptInLowerCase = false;   // and it is listed as "orders"
+    size_t maxTableNameBytes = 0, maxColumnNameBytes = 0;  // as the driver tells them; 0: no limit told
+    size_t maxNameCharacters = 0;             // where the server also counts characters; 0: it does not
+
+    // Two table names are one table on the server when their keys are equal.
+    std::string tableKey(const std::string& name) const;
+    // The name a table created as `name` is listed under.
+    std::string listedTableName(const std::string& name) const;
+    // Why the server cannot take `name` for a table (or a column); nullopt when it can.
+    std::optional<std::string> nameProblem(const std::string& name, bool table, const std::string& serverName) const;
+};
+
 // Everything that differs between the MySQL and the DB2 side of a statement
 // or an answer lives here, one object per side: quoting, literals, the
 // table-management statements, how errors are classified, limits.
@@ -69,6 +85,13 @@ public:
 
     // The longest table name the server takes, in bytes.
     virtual size_t maxNameBytes() const = 0;
+    // What this server takes for names, asked of the open connection.
+    virtual NameRules nameRules(DataConnection& connection) const = 0;
+    // Statements every connection of the tool runs first, so that values read
+    // and written do not depend on the server's or the user's settings.
+    virtual std::vector<std::string> sessionSetupSql() const = 0;
+    // Opens `connection` for `profile` and runs the session set-up.
+    void openSession(DataConnection& connection, const ConnectionProfile& profile) const;
     // The names of the tables a statement without a schema can reach.
     virtual std::vector<std::string> tableNames(DataConnection& connection) const = 0;
 
@@ -119,11 +142,6 @@ public:
     virtual bool isConnectionLost(const DbError& error) const = 0;
     // A statement any live connection answers.
     virtual std::string pingSql() const = 0;
-    // Run on each connection of a transfer once it is open. A server that
-    // closes idle sessions after a few seconds would otherwise end the claim
-    // connection, which waits through the whole copy, or the source while an
-    // overwrite question is open.
-    virtual std::vector<std::string> transferSessionSql() const { return {}; }
 
     // The bounds for parameter values sent on this open connection.
     virtual SendLimits sendLimits(DataConnection& connection) const = 0;

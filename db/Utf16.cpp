@@ -6,8 +6,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at text[i]; advances i. Invalid bytes give U+FFFD.
-char32_t decodeUtf8(std::string_view text, size_t& i)
+}  // namespace
+
+char32_t DecodeUtf8(std::string_view text, size_t& i)
 {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
@@ -32,7 +33,7 @@ char32_t decodeUtf8(std::string_view text, size_t& i)
     return cp;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
+void AppendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -51,8 +52,6 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-}  // namespace
-
 // Every row's text passes through here, so it is written through a pointer:
 // UTF-16 never needs more units than UTF-8 has bytes.
 size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out)
@@ -69,7 +68,7 @@ size_t WriteUtf16(std::string_view utf8, SQLWCHAR* out)
             *to++ = bytes[i];
         if (i == utf8.size())
             break;
-        const char32_t cp = decodeUtf8(utf8, i);
+        const char32_t cp = DecodeUtf8(utf8, i);
         if (cp >= 0x10000) {
             const char32_t v = cp - 0x10000;
             *to++ = static_cast<SQLWCHAR>(0xD800 + (v >> 10));
@@ -122,7 +121,7 @@ size_t WriteUtf8(const SQLWCHAR* text, size_t length, char* out)
             continue;
         }
         one.clear();
-        appendUtf8(one, decodeUtf16(text, length, i));
+        AppendUtf8(one, decodeUtf16(text, length, i));
         to = std::copy(one.begin(), one.end(), to);
     }
     return static_cast<size_t>(to - out);

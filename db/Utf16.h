@@ -18,4 +18,7 @@ std::string fromSqlW(const SQLWCHAR* text, size_t length);
 // at least that many; returns the bytes written.
 size_t Utf8Length(const SQLWCHAR* text, size_t length);
 size_t WriteUtf8(const SQLWCHAR* text, size_t length, char* out);
+// One code point of UTF-8 at text[i]; advances i. Invalid bytes give U+FFFD.
+char32_t DecodeUtf8(std::string_view text, size_t& i);
+void AppendUtf8(std::string& out, char32_t cp);
 inline std::string fromSqlW(const SqlWString& text) { return fromSqlW(text.data(), text.size()); }

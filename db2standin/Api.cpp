@@ -197,8 +197,10 @@ bool infoValue(Conn *dbc, SQLUSMALLINT type, InfoValue &v) {
     case SQL_DESCRIBE_PARAMETER: return str("Y");
     case SQL_IDENTIFIER_CASE: return u16(SQL_IC_UPPER);
     case SQL_QUOTED_IDENTIFIER_CASE: return u16(SQL_IC_SENSITIVE);
+    // The names PostgreSQL underneath keeps whole (DB2 itself takes 128 bytes).
     case SQL_MAX_IDENTIFIER_LEN: case SQL_MAX_COLUMN_NAME_LEN: case SQL_MAX_TABLE_NAME_LEN:
-    case SQL_MAX_SCHEMA_NAME_LEN: case SQL_MAX_CURSOR_NAME_LEN: case SQL_MAX_USER_NAME_LEN: return u16(128);
+    case SQL_MAX_SCHEMA_NAME_LEN: return u16(63);
+    case SQL_MAX_CURSOR_NAME_LEN: case SQL_MAX_USER_NAME_LEN: return u16(128);
     case SQL_MAX_CATALOG_NAME_LEN: return u16(0);
     case SQL_MAX_COLUMNS_IN_TABLE: case SQL_MAX_COLUMNS_IN_SELECT: return u16(1012);
     case SQL_MAX_DRIVER_CONNECTIONS: case SQL_MAX_CONCURRENT_ACTIVITIES: return u16(0);

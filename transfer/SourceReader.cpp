@@ -526,6 +526,12 @@ private:
         std::vector<std::string> values;
         std::vector<bool> binary;
         if (!first) {
+            // A page that ends where the one before ended would be read again
+            // without end: the key order cannot be trusted, so the read stops.
+            if (lastKey_ == pageStartKey_)
+                throw DbError("HY000", 0, "Reading " + selectSql_ + " in key order made no progress past the key "
+                                              + keyText(lastKey_));
+            pageStartKey_ = lastKey_;
             // (k1, k2) > (v1, v2) spelled out, so the range optimizer uses the index.
             const auto value = [&](size_t i) {
                 if (key_[i].numeric)
@@ -560,10 +566,18 @@ private:
         }
     }
 
+    static std::string keyText(const std::vector<std::string>& key)
+    {
+        std::string text;
+        for (const auto& value : key)
+            text += (text.empty() ? "(" : ", ") + value;
+        return text + ")";
+    }
+
     std::vector<KeyColumn> key_;
     std::vector<size_t> keyIndex_;
     std::string from_, orderBy_;
-    std::vector<std::string> lastKey_;
+    std::vector<std::string> lastKey_, pageStartKey_;  // the last key read, and the one the current page started after
 };
 
 // A MySQL table without a usable key. The server first copies it into a

@@ -62,13 +62,11 @@ void configure(DataConnection& connection, int cursorLocation)
 }
 
 // Opens a connection; a failure is reported once and the run ends.
-bool openConnection(DataConnection& connection, const std::string& text, const SqlDialect& dialect, int step,
+bool openConnection(DataConnection& connection, const SqlDialect& dialect, const ConnectionProfile& profile, int step,
                     TransferObserver& observer)
 {
     try {
-        connection.open(text);
-        for (const std::string& sql : dialect.transferSessionSql())
-            connection.execute(sql);
+        dialect.openSession(connection, profile);
         return true;
     } catch (const DbError& error) {
         observer.report(step, error.description(), "");
@@ -292,15 +290,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection db2Connection, mysqlConnection;
     configure(db2Connection, toDB2 ? kServerSideCursor : kClientSideCursor);
     configure(mysqlConnection, toDB2 ? kClientSideCursor : kServerSideCursor);
-    std::string db2Text;
-    try {
-        db2Text = DB2ConnectionString(db2);
-    } catch (const DbError& error) {
-        observer.report(steps.openDB2, error.description(), "");
-        return finish();
-    }
-    if (!openConnection(db2Connection, db2Text, DB2Dialect(), steps.openDB2, observer)
-        || !openConnection(mysqlConnection, MySQLConnectionString(mysql), MySQLDialect(), steps.openMySQL, observer))
+    if (!openConnection(db2Connection, DB2Dialect(), db2, steps.openDB2, observer)
+        || !openConnection(mysqlConnection, MySQLDialect(), mysql, steps.openMySQL, observer))
         return finish();
     DataConnection& source = toDB2 ? mysqlConnection : db2Connection;
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
@@ -314,11 +305,25 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     // Holds the claim on each staging table and puts it in place.
     DataConnection claim;
     configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
+    const int openTargetStep = toDB2 ? steps.openDB2 : steps.openMySQL;
+    // Whether a table exists on the target is asked of the target, and names
+    // are compared as the target compares them: its lists may be stale, and
+    // "Orders" is "ORDERS" on some servers and another table on others.
+    NameRules names;
+    std::map<std::string, std::string> targetTables;  // by tableKey: the name as the target lists it
+    std::map<std::string, std::string> sentByThisRun; // by tableKey: the source table this run put there
     if (!tables.empty()) {
-        if (!openConnection(claim, toDB2 ? db2Text : MySQLConnectionString(mysql), targetDialect,
-                            toDB2 ? steps.openDB2 : steps.openMySQL, observer))
+        if (!openConnection(claim, targetDialect, toDB2 ? db2 : mysql, openTargetStep, observer))
             return finish();
         DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
+        try {
+            names = targetDialect.nameRules(target);
+            for (const auto& name : targetDialect.tableNames(target))
+                targetTables.emplace(names.tableKey(name), name);
+        } catch (const DbError& error) {
+            observer.report(openTargetStep, error.description(), "");
+            return finish();
+        }
     }
 
     // How the target sizes text columns, asked once when the types are to match.
@@ -336,8 +341,29 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.reason = "failed";
             summary.connectionLost = connectionsGone();
         };
-        const bool overwrite = observer.targetListed(table);
-        if (overwrite && !observer.confirmOverwrite(table)) {
+        observer.tableStarting(table);
+        // Names the target cannot take are refused before anything is created.
+        const auto refuseName = [&](int step, const std::string& description, const std::string& reason) {
+            fail(step, description, "");
+            result.reason = reason;
+        };
+        const std::string tooLong = "a name too long for " + targetDialect.displayName();
+        if (const auto problem = names.nameProblem(table, true, targetDialect.displayName())) {
+            refuseName(steps.createTable, *problem, tooLong);
+            continue;
+        }
+        const std::string key = names.tableKey(table);
+        const std::string listedName = names.listedTableName(table);
+        if (const auto earlier = sentByThisRun.find(key); earlier != sentByThisRun.end()) {
+            refuseName(steps.drop, table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
+                                       + earlier->second + ": " + targetDialect.displayName()
+                                       + " does not tell these table names apart. Rename one of them and send it alone.",
+                       "would replace " + targetTables.at(key) + ", sent by this run from " + earlier->second);
+            continue;
+        }
+        const auto existing = targetTables.find(key);
+        const bool overwrite = existing != targetTables.end();
+        if (overwrite && !observer.confirmOverwrite(table, existing->second)) {
             result.reason = "the existing table was kept";
             continue;
         }
@@ -372,6 +398,14 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
 
         std::vector<Field> columns = reader->columns();
+        const auto badColumn = std::find_if(columns.begin(), columns.end(), [&](const Field& column) {
+            return names.nameProblem(column.name, false, targetDialect.displayName()).has_value();
+        });
+        if (badColumn != columns.end()) {
+            reader.reset();
+            refuseName(steps.createTable, *names.nameProblem(badColumn->name, false, targetDialect.displayName()), tooLong);
+            continue;
+        }
         for (Field& column : columns) {
             if (const auto it = declarations.find(column.name); it != declarations.end())
                 column.declaredType = it->second;
@@ -450,8 +484,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 summary.connectionLost = connectionsGone();
             } else {
                 if (overwrite)
-                    observer.targetDropped(table);
-                observer.tableArrived(table);
+                    observer.targetDropped(existing->second);
+                targetTables[key] = listedName;
+                sentByThisRun[key] = table;
+                observer.tableArrived(listedName);
             }
         } else {
             result.reason += std::string(", ") + keptAsItWas;

@@ -17,10 +17,13 @@ struct TableResult;
 class TransferObserver {
 public:
     virtual ~TransferObserver() = default;
-    virtual bool targetListed(const std::string& table) = 0;      // the target list shows it (case ignored)
-    virtual bool confirmOverwrite(const std::string& table) = 0;  // "Would you like to overwrite " + name + "?"; true = Yes
-    virtual void targetDropped(const std::string& table) = 0;     // take the name out of the target list (exact text)
-    virtual void tableArrived(const std::string& table) = 0;      // add the name to the target list
+    virtual void tableStarting(const std::string& table) { (void)table; }  // before anything is done for it
+    // The target has a table the name matches as the target compares names:
+    // `existing`, as the target lists it. "Would you like to overwrite " +
+    // existing + "?"; true = Yes.
+    virtual bool confirmOverwrite(const std::string& table, const std::string& existing) = 0;
+    virtual void targetDropped(const std::string& table) = 0;     // the replaced table, as the target listed it
+    virtual void tableArrived(const std::string& table) = 0;      // the new table, as the target lists it
     virtual void progress(int percent) = 0;                       // 0..100 as rows go; 0 after each table
     // The uniform error report: the step number of the direction's handler,
     // the driver's message and the statement concerned (shown after "sql: ").

@@ -44,5 +44,5 @@ void RenameTable(DatabaseSide side, DataConnection& connection, const QString& f
 
 void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
 {
-    connection.open(DialectOf(side).connectionString(profile));
+    DialectOf(side).openSession(connection, profile);
 }

@@ -133,15 +133,6 @@ QStringList TableList::texts() const
     return all;
 }
 
-bool ListContainsText(const TableList& list, const QString& text)
-{
-    bool found = false;
-    for (int i = 0; i < list.count(); ++i)
-        if (SameTableName(list.text(i), text))
-            found = true;
-    return found;
-}
-
 void RemoveListItem(TableList& list, const QString& text)
 {
     const int count = list.count();

@@ -53,10 +53,6 @@ private:
     QString filter_;
 };
 
-// True when some item equals the text when both are compared in lower case;
-// visits every item.
-bool ListContainsText(const TableList& list, const QString& text);
-
 // Removes the items whose text equals the text exactly (case-sensitive),
 // walking the positions 0 .. count-1 taken once at the start: the item that
 // moves up into a freed position is not examined, positions past the end are

@@ -29,19 +29,18 @@ public:
     }
     ~WindowTransferObserver() override { QObject::disconnect(connection_); }
 
-    bool targetListed(const std::string& table) override
+    void tableStarting(const std::string&) override
     {
         // Rows per second count from here, less the time spent on boxes.
         tableTime_.restart();
         userSecondsAtTableStart_ = window_.secondsWithUserSoFar();
-        return ListContainsText(targetList_, QString::fromStdString(table));
     }
-    bool confirmOverwrite(const std::string& table) override
+    bool confirmOverwrite(const std::string&, const std::string& existing) override
     {
         Answer answer = Answer::No;
         window_.waitForUser([&] {
             answer = window_.dialogs().question(
-                QStringLiteral("Would you like to overwrite ") + QString::fromStdString(table) + QStringLiteral("?"),
+                QStringLiteral("Would you like to overwrite ") + QString::fromStdString(existing) + QStringLiteral("?"),
                 QStringLiteral("Overwrite?"));
         });
         return answer == Answer::Yes;

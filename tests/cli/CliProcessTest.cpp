@@ -122,6 +122,8 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("unknown option") << QStringList{"list", "mysql", "--fast"} << 2 << "unknown option --fast";
     QTest::newRow("send without side") << QStringList{"send", "t"} << 2 << "--to";
     QTest::newRow("send options") << QStringList{"send", "--help"} << 0 << "--db2-types matching gives";
+    QTest::newRow("send: name matching") << QStringList{"send", "--help"} << 0 << "as the target compares names";
+    QTest::newRow("send: time zone") << QStringList{"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
     QTest::newRow("unknown column types") << QStringList{"send", "--to", "db2", "--db2-types", "wide", "t"} << 2
                                           << "unknown --db2-types \"wide\"";
 }
@@ -289,7 +291,13 @@ void CliProcessTest::sendBothWays()
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains("table cli_orders") && result.err.contains("--overwrite"), qPrintable(result.err));
     ExecDB2("INSERT INTO \"cli_orders\" (\"id\") VALUES (4)");
-    QCOMPARE(run({"send", "--to", "db2", "--skip-existing", "cli_orders"}).exitCode, 0);
+    ExecMySQL("CREATE TABLE cli_c (id INT)");
+    ExecMySQL("INSERT INTO cli_c VALUES (1)");
+    result = run({"send", "--to", "db2", "--skip-existing", "cli_orders", "cli_c"});
+    QCOMPARE(result.exitCode, 0);
+    // The table kept by choice was not left out by a failure.
+    QVERIFY2(result.out.startsWith("Sent 1 table to IBM DB2: 1 rows copied") && !result.out.contains("Not sent"),
+             qPrintable(result.out));
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_orders\"").size(), 4);  // kept as it was
     result = run({"send", "--to", "db2", "--overwrite", "cli_orders"});
     QCOMPARE(result.exitCode, 0);
@@ -365,23 +373,29 @@ void CliProcessTest::sendJsonSummary()
     // With matching types: a zero date in a column that cannot be NULL (a copied key) costs
     // only its own row, reported; one in a TIMESTAMP column arrives as a counted NULL.
     ExecMySQL("CREATE TABLE cli_zk (d DATE PRIMARY KEY, t DATETIME, v INT)");
+    // Only zero dates of rows stored count: none of d, one of t's two.
     ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_zk VALUES ('0000-00-00', '2024-01-31 10:00:00', 1), "
-              "('2024-01-31', '0000-00-00 00:00:00', 2)");
+              "('2024-01-31', '0000-00-00 00:00:00', 2), ('2000-00-15', '0000-00-00 00:00:00', 3)");
     const CliRun keyed = run({"send", "--to", "db2", "--json", "--keys", "--db2-types", "matching", "cli_zk"});
     QCOMPARE(keyed.exitCode, 1);
     QVERIFY2(keyed.err.contains("step INSERT"), qPrintable(keyed.err));
     const QJsonObject zk = QJsonDocument::fromJson(keyed.out.toUtf8()).object().value("tables").toArray()[0].toObject();
     QCOMPARE(zk.value("rowsWritten").toInt(), 1);
-    QCOMPARE(zk.value("rowsRefused").toInt(), 1);
-    QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject().value("t").toInt(), 1);
+    QCOMPARE(zk.value("rowsRefused").toInt(), 2);
+    QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject(), (QJsonObject{{"t", 1}}));
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|<null>|2"}));
 
     // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
-    const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders"});
+    // An empty table is counted on the target too.
+    ExecMySQL("CREATE TABLE cli_c (id INT)");
+    const CliRun keys = run({"send", "--to", "db2", "--overwrite", "--json", "--keys", "cli_orders", "cli_c"});
     QCOMPARE(keys.exitCode, 0);
-    QCOMPARE(QJsonDocument::fromJson(keys.out.toUtf8()).object().value("tables").toArray()[0].toObject().value("notes"),
+    const QJsonArray keysTables = QJsonDocument::fromJson(keys.out.toUtf8()).object().value("tables").toArray();
+    QCOMPARE(keysTables[0].toObject().value("notes"),
              QJsonValue(QJsonArray{"cli_orders: primary key left out: its column id is LONG VARCHAR, which cannot be "
                                    "part of a key on IBM DB2"}));
+    QCOMPARE(keysTables[1].toObject().value("status"), QJsonValue("sent"));
+    QCOMPARE(keysTables[1].toObject().value("rowsOnTarget"), QJsonValue(0));
     // The options the window last used are the defaults; flags beat them.
     {
         SettingsStore store(configHome.filePath("Quarnel/Tablehop.ini"));
@@ -403,13 +417,23 @@ void CliProcessTest::sendJsonSummary()
 
 void CliProcessTest::existingTableIsNamedAsMatched()
 {
-    // The match ignores case beyond ASCII, as the window's lists do, and the
-    // message names the table that matched.
-    ExecMySQL("CREATE TABLE `cli_Ä` (id INT)");
-    ExecDB2("CREATE TABLE \"cli_ä\" (id INTEGER)");
-    const CliRun result = run({"send", "--to", "db2", QString::fromUtf8("cli_Ä")});
+    // A MySQL server that keeps table names in lower case matches them without
+    // regard to case, beyond ASCII too, and the message names the table that matched.
+    DataConnection folding;
+    folding.open(MySQLConnectionString(FoldingMySQLTestProfile()));
+    folding.execute("DROP TABLE IF EXISTS `cli_ä`");
+    folding.execute("CREATE TABLE `CLI_Ä` (id INT)");
+    ExecDB2("CREATE TABLE \"CLI_Ä\" (ID INTEGER)");
+    const QStringList send{"send", "--to", "mysql", "--mysql-port", QString::fromStdString(FoldingMySQLTestProfile().port),
+                           QString::fromUtf8("CLI_Ä")};
+    const CliRun result = run(send);
     QCOMPARE(result.exitCode, 1);
-    QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on IBM DB2")), qPrintable(result.err));
+    QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on MySQL")), qPrintable(result.err));
+    // On DB2, which compares quoted names exactly, cli_Ä is another table.
+    ExecMySQL("CREATE TABLE `cli_Ä` (id INT)");
+    const CliRun toDB2 = run({"send", "--to", "db2", QString::fromUtf8("cli_Ä")});
+    QVERIFY2(toDB2.exitCode == 0, qPrintable(toDB2.err));
+    folding.execute("DROP TABLE `cli_ä`");
 }
 
 void CliProcessTest::stopSignalEndsLikeCancel_data()

@@ -33,6 +33,13 @@ ConnectionProfile profileFromEnv(const std::string& prefix)
 ConnectionProfile MySQLTestProfile() { return profileFromEnv("TABLEHOP_TEST_MYSQL_"); }
 ConnectionProfile DB2TestProfile() { return profileFromEnv("TABLEHOP_TEST_DB2_"); }
 
+ConnectionProfile FoldingMySQLTestProfile()
+{
+    ConnectionProfile profile = MySQLTestProfile();
+    profile.port = requiredEnv("TABLEHOP_TEST_FOLDING_MYSQL_PORT");
+    return profile;
+}
+
 void ExecMySQL(const std::string& sql)
 {
     DataConnection connection;

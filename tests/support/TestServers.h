@@ -8,6 +8,9 @@
 // A missing variable or an unreachable server is a failure, never a skip.
 ConnectionProfile MySQLTestProfile();
 ConnectionProfile DB2TestProfile();
+// The second MariaDB server, set up as many real ones are: table names kept in
+// lower case (lower_case_table_names=1) and the time zone Europe/Berlin.
+ConnectionProfile FoldingMySQLTestProfile();
 
 // Runs statements on the test servers for fixtures (throws DbError).
 void ExecMySQL(const std::string& sql);

@@ -6,11 +6,11 @@
 #include <functional>
 #include <set>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 // Stands in for the table manager: a target list, scripted answers, and a
-// record of everything the transfer told it.
+// record of everything the transfer told it. A question about a table that
+// matched another name is recorded as "table over existing".
 class RecordingObserver : public TransferObserver {
 public:
     struct Report {
@@ -22,6 +22,7 @@ public:
     std::set<std::string> answerNo;       // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
     std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
+    std::function<void()> onYield;                   // runs at every yield, also between the rows of a retried batch
 
     std::vector<std::string> asked, dropped, arrived;
     std::vector<int> progressValues;
@@ -29,14 +30,9 @@ public:
     std::vector<std::pair<std::string, long long>> refusedMessages;
     int yields = 0;
 
-    bool targetListed(const std::string& table) override
+    bool confirmOverwrite(const std::string& table, const std::string& existing) override
     {
-        return std::any_of(targetList.begin(), targetList.end(),
-                           [&](const std::string& item) { return strcasecmp(item.c_str(), table.c_str()) == 0; });
-    }
-    bool confirmOverwrite(const std::string& table) override
-    {
-        asked.push_back(table);
+        asked.push_back(table == existing ? table : table + " over " + existing);
         return answerNo.count(table) == 0;
     }
     void targetDropped(const std::string& table) override
@@ -68,7 +64,12 @@ public:
         return cancelAfterProgressCalls >= 0
             && static_cast<long long>(progressValues.size()) >= cancelAfterProgressCalls;
     }
-    void yield() override { ++yields; }
+    void yield() override
+    {
+        ++yields;
+        if (onYield)
+            onYield();
+    }
 
     std::string reportsText() const
     {

@@ -9,36 +9,24 @@
 #include "ValueText.h"
 
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
 
-#include <cctype>
 #include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 namespace {
 
-// Ends every other session of the stand-in's PostgreSQL database, as a server
-// restart would end a DB2 client's connection.
-void EndOtherDB2Sessions()
+// Ends every other session of the test user on the stand-in's PostgreSQL
+// database, as a server restart would end a DB2 client's connection. Only the
+// user's own: the server's own processes there (autovacuum) cannot be ended.
+void EndOtherDB2Sessions(DataConnection& db2)
 {
-    const ConnectionProfile db2 = DB2TestProfile();
-    std::string database = db2.database;
-    for (char& c : database)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const char* socketDir = std::getenv("TABLEHOP_TEST_PG_SOCKET_DIR");
-    ASSERT_NE(socketDir, nullptr) << "TABLEHOP_TEST_PG_SOCKET_DIR is not set";
-    const char* keys[] = {"host", "port", "user", "password", "dbname", nullptr};
-    const char* values[] = {socketDir, db2.port.c_str(), db2.user.c_str(), db2.password.c_str(), database.c_str(), nullptr};
-    PGconn* pg = PQconnectdbParams(keys, values, 0);
-    ASSERT_EQ(PQstatus(pg), CONNECTION_OK) << PQerrorMessage(pg);
-    PGresult* result = PQexec(pg, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                  "WHERE pid <> pg_backend_pid() AND datname = current_database()");
-    EXPECT_EQ(PQresultStatus(result), PGRES_TUPLES_OK) << PQerrorMessage(pg);
-    PQclear(result);
-    PQfinish(pg);
+    db2.execute("SELECT \"pg_terminate_backend\"(\"pid\") FROM \"pg_catalog\".\"pg_stat_activity\" "
+                "WHERE \"pid\" <> \"pg_backend_pid\"() AND \"datname\" = \"current_database\"() "
+                "AND \"usename\" = CURRENT_USER");
 }
 
 class RunTransferTest : public ::testing::Test {
@@ -113,18 +101,17 @@ TEST_F(RunTransferTest, SendsANewTableToDB2AndListsIt)
     EXPECT_EQ(rows[1], (Row{"2", "", "x", "0.99999"}));  // an empty text stays a text
 }
 
-TEST_F(RunTransferTest, CaseOnlyMatchAsksAndYesReplacesTheTable)
+TEST_F(RunTransferTest, ExistingTableAsksAndYesReplacesIt)
 {
     makePeople();
     db2.execute("CREATE TABLE \"people\"(\"old\" INTEGER)");
     db2.execute("INSERT INTO \"people\" VALUES(7)");
-    observer.targetList = {"PEOPLE"};
+    observer.targetList = {"people"};
     toDB2({"people"});
     EXPECT_EQ(observer.reportsText(), "");
     EXPECT_EQ(observer.asked, std::vector<std::string>{"people"});
     EXPECT_EQ(observer.dropped, std::vector<std::string>{"people"});
-    // The removal is exact, so the differently cased entry stays beside the new one.
-    EXPECT_EQ(observer.targetList, (std::vector<std::string>{"PEOPLE", "people"}));
+    EXPECT_EQ(observer.targetList, std::vector<std::string>{"people"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "2");
     EXPECT_EQ(QueryValue(db2, "SELECT \"name\" FROM \"people\" WHERE \"id\" = '1'"), "O'Brien");
 }
@@ -150,7 +137,8 @@ TEST_F(RunTransferTest, TablesGoInTheOrderGivenAndEachGetsItsQuestion)
     makePeople();
     mysql.execute("CREATE TABLE flags(a BIT(1), b BIT(1), c VARCHAR(5))");
     mysql.execute("INSERT INTO flags VALUES(1, 0, 'x')");
-    observer.targetList = {"FLAGS"};
+    db2.execute("CREATE TABLE \"flags\"(\"old\" INTEGER)");
+    observer.targetList = {"flags"};
     toDB2({"people", "flags"});
     EXPECT_EQ(observer.reportsText(), "");
     EXPECT_EQ(observer.asked, std::vector<std::string>{"flags"});
@@ -240,11 +228,16 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(summary.rowsCopied(), 0);
     EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
 
-    // The table exists although the list does not show it: it is not replaced unasked.
+    // A table made on the target while the rows travel is not replaced unasked.
     db2.execute("DROP TABLE \"people\"");
     db2.execute("CREATE TABLE \"people\"(\"id\" INTEGER)");
     db2.execute("INSERT INTO \"people\" VALUES(1)");
+    mysql.execute("DROP TABLE people");
     observer = RecordingObserver();
+    observer.onRowsDone = [&](long long) {
+        mysql.execute("CREATE TABLE people(id TEXT, name TEXT)");
+        mysql.execute("INSERT INTO people VALUES('9', 'old')");
+    };
     summary = toMySQL({"people"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(observer.reports[0].step, 144);
@@ -256,11 +249,11 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
-TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedUnderItsName)
+TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedWithoutAQuestion)
 {
     mysql.execute("CREATE TABLE four(n INT)");
     mysql.execute("INSERT INTO four VALUES(1), (2), (3), (4)");
-    // The lists still show "four" on the target, but it is not there: Yes replaces nothing.
+    // The lists still show "four" on the target, but it is not there: the target is asked, not the list.
     observer.targetList = {"four"};
     toDB2({"four"});
     DropMySQL(mysql, "four");
@@ -269,7 +262,8 @@ TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedUnderItsName)
     RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"four"}, back);
     for (RecordingObserver* run : {&observer, &back}) {
         EXPECT_EQ(run->reportsText(), "");
-        EXPECT_EQ(run->targetList, std::vector<std::string>{"four"});
+        EXPECT_TRUE(run->asked.empty());
+        EXPECT_EQ(run->arrived, std::vector<std::string>{"four"});
     }
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"four\""), "4");
     EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
@@ -292,6 +286,61 @@ TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
     EXPECT_EQ(QueryRows(db2, "SELECT \"old\" FROM \"people\""), (std::vector<Row>{{"7"}}));
     staging.discard();
     EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
+}
+
+// The text of a statement on the server that matches the LIKE pattern `infoLike`, once
+// it waits for a metadata lock; empty when none does within 15 s.
+std::string WaitForLockedStatement(DataConnection& mysql, const std::string& infoLike)
+{
+    for (int tries = 0; tries < 300; ++tries) {
+        if (const auto info = QueryValue(mysql, "SELECT INFO FROM information_schema.PROCESSLIST WHERE INFO LIKE '"
+                                                    + infoLike + "' AND STATE LIKE 'Waiting for table metadata lock%'"))
+            return *info;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ADD_FAILURE() << "no statement like " << infoLike << " waited for a lock";
+    return "";
+}
+
+TEST_F(RunTransferTest, OldTableDroppedByAnotherRunBetweenRenameAndDropStillEndsSent)
+{
+    db2.execute("CREATE TABLE \"wide\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"wide\" VALUES(1), (2), (3)");
+    mysql.execute("CREATE TABLE wide(old INT)");
+    mysql.execute("INSERT INTO wide VALUES(7)");
+    observer.targetList = {"wide"};
+    // A reader of the old table holds the swap's RENAME, which by then holds
+    // the name it moves the old table to ("tablehop_..." sorts before "wide").
+    // Another run's clean-up queues its DROP of that name before the swap's own.
+    DataConnection reader, cleanUp;
+    OpenMySQL(reader);
+    OpenMySQL(cleanUp);
+    reader.setAutoCommit(false);
+    QueryRows(reader, "SELECT COUNT(*) FROM wide");
+    TransferSummary summary;
+    std::thread run([&] { summary = toMySQL({"wide"}); });
+    const std::string rename = WaitForLockedStatement(mysql, "RENAME TABLE `wide` TO %");
+    const size_t at = rename.find(" TO `") + 5;
+    const std::string aside = rename.empty() ? "" : rename.substr(at, rename.find('`', at) - at);
+    std::string dropError;
+    std::thread drop([&] {
+        try {
+            cleanUp.execute("DROP TABLE `" + aside + "`");
+        } catch (const DbError& error) {
+            dropError = error.description();
+        }
+    });
+    WaitForLockedStatement(mysql, "DROP TABLE `" + aside + "`");
+    reader.rollback();
+    drop.join();
+    run.join();
+    EXPECT_EQ(dropError, "");
+    EXPECT_EQ(observer.reportsText(), "");
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
+    EXPECT_EQ(observer.dropped, std::vector<std::string>{"wide"});
+    EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM wide"), "6");
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
 }
 
 TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDropped)
@@ -390,22 +439,36 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         TransferDirection direction;
         bool killDB2;  // end the PostgreSQL backend behind the DB2 stand-in, else the MySQL connection
         const char* reason;
+        bool duringRetry = false;  // the first batch holds a bad row; the connection dies while it is sent row by row
     };
     // To MySQL the target's connection dies between batches; to DB2 the
     // source's, between two key-order pages, or the target's.
     for (const Case& c : {Case{TransferDirection::DB2ToMySQL, false, "writing stopped part-way"},
                           Case{TransferDirection::MySQLToDB2, false, "reading stopped part-way"},
-                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way"}}) {
-        SCOPED_TRACE(c.reason);
+                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way"},
+                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way", true}}) {
+        SCOPED_TRACE(std::string(c.reason) + (c.duringRetry ? " during a retry" : ""));
         for (const char* t : {"many", "people", "four"}) {
             DropMySQL(mysql, t);
             DropDB2(db2, t);
         }
+        dropStagingTables();  // the copy on a connection that died could not drop its own
         RecordingObserver run;
+        bool killed = false;
         const bool toDB2 = c.direction == TransferDirection::MySQLToDB2;
         if (toDB2) {
-            mysql.execute("CREATE TABLE many(id INT PRIMARY KEY, v VARCHAR(10))");
-            mysql.execute("INSERT INTO many SELECT seq, 'x' FROM seq_1_to_45000");
+            mysql.execute("CREATE TABLE many(id INT PRIMARY KEY, v VARCHAR(10), d DATE)");
+            mysql.execute("INSERT INTO many SELECT seq, 'x', '2024-05-06' FROM seq_1_to_45000");
+            if (c.duringRetry) {
+                // DB2 has no year 0. The retry of 450 rows takes longer than
+                // the 40 ms between yields, so one comes while it goes on.
+                mysql.execute("UPDATE many SET d = '0000-01-01' WHERE id = 1");
+                run.onYield = [&] {
+                    if (run.progressValues.empty() && !StagingTablesOn(db2, DB2Dialect()).empty()
+                        && !std::exchange(killed, true))
+                        EndOtherDB2Sessions(db2);
+                };
+            }
         } else {
             db2.execute("CREATE TABLE \"many\"(\"id\" INTEGER, \"v\" VARCHAR(10))");
             db2.execute("INSERT INTO \"many\" SELECT g, 'x' FROM generate_series(1, 5000) g");
@@ -413,12 +476,10 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         makePeople();
         const std::string fixtureId = *QueryValue(mysql, "SELECT CONNECTION_ID()");
         run.onRowsDone = [&](long long done) {
-            if (done != (toDB2 ? 450 : 150))
+            if (done != (toDB2 ? 450 : 150) || c.duringRetry)
                 return;
             if (c.killDB2) {
-                db2.execute("SELECT \"pg_terminate_backend\"(\"pid\") FROM \"pg_catalog\".\"pg_stat_activity\" "
-                            "WHERE \"pid\" <> \"pg_backend_pid\"() AND \"datname\" = \"current_database\"() "
-                            "AND \"usename\" = CURRENT_USER");
+                EndOtherDB2Sessions(db2);
                 return;
             }
             for (const auto& id : otherMySQLConnections(mysql))
@@ -432,7 +493,10 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         const TableResult& many = summary.tables[0];
         EXPECT_EQ(many.status, TableStatus::Incomplete);
         EXPECT_EQ(many.reason, std::string(c.reason) + ", no table was created");
+        // Rows lost with the connection are not refused rows; nor is the bad
+        // one, whose batch was undone with the connection before it ended.
         EXPECT_EQ(many.rowsRefused, 0);
+        EXPECT_EQ(killed, c.duringRetry);
         // The partial copy never takes the table's name.
         DataConnection& target = toDB2 ? db2 : mysql;
         const auto names = DialectOf(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL).tableNames(target);
@@ -604,11 +668,12 @@ TEST_F(RunTransferTest, TargetHoldingOtherRowsThanWrittenIsReportedAndIncomplete
 
 TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
 {
-    // 300 rows of 20 KB, three a batch, against a 64 KiB packet: arrays are
-    // split by bytes; the 100 KB row in the middle of its batch cannot go at all.
+    // 1,000 rows of 20 KB, ten a block, against a 64 KiB packet: each block
+    // goes as arrays of the three rows that fit a packet; the 100 KB row in the
+    // middle of its block cannot go at all.
     db2.execute("CREATE TABLE \"wide\"(\"id\" INTEGER, \"t\" CLOB(1M))");
-    db2.execute("INSERT INTO \"wide\" SELECT g, REPEAT('a', CASE WHEN g = 152 THEN 100000 ELSE 20000 END) "
-                "FROM generate_series(1, 300) g");
+    db2.execute("INSERT INTO \"wide\" SELECT g, REPEAT('a', CASE WHEN g = 155 THEN 100000 ELSE 20000 END) "
+                "FROM generate_series(1, 1000) g");
     const std::string saved = *QueryValue(mysql, "SELECT @@GLOBAL.max_allowed_packet");
     mysql.execute("SET GLOBAL max_allowed_packet = 65536");
     const TransferSummary summary = toMySQL({"wide"});
@@ -618,12 +683,31 @@ TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
         << observer.reports[0].description;
     EXPECT_NE(observer.reports[0].description.find("SET GLOBAL max_allowed_packet"), std::string::npos);
     EXPECT_EQ(observer.reports[0].sql.rfind("INSERT INTO `tablehop_stage_", 0), 0u);  // the staging table
-    EXPECT_NE(observer.reports[0].sql.find("` VALUES('152', 'aaa"), std::string::npos) << observer.reports[0].sql.substr(0, 80);
+    EXPECT_NE(observer.reports[0].sql.find("` VALUES('155', 'aaa"), std::string::npos) << observer.reports[0].sql.substr(0, 80);
     ASSERT_EQ(summary.tables.size(), 1u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
-    EXPECT_EQ(summary.tables[0].rowsWritten, 299);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 999);
     EXPECT_EQ(summary.tables[0].rowsRefused, 1);
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM wide WHERE LENGTH(t) = 20000 AND id <> 152"), "299");
+    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM wide WHERE LENGTH(t) = 20000 AND id <> 155"), "999");
+}
+
+TEST_F(RunTransferTest, RowOverTheArrayBudgetArrivesWholeOnDB2)
+{
+    // DB2 takes a LOB row far larger than one array may hold: it goes alone, whole.
+    const std::string saved = *QueryValue(mysql, "SELECT @@GLOBAL.max_allowed_packet");
+    mysql.execute("SET GLOBAL max_allowed_packet = 67108864");
+    DataConnection roomy;  // a session takes the packet limit when it connects
+    OpenMySQL(roomy);
+    roomy.execute("CREATE TABLE wide(id INT PRIMARY KEY, t LONGTEXT, b LONGBLOB)");
+    roomy.execute("INSERT INTO wide VALUES(1, REPEAT('t', 20000000), NULL), (2, 'x', REPEAT(UNHEX('00FF'), 9000000))");
+    const TransferSummary summary = toDB2({"wide"});
+    mysql.execute("SET GLOBAL max_allowed_packet = " + saved);
+    EXPECT_EQ(observer.reportsText(), "");
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 2);
+    EXPECT_EQ(QueryRows(db2, "SELECT LENGTH(\"t\"), LENGTH(\"b\") FROM \"wide\" ORDER BY \"id\""),
+              (std::vector<Row>{{"20000000", std::nullopt}, {"1", "18000000"}}));
 }
 
 TEST_F(RunTransferTest, FloatsAtTheirLimitsArriveAndReadBackEqual)
@@ -739,7 +823,7 @@ TEST_P(OverwriteTest, SourceConnectionKilledPartWayLeavesTheOldTable)
             for (const auto& id : otherMySQLConnections(mysql))
                 mysql.execute("KILL CONNECTION " + id);
         } else {
-            EndOtherDB2Sessions();
+            EndOtherDB2Sessions(db2);
         }
     };
     const auto summary = run(GetParam(), {"many"});

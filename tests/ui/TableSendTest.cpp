@@ -79,7 +79,7 @@ private slots:
     void progressButtonsAndStatusLine();
     void selectAllSendsBothWaysLastToFirst();
     void overwriteAnsweredNoThenYes();
-    void caseOnlyMatchAsksAndKeepsBothNames();
+    void otherCaseIsAnotherTableOnDB2();
     void stoppingATransfer_data();
     void stoppingATransfer();
     void refusedCreateIsReportedOnceAndNotListed();
@@ -225,16 +225,21 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     execSend("CREATE TABLE ui5_over (id INT)");
     execSend("INSERT INTO ui5_over VALUES (1),(2)");
     ExecDB2("CREATE TABLE \"ui5_over\" (\"x\" INTEGER)");
+    execSend("CREATE TABLE ui5_new (id INT)");
     open();
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
-    select(mysql(), {"ui5_over"});
+    select(mysql(), {"ui5_over", "ui5_new"});
     dialogs_->answers.push_back(Answer::No);
     click(kSendToDB2);
     QCOMPARE(dialogs_->shown.size(), size_t(1));
     QCOMPARE(dialogs_->shown[0].text, QStringLiteral("Would you like to overwrite ui5_over?"));
     QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Overwrite?"));
     QCOMPARE(countRows(false, "ui5_over"), 0);  // untouched
+    // The table kept by the answer was not left out by a failure.
+    const QString status = manager()->statusText();
+    QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 0 rows copied") && !status.contains("Not sent"), qPrintable(status));
 
+    select(mysql(), {"ui5_over"});
     dialogs_->answers.push_back(Answer::Yes);
     click(kSendToDB2);
     QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
@@ -242,17 +247,19 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
 }
 
-void TableSendTest::caseOnlyMatchAsksAndKeepsBothNames()
+void TableSendTest::otherCaseIsAnotherTableOnDB2()
 {
+    // DB2 compares quoted names exactly: no question, and UI5_CASE keeps its row.
     execSend("CREATE TABLE Ui5_Case (id INT)");
     ExecDB2("CREATE TABLE UI5_CASE (ID INTEGER)");
+    ExecDB2("INSERT INTO UI5_CASE VALUES (7)");
     open();
     select(mysql(), {"Ui5_Case"});
-    dialogs_->answers.push_back(Answer::Yes);
     click(kSendToDB2);
-    QCOMPARE(dialogs_->kinds(), QStringList({"question"}));
-    QVERIFY(db2()->texts().contains("UI5_CASE"));  // the removal is exact, the test is not
+    QCOMPARE(dialogs_->kinds(), QStringList());
+    QVERIFY(db2()->texts().contains("UI5_CASE"));
     QVERIFY(db2()->texts().contains("Ui5_Case"));
+    QCOMPARE(countRows(false, "UI5_CASE"), 1);
 }
 
 void TableSendTest::stoppingATransfer_data()
