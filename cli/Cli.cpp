@@ -40,7 +40,8 @@ _DATABASE and TABLEHOP_DB2_...); passwords come from the environment, the stored
 logins, or a prompt on a terminal. "tablehop-cli COMMAND --help" tells more.
 
 Exit status: 0 everything arrived, 1 some rows or tables did not (refused,
-incomplete, failed or not sent), 2 usage or connection error.
+incomplete, failed or not sent), 2 usage or connection error, 130 or 143 a send
+stopped by Ctrl-C (SIGINT) or SIGTERM.
 )";
 
 const char* commandHelp(const std::string& command)
@@ -69,7 +70,10 @@ const char* commandHelp(const std::string& command)
                "columns on MySQL compare case-sensitively, as on DB2); a key the target cannot hold is left\n"
                "out with a note. Both default to what the window last used; --no-keys turns keys off.\n"
                "--json prints the summary as JSON: per table its status (sent, incomplete, failed,\n"
-               "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes.\n";
+               "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes.\n"
+               "Ctrl-C (SIGINT) or SIGTERM stops as Cancel does: after the current batch the copy is dropped,\n"
+               "the old table stays, the summary follows and the exit status is 130 or 143; a second signal\n"
+               "ends at once (a later send drops the staging table left behind).\n";
     if (command == "drop")
         return "Usage: tablehop-cli drop mysql|db2 TABLE...\n\nDrops the tables. A table that does not exist is "
                "already gone and counts as dropped; one the server refuses to drop is reported.\n";

@@ -1,6 +1,7 @@
 // tablehop-cli send: the window's transfer, driven from a shell.
 #include "CliCommands.h"
 #include "SettingsStore.h"
+#include "StopSignals.h"
 #include "Transfer.h"
 
 #include <QJsonArray>
@@ -8,6 +9,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <algorithm>
 #include <map>
@@ -152,7 +154,17 @@ public:
                      << " further rows were refused\n";
     }
 
-    bool cancelRequested() override { return false; }
+    bool cancelRequested() override
+    {
+        const int signal = StopSignals::received();
+        if (signal != 0 && !stopAnnounced_) {
+            stopAnnounced_ = true;
+            finishProgressLine();
+            context_.err << "tablehop-cli: " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
+                         << ": stopping after the current batch; a second signal ends at once\n";
+        }
+        return signal != 0;
+    }
     void yield() override {}
 
 private:
@@ -177,6 +189,7 @@ private:
     Clock::time_point tableStarted_ = Clock::now();
     Clock::time_point lastDrawn_{};
     bool progressShown_ = false;
+    bool stopAnnounced_ = false;
 };
 
 // The status the CLI gives a table: the engine's, except that an existing
@@ -299,10 +312,13 @@ int RunSend(const CliArgs& args, CliContext& context)
     const ConnectionProfile db2 = ProfileFor(DatabaseSide::DB2, args, context);
     // A connection that cannot be opened is reported by the run and makes exit status 2.
     CliTransferObserver observer(direction, args, context);
+    const StopSignals stopSignals;
     const TransferSummary summary = RunTransfer(direction, mysql, db2, args.words, observer, options);
 
     int exitCode = kExitOk;
-    if (observer.connectionFailed)
+    if (summary.cancelled && StopSignals::received() != 0)
+        exitCode = 128 + StopSignals::received();  // as a shell reports a program ended by the signal
+    else if (observer.connectionFailed)
         exitCode = kExitUsage;
     else if (std::any_of(summary.tables.begin(), summary.tables.end(),
                          [&](const TableResult& table) { return tableFellShort(table, observer.notes); }))

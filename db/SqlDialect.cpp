@@ -280,8 +280,15 @@ public:
     }
     // TIMESTAMP values are instants: in a zone with daylight saving one hour
     // of local times repeats, so they travel in UTC. DATETIME has no zone and
-    // is not touched by this.
-    std::vector<std::string> sessionSetupSql() const override { return {"SET time_zone = '+00:00'"}; }
+    // is not touched by this. A server that closes idle sessions after a few
+    // seconds would end a transfer's staging claim, idle through the copy, or
+    // its source while an overwrite question is open: at least a day (the copy
+    // pings its waiting connection far more often), never shorter than the
+    // server's own setting.
+    std::vector<std::string> sessionSetupSql() const override
+    {
+        return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)"};
+    }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListMySQLTables(connection); }
 
     // One RENAME moves the old table aside and the new one in at once; the old

@@ -1,5 +1,7 @@
 #include "Utf16.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -85,23 +87,49 @@ SqlWString toSqlW(std::string_view utf8)
     return out;
 }
 
-std::string fromSqlW(const SQLWCHAR* text, size_t length)
+namespace {
+
+// Decodes the code point at text[i], a surrogate pair as one; advances i.
+// Unpaired surrogates give U+FFFD.
+char32_t decodeUtf16(const SQLWCHAR* text, size_t length, size_t& i)
 {
-    std::string out;
-    out.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
-        char32_t cp = text[i];
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
+    char32_t cp = text[i++];
+    if (cp >= 0xD800 && cp < 0xDC00 && i < length && text[i] >= 0xDC00 && text[i] < 0xE000)
+        return 0x10000 + ((cp - 0xD800) << 10) + (text[i++] - 0xDC00);
+    return cp >= 0xD800 && cp < 0xE000 ? kReplacement : cp;
+}
+
+size_t utf8Bytes(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
+}  // namespace
+
+size_t Utf8Length(const SQLWCHAR* text, size_t length)
+{
+    size_t bytes = 0;
+    for (size_t i = 0; i < length;)
+        bytes += utf8Bytes(decodeUtf16(text, length, i));
+    return bytes;
+}
+
+size_t WriteUtf8(const SQLWCHAR* text, size_t length, char* out)
+{
+    char* to = out;
+    std::string one;
+    for (size_t i = 0; i < length;) {
+        if (text[i] < 0x80) {
+            *to++ = static_cast<char>(text[i++]);
             continue;
         }
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp < 0xE000) {
-            cp = kReplacement;
-        }
-        AppendUtf8(out, cp);
+        one.clear();
+        AppendUtf8(one, decodeUtf16(text, length, i));
+        to = std::copy(one.begin(), one.end(), to);
     }
+    return static_cast<size_t>(to - out);
+}
+
+std::string fromSqlW(const SQLWCHAR* text, size_t length)
+{
+    std::string out(Utf8Length(text, length), '\0');
+    WriteUtf8(text, length, out.data());
     return out;
 }

@@ -46,10 +46,11 @@ std::string utf16ToUtf8(const SQLWCHAR *s, long long units) {
   return out;
 }
 
-std::u16string utf8ToUtf16(const std::string &s) {
-  std::u16string out;
-  out.reserve(s.size());
-  size_t i = 0, n = s.size();
+namespace {
+// Calls put(unit) for each UTF-16 code unit of UTF-8 text.
+template <class Put>
+void forEachUtf16Unit(const char *s, size_t n, Put put) {
+  size_t i = 0;
   while (i < n) {
     unsigned char c = s[i];
     unsigned cp;
@@ -63,12 +64,27 @@ std::u16string utf8ToUtf16(const std::string &s) {
     for (size_t k = 0; k < extra && i < n; ++k, ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-      out += static_cast<char16_t>(cp);
+      put(static_cast<char16_t>(cp));
     }
   }
+}
+}  // namespace
+
+std::u16string utf8ToUtf16(const std::string &s) {
+  std::u16string out;
+  out.reserve(s.size());
+  forEachUtf16Unit(s.data(), s.size(), [&](char16_t unit) { out += unit; });
+  return out;
+}
+
+// The same as the bytes an SQL_C_WCHAR buffer holds.
+std::string utf8ToUtf16Bytes(const char *s, size_t n) {
+  std::string out;
+  out.reserve(2 * n);
+  forEachUtf16Unit(s, n, [&](char16_t unit) { out.append(reinterpret_cast<const char *>(&unit), sizeof unit); });
   return out;
 }
 

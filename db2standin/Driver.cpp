@@ -759,6 +759,7 @@ bool isIntegerC(SQLSMALLINT t) {
 
 std::string utf16ToUtf8(const SQLWCHAR *s, long long units);
 std::u16string utf8ToUtf16(const std::string &s);
+std::string utf8ToUtf16Bytes(const char *s, size_t n);
 
 namespace {
 // Text of a number from a numeric C type: finite values go to the server as they are.
@@ -863,9 +864,10 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>> &out, D
         // Numbers from numeric C types are already in the form PostgreSQL reads.
         if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
         } else if (col >= 0) {
-          v = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+          v = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
           storeInDatabaseCodePage(*v, tr.columns[col].type, row);
         } else if (cType == SQL_C_BINARY) v = "\\x" + bytesToHex(*v);
+        else refuseNulInText(v->data(), v->size());
       } catch (const SqlError &e) {
         err = e.diag;
         return false;
@@ -1144,12 +1146,15 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
           std::replace(local.begin(), local.end(), '.', conn->decimalPoint);
         if (col.type.kind == Kind::Xml) local = xmlDeclaration(conn->appCodeset.empty() ? "UTF-8" : conn->appCodeset) + local;
       } else if (cType == SQL_C_WCHAR) {
-        std::string form = charForm(col, v, len);
-        if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
-          std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
-        if (col.type.kind == Kind::Xml) form = xmlDeclaration("UTF-16") + form;
-        std::u16string w = utf8ToUtf16(form);
-        local.assign(reinterpret_cast<const char *>(w.data()), w.size() * 2);
+        if (col.type.isText() && col.type.kind != Kind::Xml) {
+          local = utf8ToUtf16Bytes(v, static_cast<size_t>(len));  // straight from the result: a long text is copied once
+        } else {
+          std::string form = charForm(col, v, len);
+          if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric || col.type.kind == Kind::DecFloat)
+            std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
+          if (col.type.kind == Kind::Xml) form = xmlDeclaration("UTF-16") + form;
+          local = utf8ToUtf16Bytes(form.data(), form.size());
+        }
       } else {
         local = (col.type.isBinary() || col.pgType == 17) ? pgByteaToBytes(v, static_cast<size_t>(len)) : charForm(col, v, len);
         if (col.type.kind == Kind::Xml) local = xmlDeclaration("UTF-8") + local;
@@ -1181,6 +1186,7 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char *buf, SQLLEN bufLen, SQL
       return SQL_SUCCESS_WITH_INFO;
     }
     if (offset && data->empty()) *offset = 1;  // an empty value was returned once
+    if (offset) gdData[c] = std::string();     // all of it went: a long value is not held on to
     return SQL_SUCCESS;
   }
   if (offset) *offset = 0;
@@ -1516,6 +1522,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
       const char *text = static_cast<const char *>(b.data) + off + static_cast<size_t>(b.bufLen) * row;
       try {
         checkDeclaredLength(p, text, static_cast<size_t>(len));
+        refuseNulInText(text, static_cast<size_t>(len));
       } catch (const SqlError &e) {
         err = e.diag;
         return false;
@@ -1557,11 +1564,13 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string &out, std::string &
     checkDeclaredLength(p, v->data(), v->size());
     if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
     } else if (col >= 0) {
-      scratch = castForColumn(tr.columns[col].type, *v, tr.columns[col].name);
+      scratch = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
       storeInDatabaseCodePage(scratch, tr.columns[col].type, row);
       v = std::move(scratch);
     } else if (b.cType == SQL_C_BINARY) {
       v = "\\x" + bytesToHex(*v);
+    } else {
+      refuseNulInText(v->data(), v->size());
     }
   } catch (const SqlError &e) {
     err = e.diag;

@@ -843,7 +843,13 @@ long displaySize(const TypeDesc &t) {
   }
 }
 
-std::string castForColumn(const TypeDesc &t, const std::string &value, const std::string &column) {
+void refuseNulInText(const char *data, size_t size) {
+  if (std::memchr(data, 0, size))
+    raise("22021", -330, "SQL0330N  A string cannot be used, because it cannot be processed: the DB2 stand-in cannot "
+                         "store the character NUL (U+0000) in character data.");
+}
+
+std::string castForColumn(const TypeDesc &t, std::string value, const std::string &column) {
   auto tooLong = [&]() -> std::string {
     raise("22001", -433, "SQL0433N  Value \"" + value.substr(0, 32) + (value.size() > 32 ? "..." : "") + "\" is too long.");
   };
@@ -853,6 +859,13 @@ std::string castForColumn(const TypeDesc &t, const std::string &value, const std
       raise("22018", -420, "SQL0420N  Invalid character found in a character string argument of the function \"" +
                                db2TypeName(t) + "\".");
     return v;
+  }
+  switch (t.kind) {
+    case Kind::Char: case Kind::VarChar: case Kind::LongVarChar: case Kind::Clob:
+    case Kind::Graphic: case Kind::VarGraphic: case Kind::LongVarGraphic: case Kind::DbClob:
+      refuseNulInText(value.data(), value.size());
+      break;
+    default: break;
   }
   switch (t.kind) {
     case Kind::Date: return normDate(trimBlanks(value));

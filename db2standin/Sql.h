@@ -94,7 +94,11 @@ long displaySize(const TypeDesc &t);
 
 // DB2's implicit cast of character data to a column of type t, giving text that
 // PostgreSQL accepts for that column. Throws SqlError as DB2 would refuse it.
-std::string castForColumn(const TypeDesc &t, const std::string &value, const std::string &column);
+std::string castForColumn(const TypeDesc &t, std::string value, const std::string &column);
+// PostgreSQL text holds no NUL character and libpq would cut the value at the
+// first one, so character data with NUL is refused (SQLSTATE 22021) where DB2
+// would keep it.
+void refuseNulInText(const char *data, size_t size);
 
 // Text forms as DB2 CLI returns values converted to SQL_C_CHAR.
 std::string bytesToHex(const std::string &bytes);

@@ -31,6 +31,7 @@ void widen(const ColumnBuffer& in, size_t first, size_t rows, ColumnBuffer& out)
 
 constexpr size_t kValueOverheadBytes = 16;   // type, length and null-bitmap bytes per value
 constexpr size_t kValueShownInReport = 200;  // longer values are cut short in the statement a report shows
+constexpr size_t kKeptWideBytes = 4u << 20;  // UTF-16 buffers kept between blocks
 
 void prepare(SQLHSTMT statement, const std::string& sql)
 {
@@ -115,7 +116,7 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
             std::vector<std::optional<std::string>> cells(rows);
             for (size_t r = 0; r < rows; ++r)
                 if (!buffer->isNull(firstRow + r))
-                    cells[r] = *buffer->at(firstRow + r) == 'T' ? "1" : "0";
+                    cells[r].emplace(1, *buffer->at(firstRow + r) == 'T' ? '1' : '0');
             digits_.pack(SQL_C_CHAR, cells);
             widen(digits_, 0, rows, wide_[c]);
             buffer = &wide_[c];
@@ -276,5 +277,9 @@ BatchOutcome BatchInserter::insert(const RowBlock& block)
         sendRange(block, first, end - first, outcome);
         first = end;
     }
+    // UTF-16 copies of long values are not kept while the next block is read.
+    for (ColumnBuffer& wide : wide_)
+        if (wide.data.size() > kKeptWideBytes)
+            wide = ColumnBuffer();
     return outcome;
 }

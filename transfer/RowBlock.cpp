@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -67,16 +68,6 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
 
 SQLLEN convertedWidth(ReadKind kind);
 
-// DB2 serializes an XML value read as text with a declaration in front
-// (<?xml version="1.0" encoding="UTF-16" ?>); the stored value has none.
-void dropXmlDeclaration(std::string& text)
-{
-    if (text.rfind("<?xml", 0) != 0)
-        return;
-    if (const size_t end = text.find("?>"); end != std::string::npos)
-        text.erase(0, end + 2);
-}
-
 // Width of the send buffer of a converted column: UTF-16 becomes at most 3/2 as many UTF-8 bytes.
 SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
 {
@@ -112,6 +103,20 @@ SQLLEN convertedWidth(ReadKind kind)
 
 }  // namespace
 
+// The declaration looks like <?xml version="1.0" encoding="UTF-16" ?>; a
+// stored value never has one.
+size_t DropXmlDeclaration(char* text, size_t length)
+{
+    const std::string_view value(text, length);
+    if (!value.starts_with("<?xml"))
+        return length;
+    const size_t end = value.find("?>");
+    if (end == std::string_view::npos)
+        return length;
+    std::memmove(text, text + end + 2, length - end - 2);
+    return length - end - 2;
+}
+
 SQLSMALLINT ReadCType(ReadKind kind)
 {
     switch (kind) {
@@ -126,6 +131,8 @@ SQLSMALLINT ReadCType(ReadKind kind)
     default: return SQL_C_CHAR;
     }
 }
+
+bool ReadsAsUtf8(const ColumnPlan& plan) { return plan.read == ReadKind::WideText && plan.readWidth == 0; }
 
 bool IsVariableLength(ReadKind kind)
 {
@@ -170,12 +177,21 @@ void ColumnBuffer::allocate(SQLSMALLINT type, SQLLEN rowWidth, size_t rows)
 {
     cType = type;
     width = rowWidth;
-    data.assign(static_cast<size_t>(rowWidth) * rows, '\0');
+    // Anew rather than assigned: a block after one huge value keeps no room for it.
+    data = std::string(static_cast<size_t>(rowWidth) * rows, '\0');
     lengths.assign(rows, SQL_NULL_DATA);
 }
 
-void ColumnBuffer::pack(SQLSMALLINT type, const std::vector<std::optional<std::string>>& cells)
+void ColumnBuffer::pack(SQLSMALLINT type, std::vector<std::optional<std::string>>& cells)
 {
+    if (cells.size() == 1 && cells[0] && !cells[0]->empty()) {
+        cType = type;
+        width = static_cast<SQLLEN>(cells[0]->size());
+        lengths.assign(1, width);
+        data = std::move(*cells[0]);
+        cells.clear();
+        return;
+    }
     SQLLEN longest = 1;
     for (const auto& cell : cells)
         if (cell)
@@ -186,7 +202,9 @@ void ColumnBuffer::pack(SQLSMALLINT type, const std::vector<std::optional<std::s
             continue;
         std::memcpy(at(row), cells[row]->data(), cells[row]->size());
         lengths[row] = static_cast<SQLLEN>(cells[row]->size());
+        cells[row].reset();
     }
+    cells.clear();
 }
 
 void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
@@ -202,8 +220,8 @@ void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
         if (plan.readWidth > 0)
             read_[i].allocate(ReadCType(plan.read), plan.readWidth, capacity);
         else
-            read_[i].cType = ReadCType(plan.read);
-        const bool asRead = plan.read == ReadKind::Text || plan.read == ReadKind::Binary;
+            read_[i].cType = ReadsAsUtf8(plan) ? SQL_C_CHAR : ReadCType(plan.read);
+        const bool asRead = plan.read == ReadKind::Text || plan.read == ReadKind::Binary || ReadsAsUtf8(plan);
         converted_[i] = !asRead && plan.send == SendKind::Text;
         if (converted_[i])
             send_[i].allocate(SQL_C_CHAR, sendWidth(plan.read, plan.readWidth), capacity);
@@ -241,15 +259,13 @@ void RowBlock::convert()
             case ReadKind::Time: { SQL_TIME_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimeText(dst, v); break; }
             case ReadKind::Timestamp: { SQL_TIMESTAMP_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimestampText(dst, v, digits); break; }
             case ReadKind::WideText: {
-                std::string text = fromSqlW(reinterpret_cast<const SQLWCHAR*>(src),
-                                            static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR));
+                n = WriteUtf8(reinterpret_cast<const SQLWCHAR*>(src), static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR),
+                              dst);
                 // A decimal read as text carries the locale's decimal separator.
                 if (decimal)
-                    std::replace(text.begin(), text.end(), ',', '.');
+                    std::replace(dst, dst + n, ',', '.');
                 if (xml)
-                    dropXmlDeclaration(text);
-                n = text.size();
-                std::memcpy(dst, text.data(), n);
+                    n = DropXmlDeclaration(dst, n);
                 break;
             }
             default: break;

@@ -38,15 +38,16 @@ std::vector<size_t> ZeroDateColumns(TargetSide target, const std::vector<ColumnP
 struct ColumnBuffer {
     SQLSMALLINT cType = SQL_C_CHAR;
     SQLLEN width = 0;             // bytes per row
-    std::vector<char> data;       // rows * width
+    std::string data;             // rows * width
     std::vector<SQLLEN> lengths;  // length or SQL_NULL_DATA per row
 
     void allocate(SQLSMALLINT type, SQLLEN rowWidth, size_t rows);
     char* at(size_t row) { return data.data() + static_cast<size_t>(width) * row; }
     const char* at(size_t row) const { return data.data() + static_cast<size_t>(width) * row; }
     bool isNull(size_t row) const { return lengths[row] == SQL_NULL_DATA; }
-    // Lays out variable-length cells with the width of the longest one.
-    void pack(SQLSMALLINT type, const std::vector<std::optional<std::string>>& cells);
+    // Lays out variable-length cells with the width of the longest one,
+    // emptying `cells` as it goes; a lone cell is taken over, not copied.
+    void pack(SQLSMALLINT type, std::vector<std::optional<std::string>>& cells);
 };
 
 // A block of rows as read (fetch forms) and as sent (send forms). Columns
@@ -56,6 +57,9 @@ public:
     void allocate(const std::vector<ColumnPlan>& plans, size_t capacity);
     size_t capacity() const { return capacity_; }
     size_t rows = 0;
+    // Its read buffers are bound to a statement (SQLBindCol), so a reader
+    // ahead must copy the block; otherwise it may take the block over.
+    bool boundToStatement = false;
 
     ColumnBuffer& readColumn(size_t column) { return read_[column]; }
     const ColumnBuffer& sendColumn(size_t column) const { return converted_[column] ? send_[column] : read_[column]; }
@@ -80,6 +84,12 @@ private:
 
 // Fetch form of a read kind: C type and bytes per value (0 for Text/Binary).
 SQLSMALLINT ReadCType(ReadKind kind);
+// Text too long to bind that is fetched as UTF-16 is kept as UTF-8 from its
+// first piece on, so a long value is never held whole in UTF-16 too.
+bool ReadsAsUtf8(const ColumnPlan& plan);
+// DB2 serializes an XML value read as text with a declaration in front;
+// takes it off `text` in place and returns the length of what is left.
+size_t DropXmlDeclaration(char* text, size_t length);
 // Text and bytes vary in length; text ends in a terminator of this many bytes.
 bool IsVariableLength(ReadKind kind);
 size_t TerminatorBytes(ReadKind kind);

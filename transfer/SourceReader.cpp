@@ -1,5 +1,6 @@
 #include "SourceReader.h"
 
+#include "AdoTypes.h"
 #include "DataRecordset.h"
 #include "SqlIdentifiers.h"
 #include "Utf16.h"
@@ -48,22 +49,49 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
         return std::string(value, static_cast<size_t>(plan.readWidth));
     }
     const size_t terminator = TerminatorBytes(plan.read);
+    const bool toUtf8 = ReadsAsUtf8(plan);
     std::string bytes;
-    char chunk[65536];
-    for (;;) {
-        const SQLRETURN rc = SQLGetData(statement, column, cType, chunk, sizeof chunk, &indicator);
+    // One unit in front for the high surrogate a UTF-16 piece may end in.
+    SQLWCHAR units[32768 + 1];
+    char* const chunk = reinterpret_cast<char*>(units + 1);
+    const size_t chunkBytes = sizeof units - sizeof(SQLWCHAR);
+    SQLWCHAR held = 0;
+    for (bool first = true;; first = false) {
+        const SQLRETURN rc = SQLGetData(statement, column, cType, chunk, static_cast<SQLLEN>(chunkBytes), &indicator);
         if (rc == SQL_NO_DATA)
             break;
         checkOdbc(rc, SQL_HANDLE_STMT, statement, "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
-        const size_t room = sizeof chunk - terminator;
+        // The first piece tells the whole length: one allocation of that size,
+        // not a doubling string that briefly holds a huge value twice.
+        if (first && indicator > 0)
+            bytes.reserve(static_cast<size_t>(indicator) / (toUtf8 ? sizeof(SQLWCHAR) : 1));
+        const size_t room = chunkBytes - terminator;
         const size_t got = (indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room)
             ? room : static_cast<size_t>(indicator);
-        bytes.append(chunk, got);
+        if (!toUtf8) {
+            bytes.append(chunk, got);
+        } else {
+            const SQLWCHAR* from = held ? (units[0] = held, units) : units + 1;
+            size_t count = got / sizeof(SQLWCHAR) + (held ? 1 : 0);
+            held = 0;
+            if (rc != SQL_SUCCESS && count > 0 && from[count - 1] >= 0xD800 && from[count - 1] < 0xDC00)
+                held = from[--count];
+            const size_t at = bytes.size();
+            bytes.resize(at + Utf8Length(from, count));
+            WriteUtf8(from, count, bytes.data() + at);
+        }
         if (rc == SQL_SUCCESS)
             break;
     }
+    if (held) {  // a piece ended in half a pair and no other half came
+        const size_t at = bytes.size();
+        bytes.resize(at + Utf8Length(&held, 1));
+        WriteUtf8(&held, 1, bytes.data() + at);
+    }
+    if (toUtf8 && plan.field.sqlType == db2sql::kXml)
+        bytes.resize(DropXmlDeclaration(bytes.data(), bytes.size()));
     return bytes;
 }
 
@@ -73,10 +101,12 @@ class BlockFetcher {
 public:
     BlockFetcher(const std::vector<ColumnPlan>& plans, size_t wantedRows)
         : plans_(plans),
-          bound_(std::all_of(plans.begin(), plans.end(), [](const ColumnPlan& p) { return p.readWidth > 0; }))
+          bound_(std::all_of(plans.begin(), plans.end(), [](const ColumnPlan& p) { return p.readWidth > 0; })),
+          capacity_(bound_ ? blockCapacity(plans, wantedRows) : std::max<size_t>(wantedRows, 1))
     {
-        block_.allocate(plans, bound_ ? blockCapacity(plans, wantedRows) : std::max<size_t>(wantedRows, 1));
-        status_.resize(block_.capacity());
+        block_.allocate(plans, capacity_);
+        block_.boundToStatement = bound_;
+        status_.resize(capacity_);
     }
 
     // Binds the block to a freshly executed statement.
@@ -105,6 +135,8 @@ public:
     // The next rows of the result, or nullptr at its end.
     RowBlock* next()
     {
+        if (!bound_ && block_.capacity() == 0)
+            block_.allocate(plans_, capacity_);  // the reader ahead took the last block
         block_.rows = bound_ ? fetchBound() : fetchRowByRow();
         if (block_.rows == 0)
             return nullptr;
@@ -144,34 +176,57 @@ private:
 
     size_t fetchRowByRow()
     {
-        // Long values: cells are gathered and laid out per block, up to kBlockBytes.
+        // Long values: cells are gathered and laid out per block, each column
+        // as wide as its longest cell, up to kBlockBytes. A row that would
+        // widen the block past that waits for the next block, so a huge value
+        // is never laid out once per row of its block.
         std::vector<std::vector<std::optional<std::string>>> cells(plans_.size());
-        size_t rows = 0, rowBytes = 0;
+        size_t rows = 0;
         std::vector<size_t> longest(plans_.size(), 0);
-        while (rows < block_.capacity()) {
+        const auto take = [&](std::vector<std::optional<std::string>>& row) {
+            for (size_t c = 0; c < plans_.size(); ++c) {
+                if (row[c])
+                    longest[c] = std::max(longest[c], row[c]->size());
+                cells[c].push_back(std::move(row[c]));
+            }
+            ++rows;
+        };
+        const auto rowBytes = [&] {
+            size_t bytes = 0;
+            for (size_t c = 0; c < plans_.size(); ++c)
+                bytes += longest[c] + sizeof(SQLLEN);
+            return bytes;
+        };
+        if (!waiting_.empty())
+            take(waiting_);
+        waiting_.clear();
+        while (rows < capacity_ && rows * rowBytes() < kBlockBytes) {
             const SQLRETURN rc = SQLFetch(statement_);
             if (rc == SQL_NO_DATA)
                 break;
             checkOdbc(rc, SQL_HANDLE_STMT, statement_, "SQLFetch");
-            rowBytes = 0;
+            std::vector<std::optional<std::string>> row;
+            size_t widened = 0;
             for (size_t c = 0; c < plans_.size(); ++c) {
-                cells[c].push_back(getCell(statement_, static_cast<SQLUSMALLINT>(c + 1), plans_[c]));
-                if (cells[c].back())
-                    longest[c] = std::max(longest[c], cells[c].back()->size());
-                rowBytes += longest[c] + sizeof(SQLLEN);
+                row.push_back(getCell(statement_, static_cast<SQLUSMALLINT>(c + 1), plans_[c]));
+                widened += std::max(longest[c], row.back() ? row.back()->size() : 0) + sizeof(SQLLEN);
             }
-            ++rows;
-            if (rows * rowBytes >= kBlockBytes)
+            if (rows > 0 && (rows + 1) * widened > kBlockBytes) {
+                waiting_ = std::move(row);
                 break;
+            }
+            take(row);
         }
         for (size_t c = 0; c < plans_.size(); ++c)
-            block_.readColumn(c).pack(ReadCType(plans_[c].read), cells[c]);
+            block_.readColumn(c).pack(ReadsAsUtf8(plans_[c]) ? SQL_C_CHAR : ReadCType(plans_[c].read), cells[c]);
         return rows;
     }
 
     std::vector<ColumnPlan> plans_;
     bool bound_;
+    size_t capacity_;
     RowBlock block_;
+    std::vector<std::optional<std::string>> waiting_;  // a row fetched for the next block
     std::vector<SQLUSMALLINT> status_;
     SQLULEN fetched_ = 0;
     SQLHSTMT statement_ = SQL_NULL_HANDLE;
@@ -587,7 +642,10 @@ public:
     {
         std::unique_lock<std::mutex> lock(mutex_);
         if (holding_) {
-            spare_.push_back(std::move(current_));
+            // A block that held a huge value is let go rather than kept for reuse.
+            if (current_.boundToStatement)
+                spare_.push_back(std::move(current_));
+            current_ = RowBlock();
             holding_ = false;
         }
         changed_.wait(lock, [this] { return !ready_.empty() || done_; });
@@ -618,8 +676,10 @@ private:
                     spare_.pop_front();
                 }
                 lock.unlock();
-                if (block)
+                if (block && block->boundToStatement)
                     copy = *block;  // reuses the spare block's buffers
+                else if (block)
+                    std::swap(copy, *block);  // its buffers are laid out anew for every block
             } catch (...) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 failure_ = std::current_exception();

@@ -21,11 +21,17 @@ using Clock = std::chrono::steady_clock;
 constexpr int kTimeoutSeconds = 5000;
 constexpr size_t kMaxBatchRows = 5000;
 constexpr auto kYieldEvery = std::chrono::milliseconds(40);
+// Well inside the idle limit the run's sessions ask for.
+constexpr auto kPingWaitingEvery = std::chrono::minutes(10);
 
-// Hands control to the window every few tens of milliseconds, not per value.
+// Hands control to the window every few tens of milliseconds, not per value,
+// and now and then shows the server that a waiting connection is still used.
 class Pacer {
 public:
-    explicit Pacer(TransferObserver& observer) : observer_(observer) {}
+    Pacer(TransferObserver& observer, DataConnection* waiting, const SqlDialect& waitingDialect)
+        : observer_(observer), waiting_(waiting), waitingDialect_(waitingDialect)
+    {
+    }
     void tick()
     {
         const auto now = Clock::now();
@@ -33,11 +39,21 @@ public:
             last_ = now;
             observer_.yield();
         }
+        if (waiting_ && now - lastPing_ >= kPingWaitingEvery) {
+            lastPing_ = now;
+            try {
+                waiting_->execute(waitingDialect_.pingSql());
+            } catch (const DbError&) {
+                // Its own next statement reports it.
+            }
+        }
     }
 
 private:
     TransferObserver& observer_;
-    Clock::time_point last_ = Clock::now();
+    DataConnection* waiting_;
+    const SqlDialect& waitingDialect_;
+    Clock::time_point last_ = Clock::now(), lastPing_ = Clock::now();
 };
 
 void configure(DataConnection& connection, int cursorLocation)
@@ -97,11 +113,11 @@ size_t BatchRowsFor(long long rowCount)
 
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, const TransferSteps& steps)
+                    TransferObserver& observer, const TransferSteps& steps, DataConnection* waiting)
 {
     CopyResult result;
-    Pacer pacer(observer);
     const SqlDialect& targetDialect = DialectOf(side);
+    Pacer pacer(observer, waiting, targetDialect);
     const SqlDialect& sourceDialect = DialectOf(side == DatabaseSide::MySQL ? DatabaseSide::DB2 : DatabaseSide::MySQL);
     const std::vector<size_t> dateColumns = ZeroDateColumns(side, source.plans(), targetColumnTypes);
     std::optional<long> codePage;  // the target's, asked at the first substitution
@@ -472,7 +488,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
-        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer, steps);
+        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer, steps,
+                                         &claim);
         reader.reset();
         observer.progress(0);
         result.rowsRead = copy.read;

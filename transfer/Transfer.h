@@ -119,9 +119,11 @@ struct CopyResult {
     std::map<std::string, long long> valuesChangedByCodePage;
 };
 // targetColumnTypes: the column types of the target table as created.
+// waiting: a connection to the target that idles through the copy (the
+// staging table's claim); pinged now and then so the server keeps it.
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, const TransferSteps& steps);
+                    TransferObserver& observer, const TransferSteps& steps, DataConnection* waiting = nullptr);
 
 // Rows per batch: small tables go row by row so the progress bar moves per row.
 size_t BatchRowsFor(long long rowCount);

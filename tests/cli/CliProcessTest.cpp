@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 #include "DataConnection.h"
 #include "SettingsStore.h"
+#include "SqlDialect.h"
 #include "SqlIdentifiers.h"
 #include "TableListing.h"
 #include "TestServers.h"
@@ -11,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -43,6 +46,8 @@ private slots:
     void existingTableIsNamedAsMatched();
     void decimalsCompareByValue_data();
     void decimalsCompareByValue();
+    void stopSignalEndsLikeCancel_data();
+    void stopSignalEndsLikeCancel();
     void progressBarStaysWithinItsWidth_data();
     void progressBarStaysWithinItsWidth();
     void checkPassesAndFailsOnSmallPages();
@@ -462,6 +467,94 @@ void CliProcessTest::decimalsCompareByValue()
     QFETCH(QString, b);
     QFETCH(bool, same);
     QCOMPARE(SameDecimalValue(a.toStdString(), b.toStdString()), same);
+}
+
+void CliProcessTest::stopSignalEndsLikeCancel_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("json");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 1 << false;
+    QTest::newRow("SIGTERM with --json") << int(SIGTERM) << 1 << true;
+    QTest::newRow("a second signal ends at once") << int(SIGTERM) << 2 << true;
+}
+
+void CliProcessTest::stopSignalEndsLikeCancel()
+{
+    QFETCH(int, signal);
+    QFETCH(int, count);
+    QFETCH(bool, json);
+    ExecDB2("CREATE TABLE \"cli_a\" (\"id\" INTEGER, \"v\" VARCHAR(20))");
+    ExecDB2("INSERT INTO \"cli_a\" SELECT g, 'some text' FROM generate_series(1, 5000) g");
+    ExecMySQL("CREATE TABLE cli_a (old INT)");
+    ExecMySQL("INSERT INTO cli_a VALUES (7)");
+    const auto dropStagingTables = [] {
+        for (const auto& name : tables("mysql"))
+            if (StagingNameTime(name))
+                ExecMySQL("DROP TABLE " + QuoteMySQLIdentifier(name));
+    };
+    dropStagingTables();  // left by a failed run, their DROP would wait for the lock below
+    // The server's global read lock holds the send at its CREATE of the
+    // staging table, so the signal surely comes mid-send.
+    DataConnection lock;
+    lock.open(MySQLConnectionString(MySQLTestProfile()));
+    lock.execute("FLUSH TABLES WITH READ LOCK");
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", configHome.path());
+    for (const QString side : {"MYSQL", "DB2"})
+        for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
+            env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
+    process.setProcessEnvironment(env);
+    QStringList args{"send", "--to", "mysql", "--overwrite", "cli_a", "cli_c"};
+    if (json)
+        args << "--json";
+    process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
+    process.closeWriteChannel();
+    QTRY_COMPARE_WITH_TIMEOUT(rowsOf("mysql", "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
+                                              "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"),
+                              QStringList{"1"}, 20000);
+    for (int i = 0; i < count; ++i) {
+        QTest::qWait(i * 300);  // a signal sent while the same one is pending would merge with it
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+    }
+    if (count > 1) {
+        QVERIFY(process.waitForFinished(10000));  // while the CREATE still waits
+        // The server would still run the ended program's CREATE once the lock goes.
+        for (const QString& id : rowsOf("mysql", "SELECT ID FROM information_schema.PROCESSLIST "
+                                                 "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"))
+            lock.execute("KILL " + id.toStdString());
+    }
+    lock.execute("UNLOCK TABLES");
+    if (count == 1)
+        QVERIFY(process.waitForFinished(30000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + signal);
+    QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_a"), QStringList{"7"});  // the old table stays
+    if (count > 1) {
+        QVERIFY2(out.isEmpty(), qPrintable(out));  // no summary: it ended at once
+        QVERIFY2(err.contains("stopped at once"), qPrintable(err));
+        return;
+    }
+    const auto names = tables("mysql");
+    QVERIFY(std::none_of(names.begin(), names.end(), [](const std::string& n) { return StagingNameTime(n).has_value(); }));
+    QVERIFY2(err.contains("stopping after the current batch"), qPrintable(err));
+    if (!json) {
+        QVERIFY2(out.contains("Incomplete: cli_a (cancelled, the old table was not replaced;"), qPrintable(out));
+        QVERIFY2(out.contains("Not sent (cancelled): cli_c"), qPrintable(out));
+        return;
+    }
+    const QJsonObject summary = QJsonDocument::fromJson(out.toUtf8()).object();
+    QCOMPARE(summary.value("exitCode").toInt(), 128 + signal);
+    QCOMPARE(summary.value("cancelled").toBool(), true);
+    const QJsonArray sent = summary.value("tables").toArray();
+    QCOMPARE(sent.size(), 2);
+    QCOMPARE(sent[0].toObject().value("status").toString(), QStringLiteral("incomplete"));
+    QVERIFY(sent[0].toObject().value("rowsRead").toInt() > 0);
+    QCOMPARE(sent[1].toObject().value("status").toString(), QStringLiteral("skipped"));
 }
 
 void CliProcessTest::progressBarStaysWithinItsWidth_data()

@@ -801,7 +801,7 @@ TEST_F(Standin, ParameterArrayIntoTextBytesAndDates) {
   s.ok("CREATE TABLE SI_BIN (NAME VARCHAR(6), NOTE LONG VARCHAR, DATA BLOB(8), D DATE)");
   const SQLULEN n = 6;
   char names[n][16] = {"plain", "tab\tnl", "toolong!", "", "x\\y", "ünï"};
-  SQLLEN nameInd[n] = {5, 6, 8, SQL_NULL_DATA, 3, 6};
+  SQLLEN nameInd[n] = {5, 6, 8, SQL_NULL_DATA, 3, 5};
   char16_t notes[n][16] = {};
   SQLLEN noteInd[n];
   const char *noteTexts[n] = {"a\nb\r\\c", "😀 emoji", "n", nullptr, "", "x"};

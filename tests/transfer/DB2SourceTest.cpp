@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 struct DB2Column {
@@ -16,6 +18,9 @@ struct DB2Column {
     const char* expected;  // the value read back from MySQL as text
     const char* matchingType;  // the MySQL column type when types match
 };
+
+// A long text whose emoji straddles two of the pieces the reader fetches.
+const std::string kStraddling = std::string(32766, 'x') + "😀end";
 
 const DB2Column kColumns[] = {
     {"SI", "SMALLINT", "-32768", "smallint(6)", "-32768", "smallint(6)"},
@@ -32,6 +37,7 @@ const DB2Column kColumns[] = {
     {"VC", "VARCHAR(100)", "'Zoë 😀 \\ `x` \"y\"'", "text", "Zoë 😀 \\ `x` \"y\"", "varchar(100)"},
     {"LV", "LONG VARCHAR", "'long'", "longtext", "long", "text"},
     {"CL", "CLOB(1M)", "'clob text'", "longtext", "clob text", "mediumtext"},
+    {"CS", "CLOB(1M)", "REPEAT('x', 32766) || '😀end'", "longtext", kStraddling.c_str(), "mediumtext"},
     {"GR", "GRAPHIC(3)", "'日本語'", "text", "日本語", "varchar(3)"},
     {"VG", "VARGRAPHIC(20)", "'vargraphic 😀'", "text", "vargraphic 😀", "varchar(20)"},
     {"LG", "LONG VARGRAPHIC", "'long graphic'", "longtext", "long graphic", "text"},

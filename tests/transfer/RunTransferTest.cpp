@@ -2,6 +2,7 @@
 // refused DROP / CREATE / rows, cancel, progress, the staging table swap.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "SourceReader.h"
 #include "SqlIdentifiers.h"
 #include "StagingTable.h"
 #include "TableChanges.h"
@@ -50,7 +51,8 @@ protected:
                 db2.execute(std::string("DROP VIEW \"") + view + "\"");
             } catch (const DbError&) {
             }
-        for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many", "wide", "floats"}) {
+        for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many", "wide", "floats",
+                              "nul_src", "nul_dst"}) {
             DropMySQL(mysql, t);
             DropDB2(db2, t);
         }
@@ -579,6 +581,108 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
         const auto lines = TransferSummaryLines(summary, "MySQL");
         EXPECT_NE(std::find(lines.begin(), lines.end(), "Not sent (the connection was lost): people, four"), lines.end());
         EXPECT_EQ(lines[0].find("Sent 0 tables"), 0u) << lines[0];
+    }
+}
+
+// Servers set up as many real ones are: the run's own sessions hold under
+// the server's global settings, for every table of the run.
+TEST_F(RunTransferTest, SessionSettingsHoldUnderTheServersGlobals)
+{
+    struct Case {
+        TransferDirection direction;
+        const char* global;   // set for the run's new sessions, then restored
+        const char* restore;  // a variable whose value is read before
+        int pauseSeconds;     // the run idles this long after its first batch
+    };
+    // An idle limit shorter than the copy: without care the target's or the
+    // claim's session ends mid-table, or the source's before the next table.
+    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, "wait_timeout = 1", "wait_timeout", 3},
+                          Case{TransferDirection::MySQLToDB2, "wait_timeout = 1", "wait_timeout", 3}}) {
+        SCOPED_TRACE(std::string(c.global) + (c.direction == TransferDirection::MySQLToDB2 ? " to DB2" : " to MySQL"));
+        for (const char* t : {"many", "four"}) {
+            DropMySQL(mysql, t);
+            DropDB2(db2, t);
+        }
+        const bool toDB2 = c.direction == TransferDirection::MySQLToDB2;
+        DataConnection& source = toDB2 ? mysql : db2;
+        DataConnection& target = toDB2 ? db2 : mysql;
+        const SqlDialect& sourceDialect = toDB2 ? MySQLDialect() : DB2Dialect();
+        const SqlDialect& targetDialect = toDB2 ? DB2Dialect() : MySQLDialect();
+        const auto q = [&](const char* name) { return sourceDialect.quoteIdentifier(name); };
+        source.execute("CREATE TABLE " + q("many") + "(" + q("id") + " INTEGER, " + q("v") + " VARCHAR(10))");
+        source.execute("INSERT INTO " + q("many") + " VALUES(1, 'x'), (2, 'y'), (3, 'z')");
+        source.execute("CREATE TABLE " + q("four") + "(" + q("n") + " INTEGER)");
+        source.execute("INSERT INTO " + q("four") + " VALUES(1), (2), (3), (4)");
+
+        const std::string old = QueryValue(mysql, std::string("SELECT @@GLOBAL.") + c.restore).value_or("");
+        mysql.execute(std::string("SET GLOBAL ") + c.global);
+        RecordingObserver run;
+        bool paused = false;
+        run.onRowsDone = [&](long long) {
+            if (!paused)
+                std::this_thread::sleep_for(std::chrono::seconds(c.pauseSeconds));
+            paused = true;
+        };
+        const TransferSummary summary = RunTransfer(c.direction, MySQLTestProfile(), DB2TestProfile(), {"many", "four"}, run);
+        mysql.execute(std::string("SET GLOBAL ") + c.restore + " = " + old);
+
+        EXPECT_EQ(run.reportsText(), "");
+        EXPECT_EQ(summary.tablesSent(), 2);
+        EXPECT_EQ(run.arrived, (std::vector<std::string>{"many", "four"}));
+        const auto t = [&](const char* name) { return targetDialect.quoteIdentifier(name); };
+        EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("many")), "3");
+        EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("four")), "4");
+        EXPECT_EQ(StagingTablesOn(target, targetDialect), std::vector<std::string>{});
+    }
+}
+
+// NUL characters inside text: MySQL keeps them, read and written by the tool;
+// the DB2 stand-in cannot store them and refuses the row aloud rather than
+// keep the text up to the NUL.
+TEST_F(RunTransferTest, NulCharactersInTextArriveWholeOrTheRowIsRefusedAloud)
+{
+    mysql.execute("CREATE TABLE nul_src(id INT PRIMARY KEY, t TEXT, v VARCHAR(10)) CHARACTER SET utf8mb4");
+    mysql.execute("INSERT INTO nul_src VALUES(1, 'a\\0b', CONCAT(CHAR(0), 'y', CHAR(0))), (2, 'plain', 'z')");
+    const std::string hexSql = "SELECT id, HEX(t), HEX(v) FROM %s ORDER BY id";
+    const auto hexOf = [&](const char* table) {
+        std::string sql = hexSql;
+        return QueryRows(mysql, sql.replace(sql.find("%s"), 2, table));
+    };
+    struct Case {
+        TargetSide target;
+        long long refused;
+        const char* reportFragment;  // empty: no report
+    };
+    for (const Case& c : {Case{TargetSide::MySQL, 0, ""}, Case{TargetSide::DB2, 1, "NUL (U+0000)"}}) {
+        RecordingObserver run;
+        long long written = 0;
+        if (c.target == TargetSide::DB2) {
+            const TransferSummary summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(),
+                                                        DB2TestProfile(), {"nul_src"}, run);
+            ASSERT_EQ(summary.tables.size(), 1u);
+            EXPECT_EQ(summary.tables[0].rowsRefused, c.refused);
+            written = summary.tables[0].rowsWritten;
+            EXPECT_EQ(QueryRows(db2, "SELECT \"id\", \"t\", \"v\" FROM \"nul_src\""), (std::vector<Row>{{"2", "plain", "z"}}));
+        } else {
+            mysql.execute("CREATE TABLE nul_dst(id INT, t TEXT, v VARCHAR(10)) CHARACTER SET utf8mb4");
+            DataConnection source, target;
+            OpenMySQL(source);
+            OpenMySQL(target);
+            auto reader = OpenMySQLSource(source, "nul_src", 10);
+            const CopyResult copy = CopyRows(TargetSide::MySQL, "nul_dst", "nul_dst", *reader, 2,
+                                             {"INT", "TEXT", "VARCHAR(10)"}, target, run,
+                                             StepsOf(TransferDirection::DB2ToMySQL));
+            EXPECT_EQ(copy.refused, c.refused);
+            written = copy.copied;
+            EXPECT_EQ(hexOf("nul_dst"), hexOf("nul_src"));
+        }
+        EXPECT_EQ(written, 2 - c.refused);
+        if (*c.reportFragment) {
+            ASSERT_EQ(run.reports.size(), 1u);
+            EXPECT_NE(run.reports[0].description.find(c.reportFragment), std::string::npos) << run.reportsText();
+        } else {
+            EXPECT_EQ(run.reportsText(), "");
+        }
     }
 }
 

@@ -173,9 +173,11 @@ TEST_P(NameCases, TargetMatchesNamesItsOwnWay)
     }
     for (const auto& [server, sql, value] : c.checks)
         EXPECT_EQ(query(server, sql), (std::vector<Row>{{value}})) << sql;
-    for (const auto& table : summary.tables)
-        if (table.status == TableStatus::Failed)
+    for (const auto& table : summary.tables) {
+        if (table.status == TableStatus::Failed) {
             EXPECT_EQ(table.rowsRead, 0) << table.name << ": refused before any row was read";
+        }
+    }
     for (Server server : {Server::MySQL, Server::FoldingMySQL, Server::DB2}) {
         DataConnection connection;
         open(connection, server);
