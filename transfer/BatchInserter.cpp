@@ -258,28 +258,34 @@ void BatchInserter::sendRange(const RowBlock& block, size_t first, size_t count,
 BatchOutcome BatchInserter::insert(const RowBlock& block)
 {
     BatchOutcome outcome;
-    size_t first = 0;
-    while (first < block.rows) {
-        size_t end = first, bytes = 0;
-        for (; end < block.rows; ++end) {
-            const size_t row = rowBytes(block, end);
-            if (row > limits_.rowBytes || (end > first && bytes + row > limits_.batchBytes))
-                break;
-            bytes += row;
+    try {
+        size_t first = 0;
+        while (first < block.rows) {
+            size_t end = first, bytes = 0;
+            for (; end < block.rows; ++end) {
+                const size_t row = rowBytes(block, end);
+                if (row > limits_.rowBytes || (end > first && bytes + row > limits_.batchBytes))
+                    break;
+                bytes += row;
+            }
+            if (end == first) {
+                // Sending it would cost the connection (MySQL drops it): refused here.
+                const std::string message = DialectOf(side_).rowTooLongMessage(rowBytes(block, first), limits_);
+                refuse(outcome, block, first, DbError("HY000", 0, message));
+                ++first;
+                continue;
+            }
+            sendRange(block, first, end - first, outcome);
+            first = end;
         }
-        if (end == first) {
-            // Sending it would cost the connection (MySQL drops it): refused here.
-            const std::string message = DialectOf(side_).rowTooLongMessage(rowBytes(block, first), limits_);
-            refuse(outcome, block, first, DbError("HY000", 0, message));
-            ++first;
-            continue;
-        }
-        sendRange(block, first, end - first, outcome);
-        first = end;
+        // UTF-16 copies of long values are not kept while the next block is read.
+        for (ColumnBuffer& wide : wide_)
+            if (wide.data.size() > kKeptWideBytes)
+                wide = ColumnBuffer();
+    } catch (const DbError& error) {
+        if (!endsTheCopy(error))
+            throw;
+        outcome.endedCopy = error;
     }
-    // UTF-16 copies of long values are not kept while the next block is read.
-    for (ColumnBuffer& wide : wide_)
-        if (wide.data.size() > kKeptWideBytes)
-            wide = ColumnBuffer();
     return outcome;
 }

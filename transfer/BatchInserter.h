@@ -23,6 +23,10 @@ struct BatchOutcome {
     // lacks some character of theirs.
     std::vector<size_t> substitutedRows;
     std::optional<RefusedRow> firstRefused;
+    // The connection or the target table went while the block was sent: the
+    // rows refused before it stay refused, nothing of the block was kept, and
+    // no later row can arrive.
+    std::optional<DbError> endedCopy;
 };
 
 // Sends blocks of rows as parameter arrays (bound column-wise, which
@@ -30,8 +34,8 @@ struct BatchOutcome {
 // the target's byte limits as well as by rows; a row too long to send at all
 // is refused alone without being sent. An array the target refuses is undone
 // and sent again row by row, so each row stands or falls alone. A lost
-// connection or a target table gone meanwhile throws instead of refusing rows. The target connection must
-// have autocommit off.
+// connection or a target table gone meanwhile ends the block (endedCopy)
+// instead of refusing rows. The target connection must have autocommit off.
 class BatchInserter {
 public:
     // columnTypes: the target's column types as created, where known.

@@ -143,6 +143,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             for (size_t c : dateColumns)
                 nulled.push_back(block->nullZeroDates(c));
             const BatchOutcome outcome = inserter.insert(*block);
+            if (outcome.endedCopy) {
+                result.refused += outcome.refused;  // the batch's other rows went with the connection
+                throw *outcome.endedCopy;
+            }
             if (outcome.firstRefused && result.refused == 0)
                 observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
