@@ -46,6 +46,10 @@ std::string mysqlHexText(const std::string& text)
 
 constexpr long long kLongestVarchar = 32672;
 constexpr const char* kLockTimeoutSql = "SET CURRENT LOCK TIMEOUT 5";
+// MySQL's metadata locks wait a day by default; the tool's reads lock no row,
+// so this bounds how long a statement may wait behind another session's
+// ALTER, LOCK TABLES or global read lock before it fails with 1205.
+constexpr const char* kMySQLLockWaitSql = "SET SESSION lock_wait_timeout = 30, SESSION innodb_lock_wait_timeout = DEFAULT";
 // The sizes of DB2's largest table space page: every wider row is refused.
 constexpr long kLargestPage = 32768;
 constexpr int kLargestPageColumns = 1012;
@@ -241,10 +245,7 @@ public:
         const std::string n = std::to_string(seconds);
         return "SET SESSION lock_wait_timeout = " + n + ", SESSION innodb_lock_wait_timeout = " + n;
     }
-    std::string sessionLockWaitSql() const override
-    {
-        return "SET SESSION lock_wait_timeout = DEFAULT, SESSION innodb_lock_wait_timeout = DEFAULT";
-    }
+    std::string sessionLockWaitSql() const override { return kMySQLLockWaitSql; }
     // 1205 lock wait timeout exceeded.
     bool isLockTimeout(const DbError& error) const override
     {
@@ -287,7 +288,8 @@ public:
     // server's own setting.
     std::vector<std::string> sessionSetupSql() const override
     {
-        return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)"};
+        return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)",
+                kMySQLLockWaitSql};
     }
     std::vector<std::string> tableNames(DataConnection& connection) const override { return ListMySQLTables(connection); }
 
