@@ -195,9 +195,10 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count,
     for (size_t r = 0; r < count; ++r)
         if (paramFailed(status_[r]))
             return false;
-    for (size_t r = 0; r < count; ++r)
-        if (anySubstituted && status_[r] == SQL_PARAM_SUCCESS_WITH_INFO)
-            substituted.push_back(first + r);
+    if (anySubstituted)
+        for (size_t r = 0; r < count; ++r)
+            if (status_[r] == SQL_PARAM_SUCCESS_WITH_INFO)
+                substituted.push_back(first + r);
     return true;
 }
 

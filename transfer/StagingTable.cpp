@@ -160,9 +160,13 @@ std::vector<std::string> DropLeftoverStagingTables(DataConnection& connection, c
                 // Still referenced, or another run is at it: tried again next time.
             }
         }
-        connection.execute(dialect.sessionLockWaitSql());
     } catch (const DbError&) {
         // No listing: tried again next time.
+    }
+    try {
+        connection.execute(dialect.sessionLockWaitSql());  // the run's own statements wait as usual again
+    } catch (const DbError&) {
+        // A connection that is gone takes its setting with it.
     }
     return dropped;
 }

@@ -451,12 +451,13 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
 
         std::vector<Field> columns = reader->columns();
-        const auto badColumn = std::find_if(columns.begin(), columns.end(), [&](const Field& column) {
-            return names.nameProblem(column.name, false, targetDialect.displayName()).has_value();
-        });
-        if (badColumn != columns.end()) {
+        std::optional<std::string> columnProblem;
+        for (const Field& column : columns)
+            if ((columnProblem = names.nameProblem(column.name, false, targetDialect.displayName())))
+                break;
+        if (columnProblem) {
             reader.reset();
-            refuseName(steps.createTable, *names.nameProblem(badColumn->name, false, targetDialect.displayName()), tooLong);
+            refuseName(steps.createTable, *columnProblem, tooLong);
             continue;
         }
         for (Field& column : columns) {
