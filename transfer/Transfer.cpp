@@ -20,7 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kTimeoutSeconds = 5000;
 constexpr size_t kMaxBatchRows = 5000;
-constexpr auto kYieldEvery = std::chrono::milliseconds(40);
 // Well inside the idle limit the run's sessions ask for.
 constexpr auto kPingWaitingEvery = std::chrono::minutes(10);
 
@@ -35,7 +34,7 @@ public:
     void tick()
     {
         const auto now = Clock::now();
-        if (now - last_ >= kYieldEvery) {
+        if (now - last_ >= observer_.yieldInterval()) {
             last_ = now;
             observer_.yield();
         }

@@ -4,6 +4,7 @@
 #include "ConnectionProfile.h"
 #include "DataConnection.h"
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,7 +36,8 @@ public:
     // At a table's end, once its outcome is known (not for tables skipped or failed before any row).
     virtual void tableFinished(const TableResult& result) { (void)result; }
     virtual bool cancelRequested() = 0;                           // checked between batches
-    virtual void yield() = 0;                                     // called every few tens of milliseconds
+    virtual void yield() = 0;                                     // called every yieldInterval() at most
+    virtual std::chrono::milliseconds yieldInterval() const { return std::chrono::milliseconds(40); }
 };
 
 // How one table of a run ended.

@@ -23,6 +23,7 @@ public:
     long long cancelAfterProgressCalls = -1;
     std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
     std::function<void()> onYield;                   // runs at every yield, also between the rows of a retried batch
+    std::chrono::milliseconds yieldEvery{40};        // 0: a yield at every row of a retry, whatever the machine's speed
 
     std::vector<std::string> asked, dropped, arrived;
     std::vector<int> progressValues;
@@ -64,6 +65,7 @@ public:
         return cancelAfterProgressCalls >= 0
             && static_cast<long long>(progressValues.size()) >= cancelAfterProgressCalls;
     }
+    std::chrono::milliseconds yieldInterval() const override { return yieldEvery; }
     void yield() override
     {
         ++yields;
