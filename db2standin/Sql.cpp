@@ -23,13 +23,6 @@ bool isIdentChar(unsigned char c) { return isIdentStart(c) || std::isdigit(c); }
         "variable \"" + col + "\" is not valid.");
 }
 
-std::string trimBlanks(const std::string &s) {
-  size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\n' || s[b] == '\r')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\n' || s[e - 1] == '\r')) --e;
-  return s.substr(b, e - b);
-}
-
 bool allDigits(const std::string &s, size_t from, size_t n) {
   if (from + n > s.size()) return false;
   for (size_t k = from; k < from + n; ++k)
@@ -170,6 +163,13 @@ std::string upperAscii(std::string s) {
   for (auto &c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return s;
+}
+
+std::string trimBlanks(const std::string &s) {
+  size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\n' || s[b] == '\r')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\n' || s[e - 1] == '\r')) --e;
+  return s.substr(b, e - b);
 }
 
 std::string Token::upper() const { return upperAscii(text); }

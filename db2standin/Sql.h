@@ -37,6 +37,8 @@ std::vector<Token> tokenize(const std::string &sql);
 std::string quoteIdent(const std::string &name);
 std::string quoteLiteral(const std::string &value);
 std::string upperAscii(std::string s);
+// Without the spaces, tabs and line ends around it.
+std::string trimBlanks(const std::string &s);
 
 // DB2 column types.
 enum class Kind {
