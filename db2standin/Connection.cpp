@@ -123,44 +123,44 @@ void Conn::disconnect()
     openCursors = 0;
 }
 
-SQLRETURN Conn::connect(const std::string& cs)
+SQLRETURN Conn::connect(const std::string& connectionText)
 {
-    std::unordered_map<std::string, std::string> kv;
-    size_t p = 0;
-    while (p < cs.size()) {
-        size_t semi = cs.find(';', p);
-        std::string part = cs.substr(p, semi == std::string::npos ? std::string::npos : semi - p);
-        p = semi == std::string::npos ? cs.size() : semi + 1;
-        size_t eq = part.find('=');
-        if (eq == std::string::npos)
+    std::unordered_map<std::string, std::string> settings;
+    size_t at = 0;
+    while (at < connectionText.size()) {
+        size_t end = connectionText.find(';', at);
+        std::string part = connectionText.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? connectionText.size() : end + 1;
+        size_t equals = part.find('=');
+        if (equals == std::string::npos)
             continue;
-        kv[upperAscii(trimBlanks(part.substr(0, eq)))] = part.substr(eq + 1);
+        settings[upperAscii(trimBlanks(part.substr(0, equals)))] = part.substr(equals + 1);
     }
-    if (kv.count("DSN") && !trimBlanks(kv["DSN"]).empty()) {
+    if (settings.count("DSN") && !trimBlanks(settings["DSN"]).empty()) {
         // Values a DSN holds that the connection text does not override.
-        std::string dsn = trimBlanks(kv["DSN"]);
+        std::string dsn = trimBlanks(settings["DSN"]);
         for (const char* key : {"Database", "Hostname", "Port", "Protocol", "Uid", "Pwd"}) {
-            std::string up = upperAscii(key);
-            if (kv.count(up))
+            std::string name = upperAscii(key);
+            if (settings.count(name))
                 continue;
-            char buf[512] = {0};
-            if (SQLGetPrivateProfileString(dsn.c_str(), key, "", buf, sizeof buf, "odbc.ini") > 0)
-                kv[up] = buf;
+            char value[512] = {0};
+            if (SQLGetPrivateProfileString(dsn.c_str(), key, "", value, sizeof value, "odbc.ini") > 0)
+                settings[name] = value;
         }
     }
-    auto get = [&](const char* k, const char* alt = nullptr) {
-        if (kv.count(k))
-            return kv[k];
-        if (alt && kv.count(alt))
-            return kv[alt];
+    auto setting = [&](const char* k, const char* alt = nullptr) {
+        if (settings.count(k))
+            return settings[k];
+        if (alt && settings.count(alt))
+            return settings[alt];
         return std::string();
     };
-    database = trimBlanks(get("DATABASE", "DBALIAS"));
-    host = trimBlanks(get("HOSTNAME", "HOST"));
-    port = trimBlanks(get("PORT", "SERVICENAME"));
-    user = trimBlanks(get("UID", "USER"));
-    std::string pwd = trimBlanks(get("PWD", "PASSWORD"));
-    std::string protocol = upperAscii(trimBlanks(get("PROTOCOL")));
+    database = trimBlanks(setting("DATABASE", "DBALIAS"));
+    host = trimBlanks(setting("HOSTNAME", "HOST"));
+    port = trimBlanks(setting("PORT", "SERVICENAME"));
+    user = trimBlanks(setting("UID", "USER"));
+    std::string password = trimBlanks(setting("PWD", "PASSWORD"));
+    std::string protocol = upperAscii(trimBlanks(setting("PROTOCOL")));
     if (protocol.empty())
         protocol = "TCPIP";
     if (protocol != "TCPIP" && protocol != "TCPIP4" && protocol != "TCPIP6")
@@ -184,9 +184,9 @@ SQLRETURN Conn::connect(const std::string& cs)
                           "application_name",
                           "gssencmode",
                           nullptr};
-    const char* vals[] = {host.c_str(), port.c_str(), dbname.c_str(), user.c_str(), pwd.c_str(), timeout.c_str(),
-                          "UTF8",       "disable",    "db2standin",   "disable",    nullptr};
-    pg = PQconnectdbParams(keys, vals, 0);
+    const char* values[] = {host.c_str(), port.c_str(), dbname.c_str(), user.c_str(), password.c_str(), timeout.c_str(),
+                            "UTF8",       "disable",    "db2standin",   "disable",    nullptr};
+    pg = PQconnectdbParams(keys, values, 0);
     if (PQstatus(pg) != CONNECTION_OK) {
         Diag d = connectError(PQerrorMessage(pg), host, database);
         PQfinish(pg);
@@ -239,10 +239,10 @@ SQLRETURN Conn::connect(const std::string& cs)
         return fail(d);
     }
     PQclear(r);
-    connString = cs;
-    longDataCompat = trimBlanks(get("LONGDATACOMPAT")) == "1";
+    connString = connectionText;
+    longDataCompat = trimBlanks(setting("LONGDATACOMPAT")) == "1";
     // TxnIsolation 8 is repeatable read: a query's table locks last until the unit of work ends.
-    std::string isolation = trimBlanks(get("TXNISOLATION"));
+    std::string isolation = trimBlanks(setting("TXNISOLATION"));
     if (isolation.empty())
         isolation = cliIniValue(database, "TxnIsolation");
     repeatableRead = isolation == "8";

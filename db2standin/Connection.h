@@ -38,11 +38,14 @@ struct HandleBase {
     }
 };
 
+// An ODBC environment: only the ODBC version the application asked for.
 struct Env : HandleBase {
     Env() : HandleBase(SQL_HANDLE_ENV) {}
     SQLINTEGER odbcVersion = SQL_OV_ODBC3;
 };
 
+// One connection: a PostgreSQL session that answers as a DB2 database, and
+// what the translator needs to know of its catalogue.
 struct Conn : HandleBase, Catalog {
     explicit Conn(Env* e) : HandleBase(SQL_HANDLE_DBC), env(e) {}
     ~Conn() override;

@@ -11,6 +11,7 @@
 
 namespace db2standin {
 
+// A parameter as SQLBindParameter gave it: the application's buffer, read at execution.
 struct ParamBinding {
     bool bound = false;
     SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
@@ -21,6 +22,7 @@ struct ParamBinding {
     SQLLEN* ind = nullptr;
 };
 
+// A result column bound with SQLBindCol: filled at every fetch.
 struct ColBinding {
     bool bound = false;
     SQLSMALLINT cType = SQL_C_CHAR;
@@ -29,6 +31,7 @@ struct ColBinding {
     SQLLEN* ind = nullptr;
 };
 
+// A column of the open result, with its DB2 type and the PostgreSQL one behind it.
 struct ResultColumn {
     std::string name;
     TypeDesc type;
@@ -36,6 +39,8 @@ struct ResultColumn {
     SQLSMALLINT nullable = SQL_NULLABLE;
 };
 
+// One statement: its DB2 text translated once, run as often as asked, its
+// result read from a server cursor in blocks or from a complete result.
 struct Stmt : HandleBase {
     explicit Stmt(Conn* c) : HandleBase(SQL_HANDLE_STMT), conn(c) {}
     ~Stmt();
