@@ -272,7 +272,7 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string& out, std::string& 
     }
     try {
         checkDeclaredLength(p, v->data(), v->size());
-        if (col >= 0 && isIntegerC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
+        if (col >= 0 && isNumericC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
         } else if (col >= 0) {
             scratch = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
             storeInDatabaseCodePage(scratch, tr.columns[col].type, row);

@@ -20,6 +20,7 @@ constexpr SQLINTEGER kAttrLongDataCompat = 1253;
 constexpr SQLINTEGER kAttrParamoptAtomic = 1260;
 // SQL types IBM's CLI adds.
 constexpr SQLSMALLINT kSqlBlob = -98, kSqlClob = -99, kSqlDbclob = -350;
+constexpr SQLSMALLINT kSqlGraphic = -95, kSqlVarGraphic = -96, kSqlLongVarGraphic = -97, kSqlBoolean = 16;
 
 // What every handle keeps: its type and its diagnostic records.
 struct HandleBase {

@@ -51,53 +51,54 @@ void Stmt::closeResult()
     columns.clear();
 }
 
-bool Stmt::setResult(PGresult* r, bool)
+bool Stmt::setResult(PGresult* result, bool)
 {
-    res = r;
-    nrows = PQntuples(r);
+    res = result;
+    nrows = PQntuples(result);
     row = -1;
     hasResult = true;
-    int n = PQnfields(r);
-    columns.assign(n, ResultColumn {});
-    gdOffset.assign(n, -1);
-    gdData.assign(n, std::string());
-    for (int c = 0; c < n; ++c) {
+    int count = PQnfields(result);
+    columns.assign(count, ResultColumn {});
+    gdOffset.assign(count, -1);
+    gdData.assign(count, std::string());
+    for (int c = 0; c < count; ++c) {
         ResultColumn& col = columns[c];
-        col.name = PQfname(r, c);
-        col.pgType = PQftype(r, c);
-        col.type = conn->resolveType(col.pgType, PQfmod(r, c));
+        col.name = PQfname(result, c);
+        col.pgType = PQftype(result, c);
+        col.type = conn->resolveType(col.pgType, PQfmod(result, c));
         // A column read straight from a table: its declared type (a domain) tells the DB2 type,
         // as results report only the domain's base type.
-        unsigned t = PQftable(r, c);
-        int attnum = PQftablecol(r, c);
-        if (t && attnum > 0) {
-            auto it = conn->attrCache.find(t);
+        unsigned table = PQftable(result, c);
+        int attnum = PQftablecol(result, c);
+        if (table && attnum > 0) {
+            auto it = conn->attrCache.find(table);
             if (it == conn->attrCache.end()) {
-                std::string o = std::to_string(t);
-                const char* vals[] = {o.c_str()};
-                PGresult* a = PQexecParams(conn->pg,
-                                           "SELECT attnum, attnotnull, atttypid, atttypmod FROM pg_attribute WHERE "
-                                           "attrelid = $1::oid AND attnum > 0",
-                                           1, nullptr, vals, nullptr, nullptr, 0);
-                std::vector<Conn::Attr> attrs;
-                if (!resultFailed(a))
-                    for (int k = 0; k < PQntuples(a); ++k) {
-                        size_t num = static_cast<size_t>(std::atoi(PQgetvalue(a, k, 0)));
-                        if (attrs.size() <= num)
-                            attrs.resize(num + 1);
-                        attrs[num].notNull = PQgetvalue(a, k, 1)[0] == 't';
-                        attrs[num].type = static_cast<unsigned>(std::strtoul(PQgetvalue(a, k, 2), nullptr, 10));
-                        attrs[num].typmod = std::atoi(PQgetvalue(a, k, 3));
+                std::string tableText = std::to_string(table);
+                const char* values[] = {tableText.c_str()};
+                PGresult* read = PQexecParams(conn->pg,
+                                              "SELECT attnum, attnotnull, atttypid, atttypmod FROM pg_attribute WHERE "
+                                              "attrelid = $1::oid AND attnum > 0",
+                                              1, nullptr, values, nullptr, nullptr, 0);
+                std::vector<Conn::Attr> declarations;
+                if (!resultFailed(read))
+                    for (int i = 0; i < PQntuples(read); ++i) {
+                        size_t number = static_cast<size_t>(std::atoi(PQgetvalue(read, i, 0)));
+                        if (declarations.size() <= number)
+                            declarations.resize(number + 1);
+                        declarations[number].notNull = PQgetvalue(read, i, 1)[0] == 't';
+                        declarations[number].type
+                            = static_cast<unsigned>(std::strtoul(PQgetvalue(read, i, 2), nullptr, 10));
+                        declarations[number].typmod = std::atoi(PQgetvalue(read, i, 3));
                     }
-                PQclear(a);
-                it = conn->attrCache.emplace(t, attrs).first;
+                PQclear(read);
+                it = conn->attrCache.emplace(table, declarations).first;
             }
             if (static_cast<size_t>(attnum) < it->second.size()) {
-                const Conn::Attr& at = it->second[attnum];
-                if (at.notNull)
+                const Conn::Attr& declared = it->second[attnum];
+                if (declared.notNull)
                     col.nullable = SQL_NO_NULLS;
-                if (at.type >= 16384)
-                    col.type = conn->resolveType(at.type, at.typmod);
+                if (declared.type >= 16384)
+                    col.type = conn->resolveType(declared.type, declared.typmod);
             }
         }
     }

@@ -87,7 +87,7 @@ struct Stmt : HandleBase {
     // Runs a catalog query as the statement's result.
     SQLRETURN catalogResult(const std::string& query, const std::vector<const char*>& values);
     void closeResult();
-    bool setResult(PGresult* r, bool cursor);
+    bool setResult(PGresult* result, bool cursor);
     bool advance();
 
 private:

@@ -123,7 +123,7 @@ SQLSMALLINT defaultCType(SQLSMALLINT sqlType)
     case SQL_BINARY:
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY:
-    case -98:
+    case kSqlBlob:
         return SQL_C_BINARY;
     case SQL_INTEGER:
         return SQL_C_SLONG;
@@ -145,21 +145,21 @@ SQLSMALLINT defaultCType(SQLSMALLINT sqlType)
     case SQL_WCHAR:
     case SQL_WVARCHAR:
     case SQL_WLONGVARCHAR:
-    case -95:
-    case -96:
-    case -97:
-    case -350:
+    case kSqlGraphic:
+    case kSqlVarGraphic:
+    case kSqlLongVarGraphic:
+    case kSqlDbclob:
         return SQL_C_WCHAR;
-    case 16:
+    case kSqlBoolean:
         return SQL_C_BIT;
     default:
         return SQL_C_CHAR;
     }
 }
 
-bool isIntegerC(SQLSMALLINT t)
+bool isNumericC(SQLSMALLINT cType)
 {
-    switch (t) {
+    switch (cType) {
     case SQL_C_SLONG:
     case SQL_C_LONG:
     case SQL_C_ULONG:
@@ -305,7 +305,7 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>>& out, D
             try {
                 checkDeclaredLength(static_cast<size_t>(p), v->data(), v->size());
                 // Numbers from numeric C types are already in the form PostgreSQL reads.
-                if (col >= 0 && isIntegerC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
+                if (col >= 0 && isNumericC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
                 } else if (col >= 0) {
                     v = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
                     storeInDatabaseCodePage(*v, tr.columns[col].type, row);

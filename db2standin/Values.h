@@ -13,7 +13,8 @@ namespace db2standin {
 size_t fixedSize(SQLSMALLINT cType);
 // The C type SQL_C_DEFAULT stands for with this SQL type.
 SQLSMALLINT defaultCType(SQLSMALLINT sqlType);
-bool isIntegerC(SQLSMALLINT cType);
+// Integers and floating-point numbers.
+bool isNumericC(SQLSMALLINT cType);
 // Text of a number from a numeric C type: finite values go to the server as they are.
 bool finiteNumber(const std::string& text);
 

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr long long kLongestVarchar = 32672;
 constexpr const char* kLockTimeoutSql = "SET CURRENT LOCK TIMEOUT 5";
 // The sizes of DB2's largest table space page: every wider row is refused.
 constexpr long kLargestPage = 32768;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr long long kLongestVarchar = 32672;
 // MySQL's metadata locks wait a day by default; the tool's reads lock no row,
 // so this bounds how long a statement may wait behind another session's
 // ALTER, LOCK TABLES or global read lock before it fails with 1205.

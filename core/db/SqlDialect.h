@@ -185,6 +185,9 @@ public:
     virtual std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const = 0;
 
 protected:
+    // DB2's longest VARCHAR; longer text parameters are declared as long types.
+    static constexpr long long kLongestVarchar = 32672;
+
     // A column type text taken apart: "VARCHAR(200) COLLATE x" -> VARCHAR, 200.
     struct TypeText {
         std::string word;  // first word, upper case
