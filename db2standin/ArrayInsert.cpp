@@ -53,29 +53,29 @@ SQLRETURN Stmt::failAtomic(size_t badRow, Diag err)
 // arrays; an atomic one is undone at its first bad row.
 SQLRETURN Stmt::runArray()
 {
-    size_t n = paramsetSize;
+    size_t rows = paramsetSize;
     size_t good = 0;
-    std::vector<char> arrived(n, 0);
+    std::vector<char> arrived(rows, 0);
     rowCount = 0;
-    std::vector<std::optional<std::string>> vals;
-    std::vector<const char*> ptrs;
+    std::vector<std::optional<std::string>> values;
+    std::vector<const char*> pointers;
     bool ownTransaction = false;
-    if (Diag e; atomicArrays && !beginAtomic(ownTransaction, e))
-        return fail(e);
-    for (size_t i = 0; i < n; ++i) {
+    if (Diag atomicError; atomicArrays && !beginAtomic(ownTransaction, atomicError))
+        return fail(atomicError);
+    for (size_t i = 0; i < rows; ++i) {
         Diag err;
-        bool ok = rowValues(i, vals, err);
-        PGresult* r = nullptr;
+        bool ok = rowValues(i, values, err);
+        PGresult* result = nullptr;
         if (ok) {
-            ptrs.clear();
-            for (auto& v : vals)
-                ptrs.push_back(v ? v->c_str() : nullptr);
-            r = conn->run(tr.sql, ptrs, err, &tr);
-            ok = r != nullptr;
+            pointers.clear();
+            for (auto& value : values)
+                pointers.push_back(value ? value->c_str() : nullptr);
+            result = conn->run(tr.sql, pointers, err, &tr);
+            ok = result != nullptr;
         }
         if (ok) {
-            rowCount += std::atoll(PQcmdTuples(r));
-            PQclear(r);
+            rowCount += std::atoll(PQcmdTuples(result));
+            PQclear(result);
             ++good;
         } else if (atomicArrays) {
             endAtomic(ownTransaction, false);
@@ -91,8 +91,8 @@ SQLRETURN Stmt::runArray()
     if (atomicArrays)
         endAtomic(ownTransaction, true);
     if (paramsProcessed)
-        *paramsProcessed = n;
-    return substitutionWarnings(good == n ? SQL_SUCCESS : good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO, &arrived);
+        *paramsProcessed = rows;
+    return substitutionWarnings(good == rows ? SQL_SUCCESS : good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO, &arrived);
 }
 
 namespace {
@@ -200,14 +200,15 @@ bool Stmt::binaryCopyPossible() const
 
 bool Stmt::appendCopyValue(size_t p, size_t row, std::string& out, std::string& scratch, Diag& err, bool binary)
 {
-    const ParamBinding& b = params[p];
+    const ParamBinding& binding = params[p];
     const int col = p < tr.paramColumn.size() ? tr.paramColumn[p] : -1;
-    if (b.cType == SQL_C_CHAR && col >= 0 && b.data && b.ind && paramBindType == SQL_PARAM_BIND_BY_COLUMN) {
+    if (binding.cType == SQL_C_CHAR && col >= 0 && binding.data && binding.ind
+        && paramBindType == SQL_PARAM_BIND_BY_COLUMN) {
         const Kind kind = tr.columns[col].type.kind;
-        const size_t off = paramBindOffset ? *paramBindOffset : 0;
-        const SQLLEN len
-            = *reinterpret_cast<const SQLLEN*>(reinterpret_cast<const char*>(b.ind) + off + sizeof(SQLLEN) * row);
-        if (len == SQL_NULL_DATA) {
+        const size_t offset = paramBindOffset ? *paramBindOffset : 0;
+        const SQLLEN length = *reinterpret_cast<const SQLLEN*>(reinterpret_cast<const char*>(binding.ind) + offset
+                                                               + sizeof(SQLLEN) * row);
+        if (length == SQL_NULL_DATA) {
             if (binary)
                 putInt32(out, -1);
             else
@@ -215,30 +216,31 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string& out, std::string& 
             return true;
         }
         const bool plainText = kind == Kind::VarChar || kind == Kind::LongVarChar || kind == Kind::Clob;
-        if (plainText && conn->appCodeset.empty() && conn->unicodeDatabase() && len >= 0
-            && len <= tr.columns[col].type.length) {
-            const char* text = static_cast<const char*>(b.data) + off + static_cast<size_t>(b.bufLen) * row;
+        if (plainText && conn->appCodeset.empty() && conn->unicodeDatabase() && length >= 0
+            && length <= tr.columns[col].type.length) {
+            const char* text
+                = static_cast<const char*>(binding.data) + offset + static_cast<size_t>(binding.bufLen) * row;
             try {
-                checkDeclaredLength(p, text, static_cast<size_t>(len));
-                refuseNulInText(text, static_cast<size_t>(len));
-            } catch (const SqlError& e) {
-                err = e.diag;
+                checkDeclaredLength(p, text, static_cast<size_t>(length));
+                refuseNulInText(text, static_cast<size_t>(length));
+            } catch (const SqlError& error) {
+                err = error.diag;
                 return false;
             }
             if (binary) {
-                putInt32(out, static_cast<int32_t>(len));
-                out.append(text, static_cast<size_t>(len));
+                putInt32(out, static_cast<int32_t>(length));
+                out.append(text, static_cast<size_t>(length));
             } else {
-                copyEscape(out, text, static_cast<size_t>(len));
+                copyEscape(out, text, static_cast<size_t>(length));
             }
             return true;
         }
     }
     bool bad = false;
-    std::optional<std::string> v = paramValue(p, row, err, bad);
+    std::optional<std::string> value = paramValue(p, row, err, bad);
     if (bad)
         return false;
-    if (!v) {
+    if (!value) {
         if (binary)
             putInt32(out, -1);
         else
@@ -247,9 +249,9 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string& out, std::string& 
     }
     if (binary) {
         try {
-            checkDeclaredLength(p, v->data(), v->size());
+            checkDeclaredLength(p, value->data(), value->size());
             const TypeDesc& type = tr.columns[col].type;
-            scratch = castForColumn(type, *v, tr.columns[col].name);  // validates: length, date syntax
+            scratch = castForColumn(type, *value, tr.columns[col].name);  // validates: length, date syntax
             storeInDatabaseCodePage(scratch, type, row);
             switch (binaryWire(type.kind)) {
             case BinaryWire::Date:
@@ -257,36 +259,36 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string& out, std::string& 
                 putInt32(out, daysSince2000(scratch));
                 return true;
             case BinaryWire::Bytes:
-                putInt32(out, static_cast<int32_t>(v->size()));
-                out += *v;
+                putInt32(out, static_cast<int32_t>(value->size()));
+                out += *value;
                 return true;
             default:
                 putInt32(out, static_cast<int32_t>(scratch.size()));
                 out += scratch;
                 return true;
             }
-        } catch (const SqlError& e) {
-            err = e.diag;
+        } catch (const SqlError& error) {
+            err = error.diag;
             return false;
         }
     }
     try {
-        checkDeclaredLength(p, v->data(), v->size());
-        if (col >= 0 && isNumericC(b.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
+        checkDeclaredLength(p, value->data(), value->size());
+        if (col >= 0 && isNumericC(binding.cType) && tr.columns[col].type.isNumeric() && finiteNumber(*value)) {
         } else if (col >= 0) {
-            scratch = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
+            scratch = castForColumn(tr.columns[col].type, std::move(*value), tr.columns[col].name);
             storeInDatabaseCodePage(scratch, tr.columns[col].type, row);
-            v = std::move(scratch);
-        } else if (b.cType == SQL_C_BINARY) {
-            v = "\\x" + bytesToHex(*v);
+            value = std::move(scratch);
+        } else if (binding.cType == SQL_C_BINARY) {
+            value = "\\x" + bytesToHex(*value);
         } else {
-            refuseNulInText(v->data(), v->size());
+            refuseNulInText(value->data(), value->size());
         }
-    } catch (const SqlError& e) {
-        err = e.diag;
+    } catch (const SqlError& error) {
+        err = error.diag;
         return false;
     }
-    copyEscape(out, v->data(), v->size());
+    copyEscape(out, value->data(), value->size());
     return true;
 }
 
@@ -294,13 +296,13 @@ bool Stmt::appendCopyValue(size_t p, size_t row, std::string& out, std::string& 
 // the rows go again one by one to find the bad ones.
 SQLRETURN Stmt::copyArray()
 {
-    size_t n = paramsetSize;
-    std::vector<char> ok(n, 1);
-    std::vector<std::optional<std::string>> rv;
-    size_t nDiag = diags.size();
-    std::string collist;
+    size_t rows = paramsetSize;
+    std::vector<char> arrived(rows, 1);
+    std::vector<std::optional<std::string>> values;
+    size_t diagsBefore = diags.size();
+    std::string columnList;
     for (size_t p = 0; p < tr.paramColumn.size(); ++p)
-        collist += (p ? ", " : "") + quoteIdent(tr.columns[tr.paramColumn[p]].name);
+        columnList += (p ? ", " : "") + quoteIdent(tr.columns[tr.paramColumn[p]].name);
     Diag err;
     bool ownTransaction = false;
     if (atomicArrays) {
@@ -309,124 +311,121 @@ SQLRETURN Stmt::copyArray()
     } else if (!conn->beginIfNeeded(err)) {
         return fail(err);
     }
-    bool sp = !atomicArrays && conn->txnOpen;
-    if (sp)
+    bool ownSavepoint = !atomicArrays && conn->txnOpen;
+    if (ownSavepoint)
         PQclear(conn->exec("SAVEPOINT db2copy"));
     std::optional<size_t> atomicBadRow;
     Diag atomicError;
     // Binary COPY where every column allows it: the server reads it with less work.
     const bool binary = binaryCopyPossible();
-    PGresult* r
-        = conn->exec("COPY " + tr.table + " (" + collist + ") FROM STDIN" + (binary ? " WITH (FORMAT binary)" : ""));
-    bool copying = PQresultStatus(r) == PGRES_COPY_IN;
+    PGresult* result
+        = conn->exec("COPY " + tr.table + " (" + columnList + ") FROM STDIN" + (binary ? " WITH (FORMAT binary)" : ""));
+    bool copying = PQresultStatus(result) == PGRES_COPY_IN;
     if (copying)
-        PQclear(r);
+        PQclear(result);
     // Rows go out in chunks while the next ones are converted, so the server works meanwhile.
-    std::string buf;
-    buf.reserve(1 << 16);
-    size_t sent = 0;
+    std::string chunk;
+    chunk.reserve(1 << 16);
     std::string scratch;
     if (binary) {
-        buf.append("PGCOPY\n\377\r\n\0", 11);
-        putInt32(buf, 0);  // flags
-        putInt32(buf, 0);  // header extension
+        chunk.append("PGCOPY\n\377\r\n\0", 11);
+        putInt32(chunk, 0);  // flags
+        putInt32(chunk, 0);  // header extension
     }
-    for (size_t i = 0; i < n; ++i) {
-        Diag e;
-        const size_t rowStart = buf.size();
+    for (size_t i = 0; i < rows; ++i) {
+        Diag rowError;
+        const size_t rowStart = chunk.size();
         bool rowOk = true;
         if (binary)
-            putInt16(buf, static_cast<int16_t>(tr.paramCount));
+            putInt16(chunk, static_cast<int16_t>(tr.paramCount));
         for (size_t p = 0; rowOk && p < static_cast<size_t>(tr.paramCount); ++p) {
             if (p && !binary)
-                buf += '\t';
-            rowOk = appendCopyValue(p, i, buf, scratch, e, binary);
+                chunk += '\t';
+            rowOk = appendCopyValue(p, i, chunk, scratch, rowError, binary);
         }
         if (!rowOk && atomicArrays) {
             atomicBadRow = i;
-            atomicError = e;
+            atomicError = rowError;
             break;
         }
         if (!rowOk) {
-            buf.resize(rowStart);
-            ok[i] = 0;
-            e.row = static_cast<long>(i + 1);
-            diags.push_back(e);
+            chunk.resize(rowStart);
+            arrived[i] = 0;
+            rowError.row = static_cast<long>(i + 1);
+            diags.push_back(rowError);
             continue;
         }
         if (!binary)
-            buf += '\n';
-        ++sent;
-        if (copying && buf.size() >= (1 << 16)) {
-            PQputCopyData(conn->pg, buf.data(), static_cast<int>(buf.size()));
-            buf.clear();
+            chunk += '\n';
+        if (copying && chunk.size() >= (1 << 16)) {
+            PQputCopyData(conn->pg, chunk.data(), static_cast<int>(chunk.size()));
+            chunk.clear();
         }
     }
     bool batchOk = copying;
     long long inserted = 0;
     if (copying) {
         if (binary)
-            putInt16(buf, -1);  // end of data
-        if (!buf.empty() && !atomicBadRow)
-            PQputCopyData(conn->pg, buf.data(), static_cast<int>(buf.size()));
+            putInt16(chunk, -1);  // end of data
+        if (!chunk.empty() && !atomicBadRow)
+            PQputCopyData(conn->pg, chunk.data(), static_cast<int>(chunk.size()));
         PQputCopyEnd(conn->pg, atomicBadRow ? "row refused" : nullptr);
-        r = PQgetResult(conn->pg);
+        result = PQgetResult(conn->pg);
         PGresult* extra;
         while ((extra = PQgetResult(conn->pg)) != nullptr)
             PQclear(extra);
     }
-    batchOk = !resultFailed(r);
+    batchOk = !resultFailed(result);
     if (batchOk)
-        inserted = std::atoll(PQcmdTuples(r));
+        inserted = std::atoll(PQcmdTuples(result));
     if (atomicArrays && (atomicBadRow || !batchOk)) {
         // Which row the server refused is not known: the array fails as a whole.
-        const Diag why = atomicBadRow ? atomicError : conn->mapError(r, &tr);
-        PQclear(r);
+        const Diag why = atomicBadRow ? atomicError : conn->mapError(result, &tr);
+        PQclear(result);
         endAtomic(ownTransaction, false);
         return failAtomic(atomicBadRow.value_or(SIZE_MAX), why);
     }
     if (atomicArrays)
         endAtomic(ownTransaction, true);
-    PQclear(r);
-    if (sp)
+    PQclear(result);
+    if (ownSavepoint)
         PQclear(conn->exec(batchOk ? "RELEASE SAVEPOINT db2copy"
                                    : "ROLLBACK TO SAVEPOINT db2copy; RELEASE SAVEPOINT db2copy"));
-    (void)sent;
     if (!batchOk) {
         inserted = 0;
-        std::vector<const char*> ptrs;
-        for (size_t i = 0; i < n; ++i) {
-            if (!ok[i])
+        std::vector<const char*> pointers;
+        for (size_t i = 0; i < rows; ++i) {
+            if (!arrived[i])
                 continue;
-            Diag e;
-            rowValues(i, rv, e);
-            ptrs.clear();
-            for (auto& v : rv)
-                ptrs.push_back(v ? v->c_str() : nullptr);
-            PGresult* r = conn->run(tr.sql, ptrs, e, &tr);
-            if (r) {
-                inserted += std::atoll(PQcmdTuples(r));
-                PQclear(r);
+            Diag rowError;
+            rowValues(i, values, rowError);
+            pointers.clear();
+            for (auto& value : values)
+                pointers.push_back(value ? value->c_str() : nullptr);
+            PGresult* result = conn->run(tr.sql, pointers, rowError, &tr);
+            if (result) {
+                inserted += std::atoll(PQcmdTuples(result));
+                PQclear(result);
             } else {
-                ok[i] = 0;
-                e.row = static_cast<long>(i + 1);
-                diags.push_back(e);
+                arrived[i] = 0;
+                rowError.row = static_cast<long>(i + 1);
+                diags.push_back(rowError);
             }
         }
     }
     // Row numbers in order, as the application reads them.
-    std::stable_sort(diags.begin() + static_cast<long>(nDiag), diags.end(),
+    std::stable_sort(diags.begin() + static_cast<long>(diagsBefore), diags.end(),
                      [](const Diag& a, const Diag& b) { return a.row < b.row; });
     rowCount = inserted;
     size_t good = 0;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < rows; ++i) {
         if (paramStatus)
-            paramStatus[i] = ok[i] ? SQL_PARAM_SUCCESS : SQL_PARAM_ERROR;
-        good += ok[i];
+            paramStatus[i] = arrived[i] ? SQL_PARAM_SUCCESS : SQL_PARAM_ERROR;
+        good += arrived[i];
     }
     if (paramsProcessed)
-        *paramsProcessed = n;
-    return substitutionWarnings(good == n ? SQL_SUCCESS : good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO, &ok);
+        *paramsProcessed = rows;
+    return substitutionWarnings(good == rows ? SQL_SUCCESS : good == 0 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO, &arrived);
 }
 
 }  // namespace db2standin
