@@ -121,7 +121,7 @@ private:
     bool appendCopyValue(size_t p, size_t row, std::string& out, std::string& scratch, Diag& err, bool binary);
     // Whether every column of the array INSERT can go in COPY's binary format.
     bool binaryCopyPossible() const;
-    SQLRETURN putValue(int col, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQLLEN* ind, long long* offset);
+    SQLRETURN putValue(int col, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, SQLLEN* indicator, long long* offset);
 };
 
 }  // namespace db2standin

@@ -187,59 +187,60 @@ bool finiteNumber(const std::string& text)
 
 std::optional<std::string> Stmt::paramValue(size_t p, size_t row, Diag& err, bool& bad)
 {
-    const ParamBinding& b = params[p];
-    SQLSMALLINT cType = b.cType == SQL_C_DEFAULT ? defaultCType(b.sqlType) : b.cType;
-    size_t elem = fixedSize(cType);
-    size_t stride
-        = paramBindType != SQL_PARAM_BIND_BY_COLUMN ? paramBindType : (elem ? elem : static_cast<size_t>(b.bufLen));
-    size_t indStride = paramBindType != SQL_PARAM_BIND_BY_COLUMN ? paramBindType : sizeof(SQLLEN);
-    size_t off = paramBindOffset ? *paramBindOffset : 0;
-    const char* data = b.data ? static_cast<const char*>(b.data) + off + stride * row : nullptr;
-    const SQLLEN* ind = b.ind
-        ? reinterpret_cast<const SQLLEN*>(reinterpret_cast<const char*>(b.ind) + off + indStride * row)
+    const ParamBinding& binding = params[p];
+    SQLSMALLINT cType = binding.cType == SQL_C_DEFAULT ? defaultCType(binding.sqlType) : binding.cType;
+    size_t elementBytes = fixedSize(cType);
+    size_t stride = paramBindType != SQL_PARAM_BIND_BY_COLUMN
+        ? paramBindType
+        : (elementBytes ? elementBytes : static_cast<size_t>(binding.bufLen));
+    size_t indicatorStride = paramBindType != SQL_PARAM_BIND_BY_COLUMN ? paramBindType : sizeof(SQLLEN);
+    size_t offset = paramBindOffset ? *paramBindOffset : 0;
+    const char* data = binding.data ? static_cast<const char*>(binding.data) + offset + stride * row : nullptr;
+    const SQLLEN* indicator = binding.ind
+        ? reinterpret_cast<const SQLLEN*>(reinterpret_cast<const char*>(binding.ind) + offset + indicatorStride * row)
         : nullptr;
-    SQLLEN len = ind ? *ind : SQL_NTS;
-    if (len == SQL_NULL_DATA)
+    SQLLEN length = indicator ? *indicator : SQL_NTS;
+    if (length == SQL_NULL_DATA)
         return std::nullopt;
-    if (len == SQL_DATA_AT_EXEC || len <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
+    if (length == SQL_DATA_AT_EXEC || length <= SQL_LEN_DATA_AT_EXEC_OFFSET) {
         err = clientError("HYC00", -99999, "CLI0150E  Driver not capable. SQLSTATE=HYC00");
         bad = true;
         return std::nullopt;
     }
     if (!data)
         return std::nullopt;
-    char buf[64];
+    char text[64];
     switch (cType) {
     case SQL_C_CHAR: {
-        std::string raw = len == SQL_NTS ? std::string(data) : std::string(data, static_cast<size_t>(len));
+        std::string raw = length == SQL_NTS ? std::string(data) : std::string(data, static_cast<size_t>(length));
         return conn->appCodeset.empty() ? raw : convertText(raw, "UTF-8", conn->appCodeset);
     }
     case SQL_C_NUMERIC: {
         // Sign 1 is positive; the value is a little-endian integer scaled by 10^-scale.
-        auto n = reinterpret_cast<const SQL_NUMERIC_STRUCT*>(data);
-        unsigned __int128 v = 0;
-        for (int k = SQL_MAX_NUMERIC_LEN - 1; k >= 0; --k)
-            v = v << 8 | n->val[k];
+        auto numeric = reinterpret_cast<const SQL_NUMERIC_STRUCT*>(data);
+        unsigned __int128 magnitude = 0;
+        for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i)
+            magnitude = magnitude << 8 | numeric->val[i];
         std::string digits;
         do {
-            digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
-            v /= 10;
-        } while (v);
-        if (n->scale > 0) {
-            if (digits.size() <= static_cast<size_t>(n->scale))
-                digits.insert(0, static_cast<size_t>(n->scale) + 1 - digits.size(), '0');
-            digits.insert(digits.size() - static_cast<size_t>(n->scale), 1, '.');
-        } else if (n->scale < 0) {
-            digits.append(static_cast<size_t>(-n->scale), '0');
+            digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+            magnitude /= 10;
+        } while (magnitude);
+        if (numeric->scale > 0) {
+            if (digits.size() <= static_cast<size_t>(numeric->scale))
+                digits.insert(0, static_cast<size_t>(numeric->scale) + 1 - digits.size(), '0');
+            digits.insert(digits.size() - static_cast<size_t>(numeric->scale), 1, '.');
+        } else if (numeric->scale < 0) {
+            digits.append(static_cast<size_t>(-numeric->scale), '0');
         }
-        return (n->sign ? "" : "-") + digits;
+        return (numeric->sign ? "" : "-") + digits;
     }
     case SQL_C_WCHAR: {
-        const SQLWCHAR* w = reinterpret_cast<const SQLWCHAR*>(data);
-        return utf16ToUtf8(w, len == SQL_NTS ? -1 : len / 2);
+        const SQLWCHAR* units = reinterpret_cast<const SQLWCHAR*>(data);
+        return utf16ToUtf8(units, length == SQL_NTS ? -1 : length / 2);
     }
     case SQL_C_BINARY:
-        return std::string(data, static_cast<size_t>(len < 0 ? 0 : len));
+        return std::string(data, static_cast<size_t>(length < 0 ? 0 : length));
     case SQL_C_SLONG:
     case SQL_C_LONG:
         return std::to_string(*reinterpret_cast<const SQLINTEGER*>(data));
@@ -266,22 +267,22 @@ std::optional<std::string> Stmt::paramValue(size_t p, size_t row, Diag& err, boo
         return formatDouble(*reinterpret_cast<const SQLDOUBLE*>(data));
     case SQL_C_TYPE_DATE:
     case SQL_C_DATE: {
-        auto d = reinterpret_cast<const SQL_DATE_STRUCT*>(data);
-        std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", d->year, d->month, d->day);
-        return std::string(buf);
+        auto value = reinterpret_cast<const SQL_DATE_STRUCT*>(data);
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u", value->year, value->month, value->day);
+        return std::string(text);
     }
     case SQL_C_TYPE_TIME:
     case SQL_C_TIME: {
-        auto t = reinterpret_cast<const SQL_TIME_STRUCT*>(data);
-        std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", t->hour, t->minute, t->second);
-        return std::string(buf);
+        auto value = reinterpret_cast<const SQL_TIME_STRUCT*>(data);
+        std::snprintf(text, sizeof text, "%02u:%02u:%02u", value->hour, value->minute, value->second);
+        return std::string(text);
     }
     case SQL_C_TYPE_TIMESTAMP:
     case SQL_C_TIMESTAMP: {
-        auto t = reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(data);
-        std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%06u", t->year, t->month, t->day, t->hour,
-                      t->minute, t->second, t->fraction / 1000);
-        return std::string(buf);
+        auto value = reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(data);
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u.%06u", value->year, value->month, value->day,
+                      value->hour, value->minute, value->second, value->fraction / 1000);
+        return std::string(text);
     }
     default:
         err = clientError("HYC00", -99999, "CLI0150E  Driver not capable. SQLSTATE=HYC00");
@@ -296,34 +297,34 @@ bool Stmt::rowValues(size_t row, std::vector<std::optional<std::string>>& out, D
     out.assign(tr.paramCount, std::nullopt);
     for (int p = 0; p < tr.paramCount; ++p) {
         bool bad = false;
-        auto v = paramValue(static_cast<size_t>(p), row, err, bad);
+        auto value = paramValue(static_cast<size_t>(p), row, err, bad);
         if (bad)
             return false;
-        if (v) {
+        if (value) {
             int col = p < static_cast<int>(tr.paramColumn.size()) ? tr.paramColumn[p] : -1;
             SQLSMALLINT cType = params[p].cType;
             try {
-                checkDeclaredLength(static_cast<size_t>(p), v->data(), v->size());
+                checkDeclaredLength(static_cast<size_t>(p), value->data(), value->size());
                 // Numbers from numeric C types are already in the form PostgreSQL reads.
-                if (col >= 0 && isNumericC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*v)) {
+                if (col >= 0 && isNumericC(cType) && tr.columns[col].type.isNumeric() && finiteNumber(*value)) {
                 } else if (col >= 0) {
-                    v = castForColumn(tr.columns[col].type, std::move(*v), tr.columns[col].name);
-                    storeInDatabaseCodePage(*v, tr.columns[col].type, row);
+                    value = castForColumn(tr.columns[col].type, std::move(*value), tr.columns[col].name);
+                    storeInDatabaseCodePage(*value, tr.columns[col].type, row);
                 } else if (cType == SQL_C_BINARY)
-                    v = "\\x" + bytesToHex(*v);
+                    value = "\\x" + bytesToHex(*value);
                 else
-                    refuseNulInText(v->data(), v->size());
+                    refuseNulInText(value->data(), value->size());
             } catch (const SqlError& e) {
                 err = e.diag;
                 return false;
             }
         }
-        out[p] = std::move(v);
+        out[p] = std::move(value);
     }
     return true;
 }
 
-SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQLLEN* ind, long long* offset)
+SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, SQLLEN* indicator, long long* offset)
 {
     const ResultColumn& col = columns[c];
     if (cType == SQL_C_DEFAULT)
@@ -333,15 +334,15 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
             return SQL_NO_DATA;
         if (offset)
             *offset = 0;
-        if (!ind)
+        if (!indicator)
             return fail(clientError(
                 "22002", -99999,
                 "CLI0164E  Null value not allowed... Indicator variable required but not supplied. SQLSTATE=22002"));
-        *ind = SQL_NULL_DATA;
+        *indicator = SQL_NULL_DATA;
         return SQL_SUCCESS;
     }
-    const char* v = PQgetvalue(res, row, c);
-    int len = PQgetlength(res, row, c);
+    const char* text = PQgetvalue(res, row, c);
+    int length = PQgetlength(res, row, c);
     bool piecewise = cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
     if (offset && *offset >= 0 && !piecewise)
         return SQL_NO_DATA;
@@ -354,9 +355,9 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
             if (cType == SQL_C_CHAR) {
                 if (col.type.kind == Kind::Boolean || col.type.isBinary() || col.type.kind == Kind::Timestamp
                     || col.pgType == 17)
-                    local = charForm(col, v, len);
+                    local = charForm(col, text, length);
                 else
-                    local.assign(v, static_cast<size_t>(len));
+                    local.assign(text, static_cast<size_t>(length));
                 // Characters in the application code page, decimals with the locale's decimal point.
                 if (!conn->appCodeset.empty() && col.type.isText())
                     local = convertText(local, conn->appCodeset, "UTF-8");
@@ -367,9 +368,9 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
             } else if (cType == SQL_C_WCHAR) {
                 if (col.type.isText() && col.type.kind != Kind::Xml) {
                     local = utf8ToUtf16Bytes(
-                        v, static_cast<size_t>(len));  // straight from the result: a long text is copied once
+                        text, static_cast<size_t>(length));  // straight from the result: a long text is copied once
                 } else {
-                    std::string form = charForm(col, v, len);
+                    std::string form = charForm(col, text, length);
                     if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric
                         || col.type.kind == Kind::DecFloat)
                         std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
@@ -378,8 +379,8 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
                     local = utf8ToUtf16Bytes(form.data(), form.size());
                 }
             } else {
-                local = (col.type.isBinary() || col.pgType == 17) ? pgByteaToBytes(v, static_cast<size_t>(len))
-                                                                  : charForm(col, v, len);
+                local = (col.type.isBinary() || col.pgType == 17) ? pgByteaToBytes(text, static_cast<size_t>(length))
+                                                                  : charForm(col, text, length);
                 if (col.type.kind == Kind::Xml)
                     local = xmlDeclaration("UTF-8") + local;
             }
@@ -400,13 +401,13 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
         if (cType == SQL_C_WCHAR)
             room &= ~static_cast<size_t>(1);
         size_t n = std::min(remaining, room);
-        if (buf && bufLen > 0) {
-            std::memcpy(buf, data->data() + done, n);
+        if (buffer && bufLen > 0) {
+            std::memcpy(buffer, data->data() + done, n);
             if (term)
-                std::memset(buf + n, 0, term);
+                std::memset(buffer + n, 0, term);
         }
-        if (ind)
-            *ind = static_cast<SQLLEN>(remaining);
+        if (indicator)
+            *indicator = static_cast<SQLLEN>(remaining);
         if (offset)
             *offset = static_cast<long long>(done + n);
         if (n < remaining) {
@@ -422,7 +423,7 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
     }
     if (offset)
         *offset = 0;
-    std::string s = charForm(col, v, len);
+    std::string s = charForm(col, text, length);
     auto bad = [&](const char* state, int native, const char* text) { return fail(clientError(state, native, text)); };
     switch (cType) {
     case SQL_C_SLONG:
@@ -446,63 +447,63 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
         case SQL_C_SLONG:
         case SQL_C_LONG:
             ok = range(INT32_MIN, INT32_MAX);
-            if (ok && buf) {
+            if (ok && buffer) {
                 SQLINTEGER y = static_cast<SQLINTEGER>(x);
-                std::memcpy(buf, &y, sizeof y);
+                std::memcpy(buffer, &y, sizeof y);
             }
             break;
         case SQL_C_ULONG:
             ok = range(0, UINT32_MAX);
-            if (ok && buf) {
+            if (ok && buffer) {
                 SQLUINTEGER y = static_cast<SQLUINTEGER>(x);
-                std::memcpy(buf, &y, sizeof y);
+                std::memcpy(buffer, &y, sizeof y);
             }
             break;
         case SQL_C_SSHORT:
         case SQL_C_SHORT:
             ok = range(INT16_MIN, INT16_MAX);
-            if (ok && buf) {
+            if (ok && buffer) {
                 SQLSMALLINT y = static_cast<SQLSMALLINT>(x);
-                std::memcpy(buf, &y, sizeof y);
+                std::memcpy(buffer, &y, sizeof y);
             }
             break;
         case SQL_C_USHORT:
             ok = range(0, UINT16_MAX);
-            if (ok && buf) {
+            if (ok && buffer) {
                 SQLUSMALLINT y = static_cast<SQLUSMALLINT>(x);
-                std::memcpy(buf, &y, sizeof y);
+                std::memcpy(buffer, &y, sizeof y);
             }
             break;
         case SQL_C_STINYINT:
         case SQL_C_TINYINT:
             ok = range(-128, 127);
-            if (ok && buf)
-                *buf = static_cast<char>(x);
+            if (ok && buffer)
+                *buffer = static_cast<char>(x);
             break;
         case SQL_C_UTINYINT:
         case SQL_C_BIT:
             ok = range(0, 255);
-            if (ok && buf)
-                *buf = static_cast<char>(x);
+            if (ok && buffer)
+                *buffer = static_cast<char>(x);
             break;
         case SQL_C_SBIGINT:
-            if (buf) {
+            if (buffer) {
                 SQLBIGINT y = x;
-                std::memcpy(buf, &y, sizeof y);
+                std::memcpy(buffer, &y, sizeof y);
             }
             break;
         case SQL_C_UBIGINT:
             ok = x >= 0;
-            if (ok && buf) {
+            if (ok && buffer) {
                 SQLUBIGINT y = static_cast<SQLUBIGINT>(x);
-                std::memcpy(buf, &y, sizeof y);
+                std::memcpy(buffer, &y, sizeof y);
             }
             break;
         }
         if (!ok)
             return bad("22003", -99999, "CLI0111E  Numeric value out of range. SQLSTATE=22003");
-        if (ind)
-            *ind = static_cast<SQLLEN>(fixedSize(cType));
+        if (indicator)
+            *indicator = static_cast<SQLLEN>(fixedSize(cType));
         return SQL_SUCCESS;
     }
     case SQL_C_NUMERIC: {
@@ -521,17 +522,17 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
         digits += fraction;
         if (digits.size() > 38 || digits.find_first_not_of("0123456789") != std::string::npos)
             return bad("22003", -99999, "CLI0111E  Numeric value out of range. SQLSTATE=22003");
-        unsigned __int128 v = 0;
+        unsigned __int128 text = 0;
         for (char ch : digits)
-            v = v * 10 + static_cast<unsigned>(ch - '0');
-        for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, v >>= 8)
-            n.val[k] = static_cast<SQLCHAR>(v & 0xFF);
+            text = text * 10 + static_cast<unsigned>(ch - '0');
+        for (int k = 0; k < SQL_MAX_NUMERIC_LEN; ++k, text >>= 8)
+            n.val[k] = static_cast<SQLCHAR>(text & 0xFF);
         n.precision = static_cast<SQLCHAR>(std::max<size_t>(digits.size(), 1));
         n.scale = static_cast<SQLSCHAR>(scale);
-        if (buf)
-            std::memcpy(buf, &n, sizeof n);
-        if (ind)
-            *ind = sizeof n;
+        if (buffer)
+            std::memcpy(buffer, &n, sizeof n);
+        if (indicator)
+            *indicator = sizeof n;
         return SQL_SUCCESS;
     }
     case SQL_C_DOUBLE:
@@ -539,16 +540,16 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
         double d = 0;
         if (!parseDouble(s, d))
             return bad("22018", -99999, "CLI0112E  Error in assignment. SQLSTATE=22018");
-        if (buf) {
+        if (buffer) {
             if (cType == SQL_C_DOUBLE)
-                std::memcpy(buf, &d, sizeof d);
+                std::memcpy(buffer, &d, sizeof d);
             else {
                 float f = static_cast<float>(d);
-                std::memcpy(buf, &f, sizeof f);
+                std::memcpy(buffer, &f, sizeof f);
             }
         }
-        if (ind)
-            *ind = static_cast<SQLLEN>(fixedSize(cType));
+        if (indicator)
+            *indicator = static_cast<SQLLEN>(fixedSize(cType));
         return SQL_SUCCESS;
     }
     case SQL_C_TYPE_DATE:
@@ -582,15 +583,15 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
             if (k == Kind::Time)
                 return bad("07006", -99999, "CLI0102E  Invalid conversion. SQLSTATE=07006");
             SQL_DATE_STRUCT d {static_cast<SQLSMALLINT>(Y), static_cast<SQLUSMALLINT>(M), static_cast<SQLUSMALLINT>(D)};
-            if (buf)
-                std::memcpy(buf, &d, sizeof d);
+            if (buffer)
+                std::memcpy(buffer, &d, sizeof d);
         } else if (cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
             if (k == Kind::Date)
                 return bad("07006", -99999, "CLI0102E  Invalid conversion. SQLSTATE=07006");
             SQL_TIME_STRUCT t {static_cast<SQLUSMALLINT>(h), static_cast<SQLUSMALLINT>(m),
                                static_cast<SQLUSMALLINT>(sec)};
-            if (buf)
-                std::memcpy(buf, &t, sizeof t);
+            if (buffer)
+                std::memcpy(buffer, &t, sizeof t);
         } else {
             SQL_TIMESTAMP_STRUCT t {};
             if (k != Kind::Time) {
@@ -602,11 +603,11 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buf, SQLLEN bufLen, SQL
             t.minute = static_cast<SQLUSMALLINT>(m);
             t.second = static_cast<SQLUSMALLINT>(sec);
             t.fraction = static_cast<SQLUINTEGER>(frac);
-            if (buf)
-                std::memcpy(buf, &t, sizeof t);
+            if (buffer)
+                std::memcpy(buffer, &t, sizeof t);
         }
-        if (ind)
-            *ind = static_cast<SQLLEN>(fixedSize(cType));
+        if (indicator)
+            *indicator = static_cast<SQLLEN>(fixedSize(cType));
         return SQL_SUCCESS;
     }
     default:
