@@ -2,6 +2,7 @@
 
 #include "CliCommands.h"
 #include "CliProfiles.h"
+#include "SqlDialect.h"
 #include "Workspace.h"
 
 #include <QJsonArray>
@@ -214,9 +215,9 @@ DatabaseSide SideArgument(const std::string& word)
     throw UsageError("unknown side \"" + word + "\" (mysql or db2)");
 }
 
-const char* SideName(DatabaseSide side)
+std::string SideName(DatabaseSide side)
 {
-    return side == DatabaseSide::MySQL ? "MySQL" : "IBM DB2";
+    return DialectOf(side).displayName();
 }
 
 ConnectionProfile ProfileFor(DatabaseSide side, const CliArgs& args, CliContext& context)

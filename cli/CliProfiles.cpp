@@ -1,6 +1,7 @@
 #include "CliProfiles.h"
 
 #include "SettingsStore.h"
+#include "SqlDialect.h"
 
 #include <cctype>
 #include <utility>
@@ -24,8 +25,7 @@ std::string upper(std::string text)
 
 ConnectionProfile ResolveProfile(DatabaseSide side, const ProfileSources& sources)
 {
-    const bool mysql = side == DatabaseSide::MySQL;
-    const std::string prefix = mysql ? "mysql" : "db2";
+    const std::string prefix = side == DatabaseSide::MySQL ? "mysql" : "db2";
     ConnectionProfile profile;
     for (const auto& [loginField, word] : kFields) {
         const std::string field = word;
@@ -40,7 +40,7 @@ ConnectionProfile ResolveProfile(DatabaseSide side, const ProfileSources& source
         if (!value && sources.settings)
             value = sources.settings->read(setting).toStdString();
         if (loginField == LoginField::Password && (!value || value->empty()) && sources.askPassword) {
-            if (auto typed = sources.askPassword((mysql ? "MySQL" : "IBM DB2") + std::string(" password: ")))
+            if (auto typed = sources.askPassword(DialectOf(side).displayName() + " password: "))
                 value = typed;
         }
         FieldOf(profile, loginField) = value.value_or(setting.defaultValue);

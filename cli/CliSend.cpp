@@ -168,7 +168,10 @@ public:
     void yield() override {}
 
 private:
-    const char* targetName() const { return direction_ == TransferDirection::MySQLToDB2 ? "IBM DB2" : "MySQL"; }
+    std::string targetName() const
+    {
+        return SideName(direction_ == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL);
+    }
     static std::string formatSeconds(double seconds)
     {
         char text[32];
