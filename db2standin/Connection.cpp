@@ -273,18 +273,19 @@ PGresult* Conn::run(const std::string& sql, const std::vector<const char*>& valu
 {
     if (!beginIfNeeded(err))
         return nullptr;
-    bool sp = txnOpen;
-    if (sp)
+    bool ownSavepoint = txnOpen;
+    if (ownSavepoint)
         PQclear(exec("SAVEPOINT db2stmt"));
-    PGresult* r = values.empty()
+    PGresult* result = values.empty()
         ? PQexec(pg, sql.c_str())
         : PQexecParams(pg, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0);
-    if (resultFailed(r)) {
-        err = mapError(r, context);
+    if (resultFailed(result)) {
+        err = mapError(result, context);
         // A deadlock or a lock timeout (SQL0911N) rolls back the whole unit of work.
-        bool wholeUnitOfWork = errorField(r, PG_DIAG_SQLSTATE) == "40P01" || errorField(r, PG_DIAG_SQLSTATE) == "55P03";
-        PQclear(r);
-        if (sp) {
+        bool wholeUnitOfWork
+            = errorField(result, PG_DIAG_SQLSTATE) == "40P01" || errorField(result, PG_DIAG_SQLSTATE) == "55P03";
+        PQclear(result);
+        if (ownSavepoint) {
             if (wholeUnitOfWork) {
                 PQclear(exec("ROLLBACK"));
                 txnOpen = false;
@@ -296,9 +297,9 @@ PGresult* Conn::run(const std::string& sql, const std::vector<const char*>& valu
         }
         return nullptr;
     }
-    if (sp)
+    if (ownSavepoint)
         PQclear(exec("RELEASE SAVEPOINT db2stmt"));
-    return r;
+    return result;
 }
 
 SQLRETURN Conn::endTran(bool commit)
@@ -336,37 +337,37 @@ void Conn::cursorClosed()
     }
 }
 
-std::optional<std::vector<ColumnInfo>> Conn::columns(const std::string& sch, const std::string& table)
+std::optional<std::vector<ColumnInfo>> Conn::columns(const std::string& tableSchema, const std::string& table)
 {
-    std::string q = quoteIdent(sch) + "." + quoteIdent(table);
-    const char* vals[] = {q.c_str()};
-    PGresult* r
+    std::string name = quoteIdent(tableSchema) + "." + quoteIdent(table);
+    const char* values[] = {name.c_str()};
+    PGresult* result
         = PQexecParams(pg,
                        "SELECT a.attname, a.atttypid, a.atttypmod, t.typname, n.nspname, a.attnotnull "
                        "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
                        "JOIN pg_namespace n ON n.oid = t.typnamespace "
                        "WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
-                       1, nullptr, vals, nullptr, nullptr, 0);
-    std::optional<std::vector<ColumnInfo>> out;
-    if (!resultFailed(r) && PQntuples(r) > 0) {
-        out.emplace();
-        for (int i = 0; i < PQntuples(r); ++i) {
-            ColumnInfo c;
-            c.name = PQgetvalue(r, i, 0);
-            unsigned oid = static_cast<unsigned>(std::strtoul(PQgetvalue(r, i, 1), nullptr, 10));
-            int mod = std::atoi(PQgetvalue(r, i, 2));
-            if (std::string(PQgetvalue(r, i, 4)) == "db2standin") {
-                auto t = typeFromDomain(PQgetvalue(r, i, 3));
-                c.type = t ? *t : typeFromPg(oid, mod);
+                       1, nullptr, values, nullptr, nullptr, 0);
+    std::optional<std::vector<ColumnInfo>> found;
+    if (!resultFailed(result) && PQntuples(result) > 0) {
+        found.emplace();
+        for (int i = 0; i < PQntuples(result); ++i) {
+            ColumnInfo column;
+            column.name = PQgetvalue(result, i, 0);
+            unsigned oid = static_cast<unsigned>(std::strtoul(PQgetvalue(result, i, 1), nullptr, 10));
+            int typmod = std::atoi(PQgetvalue(result, i, 2));
+            if (std::string(PQgetvalue(result, i, 4)) == "db2standin") {
+                auto domainType = typeFromDomain(PQgetvalue(result, i, 3));
+                column.type = domainType ? *domainType : typeFromPg(oid, typmod);
             } else {
-                c.type = typeFromPg(oid, mod);
+                column.type = typeFromPg(oid, typmod);
             }
-            c.notNull = PQgetvalue(r, i, 5)[0] == 't';
-            out->push_back(c);
+            column.notNull = PQgetvalue(result, i, 5)[0] == 't';
+            found->push_back(column);
         }
     }
-    PQclear(r);
-    return out;
+    PQclear(result);
+    return found;
 }
 
 TypeDesc Conn::resolveType(unsigned oid, int typmod)
@@ -376,28 +377,28 @@ TypeDesc Conn::resolveType(unsigned oid, int typmod)
     auto it = typeCache.find(oid);
     if (it != typeCache.end())
         return it->second;
-    std::string o = std::to_string(oid);
-    const char* vals[] = {o.c_str()};
-    PGresult* r = PQexecParams(pg,
-                               "SELECT t.typname, n.nspname, t.typbasetype, t.typtypmod FROM pg_type t "
-                               "JOIN pg_namespace n ON n.oid = t.typnamespace WHERE t.oid = $1::oid",
-                               1, nullptr, vals, nullptr, nullptr, 0);
-    TypeDesc t = typeFromPg(0, -1);
-    if (!resultFailed(r) && PQntuples(r) == 1) {
-        std::optional<TypeDesc> d;
-        if (std::string(PQgetvalue(r, 0, 1)) == "db2standin")
-            d = typeFromDomain(PQgetvalue(r, 0, 0));
-        if (d)
-            t = *d;
+    std::string oidText = std::to_string(oid);
+    const char* values[] = {oidText.c_str()};
+    PGresult* result = PQexecParams(pg,
+                                    "SELECT t.typname, n.nspname, t.typbasetype, t.typtypmod FROM pg_type t "
+                                    "JOIN pg_namespace n ON n.oid = t.typnamespace WHERE t.oid = $1::oid",
+                                    1, nullptr, values, nullptr, nullptr, 0);
+    TypeDesc type = typeFromPg(0, -1);
+    if (!resultFailed(result) && PQntuples(result) == 1) {
+        std::optional<TypeDesc> domainType;
+        if (std::string(PQgetvalue(result, 0, 1)) == "db2standin")
+            domainType = typeFromDomain(PQgetvalue(result, 0, 0));
+        if (domainType)
+            type = *domainType;
         else {
-            unsigned base = static_cast<unsigned>(std::strtoul(PQgetvalue(r, 0, 2), nullptr, 10));
+            unsigned base = static_cast<unsigned>(std::strtoul(PQgetvalue(result, 0, 2), nullptr, 10));
             if (base)
-                t = typeFromPg(base, std::atoi(PQgetvalue(r, 0, 3)));
+                type = typeFromPg(base, std::atoi(PQgetvalue(result, 0, 3)));
         }
     }
-    PQclear(r);
-    typeCache[oid] = t;
-    return t;
+    PQclear(result);
+    typeCache[oid] = type;
+    return type;
 }
 
 Diag Conn::mapError(const PGresult* res, const Translated* ctx)

@@ -91,7 +91,7 @@ struct Conn : HandleBase, Catalog {
     std::unordered_map<unsigned, std::vector<Attr>> attrCache;  // table OID -> columns by attnum
 
     std::string currentSchema() override { return schema; }
-    std::optional<std::vector<ColumnInfo>> columns(const std::string& schema, const std::string& table) override;
+    std::optional<std::vector<ColumnInfo>> columns(const std::string& tableSchema, const std::string& table) override;
 
     SQLRETURN connect(const std::string& connStr);
     void disconnect();

@@ -140,56 +140,56 @@ SQLRETURN Stmt::execute()
     for (int p = 0; p < tr.paramCount; ++p)
         if (!params[p].bound)
             return fail(clientError("07002", -99999, "CLI0100E  Wrong number of parameters. SQLSTATE=07002"));
-    if (Diag e; !bindingsUsable(e)) {
+    if (Diag unusable; !bindingsUsable(unusable)) {
         if (paramStatus)
             for (size_t i = 0; i < (tr.paramCount > 0 ? paramsetSize : 1); ++i)
                 paramStatus[i] = SQL_PARAM_ERROR;
         if (paramsProcessed)
             *paramsProcessed = 0;
-        return fail(e);
+        return fail(unusable);
     }
-    for (const auto& s : tr.prepare) {
-        PGresult* r = conn->exec(s);
-        PQclear(r);
+    for (const auto& statement : tr.prepare) {
+        PGresult* result = conn->exec(statement);
+        PQclear(result);
     }
     if (tr.kind == Translated::Ddl || tr.kind == Translated::DropTable || tr.kind == Translated::Rename)
         conn->attrCache.clear();
     substitutedRows.clear();
-    size_t n = tr.paramCount > 0 ? paramsetSize : 1;
-    if (n > 1 && tr.kind != Translated::Query) {
+    size_t rows = tr.paramCount > 0 ? paramsetSize : 1;
+    if (rows > 1 && tr.kind != Translated::Query) {
         if (tr.kind == Translated::Insert && tr.onlyParams)
             return copyArray();
         return runArray();
     }
     if (paramsProcessed)
         *paramsProcessed = 1;
-    std::vector<std::optional<std::string>> vals;
+    std::vector<std::optional<std::string>> values;
     Diag err;
-    if (!rowValues(0, vals, err)) {
+    if (!rowValues(0, values, err)) {
         if (paramStatus)
             paramStatus[0] = SQL_PARAM_ERROR;
         return fail(err);
     }
-    std::vector<const char*> ptrs;
-    for (auto& v : vals)
-        ptrs.push_back(v ? v->c_str() : nullptr);
+    std::vector<const char*> pointers;
+    for (auto& value : values)
+        pointers.push_back(value ? value->c_str() : nullptr);
     if (tr.kind == Translated::Query) {
-        SQLRETURN r = openQuery(ptrs);
+        SQLRETURN result = openQuery(pointers);
         if (paramStatus)
-            paramStatus[0] = r == SQL_ERROR ? SQL_PARAM_ERROR : SQL_PARAM_SUCCESS;
-        return r;
+            paramStatus[0] = result == SQL_ERROR ? SQL_PARAM_ERROR : SQL_PARAM_SUCCESS;
+        return result;
     }
-    PGresult* r = conn->run(tr.sql, ptrs, err, &tr);
-    if (!r) {
+    PGresult* result = conn->run(tr.sql, pointers, err, &tr);
+    if (!result) {
         if (paramStatus)
             paramStatus[0] = SQL_PARAM_ERROR;
         return fail(err);
     }
-    const char* ct = PQcmdTuples(r);
-    rowCount = *ct ? std::atoll(ct) : -1;
-    PQclear(r);
-    for (const auto& s : tr.after)
-        PQclear(conn->exec(s));
+    const char* affected = PQcmdTuples(result);
+    rowCount = *affected ? std::atoll(affected) : -1;
+    PQclear(result);
+    for (const auto& statement : tr.after)
+        PQclear(conn->exec(statement));
     if (tr.kind == Translated::SetSchema)
         conn->schema = tr.schema;
     if (tr.kind == Translated::SetLockTimeout)
@@ -205,23 +205,23 @@ SQLRETURN Stmt::execute()
 // nullptr when there is nothing to lock.
 PGresult* Stmt::shareLockReadTables()
 {
-    const bool rr = tr.isolation.empty() ? conn->repeatableRead : tr.isolation == "RR";
-    if (!rr || tr.readTables.empty())
+    const bool repeatableRead = tr.isolation.empty() ? conn->repeatableRead : tr.isolation == "RR";
+    if (!repeatableRead || tr.readTables.empty())
         return nullptr;
     std::string tables;
-    for (const auto& t : tr.readTables)
-        tables += (tables.empty() ? "" : ", ") + t;
+    for (const auto& table : tr.readTables)
+        tables += (tables.empty() ? "" : ", ") + table;
     // A name the translator took for a table that is none is left to the query itself.
     PQclear(conn->exec("SAVEPOINT db2lock"));
-    PGresult* r = conn->exec("LOCK TABLE " + tables + " IN SHARE MODE");
-    const std::string state = resultFailed(r) ? errorField(r, PG_DIAG_SQLSTATE) : "";
-    if (resultFailed(r) && state != "55P03" && state != "40P01") {
-        PQclear(r);
-        r = conn->exec("ROLLBACK TO SAVEPOINT db2lock");
+    PGresult* result = conn->exec("LOCK TABLE " + tables + " IN SHARE MODE");
+    const std::string state = resultFailed(result) ? errorField(result, PG_DIAG_SQLSTATE) : "";
+    if (resultFailed(result) && state != "55P03" && state != "40P01") {
+        PQclear(result);
+        result = conn->exec("ROLLBACK TO SAVEPOINT db2lock");
     }
-    if (!resultFailed(r))
+    if (!resultFailed(result))
         PQclear(conn->exec("RELEASE SAVEPOINT db2lock"));
-    return r;
+    return result;
 }
 
 SQLRETURN Stmt::openQuery(const std::vector<const char*>& values)
@@ -230,38 +230,38 @@ SQLRETURN Stmt::openQuery(const std::vector<const char*>& values)
     cursorName = "db2c" + std::to_string(++conn->seq);
     bool began = false;
     if (!conn->txnOpen) {
-        PGresult* b = conn->exec("BEGIN");
-        bool ok = !resultFailed(b);
+        PGresult* begin = conn->exec("BEGIN");
+        bool ok = !resultFailed(begin);
         if (!ok)
-            err = conn->mapError(b, &tr);
-        PQclear(b);
+            err = conn->mapError(begin, &tr);
+        PQclear(begin);
         if (!ok)
             return fail(err);
         conn->txnOpen = true;
         began = true;
     }
-    bool sp = !began;
-    if (sp)
+    bool ownSavepoint = !began;
+    if (ownSavepoint)
         PQclear(conn->exec("SAVEPOINT db2open"));
-    PGresult* r = shareLockReadTables();
-    if (!r || !resultFailed(r)) {
-        PQclear(r);
-        std::string decl = "DECLARE " + cursorName + " NO SCROLL CURSOR FOR " + tr.sql;
-        r = values.empty() ? conn->exec(decl)
-                           : PQexecParams(conn->pg, decl.c_str(), static_cast<int>(values.size()), nullptr,
-                                          values.data(), nullptr, nullptr, 0);
+    PGresult* result = shareLockReadTables();
+    if (!result || !resultFailed(result)) {
+        PQclear(result);
+        std::string declare = "DECLARE " + cursorName + " NO SCROLL CURSOR FOR " + tr.sql;
+        result = values.empty() ? conn->exec(declare)
+                                : PQexecParams(conn->pg, declare.c_str(), static_cast<int>(values.size()), nullptr,
+                                               values.data(), nullptr, nullptr, 0);
     }
-    if (!resultFailed(r)) {
-        PQclear(r);
+    if (!resultFailed(result)) {
+        PQclear(result);
         fetchRows = kFirstFetchRows;
-        r = conn->exec("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + cursorName);
+        result = conn->exec("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + cursorName);
     }
-    if (resultFailed(r)) {
-        err = conn->mapError(r, &tr);
+    if (resultFailed(result)) {
+        err = conn->mapError(result, &tr);
         // A lock timeout or deadlock (SQL0911N) rolls back the whole unit of work.
         const bool wholeUnitOfWork
-            = errorField(r, PG_DIAG_SQLSTATE) == "40P01" || errorField(r, PG_DIAG_SQLSTATE) == "55P03";
-        PQclear(r);
+            = errorField(result, PG_DIAG_SQLSTATE) == "40P01" || errorField(result, PG_DIAG_SQLSTATE) == "55P03";
+        PQclear(result);
         if (began || wholeUnitOfWork) {
             PQclear(conn->exec("ROLLBACK"));
             conn->openCursors = 0;
@@ -271,11 +271,11 @@ SQLRETURN Stmt::openQuery(const std::vector<const char*>& values)
         }
         return fail(err);
     }
-    if (sp)
+    if (ownSavepoint)
         PQclear(conn->exec("RELEASE SAVEPOINT db2open"));
     cursorOpen = true;
     ++conn->openCursors;
-    setResult(r, true);
+    setResult(result, true);
     if (nrows < fetchRows) {
         // All rows are here: give the server its transaction back at once.
         PQclear(conn->exec("CLOSE " + cursorName));
