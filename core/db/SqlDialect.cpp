@@ -1,6 +1,6 @@
 #include "SqlDialect.h"
 
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
 #include "TableListing.h"

@@ -126,10 +126,10 @@ TEST_F(MySQLSide, ReportedStatementStoresTheExactValuesWhenRun)
         allBytes += static_cast<char>(i);
     const std::string text = "O'Brien \\ \\' \\\\n `tick` \"dq\" Zoë 😀 True";
     const std::vector<Field> row{
-        MakeField("t", ado::adLongVarWChar, SQL_WLONGVARCHAR, 65535, 0, false, text),
-        MakeField("b", ado::adLongVarBinary, SQL_LONGVARBINARY, 65535, 0, false, allBytes),
-        MakeField("f", ado::adBoolean, SQL_BIT, 1, 0, false, "1"),
-        MakeField("e", ado::adLongVarWChar, SQL_WLONGVARCHAR, 65535, 0, false, ""),
+        MakeField("t", SQL_WLONGVARCHAR, 65535, 0, false, text),
+        MakeField("b", SQL_LONGVARBINARY, 65535, 0, false, allBytes),
+        MakeField("f", SQL_BIT, 1, 0, false, "1"),
+        MakeField("e", SQL_WLONGVARCHAR, 65535, 0, false, ""),
     };
     mysql.execute(BuildInsertSql(TargetSide::MySQL, "side_lit", row));
     EXPECT_EQ(QueryRows(mysql, "SELECT t, HEX(b), f + 0, e IS NULL, e FROM side_lit"),

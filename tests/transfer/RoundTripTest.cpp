@@ -1,7 +1,7 @@
 // MySQL -> DB2 -> MySQL for every MySQL column type: each value comes back
 // equal, as text where the DB2 side keeps text, and with matching types and
 // primary keys; DB2 -> MySQL -> DB2 for a key told apart by case.
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
 #include "Transfer.h"
