@@ -2,18 +2,13 @@
 
 #include "CliCommands.h"
 #include "CliProfiles.h"
-#include "ConnectChecks.h"
-#include "DataConnection.h"
-#include "TableListing.h"
-#include "TableNames.h"
 #include "SqlDialect.h"
-#include "TableChanges.h"
+#include "Workspace.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
 #include <ostream>
 #include <strings.h>
 
@@ -113,9 +108,9 @@ int runTest(const CliArgs& args, CliContext& context)
 {
     requireWords(args, 1, 1);
     const DatabaseSide side = SideArgument(args.words[0]);
-    const ConnectionProfile profile = ProfileFor(side, args, context);
-    const auto error = side == DatabaseSide::MySQL ? TryConnectMySQL(profile) : TryConnectDB2(profile);
-    if (error)
+    Workspace workspace;
+    workspace.setLogin(side, ProfileFor(side, args, context));
+    if (const auto error = workspace.testLogin(side))
         return connectionFailure(context, side, *error);
     context.out << "Connection successful.\n";
     return kExitOk;
@@ -125,16 +120,14 @@ int runList(const CliArgs& args, CliContext& context)
 {
     requireWords(args, 1, 1);
     const DatabaseSide side = SideArgument(args.words[0]);
-    const ConnectionProfile profile = ProfileFor(side, args, context);
+    Workspace workspace;
+    workspace.setLogin(side, ProfileFor(side, args, context));
     std::vector<std::string> names;
     try {
-        names = side == DatabaseSide::MySQL ? ListMySQLTables(profile) : ListDB2Tables(profile);
+        names = workspace.listTables(side);
     } catch (const DbError& error) {
         return connectionFailure(context, side, error);
     }
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return TableNameBefore(QString::fromStdString(a), QString::fromStdString(b));
-    });
     if (args.flags.count("json")) {
         QJsonArray array;
         for (const auto& name : names)
@@ -147,11 +140,12 @@ int runList(const CliArgs& args, CliContext& context)
     return kExitOk;
 }
 
-// Opens the side's connection; reports and returns false when it cannot.
-bool openSide(DataConnection& connection, DatabaseSide side, const ConnectionProfile& profile, CliContext& context)
+// A workspace with the side's login, its session open; reports and returns false when it cannot.
+bool openSide(Workspace& workspace, DatabaseSide side, const CliArgs& args, CliContext& context)
 {
+    workspace.setLogin(side, ProfileFor(side, args, context));
     try {
-        DialectOf(side).openSession(connection, profile);
+        workspace.open(side);
         return true;
     } catch (const DbError& error) {
         connectionFailure(context, side, error);
@@ -163,15 +157,15 @@ int runDrop(const CliArgs& args, CliContext& context)
 {
     requireWords(args, 2, SIZE_MAX);
     const DatabaseSide side = SideArgument(args.words[0]);
-    DataConnection connection;
-    if (!openSide(connection, side, ProfileFor(side, args, context), context))
+    Workspace workspace;
+    if (!openSide(workspace, side, args, context))
         return kExitUsage;
     int status = kExitOk;
     for (size_t i = 1; i < args.words.size(); ++i) {
         const std::string& table = args.words[i];
         try {
             // As in the window: a table that is not there is gone, which is what was asked.
-            const bool dropped = DropUserTable(connection, DialectOf(side), table) == DropOutcome::Dropped;
+            const bool dropped = workspace.dropTable(side, table) == DropOutcome::Dropped;
             context.out << (dropped ? "dropped " : "already gone: ") << table << "\n";
         } catch (const TableChangeRefused& refusal) {
             context.err << "error: " << refusal.what() << "\n";
@@ -193,11 +187,11 @@ int runRename(const CliArgs& args, CliContext& context)
     const std::string& to = args.words[2];
     if (to.empty())
         throw UsageError("the new name is empty");
-    DataConnection connection;
-    if (!openSide(connection, side, ProfileFor(side, args, context), context))
+    Workspace workspace;
+    if (!openSide(workspace, side, args, context))
         return kExitUsage;
     try {
-        RenameUserTable(connection, DialectOf(side), from, to);
+        workspace.renameTable(side, from, to);
     } catch (const TableChangeRefused& refusal) {
         context.err << "error: " << refusal.what() << "\n";
         return kExitRefused;
@@ -221,9 +215,9 @@ DatabaseSide SideArgument(const std::string& word)
     throw UsageError("unknown side \"" + word + "\" (mysql or db2)");
 }
 
-const char* SideName(DatabaseSide side)
+std::string SideName(DatabaseSide side)
 {
-    return side == DatabaseSide::MySQL ? "MySQL" : "IBM DB2";
+    return DialectOf(side).displayName();
 }
 
 ConnectionProfile ProfileFor(DatabaseSide side, const CliArgs& args, CliContext& context)

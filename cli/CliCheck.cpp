@@ -3,8 +3,10 @@
 // value is compared, and what was made is dropped again.
 #include "CliCommands.h"
 #include "DataConnection.h"
+#include "SelfCheckCorpus.h"
 #include "SqlDialect.h"
-#include "Transfer.h"
+#include "TableOperations.h"
+#include "Workspace.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,76 +23,7 @@ const char* const kWideTable = "TABLEHOP_CHECK_WIDE";
 const char* const kMatchingTable = "TABLEHOP_CHECK_MATCHING";
 constexpr int kWideColumns = 60;
 
-// How two texts of one value are compared after a trip. A decimal compares
-// by value: drivers write 0.5 as ".5" or "0.5", 1 as "1" or "1.00".
-enum class Same { Exactly, AsNumber, AsDecimal, AsDate, AsDigits };
-
-struct CheckColumn {
-    std::string name;
-    std::string type;                   // on the side the table is made
-    std::string what;                   // the check's name
-    std::vector<std::string> literals;  // rows 1, 2, 3 (3 is NULL throughout)
-    Same same = Same::Exactly;
-};
-
 using Rows = std::map<std::string, std::vector<std::optional<std::string>>>;  // ID -> values by column
-
-const std::string k100KText = "REPEAT('é😀x''\\\\', 12800)";  // 115,200 bytes of UTF-8
-
-std::vector<CheckColumn> corpusColumns()
-{
-    return {
-        {"ti", "TINYINT UNSIGNED", "TINYINT UNSIGNED at its limits", {"255", "0"}},
-        {"si", "SMALLINT", "SMALLINT at its limits", {"32767", "-32768"}},
-        {"i", "INT", "INT at its limits", {"2147483647", "-2147483648"}},
-        {"bi", "BIGINT", "BIGINT at its limits", {"9223372036854775807", "-9223372036854775808"}},
-        {"de", "DECIMAL(31,10)", "DECIMAL(31,10)", {"999999999999999999999.9999999999", "-0.0000000001"},
-         Same::AsDecimal},
-        {"dbl", "DOUBLE", "DOUBLE", {"1.7976931348623157e308", "0.30000000000000004"}, Same::AsNumber},
-        {"flt", "FLOAT", "FLOAT", {"3.14", "-1.5e-10"}, Same::AsNumber},
-        {"d", "DATE", "DATE", {"'9999-12-31'", "'1000-01-01'"}, Same::AsDate},
-        {"tm", "TIME", "TIME beyond a day", {"'838:59:59'", "'-838:59:59'"}},
-        {"dt", "DATETIME(6)", "DATETIME(6)", {"'9999-12-31 23:59:59.999999'", "'1000-01-01 00:00:00.000000'"}},
-        {"ch", "CHAR(10)", "quotes, NULL and ''", {"'O''Brien'", "''"}},
-        {"vc", "VARCHAR(100)", "backslashes, quotes and emoji",
-         {"'back\\\\slash `tick` \"dq\" ''ap'' Zoë 😀 \\n'", "''"}},
-        {"vc50", "VARCHAR(50)", "VARCHAR(50) full of emoji", {"REPEAT('😀', 50)", "''"}},
-        {"tx", "LONGTEXT", "100 KB text", {k100KText, "''"}},
-        {"b", "BLOB", "binary with every byte",
-         {"(SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255)", "''"}},
-        {"bl", "LONGBLOB", "100 KB blob",
-         {"REPEAT((SELECT GROUP_CONCAT(CHAR(seq) ORDER BY seq SEPARATOR '') FROM seq_0_to_255), 400)", "''"}},
-    };
-}
-
-// A binary string constant of the bytes 0 to 255.
-std::string everyByteHex()
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string hex = "X'";
-    for (int b = 0; b < 256; ++b) {
-        hex += digits[b >> 4];
-        hex += digits[b & 15];
-    }
-    return hex + "'";
-}
-
-std::vector<CheckColumn> db2TypeColumns()
-{
-    return {
-        {"SM", "SMALLINT", "SMALLINT at its limits", {"32767", "-32768"}},
-        {"BI", "BIGINT", "BIGINT at its limits", {"9223372036854775807", "-9223372036854775808"}},
-        {"DE", "DECIMAL(31,10)", "DECIMAL(31,10)", {"-123456789012345678901.1234567890", "0.5"}, Same::AsDecimal},
-        {"DB", "DOUBLE", "DOUBLE", {"1.7976931348623157E308", "0.1"}, Same::AsNumber},
-        {"TS", "TIMESTAMP(12)", "TIMESTAMP(12)", {"'2024-02-29-23.59.58.123456789012'", "'0001-01-01-00.00.00.000000000000'"},
-         Same::AsDigits},
-        {"DT", "DATE", "DB2 DATE", {"'9999-12-31'", "'0001-01-01'"}, Same::AsDate},
-        {"VC", "VARCHAR(200)", "VARCHAR with quotes and emoji", {"'it''s \\ 😀 ünïcode'", "''"}},
-        {"BO", "BOOLEAN", "BOOLEAN", {"TRUE", "FALSE"}},
-        {"CL", "CLOB(200K)", "CLOB", {"REPEAT('é😀x''\\', 3000)", "''"}},
-        {"BL", "BLOB(200K)", "BLOB with every byte", {everyByteHex(), "X''"}},
-    };
-}
 
 // A decimal text in one form: sign, integer digits without leading zeros,
 // fraction without trailing zeros ("-0.50" and "-.5" give "-0.5"); nothing
@@ -114,13 +47,13 @@ std::optional<std::string> canonicalDecimal(std::string text)
     return std::string(negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction);
 }
 
-bool sameValue(const std::optional<std::string>& expected, const std::optional<std::string>& got, Same same)
+bool sameValue(const std::optional<std::string>& expected, const std::optional<std::string>& got, ValueComparison same)
 {
     if (!expected || !got)
         return !expected && !got;
     switch (same) {
-    case Same::Exactly: return *expected == *got;
-    case Same::AsNumber: {
+    case ValueComparison::Exactly: return *expected == *got;
+    case ValueComparison::AsNumber: {
         // Whatever the locale: the texts are the servers' own.
         double a = 0, b = 0;
         const auto parsed = [](const std::string& text, double& value) {
@@ -129,9 +62,9 @@ bool sameValue(const std::optional<std::string>& expected, const std::optional<s
         };
         return parsed(*expected, a) && parsed(*got, b) && a == b;
     }
-    case Same::AsDecimal: return SameDecimalValue(*expected, *got);
-    case Same::AsDate: return expected->substr(0, 10) == got->substr(0, 10);
-    case Same::AsDigits: {
+    case ValueComparison::AsDecimal: return SameDecimalValue(*expected, *got);
+    case ValueComparison::AsDate: return expected->substr(0, 10) == got->substr(0, 10);
+    case ValueComparison::AsDigits: {
         std::string a, b;
         for (char c : *expected) if (std::isdigit(static_cast<unsigned char>(c))) a += c;
         for (char c : *got) if (std::isdigit(static_cast<unsigned char>(c))) b += c;
@@ -195,14 +128,15 @@ public:
 class SelfCheck {
 public:
     SelfCheck(CliContext& context, ConnectionProfile mysql, ConnectionProfile db2)
-        : context_(context), mysqlProfile_(std::move(mysql)), db2Profile_(std::move(db2))
+        : context_(context), workspace_(std::move(mysql), std::move(db2))
     {
     }
 
     int run()
     {
-        const bool mysqlOpen = step("connect to MySQL", [&] { MySQLDialect().openSession(mysql_, mysqlProfile_); });
-        const bool db2Open = step("connect to IBM DB2", [&] { DB2Dialect().openSession(db2_, db2Profile_); });
+        // Its own sessions: it makes, reads and drops its scratch tables with SQL of its own.
+        const bool mysqlOpen = step("connect to MySQL", [&] { openSide(DatabaseSide::MySQL, mysql_); });
+        const bool db2Open = step("connect to IBM DB2", [&] { openSide(DatabaseSide::DB2, db2_); });
         if (!mysqlOpen || !db2Open)
             return finish();
         dropLeftovers();
@@ -215,6 +149,10 @@ public:
     }
 
 private:
+    void openSide(DatabaseSide side, DataConnection& connection)
+    {
+        OpenSide(side, connection, workspace_.login(side));
+    }
     bool step(const std::string& name, const std::function<void()>& work)
     {
         try {
@@ -246,7 +184,8 @@ private:
         const std::string name = std::string("send ") + table
             + (direction == TransferDirection::MySQLToDB2 ? " MySQL -> IBM DB2" : " IBM DB2 -> MySQL") + how;
         CheckObserver observer;
-        const TransferSummary summary = RunTransfer(direction, mysqlProfile_, db2Profile_, {table}, observer, options);
+        workspace_.setOptions(options);
+        const TransferSummary summary = workspace_.send(direction, {table}, observer);
         if (observer.problems.empty() && summary.allSent() && summary.tablesSent() == 1) {
             pass(name);
             return true;
@@ -259,7 +198,7 @@ private:
     // With `oneLine`, all columns make one check of that name.
     void compare(const std::string& where, const Rows& expected, const std::vector<std::string>& expectedColumns,
                  DataConnection& connection, const SqlDialect& dialect, const std::string& table,
-                 const std::vector<CheckColumn>& columns, const std::string& oneLine = "")
+                 const std::vector<CorpusColumn>& columns, const std::string& oneLine = "")
     {
         Rows got;
         std::vector<std::string> gotColumns;
@@ -269,7 +208,7 @@ private:
             failLine(where + ": read " + table, "[" + error.sqlState() + "] " + error.description());
             return;
         }
-        for (const CheckColumn& column : columns) {
+        for (const CorpusColumn& column : columns) {
             std::string lower = column.name;
             for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
             const auto at = [&](const std::vector<std::string>& names) {
@@ -303,7 +242,7 @@ private:
 
     // Creates a scratch table on one side, fills rows 1 to 3 and reads back what the
     // server holds; false (after a FAIL line) when it could not.
-    bool makeTable(DatabaseSide side, const std::string& table, const std::vector<CheckColumn>& columns,
+    bool makeTable(DatabaseSide side, const std::string& table, const std::vector<CorpusColumn>& columns,
                    const std::string& label, Rows& original, std::vector<std::string>& originalColumns,
                    bool keyed = false)
     {
@@ -331,7 +270,7 @@ private:
     // and only MySQL's copy is compared, as one check named `matchingCheck`.
     void checkCorpus(const char* table, const TransferOptions& options, const std::string& matchingCheck = "")
     {
-        const auto columns = corpusColumns();
+        const auto columns = MySQLCorpusColumns();
         const bool typed = options.columnTypes == Db2ColumnTypes::Matching;
         Rows original;
         std::vector<std::string> originalColumns;
@@ -358,7 +297,7 @@ private:
     // DB2's own types, as DB2 holds them, into MySQL.
     void checkDB2Types()
     {
-        const auto columns = db2TypeColumns();
+        const auto columns = DB2CorpusColumns();
         Rows original;
         std::vector<std::string> originalColumns;
         if (!makeTable(DatabaseSide::DB2, kDB2TypesTable, columns, kDB2TypesTable, original, originalColumns))
@@ -371,7 +310,7 @@ private:
 
     void checkWideRow()
     {
-        std::vector<CheckColumn> columns;
+        std::vector<CorpusColumn> columns;
         for (int c = 0; c < kWideColumns; ++c)
             columns.push_back({"c" + std::to_string(c), "VARCHAR(255)", "wide row", {"REPEAT('w', 255)", "''"}});
         Rows original;
@@ -419,7 +358,7 @@ private:
     }
 
     CliContext& context_;
-    ConnectionProfile mysqlProfile_, db2Profile_;
+    Workspace workspace_;
     DataConnection mysql_, db2_;
     std::vector<std::pair<DatabaseSide, std::string>> created_;
     int failures_ = 0;

@@ -1,25 +1,17 @@
 #include "CliProfiles.h"
 
 #include "SettingsStore.h"
+#include "SqlDialect.h"
 
 #include <cctype>
+#include <utility>
 
 namespace {
 
-struct FieldKeys {
-    const char* field;      // option suffix and environment suffix (upper-cased)
-    const char* mysqlKey;   // settings keys of each side
-    const char* db2Key;
-    const char* mysqlDefault;
-    const char* db2Default;
-};
-
-constexpr FieldKeys kFields[] = {
-    {"server", "MySQLServer", "Server", "localhost", ""},
-    {"port", "MySQLPort", "Port", "3306", "50069"},
-    {"user", "MySQLUser", "User", "", ""},
-    {"password", "MySQLPassword", "Password", "", ""},
-    {"database", "MySQLDatabase", "Database", "", ""},
+// Option and environment suffix of each field (upper-cased in the environment).
+constexpr std::pair<LoginField, const char*> kFields[] = {
+    {LoginField::Server, "server"}, {LoginField::Port, "port"},         {LoginField::User, "user"},
+    {LoginField::Password, "password"}, {LoginField::Database, "database"},
 };
 
 std::string upper(std::string text)
@@ -33,32 +25,25 @@ std::string upper(std::string text)
 
 ConnectionProfile ResolveProfile(DatabaseSide side, const ProfileSources& sources)
 {
-    const bool mysql = side == DatabaseSide::MySQL;
-    const std::string prefix = mysql ? "mysql" : "db2";
+    const std::string prefix = side == DatabaseSide::MySQL ? "mysql" : "db2";
     ConnectionProfile profile;
-    for (const auto& keys : kFields) {
-        const std::string field = keys.field;
+    for (const auto& [loginField, word] : kFields) {
+        const std::string field = word;
+        const LoginSetting& setting = LoginSettingOf(side, loginField);
         std::optional<std::string> value;
-        if (field != "password") {
+        if (loginField != LoginField::Password) {
             if (auto it = sources.options.find(prefix + "-" + field); it != sources.options.end())
                 value = it->second;
         }
         if (!value && sources.environment)
             value = sources.environment("TABLEHOP_" + upper(prefix) + "_" + upper(field));
         if (!value && sources.settings)
-            value = sources.settings->read(QString::fromLatin1(mysql ? keys.mysqlKey : keys.db2Key),
-                                           QString::fromLatin1(mysql ? keys.mysqlDefault : keys.db2Default))
-                        .toStdString();
-        if (field == "password" && (!value || value->empty()) && sources.askPassword) {
-            if (auto typed = sources.askPassword((mysql ? "MySQL" : "IBM DB2") + std::string(" password: ")))
+            value = sources.settings->read(setting).toStdString();
+        if (loginField == LoginField::Password && (!value || value->empty()) && sources.askPassword) {
+            if (auto typed = sources.askPassword(DialectOf(side).displayName() + " password: "))
                 value = typed;
         }
-        const std::string text = value.value_or(mysql ? keys.mysqlDefault : keys.db2Default);
-        if (field == "server") profile.server = text;
-        else if (field == "port") profile.port = text;
-        else if (field == "user") profile.user = text;
-        else if (field == "password") profile.password = text;
-        else profile.database = text;
+        FieldOf(profile, loginField) = value.value_or(setting.defaultValue);
     }
     return profile;
 }

@@ -2,7 +2,7 @@
 #include "CliCommands.h"
 #include "SettingsStore.h"
 #include "StopSignals.h"
-#include "Transfer.h"
+#include "Workspace.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -169,7 +169,10 @@ public:
     void yield() override {}
 
 private:
-    const char* targetName() const { return direction_ == TransferDirection::MySQLToDB2 ? "IBM DB2" : "MySQL"; }
+    std::string targetName() const
+    {
+        return SideName(direction_ == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL);
+    }
     static std::string formatSeconds(double seconds)
     {
         char text[32];
@@ -272,8 +275,7 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
 
 std::string storedSetting(const CliContext& context, const SettingKey& setting)
 {
-    const QString key = QString::fromLatin1(setting.key), fallback = QString::fromLatin1(setting.defaultValue);
-    return (context.settings ? context.settings->read(key, fallback) : fallback).toStdString();
+    return context.settings ? context.settings->read(setting).toStdString() : setting.defaultValue;
 }
 
 // The options given, else those the window last used.
@@ -307,14 +309,14 @@ int RunSend(const CliArgs& args, CliContext& context)
         throw UsageError("--overwrite and --skip-existing exclude each other");
     const TransferDirection direction =
         target == DatabaseSide::DB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
-    const TransferOptions options = transferOptions(args, context);
-
-    const ConnectionProfile mysql = ProfileFor(DatabaseSide::MySQL, args, context);
-    const ConnectionProfile db2 = ProfileFor(DatabaseSide::DB2, args, context);
+    Workspace workspace;
+    workspace.setOptions(transferOptions(args, context));
+    workspace.setLogin(DatabaseSide::MySQL, ProfileFor(DatabaseSide::MySQL, args, context));
+    workspace.setLogin(DatabaseSide::DB2, ProfileFor(DatabaseSide::DB2, args, context));
     // A connection that cannot be opened is reported by the run and makes exit status 2.
     CliTransferObserver observer(direction, args, context);
     const StopSignals stopSignals;
-    const TransferSummary summary = RunTransfer(direction, mysql, db2, args.words, observer, options);
+    const TransferSummary summary = workspace.send(direction, args.words, observer);
 
     int exitCode = kExitOk;
     if (summary.cancelled && StopSignals::received() != 0)

@@ -266,8 +266,7 @@ void LoginWindow::runStartUpSequence()
     for (size_t i = 0; i < fields.size(); ++i) {
         const SettingKey& setting = kLoginSettings[i];
         trap.step(128 + 2 * static_cast<int>(i), [&] {
-            fields[i]->setText(
-                settings_.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue)));
+            fields[i]->setText(settings_.read(setting));
         });
     }
     if (!trap.test(148, [&] { return CanConnectDB2(currentDB2Profile()); }))

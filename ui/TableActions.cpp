@@ -1,7 +1,5 @@
 #include "TableActions.h"
 
-#include "DataConnection.h"
-#include "DbError.h"
 #include "SqlDialect.h"
 
 QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables)
@@ -23,19 +21,4 @@ QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables)
 QString RenamePrompt(const QString& table)
 {
     return QStringLiteral("Enter new name of ") + table + QLatin1Char(':');
-}
-
-DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const QString& table)
-{
-    return DropUserTable(connection, DialectOf(side), table.toStdString());
-}
-
-void RenameTable(DatabaseSide side, DataConnection& connection, const QString& from, const QString& to)
-{
-    RenameUserTable(connection, DialectOf(side), from.toStdString(), to.toStdString());
-}
-
-void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
-{
-    DialectOf(side).openSession(connection, profile);
 }

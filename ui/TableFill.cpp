@@ -1,7 +1,7 @@
 #include "TableFill.h"
 
 #include "TableList.h"
-#include "TableListing.h"
+#include "TableOperations.h"
 #include "UserDialogs.h"
 
 namespace {
@@ -19,7 +19,7 @@ void refill(TableList& list, const std::vector<std::string>& names, UserDialogs&
 
 void FillMySQLList(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs)
 {
-    const std::vector<std::string> names = ListMySQLTables(profile);
+    const std::vector<std::string> names = ListTables(DatabaseSide::MySQL, profile);
     refill(list, names, dialogs);
     if (list.count() > 0)
         list.setCurrentIndex(0);
@@ -27,6 +27,6 @@ void FillMySQLList(TableList& list, const ConnectionProfile& profile, UserDialog
 
 void FillDB2List(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs)
 {
-    const std::vector<std::string> names = ListDB2Tables(profile);
+    const std::vector<std::string> names = ListTables(DatabaseSide::DB2, profile);
     refill(list, names, dialogs);
 }

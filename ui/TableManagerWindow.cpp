@@ -219,24 +219,21 @@ void TableManagerWindow::buildControls()
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = login_.settings();
-    const auto stored = [&](const SettingKey& setting) {
-        return settings.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue));
-    };
     matchingTypes_ = new QCheckBox(QStringLiteral("Matching column types on DB2"));
     matchingTypes_->setObjectName(QString::fromLatin1(object_name::kMatchingDB2Types));
     matchingTypes_->setToolTip(QStringLiteral("Columns get the nearest type holding all their values "
                                               "(INTEGER, DECIMAL, VARCHAR, TIMESTAMP...) instead of LONG VARCHAR"));
-    matchingTypes_->setChecked(stored(kDb2ColumnTypesSetting) == QLatin1String("matching"));
+    matchingTypes_->setChecked(settings.read(kDb2ColumnTypesSetting) == QLatin1String("matching"));
     connect(matchingTypes_, &QCheckBox::toggled, this, [&settings](bool on) {
-        settings.write(QString::fromLatin1(kDb2ColumnTypesSetting.key), on ? QStringLiteral("matching") : QStringLiteral("text"));
+        settings.write(kDb2ColumnTypesSetting, on ? QStringLiteral("matching") : QStringLiteral("text"));
     });
 
     copyKeys_ = new QCheckBox(QStringLiteral("Copy primary keys"));
     copyKeys_->setObjectName(QString::fromLatin1(object_name::kCopyPrimaryKeys));
     copyKeys_->setToolTip(QStringLiteral("The new table gets the primary key of the source table"));
-    copyKeys_->setChecked(stored(kCopyPrimaryKeysSetting) == QLatin1String("1"));
+    copyKeys_->setChecked(settings.read(kCopyPrimaryKeysSetting) == QLatin1String("1"));
     connect(copyKeys_, &QCheckBox::toggled, this, [&settings](bool on) {
-        settings.write(QString::fromLatin1(kCopyPrimaryKeysSetting.key), on ? QStringLiteral("1") : QStringLiteral("0"));
+        settings.write(kCopyPrimaryKeysSetting, on ? QStringLiteral("1") : QStringLiteral("0"));
     });
     for (QCheckBox* check : {matchingTypes_, copyKeys_}) {
         addTransferOption(check);

@@ -2,28 +2,24 @@
 
 #include "DataConnection.h"
 
-namespace {
-
-template <typename BuildText>
-std::optional<DbError> tryConnect(const ConnectionProfile& profile, BuildText buildText)
+std::optional<DbError> TryConnect(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
 {
-    DataConnection connection;  // outside the catch: a missing ODBC layer is the caller's failure
     try {
-        connection.open(buildText(profile));
+        connection.open(side == DatabaseSide::MySQL ? MySQLConnectionString(profile) : DB2ConnectionString(profile));
     } catch (const DbError& error) {
         return error;
     }
     return std::nullopt;
 }
 
-}  // namespace
-
 std::optional<DbError> TryConnectMySQL(const ConnectionProfile& profile)
 {
-    return tryConnect(profile, MySQLConnectionString);
+    DataConnection connection;  // outside the catch: a missing ODBC layer is the caller's failure
+    return TryConnect(DatabaseSide::MySQL, connection, profile);
 }
 
 std::optional<DbError> TryConnectDB2(const ConnectionProfile& profile)
 {
-    return tryConnect(profile, DB2ConnectionString);
+    DataConnection connection;
+    return TryConnect(DatabaseSide::DB2, connection, profile);
 }

@@ -1,5 +1,6 @@
 #include "ConnectionTest.h"
 
+#include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "ErrorReport.h"
 #include "ReportLocations.h"
@@ -22,8 +23,8 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
         dialogs.yield();
         if (!connection)
             throw DbError("IM004", 0, "The ODBC environment could not be created.");
-        const ConnectionProfile profile = currentProfile();
-        connection->open(mysql ? MySQLConnectionString(profile) : DB2ConnectionString(profile));
+        if (const auto error = TryConnect(side, *connection, currentProfile()))
+            throw *error;
         dialogs.message(QString::fromLatin1(kConnectionSuccessful));
         setPointer(Pointer::Default);
         return;

@@ -37,3 +37,25 @@ QString SettingsStore::fileName() const
 {
     return settings_->fileName();
 }
+
+QString SettingsStore::read(const SettingKey& setting) const
+{
+    return read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue));
+}
+
+void SettingsStore::write(const SettingKey& setting, const QString& text)
+{
+    write(QString::fromLatin1(setting.key), text);
+}
+
+std::string& FieldOf(ConnectionProfile& profile, LoginField field)
+{
+    switch (field) {
+    case LoginField::Server: return profile.server;
+    case LoginField::Port: return profile.port;
+    case LoginField::User: return profile.user;
+    case LoginField::Password: return profile.password;
+    case LoginField::Database: break;
+    }
+    return profile.database;
+}

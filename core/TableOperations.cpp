@@ -1,0 +1,27 @@
+#include "TableOperations.h"
+
+#include "SqlDialect.h"
+#include "TableListing.h"
+#include "TableNames.h"
+
+void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
+{
+    DialectOf(side).openSession(connection, profile);
+}
+
+std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& profile)
+{
+    std::vector<std::string> names = side == DatabaseSide::MySQL ? ListMySQLTables(profile) : ListDB2Tables(profile);
+    SortTableNames(names);
+    return names;
+}
+
+DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const std::string& table)
+{
+    return DropUserTable(connection, DialectOf(side), table);
+}
+
+void RenameTable(DatabaseSide side, DataConnection& connection, const std::string& from, const std::string& to)
+{
+    RenameUserTable(connection, DialectOf(side), from, to);
+}

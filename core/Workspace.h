@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ColumnTypes.h"
+#include "ConnectionProfile.h"
+#include "DbError.h"
+#include "TableChanges.h"
+#include "Transfer.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class DataConnection;
+class SettingsStore;
+
+// Both logins and the transfer options, and everything a front end does with
+// them: test a login, list, drop and rename tables, send tables. No event
+// loop and no window: callable from any one thread at a time.
+class Workspace {
+public:
+    Workspace();
+    Workspace(ConnectionProfile mysql, ConnectionProfile db2, TransferOptions options = {});
+    ~Workspace();
+
+    const ConnectionProfile& login(DatabaseSide side) const;
+    void setLogin(DatabaseSide side, ConnectionProfile profile);
+    const TransferOptions& options() const { return options_; }
+    void setOptions(const TransferOptions& options) { options_ = options; }
+
+    // The driver's error, or nothing when the login works.
+    std::optional<DbError> testLogin(DatabaseSide side) const;
+    // The side's tables in the lists' order; throws DbError.
+    std::vector<std::string> listTables(DatabaseSide side) const;
+
+    // Opens the side's session for drops and renames (kept until close or
+    // the workspace ends); throws DbError. dropTable and renameTable open it
+    // when it is not open yet.
+    void open(DatabaseSide side);
+    void close(DatabaseSide side);
+    DropOutcome dropTable(DatabaseSide side, const std::string& table);
+    void renameTable(DatabaseSide side, const std::string& from, const std::string& to);
+
+    // Sends the tables from the other side to the direction's target (the engine's RunTransfer).
+    TransferSummary send(TransferDirection direction, const std::vector<std::string>& tables,
+                         TransferObserver& observer) const;
+
+private:
+    DataConnection& session(DatabaseSide side);
+
+    ConnectionProfile mysql_, db2_;
+    TransferOptions options_;
+    std::unique_ptr<DataConnection> mysqlSession_, db2Session_;
+};
