@@ -32,8 +32,8 @@ std::string stepWords(TransferDirection direction, TransferStep step)
 {
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     switch (step) {
-    case TransferStep::ConnectSource: return toDB2 ? "connect to MySQL" : "connect to IBM DB2";
-    case TransferStep::ConnectTarget: return toDB2 ? "connect to IBM DB2" : "connect to MySQL";
+    case TransferStep::ConnectSource: return "connect to " + SideName(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
+    case TransferStep::ConnectTarget: return "connect to " + SideName(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL);
     case TransferStep::ReplaceTable: return "replace table";  // the copy takes the table's name
     case TransferStep::OpenSource: return "read source";
     case TransferStep::CreateTable: return "CREATE TABLE";
