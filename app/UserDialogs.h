@@ -27,5 +27,17 @@ public:
     virtual void yield() = 0;
 };
 
-// Mouse pointer values of a window.
-enum MousePointer : int { kPointerDefault = 0, kPointerBusy = 11, kPointerCustom = 99 };
+// The mouse pointer a window shows: the arrow, the hourglass while an action
+// runs, the hand over a push button.
+enum class Pointer { Default, Busy, Hand };
+
+// A window's MousePointer property as its form numbered the pointers (0, 11, 99).
+constexpr int MousePointerValue(Pointer pointer)
+{
+    switch (pointer) {
+    case Pointer::Busy: return 11;
+    case Pointer::Hand: return 99;
+    case Pointer::Default: break;
+    }
+    return 0;
+}

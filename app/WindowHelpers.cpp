@@ -1,6 +1,6 @@
 #include "WindowHelpers.h"
 
-#include "SkinFramework.h"
+#include "WindowSkin.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -94,7 +94,7 @@ bool ApplySkin(QWidget* loginForm, const QString& programFolder)
     if (!skinFile.exists() || !skinFile.isFile() || skinFile.isHidden())
         return false;
     ApplyFormColors(loginForm);
-    SkinFramework* skin = SkinFramework::of(loginForm);
+    WindowSkin* skin = WindowSkin::of(loginForm);
     skin->loadSkin(skinPath, QString());
     skin->setOptions(skin->options() | 1);
     skin->setApplyFrames(true);

@@ -41,9 +41,9 @@ public:
             std::cerr << "  " << percent << "%\n";
         last_ = percent;
     }
-    void report(int step, const std::string& description, const std::string& sql) override
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
-        std::cerr << "report at step " << step << ": " << description << "\n  sql: " << sql.substr(0, 300) << "\n";
+        std::cerr << "report at step " << static_cast<int>(step) << ": " << description << "\n  sql: " << sql.substr(0, 300) << "\n";
         ++reports;
     }
     void rowsRefused(const std::string& table, long long further) override

@@ -28,18 +28,20 @@ struct TableNotes {
     bool existsRefused = false;  // it exists on the target and no choice was given
 };
 
-std::string stepName(TransferDirection direction, int step)
+std::string stepWords(TransferDirection direction, TransferStep step)
 {
-    const TransferSteps& s = StepsOf(direction);
-    if (step == s.openDB2) return "connect to IBM DB2";
-    if (step == s.openMySQL) return "connect to MySQL";
-    if (step == s.drop) return "replace table";  // the copy takes the table's name
-    if (step == s.openSource) return "read source";
-    if (step == s.createTable) return "CREATE TABLE";
-    if (step == s.rowCount) return "count rows";
-    if (step == s.insert) return "INSERT";
-    if (step == s.read) return "read rows";
-    return "step " + std::to_string(step);
+    const bool toDB2 = direction == TransferDirection::MySQLToDB2;
+    switch (step) {
+    case TransferStep::ConnectSource: return "connect to " + SideName(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
+    case TransferStep::ConnectTarget: return "connect to " + SideName(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL);
+    case TransferStep::ReplaceTable: return "replace table";  // the copy takes the table's name
+    case TransferStep::OpenSource: return "read source";
+    case TransferStep::CreateTable: return "CREATE TABLE";
+    case TransferStep::CountRows: return "count rows";
+    case TransferStep::Insert: return "INSERT";
+    case TransferStep::ReadRows: return "read rows";
+    }
+    return "unknown step";
 }
 
 
@@ -132,17 +134,16 @@ public:
         progressShown_ = true;
     }
 
-    void report(int step, const std::string& description, const std::string& sql) override
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
         finishProgressLine();
-        const TransferSteps& steps = StepsOf(direction_);
-        if (step == steps.openDB2 || step == steps.openMySQL) {
+        if (step == TransferStep::ConnectSource || step == TransferStep::ConnectTarget) {
             connectionFailed = true;
-            context_.err << "error: " << stepName(direction_, step) << ": " << description << "\n";
+            context_.err << "error: " << stepWords(direction_, step) << ": " << description << "\n";
             return;
         }
-        notes[current_].errors.push_back(stepName(direction_, step) + ": " + description);
-        context_.err << "error: table " << current_ << ", step " << stepName(direction_, step) << ": " << description
+        notes[current_].errors.push_back(stepWords(direction_, step) + ": " + description);
+        context_.err << "error: table " << current_ << ", step " << stepWords(direction_, step) << ": " << description
                      << "\n";
         if (!sql.empty())
             context_.err << "  sql: " << (sql.size() > 500 ? sql.substr(0, 500) + "..." : sql) << "\n";

@@ -8,7 +8,7 @@
 #include <memory>
 
 void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile()>& currentProfile,
-                       UserDialogs& dialogs, const std::function<void(int)>& setPointer)
+                       UserDialogs& dialogs, const std::function<void(Pointer)>& setPointer)
 {
     const bool mysql = side == DatabaseSide::MySQL;
     HandlerTrap trap(dialogs, QString::fromLatin1(mysql ? report_location::kTestMySQLConnection
@@ -19,18 +19,18 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
     // From here on a failure is the expected "could not connect" answer, not a report.
     QString failureDetail;
     try {
-        setPointer(kPointerBusy);
+        setPointer(Pointer::Busy);
         dialogs.yield();
         if (!connection)
             throw DbError("IM004", 0, "The ODBC environment could not be created.");
         if (const auto error = TryConnect(side, *connection, currentProfile()))
             throw *error;
         dialogs.message(QString::fromLatin1(kConnectionSuccessful));
-        setPointer(kPointerDefault);
+        setPointer(Pointer::Default);
         return;
     } catch (...) {
         failureDetail = DescribeFailure(std::current_exception());
     }
     dialogs.messageWithDetail(QString::fromLatin1(mysql ? kMySQLConnectFailed : kDB2ConnectFailed), failureDetail);
-    setPointer(kPointerDefault);
+    setPointer(Pointer::Default);
 }

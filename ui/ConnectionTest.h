@@ -16,4 +16,4 @@ inline constexpr const char* kDB2ConnectFailed =
 // and says whether it worked. The failure box keeps its fixed text and carries
 // the driver's message as detail.
 void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile()>& currentProfile,
-                       UserDialogs& dialogs, const std::function<void(int)>& setPointer);
+                       UserDialogs& dialogs, const std::function<void(Pointer)>& setPointer);

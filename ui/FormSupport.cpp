@@ -62,9 +62,9 @@ WindowPointer::~WindowPointer()
         QApplication::restoreOverrideCursor();
 }
 
-void WindowPointer::set(int value)
+void WindowPointer::set(Pointer pointer)
 {
-    value_ = value;
+    pointer_ = pointer;
     apply();
 }
 
@@ -78,7 +78,7 @@ void WindowPointer::watchButton(QWidget* button)
 {
     button->setMouseTracking(true);
     button->setAttribute(Qt::WA_NoMousePropagation);  // the frame behind it must not answer too
-    button->setProperty("tablehopPointer", kPointerCustom);
+    button->setProperty("tablehopHandPointer", true);
     button->installEventFilter(this);
 }
 
@@ -86,28 +86,28 @@ void WindowPointer::watchArea(QWidget* area)
 {
     area->setMouseTracking(true);
     area->setAttribute(Qt::WA_NoMousePropagation);
-    area->setProperty("tablehopPointer", kPointerDefault);
+    area->setProperty("tablehopHandPointer", false);
     area->installEventFilter(this);
 }
 
 void WindowPointer::movedOverButton()
 {
-    if (value_ != kPointerBusy)
-        set(kPointerCustom);
+    if (pointer_ != Pointer::Busy)
+        set(Pointer::Hand);
 }
 
 void WindowPointer::movedOverArea()
 {
-    if (value_ != kPointerBusy)
-        set(kPointerDefault);
+    if (pointer_ != Pointer::Busy)
+        set(Pointer::Default);
 }
 
 bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        const QVariant kind = watched->property("tablehopPointer");
-        if (kind.isValid()) {
-            if (kind.toInt() == kPointerCustom)
+        const QVariant hand = watched->property("tablehopHandPointer");
+        if (hand.isValid()) {
+            if (hand.toBool())
                 movedOverButton();
             else
                 movedOverArea();
@@ -119,16 +119,16 @@ bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
 void WindowPointer::apply()
 {
     // Busy shows the hourglass over the whole window, fields and lists included.
-    if (value_ == kPointerBusy && !overriding_) {
+    if (pointer_ == Pointer::Busy && !overriding_) {
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
         overriding_ = true;
-    } else if (value_ != kPointerBusy && overriding_) {
+    } else if (pointer_ != Pointer::Busy && overriding_) {
         QApplication::restoreOverrideCursor();
         overriding_ = false;
     }
-    if (value_ == kPointerBusy)
+    if (pointer_ == Pointer::Busy)
         window_->setCursor(Qt::WaitCursor);
-    else if (value_ == kPointerCustom && custom_)
+    else if (pointer_ == Pointer::Hand && custom_)
         window_->setCursor(*custom_);
     else
         window_->setCursor(Qt::ArrowCursor);

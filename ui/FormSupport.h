@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UserDialogs.h"
+
 #include <QCursor>
 #include <QObject>
 #include <QRect>
@@ -25,23 +27,22 @@ QFont ButtonFont();
 inline constexpr const char* kHandCursorFile = "HAND-M.CUR";
 QCursor LoadHandCursor(const QString& path);  // throws std::runtime_error when it is no picture
 
-// The mouse pointer of one window: 0 default arrow, 11 busy, 99 the custom
-// (hand) cursor. Mouse movement over a watched button asks for 99, over a
-// watched area for 0; neither replaces 11.
+// The mouse pointer of one window. Mouse movement over a watched button asks
+// for the hand, over a watched area for the arrow; neither replaces Busy.
 class WindowPointer : public QObject {
     Q_OBJECT
 public:
     explicit WindowPointer(QWidget* window);
     ~WindowPointer() override;
 
-    int value() const { return value_; }
-    void set(int value);
+    Pointer pointer() const { return pointer_; }
+    void set(Pointer pointer);
 
     void setCustomCursor(const QCursor& cursor);
     bool hasCustomCursor() const { return custom_.has_value(); }
 
-    // Buttons: mouse movement sets 99. Areas (the window, frames, fields,
-    // lists): mouse movement sets 0.
+    // Buttons: mouse movement sets the hand. Areas (the window, frames,
+    // fields, lists): mouse movement sets the arrow.
     void watchButton(QWidget* button);
     void watchArea(QWidget* area);
 
@@ -56,7 +57,7 @@ private:
     void apply();
 
     QWidget* window_;
-    int value_ = 0;
+    Pointer pointer_ = Pointer::Default;
     bool overriding_ = false;
     std::optional<QCursor> custom_;
 };

@@ -48,6 +48,21 @@ constexpr int kFieldHeight = 345;
 constexpr int kLabelHeight = 255;
 constexpr int kLabelLeft = 240;
 constexpr int kFieldLeft = 1320;
+constexpr int kLabelWidth = 1050;
+constexpr int kWideFieldWidth = 6255;
+
+// The two login frames, one above the other, and the buttons.
+constexpr int kFrameLeft = 120;
+constexpr int kFrameWidth = 7800;
+constexpr int kFrameHeight = 2865;
+constexpr int kDB2FrameTop = 120;
+constexpr int kMySQLFrameTop = 3090;
+constexpr int kButtonHeight = 405;
+constexpr int kNextButtonTop = 6090;
+constexpr int kFrameButtonTop = 2280;    // inside a frame
+constexpr int kFrameButtonWidth = 3600;
+constexpr int kTestButtonLeft = 240;
+constexpr int kHelpButtonLeft = 3960;
 
 void paintWhite(QWidget* widget)
 {
@@ -79,20 +94,20 @@ void LoginWindow::buildControls()
 
     static const char* const db2FieldNames[5] = {"Text1", "Text2", "Text3", "Text4", "Text5"};
     static const char* const db2LabelNames[5] = {"Label2", "Label6", "Label1", "Label4", "Label3"};
-    db2Frame_ = buildLoginFrame(object_name::kDB2LoginFrame, QStringLiteral("IBM DB2 Login"), 120, db2Fields_,
+    db2Frame_ = buildLoginFrame(object_name::kDB2LoginFrame, QStringLiteral("IBM DB2 Login"), kDB2FrameTop, db2Fields_,
                                 db2FieldNames, db2LabelNames, testDB2Button_, object_name::kTestDB2Connection,
                                 db2HelpButton_, object_name::kDB2Help);
 
     static const char* const mysqlFieldNames[5] = {"Text6", "Text10", "Text7", "Text8", "Text9"};
     static const char* const mysqlLabelNames[5] = {"Label8", "Label10", "Label9", "Label7", "Label5"};
-    mysqlFrame_ = buildLoginFrame(object_name::kMySQLLoginFrame, QStringLiteral("MySQL Login"), 3090, mysqlFields_,
+    mysqlFrame_ = buildLoginFrame(object_name::kMySQLLoginFrame, QStringLiteral("MySQL Login"), kMySQLFrameTop, mysqlFields_,
                                   mysqlFieldNames, mysqlLabelNames, testMySQLButton_, object_name::kTestMySQLConnection,
                                   mysqlHelpButton_, object_name::kMySQLHelp);
 
     nextButton_ = new QPushButton(QStringLiteral("Next >"), this);
     nextButton_->setObjectName(QString::fromLatin1(object_name::kNext));
     nextButton_->setFont(ButtonFont());
-    PlaceTwips(nextButton_, 120, 6090, 7800, 405);
+    PlaceTwips(nextButton_, kFrameLeft, kNextButtonTop, kFrameWidth, kButtonHeight);
     pointer_->watchButton(nextButton_);
 
     // Passwords are masked; every field writes through and selects itself on entry.
@@ -127,7 +142,7 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
     auto* frame = new QGroupBox(caption, this);
     frame->setObjectName(QString::fromLatin1(frameName));
     frame->setFont(FormFont(true));
-    PlaceTwips(frame, 120, top, 7800, 2865);
+    PlaceTwips(frame, kFrameLeft, top, kFrameWidth, kFrameHeight);
     paintWhite(frame);
     pointer_->watchArea(frame);
 
@@ -137,8 +152,9 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
         int labelLeft, labelWidth, fieldLeft, fieldWidth, row;
     };
     static const Place places[5] = {
-        {kLabelLeft, 1050, kFieldLeft, 4575, 0}, {6000, 480, 6480, 1095, 0}, {kLabelLeft, 1050, kFieldLeft, 6255, 1},
-        {kLabelLeft, 1050, kFieldLeft, 6255, 2}, {kLabelLeft, 1050, kFieldLeft, 6255, 3},
+        {kLabelLeft, kLabelWidth, kFieldLeft, 4575, 0}, {6000, 480, 6480, 1095, 0},
+        {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 1}, {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 2},
+        {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 3},
     };
     QLineEdit** targets[5] = {&fields.server, &fields.port, &fields.user, &fields.password, &fields.database};
     for (int i = 0; i < 5; ++i) {
@@ -161,12 +177,12 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
         auto* button = new QPushButton(QString::fromLatin1(text), frame);
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(ButtonFont());
-        PlaceTwips(button, left, 2280, 3600, 405);
+        PlaceTwips(button, left, kFrameButtonTop, kFrameButtonWidth, kButtonHeight);
         pointer_->watchButton(button);
         return button;
     };
-    testButton = makeButton("Test Connection", testName, 240);
-    helpButton = makeButton("Help", helpName, 3960);
+    testButton = makeButton("Test Connection", testName, kTestButtonLeft);
+    helpButton = makeButton("Help", helpName, kHelpButtonLeft);
     return frame;
 }
 
@@ -207,12 +223,12 @@ ConnectionProfile LoginWindow::currentDB2Profile() const
 
 int LoginWindow::mousePointer() const
 {
-    return pointer_->value();
+    return MousePointerValue(pointer_->pointer());
 }
 
-void LoginWindow::setMousePointer(int value)
+void LoginWindow::setPointer(Pointer pointer)
 {
-    pointer_->set(value);
+    pointer_->set(pointer);
 }
 
 void LoginWindow::setBusy(bool busy)
@@ -268,7 +284,7 @@ void LoginWindow::openTableManager()
         return;
     setBusy(true);
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kOpenTableManager));
-    trap.step(100, [&] { setMousePointer(kPointerBusy); });
+    trap.step(100, [&] { setPointer(Pointer::Busy); });
     if (trap.test(102, [&] { return CanConnectDB2(currentDB2Profile()); })
         && trap.test(104, [&] { return CanConnectMySQL(currentMySQLProfile()); })) {
         TableManagerWindow& manager = ensureTableManager();
@@ -282,7 +298,7 @@ void LoginWindow::openTableManager()
             trap.step(112, [&] { hide(); });
         }
     }
-    trap.step(114, [&] { setMousePointer(kPointerDefault); });
+    trap.step(114, [&] { setPointer(Pointer::Default); });
     setBusy(false);
 }
 
@@ -312,7 +328,7 @@ void LoginWindow::testConnection(DatabaseSide side)
     setBusy(true);
     RunConnectionTest(
         side, [this, side] { return side == DatabaseSide::MySQL ? currentMySQLProfile() : currentDB2Profile(); },
-        dialogs_, [this](int value) { setMousePointer(value); });
+        dialogs_, [this](Pointer pointer) { setPointer(pointer); });
     setBusy(false);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionProfile.h"
+#include "UserDialogs.h"
 
 #include <QWidget>
 
@@ -13,7 +14,6 @@ class QLineEdit;
 class QPushButton;
 class QProxyStyle;
 class SettingsStore;
-class UserDialogs;
 class WindowPointer;
 
 // The login window: both connection profiles as ten fields, a connection test
@@ -33,9 +33,9 @@ public:
     ConnectionProfile currentMySQLProfile() const;
     ConnectionProfile currentDB2Profile() const;
 
-    // The window's mouse pointer: 0 default, 11 busy, 99 hand.
+    // The window's mouse pointer; mousePointer() is its MousePointer value.
     int mousePointer() const;
-    void setMousePointer(int value);
+    void setPointer(Pointer pointer);
     WindowPointer& pointer() { return *pointer_; }
 
     // True while "Next >" or a connection test runs; the buttons are disabled meanwhile.

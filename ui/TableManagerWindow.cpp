@@ -35,6 +35,8 @@ constexpr int kButtonHeight = 405;
 constexpr int kStatusHeight = 270;
 constexpr int kCancelWidth = 1335;
 constexpr int kListMinimumHeight = 900;
+constexpr int kSpacing = 90;          // between controls
+constexpr int kFrameSideMargin = 240;  // inside a frame, left and right
 
 // Settings key of the window's last place: "left,top,width,height".
 constexpr const char* kGeometryKey = "TableManagerGeometry";
@@ -102,15 +104,15 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     // Filter, the list (it takes the height the window gives), then Select All
     // and Deselect All side by side, send, delete, rename.
     auto* buttons = new QGridLayout;
-    buttons->setSpacing(Twips(90));
+    buttons->setSpacing(Twips(kSpacing));
     buttons->addWidget(side.selectAll, 0, 0);
     buttons->addWidget(side.deselectAll, 0, 1);
     buttons->addWidget(side.send, 1, 0, 1, 2);
     buttons->addWidget(side.remove, 2, 0, 1, 2);
     buttons->addWidget(side.rename, 3, 0, 1, 2);
     auto* layout = new QVBoxLayout(side.frame);
-    layout->setContentsMargins(Twips(240), Twips(90), Twips(240), Twips(kMargin));
-    layout->setSpacing(Twips(90));
+    layout->setContentsMargins(Twips(kFrameSideMargin), Twips(kSpacing), Twips(kFrameSideMargin), Twips(kMargin));
+    layout->setSpacing(Twips(kSpacing));
     layout->addWidget(side.filter);
     layout->addWidget(side.list, 1);
     layout->addLayout(buttons);
@@ -181,7 +183,7 @@ void TableManagerWindow::buildControls()
     bottomRow->addWidget(helpButton_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(Twips(kMargin), Twips(kMargin), Twips(kMargin), Twips(kMargin));
-    layout->setSpacing(Twips(90));
+    layout->setSpacing(Twips(kSpacing));
     layout->addLayout(sides, 1);
     layout->addLayout(progressRow);
     layout->addWidget(options_);
@@ -288,7 +290,7 @@ void TableManagerWindow::setBusy(bool busy)
     for (QPushButton* button : actionButtons())
         button->setEnabled(!busy);
     options_->setEnabled(!busy);  // a run keeps the options it started with
-    setMousePointer(busy ? kPointerBusy : kPointerDefault);
+    setPointer(busy ? Pointer::Busy : Pointer::Default);
     if (!busy && endWhenIdle_) {
         hide();
         login_.endProgram();
@@ -313,12 +315,12 @@ void TableManagerWindow::waitForUser(const std::function<void()>& box)
 
 int TableManagerWindow::mousePointer() const
 {
-    return pointer_->value();
+    return MousePointerValue(pointer_->pointer());
 }
 
-void TableManagerWindow::setMousePointer(int value)
+void TableManagerWindow::setPointer(Pointer pointer)
 {
-    pointer_->set(value);
+    pointer_->set(pointer);
 }
 
 void TableManagerWindow::load()

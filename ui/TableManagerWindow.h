@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnTypes.h"
+#include "UserDialogs.h"
 
 #include <QWidget>
 
@@ -15,7 +16,6 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class TableList;
-class UserDialogs;
 class WindowPointer;
 
 // The table manager: the MySQL tables on the left, the IBM DB2 tables on the
@@ -52,13 +52,13 @@ public:
     QCheckBox* copyKeysCheck() const { return copyKeys_; }
 
     // While an action runs: every button but Cancel and the options are
-    // disabled, clicks are ignored and the pointer is busy (11); afterwards
+    // disabled, clicks are ignored and the pointer is busy; afterwards
     // they come back and the pointer is the arrow, or the program ends when
     // the window was closed meanwhile.
     void setBusy(bool busy);
 
-    int mousePointer() const;
-    void setMousePointer(int value);
+    int mousePointer() const;  // the MousePointer value of the window's pointer
+    void setPointer(Pointer pointer);
     WindowPointer& pointer() { return *pointer_; }
     LoginWindow& login() { return login_; }
     UserDialogs& dialogs() { return dialogs_; }

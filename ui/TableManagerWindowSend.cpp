@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 #include "LoginWindow.h"
 #include "ReportLocations.h"
+#include "SendReportLines.h"
 #include "SqlDialect.h"
 #include "TableList.h"
 #include "TableManagerWindow.h"
@@ -21,8 +22,10 @@ namespace {
 // status line, the dialogs and the Cancel button.
 class WindowTransferObserver : public TransferObserver {
 public:
-    WindowTransferObserver(TableManagerWindow& window, TableList& targetList, const char* location)
-        : window_(window), targetList_(targetList), location_(LocationLiteral(QString::fromLatin1(location)))
+    WindowTransferObserver(TableManagerWindow& window, TableList& targetList, TransferDirection direction,
+                           const char* location)
+        : window_(window), targetList_(targetList), direction_(direction),
+          location_(LocationLiteral(QString::fromLatin1(location)))
     {
         connection_ = QObject::connect(&window, &TableManagerWindow::cancelRequested, [this] { cancelled_ = true; });
         tableTime_.start();
@@ -55,10 +58,10 @@ public:
         window_.setStatusText(
             TransferProgressText(QString::fromStdString(table), done, total, seconds > 0 ? done / seconds : 0));
     }
-    void report(int step, const std::string& description, const std::string& sql) override
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
         window_.waitForUser([&] {
-            ReportError(window_.dialogs(), location_, step, QString::fromStdString(description),
+            ReportError(window_.dialogs(), location_, SendReportLineOf(direction_, step), QString::fromStdString(description),
                         QString::fromStdString(sql));
         });
     }
@@ -73,6 +76,7 @@ public:
 private:
     TableManagerWindow& window_;
     TableList& targetList_;
+    TransferDirection direction_;
     QString location_;
     QMetaObject::Connection connection_;
     bool cancelled_ = false;
@@ -104,11 +108,11 @@ void TableManagerWindow::sendTables(bool toDB2)
     transferRunning_ = true;
     secondsWithUser_ = 0;
     cancel_->show();
-    WindowTransferObserver observer(*this, target,
+    const TransferDirection direction = toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
+    WindowTransferObserver observer(*this, target, direction,
                                     toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL);
     const TransferSummary summary =
-        RunTransfer(toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                    login_.currentMySQLProfile(), login_.currentDB2Profile(), tables, observer, transferOptions());
+        RunTransfer(direction, login_.currentMySQLProfile(), login_.currentDB2Profile(), tables, observer, transferOptions());
     cancel_->hide();
     progressBar_->setValue(0);
     transferRunning_ = false;

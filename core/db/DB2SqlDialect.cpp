@@ -1,6 +1,6 @@
 #include "DB2SqlDialect.h"
 
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
 #include "TableListing.h"

@@ -1,6 +1,5 @@
 #include "DataRecordset.h"
 
-#include "AdoTypes.h"
 #include "DataConnection.h"
 #include "Utf16.h"
 
@@ -74,12 +73,12 @@ std::vector<Field> DescribeResultColumns(SQLHSTMT statement)
         f.sqlType = sqlType;
         f.columnSize = size;
         f.decimalDigits = digits;
+        f.kind = ColumnKindOf(sqlType);
         // Only integer types can be unsigned; drivers answer true for text too.
-        const bool integerType = sqlType == SQL_TINYINT || sqlType == SQL_SMALLINT || sqlType == SQL_INTEGER
-            || sqlType == SQL_BIGINT;
+        const bool integerType = f.kind == ColumnKind::TinyInt || f.kind == ColumnKind::SmallInt
+            || f.kind == ColumnKind::Integer || f.kind == ColumnKind::BigInt;
         f.isUnsigned = integerType && isUnsigned == SQL_TRUE;
         f.isBinary = isBinarySqlType(sqlType);
-        f.type = adoTypeForSqlType(sqlType, f.isUnsigned);
         fields.push_back(std::move(f));
     }
     return fields;
@@ -91,11 +90,11 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
 {
     SQLHSTMT stmt = statement_.get();
     SQLLEN indicator = 0;
-    if (f.sqlType == SQL_DOUBLE || f.sqlType == SQL_FLOAT || f.sqlType == SQL_REAL) {
+    if (f.kind == ColumnKind::Double || f.kind == ColumnKind::Real) {
         // Shortest text that reads back to the same binary value.
         char text[64];
         std::to_chars_result end;
-        if (f.sqlType == SQL_REAL) {
+        if (f.kind == ColumnKind::Real) {
             float value = 0;
             checkOdbc(SQLGetData(stmt, column, SQL_C_FLOAT, &value, sizeof value, &indicator), SQL_HANDLE_STMT, stmt, "SQLGetData");
             if (indicator == SQL_NULL_DATA)
@@ -154,7 +153,7 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
     }
     std::string value = fromSqlW(text);
     // DB2 writes decimals read as text with the client locale's decimal separator.
-    if (f.sqlType == SQL_DECIMAL || f.sqlType == SQL_NUMERIC || f.sqlType == db2sql::kDecFloat)
+    if (f.kind == ColumnKind::Decimal || f.kind == ColumnKind::DecFloat)
         std::replace(value.begin(), value.end(), ',', '.');
     return value;
 }

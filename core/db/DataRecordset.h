@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColumnKind.h"
 #include "OdbcHandle.h"
 
 #include <deque>
@@ -12,7 +13,7 @@ class DataConnection;
 // One result column and its value in the current row.
 struct Field {
     std::string name;
-    int type = 0;                  // ADO DataTypeEnum code
+    ColumnKind kind = ColumnKind::Other;  // chosen from sqlType
     SQLSMALLINT sqlType = 0;       // ODBC type as the driver described it
     SQLULEN columnSize = 0;        // characters for text, digits for numbers, bytes for binary
     SQLSMALLINT decimalDigits = 0; // scale

@@ -1,6 +1,6 @@
 #include "BlockFetcher.h"
 
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "DbError.h"
 #include "Utf16.h"
 
@@ -74,7 +74,7 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
         bytes.resize(at + Utf8Length(&held, 1));
         WriteUtf8(&held, 1, bytes.data() + at);
     }
-    if (toUtf8 && plan.field.sqlType == db2sql::kXml)
+    if (toUtf8 && plan.field.kind == ColumnKind::Xml)
         bytes.resize(DropXmlDeclaration(bytes.data(), bytes.size()));
     return bytes;
 }

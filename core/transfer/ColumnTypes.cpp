@@ -1,7 +1,6 @@
 #include "ColumnTypes.h"
 
-#include "AdoTypeName.h"
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "SqlIdentifiers.h"
 
 #include <algorithm>
@@ -15,16 +14,14 @@ constexpr unsigned long long kMySQLTextBytes = 65535;     // MySQL TEXT
 constexpr unsigned long long kLobBytes = 1073741824;      // largest logged DB2 LOB
 constexpr unsigned long long kUtf8BytesPerChar = 4;
 
-std::string typeKey(const Field& column)
+bool isBytes(ColumnKind kind)
 {
-    std::string key = AdoTypeName(static_cast<int16_t>(column.type));
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return key;
+    return kind == ColumnKind::FixedBytes || kind == ColumnKind::Bytes || kind == ColumnKind::LongBytes
+        || kind == ColumnKind::Blob;
 }
 
-bool contains(const std::string& text, const char* fragment) { return text.find(fragment) != std::string::npos; }
-
-bool isLongText(int type) { return type == ado::adLongVarChar || type == ado::adLongVarWChar; }
+// Text without a size worth keeping, or one too large for a VARCHAR.
+bool isLongText(ColumnKind kind) { return kind == ColumnKind::LongText || kind == ColumnKind::Clob || kind == ColumnKind::Xml; }
 
 // Character columns report their size in characters; UTF-8 takes up to four bytes each.
 unsigned long long maxTextBytes(const Field& column)
@@ -41,13 +38,12 @@ std::string lobType(const char* name, unsigned long long bytes)
 
 std::string db2ColumnType(const Field& column)
 {
-    const std::string key = typeKey(column);
-    if (column.isBinary || contains(key, "binary"))
+    if (column.isBinary || isBytes(column.kind))
         return lobType("BLOB", column.columnSize == 0 ? kLobBytes : column.columnSize);
-    if (contains(key, "date"))
+    if (column.kind == ColumnKind::Date)
         return "DATE";
     // Text that may outgrow LONG VARCHAR goes to a CLOB.
-    if (contains(key, "char") && (isLongText(column.type) || maxTextBytes(column) > kLongVarcharBytes))
+    if (isLongText(column.kind) || (column.kind == ColumnKind::Text && maxTextBytes(column) > kLongVarcharBytes))
         return lobType("CLOB", maxTextBytes(column));
     return "LONG VARCHAR";
 }
@@ -63,30 +59,27 @@ std::string decimalType(const Field& column)
 
 std::string mysqlColumnType(const Field& column)
 {
-    using namespace ado;
-    if (column.sqlType == db2sql::kDecFloat)
-        return "LONGTEXT";  // its range and NaN/Infinity fit no DECIMAL
     const std::string unsignedWord = column.isUnsigned ? " UNSIGNED" : "";
-    switch (column.type) {
-    case adChar: case adVarChar: case adWChar: case adVarWChar:
-        return maxTextBytes(column) > kMySQLTextBytes ? "LONGTEXT" : "TEXT";
-    case adLongVarChar: case adLongVarWChar: return "LONGTEXT";
-    case adCurrency: return "DECIMAL(19,4)";
-    case adBoolean: return "BIT";
-    case adDecimal: case adNumeric: case adVarNumeric: return decimalType(column);
-    case adSingle: return "FLOAT";
-    case adDouble: return "DOUBLE";
-    case adTinyInt: return "TINYINT";
-    case adUnsignedTinyInt: return "TINYINT UNSIGNED";
-    case adSmallInt: case adUnsignedSmallInt: return "SMALLINT" + unsignedWord;
-    case adInteger: case adUnsignedInt: return "INT" + unsignedWord;
-    case adBigInt: case adUnsignedBigInt: return "BIGINT" + unsignedWord;
-    case adBinary: case adVarBinary: case adLongVarBinary: return "LONGBLOB";
-    case adDate: case adDBDate: return "DATETIME";
-    case adDBTimeStamp: return column.decimalDigits > 6 ? "LONGTEXT" : "DATETIME(6)";
-    case adDBTime: return "TIME";
-    default: return "LONGTEXT";
+    switch (column.kind) {
+    case ColumnKind::Text: return maxTextBytes(column) > kMySQLTextBytes ? "LONGTEXT" : "TEXT";
+    case ColumnKind::LongText: case ColumnKind::Clob: case ColumnKind::Xml: return "LONGTEXT";
+    case ColumnKind::Boolean: return "BIT";
+    case ColumnKind::Decimal: return decimalType(column);
+    case ColumnKind::DecFloat: return "LONGTEXT";  // its range and NaN/Infinity fit no DECIMAL
+    case ColumnKind::Real: return "FLOAT";
+    case ColumnKind::Double: return "DOUBLE";
+    case ColumnKind::TinyInt: return "TINYINT" + unsignedWord;
+    case ColumnKind::SmallInt: return "SMALLINT" + unsignedWord;
+    case ColumnKind::Integer: return "INT" + unsignedWord;
+    case ColumnKind::BigInt: return "BIGINT" + unsignedWord;
+    case ColumnKind::FixedBytes: case ColumnKind::Bytes: case ColumnKind::LongBytes: case ColumnKind::Blob:
+        return "LONGBLOB";
+    case ColumnKind::Date: return "DATETIME";
+    case ColumnKind::Timestamp: return column.decimalDigits > 6 ? "LONGTEXT" : "DATETIME(6)";
+    case ColumnKind::Time: return "TIME";
+    case ColumnKind::Other: return "LONGTEXT";
     }
+    return "LONGTEXT";
 }
 
 constexpr long long kDb2LongestVarchar = 32672;  // also VARBINARY
@@ -265,36 +258,33 @@ std::string MatchingMySQLType(const Field& c)
     const long long size = static_cast<long long>(c.columnSize);
     const long long characters = static_cast<long long>(c.declaredCharacters);
     constexpr long long kUtf8Bytes = static_cast<long long>(kUtf8BytesPerChar);
-    switch (c.sqlType) {
-    case SQL_SMALLINT: return "SMALLINT";
-    case SQL_INTEGER: return "INT";
-    case SQL_BIGINT: return "BIGINT";
-    case SQL_REAL: return "FLOAT";
-    case SQL_FLOAT: case SQL_DOUBLE: return "DOUBLE";
-    case SQL_TYPE_DATE: return "DATE";
-    case SQL_TYPE_TIME: return "TIME";
-    case SQL_TYPE_TIMESTAMP:
+    // DB2 sizes CHAR, VARCHAR and CLOB in bytes, the graphic types in characters.
+    const long long bytes = IsSizedInCharacters(c.sqlType) ? size * kUtf8Bytes : size;
+    switch (c.kind) {
+    case ColumnKind::SmallInt: return "SMALLINT";
+    case ColumnKind::Integer: return "INT";
+    case ColumnKind::BigInt: return "BIGINT";
+    case ColumnKind::Real: return "FLOAT";
+    case ColumnKind::Double: return "DOUBLE";
+    case ColumnKind::Date: return "DATE";
+    case ColumnKind::Time: return "TIME";
+    case ColumnKind::Timestamp:
         if (c.decimalDigits > 6)
             return "LONGTEXT";
         return c.decimalDigits > 0 ? sized("DATETIME", c.decimalDigits) : "DATETIME";
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR: case db2sql::kGraphic: case db2sql::kVarGraphic:
+    case ColumnKind::Text:
         if (c.declaredCharacters > 0)
             return characters <= kMySQLLongestVarchar ? sized("VARCHAR", characters) : mysqlText(characters * kUtf8Bytes);
         // CHAR too: VARCHAR keeps DB2's padding blanks, which MySQL's CHAR drops.
         if (size >= 1 && size <= kMySQLLongestVarchar)
             return sized("VARCHAR", size);
-        // DB2 sizes CHAR and VARCHAR in bytes, the graphic types in characters.
-        return mysqlText(c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR ? size : size * kUtf8Bytes);
-    case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case db2sql::kLongVarGraphic:
-        return mysqlText(static_cast<long long>(kLongVarcharBytes) * 2);
-    case db2sql::kClob: case db2sql::kDbClob:
-        if (c.declaredCharacters > 0)
-            return mysqlText(characters * kUtf8Bytes);
-        return mysqlText(c.sqlType == db2sql::kClob ? size : size * kUtf8Bytes);
-    case SQL_BINARY: return size >= 1 && size <= 255 ? sized("BINARY", size) : mysqlBytes(size);
-    case SQL_VARBINARY: return size >= 1 && size <= kMySQLLongestVarchar ? sized("VARBINARY", size) : mysqlBytes(size);
-    case SQL_LONGVARBINARY: return mysqlBytes(static_cast<long long>(kLongVarcharBytes));
-    case db2sql::kBlob: return mysqlBytes(size);
+        return mysqlText(bytes);
+    case ColumnKind::LongText: return mysqlText(static_cast<long long>(kLongVarcharBytes) * 2);
+    case ColumnKind::Clob: return mysqlText(c.declaredCharacters > 0 ? characters * kUtf8Bytes : bytes);
+    case ColumnKind::FixedBytes: return size >= 1 && size <= 255 ? sized("BINARY", size) : mysqlBytes(size);
+    case ColumnKind::Bytes: return size >= 1 && size <= kMySQLLongestVarchar ? sized("VARBINARY", size) : mysqlBytes(size);
+    case ColumnKind::LongBytes: return mysqlBytes(static_cast<long long>(kLongVarcharBytes));
+    case ColumnKind::Blob: return mysqlBytes(size);
     default: return mysqlColumnType(c);
     }
 }

@@ -1,6 +1,6 @@
 #include "RowBlock.h"
 
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "Utf16.h"
 #include "ValueText.h"
 
@@ -31,14 +31,14 @@ SQLLEN fixedWidth(ReadKind kind)
 SQLLEN textWidth(const Field& f)
 {
     SQLLEN width = 0;
-    switch (f.sqlType) {
-    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+    switch (f.kind) {
+    case ColumnKind::TinyInt: case ColumnKind::SmallInt: case ColumnKind::Integer: case ColumnKind::BigInt:
         width = kIntegerTextBytes;
         break;
-    case SQL_DECIMAL: case SQL_NUMERIC:
+    case ColumnKind::Decimal:
         width = static_cast<SQLLEN>(f.columnSize) + 4;  // sign, point, leading zero, terminator
         break;
-    case db2sql::kDecFloat:
+    case ColumnKind::DecFloat:
         width = 48;
         break;
     default:
@@ -53,15 +53,15 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
 {
     if (f.isBinary)
         return ReadKind::Binary;
-    switch (f.sqlType) {
-    case SQL_DOUBLE: case SQL_FLOAT: return ReadKind::Double;
-    case SQL_REAL: return ReadKind::Real;
-    case SQL_BIT: case db2sql::kBoolean: return ReadKind::Bool;
-    case SQL_TYPE_DATE: case SQL_DATE: return sourceIsMySQL ? ReadKind::Text : ReadKind::Date;
+    switch (f.kind) {
+    case ColumnKind::Double: return ReadKind::Double;
+    case ColumnKind::Real: return ReadKind::Real;
+    case ColumnKind::Boolean: return ReadKind::Bool;
+    case ColumnKind::Date: return sourceIsMySQL ? ReadKind::Text : ReadKind::Date;
     // SQL_TIMESTAMP_STRUCT holds nanoseconds: longer fractions (DB2's TIMESTAMP(12)) travel as text.
-    case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP:
+    case ColumnKind::Timestamp:
         return sourceIsMySQL || f.decimalDigits > 9 ? ReadKind::Text : ReadKind::Timestamp;
-    case SQL_TYPE_TIME: case SQL_TIME: return sourceIsMySQL ? ReadKind::Text : ReadKind::Time;
+    case ColumnKind::Time: return sourceIsMySQL ? ReadKind::Text : ReadKind::Time;
     default: return ReadKind::Text;
     }
 }
@@ -74,9 +74,9 @@ SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
     return kind == ReadKind::WideText ? std::max<SQLLEN>(readWidth * 3 / 2, 1) : convertedWidth(kind);
 }
 
-bool isDateType(SQLSMALLINT sqlType)
+bool isDateType(ColumnKind kind)
 {
-    return sqlType == SQL_TYPE_DATE || sqlType == SQL_DATE || sqlType == SQL_TYPE_TIMESTAMP || sqlType == SQL_TIMESTAMP;
+    return kind == ColumnKind::Date || kind == ColumnKind::Timestamp;
 }
 
 // Whether a target column type holds dates (and so refuses a zero date).
@@ -240,9 +240,8 @@ void RowBlock::convert()
         const SQLLEN width = sendWidth(kind, in.width);
         if (out.lengths.size() < rows || out.width < width)
             out.allocate(SQL_C_CHAR, width, rows);
-        const bool decimal = plans_[c].field.sqlType == SQL_DECIMAL || plans_[c].field.sqlType == SQL_NUMERIC
-            || plans_[c].field.sqlType == db2sql::kDecFloat;
-        const bool xml = plans_[c].field.sqlType == db2sql::kXml;
+        const bool decimal = plans_[c].field.kind == ColumnKind::Decimal || plans_[c].field.kind == ColumnKind::DecFloat;
+        const bool xml = plans_[c].field.kind == ColumnKind::Xml;
         for (size_t r = 0; r < rows; ++r) {
             if (in.isNull(r)) {
                 out.lengths[r] = SQL_NULL_DATA;
@@ -293,7 +292,7 @@ std::vector<size_t> ZeroDateColumns(TargetSide target, const std::vector<ColumnP
     if (target != TargetSide::DB2)
         return columns;
     for (size_t c = 0; c < plans.size() && c < targetColumnTypes.size(); ++c)
-        if (isDateType(plans[c].field.sqlType) && isDateColumnType(targetColumnTypes[c]))
+        if (isDateType(plans[c].field.kind) && isDateColumnType(targetColumnTypes[c]))
             columns.push_back(c);
     return columns;
 }
@@ -330,7 +329,7 @@ std::vector<Field> RowBlock::rowFields(size_t row) const
     for (size_t c = 0; c < plans_.size(); ++c) {
         Field f;
         f.name = plans_[c].field.name;
-        f.type = plans_[c].send == SendKind::TinyInt ? ado::adBoolean : ado::adVarChar;
+        f.kind = plans_[c].send == SendKind::TinyInt ? ColumnKind::Boolean : ColumnKind::Text;
         f.isBinary = plans_[c].send == SendKind::Binary;
         f.value = sendText(c, row);
         fields.push_back(std::move(f));

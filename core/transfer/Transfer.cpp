@@ -63,8 +63,8 @@ void configure(DataConnection& connection, int cursorLocation)
 }
 
 // Opens a connection; a failure is reported once and the run ends.
-bool openConnection(DataConnection& connection, const SqlDialect& dialect, const ConnectionProfile& profile, int step,
-                    TransferObserver& observer)
+bool openConnection(DataConnection& connection, const SqlDialect& dialect, const ConnectionProfile& profile,
+                    TransferStep step, TransferObserver& observer)
 {
     try {
         dialect.openSession(connection, profile);
@@ -98,13 +98,6 @@ void countCodePageChanges(const RowBlock& block, const std::vector<ColumnPlan>& 
 
 }  // namespace
 
-const TransferSteps& StepsOf(TransferDirection direction)
-{
-    static const TransferSteps toDB2{116, 124, 144, 148, 210, 218, 252, 254};
-    static const TransferSteps toMySQL{118, 126, 144, 148, 218, 226, 264, 266};
-    return direction == TransferDirection::MySQLToDB2 ? toDB2 : toMySQL;
-}
-
 size_t BatchRowsFor(long long rowCount)
 {
     return static_cast<size_t>(std::clamp<long long>(rowCount / 100, 1, kMaxBatchRows));
@@ -112,7 +105,7 @@ size_t BatchRowsFor(long long rowCount)
 
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, const TransferSteps& steps, DataConnection* waiting)
+                    TransferObserver& observer, DataConnection* waiting)
 {
     CopyResult result;
     const SqlDialect& targetDialect = DialectOf(side);
@@ -130,7 +123,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             try {
                 block = source.next();
             } catch (const DbError& error) {
-                observer.report(steps.read, error.description(), source.selectSql());
+                observer.report(TransferStep::ReadRows, error.description(), source.selectSql());
                 result.readFailed = true;
                 result.connectionLost = sourceDialect.isConnectionLost(error);
                 break;
@@ -147,7 +140,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 throw *outcome.endedCopy;
             }
             if (outcome.firstRefused && result.refused == 0)
-                observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
+                observer.report(TransferStep::Insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
             if (!outcome.substitutedRows.empty()) {
@@ -176,7 +169,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             }
         }
     } catch (const DbError& error) {
-        observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
+        observer.report(TransferStep::Insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
         result.writeFailed = true;
         result.connectionLost = targetDialect.isConnectionLost(error);
     }
@@ -316,7 +309,6 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     TransferSummary summary;
     for (const std::string& table : tables)
         summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
-    const TransferSteps& steps = StepsOf(direction);
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;
     const auto finish = [&] {
@@ -327,8 +319,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection db2Connection, mysqlConnection;
     configure(db2Connection, toDB2 ? kServerSideCursor : kClientSideCursor);
     configure(mysqlConnection, toDB2 ? kClientSideCursor : kServerSideCursor);
-    if (!openConnection(db2Connection, DB2Dialect(), db2, steps.openDB2, observer)
-        || !openConnection(mysqlConnection, MySQLDialect(), mysql, steps.openMySQL, observer))
+    const TransferStep connectDB2 = toDB2 ? TransferStep::ConnectTarget : TransferStep::ConnectSource;
+    const TransferStep connectMySQL = toDB2 ? TransferStep::ConnectSource : TransferStep::ConnectTarget;
+    if (!openConnection(db2Connection, DB2Dialect(), db2, connectDB2, observer)
+        || !openConnection(mysqlConnection, MySQLDialect(), mysql, connectMySQL, observer))
         return finish();
     DataConnection& source = toDB2 ? mysqlConnection : db2Connection;
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
@@ -342,7 +336,6 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     // Holds the claim on each staging table and puts it in place.
     DataConnection claim;
     configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
-    const int openTargetStep = toDB2 ? steps.openDB2 : steps.openMySQL;
     // Whether a table exists on the target is asked of the target, and names
     // are compared as the target compares them: its lists may be stale, and
     // "Orders" is "ORDERS" on some servers and another table on others.
@@ -350,7 +343,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     std::map<std::string, std::string> targetTables;  // by tableKey: the name as the target lists it
     std::map<std::string, std::string> sentByThisRun; // by tableKey: the source table this run put there
     if (!tables.empty()) {
-        if (!openConnection(claim, targetDialect, toDB2 ? db2 : mysql, openTargetStep, observer))
+        if (!openConnection(claim, targetDialect, toDB2 ? db2 : mysql, TransferStep::ConnectTarget, observer))
             return finish();
         DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
         try {
@@ -358,7 +351,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             for (const auto& name : targetDialect.tableNames(target))
                 targetTables.emplace(names.tableKey(name), name);
         } catch (const DbError& error) {
-            observer.report(openTargetStep, error.description(), "");
+            observer.report(TransferStep::ConnectTarget, error.description(), "");
             return finish();
         }
     }
@@ -372,7 +365,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             summary.cancelled = true;
             break;
         }
-        const auto fail = [&](int step, const std::string& description, const std::string& sql) {
+        const auto fail = [&](TransferStep step, const std::string& description, const std::string& sql) {
             observer.report(step, description, sql);
             result.status = TableStatus::Failed;
             result.reason = "failed";
@@ -380,19 +373,19 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         };
         observer.tableStarting(table);
         // Names the target cannot take are refused before anything is created.
-        const auto refuseName = [&](int step, const std::string& description, const std::string& reason) {
+        const auto refuseName = [&](TransferStep step, const std::string& description, const std::string& reason) {
             fail(step, description, "");
             result.reason = reason;
         };
         const std::string tooLong = "a name too long for " + targetDialect.displayName();
         if (const auto problem = names.nameProblem(table, true, targetDialect.displayName())) {
-            refuseName(steps.createTable, *problem, tooLong);
+            refuseName(TransferStep::CreateTable, *problem, tooLong);
             continue;
         }
         const std::string key = names.tableKey(table);
         const std::string listedName = names.listedTableName(table);
         if (const auto earlier = sentByThisRun.find(key); earlier != sentByThisRun.end()) {
-            refuseName(steps.drop, table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
+            refuseName(TransferStep::ReplaceTable, table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
                                        + earlier->second + ": " + targetDialect.displayName()
                                        + " does not tell these table names apart. Rename one of them and send it alone.",
                        "would replace " + targetTables.at(key) + ", sent by this run from " + earlier->second);
@@ -409,11 +402,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             try {
                 RefuseIfDependents(target, targetDialect, existing->second, "the old table was kept");
             } catch (const TableChangeRefused& refusal) {
-                fail(steps.drop, refusal.what(), "");
+                fail(TransferStep::ReplaceTable, refusal.what(), "");
                 result.reason = refusal.reason();
                 continue;
             } catch (const DbError& error) {
-                fail(steps.drop, error.description(), "");
+                fail(TransferStep::ReplaceTable, error.description(), "");
                 if (summary.connectionLost)
                     break;
                 continue;
@@ -443,7 +436,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             const size_t batchRows = BatchRowsFor(rowCount);
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
-            fail(steps.openSource, error.what(), selectSql);
+            fail(TransferStep::OpenSource, error.what(), selectSql);
             if (summary.connectionLost)
                 break;
             continue;
@@ -456,7 +449,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 break;
         if (columnProblem) {
             reader.reset();
-            refuseName(steps.createTable, *columnProblem, tooLong);
+            refuseName(TransferStep::CreateTable, *columnProblem, tooLong);
             continue;
         }
         for (Field& column : columns) {
@@ -476,7 +469,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // A table the target cannot hold is refused before anything is created.
         if (const auto problem = targetDialect.tableLayoutProblem(target, plan.columnTypes)) {
             reader.reset();
-            fail(steps.createTable, *problem, createSql);
+            fail(TransferStep::CreateTable, *problem, createSql);
             if (summary.connectionLost)
                 break;
             continue;
@@ -486,13 +479,13 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // a complete copy, so a failure or Cancel leaves the target as it was.
         if (auto refused = staging.create(createSql)) {
             reader.reset();
-            fail(steps.createTable, refused->description, refused->sql);
+            fail(TransferStep::CreateTable, refused->description, refused->sql);
             if (summary.connectionLost)
                 break;
             continue;
         }
 
-        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer, steps,
+        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer,
                                          &claim);
         reader.reset();
         observer.progress(0);
@@ -516,7 +509,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             try {
                 result.rowsOnTarget = CountRows(target, targetDialect, staging.name());
                 if (result.rowsOnTarget != result.rowsWritten) {
-                    observer.report(steps.rowCount,
+                    observer.report(TransferStep::CountRows,
                                     "The table holds " + countsText(result.rowsOnTarget) + " after the copy, but "
                                         + countsText(result.rowsWritten) + " were written.",
                                     countSql);
@@ -525,7 +518,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                         + std::to_string(result.rowsWritten) + " written";
                 }
             } catch (const DbError& error) {
-                observer.report(steps.rowCount, error.description(), countSql);
+                observer.report(TransferStep::CountRows, error.description(), countSql);
                 result.status = TableStatus::Incomplete;
                 result.reason = "the rows on the target could not be counted";
                 summary.connectionLost = connectionsGone();
@@ -534,7 +527,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
         if (result.status == TableStatus::Sent) {
             if (auto refused = staging.swapIn(overwrite)) {
-                observer.report(steps.drop, refused->description, refused->sql);
+                observer.report(TransferStep::ReplaceTable, refused->description, refused->sql);
                 result.status = TableStatus::Failed;
                 result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
                 summary.connectionLost = connectionsGone();

@@ -13,6 +13,18 @@ enum class TransferDirection { MySQLToDB2, DB2ToMySQL };
 
 struct TableResult;
 
+// What a transfer was doing when something failed.
+enum class TransferStep {
+    ConnectSource,  // the run's connection to the source
+    ConnectTarget,  // to the target, also the one that holds the staging table's place
+    ReplaceTable,   // dropping the old table, or the copy taking its name
+    OpenSource,     // the statement that reads the source table
+    CreateTable,
+    CountRows,      // the target's own count after the copy
+    Insert,
+    ReadRows,       // fetching rows from the open source
+};
+
 // What a transfer needs from its user: the window (lists, progress bar,
 // dialogs) or a test.
 class TransferObserver {
@@ -26,9 +38,9 @@ public:
     virtual void targetDropped(const std::string& table) = 0;     // the replaced table, as the target listed it
     virtual void tableArrived(const std::string& table) = 0;      // the new table, as the target lists it
     virtual void progress(int percent) = 0;                       // 0..100 as rows go; 0 after each table
-    // The uniform error report: the step number of the direction's handler,
-    // the driver's message and the statement concerned (shown after "sql: ").
-    virtual void report(int step, const std::string& description, const std::string& sql) = 0;
+    // The uniform error report: the step that failed, the driver's message
+    // and the statement concerned (shown after "sql: ").
+    virtual void report(TransferStep step, const std::string& description, const std::string& sql) = 0;
     // At a table's end, when more rows were refused than the one reported.
     virtual void rowsRefused(const std::string& table, long long furtherRefused) = 0;
     // Rows read so far of the table and its row count (-1 when unknown), after every batch.
@@ -91,12 +103,6 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
 // A time left as the window and the command line show it: "m:ss".
 std::string FormatMinutesSeconds(double seconds);
 
-// Step numbers the error report names, per direction.
-struct TransferSteps {
-    int openDB2, openMySQL, drop, openSource, createTable, rowCount, insert, read;
-};
-const TransferSteps& StepsOf(TransferDirection direction);
-
 // Sends the tables in the order given (the source list walked from its last
 // item to its first). Connections and every failure are handled inside;
 // failures reach the observer's report, never the caller.
@@ -125,7 +131,7 @@ struct CopyResult {
 // staging table's claim); pinged now and then so the server keeps it.
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, const TransferSteps& steps, DataConnection* waiting = nullptr);
+                    TransferObserver& observer, DataConnection* waiting = nullptr);
 
 // Rows per batch: small tables go row by row so the progress bar moves per row.
 size_t BatchRowsFor(long long rowCount);

@@ -1,6 +1,6 @@
 #include "ValueText.h"
 
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 
 #include <iconv.h>
 
@@ -184,7 +184,7 @@ bool TextFitsCodePage(std::string_view utf8, long codePage)
     return true;
 }
 
-bool IsBooleanColumn(const Field& column) { return column.type == ado::adBoolean; }
+bool IsBooleanColumn(const Field& column) { return column.kind == ColumnKind::Boolean; }
 
 std::string SqlLiteral(TargetSide side, const Field& column)
 {

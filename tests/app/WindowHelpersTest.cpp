@@ -1,4 +1,4 @@
-#include "SkinFramework.h"
+#include "WindowSkin.h"
 #include "WindowHelpers.h"
 
 #include <QCheckBox>
@@ -98,7 +98,7 @@ void WindowHelpersTest::skinAbsentLeavesFormAlone()
     std::unique_ptr<QWidget> form(makeForm());
     QVERIFY(!ApplySkin(form.get(), programFolder.path()));
     QCOMPARE(form->findChild<QLabel*>("Label2")->palette().color(QPalette::Window), QColor(Qt::white));
-    QVERIFY(!form->findChild<SkinFramework*>());
+    QVERIFY(!form->findChild<WindowSkin*>());
     QVERIFY(form->styleSheet().isEmpty());
 }
 
@@ -112,7 +112,7 @@ void WindowHelpersTest::skinPresentRecoloursAndAppliesInOrder()
     skin.close();
 
     std::unique_ptr<QWidget> form(makeForm());
-    SkinFramework* component = SkinFramework::of(form.get());
+    WindowSkin* component = WindowSkin::of(form.get());
     component->setOptions(6);
     QVERIFY(ApplySkin(form.get(), programFolder.path()));
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);

@@ -327,6 +327,7 @@ void CliProcessTest::sendRefusedTableIsExitOne()
     const CliRun badLogin = run({"send", "--to", "mysql", "cli_refused"}, {{"TABLEHOP_DB2_PASSWORD", "wrong"}});
     QCOMPARE(badLogin.exitCode, 2);
     QVERIFY2(badLogin.err.contains("SQL30082N"), qPrintable(badLogin.err));
+    QVERIFY2(badLogin.err.contains("error: connect to IBM DB2: "), qPrintable(badLogin.err));  // the source here
 }
 
 void CliProcessTest::sendJsonSummary()

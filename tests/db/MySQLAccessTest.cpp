@@ -1,6 +1,6 @@
 // The data-access layer against the real MariaDB server, reached through the
 // driver name "MySQL ODBC 5.1 Driver" of the private odbcinst.ini.
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
@@ -79,7 +79,7 @@ TEST_F(MySQLAccess, Utf8TextRoundTripsUnchanged)
     EXPECT_TRUE(rs->eof());
 }
 
-TEST_F(MySQLAccess, FieldsReportAdoTypesAndColumnDetails)
+TEST_F(MySQLAccess, FieldsReportColumnKindsAndColumnDetails)
 {
     connection.execute(
         "CREATE TABLE db_access_t (ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, iu INT UNSIGNED, bi BIGINT, "
@@ -93,36 +93,42 @@ TEST_F(MySQLAccess, FieldsReportAdoTypesAndColumnDetails)
     ASSERT_TRUE(rs);
     struct Expected {
         const char* name;
-        int adoType;
+        ColumnKind kind;
+        bool isUnsigned;
         std::string value;
     };
     const Expected expected[] = {
-        {"ti", ado::adTinyInt, "-128"},
-        {"tu", ado::adUnsignedTinyInt, "255"},
-        {"si", ado::adSmallInt, "-32768"},
-        {"iu", ado::adUnsignedInt, "4294967295"},
-        {"bi", ado::adBigInt, "-9223372036854775808"},
-        {"bu", ado::adUnsignedBigInt, "18446744073709551615"},
-        {"de", ado::adNumeric, "12345678901234567890.0123456789"},
-        {"db", ado::adDouble, "0.1"},
-        {"fl", ado::adSingle, "1.1"},
-        {"d", ado::adDBDate, "2024-02-29"},
-        {"dt", ado::adDBTimeStamp, "2024-02-29 13:14:15.123456"},
-        {"t", ado::adDBTime, "838:59:59"},
-        {"c", ado::adWChar, "abc"},
-        {"v", ado::adVarWChar, "v"},
-        {"tx", ado::adLongVarWChar, "text"},
-        {"bl", ado::adLongVarBinary, std::string("\x00\xff" "A", 3)},
-        {"b1", ado::adBoolean, "1"},
+        {"ti", ColumnKind::TinyInt, false, "-128"},
+        {"tu", ColumnKind::TinyInt, true, "255"},
+        {"si", ColumnKind::SmallInt, false, "-32768"},
+        {"iu", ColumnKind::Integer, true, "4294967295"},
+        {"bi", ColumnKind::BigInt, false, "-9223372036854775808"},
+        {"bu", ColumnKind::BigInt, true, "18446744073709551615"},
+        {"de", ColumnKind::Decimal, false, "12345678901234567890.0123456789"},
+        {"db", ColumnKind::Double, false, "0.1"},
+        {"fl", ColumnKind::Real, false, "1.1"},
+        {"d", ColumnKind::Date, false, "2024-02-29"},
+        {"dt", ColumnKind::Timestamp, false, "2024-02-29 13:14:15.123456"},
+        {"t", ColumnKind::Time, false, "838:59:59"},
+        {"c", ColumnKind::Text, false, "abc"},
+        {"v", ColumnKind::Text, false, "v"},
+        {"tx", ColumnKind::LongText, false, "text"},
+        {"bl", ColumnKind::LongBytes, false, std::string("\x00\xff" "A", 3)},
+        {"b1", ColumnKind::Boolean, false, "1"},
     };
     ASSERT_EQ(rs->fieldCount(), static_cast<int>(std::size(expected)));
     for (int i = 0; i < rs->fieldCount(); ++i) {
         const Field& f = rs->field(i);
         SCOPED_TRACE(f.name);
         EXPECT_EQ(f.name, expected[i].name);
-        EXPECT_EQ(f.type, expected[i].adoType) << "sql type " << f.sqlType;
+        EXPECT_EQ(f.kind, expected[i].kind) << "sql type " << f.sqlType;
+        EXPECT_EQ(f.isUnsigned, expected[i].isUnsigned);
         EXPECT_EQ(f.value, std::optional<std::string>(expected[i].value));
     }
+    // Text arrives wide: the sizes are in characters.
+    EXPECT_EQ(rs->field("c").sqlType, SQL_WCHAR);
+    EXPECT_EQ(rs->field("v").sqlType, SQL_WVARCHAR);
+    EXPECT_EQ(rs->field("tx").sqlType, SQL_WLONGVARCHAR);
     EXPECT_EQ(rs->field("de").columnSize, 30u);
     EXPECT_EQ(rs->field("de").decimalDigits, 10);
     EXPECT_TRUE(rs->field("bl").isBinary);

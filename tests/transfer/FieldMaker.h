@@ -1,19 +1,19 @@
 #pragma once
 
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "DataRecordset.h"
 
 #include <optional>
 #include <string>
 
 // A column description (and value) as the data-access layer reports one.
-inline Field MakeField(const std::string& name, int adoType, SQLSMALLINT sqlType = SQL_VARCHAR, SQLULEN size = 0,
+inline Field MakeField(const std::string& name, SQLSMALLINT sqlType = SQL_VARCHAR, SQLULEN size = 0,
                        SQLSMALLINT digits = 0, bool isUnsigned = false,
                        std::optional<std::string> value = std::nullopt)
 {
     Field f;
     f.name = name;
-    f.type = adoType;
+    f.kind = ColumnKindOf(sqlType);
     f.sqlType = sqlType;
     f.columnSize = size;
     f.decimalDigits = digits;

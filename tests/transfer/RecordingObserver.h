@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SendReportLines.h"
 #include "Transfer.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@
 class RecordingObserver : public TransferObserver {
 public:
     struct Report {
-        int step;
+        TransferStep step;
         std::string description, sql;
     };
 
@@ -47,7 +48,7 @@ public:
         targetList.push_back(table);
     }
     void progress(int percent) override { progressValues.push_back(percent); }
-    void report(int step, const std::string& description, const std::string& sql) override
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
         reports.push_back({step, description, sql});
     }
@@ -77,7 +78,7 @@ public:
     {
         std::string text;
         for (const auto& r : reports)
-            text += std::to_string(r.step) + ": " + r.description + " | sql: " + r.sql + "\n";
+            text += std::to_string(static_cast<int>(r.step)) + ": " + r.description + " | sql: " + r.sql + "\n";
         return text;
     }
 };

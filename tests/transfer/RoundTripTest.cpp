@@ -2,7 +2,7 @@
 // values: each value comes back equal, as text where the DB2 side keeps text,
 // and with matching types and primary keys; DB2 -> MySQL -> DB2 for a key
 // told apart by case.
-#include "AdoTypes.h"
+#include "ColumnKind.h"
 #include "RecordingObserver.h"
 #include "SelfCheckCorpus.h"
 #include "ServerHelpers.h"

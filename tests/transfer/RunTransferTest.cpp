@@ -189,7 +189,7 @@ TEST_F(RunTransferTest, SourceThatCannotBeReadCostsNoTargetTable)
     observer.targetList = {"people"};
     const auto summary = toDB2({"people"});  // no MySQL table of that name
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 148);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::MySQLToDB2, observer.reports[0].step), 148);
     EXPECT_EQ(observer.reports[0].sql, "SELECT * FROM `people`");
     EXPECT_TRUE(observer.dropped.empty());
     EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"people"});
@@ -206,7 +206,7 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     observer.targetList = {"people"};
     auto summary = toMySQL({"people"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 218);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, observer.reports[0].step), 218);
     const std::string& create = observer.reports[0].sql;
     EXPECT_EQ(create.rfind("CREATE TABLE `tablehop_stage_", 0), 0u) << create;
     EXPECT_NE(create.find("`(`id` INT,`ID` INT) CHARACTER SET utf8mb4;"), std::string::npos) << create;
@@ -227,7 +227,7 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     };
     summary = toMySQL({"people"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 144);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, observer.reports[0].step), 144);
     EXPECT_EQ(observer.reports[0].sql.rfind("RENAME TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
     EXPECT_NE(observer.reports[0].description.find("already exists"), std::string::npos) << observer.reports[0].description;
     EXPECT_TRUE(observer.arrived.empty());
@@ -379,7 +379,7 @@ TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDrop
             continue;
         }
         ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-        EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).createTable);
+        EXPECT_EQ(observer.reports[0].step, TransferStep::CreateTable);
         EXPECT_NE(observer.reports[0].description.find(c.problem), std::string::npos) << observer.reports[0].description;
         EXPECT_NE(observer.reports[0].description.find("table space with larger pages"), std::string::npos);
         EXPECT_TRUE(observer.dropped.empty());
@@ -407,7 +407,7 @@ TEST_F(RunTransferTest, OverwriteOfATableAnotherUnitOfWorkHoldsIsRefusedWithinTh
     EXPECT_TRUE(endedWhileHeld);
     EXPECT_LT(summary.seconds, 15);
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, StepsOf(TransferDirection::MySQLToDB2).drop);
+    EXPECT_EQ(observer.reports[0].step, TransferStep::ReplaceTable);
     EXPECT_EQ(observer.reports[0].description,
               "people is in use by another session; the old table was kept. Try again when it is free.");
     EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"people"});
@@ -455,7 +455,7 @@ TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStateme
     mysql.execute("UPDATE dates SET d = '0000-01-01', note = 'bad\\\\' WHERE id IN (405, 703)");
     const auto summary = toDB2({"dates"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 252);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::MySQLToDB2, observer.reports[0].step), 252);
     // The real statement: rows go into the staging table.
     const std::string& insert = observer.reports[0].sql;
     EXPECT_EQ(insert.rfind("INSERT INTO \"tablehop_stage_", 0), 0u) << insert;
@@ -479,7 +479,7 @@ TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
     wrong.password += "-wrong";
     const auto summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), wrong, {"people", "flags"}, observer);
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 116);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::MySQLToDB2, observer.reports[0].step), 116);
     EXPECT_TRUE(observer.arrived.empty());
     EXPECT_EQ(summary.tablesSent(), 0);
 
@@ -488,7 +488,7 @@ TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
     wrongMySQL.password += "-wrong";
     RunTransfer(TransferDirection::DB2ToMySQL, wrongMySQL, DB2TestProfile(), {"people"}, second);
     ASSERT_EQ(second.reports.size(), 1u) << second.reportsText();
-    EXPECT_EQ(second.reports[0].step, 126);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, second.reports[0].step), 126);
     EXPECT_NE(second.reports[0].description.find("Access denied"), std::string::npos);
 }
 
@@ -670,8 +670,7 @@ TEST_F(RunTransferTest, NulCharactersInTextArriveWholeOrTheRowIsRefusedAloud)
             OpenMySQL(target);
             auto reader = OpenMySQLSource(source, "nul_src", 10);
             const CopyResult copy = CopyRows(TargetSide::MySQL, "nul_dst", "nul_dst", *reader, 2,
-                                             {"INT", "TEXT", "VARCHAR(10)"}, target, run,
-                                             StepsOf(TransferDirection::DB2ToMySQL));
+                                             {"INT", "TEXT", "VARCHAR(10)"}, target, run);
             EXPECT_EQ(copy.refused, c.refused);
             written = copy.copied;
             EXPECT_EQ(hexOf("nul_dst"), hexOf("nul_src"));
@@ -700,7 +699,7 @@ TEST_F(RunTransferTest, TargetRenamedMidTableIsIncompleteAndTheRunGoesOn)
     };
     const TransferSummary summary = toMySQL({"many", "four"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();  // not one per row
-    EXPECT_EQ(observer.reports[0].step, 264);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, observer.reports[0].step), 264);
     ASSERT_EQ(summary.tables.size(), 2u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
     EXPECT_EQ(summary.tables[0].reason, "writing stopped part-way, no table was created");
@@ -724,7 +723,7 @@ TEST_F(RunTransferTest, TargetHoldingOtherRowsThanWrittenIsReportedAndIncomplete
     };
     const TransferSummary summary = toMySQL({"four"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 226);
+    EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, observer.reports[0].step), 226);
     EXPECT_EQ(observer.reports[0].description, "The table holds 5 rows after the copy, but 4 rows were written.");
     EXPECT_EQ(observer.reports[0].sql, "SELECT COUNT(*) FROM `" + staging + "`");
     // That copy never takes the table's name.
@@ -897,7 +896,7 @@ TEST_P(OverwriteTest, SourceConnectionKilledPartWayLeavesTheOldTable)
     };
     const auto summary = run(GetParam(), {"many"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, StepsOf(GetParam()).read) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, TransferStep::ReadRows) << observer.reportsText();
     expectOldTableIntact(summary, "reading stopped part-way");
 }
 
@@ -969,7 +968,7 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
     }
     const auto summary = run(GetParam(), {"many"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_EQ(observer.reports[0].step, 144);
+    EXPECT_EQ(SendReportLineOf(GetParam(), observer.reports[0].step), 144);
     EXPECT_EQ(observer.reports[0].description,
               "many is needed by " + dependents + "; the old table was kept. Remove or change those first.");
     ASSERT_EQ(summary.tables.size(), 1u);

@@ -5,23 +5,21 @@
 
 namespace {
 
-using namespace ado;
-
 Field text(const char* name, std::optional<std::string> value)
 {
-    return MakeField(name, adVarWChar, SQL_WVARCHAR, 100, 0, false, std::move(value));
+    return MakeField(name, SQL_WVARCHAR, 100, 0, false, std::move(value));
 }
 Field number(const char* name, std::optional<std::string> value)
 {
-    return MakeField(name, adInteger, SQL_INTEGER, 10, 0, false, std::move(value));
+    return MakeField(name, SQL_INTEGER, 10, 0, false, std::move(value));
 }
 Field boolean(const char* name, std::optional<std::string> value)
 {
-    return MakeField(name, adBoolean, SQL_BIT, 1, 0, false, std::move(value));
+    return MakeField(name, SQL_BIT, 1, 0, false, std::move(value));
 }
 Field bytes(const char* name, std::optional<std::string> value)
 {
-    return MakeField(name, adLongVarBinary, SQL_LONGVARBINARY, 65535, 0, false, std::move(value));
+    return MakeField(name, SQL_LONGVARBINARY, 65535, 0, false, std::move(value));
 }
 
 TEST(NullToDefault, OnlyNullTakesTheFallback)

@@ -45,9 +45,9 @@ void ConnectionTestTest::outcomes()
         profile.password = "pw;Uid=other";
 
     FakeDialogs dialogs;
-    QList<int> pointers;
+    QList<Pointer> pointers;
     RunConnectionTest(static_cast<DatabaseSide>(side), [&] { return profile; }, dialogs,
-                      [&](int pointer) { pointers << pointer; });
+                      [&](Pointer pointer) { pointers << pointer; });
 
     QCOMPARE(dialogs.shown.size(), size_t(1));  // exactly one message, no error report
     QCOMPARE(dialogs.shown[0].text, expected);
@@ -58,7 +58,7 @@ void ConnectionTestTest::outcomes()
         QCOMPARE(dialogs.shown[0].kind, QStringLiteral("detail"));
         QVERIFY2(dialogs.shown[0].detail.contains(detailFragment), qPrintable(dialogs.shown[0].detail));
     }
-    QCOMPARE(pointers, QList<int>({kPointerBusy, kPointerDefault}));
+    QCOMPARE(pointers, QList<Pointer>({Pointer::Busy, Pointer::Default}));
     QCOMPARE(dialogs.yields, 1);
 }
 
@@ -68,9 +68,9 @@ void ConnectionTestTest::usesTheProfileAsItIsAtTheMoment()
     FakeDialogs dialogs;
     const auto current = [&] { return fields; };
     fields.user = "nobody-here";
-    RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](int) {});
+    RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](Pointer) {});
     fields.user = MySQLTestProfile().user;
-    RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](int) {});
+    RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](Pointer) {});
     QCOMPARE(dialogs.texts(), QStringList({kMySQLConnectFailed, kConnectionSuccessful}));
 }
 

@@ -290,12 +290,12 @@ void TableListTest::pointerConvention()
     moveOver(login.findChild<QWidget*>("Frame1"));
     QCOMPARE(login.mousePointer(), 0);
 
-    login.setMousePointer(11);  // an action runs: movement never replaces the hourglass
+    login.setPointer(Pointer::Busy);  // an action runs: movement never replaces the hourglass
     moveOver(next);
     moveOver(login.findChild<QLineEdit*>("Text1"));
     QCOMPARE(login.mousePointer(), 11);
     QCOMPARE(login.cursor().shape(), Qt::WaitCursor);
-    login.setMousePointer(0);
+    login.setPointer(Pointer::Default);
     QCOMPARE(login.cursor().shape(), Qt::ArrowCursor);
 
     TableManagerWindow manager(login, dialogs);

@@ -6,13 +6,14 @@
 
 class QWidget;
 
-// The login form's skin component (SkinFramework1): a Qt style sheet read from
-// a skin file and applied to one window.
-class SkinFramework : public QObject {
+// The skin of a window: a Qt style sheet read from a skin file and applied to
+// the window. It keeps the object name "SkinFramework1" of the form's skin
+// component, and records its steps so the start-up order can be checked.
+class WindowSkin : public QObject {
     Q_OBJECT
 public:
-    // The component of a window, created on first use as its child.
-    static SkinFramework* of(QWidget* window);
+    // The skin of a window, created on first use as its child.
+    static WindowSkin* of(QWidget* window);
 
     void loadSkin(const QString& path, const QString& ini);  // throws std::runtime_error
     int options() const { return options_; }
@@ -25,7 +26,7 @@ public:
     const QStringList& calls() const { return calls_; }
 
 private:
-    explicit SkinFramework(QWidget* window);
+    explicit WindowSkin(QWidget* window);
 
     QString styleSheet_;
     int options_ = 0;

@@ -1,23 +1,23 @@
-#include "SkinFramework.h"
+#include "WindowSkin.h"
 
 #include <QFile>
 #include <QWidget>
 
 #include <stdexcept>
 
-SkinFramework::SkinFramework(QWidget* window) : QObject(window)
+WindowSkin::WindowSkin(QWidget* window) : QObject(window)
 {
     setObjectName(QStringLiteral("SkinFramework1"));
 }
 
-SkinFramework* SkinFramework::of(QWidget* window)
+WindowSkin* WindowSkin::of(QWidget* window)
 {
-    if (auto* existing = window->findChild<SkinFramework*>(QStringLiteral("SkinFramework1"), Qt::FindDirectChildrenOnly))
+    if (auto* existing = window->findChild<WindowSkin*>(QStringLiteral("SkinFramework1"), Qt::FindDirectChildrenOnly))
         return existing;
-    return new SkinFramework(window);
+    return new WindowSkin(window);
 }
 
-void SkinFramework::loadSkin(const QString& path, const QString&)
+void WindowSkin::loadSkin(const QString& path, const QString&)
 {
     calls_ << QStringLiteral("loadSkin");
     QFile file(path);
@@ -26,25 +26,25 @@ void SkinFramework::loadSkin(const QString& path, const QString&)
     styleSheet_ = QString::fromUtf8(file.readAll());
 }
 
-void SkinFramework::setOptions(int flags)
+void WindowSkin::setOptions(int flags)
 {
     calls_ << QStringLiteral("options");
     options_ = flags;
 }
 
-void SkinFramework::setApplyFrames(bool on)
+void WindowSkin::setApplyFrames(bool on)
 {
     calls_ << QStringLiteral("applyFrames");
     applyFrames_ = on;
 }
 
-void SkinFramework::setApplyDialogs(bool on)
+void WindowSkin::setApplyDialogs(bool on)
 {
     calls_ << QStringLiteral("applyDialogs");
     applyDialogs_ = on;
 }
 
-void SkinFramework::applyWindow(QWidget* window)
+void WindowSkin::applyWindow(QWidget* window)
 {
     calls_ << QStringLiteral("applyWindow");
     window->setStyleSheet(styleSheet_);
