@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace db2standin {
 
@@ -73,6 +74,19 @@ bool parseInt(const std::string& s, long long& out)
     if (d > 9.2e18 || d < -9.2e18)
         return false;
     out = static_cast<long long>(d);
+    return true;
+}
+
+// Writes x into an application's buffer (if any) as a T; false when a T cannot hold it.
+template <typename T>
+bool putInteger(long long x, char* buffer)
+{
+    if (!std::in_range<T>(x))
+        return false;
+    if (buffer) {
+        const T value = static_cast<T>(x);
+        std::memcpy(buffer, &value, sizeof value);
+    }
     return true;
 }
 
@@ -441,63 +455,35 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, 
         long long x;
         if (!parseInt(s, x))
             return bad("22018", -99999, "CLI0112E  Error in assignment. SQLSTATE=22018");
-        auto range = [&](long long lo, long long hi) { return x >= lo && x <= hi; };
         bool ok = true;
         switch (cType) {
         case SQL_C_SLONG:
         case SQL_C_LONG:
-            ok = range(INT32_MIN, INT32_MAX);
-            if (ok && buffer) {
-                SQLINTEGER y = static_cast<SQLINTEGER>(x);
-                std::memcpy(buffer, &y, sizeof y);
-            }
+            ok = putInteger<SQLINTEGER>(x, buffer);
             break;
         case SQL_C_ULONG:
-            ok = range(0, UINT32_MAX);
-            if (ok && buffer) {
-                SQLUINTEGER y = static_cast<SQLUINTEGER>(x);
-                std::memcpy(buffer, &y, sizeof y);
-            }
+            ok = putInteger<SQLUINTEGER>(x, buffer);
             break;
         case SQL_C_SSHORT:
         case SQL_C_SHORT:
-            ok = range(INT16_MIN, INT16_MAX);
-            if (ok && buffer) {
-                SQLSMALLINT y = static_cast<SQLSMALLINT>(x);
-                std::memcpy(buffer, &y, sizeof y);
-            }
+            ok = putInteger<SQLSMALLINT>(x, buffer);
             break;
         case SQL_C_USHORT:
-            ok = range(0, UINT16_MAX);
-            if (ok && buffer) {
-                SQLUSMALLINT y = static_cast<SQLUSMALLINT>(x);
-                std::memcpy(buffer, &y, sizeof y);
-            }
+            ok = putInteger<SQLUSMALLINT>(x, buffer);
             break;
         case SQL_C_STINYINT:
         case SQL_C_TINYINT:
-            ok = range(-128, 127);
-            if (ok && buffer)
-                *buffer = static_cast<char>(x);
+            ok = putInteger<signed char>(x, buffer);
             break;
         case SQL_C_UTINYINT:
         case SQL_C_BIT:
-            ok = range(0, 255);
-            if (ok && buffer)
-                *buffer = static_cast<char>(x);
+            ok = putInteger<unsigned char>(x, buffer);
             break;
         case SQL_C_SBIGINT:
-            if (buffer) {
-                SQLBIGINT y = x;
-                std::memcpy(buffer, &y, sizeof y);
-            }
+            ok = putInteger<SQLBIGINT>(x, buffer);
             break;
         case SQL_C_UBIGINT:
-            ok = x >= 0;
-            if (ok && buffer) {
-                SQLUBIGINT y = static_cast<SQLUBIGINT>(x);
-                std::memcpy(buffer, &y, sizeof y);
-            }
+            ok = putInteger<SQLUBIGINT>(x, buffer);
             break;
         }
         if (!ok)
