@@ -2,6 +2,7 @@
 
 #include "DataConnection.h"
 #include "ErrorReport.h"
+#include "OffGuiThread.h"
 #include "ReportLocations.h"
 
 #include <memory>
@@ -23,7 +24,7 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
         if (!connection)
             throw DbError("IM004", 0, "The ODBC environment could not be created.");
         const ConnectionProfile profile = currentProfile();
-        connection->open(mysql ? MySQLConnectionString(profile) : DB2ConnectionString(profile));
+        OffGuiThread([&] { connection->open(mysql ? MySQLConnectionString(profile) : DB2ConnectionString(profile)); });
         dialogs.message(QString::fromLatin1(kConnectionSuccessful));
         setPointer(kPointerDefault);
         return;

@@ -6,6 +6,7 @@
 #include "FormSupport.h"
 #include "HelpTexts.h"
 #include "ObjectNames.h"
+#include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SettingsStore.h"
 #include "TableFill.h"
@@ -205,6 +206,17 @@ ConnectionProfile LoginWindow::currentDB2Profile() const
     return profileOf(db2Fields_);
 }
 
+ConnectionProfile LoginWindow::currentProfile(DatabaseSide side) const
+{
+    return side == DatabaseSide::MySQL ? currentMySQLProfile() : currentDB2Profile();
+}
+
+bool LoginWindow::loginWorks(DatabaseSide side) const
+{
+    const ConnectionProfile profile = currentProfile(side);
+    return OffGuiThread([&] { return side == DatabaseSide::MySQL ? CanConnectMySQL(profile) : CanConnectDB2(profile); });
+}
+
 int LoginWindow::mousePointer() const
 {
     return pointer_->value();
@@ -254,9 +266,9 @@ void LoginWindow::runStartUpSequence()
                 settings_.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue)));
         });
     }
-    if (!trap.test(148, [&] { return CanConnectDB2(currentDB2Profile()); }))
+    if (!trap.test(148, [&] { return loginWorks(DatabaseSide::DB2); }))
         return;
-    if (!trap.test(150, [&] { return CanConnectMySQL(currentMySQLProfile()); }))
+    if (!trap.test(150, [&] { return loginWorks(DatabaseSide::MySQL); }))
         return;
     trap.step(152, [&] { openTableManager(); });
 }
@@ -270,8 +282,8 @@ void LoginWindow::openTableManager()
     setBusy(true);
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kOpenTableManager));
     trap.step(100, [&] { setMousePointer(kPointerBusy); });
-    if (trap.test(102, [&] { return CanConnectDB2(currentDB2Profile()); })
-        && trap.test(104, [&] { return CanConnectMySQL(currentMySQLProfile()); })) {
+    if (trap.test(102, [&] { return loginWorks(DatabaseSide::DB2); })
+        && trap.test(104, [&] { return loginWorks(DatabaseSide::MySQL); })) {
         TableManagerWindow& manager = ensureTableManager();
         trap.step(106, [&] { FillMySQLList(*manager.mysqlTables(), currentMySQLProfile(), dialogs_); });
         trap.step(108, [&] { FillDB2List(*manager.db2Tables(), currentDB2Profile(), dialogs_); });
@@ -312,7 +324,7 @@ void LoginWindow::testConnection(DatabaseSide side)
         return;
     setBusy(true);
     RunConnectionTest(
-        side, [this, side] { return side == DatabaseSide::MySQL ? currentMySQLProfile() : currentDB2Profile(); },
+        side, [this, side] { return currentProfile(side); },
         dialogs_, [this](int value) { setMousePointer(value); });
     setBusy(false);
 }

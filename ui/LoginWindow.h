@@ -32,6 +32,7 @@ public:
     // The live connection profiles, read from the fields at the moment of use.
     ConnectionProfile currentMySQLProfile() const;
     ConnectionProfile currentDB2Profile() const;
+    ConnectionProfile currentProfile(DatabaseSide side) const;
 
     // The window's mouse pointer: 0 default, 11 busy, 99 hand.
     int mousePointer() const;
@@ -92,6 +93,8 @@ private:
     // ends the program when the action is over.
     void setBusy(bool busy);
     void testConnection(DatabaseSide side);
+    // Whether a connection with the side's current profile opens (off the GUI thread).
+    bool loginWorks(DatabaseSide side) const;
     TableManagerWindow& ensureTableManager();
 
     UserDialogs& dialogs_;

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class DataConnection;
 class LoginWindow;
 class QBoxLayout;
 class QCheckBox;
@@ -124,6 +125,8 @@ private:
     // Starts an action: false while another one runs; clears the status line.
     bool beginAction();
     void sendTables(bool toDB2);
+    // Opens a connection of the side with the current login, off the GUI thread.
+    void openSide(DatabaseSide side, DataConnection& connection);
     void selectAll(const char* location, TableList& list, bool selected);
     void rememberGeometry();
     void restoreRememberedGeometry();

@@ -130,6 +130,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             try {
                 block = source.next();
             } catch (const DbError& error) {
+                if (observer.cancelRequested()) {  // Cancel stopped the statement
+                    result.cancelled = true;
+                    break;
+                }
                 observer.report(steps.read, error.description(), source.selectSql());
                 result.readFailed = true;
                 result.connectionLost = sourceDialect.isConnectionLost(error);
@@ -145,6 +149,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             if (outcome.endedCopy) {
                 result.refused += outcome.refused;  // the batch's other rows went with the connection
                 throw *outcome.endedCopy;
+            }
+            if (outcome.refused > 0 && observer.cancelRequested()) {  // refused because Cancel stopped the batch
+                result.cancelled = true;
+                break;
             }
             if (outcome.firstRefused && result.refused == 0)
                 observer.report(steps.insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
@@ -176,9 +184,14 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             }
         }
     } catch (const DbError& error) {
-        observer.report(steps.insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
-        result.writeFailed = true;
-        result.connectionLost = targetDialect.isConnectionLost(error);
+        if (observer.cancelRequested()) {
+            result.cancelled = true;
+        } else {
+            observer.report(steps.insert, error.description(),
+                            BuildParameterInsertSql(side, into, source.plans().size()));
+            result.writeFailed = true;
+            result.connectionLost = targetDialect.isConnectionLost(error);
+        }
     }
     try {
         target.setAutoCommit(true);
@@ -443,6 +456,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             const size_t batchRows = BatchRowsFor(rowCount);
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
+            if (observer.cancelRequested()) {
+                summary.cancelled = true;
+                break;
+            }
             fail(steps.openSource, error.what(), selectSql);
             if (summary.connectionLost)
                 break;
@@ -525,19 +542,27 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                         + std::to_string(result.rowsWritten) + " written";
                 }
             } catch (const DbError& error) {
-                observer.report(steps.rowCount, error.description(), countSql);
+                const bool cancelled = observer.cancelRequested();
+                if (!cancelled)
+                    observer.report(steps.rowCount, error.description(), countSql);
                 result.status = TableStatus::Incomplete;
-                result.reason = "the rows on the target could not be counted";
+                result.reason = cancelled ? "cancelled" : "the rows on the target could not be counted";
                 summary.connectionLost = connectionsGone();
             }
         }
         const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
         if (result.status == TableStatus::Sent) {
             if (auto refused = staging.swapIn(overwrite)) {
-                observer.report(steps.drop, refused->description, refused->sql);
-                result.status = TableStatus::Failed;
-                result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
-                summary.connectionLost = connectionsGone();
+                if (observer.cancelRequested()) {  // Cancel stopped the swap's wait
+                    result.status = TableStatus::Incomplete;
+                    result.reason = std::string("cancelled, ") + keptAsItWas;
+                    summary.cancelled = true;
+                } else {
+                    observer.report(steps.drop, refused->description, refused->sql);
+                    result.status = TableStatus::Failed;
+                    result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
+                    summary.connectionLost = connectionsGone();
+                }
             } else {
                 if (overwrite)
                     observer.targetDropped(existing->second);
@@ -554,8 +579,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.rowsOnTarget = -1;
         }
         observer.tableFinished(result);
-        if (summary.connectionLost || copy.cancelled) {
-            summary.cancelled = copy.cancelled;
+        if (summary.connectionLost || copy.cancelled || summary.cancelled) {
+            summary.cancelled = summary.cancelled || copy.cancelled;
             break;
         }
     }
