@@ -8,7 +8,6 @@
 // Connection data comes from the TABLEHOP_TEST_* variables of scripts/test-services.
 #include "DataConnection.h"
 #include "FakeDialogs.h"
-#include "LoginWindow.h"
 #include "SettingsStore.h"
 #include "SqlDialect.h"
 #include "SqlIdentifiers.h"
@@ -16,6 +15,7 @@
 #include "TableList.h"
 #include "TableManagerWindow.h"
 #include "TestServers.h"
+#include "WindowController.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -39,15 +39,16 @@ int main(int argc, char* argv[])
     const int holdSeconds = argc > 2 ? std::atoi(argv[2]) : 0;
 
     QTemporaryDir home;
-    SettingsStore settings(home.filePath(QStringLiteral("stalls.ini")));
-    StoreLogins(settings, MySQLTestProfile(), DB2TestProfile());
-    FakeDialogs dialogs;  // a user who answers Yes and lets the window repaint
+    auto answering = std::make_unique<FakeDialogs>();  // a user who answers Yes and lets the window repaint
+    FakeDialogs& dialogs = *answering;
     dialogs.onYield = [] { QCoreApplication::processEvents(); };
     for (int i = 0; i < 10; ++i)
         dialogs.answers.push_back(Answer::Yes);
-    LoginWindow login(dialogs, settings);
-    login.startUp();
-    TableManagerWindow* manager = login.tableManager();
+    WindowController windows(std::move(answering),
+                             std::make_unique<SettingsStore>(home.filePath(QStringLiteral("stalls.ini"))));
+    StoreLogins(windows.settings(), MySQLTestProfile(), DB2TestProfile());
+    windows.startUp();
+    TableManagerWindow* manager = windows.tableManager();
     if (!manager || !manager->isVisible()) {
         std::cerr << "the table manager did not open\n";
         return 1;

@@ -3,15 +3,13 @@
 #include "ConnectChecks.h"
 #include "ConnectionTest.h"
 #include "ErrorReport.h"
+#include "ActionState.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
 #include "ObjectNames.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SettingsStore.h"
-#include "TableFill.h"
-#include "TableList.h"
-#include "TableManagerWindow.h"
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
 
@@ -60,8 +58,8 @@ void paintWhite(QWidget* widget)
 
 }  // namespace
 
-LoginWindow::LoginWindow(UserDialogs& dialogs, SettingsStore& settings, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), settings_(settings)
+LoginWindow::LoginWindow(WindowHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), dialogs_(host.dialogs())
 {
     InitUiResources();
     setObjectName(QString::fromLatin1(object_name::kLoginWindow));
@@ -229,18 +227,9 @@ void LoginWindow::setMousePointer(int value)
 
 void LoginWindow::setBusy(bool busy)
 {
-    busy_ = busy;
     for (QPushButton* button : {testDB2Button_, db2HelpButton_, testMySQLButton_, mysqlHelpButton_, nextButton_})
         button->setEnabled(!busy);
-    if (!busy && endWhenIdle_)
-        endProgram();
-}
-
-void LoginWindow::startUp()
-{
-    runStartUpSequence();
-    if (!ending_ && (!tableManager_ || !tableManager_->isVisible()))
-        show();
+    host_.actions().setRunning(busy);
 }
 
 void LoginWindow::runStartUpSequence()
@@ -263,7 +252,7 @@ void LoginWindow::runStartUpSequence()
         const SettingKey& setting = kLoginSettings[i];
         trap.step(128 + 2 * static_cast<int>(i), [&] {
             fields[i]->setText(
-                settings_.read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue)));
+                settings().read(QString::fromLatin1(setting.key), QString::fromLatin1(setting.defaultValue)));
         });
     }
     if (!trap.test(148, [&] { return loginWorks(DatabaseSide::DB2); }))
@@ -277,35 +266,22 @@ void LoginWindow::openTableManager()
 {
     // The lists fill with a yield per name: a second click meanwhile must not
     // start a second fill inside the first.
-    if (busy_)
+    if (host_.actions().running())
         return;
     setBusy(true);
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kOpenTableManager));
     trap.step(100, [&] { setMousePointer(kPointerBusy); });
     if (trap.test(102, [&] { return loginWorks(DatabaseSide::DB2); })
         && trap.test(104, [&] { return loginWorks(DatabaseSide::MySQL); })) {
-        TableManagerWindow& manager = ensureTableManager();
-        trap.step(106, [&] { FillMySQLList(*manager.mysqlTables(), currentMySQLProfile(), dialogs_); });
-        trap.step(108, [&] { FillDB2List(*manager.db2Tables(), currentDB2Profile(), dialogs_); });
-        if (!endWhenIdle_) {  // the window was closed while the lists filled
-            trap.step(110, [&] {
-                manager.setStatusText(QString());
-                ShowInPlaceOf(&manager, this);
-            });
+        trap.step(106, [&] { host_.fillTableList(DatabaseSide::MySQL); });
+        trap.step(108, [&] { host_.fillTableList(DatabaseSide::DB2); });
+        if (!host_.actions().endsWhenIdle()) {  // the window was closed while the lists filled
+            trap.step(110, [&] { host_.showTableManager(); });
             trap.step(112, [&] { hide(); });
         }
     }
     trap.step(114, [&] { setMousePointer(kPointerDefault); });
     setBusy(false);
-}
-
-TableManagerWindow& LoginWindow::ensureTableManager()
-{
-    if (!tableManager_) {
-        tableManager_ = std::make_unique<TableManagerWindow>(*this, dialogs_);
-        tableManager_->load();
-    }
-    return *tableManager_;
 }
 
 void LoginWindow::testMySQLConnection()
@@ -320,7 +296,7 @@ void LoginWindow::testDB2Connection()
 
 void LoginWindow::testConnection(DatabaseSide side)
 {
-    if (busy_)
+    if (host_.actions().running())
         return;
     setBusy(true);
     RunConnectionTest(
@@ -366,7 +342,7 @@ void LoginWindow::showDB2Help()
 
 void LoginWindow::writeFieldToSettings(QLineEdit* field, const QString& key)
 {
-    settings_.write(key, field->text());
+    settings().write(key, field->text());
 }
 
 void LoginWindow::selectWholeText(QLineEdit* field)
@@ -389,23 +365,11 @@ bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 
 void LoginWindow::closeEvent(QCloseEvent* event)
 {
-    if (busy_) {
-        // The action in hand ends first; the program ends right after it.
-        endWhenIdle_ = true;
-        event->ignore();
+    if (host_.actions().closeIfIdle()) {
+        event->accept();
         return;
     }
-    endProgram();
-    event->accept();
-}
-
-void LoginWindow::endProgram()
-{
-    if (ending_)
-        return;
-    ending_ = true;
-    if (tableManager_)
-        tableManager_->hide();
-    hide();
-    emit programEnd();
+    // The action in hand ends first; the program ends right after it.
+    host_.actions().endWhenIdle();
+    event->ignore();
 }

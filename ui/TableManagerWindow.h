@@ -1,13 +1,13 @@
 #pragma once
 
 #include "ColumnTypes.h"
+#include "WindowHost.h"
 
 #include <QWidget>
 
 #include <functional>
 
 class DataConnection;
-class LoginWindow;
 class QBoxLayout;
 class QCheckBox;
 class QGroupBox;
@@ -27,7 +27,7 @@ class WindowPointer;
 class TableManagerWindow : public QWidget {
     Q_OBJECT
 public:
-    TableManagerWindow(LoginWindow& login, UserDialogs& dialogs, QWidget* parent = nullptr);
+    explicit TableManagerWindow(WindowHost& host, QWidget* parent = nullptr);
     ~TableManagerWindow() override;
 
     TableList* mysqlTables() const { return mysql_.list; }
@@ -55,13 +55,12 @@ public:
     // While an action runs: every button but Cancel and the options are
     // disabled, clicks are ignored and the pointer is busy (11); afterwards
     // they come back and the pointer is the arrow, or the program ends when
-    // the window was closed meanwhile.
+    // a window was closed meanwhile.
     void setBusy(bool busy);
 
     int mousePointer() const;
     void setMousePointer(int value);
     WindowPointer& pointer() { return *pointer_; }
-    LoginWindow& login() { return login_; }
     UserDialogs& dialogs() { return dialogs_; }
 
     // Runs a box the user answers during a transfer; its time does not count
@@ -132,12 +131,10 @@ private:
     void restoreRememberedGeometry();
     QList<QPushButton*> actionButtons() const;
 
-    LoginWindow& login_;
+    WindowHost& host_;
     UserDialogs& dialogs_;
     WindowPointer* pointer_;
-    bool busy_ = false;
     bool transferRunning_ = false;
-    bool endWhenIdle_ = false;
     double secondsWithUser_ = 0;
 
     SideControls mysql_;

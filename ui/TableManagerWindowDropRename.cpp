@@ -5,7 +5,6 @@
 // first.
 #include "DataConnection.h"
 #include "ErrorReport.h"
-#include "LoginWindow.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "TableActions.h"
@@ -34,7 +33,7 @@ std::vector<bool> selectedRows(const TableList& list)
 
 void TableManagerWindow::openSide(DatabaseSide side, DataConnection& connection)
 {
-    const ConnectionProfile profile = login_.currentProfile(side);
+    const ConnectionProfile profile = host_.currentProfile(side);
     OffGuiThread([&] { OpenSide(side, connection, profile); });
 }
 

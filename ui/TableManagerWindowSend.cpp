@@ -1,6 +1,5 @@
 // The two send buttons of the table manager.
 #include "ErrorReport.h"
-#include "LoginWindow.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SqlDialect.h"
@@ -157,8 +156,8 @@ void TableManagerWindow::sendTables(bool toDB2)
     StatementCanceller canceller;
     const QObject cancelWiring;  // ends the wiring before the canceller goes, however the run ends
     connect(this, &TableManagerWindow::cancelRequested, &cancelWiring, [&canceller] { canceller.cancelRunning(); });
-    const ConnectionProfile mysqlProfile = login_.currentMySQLProfile();
-    const ConnectionProfile db2Profile = login_.currentDB2Profile();
+    const ConnectionProfile mysqlProfile = host_.currentProfile(DatabaseSide::MySQL);
+    const ConnectionProfile db2Profile = host_.currentProfile(DatabaseSide::DB2);
     const TransferOptions options = transferOptions();
     const TransferSummary summary = OffGuiThread([&] {
         const StatementCancelScope scope(canceller);
