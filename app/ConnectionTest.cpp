@@ -26,6 +26,7 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
         const ConnectionProfile profile = currentProfile();
         OffGuiThread([&] { connection->open(mysql ? MySQLConnectionString(profile) : DB2ConnectionString(profile)); });
         dialogs.message(QString::fromLatin1(kConnectionSuccessful));
+        OffGuiThread([&] { connection.reset(); });  // a disconnect waits for the server too
         setPointer(kPointerDefault);
         return;
     } catch (...) {

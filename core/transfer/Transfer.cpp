@@ -386,6 +386,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             break;
         }
         const auto fail = [&](int step, const std::string& description, const std::string& sql) {
+            // A statement stopped by Cancel fails too: the run ends there, unreported.
+            if (observer.cancelRequested()) {
+                summary.cancelled = true;
+                return;
+            }
             observer.report(step, description, sql);
             result.status = TableStatus::Failed;
             result.reason = "failed";
@@ -395,7 +400,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // Names the target cannot take are refused before anything is created.
         const auto refuseName = [&](int step, const std::string& description, const std::string& reason) {
             fail(step, description, "");
-            result.reason = reason;
+            if (!summary.cancelled)
+                result.reason = reason;
         };
         const std::string tooLong = "a name too long for " + targetDialect.displayName();
         if (const auto problem = names.nameProblem(table, true, targetDialect.displayName())) {
@@ -456,10 +462,6 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             const size_t batchRows = BatchRowsFor(rowCount);
             reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
-            if (observer.cancelRequested()) {
-                summary.cancelled = true;
-                break;
-            }
             fail(steps.openSource, error.what(), selectSql);
             if (summary.connectionLost)
                 break;
