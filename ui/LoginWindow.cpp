@@ -1,9 +1,9 @@
 #include "LoginWindow.h"
 
+#include "ActionState.h"
 #include "ConnectChecks.h"
 #include "ConnectionTest.h"
 #include "ErrorReport.h"
-#include "ActionState.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
 #include "ObjectNames.h"
