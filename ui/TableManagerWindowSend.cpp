@@ -103,7 +103,7 @@ public:
     void targetDropped(const std::string& table) override { OnGuiThread([&] { window_.targetDropped(table); }); }
     void tableArrived(const std::string& table) override { OnGuiThread([&] { window_.tableArrived(table); }); }
     void progress(int percent) override { OnGuiThread([&] { window_.progress(percent); }); }
-    void report(int step, const std::string& description, const std::string& sql) override
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
         OnGuiThread([&] { window_.report(step, description, sql); });
     }
