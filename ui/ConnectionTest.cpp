@@ -3,6 +3,7 @@
 #include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "ErrorReport.h"
+#include "OffGuiThread.h"
 #include "ReportLocations.h"
 
 #include <memory>
@@ -23,9 +24,13 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
         dialogs.yield();
         if (!connection)
             throw DbError("IM004", 0, "The ODBC environment could not be created.");
-        if (const auto error = TryConnect(side, *connection, currentProfile()))
+        const ConnectionProfile profile = currentProfile();
+        std::optional<DbError> error;
+        OffGuiThread([&] { error = TryConnect(side, *connection, profile); });
+        if (error)
             throw *error;
         dialogs.message(QString::fromLatin1(kConnectionSuccessful));
+        OffGuiThread([&] { connection.reset(); });  // a disconnect waits for the server too
         setPointer(Pointer::Default);
         return;
     } catch (...) {

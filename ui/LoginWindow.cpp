@@ -1,16 +1,15 @@
 #include "LoginWindow.h"
 
+#include "ActionState.h"
 #include "ConnectChecks.h"
 #include "ConnectionTest.h"
 #include "ErrorReport.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
 #include "ObjectNames.h"
+#include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SettingsStore.h"
-#include "TableFill.h"
-#include "TableList.h"
-#include "TableManagerWindow.h"
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
 
@@ -74,8 +73,8 @@ void paintWhite(QWidget* widget)
 
 }  // namespace
 
-LoginWindow::LoginWindow(UserDialogs& dialogs, SettingsStore& settings, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), settings_(settings)
+LoginWindow::LoginWindow(WindowHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), dialogs_(host.dialogs())
 {
     InitUiResources();
     setObjectName(QString::fromLatin1(object_name::kLoginWindow));
@@ -221,6 +220,17 @@ ConnectionProfile LoginWindow::currentDB2Profile() const
     return profileOf(db2Fields_);
 }
 
+ConnectionProfile LoginWindow::currentProfile(DatabaseSide side) const
+{
+    return side == DatabaseSide::MySQL ? currentMySQLProfile() : currentDB2Profile();
+}
+
+bool LoginWindow::loginWorks(DatabaseSide side) const
+{
+    const ConnectionProfile profile = currentProfile(side);
+    return OffGuiThread([&] { return side == DatabaseSide::MySQL ? CanConnectMySQL(profile) : CanConnectDB2(profile); });
+}
+
 int LoginWindow::mousePointer() const
 {
     return MousePointerValue(pointer_->pointer());
@@ -233,18 +243,9 @@ void LoginWindow::setPointer(Pointer pointer)
 
 void LoginWindow::setBusy(bool busy)
 {
-    busy_ = busy;
     for (QPushButton* button : {testDB2Button_, db2HelpButton_, testMySQLButton_, mysqlHelpButton_, nextButton_})
         button->setEnabled(!busy);
-    if (!busy && endWhenIdle_)
-        endProgram();
-}
-
-void LoginWindow::startUp()
-{
-    runStartUpSequence();
-    if (!ending_ && (!tableManager_ || !tableManager_->isVisible()))
-        show();
+    host_.actions().setRunning(busy);
 }
 
 void LoginWindow::runStartUpSequence()
@@ -266,12 +267,12 @@ void LoginWindow::runStartUpSequence()
     for (size_t i = 0; i < fields.size(); ++i) {
         const SettingKey& setting = kLoginSettings[i];
         trap.step(128 + 2 * static_cast<int>(i), [&] {
-            fields[i]->setText(settings_.read(setting));
+            fields[i]->setText(settings().read(setting));
         });
     }
-    if (!trap.test(148, [&] { return CanConnectDB2(currentDB2Profile()); }))
+    if (!trap.test(148, [&] { return loginWorks(DatabaseSide::DB2); }))
         return;
-    if (!trap.test(150, [&] { return CanConnectMySQL(currentMySQLProfile()); }))
+    if (!trap.test(150, [&] { return loginWorks(DatabaseSide::MySQL); }))
         return;
     trap.step(152, [&] { openTableManager(); });
 }
@@ -280,35 +281,22 @@ void LoginWindow::openTableManager()
 {
     // The lists fill with a yield per name: a second click meanwhile must not
     // start a second fill inside the first.
-    if (busy_)
+    if (host_.actions().running())
         return;
     setBusy(true);
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kOpenTableManager));
     trap.step(100, [&] { setPointer(Pointer::Busy); });
-    if (trap.test(102, [&] { return CanConnectDB2(currentDB2Profile()); })
-        && trap.test(104, [&] { return CanConnectMySQL(currentMySQLProfile()); })) {
-        TableManagerWindow& manager = ensureTableManager();
-        trap.step(106, [&] { FillMySQLList(*manager.mysqlTables(), currentMySQLProfile(), dialogs_); });
-        trap.step(108, [&] { FillDB2List(*manager.db2Tables(), currentDB2Profile(), dialogs_); });
-        if (!endWhenIdle_) {  // the window was closed while the lists filled
-            trap.step(110, [&] {
-                manager.setStatusText(QString());
-                ShowInPlaceOf(&manager, this);
-            });
+    if (trap.test(102, [&] { return loginWorks(DatabaseSide::DB2); })
+        && trap.test(104, [&] { return loginWorks(DatabaseSide::MySQL); })) {
+        trap.step(106, [&] { host_.fillTableList(DatabaseSide::MySQL); });
+        trap.step(108, [&] { host_.fillTableList(DatabaseSide::DB2); });
+        if (!host_.actions().endsWhenIdle()) {  // the window was closed while the lists filled
+            trap.step(110, [&] { host_.showTableManager(); });
             trap.step(112, [&] { hide(); });
         }
     }
     trap.step(114, [&] { setPointer(Pointer::Default); });
     setBusy(false);
-}
-
-TableManagerWindow& LoginWindow::ensureTableManager()
-{
-    if (!tableManager_) {
-        tableManager_ = std::make_unique<TableManagerWindow>(*this, dialogs_);
-        tableManager_->load();
-    }
-    return *tableManager_;
 }
 
 void LoginWindow::testMySQLConnection()
@@ -323,11 +311,11 @@ void LoginWindow::testDB2Connection()
 
 void LoginWindow::testConnection(DatabaseSide side)
 {
-    if (busy_)
+    if (host_.actions().running())
         return;
     setBusy(true);
     RunConnectionTest(
-        side, [this, side] { return side == DatabaseSide::MySQL ? currentMySQLProfile() : currentDB2Profile(); },
+        side, [this, side] { return currentProfile(side); },
         dialogs_, [this](Pointer pointer) { setPointer(pointer); });
     setBusy(false);
 }
@@ -369,7 +357,7 @@ void LoginWindow::showDB2Help()
 
 void LoginWindow::writeFieldToSettings(QLineEdit* field, const QString& key)
 {
-    settings_.write(key, field->text());
+    settings().write(key, field->text());
 }
 
 void LoginWindow::selectWholeText(QLineEdit* field)
@@ -392,23 +380,11 @@ bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 
 void LoginWindow::closeEvent(QCloseEvent* event)
 {
-    if (busy_) {
-        // The action in hand ends first; the program ends right after it.
-        endWhenIdle_ = true;
-        event->ignore();
+    if (host_.actions().closeIfIdle()) {
+        event->accept();
         return;
     }
-    endProgram();
-    event->accept();
-}
-
-void LoginWindow::endProgram()
-{
-    if (ending_)
-        return;
-    ending_ = true;
-    if (tableManager_)
-        tableManager_->hide();
-    hide();
-    emit programEnd();
+    // The action in hand ends first; the program ends right after it.
+    host_.actions().endWhenIdle();
+    event->ignore();
 }

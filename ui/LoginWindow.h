@@ -2,13 +2,13 @@
 
 #include "ConnectionProfile.h"
 #include "UserDialogs.h"
+#include "WindowHost.h"
 
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
-class TableManagerWindow;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -22,31 +22,21 @@ class WindowPointer;
 class LoginWindow : public QWidget {
     Q_OBJECT
 public:
-    LoginWindow(UserDialogs& dialogs, SettingsStore& settings, QWidget* parent = nullptr);
+    explicit LoginWindow(WindowHost& host, QWidget* parent = nullptr);
     ~LoginWindow() override;
-
-    // Start of the program: runs the start-up sequence, then shows the login
-    // window unless the start-up already moved on to the table manager.
-    void startUp();
 
     // The live connection profiles, read from the fields at the moment of use.
     ConnectionProfile currentMySQLProfile() const;
     ConnectionProfile currentDB2Profile() const;
+    ConnectionProfile currentProfile(DatabaseSide side) const;
 
     // The window's mouse pointer; mousePointer() is its MousePointer value.
     int mousePointer() const;
     void setPointer(Pointer pointer);
     WindowPointer& pointer() { return *pointer_; }
 
-    // True while "Next >" or a connection test runs; the buttons are disabled meanwhile.
-
-    // The table manager: null until the first successful "Next >" creates it.
-    TableManagerWindow* tableManager() const { return tableManager_.get(); }
-    UserDialogs& dialogs() { return dialogs_; }
-    SettingsStore& settings() { return settings_; }
-
-    // Ends the program: both windows go, the application quits.
-    void endProgram();
+    UserDialogs& dialogs() { return host_.dialogs(); }
+    SettingsStore& settings() { return host_.settings(); }
 
 public slots:
     // Prepares the window, fills the fields from the settings store and moves
@@ -58,10 +48,6 @@ public slots:
     void testDB2Connection();
     void showMySQLHelp();
     void showDB2Help();
-
-signals:
-    // Closing either window ends the program; main quits on this.
-    void programEnd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,19 +74,15 @@ private:
     static ConnectionProfile profileOf(const ProfileFields& fields);
     void writeFieldToSettings(QLineEdit* field, const QString& key);
     void selectWholeText(QLineEdit* field);
-    // Disables the buttons while an action runs; a close asked for meanwhile
-    // ends the program when the action is over.
+    // Disables the buttons while an action runs.
     void setBusy(bool busy);
     void testConnection(DatabaseSide side);
-    TableManagerWindow& ensureTableManager();
+    // Whether a connection with the side's current profile opens (off the GUI thread).
+    bool loginWorks(DatabaseSide side) const;
 
+    WindowHost& host_;
     UserDialogs& dialogs_;
-    SettingsStore& settings_;
     WindowPointer* pointer_;
-    std::unique_ptr<TableManagerWindow> tableManager_;
-    bool busy_ = false;
-    bool endWhenIdle_ = false;
-    bool ending_ = false;
 
     QGroupBox* db2Frame_ = nullptr;
     QGroupBox* mysqlFrame_ = nullptr;

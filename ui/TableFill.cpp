@@ -1,5 +1,6 @@
 #include "TableFill.h"
 
+#include "OffGuiThread.h"
 #include "TableList.h"
 #include "TableOperations.h"
 #include "UserDialogs.h"
@@ -19,7 +20,7 @@ void refill(TableList& list, const std::vector<std::string>& names, UserDialogs&
 
 void FillMySQLList(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs)
 {
-    const std::vector<std::string> names = ListTables(DatabaseSide::MySQL, profile);
+    const std::vector<std::string> names = OffGuiThread([&] { return ListTables(DatabaseSide::MySQL, profile); });
     refill(list, names, dialogs);
     if (list.count() > 0)
         list.setCurrentIndex(0);
@@ -27,6 +28,6 @@ void FillMySQLList(TableList& list, const ConnectionProfile& profile, UserDialog
 
 void FillDB2List(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs)
 {
-    const std::vector<std::string> names = ListTables(DatabaseSide::DB2, profile);
+    const std::vector<std::string> names = OffGuiThread([&] { return ListTables(DatabaseSide::DB2, profile); });
     refill(list, names, dialogs);
 }

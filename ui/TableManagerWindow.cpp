@@ -1,9 +1,9 @@
 #include "TableManagerWindow.h"
 
+#include "ActionState.h"
 #include "ErrorReport.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
-#include "LoginWindow.h"
 #include "ObjectNames.h"
 #include "ReportLocations.h"
 #include "SettingsStore.h"
@@ -46,8 +46,8 @@ constexpr const char* kStopTransferQuestion =
 
 }  // namespace
 
-TableManagerWindow::TableManagerWindow(LoginWindow& login, UserDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), login_(login), dialogs_(dialogs)
+TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), dialogs_(host.dialogs())
 {
     InitUiResources();
     setObjectName(QString::fromLatin1(object_name::kTableManagerWindow));
@@ -218,7 +218,7 @@ void TableManagerWindow::buildControls()
 // Two options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
-    SettingsStore& settings = login_.settings();
+    SettingsStore& settings = host_.settings();
     matchingTypes_ = new QCheckBox(QStringLiteral("Matching column types on DB2"));
     matchingTypes_->setObjectName(QString::fromLatin1(object_name::kMatchingDB2Types));
     matchingTypes_->setToolTip(QStringLiteral("Columns get the nearest type holding all their values "
@@ -286,20 +286,16 @@ QString TableManagerWindow::statusText() const
 
 void TableManagerWindow::setBusy(bool busy)
 {
-    busy_ = busy;
     for (QPushButton* button : actionButtons())
         button->setEnabled(!busy);
     options_->setEnabled(!busy);  // a run keeps the options it started with
     setPointer(busy ? Pointer::Busy : Pointer::Default);
-    if (!busy && endWhenIdle_) {
-        hide();
-        login_.endProgram();
-    }
+    host_.actions().setRunning(busy);
 }
 
 bool TableManagerWindow::beginAction()
 {
-    if (busy_)
+    if (host_.actions().running())
         return false;
     setStatusText(QString());
     return true;
@@ -339,7 +335,7 @@ void TableManagerWindow::load()
 void TableManagerWindow::restoreRememberedGeometry()
 {
     const QStringList parts =
-        login_.settings().read(QString::fromLatin1(kGeometryKey), QString()).split(QLatin1Char(','));
+        host_.settings().read(QString::fromLatin1(kGeometryKey), QString()).split(QLatin1Char(','));
     int values[4] = {};
     bool valid = parts.size() == 4;
     for (int i = 0; valid && i < 4; ++i)
@@ -355,7 +351,7 @@ void TableManagerWindow::rememberGeometry()
 {
     if (isMinimized() || isMaximized() || isFullScreen())
         return;
-    login_.settings().write(QString::fromLatin1(kGeometryKey),
+    host_.settings().write(QString::fromLatin1(kGeometryKey),
                             QStringLiteral("%1,%2,%3,%4").arg(x()).arg(y()).arg(width()).arg(height()));
 }
 
@@ -371,7 +367,7 @@ void TableManagerWindow::goBack()
     if (!beginAction())
         return;
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kBack));
-    trap.step(100, [&] { ShowInPlaceOf(&login_, this); });
+    trap.step(100, [&] { host_.showLogin(); });
     trap.step(102, [&] { hide(); });
 }
 
@@ -417,24 +413,22 @@ void TableManagerWindow::showHelp()
 
 void TableManagerWindow::closeEvent(QCloseEvent* event)
 {
-    if (!busy_) {
-        login_.endProgram();
+    ActionState& actions = host_.actions();
+    if (actions.closeIfIdle()) {
         event->accept();
         return;
     }
-    // Boxes must not go on popping up with no window: the program ends once
-    // the running action is over.
     event->ignore();
-    if (endWhenIdle_)
+    if (actions.endsWhenIdle())
         return;
     if (!transferRunning_) {
-        endWhenIdle_ = true;  // a delete or rename is quick: let it finish
+        actions.endWhenIdle();  // a delete or rename is quick: let it finish
         return;
     }
     Answer answer = Answer::No;
     waitForUser([&] { answer = dialogs_.question(QString::fromLatin1(kStopTransferQuestion), QString()); });
     if (answer == Answer::Yes && transferRunning_) {
-        endWhenIdle_ = true;
+        actions.endWhenIdle();
         emit cancelRequested();
     }
 }

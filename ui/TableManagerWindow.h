@@ -2,12 +2,13 @@
 
 #include "ColumnTypes.h"
 #include "UserDialogs.h"
+#include "WindowHost.h"
 
 #include <QWidget>
 
 #include <functional>
 
-class LoginWindow;
+class DataConnection;
 class QBoxLayout;
 class QCheckBox;
 class QGroupBox;
@@ -26,7 +27,7 @@ class WindowPointer;
 class TableManagerWindow : public QWidget {
     Q_OBJECT
 public:
-    TableManagerWindow(LoginWindow& login, UserDialogs& dialogs, QWidget* parent = nullptr);
+    explicit TableManagerWindow(WindowHost& host, QWidget* parent = nullptr);
     ~TableManagerWindow() override;
 
     TableList* mysqlTables() const { return mysql_.list; }
@@ -54,13 +55,12 @@ public:
     // While an action runs: every button but Cancel and the options are
     // disabled, clicks are ignored and the pointer is busy; afterwards
     // they come back and the pointer is the arrow, or the program ends when
-    // the window was closed meanwhile.
+    // a window was closed meanwhile.
     void setBusy(bool busy);
 
     int mousePointer() const;  // the MousePointer value of the window's pointer
     void setPointer(Pointer pointer);
     WindowPointer& pointer() { return *pointer_; }
-    LoginWindow& login() { return login_; }
     UserDialogs& dialogs() { return dialogs_; }
 
     // Runs a box the user answers during a transfer; its time does not count
@@ -124,17 +124,17 @@ private:
     // Starts an action: false while another one runs; clears the status line.
     bool beginAction();
     void sendTables(bool toDB2);
+    // Opens a connection of the side with the current login, off the GUI thread.
+    void openSide(DatabaseSide side, DataConnection& connection);
     void selectAll(const char* location, TableList& list, bool selected);
     void rememberGeometry();
     void restoreRememberedGeometry();
     QList<QPushButton*> actionButtons() const;
 
-    LoginWindow& login_;
+    WindowHost& host_;
     UserDialogs& dialogs_;
     WindowPointer* pointer_;
-    bool busy_ = false;
     bool transferRunning_ = false;
-    bool endWhenIdle_ = false;
     double secondsWithUser_ = 0;
 
     SideControls mysql_;

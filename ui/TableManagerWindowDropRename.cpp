@@ -5,7 +5,7 @@
 // first.
 #include "DataConnection.h"
 #include "ErrorReport.h"
-#include "LoginWindow.h"
+#include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "TableActions.h"
 #include "TableList.h"
@@ -30,6 +30,12 @@ std::vector<bool> selectedRows(const TableList& list)
 }
 
 }  // namespace
+
+void TableManagerWindow::openSide(DatabaseSide side, DataConnection& connection)
+{
+    const ConnectionProfile profile = host_.currentProfile(side);
+    OffGuiThread([&] { OpenSide(side, connection, profile); });
+}
 
 void TableManagerWindow::deleteSelectedMySQLTables()
 {
@@ -62,18 +68,18 @@ void TableManagerWindow::deleteSelectedMySQLTables()
             continue;
         // One connection per table; one that cannot be opened ends the action.
         auto connection = std::make_unique<DataConnection>();
-        if (!trap.step(116, [&] { OpenSide(DatabaseSide::MySQL, *connection, login_.currentMySQLProfile()); }))
+        if (!trap.step(116, [&] { openSide(DatabaseSide::MySQL, *connection); }))
             break;
         QString name;
         trap.step(118, [&] { name = list.text(i); });
         bool gone = false;
         trap.step(120, [&] {
-            DropTable(DatabaseSide::MySQL, *connection, name);
+            OffGuiThread([&] { DropTable(DatabaseSide::MySQL, *connection, name); });
             gone = true;
         });
         if (gone)
             trap.step(122, [&] { list.remove(i); });
-        trap.step(124, [&] { connection->close(); });
+        trap.step(124, [&] { OffGuiThread([&] { connection->close(); }); });
     }
     trap.step(128, [&] { setBusy(false); });
 }
@@ -88,7 +94,7 @@ void TableManagerWindow::deleteSelectedDB2Tables()
     trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
     trap.step(102, [&] { setBusy(true); });
     // The connection opens before the selection test, once for the whole run.
-    const bool opened = trap.step(104, [&] { OpenSide(DatabaseSide::DB2, *connection, login_.currentDB2Profile()); });
+    const bool opened = trap.step(104, [&] { openSide(DatabaseSide::DB2, *connection); });
     QStringList names;
     if (!opened) {
         // reported; nothing more to do
@@ -111,13 +117,15 @@ void TableManagerWindow::deleteSelectedDB2Tables()
                 continue;
             bool gone = false;
             trap.step(112, [&] {
-                DropTable(DatabaseSide::DB2, *connection, list.text(i));
+                const QString name = list.text(i);
+                OffGuiThread([&] { DropTable(DatabaseSide::DB2, *connection, name); });
                 gone = true;
             });
             if (gone)
                 trap.step(114, [&] { list.remove(i); });
         }
     }
+    OffGuiThread([&] { connection.reset(); });  // a disconnect waits for the server too
     trap.step(120, [&] { setBusy(false); });
 }
 
@@ -148,9 +156,9 @@ void TableManagerWindow::renameMySQLTable()
     trap.step(122, [&] { setBusy(true); });
     // 124: the statement is built by RenameTable, names escaped.
     auto connection = std::make_unique<DataConnection>();
-    if (trap.step(126, [&] { OpenSide(DatabaseSide::MySQL, *connection, login_.currentMySQLProfile()); })) {
-        const bool renamed = trap.step(128, [&] { RenameTable(DatabaseSide::MySQL, *connection, oldName, newName); });
-        trap.step(130, [&] { connection->close(); });
+    if (trap.step(126, [&] { openSide(DatabaseSide::MySQL, *connection); })) {
+        const bool renamed = trap.step(128, [&] { OffGuiThread([&] { RenameTable(DatabaseSide::MySQL, *connection, oldName, newName); }); });
+        trap.step(130, [&] { OffGuiThread([&] { connection->close(); }); });
         if (renamed) {
             trap.step(132, [&] { list.remove(index); });
             trap.step(134, [&] { list.add(newName); });
@@ -169,7 +177,7 @@ void TableManagerWindow::renameDB2Table()
     trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
     trap.step(102, [&] { setBusy(true); });
     // The connection opens before any test.
-    if (trap.step(104, [&] { OpenSide(DatabaseSide::DB2, *connection, login_.currentDB2Profile()); })) {
+    if (trap.step(104, [&] { openSide(DatabaseSide::DB2, *connection); })) {
         int index = -1;
         if (trap.test(106, [&] { return list.selectedCount() == 0; })) {
             trap.step(132, [&] { dialogs_.message(QStringLiteral("Please select a table to rename.")); });
@@ -185,7 +193,7 @@ void TableManagerWindow::renameDB2Table()
             trap.step(116, [&] { answer = dialogs_.inputBox(RenamePrompt(oldName), ApplicationTitle(), oldName); });
             if (answer && !answer->isEmpty()) {
                 const QString newName = *answer;
-                if (trap.step(120, [&] { RenameTable(DatabaseSide::DB2, *connection, oldName, newName); })) {
+                if (trap.step(120, [&] { OffGuiThread([&] { RenameTable(DatabaseSide::DB2, *connection, oldName, newName); }); })) {
                     trap.step(122, [&] { list.remove(index); });
                     trap.step(124, [&] { list.add(newName); });
                     trap.step(126, [&] {
@@ -196,5 +204,6 @@ void TableManagerWindow::renameDB2Table()
             }
         }
     }
+    OffGuiThread([&] { connection.reset(); });  // a disconnect waits for the server too
     trap.step(134, [&] { setBusy(false); });
 }

@@ -1,9 +1,10 @@
 // The two send buttons of the table manager.
 #include "ErrorReport.h"
-#include "LoginWindow.h"
+#include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SendReportLines.h"
 #include "SqlDialect.h"
+#include "StatementCancel.h"
 #include "TableList.h"
 #include "TableManagerWindow.h"
 #include "Transfer.h"
@@ -84,6 +85,50 @@ private:
     double userSecondsAtTableStart_ = 0;
 };
 
+// The engine's side of the same: the transfer runs off the GUI thread, and
+// each call crosses to the window and waits for it there, so questions,
+// lists, progress and reports come in the engine's order and the engine goes
+// on only once the window has shown them (or the user has answered).
+class CrossingObserver : public TransferObserver {
+public:
+    explicit CrossingObserver(TransferObserver& window) : window_(window) {}
+
+    void tableStarting(const std::string& table) override { OnGuiThread([&] { window_.tableStarting(table); }); }
+    bool confirmOverwrite(const std::string& table, const std::string& existing) override
+    {
+        bool yes = false;
+        OnGuiThread([&] { yes = window_.confirmOverwrite(table, existing); });
+        return yes;
+    }
+    void targetDropped(const std::string& table) override { OnGuiThread([&] { window_.targetDropped(table); }); }
+    void tableArrived(const std::string& table) override { OnGuiThread([&] { window_.tableArrived(table); }); }
+    void progress(int percent) override { OnGuiThread([&] { window_.progress(percent); }); }
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    {
+        OnGuiThread([&] { window_.report(step, description, sql); });
+    }
+    void rowsRefused(const std::string& table, long long furtherRefused) override
+    {
+        OnGuiThread([&] { window_.rowsRefused(table, furtherRefused); });
+    }
+    void rowsDone(const std::string& table, long long done, long long total) override
+    {
+        OnGuiThread([&] { window_.rowsDone(table, done, total); });
+    }
+    void tableFinished(const TableResult& result) override { OnGuiThread([&] { window_.tableFinished(result); }); }
+    bool cancelRequested() override
+    {
+        bool cancelled = false;
+        OnGuiThread([&] { cancelled = window_.cancelRequested(); });
+        return cancelled;
+    }
+    void yield() override { OnGuiThread([&] { window_.yield(); }); }
+    std::chrono::milliseconds yieldInterval() const override { return window_.yieldInterval(); }
+
+private:
+    TransferObserver& window_;
+};
+
 }  // namespace
 
 // Both directions: the selected names, walked from the last to the first,
@@ -111,8 +156,18 @@ void TableManagerWindow::sendTables(bool toDB2)
     const TransferDirection direction = toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
     WindowTransferObserver observer(*this, target, direction,
                                     toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL);
-    const TransferSummary summary =
-        RunTransfer(direction, login_.currentMySQLProfile(), login_.currentDB2Profile(), tables, observer, transferOptions());
+    CrossingObserver crossing(observer);
+    // Cancel also stops the statement in hand: a long one would hold the run for its whole length.
+    StatementCanceller canceller;
+    const QObject cancelWiring;  // ends the wiring before the canceller goes, however the run ends
+    connect(this, &TableManagerWindow::cancelRequested, &cancelWiring, [&canceller] { canceller.cancelRunning(); });
+    const ConnectionProfile mysqlProfile = host_.currentProfile(DatabaseSide::MySQL);
+    const ConnectionProfile db2Profile = host_.currentProfile(DatabaseSide::DB2);
+    const TransferOptions options = transferOptions();
+    const TransferSummary summary = OffGuiThread([&] {
+        const StatementCancelScope scope(canceller);
+        return RunTransfer(direction, mysqlProfile, db2Profile, tables, crossing, options);
+    });
     cancel_->hide();
     progressBar_->setValue(0);
     transferRunning_ = false;

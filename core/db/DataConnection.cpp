@@ -1,11 +1,12 @@
 #include "DataConnection.h"
 
 #include "DataRecordset.h"
+#include "StatementCancel.h"
 #include "Utf16.h"
 
 #include <algorithm>
 
-DataConnection::DataConnection()
+DataConnection::DataConnection() : canceller_(StatementCanceller::current())
 {
     env_ = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     checkOdbc(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
@@ -63,6 +64,7 @@ OdbcHandle DataConnection::newStatement()
     if (commandTimeout_ > 0)
         SQLSetStmtAttrW(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0);
+    StatementCanceller::track(canceller_, statement.get());
     return statement;
 }
 

@@ -13,6 +13,8 @@ enum CursorLocation : int { kServerSideCursor = 2, kClientSideCursor = 3 };
 // One connection to one database through its ODBC driver. Every operation
 // creates its own, opens it with a connection text and lets it go when done;
 // destruction closes an open connection.
+class StatementCanceller;
+
 class DataConnection {
 public:
     DataConnection();  // throws DbError when no ODBC environment can be had
@@ -53,7 +55,8 @@ public:
     void rollback();
 
     // A fresh statement handle with the command timeout applied, for callers
-    // that bind parameters or columns themselves.
+    // that bind parameters or columns themselves. It can be cancelled from
+    // another thread when the connection was made in a StatementCancelScope.
     OdbcHandle newStatement();
     SQLHDBC handle() const { return dbc_.get(); }
 
@@ -66,4 +69,5 @@ private:
     int cursorLocation_ = kServerSideCursor;
     int commandTimeout_ = 0;      // 0: the driver's default (no limit)
     int connectionTimeout_ = 15;  // seconds
+    StatementCanceller* canceller_;
 };

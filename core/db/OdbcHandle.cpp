@@ -1,5 +1,6 @@
 #include "OdbcHandle.h"
 
+#include "StatementCancel.h"
 #include "Utf16.h"
 
 #include <algorithm>
@@ -32,6 +33,8 @@ OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept
 void OdbcHandle::reset() noexcept
 {
     if (handle_ != SQL_NULL_HANDLE) {
+        if (type_ == SQL_HANDLE_STMT)
+            StatementCanceller::forget(handle_);
         SQLFreeHandle(type_, handle_);
         handle_ = SQL_NULL_HANDLE;
     }

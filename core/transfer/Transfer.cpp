@@ -123,6 +123,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             try {
                 block = source.next();
             } catch (const DbError& error) {
+                if (observer.cancelRequested()) {  // Cancel stopped the statement
+                    result.cancelled = true;
+                    break;
+                }
                 observer.report(TransferStep::ReadRows, error.description(), source.selectSql());
                 result.readFailed = true;
                 result.connectionLost = sourceDialect.isConnectionLost(error);
@@ -138,6 +142,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             if (outcome.endedCopy) {
                 result.refused += outcome.refused;  // the batch's other rows went with the connection
                 throw *outcome.endedCopy;
+            }
+            if (outcome.refused > 0 && observer.cancelRequested()) {  // refused because Cancel stopped the batch
+                result.cancelled = true;
+                break;
             }
             if (outcome.firstRefused && result.refused == 0)
                 observer.report(TransferStep::Insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
@@ -169,9 +177,14 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             }
         }
     } catch (const DbError& error) {
-        observer.report(TransferStep::Insert, error.description(), BuildParameterInsertSql(side, into, source.plans().size()));
-        result.writeFailed = true;
-        result.connectionLost = targetDialect.isConnectionLost(error);
+        if (observer.cancelRequested()) {
+            result.cancelled = true;
+        } else {
+            observer.report(TransferStep::Insert, error.description(),
+                            BuildParameterInsertSql(side, into, source.plans().size()));
+            result.writeFailed = true;
+            result.connectionLost = targetDialect.isConnectionLost(error);
+        }
     }
     try {
         target.setAutoCommit(true);
@@ -366,6 +379,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             break;
         }
         const auto fail = [&](TransferStep step, const std::string& description, const std::string& sql) {
+            // A statement stopped by Cancel fails too: the run ends there, unreported.
+            if (observer.cancelRequested()) {
+                summary.cancelled = true;
+                return;
+            }
             observer.report(step, description, sql);
             result.status = TableStatus::Failed;
             result.reason = "failed";
@@ -375,7 +393,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         // Names the target cannot take are refused before anything is created.
         const auto refuseName = [&](TransferStep step, const std::string& description, const std::string& reason) {
             fail(step, description, "");
-            result.reason = reason;
+            if (!summary.cancelled)
+                result.reason = reason;
         };
         const std::string tooLong = "a name too long for " + targetDialect.displayName();
         if (const auto problem = names.nameProblem(table, true, targetDialect.displayName())) {
@@ -518,19 +537,27 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                         + std::to_string(result.rowsWritten) + " written";
                 }
             } catch (const DbError& error) {
-                observer.report(TransferStep::CountRows, error.description(), countSql);
+                const bool cancelled = observer.cancelRequested();
+                if (!cancelled)
+                    observer.report(TransferStep::CountRows, error.description(), countSql);
                 result.status = TableStatus::Incomplete;
-                result.reason = "the rows on the target could not be counted";
+                result.reason = cancelled ? "cancelled" : "the rows on the target could not be counted";
                 summary.connectionLost = connectionsGone();
             }
         }
         const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
         if (result.status == TableStatus::Sent) {
             if (auto refused = staging.swapIn(overwrite)) {
-                observer.report(TransferStep::ReplaceTable, refused->description, refused->sql);
-                result.status = TableStatus::Failed;
-                result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
-                summary.connectionLost = connectionsGone();
+                if (observer.cancelRequested()) {  // Cancel stopped the swap's wait
+                    result.status = TableStatus::Incomplete;
+                    result.reason = std::string("cancelled, ") + keptAsItWas;
+                    summary.cancelled = true;
+                } else {
+                    observer.report(TransferStep::ReplaceTable, refused->description, refused->sql);
+                    result.status = TableStatus::Failed;
+                    result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
+                    summary.connectionLost = connectionsGone();
+                }
             } else {
                 if (overwrite)
                     observer.targetDropped(existing->second);
@@ -547,8 +574,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             result.rowsOnTarget = -1;
         }
         observer.tableFinished(result);
-        if (summary.connectionLost || copy.cancelled) {
-            summary.cancelled = copy.cancelled;
+        if (summary.connectionLost || copy.cancelled || summary.cancelled) {
+            summary.cancelled = summary.cancelled || copy.cancelled;
             break;
         }
     }

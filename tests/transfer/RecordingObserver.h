@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SendReportLines.h"
+#include "StatementCancel.h"
 #include "Transfer.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@ public:
     std::vector<std::string> targetList;
     std::set<std::string> answerNo;       // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
+    const StatementCanceller* canceller = nullptr;  // its cancel counts as the user's Cancel
     std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
     std::function<void()> onYield;                   // runs at every yield, also between the rows of a retried batch
     std::chrono::milliseconds yieldEvery{40};        // 0: a yield at every row of a retry, whatever the machine's speed
@@ -63,8 +65,9 @@ public:
     }
     bool cancelRequested() override
     {
-        return cancelAfterProgressCalls >= 0
-            && static_cast<long long>(progressValues.size()) >= cancelAfterProgressCalls;
+        return (cancelAfterProgressCalls >= 0
+                && static_cast<long long>(progressValues.size()) >= cancelAfterProgressCalls)
+            || (canceller && canceller->cancelled());
     }
     std::chrono::milliseconds yieldInterval() const override { return yieldEvery; }
     void yield() override

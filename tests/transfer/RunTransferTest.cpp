@@ -880,6 +880,44 @@ TEST_P(OverwriteTest, CancelPartWayLeavesTheOldTable)
     expectOldTableIntact(summary, "cancelled");
 }
 
+TEST_P(OverwriteTest, CancelWhileTheSwapWaitsStopsTheWaitAndLeavesTheOldTable)
+{
+    makeTables();
+    // Another session reads the old table: the swap waits for it, three lock waits of 2 s.
+    DataConnection reader;
+    if (GetParam() == TransferDirection::MySQLToDB2)
+        OpenDB2(reader);
+    else
+        OpenMySQL(reader);
+    reader.setAutoCommit(false);
+    reader.execute("SELECT * FROM " + q("many"));
+    StatementCanceller canceller;
+    observer.canceller = &canceller;
+    std::thread user;
+    std::chrono::steady_clock::time_point rowsIn;
+    observer.onRowsDone = [&](long long done) {
+        if (done < 50000)
+            return;
+        rowsIn = std::chrono::steady_clock::now();
+        user = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            canceller.cancelRunning();
+        });
+    };
+    TransferSummary summary;
+    {
+        const StatementCancelScope scope(canceller);
+        summary = run(GetParam(), {"many"});
+    }
+    const auto afterRows = std::chrono::steady_clock::now() - rowsIn;
+    user.join();
+    reader.rollback();
+    EXPECT_LT(afterRows, std::chrono::seconds(4));  // the waits alone take over 6 s
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(observer.reportsText(), "");  // a stopped statement is no failure
+    expectOldTableIntact(summary, "cancelled");
+}
+
 TEST_P(OverwriteTest, SourceConnectionKilledPartWayLeavesTheOldTable)
 {
     makeTables();

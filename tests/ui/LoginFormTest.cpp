@@ -4,6 +4,7 @@
 #include "FakeDialogs.h"
 #include "ObjectNames.h"
 #include "LoginWindow.h"
+#include "OpenWindows.h"
 #include "TableManagerWindow.h"
 #include "SettingsStore.h"
 #include "TableList.h"
@@ -85,37 +86,37 @@ private slots:
     void passwordsAreMasked();
 
 private:
-    std::unique_ptr<SettingsStore> storeWith(const QString& name, bool workingLogins);
+    std::unique_ptr<OpenWindows> windowsWith(const QString& name, bool workingLogins);
     QLineEdit* field(LoginWindow& form, int number) { return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(number)); }
     QPushButton* button(QWidget& window, const char* name) { return window.findChild<QPushButton*>(name); }
     QTemporaryDir dir_;
 };
 
-std::unique_ptr<SettingsStore> LoginFormTest::storeWith(const QString& name, bool workingLogins)
+std::unique_ptr<OpenWindows> LoginFormTest::windowsWith(const QString& name, bool workingLogins)
 {
-    auto store = std::make_unique<SettingsStore>(dir_.filePath(name));
+    auto windows = std::make_unique<OpenWindows>(dir_.filePath(name));
     if (workingLogins) {
-        StoreLogins(*store, MySQLTestProfile(), DB2TestProfile());
+        StoreLogins(windows->settings(), MySQLTestProfile(), DB2TestProfile());
     }
-    return store;
+    return windows;
 }
 
 void LoginFormTest::firstStartWithAnEmptyStore()
 {
-    auto store = storeWith("empty.ini", false);
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
+    auto windows = windowsWith("empty.ini", false);
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
 
     const QString expected[11] = {{}, "", "50069", "", "", "", "localhost", "", "", "", "3306"};
     for (int i = 1; i <= 10; ++i)
         QCOMPARE(field(login, i)->text(), expected[i]);
-    QCOMPARE(store->read("Port", "unset"), QStringLiteral("50069"));
-    QCOMPARE(store->read("MySQLServer", "unset"), QStringLiteral("localhost"));
-    QCOMPARE(store->read("MySQLPort", "unset"), QStringLiteral("3306"));
-    QCOMPARE(store->read("Server", "unset"), QStringLiteral("unset"));  // empty fills write nothing
+    QCOMPARE(windows->settings().read("Port", "unset"), QStringLiteral("50069"));
+    QCOMPARE(windows->settings().read("MySQLServer", "unset"), QStringLiteral("localhost"));
+    QCOMPARE(windows->settings().read("MySQLPort", "unset"), QStringLiteral("3306"));
+    QCOMPARE(windows->settings().read("Server", "unset"), QStringLiteral("unset"));  // empty fills write nothing
     QVERIFY(login.isVisible());
-    QVERIFY(!login.tableManager());
+    QVERIFY(!windows->manager());
     QVERIFY(dialogs.shown.empty());
     QCOMPARE(login.windowTitle(), QStringLiteral("Tablehop Dual Server Table Copy & Move Software"));
     QCOMPARE(login.mousePointer(), 0);
@@ -123,13 +124,13 @@ void LoginFormTest::firstStartWithAnEmptyStore()
 
 void LoginFormTest::startUpWithWorkingLoginsLandsOnTheTableManager()
 {
-    auto store = storeWith("working.ini", true);
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
+    auto windows = windowsWith("working.ini", true);
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
 
     QVERIFY(dialogs.shown.empty());
-    TableManagerWindow* manager = login.tableManager();
+    TableManagerWindow* manager = windows->manager();
     QVERIFY(manager);
     QVERIFY(manager->isVisible());
     QVERIFY(!login.isVisible());
@@ -148,21 +149,21 @@ void LoginFormTest::nextWithAFailingDB2LoginDoesNotTryMySQL()
     // The MySQL profile points at a listener of ours: any attempt would knock.
     Listener listener;
     QVERIFY(listener.port() > 0);
-    auto store = storeWith("failing.ini", true);
-    store->write("Password", QString::fromStdString(DB2TestProfile().password) + "-wrong");
-    store->write("MySQLServer", "127.0.0.1");
-    store->write("MySQLPort", QString::number(listener.port()));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();  // the silent check at step 148 fails
+    auto windows = windowsWith("failing.ini", true);
+    windows->settings().write("Password", QString::fromStdString(DB2TestProfile().password) + "-wrong");
+    windows->settings().write("MySQLServer", "127.0.0.1");
+    windows->settings().write("MySQLPort", QString::number(listener.port()));
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();  // the silent check at step 148 fails
     QVERIFY(login.isVisible());
-    QVERIFY(!login.tableManager());
+    QVERIFY(!windows->manager());
 
     button(login, object_name::kNext)->click();
     QVERIFY(!listener.knocked(300));
     QVERIFY(dialogs.shown.empty());
     QVERIFY(login.isVisible());
-    QVERIFY(!login.tableManager());
+    QVERIFY(!windows->manager());
     QCOMPARE(login.mousePointer(), 0);
 }
 
@@ -173,11 +174,11 @@ void LoginFormTest::backAndNextRefillTheListsInPlace()
         ExecDB2("DROP TABLE \"UI_FLOW_NEW\"");
     } catch (const std::exception&) {
     }
-    auto store = storeWith("flow.ini", true);
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
-    TableManagerWindow* manager = login.tableManager();
+    auto windows = windowsWith("flow.ini", true);
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
+    TableManagerWindow* manager = windows->manager();
     QVERIFY(manager && manager->isVisible());
     QVERIFY(!manager->mysqlTables()->texts().contains("ui_flow_new"));
 
@@ -204,7 +205,7 @@ void LoginFormTest::backAndNextRefillTheListsInPlace()
     button(login, object_name::kNext)->click();
     dialogs.onYield = nullptr;
     QVERIFY(clicksDuringFill > 0);
-    QCOMPARE(login.tableManager(), manager);
+    QCOMPARE(windows->manager(), manager);
     QCOMPARE(manager->windowTitle(), QStringLiteral("loaded once"));
     QVERIFY(manager->isVisible());
     QVERIFY(!login.isVisible());
@@ -247,11 +248,11 @@ void LoginFormTest::testConnectionOutcomes()
     QFETCH(bool, wrongPassword);
     QFETCH(QString, expected);
     QFETCH(QString, detailFragment);
-    auto store = storeWith("test-connection.ini", true);
-    store->write("Password", "wrong");  // the start-up stays on the login form
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
+    auto windows = windowsWith("test-connection.ini", true);
+    windows->settings().write("Password", "wrong");  // the start-up stays on the login form
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
     field(login, 4)->setText(QString::fromStdString(DB2TestProfile().password));
     if (wrongPassword)
         field(login, passwordField)->setText(field(login, passwordField)->text() + "-wrong");
@@ -273,15 +274,15 @@ void LoginFormTest::testConnectionOutcomes()
     }
     QVERIFY(dialogs.shown[0].title.isEmpty());  // the application title
     QCOMPARE(login.mousePointer(), 0);
-    QVERIFY(!login.tableManager());
+    QVERIFY(!windows->manager());
 }
 
 void LoginFormTest::helpTexts()
 {
-    auto store = storeWith("help.ini", false);
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
+    auto windows = windowsWith("help.ini", false);
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
     const QString sep = QStringLiteral("\r\r");
 
     button(login, object_name::kMySQLHelp)->click();
@@ -314,10 +315,9 @@ void LoginFormTest::helpTexts()
 
 void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
 {
-    auto store = storeWith("focus.ini", false);
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
+    auto windows = windowsWith("focus.ini", false);
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
     QVERIFY(QTest::qWaitForWindowActive(&login));
     QCOMPARE(QApplication::focusWidget(), field(login, 1));  // the window opens on the DB2 server field
 
@@ -327,7 +327,7 @@ void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
     QCOMPARE(server->selectedText(), QStringLiteral("localhost"));
     QTest::keyClick(server, Qt::Key_X);
     QCOMPARE(server->text(), QStringLiteral("x"));
-    QCOMPARE(store->read("MySQLServer", "unset"), QStringLiteral("x"));
+    QCOMPARE(windows->settings().read("MySQLServer", "unset"), QStringLiteral("x"));
 
     // Tab order: the DB2 database field leads to the DB2 buttons, then the MySQL fields.
     field(login, 5)->setFocus();
@@ -345,25 +345,24 @@ void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
     QLineEdit* port = field(login, 10);
     port->setFocus();
     QTest::keyClicks(port, "33x");
-    QCOMPARE(store->read("MySQLPort", "unset"), QStringLiteral("33x"));
+    QCOMPARE(windows->settings().read("MySQLPort", "unset"), QStringLiteral("33x"));
     port->clear();
-    QCOMPARE(store->read("MySQLPort", "unset"), QString());
+    QCOMPARE(windows->settings().read("MySQLPort", "unset"), QString());
 }
 
 void LoginFormTest::passwordsAreMasked()
 {
-    auto store = storeWith("mask.ini", false);
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, *store);
-    login.startUp();
+    auto windows = windowsWith("mask.ini", false);
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
     for (int number : {4, 8}) {
         QLineEdit* password = field(login, number);
         password->setText("s3cr;t");
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         QCOMPARE(password->displayText(), QStringLiteral("******"));
     }
-    QCOMPARE(store->read("Password", ""), QStringLiteral("s3cr;t"));  // stored unmasked
-    QCOMPARE(store->read("MySQLPassword", ""), QStringLiteral("s3cr;t"));
+    QCOMPARE(windows->settings().read("Password", ""), QStringLiteral("s3cr;t"));  // stored unmasked
+    QCOMPARE(windows->settings().read("MySQLPassword", ""), QStringLiteral("s3cr;t"));
     QCOMPARE(field(login, 1)->echoMode(), QLineEdit::Normal);
 }
 

@@ -3,6 +3,7 @@
 // tablehop_screenshots DIR. scripts/screenshots runs it under Xvfb with a demo
 // login on each server.
 #include "LoginWindow.h"
+#include "WindowController.h"
 #include "TableManagerWindow.h"
 #include "QtDialogs.h"
 #include "SettingsStore.h"
@@ -74,13 +75,13 @@ int main(int argc, char* argv[])
         tryExec(ExecDB2, std::string("CREATE TABLE \"") + table + "\" (ID INTEGER NOT NULL, NAME VARCHAR(40))");
 
     QTemporaryDir home;
-    SettingsStore settings(home.filePath(QStringLiteral("tablehop.ini")));
+    WindowController windows(std::make_unique<QtDialogs>(),
+                             std::make_unique<SettingsStore>(home.filePath(QStringLiteral("tablehop.ini"))));
+    SettingsStore& settings = windows.settings();
     StoreLogins(settings, MySQLTestProfile(), DB2TestProfile());
-
-    QtDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    login.startUp();  // working logins: lands on the table manager
-    TableManagerWindow* manager = login.tableManager();
+    LoginWindow& login = windows.login();
+    windows.startUp();  // working logins: lands on the table manager
+    TableManagerWindow* manager = windows.tableManager();
     if (!manager || !manager->isVisible()) {
         std::fprintf(stderr, "screenshots: the start-up did not reach the table manager\n");
         return 1;

@@ -3,6 +3,7 @@
 // program end: no servers needed.
 #include "FakeDialogs.h"
 #include "LoginWindow.h"
+#include "OpenWindows.h"
 #include "TableManagerWindow.h"
 #include "FormSupport.h"
 #include "ObjectNames.h"
@@ -138,10 +139,9 @@ void TableListTest::removeListItemWalksOnce()
 
 void TableListTest::selectAllAndDeselectAllKeepTheCurrentItem()
 {
-    SettingsStore settings(dir_.filePath("select.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    TableManagerWindow manager(login, dialogs);
+    OpenWindows windows(dir_.filePath("select.ini"));
+    FakeDialogs& dialogs = windows.dialogs();
+    TableManagerWindow& manager = windows.builtManager();
     for (TableList* list : {manager.mysqlTables(), manager.db2Tables()})
         filled(*list, {"t1", "t2", "t3", "t4", "t5"});
     manager.mysqlTables()->setCurrentIndex(2);
@@ -167,10 +167,9 @@ void TableListTest::selectAllAndDeselectAllKeepTheCurrentItem()
 
 void TableListTest::selectAllOnAnEmptyListDoesNothing()
 {
-    SettingsStore settings(dir_.filePath("empty.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    TableManagerWindow manager(login, dialogs);
+    OpenWindows windows(dir_.filePath("empty.ini"));
+    FakeDialogs& dialogs = windows.dialogs();
+    TableManagerWindow& manager = windows.builtManager();
     for (const char* name : {object_name::kSelectAllDB2Tables, object_name::kDeselectAllDB2Tables,
                              object_name::kSelectAllMySQLTables, object_name::kDeselectAllMySQLTables})
         button(manager, name)->click();
@@ -182,10 +181,8 @@ void TableListTest::selectAllOnAnEmptyListDoesNothing()
 
 void TableListTest::filterNarrowsWhatIsShownAndSelected()
 {
-    SettingsStore settings(dir_.filePath("filter.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    TableManagerWindow manager(login, dialogs);
+    OpenWindows windows(dir_.filePath("filter.ini"));
+    TableManagerWindow& manager = windows.builtManager();
     TableList& list = *manager.mysqlTables();
     filled(list, {"orders", "Order_items", "customers", "ORDERS_2016", "zebra"});
     list.setSelected(list.texts().indexOf("customers"), true);
@@ -217,12 +214,9 @@ void TableListTest::filterNarrowsWhatIsShownAndSelected()
 
 void TableListTest::tableManagerResizesAndRemembersItsPlace()
 {
-    SettingsStore settings(dir_.filePath("place.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
     {
-        TableManagerWindow manager(login, dialogs);
-        manager.load();
+        OpenWindows windows(dir_.filePath("place.ini"));
+        TableManagerWindow& manager = windows.builtManager();
         // The designed window, taller by the row of transfer options.
         const QWidget* options = manager.findChild<QWidget*>(object_name::kOptions);
         QCOMPARE(TableManagerWindow::defaultSize(), QSize(536, 383));
@@ -250,19 +244,18 @@ void TableListTest::tableManagerResizesAndRemembersItsPlace()
         QCOMPARE(button(manager, object_name::kDeselectAllMySQLTables)->y(), buttons[0]->y());
         manager.hide();
     }
-    QCOMPARE(settings.read("TableManagerGeometry", ""), QStringLiteral("40,50,700,520"));
-    TableManagerWindow again(login, dialogs);
-    again.load();
+    OpenWindows next(dir_.filePath("place.ini"));
+    QCOMPARE(next.settings().read("TableManagerGeometry", ""), QStringLiteral("40,50,700,520"));
+    TableManagerWindow& again = next.builtManager();
     QCOMPARE(again.size(), QSize(700, 520));
     QCOMPARE(again.pos(), QPoint(40, 50));
 }
 
 void TableListTest::tableManagerHelp()
 {
-    SettingsStore settings(dir_.filePath("help.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    TableManagerWindow manager(login, dialogs);
+    OpenWindows windows(dir_.filePath("help.ini"));
+    FakeDialogs& dialogs = windows.dialogs();
+    TableManagerWindow& manager = windows.builtManager();
     manager.findChild<QPushButton*>("PushButton12")->click();
     QCOMPARE(dialogs.shown.size(), size_t(1));
     QCOMPARE(dialogs.shown[0].kind, QStringLiteral("message"));
@@ -272,9 +265,8 @@ void TableListTest::tableManagerHelp()
 
 void TableListTest::pointerConvention()
 {
-    SettingsStore settings(dir_.filePath("pointer.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
+    OpenWindows windows(dir_.filePath("pointer.ini"));
+    LoginWindow& login = windows.login();
     login.runStartUpSequence();  // the hand cursor file lies beside the test program
     QVERIFY(login.pointer().hasCustomCursor());
     QCOMPARE(login.mousePointer(), 0);
@@ -298,8 +290,7 @@ void TableListTest::pointerConvention()
     login.setPointer(Pointer::Default);
     QCOMPARE(login.cursor().shape(), Qt::ArrowCursor);
 
-    TableManagerWindow manager(login, dialogs);
-    manager.load();
+    TableManagerWindow& manager = windows.builtManager();
     moveOver(manager.findChild<QPushButton*>("PushButton7"));
     QCOMPARE(manager.mousePointer(), 99);
     moveOver(manager.db2Tables()->viewport());
@@ -312,10 +303,8 @@ void TableListTest::pointerConvention()
 
 void TableListTest::busyDisablesEveryButtonButCancelAndOptions()
 {
-    SettingsStore settings(dir_.filePath("busy.ini"));
-    FakeDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    TableManagerWindow manager(login, dialogs);
+    OpenWindows windows(dir_.filePath("busy.ini"));
+    TableManagerWindow& manager = windows.builtManager();
     QVERIFY(manager.statusText().isEmpty());
     QVERIFY(manager.cancelButton()->isHidden());
     QCOMPARE(manager.progressBar()->minimum(), 0);
@@ -338,20 +327,20 @@ void TableListTest::busyDisablesEveryButtonButCancelAndOptions()
 
 void TableListTest::closingEitherWindowEndsTheProgram()
 {
-    SettingsStore settings(dir_.filePath("end.ini"));
-    FakeDialogs dialogs;
     {
-        LoginWindow login(dialogs, settings);
-        QSignalSpy ended(&login, &LoginWindow::programEnd);
+        OpenWindows windows(dir_.filePath("end.ini"));
+        LoginWindow& login = windows.login();
+        QSignalSpy ended(&windows.controller(), &WindowController::programEnd);
         login.show();
         login.close();
         QCOMPARE(ended.count(), 1);
         QVERIFY(!login.isVisible());
     }
     {
-        LoginWindow login(dialogs, settings);
-        QSignalSpy ended(&login, &LoginWindow::programEnd);
-        TableManagerWindow manager(login, dialogs);
+        OpenWindows windows(dir_.filePath("end.ini"));
+        LoginWindow& login = windows.login();
+        QSignalSpy ended(&windows.controller(), &WindowController::programEnd);
+        TableManagerWindow& manager = windows.builtManager();
         manager.show();  // the login form is hidden meanwhile
         manager.setBusy(true);  // a delete runs: it ends first, then the program
         manager.close();
@@ -368,10 +357,8 @@ void TableListTest::deleteQuestionDefaultsToNo()
 {
     // The real question box: Enter and Escape both answer No, so nothing is
     // dropped and no connection is even tried (that would show a second box).
-    SettingsStore settings(dir_.filePath("question.ini"));
-    QtDialogs dialogs;
-    LoginWindow login(dialogs, settings);
-    TableManagerWindow manager(login, dialogs);
+    OpenWindows windows(dir_.filePath("question.ini"), std::make_unique<QtDialogs>());
+    TableManagerWindow& manager = windows.builtManager();
     filled(*manager.mysqlTables(), {"precious"});
     manager.mysqlTables()->setSelected(0, true);
     manager.show();

@@ -5,6 +5,7 @@
 #include "FakeDialogs.h"
 #include "ObjectNames.h"
 #include "LoginWindow.h"
+#include "OpenWindows.h"
 #include "TableManagerWindow.h"
 #include "SettingsStore.h"
 #include "TableList.h"
@@ -90,11 +91,11 @@ private slots:
 private:
     // Fresh windows on the table manager with both lists filled.
     void open();
-    void refill() { login_->openTableManager(); }
+    void refill() { login()->openTableManager(); }
     int indexOf(TableList* list, const QString& name) const { return list->texts().indexOf(name); }
     void select(TableList* list, const QStringList& which);
     void click(const char* name) { manager()->findChild<QPushButton*>(name)->click(); }
-    TableManagerWindow* manager() const { return login_->tableManager(); }
+    TableManagerWindow* manager() const { return windows_->manager(); }
     TableList* mysql() const { return manager()->mysqlTables(); }
     TableList* db2() const { return manager()->db2Tables(); }
     // The names a list gave up, in the order it gave them up.
@@ -102,9 +103,10 @@ private:
     std::shared_ptr<QStringList> watchRemovals(TableList* list);
 
     QTemporaryDir dir_;
-    std::unique_ptr<SettingsStore> store_;
-    std::unique_ptr<FakeDialogs> dialogs_;
-    std::unique_ptr<LoginWindow> login_;
+    std::unique_ptr<OpenWindows> windows_;
+    FakeDialogs* dialogs() { return &windows_->dialogs(); }
+    SettingsStore* store() { return &windows_->settings(); }
+    LoginWindow* login() { return &windows_->login(); }
 };
 
 void TableManagerTest::initTestCase()
@@ -126,19 +128,15 @@ void TableManagerTest::init()
 
 void TableManagerTest::cleanup()
 {
-    login_.reset();
-    dialogs_.reset();
-    store_.reset();
+    windows_.reset();
     init();
 }
 
 void TableManagerTest::open()
 {
-    store_ = std::make_unique<SettingsStore>(dir_.filePath("manage.ini"));
-    StoreLogins(*store_, manageProfile(), DB2TestProfile());
-    dialogs_ = std::make_unique<FakeDialogs>();
-    login_ = std::make_unique<LoginWindow>(*dialogs_, *store_);
-    login_->startUp();
+    windows_ = std::make_unique<OpenWindows>(dir_.filePath("manage.ini"));
+    StoreLogins(windows_->settings(), manageProfile(), DB2TestProfile());
+    windows_->controller().startUp();
     QVERIFY(manager() && manager()->isVisible());
 }
 
@@ -174,11 +172,11 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     const auto removedMySQL = watchRemovals(mysql());
     manager()->mysqlFilter()->setText("A");
     click(kSelectAllMySQLTables);
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteMySQLTables);
-    QCOMPARE(dialogs_->kinds(), QStringList({"question"}));
-    QCOMPARE(dialogs_->shown[0].title, ApplicationTitle());
-    QCOMPARE(dialogs_->shown[0].text,
+    QCOMPARE(dialogs()->kinds(), QStringList({"question"}));
+    QCOMPARE(dialogs()->shown[0].title, ApplicationTitle());
+    QCOMPARE(dialogs()->shown[0].text,
              QStringLiteral("Delete these 3 tables from the MySQL database?\r\ralpha\rbeta\rgamma\r\rThis cannot be undone."));
     QCOMPARE(*removedMySQL, QStringList({"gamma", "beta", "alpha"}));  // the last in the list first
     QCOMPARE(mysql()->texts(), QStringList({"keep"}));
@@ -194,10 +192,10 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     db2()->setCurrentIndex(-1);
     manager()->db2Filter()->setText("ui6_del");
     click(kSelectAllDB2Tables);
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteDB2Tables);
-    QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
-    QCOMPARE(dialogs_->shown[1].text,
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "question"}));
+    QCOMPARE(dialogs()->shown[1].text,
              QStringLiteral("Delete these 3 tables from the IBM DB2 database?\r\rUI6_DEL_ALPHA\rUI6_DEL_BETA\rUI6_DEL_GAMMA"
                             "\r\rThis cannot be undone."));
     QCOMPARE(*removedDB2, QStringList({"UI6_DEL_GAMMA", "UI6_DEL_BETA", "UI6_DEL_ALPHA"}));
@@ -220,12 +218,12 @@ void TableManagerTest::aTableDroppedMeanwhileLeavesTheList()
     dropDB2("UI6_GONE");
 
     select(mysql(), {"gone"});
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteMySQLTables);
     select(db2(), {"UI6_GONE"});
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteDB2Tables);
-    QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));  // no error report
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "question"}));  // no error report
     QCOMPARE(mysql()->texts(), QStringList({"stays"}));
     QVERIFY(!db2()->texts().contains("UI6_GONE"));
 }
@@ -276,14 +274,14 @@ void TableManagerTest::aRefusedDropKeepsTheName()
     TableList* list = onDB2 ? db2() : mysql();
     const QStringList before = list->texts();
     select(list, tables);
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(onDB2 ? kDeleteDB2Tables : kDeleteMySQLTables);
     QStringList expected = {"question"};
     for (qsizetype i = 0; i < tables.size(); ++i)
         expected << "error";
-    QCOMPARE(dialogs_->kinds(), expected);
-    QVERIFY2(dialogs_->shown[1].text.contains("in Hopbridge2017/04/05." + location), qPrintable(dialogs_->shown[1].text));
-    QVERIFY2(dialogs_->shown.back().text.contains(lastError), qPrintable(dialogs_->shown.back().text));
+    QCOMPARE(dialogs()->kinds(), expected);
+    QVERIFY2(dialogs()->shown[1].text.contains("in Hopbridge2017/04/05." + location), qPrintable(dialogs()->shown[1].text));
+    QVERIFY2(dialogs()->shown.back().text.contains(lastError), qPrintable(dialogs()->shown.back().text));
     QCOMPARE(list->texts(), before);
     if (!onDB2)
         QCOMPARE(mysqlServerTables(), QStringList({"a_view", "child", "parent"}));
@@ -306,20 +304,20 @@ void TableManagerTest::anUnreachableServerIsReportedOnce()
         createMySQL(name);
     createDB2("UI6_ONE");
     open();
-    login_->findChild<QLineEdit*>("Text10")->setText("1");  // nothing listens on port 1
+    login()->findChild<QLineEdit*>("Text10")->setText("1");  // nothing listens on port 1
     select(mysql(), {"one", "two"});
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteMySQLTables);
-    QCOMPARE(dialogs_->kinds(), QStringList({"question", "error"}));
-    QVERIFY(dialogs_->shown[1].text.contains("Form2.PushButton1_Click at line 116"));
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "error"}));
+    QVERIFY(dialogs()->shown[1].text.contains("Form2.PushButton1_Click at line 116"));
     QCOMPARE(mysql()->texts(), QStringList({"one", "two"}));
     QCOMPARE(manager()->mousePointer(), 0);
 
-    login_->findChild<QLineEdit*>("Text2")->setText("1");
+    login()->findChild<QLineEdit*>("Text2")->setText("1");
     select(db2(), {"UI6_ONE"});
     click(kDeleteDB2Tables);  // the DB2 side opens first: no question
-    QCOMPARE(dialogs_->kinds(), QStringList({"question", "error", "error"}));
-    QVERIFY(dialogs_->shown[2].text.contains("Form2.PushButton5_Click at line 104"));
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "error", "error"}));
+    QVERIFY(dialogs()->shown[2].text.contains("Form2.PushButton5_Click at line 104"));
     QVERIFY(db2()->texts().contains("UI6_ONE"));
     QVERIFY(db2ServerTables().contains("UI6_ONE"));
     QCOMPARE(manager()->mousePointer(), 0);
@@ -331,13 +329,13 @@ void TableManagerTest::confirmationAnsweredNo()
     createDB2("UI6_PRECIOUS");
     open();
     select(mysql(), {"precious"});
-    dialogs_->answers.push_back(Answer::No);
+    dialogs()->answers.push_back(Answer::No);
     click(kDeleteMySQLTables);
     select(db2(), {"UI6_PRECIOUS"});
-    dialogs_->answers.push_back(Answer::No);
+    dialogs()->answers.push_back(Answer::No);
     click(kDeleteDB2Tables);
-    QCOMPARE(dialogs_->kinds(), QStringList({"question", "question"}));
-    QCOMPARE(dialogs_->shown[0].text,
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "question"}));
+    QCOMPARE(dialogs()->shown[0].text,
              QStringLiteral("Delete this table from the MySQL database?\r\rprecious\r\rThis cannot be undone."));
     QCOMPARE(mysql()->texts(), QStringList({"precious"}));
     QVERIFY(mysqlServerTables().contains("precious"));
@@ -360,19 +358,19 @@ void TableManagerTest::oddNamesAreDeletedAndRenamed()
         QVERIFY2(mysql()->texts().contains(name), qPrintable(name));
 
     select(mysql(), mysqlNames.mid(0, 4));
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteMySQLTables);
     QCOMPARE(mysql()->texts(), QStringList({"rename`me"}));
     QCOMPARE(mysqlServerTables(), QStringList({"rename`me"}));
     select(mysql(), {"rename`me"});
     const QString newMySQL = QString::fromUtf8("ré nämed`\"x");
-    dialogs_->inputs.push_back(newMySQL);
+    dialogs()->inputs.push_back(newMySQL);
     click(kRenameMySQLTable);
     QCOMPARE(mysql()->texts(), QStringList({newMySQL}));
     QCOMPARE(mysqlServerTables(), QStringList({newMySQL}));
 
     select(db2(), db2Names.mid(0, 4));
-    dialogs_->answers.push_back(Answer::Yes);
+    dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteDB2Tables);
     for (const QString& name : db2Names.mid(0, 4)) {
         QVERIFY2(!db2()->texts().contains(name), qPrintable(name));
@@ -380,12 +378,12 @@ void TableManagerTest::oddNamesAreDeletedAndRenamed()
     }
     select(db2(), {"UI6 RENAME\"ME"});
     const QString newDB2 = QString::fromUtf8("UI6 nÉw \"`x");
-    dialogs_->inputs.push_back(newDB2);
+    dialogs()->inputs.push_back(newDB2);
     click(kRenameDB2Table);
     QVERIFY(db2()->texts().contains(newDB2));
     QVERIFY(!db2()->texts().contains("UI6 RENAME\"ME"));
     QVERIFY(db2ServerTables().contains(newDB2));
-    QCOMPARE(dialogs_->kinds(), QStringList({"question", "input", "question", "input"}));  // no error report
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "input", "question", "input"}));  // no error report
 }
 
 void TableManagerTest::renameOutcomes()
@@ -399,51 +397,51 @@ void TableManagerTest::renameOutcomes()
 
     // Cancel, then an emptied answer: nothing is sent, nothing changes.
     select(mysql(), {"orders"});
-    dialogs_->inputs.push_back(std::nullopt);
+    dialogs()->inputs.push_back(std::nullopt);
     click(kRenameMySQLTable);
-    dialogs_->inputs.push_back(QString());
+    dialogs()->inputs.push_back(QString());
     click(kRenameMySQLTable);
-    QCOMPARE(dialogs_->kinds(), QStringList({"input", "input"}));
-    QCOMPARE(dialogs_->shown[0].text, QStringLiteral("Enter new name of orders:"));
-    QCOMPARE(dialogs_->shown[0].title, ApplicationTitle());
-    QCOMPARE(dialogs_->shown[0].detail, QStringLiteral("orders"));  // the proposed answer
+    QCOMPARE(dialogs()->kinds(), QStringList({"input", "input"}));
+    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Enter new name of orders:"));
+    QCOMPARE(dialogs()->shown[0].title, ApplicationTitle());
+    QCOMPARE(dialogs()->shown[0].detail, QStringLiteral("orders"));  // the proposed answer
     QCOMPARE(mysql()->texts(), before);
 
     // The proposed name unchanged: the statement is sent and the server refuses.
-    dialogs_->inputs.push_back(QStringLiteral("orders"));
+    dialogs()->inputs.push_back(QStringLiteral("orders"));
     click(kRenameMySQLTable);
-    QCOMPARE(dialogs_->kinds().last(), QStringLiteral("error"));
-    QVERIFY(dialogs_->shown.back().text.contains("Form2.PushButton6_Click at line 128"));
+    QCOMPARE(dialogs()->kinds().last(), QStringLiteral("error"));
+    QVERIFY(dialogs()->shown.back().text.contains("Form2.PushButton6_Click at line 128"));
     QCOMPARE(mysql()->texts(), before);
 
     // A name that exists already.
-    dialogs_->inputs.push_back(QStringLiteral("zoo"));
+    dialogs()->inputs.push_back(QStringLiteral("zoo"));
     click(kRenameMySQLTable);
-    QCOMPARE(dialogs_->kinds().last(), QStringLiteral("error"));
+    QCOMPARE(dialogs()->kinds().last(), QStringLiteral("error"));
     QCOMPARE(mysql()->texts(), before);
     QCOMPARE(mysqlServerTables(), before);
 
     // A good rename: orders_2016 in its sorted place.
-    const size_t shown = dialogs_->shown.size();
-    dialogs_->inputs.push_back(QStringLiteral("orders_2016"));
+    const size_t shown = dialogs()->shown.size();
+    dialogs()->inputs.push_back(QStringLiteral("orders_2016"));
     click(kRenameMySQLTable);
-    QCOMPARE(dialogs_->shown.size(), shown + 1);  // the input box only
+    QCOMPARE(dialogs()->shown.size(), shown + 1);  // the input box only
     QCOMPARE(mysql()->texts(), QStringList({"customers", "orders_2016", "zoo"}));
     QCOMPARE(mysqlServerTables(), QStringList({"customers", "orders_2016", "zoo"}));
     QCOMPARE(manager()->mousePointer(), 0);
 
     // DB2: Cancel, an existing name, a good rename.
     select(db2(), {"UI6_ORDERS"});
-    dialogs_->inputs.push_back(std::nullopt);
+    dialogs()->inputs.push_back(std::nullopt);
     click(kRenameDB2Table);
     QVERIFY(db2()->texts().contains("UI6_ORDERS"));
-    dialogs_->inputs.push_back(QStringLiteral("UI6_TAKEN"));
+    dialogs()->inputs.push_back(QStringLiteral("UI6_TAKEN"));
     click(kRenameDB2Table);
-    QCOMPARE(dialogs_->kinds().last(), QStringLiteral("error"));
-    QVERIFY(dialogs_->shown.back().text.contains("Form2.PushButton7_Click at line 120"));
+    QCOMPARE(dialogs()->kinds().last(), QStringLiteral("error"));
+    QVERIFY(dialogs()->shown.back().text.contains("Form2.PushButton7_Click at line 120"));
     QVERIFY(db2()->texts().contains("UI6_ORDERS"));
     QCOMPARE(db2()->texts().count("UI6_TAKEN"), 1);
-    dialogs_->inputs.push_back(QStringLiteral("UI6_ORDERS_2016"));
+    dialogs()->inputs.push_back(QStringLiteral("UI6_ORDERS_2016"));
     click(kRenameDB2Table);
     QVERIFY(!db2()->texts().contains("UI6_ORDERS"));
     const int renamed = indexOf(db2(), "UI6_ORDERS_2016");
@@ -463,7 +461,7 @@ void TableManagerTest::selectionMessages()
     for (const char* name : {"UI6_D1", "UI6_D2"})
         createDB2(name);
     open();
-    auto last = [&] { return dialogs_->shown.back().text; };
+    auto last = [&] { return dialogs()->shown.back().text; };
 
     // Nothing selected, with or without a current item: each action says so.
     for (int current : {-1, 0}) {
@@ -481,8 +479,8 @@ void TableManagerTest::selectionMessages()
         click(kRenameDB2Table);
         QCOMPARE(last(), QStringLiteral("Please select a table to rename."));
     }
-    QCOMPARE(dialogs_->kinds(), QStringList(8, "message"));
-    for (const auto& box : dialogs_->shown)
+    QCOMPARE(dialogs()->kinds(), QStringList(8, "message"));
+    for (const auto& box : dialogs()->shown)
         QVERIFY(box.title.isEmpty());  // the application title
     QCOMPARE(mysql()->texts(), QStringList({"m1", "m2"}));
     QCOMPARE(mysqlServerTables(), QStringList({"m1", "m2"}));
