@@ -367,4 +367,4 @@ void LoginFormTest::passwordsAreMasked()
 }
 
 QTEST_MAIN(LoginFormTest)
-#include "LoginFormTest.moc"
+#include "LoginWindowTest.moc"

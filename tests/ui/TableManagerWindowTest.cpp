@@ -498,4 +498,4 @@ void TableManagerTest::selectionMessages()
 }
 
 QTEST_MAIN(TableManagerTest)
-#include "TableManagerTest.moc"
+#include "TableManagerWindowTest.moc"

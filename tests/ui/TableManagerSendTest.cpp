@@ -405,4 +405,4 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
 }
 
 QTEST_MAIN(TableSendTest)
-#include "TableSendTest.moc"
+#include "TableManagerSendTest.moc"

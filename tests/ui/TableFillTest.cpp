@@ -126,4 +126,4 @@ void TableListingTest::db2TablesOfTheCurrentSchemaOnly()
 }
 
 QTEST_MAIN(TableListingTest)
-#include "TableListingTest.moc"
+#include "TableFillTest.moc"
