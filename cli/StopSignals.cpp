@@ -23,7 +23,7 @@ void onStopSignal(int signal)
 StopSignals::StopSignals()
 {
     firstSignal = 0;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     // Restarted calls: a driver's socket read must not fail for the signal.

@@ -7,7 +7,7 @@
 Workspace::Workspace() = default;
 
 Workspace::Workspace(ConnectionProfile mysql, ConnectionProfile db2, TransferOptions options)
-    : mysql_(std::move(mysql)), db2_(std::move(db2)), options_(options)
+        : mysql_(std::move(mysql)), db2_(std::move(db2)), options_(options)
 {
 }
 
@@ -29,10 +29,7 @@ std::optional<DbError> Workspace::testLogin(DatabaseSide side) const
     return side == DatabaseSide::MySQL ? TryConnectMySQL(mysql_) : TryConnectDB2(db2_);
 }
 
-std::vector<std::string> Workspace::listTables(DatabaseSide side) const
-{
-    return ListTables(side, login(side));
-}
+std::vector<std::string> Workspace::listTables(DatabaseSide side) const { return ListTables(side, login(side)); }
 
 void Workspace::open(DatabaseSide side)
 {
@@ -44,10 +41,7 @@ void Workspace::open(DatabaseSide side)
     held = std::move(connection);
 }
 
-void Workspace::close(DatabaseSide side)
-{
-    (side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_).reset();
-}
+void Workspace::close(DatabaseSide side) { (side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_).reset(); }
 
 DataConnection& Workspace::session(DatabaseSide side)
 {

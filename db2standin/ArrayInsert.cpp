@@ -108,17 +108,13 @@ BinaryWire binaryWire(Kind kind)
     case Kind::Clob:
     case Kind::VarGraphic:
     case Kind::LongVarGraphic:
-    case Kind::DbClob:
-        return BinaryWire::Text;
+    case Kind::DbClob: return BinaryWire::Text;
     case Kind::Binary:
     case Kind::VarBinary:
     case Kind::LongVarBinary:
-    case Kind::Blob:
-        return BinaryWire::Bytes;
-    case Kind::Date:
-        return BinaryWire::Date;
-    default:
-        return BinaryWire::None;
+    case Kind::Blob: return BinaryWire::Bytes;
+    case Kind::Date: return BinaryWire::Date;
+    default: return BinaryWire::None;
     }
 }
 
@@ -163,20 +159,11 @@ void copyEscape(std::string& out, const char* run, size_t length)
     for (const char* p = run; p < end; ++p) {
         const char* rep;
         switch (*p) {
-        case '\\':
-            rep = "\\\\";
-            break;
-        case '\n':
-            rep = "\\n";
-            break;
-        case '\r':
-            rep = "\\r";
-            break;
-        case '\t':
-            rep = "\\t";
-            break;
-        default:
-            continue;
+        case '\\': rep = "\\\\"; break;
+        case '\n': rep = "\\n"; break;
+        case '\r': rep = "\\r"; break;
+        case '\t': rep = "\\t"; break;
+        default: continue;
         }
         out.append(run, p);
         out += rep;

@@ -106,10 +106,7 @@ std::string errorField(const PGresult* result, int code)
     return value ? value : "";
 }
 
-Conn::~Conn()
-{
-    disconnect();
-}
+Conn::~Conn() { disconnect(); }
 
 void Conn::disconnect()
 {
@@ -250,10 +247,7 @@ SQLRETURN Conn::connect(const std::string& connectionText)
     return SQL_SUCCESS;
 }
 
-PGresult* Conn::exec(const std::string& sql)
-{
-    return PQexec(pg, sql.c_str());
-}
+PGresult* Conn::exec(const std::string& sql) { return PQexec(pg, sql.c_str()); }
 
 bool Conn::beginIfNeeded(Diag& err)
 {

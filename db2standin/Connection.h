@@ -24,7 +24,7 @@ constexpr SQLSMALLINT kSqlGraphic = -95, kSqlVarGraphic = -96, kSqlLongVarGraphi
 
 // What every handle keeps: its type and its diagnostic records.
 struct HandleBase {
-    explicit HandleBase(SQLSMALLINT t) : handleType(t) {}
+    explicit HandleBase(SQLSMALLINT t) : handleType(t) { }
     SQLSMALLINT handleType;
     std::vector<Diag> diags;
     SQLRETURN fail(const Diag& d)
@@ -41,14 +41,14 @@ struct HandleBase {
 
 // An ODBC environment: only the ODBC version the application asked for.
 struct Env : HandleBase {
-    Env() : HandleBase(SQL_HANDLE_ENV) {}
+    Env() : HandleBase(SQL_HANDLE_ENV) { }
     SQLINTEGER odbcVersion = SQL_OV_ODBC3;
 };
 
 // One connection: a PostgreSQL session that answers as a DB2 database, and
 // what the translator needs to know of its catalogue.
 struct Conn : HandleBase, Catalog {
-    explicit Conn(Env* e) : HandleBase(SQL_HANDLE_DBC), env(e) {}
+    explicit Conn(Env* e) : HandleBase(SQL_HANDLE_DBC), env(e) { }
     ~Conn() override;
     Env* env;
     PGconn* pg = nullptr;

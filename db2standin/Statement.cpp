@@ -30,10 +30,7 @@ int nextFetchRows(const PGresult* last)
 
 }  // namespace
 
-Stmt::~Stmt()
-{
-    closeResult();
-}
+Stmt::~Stmt() { closeResult(); }
 
 void Stmt::closeResult()
 {

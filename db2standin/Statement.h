@@ -42,7 +42,7 @@ struct ResultColumn {
 // One statement: its DB2 text translated once, run as often as asked, its
 // result read from a server cursor in blocks or from a complete result.
 struct Stmt : HandleBase {
-    explicit Stmt(Conn* c) : HandleBase(SQL_HANDLE_STMT), conn(c) {}
+    explicit Stmt(Conn* c) : HandleBase(SQL_HANDLE_STMT), conn(c) { }
     ~Stmt();
     Conn* conn;
     std::string sql;

@@ -78,8 +78,7 @@ bool parseInt(const std::string& s, long long& out)
 }
 
 // Writes x into an application's buffer (if any) as a T; false when a T cannot hold it.
-template <typename T>
-bool putInteger(long long x, char* buffer)
+template <typename T> bool putInteger(long long x, char* buffer)
 {
     if (!std::in_range<T>(x))
         return false;
@@ -97,37 +96,26 @@ size_t fixedSize(SQLSMALLINT cType)
     switch (cType) {
     case SQL_C_SLONG:
     case SQL_C_ULONG:
-    case SQL_C_LONG:
-        return sizeof(SQLINTEGER);
+    case SQL_C_LONG: return sizeof(SQLINTEGER);
     case SQL_C_SSHORT:
     case SQL_C_USHORT:
-    case SQL_C_SHORT:
-        return sizeof(SQLSMALLINT);
+    case SQL_C_SHORT: return sizeof(SQLSMALLINT);
     case SQL_C_STINYINT:
     case SQL_C_UTINYINT:
     case SQL_C_TINYINT:
-    case SQL_C_BIT:
-        return 1;
+    case SQL_C_BIT: return 1;
     case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-        return sizeof(SQLBIGINT);
-    case SQL_C_FLOAT:
-        return sizeof(SQLREAL);
-    case SQL_C_DOUBLE:
-        return sizeof(SQLDOUBLE);
+    case SQL_C_UBIGINT: return sizeof(SQLBIGINT);
+    case SQL_C_FLOAT: return sizeof(SQLREAL);
+    case SQL_C_DOUBLE: return sizeof(SQLDOUBLE);
     case SQL_C_TYPE_DATE:
-    case SQL_C_DATE:
-        return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_DATE: return sizeof(SQL_DATE_STRUCT);
     case SQL_C_TYPE_TIME:
-    case SQL_C_TIME:
-        return sizeof(SQL_TIME_STRUCT);
+    case SQL_C_TIME: return sizeof(SQL_TIME_STRUCT);
     case SQL_C_TYPE_TIMESTAMP:
-    case SQL_C_TIMESTAMP:
-        return sizeof(SQL_TIMESTAMP_STRUCT);
-    case SQL_C_NUMERIC:
-        return sizeof(SQL_NUMERIC_STRUCT);
-    default:
-        return 0;
+    case SQL_C_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
+    case SQL_C_NUMERIC: return sizeof(SQL_NUMERIC_STRUCT);
+    default: return 0;
     }
 }
 
@@ -137,37 +125,25 @@ SQLSMALLINT defaultCType(SQLSMALLINT sqlType)
     case SQL_BINARY:
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY:
-    case kSqlBlob:
-        return SQL_C_BINARY;
-    case SQL_INTEGER:
-        return SQL_C_SLONG;
-    case SQL_SMALLINT:
-        return SQL_C_SSHORT;
-    case SQL_BIGINT:
-        return SQL_C_SBIGINT;
-    case SQL_REAL:
-        return SQL_C_FLOAT;
+    case kSqlBlob: return SQL_C_BINARY;
+    case SQL_INTEGER: return SQL_C_SLONG;
+    case SQL_SMALLINT: return SQL_C_SSHORT;
+    case SQL_BIGINT: return SQL_C_SBIGINT;
+    case SQL_REAL: return SQL_C_FLOAT;
     case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return SQL_C_DOUBLE;
-    case SQL_TYPE_DATE:
-        return SQL_C_TYPE_DATE;
-    case SQL_TYPE_TIME:
-        return SQL_C_TYPE_TIME;
-    case SQL_TYPE_TIMESTAMP:
-        return SQL_C_TYPE_TIMESTAMP;
+    case SQL_DOUBLE: return SQL_C_DOUBLE;
+    case SQL_TYPE_DATE: return SQL_C_TYPE_DATE;
+    case SQL_TYPE_TIME: return SQL_C_TYPE_TIME;
+    case SQL_TYPE_TIMESTAMP: return SQL_C_TYPE_TIMESTAMP;
     case SQL_WCHAR:
     case SQL_WVARCHAR:
     case SQL_WLONGVARCHAR:
     case kSqlGraphic:
     case kSqlVarGraphic:
     case kSqlLongVarGraphic:
-    case kSqlDbclob:
-        return SQL_C_WCHAR;
-    case kSqlBoolean:
-        return SQL_C_BIT;
-    default:
-        return SQL_C_CHAR;
+    case kSqlDbclob: return SQL_C_WCHAR;
+    case kSqlBoolean: return SQL_C_BIT;
+    default: return SQL_C_CHAR;
     }
 }
 
@@ -186,10 +162,8 @@ bool isNumericC(SQLSMALLINT cType)
     case SQL_C_SBIGINT:
     case SQL_C_UBIGINT:
     case SQL_C_DOUBLE:
-    case SQL_C_FLOAT:
-        return true;
-    default:
-        return false;
+    case SQL_C_FLOAT: return true;
+    default: return false;
     }
 }
 
@@ -253,32 +227,21 @@ std::optional<std::string> Stmt::paramValue(size_t p, size_t row, Diag& err, boo
         const SQLWCHAR* units = reinterpret_cast<const SQLWCHAR*>(data);
         return utf16ToUtf8(units, length == SQL_NTS ? -1 : length / 2);
     }
-    case SQL_C_BINARY:
-        return std::string(data, static_cast<size_t>(length < 0 ? 0 : length));
+    case SQL_C_BINARY: return std::string(data, static_cast<size_t>(length < 0 ? 0 : length));
     case SQL_C_SLONG:
-    case SQL_C_LONG:
-        return std::to_string(*reinterpret_cast<const SQLINTEGER*>(data));
-    case SQL_C_ULONG:
-        return std::to_string(*reinterpret_cast<const SQLUINTEGER*>(data));
+    case SQL_C_LONG: return std::to_string(*reinterpret_cast<const SQLINTEGER*>(data));
+    case SQL_C_ULONG: return std::to_string(*reinterpret_cast<const SQLUINTEGER*>(data));
     case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-        return std::to_string(*reinterpret_cast<const SQLSMALLINT*>(data));
-    case SQL_C_USHORT:
-        return std::to_string(*reinterpret_cast<const SQLUSMALLINT*>(data));
+    case SQL_C_SHORT: return std::to_string(*reinterpret_cast<const SQLSMALLINT*>(data));
+    case SQL_C_USHORT: return std::to_string(*reinterpret_cast<const SQLUSMALLINT*>(data));
     case SQL_C_STINYINT:
-    case SQL_C_TINYINT:
-        return std::to_string(*reinterpret_cast<const signed char*>(data));
+    case SQL_C_TINYINT: return std::to_string(*reinterpret_cast<const signed char*>(data));
     case SQL_C_UTINYINT:
-    case SQL_C_BIT:
-        return std::to_string(*reinterpret_cast<const unsigned char*>(data));
-    case SQL_C_SBIGINT:
-        return std::to_string(*reinterpret_cast<const SQLBIGINT*>(data));
-    case SQL_C_UBIGINT:
-        return std::to_string(*reinterpret_cast<const SQLUBIGINT*>(data));
-    case SQL_C_FLOAT:
-        return formatDouble(*reinterpret_cast<const SQLREAL*>(data));
-    case SQL_C_DOUBLE:
-        return formatDouble(*reinterpret_cast<const SQLDOUBLE*>(data));
+    case SQL_C_BIT: return std::to_string(*reinterpret_cast<const unsigned char*>(data));
+    case SQL_C_SBIGINT: return std::to_string(*reinterpret_cast<const SQLBIGINT*>(data));
+    case SQL_C_UBIGINT: return std::to_string(*reinterpret_cast<const SQLUBIGINT*>(data));
+    case SQL_C_FLOAT: return formatDouble(*reinterpret_cast<const SQLREAL*>(data));
+    case SQL_C_DOUBLE: return formatDouble(*reinterpret_cast<const SQLDOUBLE*>(data));
     case SQL_C_TYPE_DATE:
     case SQL_C_DATE: {
         auto value = reinterpret_cast<const SQL_DATE_STRUCT*>(data);
@@ -425,7 +388,7 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, 
         if (offset)
             *offset = static_cast<long long>(done + n);
         if (n < remaining) {
-            if (offset && done + n == data->size()) {}
+            if (offset && done + n == data->size()) { }
             diags.push_back(clientError("01004", 0, "CLI0002W  Data truncated. SQLSTATE=01004"));
             return SQL_SUCCESS_WITH_INFO;
         }
@@ -458,33 +421,17 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, 
         bool ok = true;
         switch (cType) {
         case SQL_C_SLONG:
-        case SQL_C_LONG:
-            ok = putInteger<SQLINTEGER>(x, buffer);
-            break;
-        case SQL_C_ULONG:
-            ok = putInteger<SQLUINTEGER>(x, buffer);
-            break;
+        case SQL_C_LONG: ok = putInteger<SQLINTEGER>(x, buffer); break;
+        case SQL_C_ULONG: ok = putInteger<SQLUINTEGER>(x, buffer); break;
         case SQL_C_SSHORT:
-        case SQL_C_SHORT:
-            ok = putInteger<SQLSMALLINT>(x, buffer);
-            break;
-        case SQL_C_USHORT:
-            ok = putInteger<SQLUSMALLINT>(x, buffer);
-            break;
+        case SQL_C_SHORT: ok = putInteger<SQLSMALLINT>(x, buffer); break;
+        case SQL_C_USHORT: ok = putInteger<SQLUSMALLINT>(x, buffer); break;
         case SQL_C_STINYINT:
-        case SQL_C_TINYINT:
-            ok = putInteger<signed char>(x, buffer);
-            break;
+        case SQL_C_TINYINT: ok = putInteger<signed char>(x, buffer); break;
         case SQL_C_UTINYINT:
-        case SQL_C_BIT:
-            ok = putInteger<unsigned char>(x, buffer);
-            break;
-        case SQL_C_SBIGINT:
-            ok = putInteger<SQLBIGINT>(x, buffer);
-            break;
-        case SQL_C_UBIGINT:
-            ok = putInteger<SQLUBIGINT>(x, buffer);
-            break;
+        case SQL_C_BIT: ok = putInteger<unsigned char>(x, buffer); break;
+        case SQL_C_SBIGINT: ok = putInteger<SQLBIGINT>(x, buffer); break;
+        case SQL_C_UBIGINT: ok = putInteger<SQLUBIGINT>(x, buffer); break;
         }
         if (!ok)
             return bad("22003", -99999, "CLI0111E  Numeric value out of range. SQLSTATE=22003");
@@ -596,8 +543,7 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, 
             *indicator = static_cast<SQLLEN>(fixedSize(cType));
         return SQL_SUCCESS;
     }
-    default:
-        return bad("HYC00", -99999, "CLI0150E  Driver not capable. SQLSTATE=HYC00");
+    default: return bad("HYC00", -99999, "CLI0150E  Driver not capable. SQLSTATE=HYC00");
     }
 }
 
@@ -671,13 +617,9 @@ void Stmt::checkDeclaredLength(size_t p, const char* value, size_t length) const
     bool wideUnits = false;
     switch (b.sqlType) {
     case SQL_VARCHAR:
-    case SQL_VARBINARY:
-        limit = 32672;
-        break;
+    case SQL_VARBINARY: limit = 32672; break;
     case SQL_LONGVARCHAR:
-    case SQL_LONGVARBINARY:
-        limit = lobs ? 2147483647LL : 32700;
-        break;
+    case SQL_LONGVARBINARY: limit = lobs ? 2147483647LL : 32700; break;
     case SQL_WVARCHAR:
         limit = 16336;
         wideUnits = true;
@@ -687,15 +629,12 @@ void Stmt::checkDeclaredLength(size_t p, const char* value, size_t length) const
         wideUnits = true;
         break;
     case kSqlClob:
-    case kSqlBlob:
-        limit = b.columnSize ? static_cast<long long>(b.columnSize) : 2147483647LL;
-        break;
+    case kSqlBlob: limit = b.columnSize ? static_cast<long long>(b.columnSize) : 2147483647LL; break;
     case kSqlDbclob:
         limit = b.columnSize ? static_cast<long long>(b.columnSize) : 1073741823LL;
         wideUnits = true;
         break;
-    default:
-        return;
+    default: return;
     }
     if (static_cast<long long>(length) <= limit)
         return;  // UTF-16 never takes more units than UTF-8 has bytes

@@ -12,8 +12,9 @@ void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile(
                        UserDialogs& dialogs, const std::function<void(Pointer)>& setPointer)
 {
     const bool mysql = side == DatabaseSide::MySQL;
-    HandlerTrap trap(dialogs, QString::fromLatin1(mysql ? report_location::kTestMySQLConnection
-                                                      : report_location::kTestDB2Connection));
+    HandlerTrap trap(
+        dialogs,
+        QString::fromLatin1(mysql ? report_location::kTestMySQLConnection : report_location::kTestDB2Connection));
     std::unique_ptr<DataConnection> connection;
     trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
 

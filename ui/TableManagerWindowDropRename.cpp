@@ -54,8 +54,8 @@ void TableManagerWindow::deleteSelectedMySQLTables()
     // 132: nothing is dropped before the user said Yes.
     bool confirmed = false;
     trap.step(132, [&] {
-        confirmed = dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names), ApplicationTitle())
-            == Answer::Yes;
+        confirmed
+            = dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names), ApplicationTitle()) == Answer::Yes;
     });
     if (!confirmed)
         return;
@@ -157,7 +157,8 @@ void TableManagerWindow::renameMySQLTable()
     // 124: the statement is built by RenameTable, names escaped.
     auto connection = std::make_unique<DataConnection>();
     if (trap.step(126, [&] { openSide(DatabaseSide::MySQL, *connection); })) {
-        const bool renamed = trap.step(128, [&] { OffGuiThread([&] { RenameTable(DatabaseSide::MySQL, *connection, oldName, newName); }); });
+        const bool renamed = trap.step(
+            128, [&] { OffGuiThread([&] { RenameTable(DatabaseSide::MySQL, *connection, oldName, newName); }); });
         trap.step(130, [&] { OffGuiThread([&] { connection->close(); }); });
         if (renamed) {
             trap.step(132, [&] { list.remove(index); });
@@ -193,7 +194,9 @@ void TableManagerWindow::renameDB2Table()
             trap.step(116, [&] { answer = dialogs_.inputBox(RenamePrompt(oldName), ApplicationTitle(), oldName); });
             if (answer && !answer->isEmpty()) {
                 const QString newName = *answer;
-                if (trap.step(120, [&] { OffGuiThread([&] { RenameTable(DatabaseSide::DB2, *connection, oldName, newName); }); })) {
+                if (trap.step(120, [&] {
+                        OffGuiThread([&] { RenameTable(DatabaseSide::DB2, *connection, oldName, newName); });
+                    })) {
                     trap.step(122, [&] { list.remove(index); });
                     trap.step(124, [&] { list.add(newName); });
                     trap.step(126, [&] {

@@ -24,7 +24,8 @@ constexpr size_t kLargestLobBytes = 2147483647;
 long long db2RowBytes(const std::string& columnType)
 {
     std::string type = columnType;
-    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     const size_t open = type.find('(');
     const std::string name = type.substr(0, open);
     long long length = open == std::string::npos ? 0 : std::atoll(type.c_str() + open + 1);
@@ -33,31 +34,47 @@ long long db2RowBytes(const std::string& columnType)
     if (type.find("CODEUNITS32") != std::string::npos)
         length *= 4;  // stored as up to four bytes a character
     const auto lobDescriptor = [](long long maxLength) -> long long {
-        static const std::pair<long long, long long> sizes[] = {
-            {1024, 68}, {8192, 92}, {65536, 116}, {524000, 140}, {4190000, 164},
-            {134000000, 196}, {536000000, 220}, {1070000000, 252}, {1470000000, 276}};
+        static const std::pair<long long, long long> sizes[]
+            = {{1024, 68},       {8192, 92},       {65536, 116},      {524000, 140},    {4190000, 164},
+               {134000000, 196}, {536000000, 220}, {1070000000, 252}, {1470000000, 276}};
         for (const auto& [upTo, bytes] : sizes)
             if (maxLength <= upTo)
                 return bytes;
         return 312;
     };
     long long bytes = 0;
-    if (name.rfind("LONG ", 0) == 0) bytes = 24;
-    else if (name == "CLOB" || name == "BLOB") bytes = lobDescriptor(length);
-    else if (name == "DBCLOB") bytes = lobDescriptor(length * 2);
-    else if (name == "VARCHAR" || name == "VARBINARY") bytes = length + 4;
-    else if (name == "VARGRAPHIC") bytes = length * 2 + 4;
-    else if (name == "CHAR" || name == "BINARY") bytes = std::max<long long>(length, 1);
-    else if (name == "GRAPHIC") bytes = std::max<long long>(length, 1) * 2;
-    else if (name == "SMALLINT") bytes = 2;
-    else if (name == "INTEGER" || name == "INT" || name == "REAL" || name == "DATE") bytes = 4;
-    else if (name == "BIGINT" || name == "DOUBLE" || name == "FLOAT") bytes = 8;
-    else if (name == "DECIMAL" || name == "NUMERIC" || name == "DEC") bytes = (open == std::string::npos ? 5 : length) / 2 + 1;
-    else if (name == "DECFLOAT") bytes = length == 16 ? 8 : 16;
-    else if (name == "TIME") bytes = 3;
-    else if (name == "TIMESTAMP") bytes = 7 + ((open == std::string::npos ? 6 : length) + 1) / 2;
-    else if (name == "BOOLEAN") bytes = 1;
-    else if (name == "XML") bytes = 84;
+    if (name.rfind("LONG ", 0) == 0)
+        bytes = 24;
+    else if (name == "CLOB" || name == "BLOB")
+        bytes = lobDescriptor(length);
+    else if (name == "DBCLOB")
+        bytes = lobDescriptor(length * 2);
+    else if (name == "VARCHAR" || name == "VARBINARY")
+        bytes = length + 4;
+    else if (name == "VARGRAPHIC")
+        bytes = length * 2 + 4;
+    else if (name == "CHAR" || name == "BINARY")
+        bytes = std::max<long long>(length, 1);
+    else if (name == "GRAPHIC")
+        bytes = std::max<long long>(length, 1) * 2;
+    else if (name == "SMALLINT")
+        bytes = 2;
+    else if (name == "INTEGER" || name == "INT" || name == "REAL" || name == "DATE")
+        bytes = 4;
+    else if (name == "BIGINT" || name == "DOUBLE" || name == "FLOAT")
+        bytes = 8;
+    else if (name == "DECIMAL" || name == "NUMERIC" || name == "DEC")
+        bytes = (open == std::string::npos ? 5 : length) / 2 + 1;
+    else if (name == "DECFLOAT")
+        bytes = length == 16 ? 8 : 16;
+    else if (name == "TIME")
+        bytes = 3;
+    else if (name == "TIMESTAMP")
+        bytes = 7 + ((open == std::string::npos ? 6 : length) + 1) / 2;
+    else if (name == "BOOLEAN")
+        bytes = 1;
+    else if (name == "XML")
+        bytes = 84;
     return bytes + 1;  // nullable
 }
 
@@ -123,8 +140,9 @@ std::optional<long long> DB2SqlDialect::keyBytes(const std::string& columnType) 
 bool DB2SqlDialect::sizesTextInCharacters(DataConnection& connection) const
 {
     try {
-        const auto units = firstValue(connection, "SELECT COUNT(*) FROM SYSCAT.COLUMNS"
-                                                  " WHERE TABSCHEMA = 'SYSCAT' AND TYPESTRINGUNITS IS NOT NULL");
+        const auto units = firstValue(connection,
+                                      "SELECT COUNT(*) FROM SYSCAT.COLUMNS"
+                                      " WHERE TABSCHEMA = 'SYSCAT' AND TYPESTRINGUNITS IS NOT NULL");
         return units && std::atoll(units->c_str()) > 0;
     } catch (const DbError& error) {
         if (isConnectionLost(error))
@@ -136,13 +154,13 @@ bool DB2SqlDialect::sizesTextInCharacters(DataConnection& connection) const
 // The driver describes a VARCHAR(n CODEUNITS32) in bytes (4n); the
 // catalogue keeps the n.
 std::map<std::string, long long> DB2SqlDialect::textDeclaredInCharacters(DataConnection& connection,
-                                                                        const std::string& table) const
+                                                                         const std::string& table) const
 {
     std::map<std::string, long long> lengths;
     try {
         auto rows = connection.execute("SELECT COLNAME, STRINGUNITSLENGTH FROM SYSCAT.COLUMNS"
-                                       " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = " + quoteText(table)
-                                       + " AND TYPESTRINGUNITS = 'CODEUNITS32'");
+                                       " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                                       + quoteText(table) + " AND TYPESTRINGUNITS = 'CODEUNITS32'");
         for (; rows && !rows->eof(); rows->moveNext())
             if (rows->field(0).value && rows->field(1).value)
                 lengths[*rows->field(0).value] = std::atoll(rows->field(1).value->c_str());
@@ -181,21 +199,25 @@ std::vector<std::string> DB2SqlDialect::dependentsOf(DataConnection& connection,
 {
     const std::string name = quoteText(table);
     std::vector<std::string> found;
-    for (const auto& key : firstColumn(connection, "SELECT 'foreign key ' || CONSTNAME || ' of ' || TABNAME"
-                                                   " FROM SYSCAT.REFERENCES WHERE REFTABSCHEMA = CURRENT SCHEMA"
-                                                   " AND REFTABNAME = " + name + " AND NOT (TABSCHEMA = REFTABSCHEMA"
-                                                   " AND TABNAME = REFTABNAME) ORDER BY 1"))
+    for (const auto& key : firstColumn(connection,
+                                       "SELECT 'foreign key ' || CONSTNAME || ' of ' || TABNAME"
+                                       " FROM SYSCAT.REFERENCES WHERE REFTABSCHEMA = CURRENT SCHEMA"
+                                       " AND REFTABNAME = "
+                                           + name
+                                           + " AND NOT (TABSCHEMA = REFTABSCHEMA"
+                                             " AND TABNAME = REFTABNAME) ORDER BY 1"))
         found.push_back(key);
-    for (const auto& view : firstColumn(connection, "SELECT 'view ' || TABNAME FROM SYSCAT.TABDEP"
-                                                    " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = " + name
-                                                    + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S') ORDER BY 1"))
+    for (const auto& view : firstColumn(connection,
+                                        "SELECT 'view ' || TABNAME FROM SYSCAT.TABDEP"
+                                        " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = "
+                                            + name + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S') ORDER BY 1"))
         found.push_back(view);
     return found;
 }
 
 // DROP and RENAME in one unit of work: either both happen or neither.
 std::vector<std::string> DB2SqlDialect::swapSql(const std::string& staging, const std::string& table,
-                                               const std::string&, bool replacing) const
+                                                const std::string&, bool replacing) const
 {
     if (!replacing)
         return {renameTableSql(staging, table)};
@@ -203,9 +225,9 @@ std::vector<std::string> DB2SqlDialect::swapSql(const std::string& staging, cons
 }
 
 // A query leaves a table lock that lasts until the unit of work ends.
-    // Uncommitted read takes only an IN table lock, whatever isolation the
-    // connection has (RR would share-lock the table against the run's own
-    // inserts); IN still keeps out the Z lock of another run's DROP.
+// Uncommitted read takes only an IN table lock, whatever isolation the
+// connection has (RR would share-lock the table against the run's own
+// inserts); IN still keeps out the Z lock of another run's DROP.
 void DB2SqlDialect::claimStaging(DataConnection& claim, const std::string& staging) const
 {
     claim.setAutoCommit(false);
@@ -254,7 +276,7 @@ SQLSMALLINT DB2SqlDialect::bytesParameterType(long long longestBytes) const
 // default since 10.5) a row holding a VARCHAR or VARGRAPHIC may outgrow
 // its page: DB2 moves varying-length values out of the row, so only the
 // rest of the row and the column count must fit the page.
-    // The largest page among the table spaces for tables; unknown: DB2's largest.
+// The largest page among the table spaces for tables; unknown: DB2's largest.
 std::optional<std::string> DB2SqlDialect::tableLayoutProblem(DataConnection& connection,
                                                              const std::vector<std::string>& columnTypes) const
 {
@@ -280,7 +302,8 @@ std::optional<std::string> DB2SqlDialect::tableLayoutProblem(DataConnection& con
     const bool extended = varyingText && extendedRowSize(connection);
     if (extended && rowBytes > kExtendedRowBytes)
         return "The table needs rows of " + std::to_string(rowBytes) + " bytes, more than the "
-            + std::to_string(kExtendedRowBytes) + " bytes IBM DB2 allows in any row. Send a table with fewer or "
+            + std::to_string(kExtendedRowBytes)
+            + " bytes IBM DB2 allows in any row. Send a table with fewer or "
               "shorter columns.";
     const long long pageBytes = extended ? fixedBytes : rowBytes;
     if (page <= 0 || (pageBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
@@ -312,8 +335,8 @@ std::optional<long> DB2SqlDialect::databaseCodePage(DataConnection& connection) 
 bool DB2SqlDialect::isConnectionLost(const DbError& error) const
 {
     return SqlDialect::isConnectionLost(error) || anyRecord(error, [](const DiagRecord& r) {
-        return r.sqlState == "40003" || r.nativeCode == -30081 || r.nativeCode == -1224;
-    });
+               return r.sqlState == "40003" || r.nativeCode == -30081 || r.nativeCode == -1224;
+           });
 }
 
 std::string DB2SqlDialect::rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const

@@ -15,7 +15,7 @@ public:
     long long maxKeyBytes() const override { return 1024; }
     bool sizesTextInCharacters(DataConnection& connection) const override;
     std::map<std::string, long long> textDeclaredInCharacters(DataConnection& connection,
-                                                             const std::string& table) const override;
+                                                              const std::string& table) const override;
     bool isNoSuchTable(const DbError& error) const override;
     std::string lockWaitSql(int seconds) const override;
     std::string sessionLockWaitSql() const override;

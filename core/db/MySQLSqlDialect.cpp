@@ -128,17 +128,20 @@ bool MySQLSqlDialect::isLockTimeout(const DbError& error) const
 
 // Views are kept by name and read the new table once one has it again;
 // foreign keys of other tables keep a DROP from happening at all.
-std::vector<std::string> MySQLSqlDialect::dependentsOf(DataConnection& connection,
-                                                      const std::string& table) const
+std::vector<std::string> MySQLSqlDialect::dependentsOf(DataConnection& connection, const std::string& table) const
 {
     const std::string name = hexText(table);
     std::vector<std::string> found;
-    for (const auto& key : firstColumn(
-             connection, "SELECT CONCAT('foreign key ', CONSTRAINT_NAME, ' of ', IF(CONSTRAINT_SCHEMA = DATABASE(), "
-                         "TABLE_NAME, CONCAT(CONSTRAINT_SCHEMA, '.', TABLE_NAME))) "
-                         "FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE UNIQUE_CONSTRAINT_SCHEMA = DATABASE() "
-                         "AND REFERENCED_TABLE_NAME = " + name + " AND NOT (CONSTRAINT_SCHEMA = DATABASE() AND "
-                         "TABLE_NAME = " + name + ") ORDER BY 1"))
+    for (const auto& key :
+         firstColumn(connection,
+                     "SELECT CONCAT('foreign key ', CONSTRAINT_NAME, ' of ', IF(CONSTRAINT_SCHEMA = DATABASE(), "
+                     "TABLE_NAME, CONCAT(CONSTRAINT_SCHEMA, '.', TABLE_NAME))) "
+                     "FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE UNIQUE_CONSTRAINT_SCHEMA = DATABASE() "
+                     "AND REFERENCED_TABLE_NAME = "
+                         + name
+                         + " AND NOT (CONSTRAINT_SCHEMA = DATABASE() AND "
+                           "TABLE_NAME = "
+                         + name + ") ORDER BY 1"))
         found.push_back(key);
     return found;
 }
@@ -176,20 +179,20 @@ std::vector<std::string> MySQLSqlDialect::tableNames(DataConnection& connection)
 // One RENAME moves the old table aside and the new one in at once; the old
 // one, still under a staging name, is dropped after.
 std::vector<std::string> MySQLSqlDialect::swapSql(const std::string& staging, const std::string& table,
-                                                 const std::string& aside, bool replacing) const
+                                                  const std::string& aside, bool replacing) const
 {
     if (!replacing)
         return {renameTableSql(staging, table)};
-    return {"RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(aside) + ", "
-                + quoteIdentifier(staging) + " TO " + quoteIdentifier(table),
+    return {"RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(aside) + ", " + quoteIdentifier(staging)
+                + " TO " + quoteIdentifier(table),
             dropTableSql(aside)};
 }
 
 std::string MySQLSqlDialect::undoSwapSql(const std::string& staging, const std::string& table,
                                          const std::string& aside) const
 {
-    return "RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(staging) + ", "
-        + quoteIdentifier(aside) + " TO " + quoteIdentifier(table);
+    return "RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(staging) + ", " + quoteIdentifier(aside)
+        + " TO " + quoteIdentifier(table);
 }
 
 // A named lock held by the claim connection; the server frees it when that
@@ -229,9 +232,8 @@ SQLSMALLINT MySQLSqlDialect::textParameterType(long long longestBytes) const
 // 2006 server has gone away, 2013 lost connection during query.
 bool MySQLSqlDialect::isConnectionLost(const DbError& error) const
 {
-    return SqlDialect::isConnectionLost(error) || anyRecord(error, [](const DiagRecord& r) {
-        return r.nativeCode == 2006 || r.nativeCode == 2013;
-    });
+    return SqlDialect::isConnectionLost(error)
+        || anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 2006 || r.nativeCode == 2013; });
 }
 
 // The server drops the connection when one packet exceeds
@@ -250,9 +252,10 @@ std::string MySQLSqlDialect::rowTooLongMessage(size_t rowBytes, const SendLimits
 {
     const size_t packet = limits.rowBytes + kPacketOverheadBytes;
     return "The row needs " + std::to_string(rowBytes) + " bytes, more than the MySQL server's max_allowed_packet of "
-        + std::to_string(packet) + " bytes allows; it was not sent. Raise the limit on the server "
-        "(SET GLOBAL max_allowed_packet = 1073741824, or max_allowed_packet in its configuration file) "
-        "and send the table again.";
+        + std::to_string(packet)
+        + " bytes allows; it was not sent. Raise the limit on the server "
+          "(SET GLOBAL max_allowed_packet = 1073741824, or max_allowed_packet in its configuration file) "
+          "and send the table again.";
 }
 
 // Characters take up to four bytes in utf8mb4; TEXT and BLOB keep a few bytes in the row.
@@ -274,14 +277,16 @@ MySQLTableFacts MySQLSqlDialect::tableFacts(DataConnection& connection, const st
     // The name goes as a parameter: how a literal reads depends on the server's sql_mode.
     ParameterStatement query(connection);
     query.execute("SELECT ENGINE, AVG_ROW_LENGTH, TABLE_TYPE = 'VIEW' FROM information_schema.TABLES"
-                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?", {table});
+                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?",
+                  {table});
     for (const auto& row : query.rows()) {
         facts.isView = row[2] == "1";
         facts.snapshots = facts.isView || (row[0] && strcasecmp(row[0]->c_str(), "InnoDB") == 0);
         facts.averageRowBytes = row[1] ? std::atof(row[1]->c_str()) : 0;
     }
     query.execute("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
-                  " AND TABLE_NAME = ? AND CHARACTER_OCTET_LENGTH > 32768", {table});
+                  " AND TABLE_NAME = ? AND CHARACTER_OCTET_LENGTH > 32768",
+                  {table});
     for (const auto& row : query.rows())
         facts.longValues = row[0] && *row[0] != "0";
     query.execute(
@@ -289,10 +294,11 @@ MySQLTableFacts MySQLSqlDialect::tableFacts(DataConnection& connection, const st
         "FROM information_schema.STATISTICS s JOIN information_schema.COLUMNS c "
         "ON c.TABLE_SCHEMA = s.TABLE_SCHEMA AND c.TABLE_NAME = s.TABLE_NAME AND c.COLUMN_NAME = s.COLUMN_NAME "
         "WHERE s.TABLE_SCHEMA = DATABASE() AND s.TABLE_NAME = ? "
-        "AND s.NON_UNIQUE = 0 ORDER BY s.INDEX_NAME <> 'PRIMARY', s.INDEX_NAME, s.SEQ_IN_INDEX", {table});
-    static const std::vector<std::string> numericTypes{"tinyint", "smallint", "mediumint", "int", "bigint", "decimal"};
-    static const std::vector<std::string> otherTypes{"char", "varchar", "binary", "varbinary", "date", "datetime",
-                                                     "timestamp", "time"};
+        "AND s.NON_UNIQUE = 0 ORDER BY s.INDEX_NAME <> 'PRIMARY', s.INDEX_NAME, s.SEQ_IN_INDEX",
+        {table});
+    static const std::vector<std::string> numericTypes {"tinyint", "smallint", "mediumint", "int", "bigint", "decimal"};
+    static const std::vector<std::string> otherTypes {"char", "varchar",  "binary",    "varbinary",
+                                                      "date", "datetime", "timestamp", "time"};
     std::string index;
     std::vector<PagingKeyColumn> key;
     bool usable = false;
@@ -322,7 +328,8 @@ std::map<std::string, std::string> MySQLSqlDialect::columnDeclarations(DataConne
 {
     ParameterStatement query(connection);
     query.execute("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
-                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?", {table});
+                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?",
+                  {table});
     std::map<std::string, std::string> declarations;
     for (const auto& row : query.rows())
         declarations[row[0].value_or("")] = row[1].value_or("");

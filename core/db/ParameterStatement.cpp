@@ -21,8 +21,9 @@ std::optional<std::string> readText(SQLHSTMT statement, SQLUSMALLINT column)
         checkOdbc(rc, SQL_HANDLE_STMT, statement, "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
-        text.append(chunk, indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room
-                               ? room : static_cast<size_t>(indicator));
+        text.append(
+            chunk,
+            indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room ? room : static_cast<size_t>(indicator));
         if (rc == SQL_SUCCESS)
             break;
     }
@@ -34,11 +35,11 @@ std::optional<std::string> readText(SQLHSTMT statement, SQLUSMALLINT column)
 void ExecuteDirect(SQLHSTMT statement, const std::string& sql)
 {
     SqlWString text = toSqlW(sql);
-    checkOdbc(SQLExecDirectW(statement, text.data(), static_cast<SQLINTEGER>(text.size())), SQL_HANDLE_STMT,
-              statement, "SQLExecDirect");
+    checkOdbc(SQLExecDirectW(statement, text.data(), static_cast<SQLINTEGER>(text.size())), SQL_HANDLE_STMT, statement,
+              "SQLExecDirect");
 }
 
-ParameterStatement::ParameterStatement(DataConnection& connection) : statement_(connection.newStatement()) {}
+ParameterStatement::ParameterStatement(DataConnection& connection) : statement_(connection.newStatement()) { }
 
 void ParameterStatement::execute(const std::string& sql, std::vector<std::string> values, std::vector<bool> binary)
 {

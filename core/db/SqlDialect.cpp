@@ -113,19 +113,19 @@ std::optional<std::string> NameRules::nameProblem(const std::string& name, bool 
             + ". Rename it on the source and send it again.";
     if (maxBytes > 0 && name.size() > maxBytes)
         return std::string("The ") + what + " name " + name + " has " + std::to_string(name.size()) + " bytes; "
-            + serverName + " takes at most " + std::to_string(maxBytes) + ". Rename it on the source and send it again.";
+            + serverName + " takes at most " + std::to_string(maxBytes)
+            + ". Rename it on the source and send it again.";
     return std::nullopt;
 }
 
 std::string StagingName(std::time_t made)
 {
-    std::tm utc{};
+    std::tm utc {};
     gmtime_r(&made, &utc);
-    static thread_local std::mt19937 random{std::random_device{}()};
+    static thread_local std::mt19937 random {std::random_device {}()};
     char name[64];
     std::snprintf(name, sizeof name, "%s%04d%02d%02d%02d%02d%02d_%08x", kStagingPrefix, utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                  static_cast<unsigned>(random()));
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<unsigned>(random()));
     return name;
 }
 
@@ -140,7 +140,7 @@ std::optional<std::time_t> StagingNameTime(const std::string& name)
     if (stamp.find_first_not_of("0123456789") != std::string::npos
         || token.find_first_not_of("0123456789abcdef") != std::string::npos)
         return std::nullopt;
-    std::tm utc{};
+    std::tm utc {};
     utc.tm_year = std::stoi(stamp.substr(0, 4)) - 1900;
     utc.tm_mon = std::stoi(stamp.substr(4, 2)) - 1;
     utc.tm_mday = std::stoi(stamp.substr(6, 2));

@@ -24,10 +24,10 @@ struct SendLimits {
 // How a server names tables and columns: how it compares table names and
 // how long a name may be, asked of an open connection.
 struct NameRules {
-    bool tableNamesIgnoreCase = false;        // "Orders" and "ORDERS" are one table
-    bool tableNamesKeptInLowerCase = false;   // and it is listed as "orders"
+    bool tableNamesIgnoreCase = false;                     // "Orders" and "ORDERS" are one table
+    bool tableNamesKeptInLowerCase = false;                // and it is listed as "orders"
     size_t maxTableNameBytes = 0, maxColumnNameBytes = 0;  // as the driver tells them; 0: no limit told
-    size_t maxNameCharacters = 0;             // where the server also counts characters; 0: it does not
+    size_t maxNameCharacters = 0;                          // where the server also counts characters; 0: it does not
 
     // Two table names are one table on the server when their keys are equal.
     std::string tableKey(const std::string& name) const;
@@ -74,7 +74,7 @@ public:
     // Moves columns that are not in the key out of the row (a long VARCHAR
     // becomes TEXT on MySQL) until the row fits; by default nothing moves out
     // of a row, and tableLayoutProblem tells a row too wide.
-    virtual void fitRow(std::vector<std::string>&, const std::vector<bool>&) const {}
+    virtual void fitRow(std::vector<std::string>&, const std::vector<bool>&) const { }
 
     // Whether a new table's text columns can be sized in characters, as a
     // MySQL VARCHAR(n) is (DB2: CODEUNITS32, only in a Unicode database).

@@ -53,7 +53,8 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
             bytes.reserve(static_cast<size_t>(indicator) / (toUtf8 ? sizeof(SQLWCHAR) : 1));
         const size_t room = chunkBytes - terminator;
         const size_t got = (indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room)
-            ? room : static_cast<size_t>(indicator);
+            ? room
+            : static_cast<size_t>(indicator);
         if (!toUtf8) {
             bytes.append(chunk, got);
         } else {
@@ -82,9 +83,9 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
 }  // namespace
 
 BlockFetcher::BlockFetcher(const std::vector<ColumnPlan>& plans, size_t wantedRows)
-    : plans_(plans),
-      bound_(std::all_of(plans.begin(), plans.end(), [](const ColumnPlan& p) { return p.readWidth > 0; })),
-      capacity_(bound_ ? blockCapacity(plans, wantedRows) : std::max<size_t>(wantedRows, 1))
+        : plans_(plans),
+          bound_(std::all_of(plans.begin(), plans.end(), [](const ColumnPlan& p) { return p.readWidth > 0; })),
+          capacity_(bound_ ? blockCapacity(plans, wantedRows) : std::max<size_t>(wantedRows, 1))
 {
     block_.allocate(plans, capacity_);
     block_.boundToStatement = bound_;
@@ -147,8 +148,9 @@ size_t BlockFetcher::fetchBound()
         const SQLLEN room = buffer.width - static_cast<SQLLEN>(TerminatorBytes(plans_[c].read));
         for (size_t r = 0; r < rows; ++r)
             if (buffer.lengths[r] == SQL_NO_TOTAL || buffer.lengths[r] > room)
-                throw DbError("01004", 0, "A value of column " + plans_[c].field.name
-                                              + " is longer than the column's declared size");
+                throw DbError("01004", 0,
+                              "A value of column " + plans_[c].field.name
+                                  + " is longer than the column's declared size");
     }
     return rows;
 }

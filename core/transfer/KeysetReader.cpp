@@ -25,7 +25,7 @@ std::string keyText(const std::vector<std::string>& key)
 
 KeysetReader::KeysetReader(DataConnection& mysql, const std::string& table, const MySQLTableFacts& facts,
                            size_t blockRows, size_t pageRows, size_t pageBytes)
-    : PagedReader(mysql, facts, blockRows, pageRows, pageBytes), key_(facts.pagingKey)
+        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes), key_(facts.pagingKey)
 {
     from_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
     for (size_t i = 0; i < key_.size(); ++i)
@@ -55,8 +55,8 @@ void KeysetReader::readPage(size_t rows, bool first)
         // A page that ends where the one before ended would be read again
         // without end: the key order cannot be trusted, so the read stops.
         if (lastKey_ == pageStartKey_)
-            throw DbError("HY000", 0, "Reading " + selectSql_ + " in key order made no progress past the key "
-                                          + keyText(lastKey_));
+            throw DbError("HY000", 0,
+                          "Reading " + selectSql_ + " in key order made no progress past the key " + keyText(lastKey_));
         pageStartKey_ = lastKey_;
         // (k1, k2) > (v1, v2) spelled out, so the range optimizer uses the index.
         const auto value = [&](size_t i) {

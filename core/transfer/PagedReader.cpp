@@ -31,8 +31,8 @@ ReadSnapshot::~ReadSnapshot()
 
 PagedReader::PagedReader(DataConnection& mysql, const MySQLTableFacts& facts, size_t blockRows, size_t maxPageRows,
                          size_t pageBytes)
-    : snapshot_(mysql, facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
-      maxPageRows_(std::max<size_t>(maxPageRows, 1)), pageBytes_(static_cast<double>(pageBytes))
+        : snapshot_(mysql, facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
+          maxPageRows_(std::max<size_t>(maxPageRows, 1)), pageBytes_(static_cast<double>(pageBytes))
 {
     if (facts.longValues)
         pageRows_ = 1;  // nothing tells what such rows weigh before one is read

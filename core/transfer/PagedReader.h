@@ -40,8 +40,8 @@ protected:
     virtual void readPage(size_t rows, bool first) = 0;
     // A short page is the last one.
     virtual bool pageWasLast(size_t rowsInPage, size_t pageRows) const { return rowsInPage < pageRows; }
-    virtual void describePlans() {}
-    virtual void pageRead(const RowBlock&) {}
+    virtual void describePlans() { }
+    virtual void pageRead(const RowBlock&) { }
     ParameterStatement& statement() { return statement_; }
 
 private:

@@ -4,7 +4,7 @@
 
 PositionReader::PositionReader(DataConnection& mysql, const std::string& table, const MySQLTableFacts& facts,
                                size_t blockRows, size_t pageRows, size_t pageBytes)
-    : PagedReader(mysql, facts, blockRows, pageRows, pageBytes)
+        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes)
 {
     selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
     from_ = selectSql_ + (facts.isView ? "" : " USE INDEX ()");

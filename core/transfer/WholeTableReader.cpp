@@ -4,7 +4,7 @@
 
 WholeTableReader::WholeTableReader(DataConnection& connection, const std::string& sql, bool sourceIsMySQL,
                                    TargetSide target, size_t blockRows)
-    : statement_(connection.newStatement())
+        : statement_(connection.newStatement())
 {
     selectSql_ = sql;
     ExecuteDirect(statement_.get(), sql);

@@ -8,8 +8,7 @@
 
 // A column description (and value) as the data-access layer reports one.
 inline Field MakeField(const std::string& name, SQLSMALLINT sqlType = SQL_VARCHAR, SQLULEN size = 0,
-                       SQLSMALLINT digits = 0, bool isUnsigned = false,
-                       std::optional<std::string> value = std::nullopt)
+                       SQLSMALLINT digits = 0, bool isUnsigned = false, std::optional<std::string> value = std::nullopt)
 {
     Field f;
     f.name = name;

@@ -21,12 +21,12 @@ public:
     };
 
     std::vector<std::string> targetList;
-    std::set<std::string> answerNo;       // tables whose overwrite question is answered No
+    std::set<std::string> answerNo;  // tables whose overwrite question is answered No
     long long cancelAfterProgressCalls = -1;
-    const StatementCanceller* canceller = nullptr;  // its cancel counts as the user's Cancel
+    const StatementCanceller* canceller = nullptr;   // its cancel counts as the user's Cancel
     std::function<void(long long done)> onRowsDone;  // runs after every batch, e.g. to disturb the copy
     std::function<void()> onYield;                   // runs at every yield, also between the rows of a retried batch
-    std::chrono::milliseconds yieldEvery{40};        // 0: a yield at every row of a retry, whatever the machine's speed
+    std::chrono::milliseconds yieldEvery {40};       // 0: a yield at every row of a retry, whatever the machine's speed
 
     std::vector<std::string> asked, dropped, arrived;
     std::vector<int> progressValues;

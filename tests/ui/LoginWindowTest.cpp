@@ -32,8 +32,9 @@ QStringList sortedCaseless(const std::vector<std::string>& names)
     QStringList list;
     for (const auto& name : names)
         list << QString::fromStdString(name);
-    std::stable_sort(list.begin(), list.end(),
-                     [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    std::stable_sort(list.begin(), list.end(), [](const QString& a, const QString& b) {
+        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    });
     return list;
 }
 
@@ -43,7 +44,7 @@ public:
     Listener()
     {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
+        sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -56,7 +57,7 @@ public:
     int port() const { return port_; }
     bool knocked(int waitMs) const
     {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p {fd_, POLLIN, 0};
         return ::poll(&p, 1, waitMs) > 0;
     }
 
@@ -87,7 +88,10 @@ private slots:
 
 private:
     std::unique_ptr<OpenWindows> windowsWith(const QString& name, bool workingLogins);
-    QLineEdit* field(LoginWindow& form, int number) { return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(number)); }
+    QLineEdit* field(LoginWindow& form, int number)
+    {
+        return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(number));
+    }
     QPushButton* button(QWidget& window, const char* name) { return window.findChild<QPushButton*>(name); }
     QTemporaryDir dir_;
 };
@@ -228,13 +232,15 @@ void LoginFormTest::testConnectionOutcomes_data()
     QTest::addColumn<bool>("wrongPassword");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("detailFragment");
-    QTest::newRow("mysql works") << QString(object_name::kTestMySQLConnection) << 8 << false << "Connection successful." << "";
+    QTest::newRow("mysql works") << QString(object_name::kTestMySQLConnection) << 8 << false << "Connection successful."
+                                 << "";
     QTest::newRow("mysql fails")
         << QString(object_name::kTestMySQLConnection) << 8 << true
         << "Could not connect. Please check with your administrator. Make sure you are allowed to connect to your "
            "database remotely and not just through web-based control panels."
         << "Access denied";
-    QTest::newRow("db2 works") << QString(object_name::kTestDB2Connection) << 4 << false << "Connection successful." << "";
+    QTest::newRow("db2 works") << QString(object_name::kTestDB2Connection) << 4 << false << "Connection successful."
+                               << "";
     QTest::newRow("db2 fails") << QString(object_name::kTestDB2Connection) << 4 << true
                                << "Could not connect. Please check server, username, password, database with your "
                                   "administrator."
@@ -286,10 +292,12 @@ void LoginFormTest::helpTexts()
     const QString sep = QStringLiteral("\r\r");
 
     button(login, object_name::kMySQLHelp)->click();
-    const QString mysql = QStringLiteral("If you cannot establish connection to your database with this program, please go to: ")
-        + sep + QStringLiteral("https://downloads.mysql.com/archives/gui/") + sep
+    const QString mysql
+        = QStringLiteral("If you cannot establish connection to your database with this program, please go to: ") + sep
+        + QStringLiteral("https://downloads.mysql.com/archives/gui/") + sep
         + QStringLiteral("Download and install the MySQL GUI Tools. Use the MySQL Query Browser. Try to connect to ")
-        + QStringLiteral("the same database (with the same login information you are using here). This will determine if ")
+        + QStringLiteral(
+              "the same database (with the same login information you are using here). This will determine if ")
         + QStringLiteral("the login you are using is correct.") + sep
         + QStringLiteral(" Finally, make sure your host allows a direct connection to your MySQL database -- not a web "
                          "based connection, for example.");
@@ -339,8 +347,9 @@ void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
         if (QApplication::focusWidget() == field(login, 10))
             portSelection = field(login, 10)->selectedText();
     }
-    QCOMPARE(order, QStringList({"PushButton3", "PushButton5", "Text6", "Text10", "Text7", "Text8", "Text9",
-                                 "PushButton1", "PushButton4", "PushButton2"}));
+    QCOMPARE(order,
+             QStringList({"PushButton3", "PushButton5", "Text6", "Text10", "Text7", "Text8", "Text9", "PushButton1",
+                          "PushButton4", "PushButton2"}));
     QCOMPARE(portSelection, QStringLiteral("3306"));  // selected on entry
     QLineEdit* port = field(login, 10);
     port->setFocus();

@@ -145,8 +145,9 @@ void TableSendTest::nothingSelectedOnEitherSide()
         db2()->setCurrentIndex(current);
         click(kSendToMySQL);
     }
-    QCOMPARE(dialogs()->texts(), QStringList({"Please select a table", "Please select a table to send.",
-                                             "Please select a table", "Please select a table to send."}));
+    QCOMPARE(dialogs()->texts(),
+             QStringList({"Please select a table", "Please select a table to send.", "Please select a table",
+                          "Please select a table to send."}));
     QCOMPARE(dialogs()->shown[0].title, QString());  // the application title
     QCOMPARE(manager()->mousePointer(), 0);
     QVERIFY(manager()->statusText().isEmpty());
@@ -171,8 +172,9 @@ void TableSendTest::progressButtonsAndStatusLine()
     click(kSendToDB2);
     QCOMPARE(values, QList<int>({25, 50, 75, 100, 0}));
     QCOMPARE(statuses.first(), QString());  // cleared as the action starts
-    QVERIFY2(QRegularExpression("^Sending ui5_four: 3 of 4 rows, \\d+ rows/s, 0:0\\d left$").match(statuses[3]).hasMatch(),
-             qPrintable(statuses.join(" | ")));
+    QVERIFY2(
+        QRegularExpression("^Sending ui5_four: 3 of 4 rows, \\d+ rows/s, 0:0\\d left$").match(statuses[3]).hasMatch(),
+        qPrintable(statuses.join(" | ")));
     QVERIFY(!sendEnabled.contains(true));  // every button off while rows go
     QVERIFY(!cancelShown.contains(false));
     QVERIFY(manager()->findChild<QPushButton*>(kSendToDB2)->isEnabled());
@@ -210,12 +212,14 @@ void TableSendTest::selectAllSendsBothWaysLastToFirst()
     dialogs()->answers = {Answer::Yes, Answer::Yes, Answer::Yes};
     dialogs()->onShown = [](const FakeDialogs::Shown&) { std::this_thread::sleep_for(std::chrono::seconds(1)); };
     click(kSendToMySQL);
-    QCOMPARE(dialogs()->texts(), QStringList({"Would you like to overwrite ui5_c?", "Would you like to overwrite ui5_b?",
-                                             "Would you like to overwrite ui5_a?"}));
+    QCOMPARE(dialogs()->texts(),
+             QStringList({"Would you like to overwrite ui5_c?", "Would you like to overwrite ui5_b?",
+                          "Would you like to overwrite ui5_a?"}));
     QCOMPARE(*arrived, QStringList({"ui5_c", "ui5_b", "ui5_a"}));
     QCOMPARE(countRows(true, "ui5_a"), 2);
     const QString status = manager()->statusText();
-    const auto seconds = QRegularExpression("^Sent 3 tables to MySQL: 6 rows copied, 0 rows refused, (\\d+\\.\\d) s$").match(status);
+    const auto seconds
+        = QRegularExpression("^Sent 3 tables to MySQL: 6 rows copied, 0 rows refused, (\\d+\\.\\d) s$").match(status);
     QVERIFY2(seconds.hasMatch(), qPrintable(status));
     QVERIFY2(seconds.captured(1).toDouble() < 3.0, qPrintable(status));
 }
@@ -237,7 +241,8 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     QCOMPARE(countRows(false, "ui5_over"), 0);  // untouched
     // The table kept by the answer was not left out by a failure.
     const QString status = manager()->statusText();
-    QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 0 rows copied") && !status.contains("Not sent"), qPrintable(status));
+    QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 0 rows copied") && !status.contains("Not sent"),
+             qPrintable(status));
 
     select(mysql(), {"ui5_over"});
     dialogs()->answers.push_back(Answer::Yes);
@@ -394,7 +399,7 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
              qPrintable(manager()->statusText()));
     DataConnection connection;
     connection.open(DB2ConnectionString(DB2TestProfile()));
-    QCOMPARE(connection.primaryKeyColumns("ui5_keyed"), std::vector<std::string>{"id"});
+    QCOMPARE(connection.primaryKeyColumns("ui5_keyed"), std::vector<std::string> {"id"});
     QCOMPARE(connection.execute("SELECT * FROM \"ui5_keyed\"")->field("name").sqlType, SQLSMALLINT(SQL_VARCHAR));
 
     // The next start shows both options as they were left.

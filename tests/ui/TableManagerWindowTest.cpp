@@ -109,10 +109,7 @@ private:
     LoginWindow* login() { return &windows_->login(); }
 };
 
-void TableManagerTest::initTestCase()
-{
-    RequireTestServers(true, true);
-}
+void TableManagerTest::initTestCase() { RequireTestServers(true, true); }
 
 void TableManagerTest::init()
 {
@@ -177,7 +174,8 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     QCOMPARE(dialogs()->kinds(), QStringList({"question"}));
     QCOMPARE(dialogs()->shown[0].title, ApplicationTitle());
     QCOMPARE(dialogs()->shown[0].text,
-             QStringLiteral("Delete these 3 tables from the MySQL database?\r\ralpha\rbeta\rgamma\r\rThis cannot be undone."));
+             QStringLiteral(
+                 "Delete these 3 tables from the MySQL database?\r\ralpha\rbeta\rgamma\r\rThis cannot be undone."));
     QCOMPARE(*removedMySQL, QStringList({"gamma", "beta", "alpha"}));  // the last in the list first
     QCOMPARE(mysql()->texts(), QStringList({"keep"}));
     QCOMPARE(mysqlServerTables(), QStringList({"keep"}));
@@ -195,9 +193,10 @@ void TableManagerTest::selectAllAndDeleteOnEachSide()
     dialogs()->answers.push_back(Answer::Yes);
     click(kDeleteDB2Tables);
     QCOMPARE(dialogs()->kinds(), QStringList({"question", "question"}));
-    QCOMPARE(dialogs()->shown[1].text,
-             QStringLiteral("Delete these 3 tables from the IBM DB2 database?\r\rUI6_DEL_ALPHA\rUI6_DEL_BETA\rUI6_DEL_GAMMA"
-                            "\r\rThis cannot be undone."));
+    QCOMPARE(
+        dialogs()->shown[1].text,
+        QStringLiteral("Delete these 3 tables from the IBM DB2 database?\r\rUI6_DEL_ALPHA\rUI6_DEL_BETA\rUI6_DEL_GAMMA"
+                       "\r\rThis cannot be undone."));
     QCOMPARE(*removedDB2, QStringList({"UI6_DEL_GAMMA", "UI6_DEL_BETA", "UI6_DEL_ALPHA"}));
     QVERIFY(db2()->texts().contains("UI6_KEEP"));
     QVERIFY(db2ServerTables().contains("UI6_KEEP"));
@@ -235,13 +234,16 @@ void TableManagerTest::aRefusedDropKeepsTheName_data()
     QTest::addColumn<QString>("location");  // of the first report
     QTest::addColumn<QString>("lastError");
     QTest::newRow("mysql, a table another table refers to, a view")
-        << false << QStringList({"parent", "a_view"}) << "Form2.PushButton1_Click at line 120" << "is a view";
+        << false << QStringList({"parent", "a_view"}) << "Form2.PushButton1_Click at line 120"
+        << "is a view";
     QTest::newRow("db2, a view now where the table was")
-        << true << QStringList({"UI6_SWAPPED"}) << "Form2.PushButton5_Click at line 112" << "SQL";
+        << true << QStringList({"UI6_SWAPPED"}) << "Form2.PushButton5_Click at line 112"
+        << "SQL";
     // DB2 would drop the foreign key and make the view inoperative.
     QTest::newRow("db2, a table a foreign key and a view rely on")
         << true << QStringList({"UI6_PARENT"}) << "Form2.PushButton5_Click at line 112"
-        << "UI6_PARENT is needed by foreign key UI6_CHILD_PARENT of UI6_CHILD, view UI6_PARENT_VIEW; the table was kept.";
+        << "UI6_PARENT is needed by foreign key UI6_CHILD_PARENT of UI6_CHILD, view UI6_PARENT_VIEW; the table was "
+           "kept.";
 }
 
 void TableManagerTest::aRefusedDropKeepsTheName()
@@ -260,8 +262,9 @@ void TableManagerTest::aRefusedDropKeepsTheName()
         createDB2("UI6_SWAPPED");
     } else {
         ExecMySQL(std::string("CREATE TABLE `") + kDatabase + "`.`parent` (id INT PRIMARY KEY) ENGINE=InnoDB");
-        ExecMySQL(std::string("CREATE TABLE `") + kDatabase
-                  + "`.`child` (id INT, parent_id INT, FOREIGN KEY (parent_id) REFERENCES `parent` (id)) ENGINE=InnoDB");
+        ExecMySQL(
+            std::string("CREATE TABLE `") + kDatabase
+            + "`.`child` (id INT, parent_id INT, FOREIGN KEY (parent_id) REFERENCES `parent` (id)) ENGINE=InnoDB");
         // MariaDB refuses DROP TABLE on a view with the state of a missing table; the view is still there.
         ExecMySQL(std::string("CREATE VIEW `") + kDatabase + "`.`a_view` AS SELECT 1 AS one");
     }
@@ -280,7 +283,8 @@ void TableManagerTest::aRefusedDropKeepsTheName()
     for (qsizetype i = 0; i < tables.size(); ++i)
         expected << "error";
     QCOMPARE(dialogs()->kinds(), expected);
-    QVERIFY2(dialogs()->shown[1].text.contains("in Hopbridge2017/04/05." + location), qPrintable(dialogs()->shown[1].text));
+    QVERIFY2(dialogs()->shown[1].text.contains("in Hopbridge2017/04/05." + location),
+             qPrintable(dialogs()->shown[1].text));
     QVERIFY2(dialogs()->shown.back().text.contains(lastError), qPrintable(dialogs()->shown.back().text));
     QCOMPARE(list->texts(), before);
     if (!onDB2)
@@ -345,12 +349,11 @@ void TableManagerTest::confirmationAnsweredNo()
 
 void TableManagerTest::oddNamesAreDeletedAndRenamed()
 {
-    const QStringList mysqlNames = {"back`tick", "with space", "dq\"name", QString::fromUtf8("ünïcödé"),
-                                    "rename`me"};
+    const QStringList mysqlNames = {"back`tick", "with space", "dq\"name", QString::fromUtf8("ünïcödé"), "rename`me"};
     for (const QString& name : mysqlNames)
         createMySQL(name);
-    const QStringList db2Names = {"UI6 DQ\"NAME", "UI6 WITH SPACE", QString::fromUtf8("UI6_ÄÖÜ"), "UI6_back`tick",
-                                  "UI6 RENAME\"ME"};
+    const QStringList db2Names
+        = {"UI6 DQ\"NAME", "UI6 WITH SPACE", QString::fromUtf8("UI6_ÄÖÜ"), "UI6_back`tick", "UI6 RENAME\"ME"};
     for (const QString& name : db2Names)
         createDB2(name);
     open();

@@ -61,9 +61,11 @@ TEST_F(MySQLAccess, FailedStatementRaisesTheDriverError)
 TEST_F(MySQLAccess, Utf8TextRoundTripsUnchanged)
 {
     connection.execute("CREATE TABLE db_access_t (id INT PRIMARY KEY, s VARCHAR(100)) CHARACTER SET utf8mb4");
-    const std::vector<std::string> texts = {"Grüße aus Köln", "日本語のテキスト", "emoji 😀🎉", "it's \"quoted\" `x`", ""};
+    const std::vector<std::string> texts
+        = {"Grüße aus Köln", "日本語のテキスト", "emoji 😀🎉", "it's \"quoted\" `x`", ""};
     for (size_t i = 0; i < texts.size(); ++i)
-        connection.execute("INSERT INTO db_access_t VALUES (" + std::to_string(i) + ", " + QuoteSqlText(texts[i]) + ")");
+        connection.execute("INSERT INTO db_access_t VALUES (" + std::to_string(i) + ", " + QuoteSqlText(texts[i])
+                           + ")");
     connection.execute("INSERT INTO db_access_t VALUES (99, NULL)");
     auto rs = connection.execute("SELECT s FROM db_access_t ORDER BY id");
     ASSERT_TRUE(rs);
@@ -113,7 +115,10 @@ TEST_F(MySQLAccess, FieldsReportColumnKindsAndColumnDetails)
         {"c", ColumnKind::Text, false, "abc"},
         {"v", ColumnKind::Text, false, "v"},
         {"tx", ColumnKind::LongText, false, "text"},
-        {"bl", ColumnKind::LongBytes, false, std::string("\x00\xff" "A", 3)},
+        {"bl", ColumnKind::LongBytes, false,
+         std::string("\x00\xff"
+                     "A",
+                     3)},
         {"b1", ColumnKind::Boolean, false, "1"},
     };
     ASSERT_EQ(rs->fieldCount(), static_cast<int>(std::size(expected)));

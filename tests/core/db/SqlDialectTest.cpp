@@ -50,7 +50,8 @@ TEST(SwapStatements, PerSide)
     // back when the old table cannot be dropped.
     EXPECT_TRUE(DB2Dialect().ddlInUnitOfWork());
     EXPECT_FALSE(MySQLDialect().ddlInUnitOfWork());
-    EXPECT_EQ(MySQLDialect().undoSwapSql("stage", "it`s", "aside"), "RENAME TABLE `it``s` TO `stage`, `aside` TO `it``s`");
+    EXPECT_EQ(MySQLDialect().undoSwapSql("stage", "it`s", "aside"),
+              "RENAME TABLE `it``s` TO `stage`, `aside` TO `it``s`");
 }
 
 }  // namespace
@@ -65,15 +66,11 @@ TEST(ConnectionLost, ByStateAndNativeCode)
         bool lost;
     };
     const Case cases[] = {
-        {MySQLDialect(), "08S01", 0, true},
-        {MySQLDialect(), "HY000", 2013, true},
-        {MySQLDialect(), "40003", 0, false},
-        {MySQLDialect(), "42S02", 1146, false},
-        {DB2Dialect(), "08S01", -30081, true},
-        {DB2Dialect(), "40003", -30081, true},
+        {MySQLDialect(), "08S01", 0, true},    {MySQLDialect(), "HY000", 2013, true},
+        {MySQLDialect(), "40003", 0, false},   {MySQLDialect(), "42S02", 1146, false},
+        {DB2Dialect(), "08S01", -30081, true}, {DB2Dialect(), "40003", -30081, true},
         {DB2Dialect(), "40003", 0, true},  // statement completion unknown
-        {DB2Dialect(), "57011", -1224, true},
-        {DB2Dialect(), "40001", -911, false},
+        {DB2Dialect(), "57011", -1224, true},  {DB2Dialect(), "40001", -911, false},
         {DB2Dialect(), "42704", -204, false},
     };
     for (const Case& c : cases)

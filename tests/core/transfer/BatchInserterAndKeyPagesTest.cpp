@@ -69,7 +69,8 @@ TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
     OpenMySQL(target);
     auto reader = OpenMySQLSource(mysql, "side_src", 100);
     RecordingObserver observer;
-    const CopyResult result = CopyRows(TargetSide::MySQL, "side_dst", "side_dst", *reader, 300, {"INT", "VARCHAR(10)"}, target, observer);
+    const CopyResult result
+        = CopyRows(TargetSide::MySQL, "side_dst", "side_dst", *reader, 300, {"INT", "VARCHAR(10)"}, target, observer);
     reader.reset();  // ends its snapshot, so this connection sees the new rows
     EXPECT_EQ(result.copied, 298);
     EXPECT_EQ(result.refused, 2);
@@ -77,8 +78,8 @@ TEST_F(MySQLSide, BulkBatchWithRefusedRowsInTheMiddleLosesOnlyThoseRows)
     EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, observer.reports[0].step), 264);
     EXPECT_EQ(observer.reports[0].sql, "INSERT INTO `side_dst` VALUES('150', '150')");
     EXPECT_NE(observer.reports[0].description.find("CONSTRAINT"), std::string::npos) << observer.reports[0].description;
-    EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>>{{"side_dst", 1}}));
-    EXPECT_EQ(observer.progressValues, (std::vector<int>{33, 66, 100}));
+    EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>> {{"side_dst", 1}}));
+    EXPECT_EQ(observer.progressValues, (std::vector<int> {33, 66, 100}));
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM side_dst"), "298");
     EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM side_dst WHERE id BETWEEN 101 AND 200"), "98");
 }
@@ -95,7 +96,8 @@ TEST_F(MySQLSide, IntoDB2ABadRowCostsOnlyItselfWhetherArraysAreAtomicOrNot)
     for (bool nonAtomic : {true, false}) {
         SCOPED_TRACE(nonAtomic ? "non-atomic arrays" : "atomic arrays");
         DropDB2(db2, "SIDE_ARRAYS");
-        db2.execute("CREATE TABLE \"SIDE_ARRAYS\"(\"id\" LONG VARCHAR, \"v\" VARCHAR(2))");  // '100' and up are too long
+        db2.execute(
+            "CREATE TABLE \"SIDE_ARRAYS\"(\"id\" LONG VARCHAR, \"v\" VARCHAR(2))");  // '100' and up are too long
         auto reader = OpenMySQLSource(mysql, "side_src", 120);
         db2.setAutoCommit(false);
         BatchInserter inserter(db2, TargetSide::DB2, "SIDE_ARRAYS", reader->plans());
@@ -124,7 +126,7 @@ TEST_F(MySQLSide, ReportedStatementStoresTheExactValuesWhenRun)
     for (int i = 0; i < 256; ++i)
         allBytes += static_cast<char>(i);
     const std::string text = "O'Brien \\ \\' \\\\n `tick` \"dq\" Zoë 😀 True";
-    const std::vector<Field> row{
+    const std::vector<Field> row {
         MakeField("t", SQL_WLONGVARCHAR, 65535, 0, false, text),
         MakeField("b", SQL_LONGVARBINARY, 65535, 0, false, allBytes),
         MakeField("f", SQL_BIT, 1, 0, false, "1"),
@@ -132,8 +134,8 @@ TEST_F(MySQLSide, ReportedStatementStoresTheExactValuesWhenRun)
     };
     mysql.execute(BuildInsertSql(TargetSide::MySQL, "side_lit", row));
     EXPECT_EQ(QueryRows(mysql, "SELECT t, HEX(b), f + 0, e IS NULL, e FROM side_lit"),
-              (std::vector<Row>{{text, QueryValue(mysql, "SELECT HEX(" + SqlLiteral(TargetSide::MySQL, row[1]) + ")"),
-                                 "1", "0", ""}}));
+              (std::vector<Row> {{text, QueryValue(mysql, "SELECT HEX(" + SqlLiteral(TargetSide::MySQL, row[1]) + ")"),
+                                  "1", "0", ""}}));
     EXPECT_EQ(QueryValue(mysql, "SELECT LENGTH(b) FROM side_lit"), "256");
 }
 
@@ -141,7 +143,8 @@ TEST_F(MySQLSide, KeyOrderPagesReadEveryRowOnceWhateverTheKeyValues)
 {
     mysql.execute("CREATE TABLE side_keys(a BIGINT NOT NULL, s VARCHAR(20) NOT NULL, n INT, UNIQUE KEY(a, s))");
     // Keys with quotes, backslashes, the BIGINT limits and rows that share the first key part.
-    mysql.execute("INSERT INTO side_keys SELECT CAST(seq AS SIGNED) % 37 - 18, CONCAT('k''\\\\', LPAD(seq, 4, '0')), seq FROM seq_1_to_500");
+    mysql.execute("INSERT INTO side_keys SELECT CAST(seq AS SIGNED) % 37 - 18, CONCAT('k''\\\\', LPAD(seq, 4, '0')), "
+                  "seq FROM seq_1_to_500");
     mysql.execute("INSERT INTO side_keys VALUES(-9223372036854775808, 'min', 501), (9223372036854775807, 'max', 502),"
                   "(9223372036854775806, 'max', 503)");
     // The server's modes must not change how the last key of a page is read.
@@ -217,8 +220,9 @@ TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
     // tool might have used for numbering rows.
     mysql.execute("SET SESSION sql_mode = ''");
     mysql.execute("CREATE TABLE side_nokey(d DATE, a INT NULL, Tablehop_Row_Number INT, n INT, UNIQUE KEY(a))");
-    mysql.execute("INSERT INTO side_nokey SELECT '0000-00-00', IF(seq % 5 = 0, NULL, seq), IF(seq % 3 = 0, NULL, seq * 10),"
-                  " seq FROM seq_1_to_50");
+    mysql.execute(
+        "INSERT INTO side_nokey SELECT '0000-00-00', IF(seq % 5 = 0, NULL, seq), IF(seq % 3 = 0, NULL, seq * 10),"
+        " seq FROM seq_1_to_50");
     mysql.execute("INSERT INTO side_nokey VALUES(NULL, NULL, 0, 7), (NULL, NULL, 0, 7)");
     mysql.execute("CREATE OR REPLACE VIEW side_view AS SELECT tablehop_row_number, n FROM side_nokey WHERE n > 10");
     mysql.execute("CREATE TABLE side_myisam ENGINE=MyISAM SELECT * FROM side_nokey");
@@ -232,8 +236,11 @@ TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
         const std::string snapshotless = table == std::string("side_myisam")
             ? "; its engine keeps no snapshot, so rows changed while it was read may be missing or repeated"
             : "";
-        EXPECT_EQ(reader->readingNote(), std::string(table) + ": no primary or unique NOT NULL key, read in pages by "
-                                                              "position (slower on large tables)" + snapshotless);
+        EXPECT_EQ(reader->readingNote(),
+                  std::string(table)
+                      + ": no primary or unique NOT NULL key, read in pages by "
+                        "position (slower on large tables)"
+                      + snapshotless);
         size_t blocks = 0;
         std::multiset<Row> seen;
         while (RowBlock* block = reader->next()) {

@@ -105,33 +105,67 @@ namespace {
 // The DB2 type for each MySQL declaration (information_schema COLUMN_TYPE)
 // when the types are to match.
 const std::pair<const char*, const char*> kMatchingDb2Types[] = {
-    {"tinyint(4)", "SMALLINT"}, {"tinyint(1)", "SMALLINT"}, {"tinyint(3) unsigned", "SMALLINT"},
-    {"smallint(6)", "SMALLINT"}, {"smallint(5) unsigned", "INTEGER"}, {"mediumint(9)", "INTEGER"},
-    {"mediumint(8) unsigned", "INTEGER"}, {"int(11)", "INTEGER"}, {"int(10) unsigned", "BIGINT"},
-    {"bigint(20)", "BIGINT"}, {"bigint(20) unsigned", "DECIMAL(20,0)"},
-    {"decimal(12,2)", "DECIMAL(12,2)"}, {"decimal(31,31)", "DECIMAL(31,31)"}, {"decimal(10,0) unsigned", "DECIMAL(10,0)"},
-    {"decimal(32,4)", "VARCHAR(34)"}, {"decimal(65,30)", "VARCHAR(67)"},
-    {"float", "REAL"}, {"float(7,4)", "REAL"}, {"double", "DOUBLE"}, {"double(10,2)", "DOUBLE"},
-    {"date", "DATE"}, {"datetime", "TIMESTAMP(0)"}, {"datetime(6)", "TIMESTAMP(6)"}, {"timestamp(3)", "TIMESTAMP(3)"},
-    {"time", "VARCHAR(10)"}, {"time(6)", "VARCHAR(17)"}, {"year(4)", "SMALLINT"},
-    {"bit(1)", "BOOLEAN"}, {"bit(8)", "BINARY(1)"}, {"bit(12)", "BINARY(2)"}, {"bit(64)", "BINARY(8)"},
-    {"char(10)", "VARCHAR(40)"}, {"char(0)", "VARCHAR(1)"}, {"varchar(50)", "VARCHAR(200)"},
-    {"varchar(8168)", "VARCHAR(32672)"}, {"varchar(8169)", "CLOB(32676)"},
-    {"tinytext", "VARCHAR(255)"}, {"text", "CLOB(65535)"}, {"mediumtext", "CLOB(16777215)"},
-    {"longtext", "CLOB(1073741824)"}, {"json", "CLOB(1073741824)"},
-    {"binary(16)", "BINARY(16)"}, {"varbinary(40)", "VARBINARY(40)"}, {"varbinary(40000)", "BLOB(40000)"},
-    {"tinyblob", "VARBINARY(255)"}, {"blob", "BLOB(65535)"}, {"mediumblob", "BLOB(16777215)"},
+    {"tinyint(4)", "SMALLINT"},
+    {"tinyint(1)", "SMALLINT"},
+    {"tinyint(3) unsigned", "SMALLINT"},
+    {"smallint(6)", "SMALLINT"},
+    {"smallint(5) unsigned", "INTEGER"},
+    {"mediumint(9)", "INTEGER"},
+    {"mediumint(8) unsigned", "INTEGER"},
+    {"int(11)", "INTEGER"},
+    {"int(10) unsigned", "BIGINT"},
+    {"bigint(20)", "BIGINT"},
+    {"bigint(20) unsigned", "DECIMAL(20,0)"},
+    {"decimal(12,2)", "DECIMAL(12,2)"},
+    {"decimal(31,31)", "DECIMAL(31,31)"},
+    {"decimal(10,0) unsigned", "DECIMAL(10,0)"},
+    {"decimal(32,4)", "VARCHAR(34)"},
+    {"decimal(65,30)", "VARCHAR(67)"},
+    {"float", "REAL"},
+    {"float(7,4)", "REAL"},
+    {"double", "DOUBLE"},
+    {"double(10,2)", "DOUBLE"},
+    {"date", "DATE"},
+    {"datetime", "TIMESTAMP(0)"},
+    {"datetime(6)", "TIMESTAMP(6)"},
+    {"timestamp(3)", "TIMESTAMP(3)"},
+    {"time", "VARCHAR(10)"},
+    {"time(6)", "VARCHAR(17)"},
+    {"year(4)", "SMALLINT"},
+    {"bit(1)", "BOOLEAN"},
+    {"bit(8)", "BINARY(1)"},
+    {"bit(12)", "BINARY(2)"},
+    {"bit(64)", "BINARY(8)"},
+    {"char(10)", "VARCHAR(40)"},
+    {"char(0)", "VARCHAR(1)"},
+    {"varchar(50)", "VARCHAR(200)"},
+    {"varchar(8168)", "VARCHAR(32672)"},
+    {"varchar(8169)", "CLOB(32676)"},
+    {"tinytext", "VARCHAR(255)"},
+    {"text", "CLOB(65535)"},
+    {"mediumtext", "CLOB(16777215)"},
+    {"longtext", "CLOB(1073741824)"},
+    {"json", "CLOB(1073741824)"},
+    {"binary(16)", "BINARY(16)"},
+    {"varbinary(40)", "VARBINARY(40)"},
+    {"varbinary(40000)", "BLOB(40000)"},
+    {"tinyblob", "VARBINARY(255)"},
+    {"blob", "BLOB(65535)"},
+    {"mediumblob", "BLOB(16777215)"},
     {"longblob", "BLOB(1073741824)"},
-    {"enum('a','b c')", "VARCHAR(3)"}, {"enum('it''s','x,y')", "VARCHAR(4)"}, {"set('a','bb','ccc')", "VARCHAR(8)"},
+    {"enum('a','b c')", "VARCHAR(3)"},
+    {"enum('it''s','x,y')", "VARCHAR(4)"},
+    {"set('a','bb','ccc')", "VARCHAR(8)"},
     {"geometry", ""},
 };
 
 // Where the DB2 database sizes text in characters (a Unicode one), a VARCHAR
 // keeps its length in characters; the rest is as above.
 const std::pair<const char*, const char*> kMatchingDb2TypesInCharacters[] = {
-    {"varchar(50)", "VARCHAR(50 CODEUNITS32)"}, {"char(10)", "VARCHAR(10 CODEUNITS32)"}, {"char(0)", "VARCHAR(1 CODEUNITS32)"},
-    {"varchar(8168)", "VARCHAR(8168 CODEUNITS32)"}, {"varchar(8169)", "CLOB(32676)"}, {"text", "CLOB(65535)"},
-    {"enum('a','b c')", "VARCHAR(3)"}, {"int(11)", "INTEGER"},
+    {"varchar(50)", "VARCHAR(50 CODEUNITS32)"}, {"char(10)", "VARCHAR(10 CODEUNITS32)"},
+    {"char(0)", "VARCHAR(1 CODEUNITS32)"},      {"varchar(8168)", "VARCHAR(8168 CODEUNITS32)"},
+    {"varchar(8169)", "CLOB(32676)"},           {"text", "CLOB(65535)"},
+    {"enum('a','b c')", "VARCHAR(3)"},          {"int(11)", "INTEGER"},
 };
 
 TEST(MatchingDb2Type, HoldsEveryValueOfEachMySQLType)
@@ -199,54 +233,60 @@ Field declared(const std::string& name, const std::string& declaration, Field fi
     return field;
 }
 
-const TransferOptions kBoth{Db2ColumnTypes::Matching, true};
+const TransferOptions kBoth {Db2ColumnTypes::Matching, true};
 
 TEST(PlanTargetTable, DefaultsGiveTheStatementOfToday)
 {
-    const TargetTable plan = PlanTargetTable(TargetSide::DB2, "orders", ordersColumns(), {"id"}, TransferOptions{});
+    const TargetTable plan = PlanTargetTable(TargetSide::DB2, "orders", ordersColumns(), {"id"}, TransferOptions {});
     EXPECT_EQ(plan.createSql, BuildCreateTableSql(TargetSide::DB2, "orders", ordersColumns()));
     EXPECT_TRUE(plan.notes.empty());
-    EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "orders", ordersColumns(), {"id"}, TransferOptions{}).createSql,
+    EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "orders", ordersColumns(), {"id"}, TransferOptions {}).createSql,
               BuildCreateTableSql(TargetSide::MySQL, "orders", ordersColumns()));
 }
 
 TEST(PlanTargetTable, KeysAndMatchingTypesBothWays)
 {
-    const std::vector<Field> fromMySQL{declared("id", "int(11)", MakeField("", SQL_INTEGER, 10)),
-                                       declared("name", "varchar(50)", MakeField("", SQL_WVARCHAR, 50))};
-    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth).createSql,
-              "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(200) NOT NULL,PRIMARY KEY(\"id\",\"name\"))");
-    EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth, TextLengths::Characters).createSql,
-              "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(50 CODEUNITS32) NOT NULL,"
-              "PRIMARY KEY(\"id\",\"name\"))");
+    const std::vector<Field> fromMySQL {declared("id", "int(11)", MakeField("", SQL_INTEGER, 10)),
+                                        declared("name", "varchar(50)", MakeField("", SQL_WVARCHAR, 50))};
+    EXPECT_EQ(
+        PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth).createSql,
+        "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(200) NOT NULL,PRIMARY KEY(\"id\",\"name\"))");
+    EXPECT_EQ(
+        PlanTargetTable(TargetSide::DB2, "t", fromMySQL, {"id", "name"}, kBoth, TextLengths::Characters).createSql,
+        "CREATE TABLE \"t\"(\"id\" INTEGER NOT NULL,\"name\" VARCHAR(50 CODEUNITS32) NOT NULL,"
+        "PRIMARY KEY(\"id\",\"name\"))");
     // Keys with text types: on MySQL a binary collation, so 'a' and 'A' are two keys as on DB2.
-    const std::vector<Field> fromDB2{MakeField("K", SQL_VARCHAR, 20), MakeField("N", SQL_INTEGER)};
+    const std::vector<Field> fromDB2 {MakeField("K", SQL_VARCHAR, 20), MakeField("N", SQL_INTEGER)};
     EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "T", fromDB2, {"K"}, kBoth).createSql,
-              "CREATE TABLE `T`(`K` VARCHAR(20) COLLATE utf8mb4_bin NOT NULL,`N` INT,PRIMARY KEY(`K`)) CHARACTER SET utf8mb4;");
+              "CREATE TABLE `T`(`K` VARCHAR(20) COLLATE utf8mb4_bin NOT NULL,`N` INT,PRIMARY KEY(`K`)) CHARACTER SET "
+              "utf8mb4;");
 }
 
 TEST(PlanTargetTable, KeyATargetCannotHoldIsLeftOutWithANote)
 {
     // Text types: LONG VARCHAR on DB2 and TEXT on MySQL are no key columns.
-    const TransferOptions keysOnly{Db2ColumnTypes::Text, true};
+    const TransferOptions keysOnly {Db2ColumnTypes::Text, true};
     const TargetTable db2 = PlanTargetTable(TargetSide::DB2, "orders", ordersColumns(), {"id"}, keysOnly);
     EXPECT_EQ(db2.createSql, BuildCreateTableSql(TargetSide::DB2, "orders", ordersColumns()));
-    EXPECT_EQ(db2.notes, std::vector<std::string>{"orders: primary key left out: its column id is LONG VARCHAR, "
-                                                  "which cannot be part of a key on IBM DB2"});
-    const std::vector<Field> wide{MakeField("k", SQL_VARCHAR, 1000)};
+    EXPECT_EQ(db2.notes,
+              std::vector<std::string> {"orders: primary key left out: its column id is LONG VARCHAR, "
+                                        "which cannot be part of a key on IBM DB2"});
+    const std::vector<Field> wide {MakeField("k", SQL_VARCHAR, 1000)};
     const TargetTable mysql = PlanTargetTable(TargetSide::MySQL, "w", wide, {"k"}, kBoth);
     EXPECT_EQ(mysql.createSql, "CREATE TABLE `w`(`k` VARCHAR(1000)) CHARACTER SET utf8mb4;");
-    EXPECT_EQ(mysql.notes, std::vector<std::string>{"w: primary key left out: its columns take 4002 bytes, "
-                                                    "more than the 3072 a key takes on MySQL"});
-    const std::vector<Field> longKey{declared("k", "varchar(300)", MakeField("", SQL_WVARCHAR, 300))};
+    EXPECT_EQ(mysql.notes,
+              std::vector<std::string> {"w: primary key left out: its columns take 4002 bytes, "
+                                        "more than the 3072 a key takes on MySQL"});
+    const std::vector<Field> longKey {declared("k", "varchar(300)", MakeField("", SQL_WVARCHAR, 300))};
     // In characters the key takes the same four bytes a character.
     for (const TextLengths lengths : {TextLengths::Bytes, TextLengths::Characters})
-        EXPECT_EQ(PlanTargetTable(TargetSide::DB2, "l", longKey, {"k"}, kBoth, lengths).notes,
-                  std::vector<std::string>{"l: primary key left out: its columns take 1204 bytes, more than the 1024 a key "
-                                           "takes on IBM DB2"});
+        EXPECT_EQ(
+            PlanTargetTable(TargetSide::DB2, "l", longKey, {"k"}, kBoth, lengths).notes,
+            std::vector<std::string> {"l: primary key left out: its columns take 1204 bytes, more than the 1024 a key "
+                                      "takes on IBM DB2"});
     // The window and the CLI show the note with the run's summary.
     TransferSummary summary;
-    summary.tables.push_back(TableResult{"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes, {}});
+    summary.tables.push_back(TableResult {"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes, {}});
     EXPECT_EQ(TransferSummaryLines(summary, "MySQL").back(), mysql.notes[0]);
 }
 
@@ -256,9 +296,10 @@ TEST(PlanTargetTable, LongVarcharsMoveOutOfAMySQLRowUntilItFits)
     std::vector<Field> fromDB2;
     for (int i = 0; i < 5; ++i)
         fromDB2.push_back(MakeField("c" + std::to_string(i), SQL_VARCHAR, 4000));
-    EXPECT_EQ(PlanTargetTable(TargetSide::MySQL, "wide", fromDB2, {}, kBoth).createSql,
-              "CREATE TABLE `wide`(`c0` TEXT,`c1` VARCHAR(4000),`c2` VARCHAR(4000),`c3` VARCHAR(4000),`c4` VARCHAR(4000))"
-              " CHARACTER SET utf8mb4;");
+    EXPECT_EQ(
+        PlanTargetTable(TargetSide::MySQL, "wide", fromDB2, {}, kBoth).createSql,
+        "CREATE TABLE `wide`(`c0` TEXT,`c1` VARCHAR(4000),`c2` VARCHAR(4000),`c3` VARCHAR(4000),`c4` VARCHAR(4000))"
+        " CHARACTER SET utf8mb4;");
 }
 
 }  // namespace

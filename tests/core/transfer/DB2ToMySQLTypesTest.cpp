@@ -13,9 +13,9 @@ namespace {
 struct DB2Column {
     const char* name;
     const char* db2Type;
-    const char* literal;   // the value inserted on DB2
-    const char* mysqlType; // information_schema COLUMN_TYPE of the new MySQL column
-    const char* expected;  // the value read back from MySQL as text
+    const char* literal;       // the value inserted on DB2
+    const char* mysqlType;     // information_schema COLUMN_TYPE of the new MySQL column
+    const char* expected;      // the value read back from MySQL as text
     const char* matchingType;  // the MySQL column type when types match
 };
 
@@ -31,8 +31,8 @@ const DB2Column kColumns[] = {
     {"NU", "NUMERIC(10,2)", "-0.05", "decimal(10,2)", "-0.05", "decimal(10,2)"},
     {"RE", "REAL", "3.5", "float", "3.5", "float"},
     {"DB", "DOUBLE", "0.30000000000000004", "double", "0.30000000000000004", "double"},
-    {"DF", "DECFLOAT(34)", "-1234567890123456789012.345678901234", "longtext",
-     "-1234567890123456789012.345678901234", "longtext"},
+    {"DF", "DECFLOAT(34)", "-1234567890123456789012.345678901234", "longtext", "-1234567890123456789012.345678901234",
+     "longtext"},
     {"CH", "CHAR(10)", "'O''Brien'", "text", "O'Brien   ", "varchar(10)"},
     {"VC", "VARCHAR(100)", "'Zoë 😀 \\ `x` \"y\"'", "text", "Zoë 😀 \\ `x` \"y\"", "varchar(100)"},
     {"LV", "LONG VARCHAR", "'long'", "longtext", "long", "text"},
@@ -82,7 +82,7 @@ TEST_F(DB2Source, EveryDB2TypeArrivesWithASoundTypeAndItsValue)
 {
     for (const bool matching : {false, true}) {
         SCOPED_TRACE(matching ? "matching types" : "default types");
-        const TransferOptions options{matching ? Db2ColumnTypes::Matching : Db2ColumnTypes::Text, false};
+        const TransferOptions options {matching ? Db2ColumnTypes::Matching : Db2ColumnTypes::Text, false};
         DropMySQL(mysql, "DB2_ALL");
         DropDB2(db2, "DB2_ALL");
         std::string create = "CREATE TABLE DB2_ALL(ID INTEGER";
@@ -97,8 +97,8 @@ TEST_F(DB2Source, EveryDB2TypeArrivesWithASoundTypeAndItsValue)
         db2.execute(nulls);
 
         RecordingObserver observer;
-        const auto summary =
-            RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"DB2_ALL"}, observer, options);
+        const auto summary = RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(),
+                                         {"DB2_ALL"}, observer, options);
         ASSERT_EQ(observer.reportsText(), "");
         EXPECT_EQ(summary.rowsCopied(), 2);
         for (const auto& c : kColumns) {
@@ -106,16 +106,20 @@ TEST_F(DB2Source, EveryDB2TypeArrivesWithASoundTypeAndItsValue)
             const std::string type = matching ? c.matchingType : c.mysqlType;
             // A DATE stays a date when types match, not a DATETIME.
             const std::string expected = matching && type == "date" ? std::string(c.expected, 10) : c.expected;
-            EXPECT_EQ(QueryValue(mysql, "SELECT COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
-                                        " AND TABLE_NAME = 'DB2_ALL' AND COLUMN_NAME = '" + col + "'"),
-                      type) << col;
+            EXPECT_EQ(QueryValue(mysql,
+                                 "SELECT COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                                 " AND TABLE_NAME = 'DB2_ALL' AND COLUMN_NAME = '"
+                                     + col + "'"),
+                      type)
+                << col;
             std::string expr = "`" + col + "`";
             if (isBinaryType(type))
                 expr = "HEX(" + expr + ")";
             else if (isBitType(type))
                 expr += " + 0";
             EXPECT_EQ(QueryRows(mysql, "SELECT " + expr + " FROM DB2_ALL ORDER BY ID"),
-                      (std::vector<Row>{{expected}, {std::nullopt}})) << col;
+                      (std::vector<Row> {{expected}, {std::nullopt}}))
+                << col;
         }
     }
 }

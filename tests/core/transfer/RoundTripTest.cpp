@@ -51,12 +51,12 @@ const MoreColumn kMoreColumns[] = {
 void createAllTypesTable(DataConnection& mysql, const std::string& key)
 {
     std::string create = "CREATE TABLE rt_all(id INT " + key, one = "1", two = "2";
-    const auto add = [&](const std::string& name, const std::string& type, const std::string& rowOne,
-                         const std::string& rowTwo) {
-        create += ", " + name + " " + type;
-        one += ", " + rowOne;
-        two += ", " + rowTwo;
-    };
+    const auto add
+        = [&](const std::string& name, const std::string& type, const std::string& rowOne, const std::string& rowTwo) {
+              create += ", " + name + " " + type;
+              one += ", " + rowOne;
+              two += ", " + rowTwo;
+          };
     for (const CorpusColumn& column : MySQLCorpusColumns())
         add(column.name, column.type, column.literals.at(0), column.literals.at(1));
     for (const MoreColumn& column : kMoreColumns)
@@ -75,15 +75,22 @@ struct ColumnCase {
 };
 
 const ColumnCase kColumns[] = {
-    {"ti", "127", "-128"}, {"tiu", "255", "0"}, {"si", "32767", "-32768"}, {"siu", "65535", "0"},
-    {"mi", "8388607", "-8388608"}, {"miu", "16777215", "0"}, {"i", "2147483647", "-2147483648"},
-    {"iu", "4294967295", "0"}, {"bi", "9223372036854775807", "-9223372036854775808"},
+    {"ti", "127", "-128"},
+    {"tiu", "255", "0"},
+    {"si", "32767", "-32768"},
+    {"siu", "65535", "0"},
+    {"mi", "8388607", "-8388608"},
+    {"miu", "16777215", "0"},
+    {"i", "2147483647", "-2147483648"},
+    {"iu", "4294967295", "0"},
+    {"bi", "9223372036854775807", "-9223372036854775808"},
     {"biu", "18446744073709551615", "0"},
     {"de", "999999999999999999999.9999999999", "-0.0000000001"},
     {"dbl", "1.7976931348623157e+308", "0.30000000000000004"},
     {"flt", "3.14", "-1.5e-10"},
     {"dt", "9999-12-31 23:59:59.999999", "1000-01-01 00:00:00.000000"},
-    {"tm", "838:59:59", "-838:59:59"}, {"yr", "2155", "1901"},
+    {"tm", "838:59:59", "-838:59:59"},
+    {"yr", "2155", "1901"},
     {"ch", "O'Brien", ""},
     {"vc", "back\\slash `tick` \"dq\" 'ap' Zoë 😀 \n", ""},
     {"lt", "日本語 😀 \\n", ""},
@@ -116,21 +123,22 @@ protected:
     DataConnection mysql, db2;
 };
 
-const TransferOptions kMatchingTypesAndKeys{Db2ColumnTypes::Matching, true};
+const TransferOptions kMatchingTypesAndKeys {Db2ColumnTypes::Matching, true};
 
-class KeyedAndKeylessRoundTrip : public RoundTrip, public ::testing::WithParamInterface<const char*> {};
+class KeyedAndKeylessRoundTrip : public RoundTrip, public ::testing::WithParamInterface<const char*> { };
 
 TEST_P(KeyedAndKeylessRoundTrip, EveryMySQLTypeComesBackEqual)
 {
     ASSERT_TRUE(kUserLocale) << "the locale of LC_ALL/LANG is not installed (scripts/setup generates it)";
     for (const bool matching : {false, true}) {
         SCOPED_TRACE(matching ? "matching types and keys" : "text types");
-        const TransferOptions options = matching ? kMatchingTypesAndKeys : TransferOptions{};
+        const TransferOptions options = matching ? kMatchingTypesAndKeys : TransferOptions {};
         dropAll();
         createAllTypesTable(mysql, GetParam());
         ASSERT_EQ(QueryValue(mysql, "SELECT LENGTH(bl) FROM rt_all WHERE id = 1"), "256");
         // 100 KB text and bytes: over LONG VARCHAR's 32,700 bytes, so they travel as LOBs.
-        ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(LENGTH(lx), ' ', LENGTH(lb)) FROM rt_all WHERE id = 1"), "115200 102400");
+        ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(LENGTH(lx), ' ', LENGTH(lb)) FROM rt_all WHERE id = 1"),
+                  "115200 102400");
 
         RecordingObserver there;
         RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"}, there, options);
@@ -156,28 +164,39 @@ TEST_P(KeyedAndKeylessRoundTrip, EveryMySQLTypeComesBackEqual)
             const auto rows = QueryRows(mysql, "SELECT " + col + " FROM rt_all ORDER BY CAST(id AS SIGNED)");
             // With matching types BIT(1) travels as a DB2 BOOLEAN and comes back a bit.
             const bool bit = matching && col == "b1";
-            EXPECT_EQ(rows, (std::vector<Row>{{bit ? "1" : c.max}, {bit ? "0" : c.min}, {std::nullopt}})) << col;
+            EXPECT_EQ(rows, (std::vector<Row> {{bit ? "1" : c.max}, {bit ? "0" : c.min}, {std::nullopt}})) << col;
         }
         // Dates come back as the same day; long text, and every byte of the blob.
         EXPECT_EQ(QueryRows(mysql, "SELECT DATE_FORMAT(d, '%Y-%m-%d') FROM rt_all ORDER BY CAST(id AS SIGNED)"),
-                  (std::vector<Row>{{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
-        EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
-                                    " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
-                                    " AND n.vc50 = o.vc50 AND n.lx = o.lx AND n.lb = o.lb AND n.big = o.big"),
+                  (std::vector<Row> {{"9999-12-31"}, {"1000-01-01"}, {std::nullopt}}));
+        EXPECT_EQ(QueryValue(mysql,
+                             "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id"
+                             " WHERE n.tx = o.tx AND n.bl = o.bl AND n.lt = o.lt AND n.vc = o.vc"
+                             " AND n.vc50 = o.vc50 AND n.lx = o.lx AND n.lb = o.lb AND n.big = o.big"),
                   "2");
         // A text read in pieces: 200,000 characters.
         EXPECT_EQ(QueryValue(mysql, "SELECT CHAR_LENGTH(big) FROM rt_all WHERE id = '1'"), "200000");
-        EXPECT_EQ(QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
-        EXPECT_EQ(QueryValue(mysql, "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
-        EXPECT_EQ(QueryValue(mysql, "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"), "1");
+        EXPECT_EQ(
+            QueryValue(mysql, "SELECT HEX(bl) = (SELECT HEX(bl) FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"),
+            "1");
+        EXPECT_EQ(QueryValue(
+                      mysql,
+                      "SELECT CAST(dbl AS DOUBLE) = (SELECT dbl FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"),
+                  "1");
+        EXPECT_EQ(
+            QueryValue(mysql,
+                       "SELECT CAST(flt AS FLOAT) = (SELECT flt FROM rt_orig WHERE id = 1) FROM rt_all WHERE id = '1'"),
+            "1");
     }
 }
 
 // Column names, types and keys of a MySQL table.
 std::vector<Row> mysqlColumns(DataConnection& mysql, const std::string& table)
 {
-    return QueryRows(mysql, "SELECT COLUMN_NAME, COLUMN_TYPE, COLUMN_KEY, IS_NULLABLE FROM information_schema.COLUMNS"
-                            " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
+    return QueryRows(mysql,
+                     "SELECT COLUMN_NAME, COLUMN_TYPE, COLUMN_KEY, IS_NULLABLE FROM information_schema.COLUMNS"
+                     " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '"
+                         + table + "' ORDER BY ORDINAL_POSITION");
 }
 
 TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
@@ -205,7 +224,8 @@ TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
                       " UNHEX('00FF10')),"
                       "(2, -9223372036854775808, 0.01, -1.5e-300, '1000-01-01', '1000-01-01 00:00:00', '', '', ''),"
                       "(3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
-        ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(CHAR_LENGTH(vc), ' ', LENGTH(vc)) FROM rt_all WHERE id = 1"), "50 168");
+        ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(CHAR_LENGTH(vc), ' ', LENGTH(vc)) FROM rt_all WHERE id = 1"),
+                  "50 168");
 
         RecordingObserver there;
         const auto toDB2 = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"rt_all"},
@@ -218,15 +238,16 @@ TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
                   static_cast<long>(database.changed.size()));
         auto described = db2.execute("SELECT * FROM \"rt_all\"");
         ASSERT_TRUE(described);
-        const std::pair<const char*, SQLSMALLINT> kDb2Types[] = {
-            {"id", SQL_INTEGER}, {"bi", SQL_BIGINT}, {"de", SQL_DECIMAL}, {"dbl", SQL_DOUBLE}, {"d", SQL_TYPE_DATE},
-            {"dt", SQL_TYPE_TIMESTAMP}, {"vc", SQL_VARCHAR}, {"tx", db2sql::kClob}, {"bl", db2sql::kBlob}};
+        const std::pair<const char*, SQLSMALLINT> kDb2Types[]
+            = {{"id", SQL_INTEGER}, {"bi", SQL_BIGINT},    {"de", SQL_DECIMAL},
+               {"dbl", SQL_DOUBLE}, {"d", SQL_TYPE_DATE},  {"dt", SQL_TYPE_TIMESTAMP},
+               {"vc", SQL_VARCHAR}, {"tx", db2sql::kClob}, {"bl", db2sql::kBlob}};
         for (const auto& [column, sqlType] : kDb2Types)
             EXPECT_EQ(described->field(column).sqlType, sqlType) << column;
         EXPECT_EQ(described->field("vc").columnSize, 200u);  // described in bytes either way
         EXPECT_EQ(described->field("dt").decimalDigits, 6);
         described.reset();
-        EXPECT_EQ(db2.primaryKeyColumns("rt_all"), std::vector<std::string>{"id"});
+        EXPECT_EQ(db2.primaryKeyColumns("rt_all"), std::vector<std::string> {"id"});
 
         mysql.execute("RENAME TABLE rt_all TO rt_orig");
         RecordingObserver back;
@@ -237,9 +258,10 @@ TEST_F(RoundTrip, TypicalTableComesBackWithItsTypesAndKeyWhenTypesMatch)
         ASSERT_EQ(expected.size(), 9u);
         expected[6][1] = database.varchar;
         EXPECT_EQ(mysqlColumns(mysql, "rt_all"), expected);
-        EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id WHERE n.bi <=> o.bi"
-                                    " AND n.de <=> o.de AND n.dbl <=> o.dbl AND n.d <=> o.d AND n.dt <=> o.dt"
-                                    " AND BINARY n.vc <=> BINARY o.vc AND BINARY n.tx <=> BINARY o.tx AND n.bl <=> o.bl"),
+        EXPECT_EQ(QueryValue(mysql,
+                             "SELECT COUNT(*) FROM rt_all n JOIN rt_orig o ON o.id = n.id WHERE n.bi <=> o.bi"
+                             " AND n.de <=> o.de AND n.dbl <=> o.dbl AND n.d <=> o.d AND n.dt <=> o.dt"
+                             " AND BINARY n.vc <=> BINARY o.vc AND BINARY n.tx <=> BINARY o.tx AND n.bl <=> o.bl"),
                   database.rowsKept);
     }
     unsetenv("DB2STANDIN_DATABASE_CODEPAGE");
@@ -255,18 +277,18 @@ TEST_F(RoundTrip, KeyTextDifferingOnlyInCaseArrivesBothWays)
                 kMatchingTypesAndKeys);
     ASSERT_EQ(toMySQL.reportsText(), "");
     EXPECT_EQ(mysqlColumns(mysql, "RT_KEYS"),
-              (std::vector<Row>{{"K", "varchar(10)", "PRI", "NO"}, {"N", "int(11)", "", "YES"}}));
+              (std::vector<Row> {{"K", "varchar(10)", "PRI", "NO"}, {"N", "int(11)", "", "YES"}}));
     EXPECT_EQ(QueryRows(mysql, "SELECT K, N FROM RT_KEYS ORDER BY N"),
-              (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
+              (std::vector<Row> {{"a", "1"}, {"A", "2"}, {"b", "3"}}));
 
     DropDB2(db2, "RT_KEYS");
     RecordingObserver toDB2;
     RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"RT_KEYS"}, toDB2,
                 kMatchingTypesAndKeys);
     ASSERT_EQ(toDB2.reportsText(), "");
-    EXPECT_EQ(db2.primaryKeyColumns("RT_KEYS"), std::vector<std::string>{"K"});
+    EXPECT_EQ(db2.primaryKeyColumns("RT_KEYS"), std::vector<std::string> {"K"});
     EXPECT_EQ(QueryRows(db2, "SELECT \"K\", \"N\" FROM \"RT_KEYS\" ORDER BY \"N\""),
-              (std::vector<Row>{{"a", "1"}, {"A", "2"}, {"b", "3"}}));
+              (std::vector<Row> {{"a", "1"}, {"A", "2"}, {"b", "3"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(KeyedAndKeyless, KeyedAndKeylessRoundTrip, ::testing::Values("PRIMARY KEY", ""));

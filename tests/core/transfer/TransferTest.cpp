@@ -89,7 +89,8 @@ protected:
     void makePeople()
     {
         // Every column fits a bound buffer; DECIMAL(5,5) needs its sign and leading zero too.
-        mysql.execute("CREATE TABLE people(id INT PRIMARY KEY, nick VARCHAR(20), name VARCHAR(50), share DECIMAL(5,5))");
+        mysql.execute(
+            "CREATE TABLE people(id INT PRIMARY KEY, nick VARCHAR(20), name VARCHAR(50), share DECIMAL(5,5))");
         mysql.execute("INSERT INTO people VALUES(1, NULL, 'O''Brien', -0.12345), (2, '', 'x', 0.99999)");
     }
 
@@ -103,16 +104,16 @@ TEST_F(RunTransferTest, SendsANewTableToDB2AndListsIt)
     const auto summary = toDB2({"people"});
     EXPECT_EQ(observer.reportsText(), "");
     EXPECT_TRUE(observer.asked.empty());
-    EXPECT_EQ(observer.arrived, std::vector<std::string>{"people"});
-    EXPECT_EQ(observer.progressValues, (std::vector<int>{50, 100, 0}));
+    EXPECT_EQ(observer.arrived, std::vector<std::string> {"people"});
+    EXPECT_EQ(observer.progressValues, (std::vector<int> {50, 100, 0}));
     EXPECT_EQ(summary.tablesSent(), 1);
     EXPECT_EQ(summary.rowsCopied(), 2);
     EXPECT_EQ(summary.rowsRefused(), 0);
     EXPECT_FALSE(summary.cancelled);
     const auto rows = QueryRows(db2, "SELECT \"id\", \"nick\", \"name\", \"share\" FROM \"people\" ORDER BY \"id\"");
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (Row{"1", std::nullopt, "O'Brien", "-0.12345"}));
-    EXPECT_EQ(rows[1], (Row{"2", "", "x", "0.99999"}));  // an empty text stays a text
+    EXPECT_EQ(rows[0], (Row {"1", std::nullopt, "O'Brien", "-0.12345"}));
+    EXPECT_EQ(rows[1], (Row {"2", "", "x", "0.99999"}));  // an empty text stays a text
 }
 
 TEST_F(RunTransferTest, ExistingTableAsksAndYesReplacesIt)
@@ -123,9 +124,9 @@ TEST_F(RunTransferTest, ExistingTableAsksAndYesReplacesIt)
     observer.targetList = {"people"};
     toDB2({"people"});
     EXPECT_EQ(observer.reportsText(), "");
-    EXPECT_EQ(observer.asked, std::vector<std::string>{"people"});
-    EXPECT_EQ(observer.dropped, std::vector<std::string>{"people"});
-    EXPECT_EQ(observer.targetList, std::vector<std::string>{"people"});
+    EXPECT_EQ(observer.asked, std::vector<std::string> {"people"});
+    EXPECT_EQ(observer.dropped, std::vector<std::string> {"people"});
+    EXPECT_EQ(observer.targetList, std::vector<std::string> {"people"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "2");
     EXPECT_EQ(QueryValue(db2, "SELECT \"name\" FROM \"people\" WHERE \"id\" = '1'"), "O'Brien");
 }
@@ -138,7 +139,7 @@ TEST_F(RunTransferTest, NoKeepsTheTargetTableUntouched)
     observer.targetList = {"people"};
     observer.answerNo = {"people"};
     const auto summary = toDB2({"people"});
-    EXPECT_EQ(observer.asked, std::vector<std::string>{"people"});
+    EXPECT_EQ(observer.asked, std::vector<std::string> {"people"});
     EXPECT_TRUE(observer.dropped.empty());
     EXPECT_TRUE(observer.arrived.empty());
     EXPECT_TRUE(observer.progressValues.empty());
@@ -155,10 +156,10 @@ TEST_F(RunTransferTest, TablesGoInTheOrderGivenAndEachGetsItsQuestion)
     observer.targetList = {"flags"};
     toDB2({"people", "flags"});
     EXPECT_EQ(observer.reportsText(), "");
-    EXPECT_EQ(observer.asked, std::vector<std::string>{"flags"});
-    EXPECT_EQ(observer.arrived, (std::vector<std::string>{"people", "flags"}));
+    EXPECT_EQ(observer.asked, std::vector<std::string> {"flags"});
+    EXPECT_EQ(observer.arrived, (std::vector<std::string> {"people", "flags"}));
     // Booleans reach DB2's text column as the texts True and False.
-    EXPECT_EQ(QueryRows(db2, "SELECT \"a\", \"b\", \"c\" FROM \"flags\""), (std::vector<Row>{{"True", "False", "x"}}));
+    EXPECT_EQ(QueryRows(db2, "SELECT \"a\", \"b\", \"c\" FROM \"flags\""), (std::vector<Row> {{"True", "False", "x"}}));
 }
 
 TEST_F(RunTransferTest, OddTableNamesAreSentWithAndWithoutAKey)
@@ -192,7 +193,7 @@ TEST_F(RunTransferTest, SourceThatCannotBeReadCostsNoTargetTable)
     EXPECT_EQ(SendReportLineOf(TransferDirection::MySQLToDB2, observer.reports[0].step), 148);
     EXPECT_EQ(observer.reports[0].sql, "SELECT * FROM `people`");
     EXPECT_TRUE(observer.dropped.empty());
-    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"people"});
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string> {"people"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"people\""), "0");
 }
 
@@ -211,9 +212,9 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     EXPECT_EQ(create.rfind("CREATE TABLE `tablehop_stage_", 0), 0u) << create;
     EXPECT_NE(create.find("`(`id` INT,`ID` INT) CHARACTER SET utf8mb4;"), std::string::npos) << create;
     EXPECT_TRUE(observer.arrived.empty());
-    EXPECT_EQ(observer.targetList, std::vector<std::string>{"people"});
+    EXPECT_EQ(observer.targetList, std::vector<std::string> {"people"});
     EXPECT_EQ(summary.rowsCopied(), 0);
-    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
+    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row> {{"9", "old"}}));
 
     // A table made on the target while the rows travel is not replaced unasked.
     db2.execute("DROP TABLE \"people\"");
@@ -229,11 +230,12 @@ TEST_F(RunTransferTest, RefusedCreateOrRenameLeavesTheTargetAsItWas)
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(SendReportLineOf(TransferDirection::DB2ToMySQL, observer.reports[0].step), 144);
     EXPECT_EQ(observer.reports[0].sql.rfind("RENAME TABLE `tablehop_stage_", 0), 0u) << observer.reports[0].sql;
-    EXPECT_NE(observer.reports[0].description.find("already exists"), std::string::npos) << observer.reports[0].description;
+    EXPECT_NE(observer.reports[0].description.find("already exists"), std::string::npos)
+        << observer.reports[0].description;
     EXPECT_TRUE(observer.arrived.empty());
     EXPECT_EQ(summary.tablesSent(), 0);
-    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row>{{"9", "old"}}));
-    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
+    EXPECT_EQ(QueryRows(mysql, "SELECT id, name FROM people"), (std::vector<Row> {{"9", "old"}}));
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string> {});
 }
 
 TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedWithoutAQuestion)
@@ -250,7 +252,7 @@ TEST_F(RunTransferTest, ListedTableGoneMeanwhileIsCreatedWithoutAQuestion)
     for (RecordingObserver* run : {&observer, &back}) {
         EXPECT_EQ(run->reportsText(), "");
         EXPECT_TRUE(run->asked.empty());
-        EXPECT_EQ(run->arrived, std::vector<std::string>{"four"});
+        EXPECT_EQ(run->arrived, std::vector<std::string> {"four"});
     }
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"four\""), "4");
     EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
@@ -270,9 +272,9 @@ TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
     const auto refused = staging.swapIn(true);
     ASSERT_TRUE(refused.has_value());
     EXPECT_EQ(refused->sql, "RENAME \"" + staging.name() + "\" TO \"people\"");
-    EXPECT_EQ(QueryRows(db2, "SELECT \"old\" FROM \"people\""), (std::vector<Row>{{"7"}}));
+    EXPECT_EQ(QueryRows(db2, "SELECT \"old\" FROM \"people\""), (std::vector<Row> {{"7"}}));
     staging.discard();
-    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
+    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string> {});
 }
 
 // The text of a statement on the server that matches the LIKE pattern `infoLike`, once
@@ -280,8 +282,9 @@ TEST_F(RunTransferTest, DB2SwapRefusedHalfWayRollsBackTheDrop)
 std::string WaitForLockedStatement(DataConnection& mysql, const std::string& infoLike)
 {
     for (int tries = 0; tries < 300; ++tries) {
-        if (const auto info = QueryValue(mysql, "SELECT INFO FROM information_schema.PROCESSLIST WHERE INFO LIKE '"
-                                                    + infoLike + "' AND STATE LIKE 'Waiting for table metadata lock%'"))
+        if (const auto info = QueryValue(mysql,
+                                         "SELECT INFO FROM information_schema.PROCESSLIST WHERE INFO LIKE '" + infoLike
+                                             + "' AND STATE LIKE 'Waiting for table metadata lock%'"))
             return *info;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -325,9 +328,9 @@ TEST_F(RunTransferTest, OldTableDroppedByAnotherRunBetweenRenameAndDropStillEnds
     EXPECT_EQ(observer.reportsText(), "");
     ASSERT_EQ(summary.tables.size(), 1u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
-    EXPECT_EQ(observer.dropped, std::vector<std::string>{"wide"});
+    EXPECT_EQ(observer.dropped, std::vector<std::string> {"wide"});
     EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM wide"), "6");
-    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string> {});
 }
 
 TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDropped)
@@ -380,10 +383,11 @@ TEST_F(RunTransferTest, TableTooWideForTheDB2PagesIsRefusedBeforeTheOldOneIsDrop
         }
         ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
         EXPECT_EQ(observer.reports[0].step, TransferStep::CreateTable);
-        EXPECT_NE(observer.reports[0].description.find(c.problem), std::string::npos) << observer.reports[0].description;
+        EXPECT_NE(observer.reports[0].description.find(c.problem), std::string::npos)
+            << observer.reports[0].description;
         EXPECT_NE(observer.reports[0].description.find("table space with larger pages"), std::string::npos);
         EXPECT_TRUE(observer.dropped.empty());
-        EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"many"});
+        EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string> {"many"});
         EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"many\""), "7");
     }
 }
@@ -410,10 +414,10 @@ TEST_F(RunTransferTest, OverwriteOfATableAnotherUnitOfWorkHoldsIsRefusedWithinTh
     EXPECT_EQ(observer.reports[0].step, TransferStep::ReplaceTable);
     EXPECT_EQ(observer.reports[0].description,
               "people is in use by another session; the old table was kept. Try again when it is free.");
-    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string>{"people"});
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string> {"people"});
     EXPECT_EQ(summary.tables[0].reason, "in use by another session; the old table was kept");
     EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"people\""), "7");
-    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string>{});
+    EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string> {});
 }
 
 // Isolation RR, set for every connection in db2cli.ini, must not let the
@@ -441,7 +445,7 @@ TEST_F(RunTransferTest, FourRowsMoveTheBarBy25ThenBackTo0)
     db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
     const auto summary = toMySQL({"four"});
     EXPECT_EQ(observer.reportsText(), "");
-    EXPECT_EQ(observer.progressValues, (std::vector<int>{25, 50, 75, 100, 0}));
+    EXPECT_EQ(observer.progressValues, (std::vector<int> {25, 50, 75, 100, 0}));
     EXPECT_EQ(summary.rowsCopied(), 4);
     EXPECT_EQ(QueryValue(mysql, "SELECT SUM(n) FROM four"), "10");
 }
@@ -460,14 +464,14 @@ TEST_F(RunTransferTest, RefusedRowsAreCountedAndTheFirstIsReportedWithItsStateme
     const std::string& insert = observer.reports[0].sql;
     EXPECT_EQ(insert.rfind("INSERT INTO \"tablehop_stage_", 0), 0u) << insert;
     EXPECT_NE(insert.find("\" VALUES('405', '0000-01-01', 'bad\\')"), std::string::npos) << insert;
-    EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>>{{"dates", 1}}));
+    EXPECT_EQ(observer.refusedMessages, (std::vector<std::pair<std::string, long long>> {{"dates", 1}}));
     EXPECT_EQ(summary.rowsCopied(), 998);
     EXPECT_EQ(summary.rowsRefused(), 2);
     ASSERT_EQ(summary.tables.size(), 1u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);  // read whole; the refused rows are counted
     EXPECT_EQ(summary.tables[0].rowsRead, 1000);
     EXPECT_EQ(summary.tables[0].rowsOnTarget, 998);
-    EXPECT_EQ(observer.arrived, std::vector<std::string>{"dates"});
+    EXPECT_EQ(observer.arrived, std::vector<std::string> {"dates"});
     EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM \"dates\" WHERE \"note\" = 'ok'"), "998");
     EXPECT_EQ(observer.progressValues.back(), 0);
 }
@@ -477,7 +481,8 @@ TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
     makePeople();
     ConnectionProfile wrong = DB2TestProfile();
     wrong.password += "-wrong";
-    const auto summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), wrong, {"people", "flags"}, observer);
+    const auto summary
+        = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), wrong, {"people", "flags"}, observer);
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(SendReportLineOf(TransferDirection::MySQLToDB2, observer.reports[0].step), 116);
     EXPECT_TRUE(observer.arrived.empty());
@@ -496,8 +501,9 @@ TEST_F(RunTransferTest, ConnectionThatCannotOpenIsReportedOnceAndNothingIsSent)
 std::vector<std::string> otherMySQLConnections(DataConnection& mine)
 {
     std::vector<std::string> ids;
-    for (const Row& row : QueryRows(mine, "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() "
-                                          "AND USER = SUBSTRING_INDEX(CURRENT_USER(), '@', 1) AND DB = DATABASE()"))
+    for (const Row& row : QueryRows(mine,
+                                    "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() "
+                                    "AND USER = SUBSTRING_INDEX(CURRENT_USER(), '@', 1) AND DB = DATABASE()"))
         ids.push_back(*row[0]);
     return ids;
 }
@@ -512,10 +518,10 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
     };
     // To MySQL the target's connection dies between batches; to DB2 the
     // source's, between two key-order pages, or the target's.
-    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, false, "writing stopped part-way"},
-                          Case{TransferDirection::MySQLToDB2, false, "reading stopped part-way"},
-                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way"},
-                          Case{TransferDirection::MySQLToDB2, true, "writing stopped part-way", true}}) {
+    for (const Case& c : {Case {TransferDirection::DB2ToMySQL, false, "writing stopped part-way"},
+                          Case {TransferDirection::MySQLToDB2, false, "reading stopped part-way"},
+                          Case {TransferDirection::MySQLToDB2, true, "writing stopped part-way"},
+                          Case {TransferDirection::MySQLToDB2, true, "writing stopped part-way", true}}) {
         SCOPED_TRACE(std::string(c.reason) + (c.duringRetry ? " during a retry" : ""));
         for (const char* t : {"many", "people", "four"}) {
             DropMySQL(mysql, t);
@@ -556,8 +562,8 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
                 if (id != fixtureId)
                     mysql.execute("KILL CONNECTION " + id);
         };
-        const TransferSummary summary = RunTransfer(c.direction, MySQLTestProfile(), DB2TestProfile(),
-                                                    {"many", "people", "four"}, run);
+        const TransferSummary summary
+            = RunTransfer(c.direction, MySQLTestProfile(), DB2TestProfile(), {"many", "people", "four"}, run);
         ASSERT_EQ(run.reports.size(), 1u) << run.reportsText();  // one report, no "Connection not open" after it
         ASSERT_EQ(summary.tables.size(), 3u);
         const TableResult& many = summary.tables[0];
@@ -579,7 +585,8 @@ TEST_F(RunTransferTest, ConnectionKilledMidTableEndsTheRunOnceWithExactCounts)
             EXPECT_EQ(summary.tables[i].reason, "not sent: the connection was lost");
         }
         const auto lines = TransferSummaryLines(summary, "MySQL");
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "Not sent (the connection was lost): people, four"), lines.end());
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Not sent (the connection was lost): people, four"),
+                  lines.end());
         EXPECT_EQ(lines[0].find("Sent 0 tables"), 0u) << lines[0];
     }
 }
@@ -596,8 +603,8 @@ TEST_F(RunTransferTest, SessionSettingsHoldUnderTheServersGlobals)
     };
     // An idle limit shorter than the copy: without care the target's or the
     // claim's session ends mid-table, or the source's before the next table.
-    for (const Case& c : {Case{TransferDirection::DB2ToMySQL, "wait_timeout = 1", "wait_timeout", 3},
-                          Case{TransferDirection::MySQLToDB2, "wait_timeout = 1", "wait_timeout", 3}}) {
+    for (const Case& c : {Case {TransferDirection::DB2ToMySQL, "wait_timeout = 1", "wait_timeout", 3},
+                          Case {TransferDirection::MySQLToDB2, "wait_timeout = 1", "wait_timeout", 3}}) {
         SCOPED_TRACE(std::string(c.global) + (c.direction == TransferDirection::MySQLToDB2 ? " to DB2" : " to MySQL"));
         for (const char* t : {"many", "four"}) {
             DropMySQL(mysql, t);
@@ -623,16 +630,17 @@ TEST_F(RunTransferTest, SessionSettingsHoldUnderTheServersGlobals)
                 std::this_thread::sleep_for(std::chrono::seconds(c.pauseSeconds));
             paused = true;
         };
-        const TransferSummary summary = RunTransfer(c.direction, MySQLTestProfile(), DB2TestProfile(), {"many", "four"}, run);
+        const TransferSummary summary
+            = RunTransfer(c.direction, MySQLTestProfile(), DB2TestProfile(), {"many", "four"}, run);
         mysql.execute(std::string("SET GLOBAL ") + c.restore + " = " + old);
 
         EXPECT_EQ(run.reportsText(), "");
         EXPECT_EQ(summary.tablesSent(), 2);
-        EXPECT_EQ(run.arrived, (std::vector<std::string>{"many", "four"}));
+        EXPECT_EQ(run.arrived, (std::vector<std::string> {"many", "four"}));
         const auto t = [&](const char* name) { return targetDialect.quoteIdentifier(name); };
         EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("many")), "3");
         EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + t("four")), "4");
-        EXPECT_EQ(StagingTablesOn(target, targetDialect), std::vector<std::string>{});
+        EXPECT_EQ(StagingTablesOn(target, targetDialect), std::vector<std::string> {});
     }
 }
 
@@ -653,16 +661,17 @@ TEST_F(RunTransferTest, NulCharactersInTextArriveWholeOrTheRowIsRefusedAloud)
         long long refused;
         const char* reportFragment;  // empty: no report
     };
-    for (const Case& c : {Case{TargetSide::MySQL, 0, ""}, Case{TargetSide::DB2, 1, "NUL (U+0000)"}}) {
+    for (const Case& c : {Case {TargetSide::MySQL, 0, ""}, Case {TargetSide::DB2, 1, "NUL (U+0000)"}}) {
         RecordingObserver run;
         long long written = 0;
         if (c.target == TargetSide::DB2) {
-            const TransferSummary summary = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(),
-                                                        DB2TestProfile(), {"nul_src"}, run);
+            const TransferSummary summary
+                = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"nul_src"}, run);
             ASSERT_EQ(summary.tables.size(), 1u);
             EXPECT_EQ(summary.tables[0].rowsRefused, c.refused);
             written = summary.tables[0].rowsWritten;
-            EXPECT_EQ(QueryRows(db2, "SELECT \"id\", \"t\", \"v\" FROM \"nul_src\""), (std::vector<Row>{{"2", "plain", "z"}}));
+            EXPECT_EQ(QueryRows(db2, "SELECT \"id\", \"t\", \"v\" FROM \"nul_src\""),
+                      (std::vector<Row> {{"2", "plain", "z"}}));
         } else {
             mysql.execute("CREATE TABLE nul_dst(id INT, t TEXT, v VARCHAR(10)) CHARACTER SET utf8mb4");
             DataConnection source, target;
@@ -731,7 +740,7 @@ TEST_F(RunTransferTest, TargetHoldingOtherRowsThanWrittenIsReportedAndIncomplete
     EXPECT_EQ(summary.tables[0].reason, "the target holds 5 rows, 4 written, no table was created");
     EXPECT_EQ(summary.tables[0].rowsWritten, 0);
     EXPECT_TRUE(observer.arrived.empty());
-    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string>{});
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string> {});
 }
 
 TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
@@ -751,7 +760,8 @@ TEST_F(RunTransferTest, RowsOverThePacketLimitAreRefusedAloneAndTheRestArrive)
         << observer.reports[0].description;
     EXPECT_NE(observer.reports[0].description.find("SET GLOBAL max_allowed_packet"), std::string::npos);
     EXPECT_EQ(observer.reports[0].sql.rfind("INSERT INTO `tablehop_stage_", 0), 0u);  // the staging table
-    EXPECT_NE(observer.reports[0].sql.find("` VALUES('155', 'aaa"), std::string::npos) << observer.reports[0].sql.substr(0, 80);
+    EXPECT_NE(observer.reports[0].sql.find("` VALUES('155', 'aaa"), std::string::npos)
+        << observer.reports[0].sql.substr(0, 80);
     ASSERT_EQ(summary.tables.size(), 1u);
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
     EXPECT_EQ(summary.tables[0].rowsWritten, 999);
@@ -775,12 +785,12 @@ TEST_F(RunTransferTest, RowOverTheArrayBudgetArrivesWholeOnDB2)
     EXPECT_EQ(summary.tables[0].status, TableStatus::Sent);
     EXPECT_EQ(summary.tables[0].rowsWritten, 2);
     EXPECT_EQ(QueryRows(db2, "SELECT LENGTH(\"t\"), LENGTH(\"b\") FROM \"wide\" ORDER BY \"id\""),
-              (std::vector<Row>{{"20000000", std::nullopt}, {"1", "18000000"}}));
+              (std::vector<Row> {{"20000000", std::nullopt}, {"1", "18000000"}}));
 }
 
 TEST_F(RunTransferTest, FloatsAtTheirLimitsArriveAndReadBackEqual)
 {
-    const std::vector<float> values{FLT_MAX, -FLT_MAX, FLT_MIN, std::nextafter(0.0f, 1.0f), -0.1f, 16777216.0f};
+    const std::vector<float> values {FLT_MAX, -FLT_MAX, FLT_MIN, std::nextafter(0.0f, 1.0f), -0.1f, 16777216.0f};
     db2.execute("CREATE TABLE \"floats\"(\"id\" INTEGER, \"f\" REAL)");
     for (size_t i = 0; i < values.size(); ++i)
         db2.execute("INSERT INTO \"floats\" VALUES(" + std::to_string(i) + ", " + FormatDouble(values[i]) + ")");
@@ -849,11 +859,11 @@ protected:
     // The old table intact and listed, no staging table left, and the summary says so.
     void expectOldTableIntact(const TransferSummary& summary, const std::string& why)
     {
-        EXPECT_EQ(QueryRows(*sides().target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
-        EXPECT_EQ(observer.targetList, std::vector<std::string>{"many"});
+        EXPECT_EQ(QueryRows(*sides().target, "SELECT * FROM " + q("many")), (std::vector<Row> {{"7"}}));
+        EXPECT_EQ(observer.targetList, std::vector<std::string> {"many"});
         EXPECT_TRUE(observer.dropped.empty());
         EXPECT_TRUE(observer.arrived.empty());
-        EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string>{});
+        EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string> {});
         ASSERT_FALSE(summary.tables.empty());
         const TableResult& many = summary.tables[0];
         EXPECT_EQ(many.status, TableStatus::Incomplete);
@@ -862,7 +872,8 @@ protected:
         EXPECT_EQ(summary.tablesSent(), 0);
         const auto lines = TransferSummaryLines(summary, "the target");
         ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ(lines[1].rfind("Incomplete: many (" + why + ", the old table was not replaced; 0 of ", 0), 0u) << lines[1];
+        EXPECT_EQ(lines[1].rfind("Incomplete: many (" + why + ", the old table was not replaced; 0 of ", 0), 0u)
+            << lines[1];
     }
 };
 
@@ -875,7 +886,7 @@ TEST_P(OverwriteTest, CancelPartWayLeavesTheOldTable)
     observer.cancelAfterProgressCalls = 3;  // 500 rows per batch: three batches go
     const auto summary = run(GetParam(), {"many", "people"});
     EXPECT_TRUE(summary.cancelled);
-    EXPECT_EQ(observer.progressValues, (std::vector<int>{1, 2, 3, 0}));
+    EXPECT_EQ(observer.progressValues, (std::vector<int> {1, 2, 3, 0}));
     EXPECT_EQ(observer.reportsText(), "");
     expectOldTableIntact(summary, "cancelled");
 }
@@ -950,8 +961,8 @@ TEST_P(OverwriteTest, TwoOverwritesAtOnceLeaveExactlyOneCopy)
     EXPECT_EQ(summary.tablesSent(), 1);
     const std::string id = q("id");
     EXPECT_EQ(QueryRows(*sides().target, "SELECT COUNT(*), COUNT(DISTINCT " + id + ") FROM " + q("many")),
-              (std::vector<Row>{{"50000", "50000"}}));
-    EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string>{});
+              (std::vector<Row> {{"50000", "50000"}}));
+    EXPECT_EQ(StagingTablesOn(*sides().target, sides().targetDialect), std::vector<std::string> {});
 }
 
 TEST_P(OverwriteTest, ReplacesTheTableAndCleansUpLeftoversOfKilledRunsOnly)
@@ -976,12 +987,13 @@ TEST_P(OverwriteTest, ReplacesTheTableAndCleansUpLeftoversOfKilledRunsOnly)
     EXPECT_EQ(observer.reportsText(), "");
     EXPECT_EQ(summary.tablesSent(), 1);
     EXPECT_EQ(summary.rowsCopied(), 50000);
-    EXPECT_EQ(observer.dropped, std::vector<std::string>{"many"});
-    EXPECT_EQ(observer.targetList, std::vector<std::string>{"many"});
+    EXPECT_EQ(observer.dropped, std::vector<std::string> {"many"});
+    EXPECT_EQ(observer.targetList, std::vector<std::string> {"many"});
     EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + q("many")), "50000");
     auto left = StagingTablesOn(target, dialect);
     std::sort(left.begin(), left.end());
-    const std::vector<std::string> kept = grace > 5 ? std::vector<std::string>{live, young} : std::vector<std::string>{live};
+    const std::vector<std::string> kept
+        = grace > 5 ? std::vector<std::string> {live, young} : std::vector<std::string> {live};
     EXPECT_EQ(left, kept);
     dialect.releaseStaging(liveRun, live);
 }
@@ -1030,14 +1042,14 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
         EXPECT_EQ(refusal([&] { RenameUserTable(target, dialect, "many", "many_renamed"); }),
                   "many is needed by " + dependents + "; it keeps its name. Remove or change those first.");
     }
-    EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
+    EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row> {{"7"}}));
     EXPECT_THROW(target.execute("INSERT INTO " + q("child") + " VALUES(8)"), DbError);  // the key still holds
     target.execute("INSERT INTO " + q("child") + " VALUES(7)");
     if (toDB2) {
-        EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many_view")), (std::vector<Row>{{"7"}}));
+        EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many_view")), (std::vector<Row> {{"7"}}));
     }
     EXPECT_TRUE(observer.dropped.empty());
-    EXPECT_EQ(StagingTablesOn(target, sides().targetDialect), std::vector<std::string>{});
+    EXPECT_EQ(StagingTablesOn(target, sides().targetDialect), std::vector<std::string> {});
     if (toDB2)
         target.execute("DROP VIEW " + q("many_view"));
     target.execute("DROP TABLE " + q("child"));
@@ -1058,7 +1070,7 @@ TEST_P(OverwriteTest, HeldTableIsKeptByEveryChangeWhileItsReadersWaitSecondsAtMo
     QueryRows(holder, "SELECT * FROM " + q("many"));
     const SqlDialect& dialect = sides().targetDialect;
     DataConnection& target = *sides().target;
-    const std::vector<std::pair<std::string, std::function<std::string()>>> changes{
+    const std::vector<std::pair<std::string, std::function<std::string()>>> changes {
         {"the old table was kept",
          [&] {
              const auto summary = run(GetParam(), {"many"});
@@ -1066,18 +1078,27 @@ TEST_P(OverwriteTest, HeldTableIsKeptByEveryChangeWhileItsReadersWaitSecondsAtMo
              EXPECT_EQ(summary.tables.at(0).reason, "in use by another session; the old table was kept");
              return observer.reports.empty() ? std::string() : observer.reports.back().description;
          }},
-        {"the table was kept", [&] { DropUserTable(target, dialect, "many"); return std::string(); }},
-        {"it keeps its name", [&] { RenameUserTable(target, dialect, "many", "many_renamed"); return std::string(); }},
+        {"the table was kept",
+         [&] {
+             DropUserTable(target, dialect, "many");
+             return std::string();
+         }},
+        {"it keeps its name",
+         [&] {
+             RenameUserTable(target, dialect, "many", "many_renamed");
+             return std::string();
+         }},
     };
     for (const auto& [kept, change] : changes) {
         SCOPED_TRACE(kept);
-        std::atomic<bool> done{false};
+        std::atomic<bool> done {false};
         double longestRead = 0;
         std::thread reads([&] {
             while (!done) {
                 const auto started = std::chrono::steady_clock::now();
                 QueryRows(reader, "SELECT COUNT(*) FROM " + q("many"));
-                longestRead = std::max(longestRead, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+                longestRead = std::max(
+                    longestRead, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         });
@@ -1094,9 +1115,9 @@ TEST_P(OverwriteTest, HeldTableIsKeptByEveryChangeWhileItsReadersWaitSecondsAtMo
         EXPECT_EQ(message, "many is in use by another session; " + kept + ". Try again when it is free.");
         EXPECT_LT(seconds, 20);
         EXPECT_LT(longestRead, 3);
-        EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row>{{"7"}}));
+        EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row> {{"7"}}));
     }
-    EXPECT_EQ(StagingTablesOn(target, dialect), std::vector<std::string>{});
+    EXPECT_EQ(StagingTablesOn(target, dialect), std::vector<std::string> {});
     holder.rollback();
     holder.setAutoCommit(true);
 }

@@ -31,14 +31,14 @@ TEST(NullToDefault, OnlyNullTakesTheFallback)
 
 TEST(BuildInsertSql, PeopleRowKeepsTheStatementOfTheOriginal)
 {
-    const std::vector<Field> row{number("id", "1"), text("nick", std::nullopt), text("name", "O'Brien")};
+    const std::vector<Field> row {number("id", "1"), text("nick", std::nullopt), text("name", "O'Brien")};
     EXPECT_EQ(BuildInsertSql(TargetSide::DB2, "people", row), "INSERT INTO \"people\" VALUES('1', NULL, 'O''Brien')");
     EXPECT_EQ(BuildInsertSql(TargetSide::MySQL, "people", row), "INSERT INTO `people` VALUES('1', NULL, 'O''Brien')");
 }
 
 TEST(BuildInsertSql, FlagsRowOnMySQLWritesBooleansAsNumbers)
 {
-    const std::vector<Field> row{boolean("a", "1"), boolean("b", "0"), text("c", "x")};
+    const std::vector<Field> row {boolean("a", "1"), boolean("b", "0"), text("c", "x")};
     EXPECT_EQ(BuildInsertSql(TargetSide::MySQL, "flags", row), "INSERT INTO `flags` VALUES(1, 0, 'x')");
     EXPECT_EQ(BuildInsertSql(TargetSide::DB2, "flags", row), "INSERT INTO \"flags\" VALUES('True', 'False', 'x')");
 }
@@ -102,7 +102,7 @@ TEST(ValueText, DatesAndTimesInIsoForm)
 {
     EXPECT_EQ(FormatDate({2024, 1, 2}), "2024-01-02");
     EXPECT_EQ(FormatTime({3, 4, 5}), "03:04:05");
-    const SQL_TIMESTAMP_STRUCT stamp{2024, 12, 31, 23, 59, 58, 123456000};
+    const SQL_TIMESTAMP_STRUCT stamp {2024, 12, 31, 23, 59, 58, 123456000};
     EXPECT_EQ(FormatTimestamp(stamp, 6), "2024-12-31 23:59:58.123456");
     EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 0}, 0), "2024-01-02 03:04:05");
     EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 0}, 6), "2024-01-02 03:04:05.000000");
