@@ -48,10 +48,18 @@ const char* commandHelp(const std::string& command)
                "sorted without regard to case (DB2: the login's own schema).\n";
     if (command == "send")
         return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
+               "                        [--existing replace|append|replace-rows|skip]\n"
                "                        [--keys | --no-keys] [--json] TABLE...\n\n"
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
                "A table that exists on the target is dropped first with --overwrite, left alone with\n"
                "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
+               "--existing replace is --overwrite and --existing skip is --skip-existing; --existing append\n"
+               "keeps the table and adds the rows to it, --existing replace-rows keeps the table and replaces\n"
+               "its rows. Both load into the table's own columns, matched by name, in one transaction: all\n"
+               "the rows or none, and the old rows stay locked until the table is done. A source column the\n"
+               "target lacks, a target column that is NOT NULL without a default, a table that cannot roll\n"
+               "back (MyISAM) or, replacing rows, a foreign key with ON DELETE CASCADE or SET NULL that\n"
+               "references it refuses the table before any row moves. --existing is not taken from the window.\n"
                "A name matches an existing table as the target compares names: DB2 exactly; MySQL exactly,\n"
                "or without regard to case where its lower_case_table_names is 1 or 2. Two tables that would\n"
                "land on one name: the first is sent, the second fails. A table or column name longer than\n"
@@ -65,7 +73,8 @@ const char* commandHelp(const std::string& command)
                "columns on MySQL compare case-sensitively, as on DB2); a key the target cannot hold is left\n"
                "out with a note. Both default to what the window last used; --no-keys turns keys off.\n"
                "--json prints the summary as JSON: per table its status (sent, incomplete, failed,\n"
-               "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes.\n"
+               "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes; for a\n"
+               "table that existed on the target, existing: the mode used (replace, append, replace-rows, skip).\n"
                "Ctrl-C (SIGINT) or SIGTERM stops as Cancel does: after the current batch the copy is dropped,\n"
                "the old table stays, the summary follows and the exit status is 130 or 143; a second signal\n"
                "ends at once (a later send drops the staging table left behind).\n";
@@ -86,8 +95,8 @@ const char* commandHelp(const std::string& command)
 }
 
 const std::set<std::string> kValuedOptions = {
-    "to",         "mysql-server", "mysql-port", "mysql-user",   "mysql-database",
-    "db2-server", "db2-port",     "db2-user",   "db2-database", "db2-types",
+    "to",       "mysql-server", "mysql-port",   "mysql-user", "mysql-database", "db2-server",
+    "db2-port", "db2-user",     "db2-database", "db2-types",  "existing",
 };
 const std::set<std::string> kFlags = {"help", "json", "overwrite", "skip-existing", "keys", "no-keys"};
 

@@ -26,6 +26,7 @@ struct TableNotes {
     double seconds = 0;
     std::vector<std::string> errors;
     bool existsRefused = false;  // it exists on the target and no choice was given
+    std::string existing;        // what was done with the table the target had: replace, append, replace-rows, skip
 };
 
 std::string stepWords(TransferDirection direction, TransferStep step)
@@ -79,11 +80,25 @@ public:
         tableStarted_ = Clock::now();
     }
 
+    bool confirmLoad(const std::string& table, const std::string&, const std::string&) override
+    {
+        notes[table].existing = args_.options.at("existing");
+        return true;  // the option given is the answer
+    }
+
     bool confirmOverwrite(const std::string& table, const std::string& existing) override
     {
-        if (args_.flags.count("overwrite"))
+        const bool replace = confirmOverwriteAnswer(table, existing);
+        if (replace || !notes[table].existsRefused)
+            notes[table].existing = replace ? "replace" : "skip";
+        return replace;
+    }
+
+    bool confirmOverwriteAnswer(const std::string& table, const std::string& existing)
+    {
+        if (args_.flags.count("overwrite") || existingOption() == "replace")
             return true;
-        if (args_.flags.count("skip-existing")) {
+        if (args_.flags.count("skip-existing") || existingOption() == "skip") {
             context_.err << "skipped " << table << ": " << existing << " exists on " << targetName() << "\n";
             return false;
         }
@@ -102,6 +117,12 @@ public:
     }
 
     void targetDropped(const std::string&) override { }
+
+    std::string existingOption() const
+    {
+        const auto it = args_.options.find("existing");
+        return it == args_.options.end() ? "" : it->second;
+    }
 
     void tableArrived(const std::string&) override { finishProgressLine(); }
 
@@ -248,6 +269,8 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
             entry.insert("rowsOnTarget", table.rowsOnTarget);
         if (!table.reason.empty())
             entry.insert("reason", QString::fromStdString(table.reason));
+        if (const auto note = notes.find(table.name); note != notes.end() && !note->second.existing.empty())
+            entry.insert("existing", QString::fromStdString(note->second.existing));
         if (!nulled.isEmpty())
             entry.insert("zeroDatesStoredAsNull", nulled);
         if (!substituted.isEmpty())
@@ -292,6 +315,17 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
         throw UsageError("unknown --db2-types \"" + typesWord + "\" (text or matching)");
     options.copyPrimaryKeys = args.flags.count("keys")
         || (!args.flags.count("no-keys") && storedSetting(context, kCopyPrimaryKeysSetting) == "1");
+    // Not the window's choice: without the option a send does what it always did.
+    if (const auto existing = args.options.find("existing"); existing != args.options.end()) {
+        if (args.flags.count("overwrite") || args.flags.count("skip-existing"))
+            throw UsageError("--existing excludes --overwrite and --skip-existing");
+        if (existing->second == "append")
+            options.existingTables = ExistingTables::AddRows;
+        else if (existing->second == "replace-rows")
+            options.existingTables = ExistingTables::ReplaceRows;
+        else if (existing->second != "replace" && existing->second != "skip")
+            throw UsageError("unknown --existing \"" + existing->second + "\" (replace, append, replace-rows or skip)");
+    }
     return options;
 }
 

@@ -40,14 +40,27 @@ END$$;
 // VARCHAR in bytes. A database that is not Unicode has no string units.
 const char* kColumns = R"SQL(
 DO $$BEGIN
-  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'COLUMNS') THEN
-    CREATE VIEW "SYSCAT"."COLUMNS" AS
+  IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('"SYSCAT"."COLUMNS"') AND attname = 'GENERATED') THEN
+    CREATE OR REPLACE VIEW "SYSCAT"."COLUMNS" AS
       SELECT n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME", a.attname::varchar(128) AS "COLNAME",
              (SELECT count(*) FROM pg_attribute b
                WHERE b.attrelid = a.attrelid AND b.attnum > 0 AND b.attnum < a.attnum AND NOT b.attisdropped)::smallint AS "COLNO",
-             s.units::varchar(11) AS "TYPESTRINGUNITS", (CASE WHEN s.units IS NOT NULL THEN s.length END)::integer AS "STRINGUNITSLENGTH"
+             s.units::varchar(11) AS "TYPESTRINGUNITS", (CASE WHEN s.units IS NOT NULL THEN s.length END)::integer AS "STRINGUNITSLENGTH",
+             (CASE WHEN d.domain = 'longvarchar' THEN 'LONG VARCHAR' WHEN d.domain = 'longvargraphic' THEN 'LONG VARGRAPHIC'
+                   WHEN d.domain = 'longvarbinary' THEN 'LONG VARCHAR'
+                   WHEN d.domain ~ '^char_' THEN 'CHARACTER'
+                   WHEN d.domain IS NOT NULL THEN upper(substring(d.domain FROM '^[a-z]+'))
+                   ELSE CASE d.base WHEN 16 THEN 'BOOLEAN' WHEN 21 THEN 'SMALLINT' WHEN 23 THEN 'INTEGER' WHEN 20 THEN 'BIGINT'
+                          WHEN 1700 THEN 'DECIMAL' WHEN 700 THEN 'REAL' WHEN 701 THEN 'DOUBLE' WHEN 1082 THEN 'DATE'
+                          WHEN 1083 THEN 'TIME' WHEN 1114 THEN 'TIMESTAMP' WHEN 17 THEN 'BLOB' WHEN 1042 THEN 'CHARACTER'
+                          ELSE 'VARCHAR' END END)::varchar(128) AS "TYPENAME",
+             (CASE WHEN a.attnotnull THEN 'N' ELSE 'Y' END)::char(1) AS "NULLS",
+             pg_get_expr(ad.adbin, ad.adrelid)::varchar(254) AS "DEFAULT",
+             (CASE WHEN a.attidentity <> '' THEN 'Y' ELSE 'N' END)::char(1) AS "IDENTITY",
+             (CASE WHEN a.attidentity = 'd' THEN 'D' WHEN a.attidentity = 'a' OR a.attgenerated <> '' THEN 'A' ELSE ' ' END)::char(1) AS "GENERATED"
       FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
       JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
+      LEFT JOIN pg_attrdef ad ON ad.adrelid = c.oid AND ad.adnum = a.attnum
       JOIN pg_type t ON t.oid = a.atttypid JOIN pg_namespace tn ON tn.oid = t.typnamespace
       CROSS JOIN LATERAL (SELECT CASE WHEN tn.nspname = 'db2standin' THEN t.typname::text END AS domain,
                                  CASE WHEN t.oid < 16384 THEN t.oid WHEN t.typtype = 'd' THEN t.typbasetype ELSE 0 END AS base,
@@ -78,14 +91,15 @@ END$$;
 // (not the stand-in's aliases, which are views underneath) that read it.
 const char* kDependents = R"SQL(
 DO $$BEGIN
-  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'REFERENCES') THEN
-    CREATE VIEW "SYSCAT"."REFERENCES" AS
+  IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('"SYSCAT"."REFERENCES"') AND attname = 'DELETERULE') THEN
+    CREATE OR REPLACE VIEW "SYSCAT"."REFERENCES" AS
       SELECT k.conname::varchar(128) AS "CONSTNAME", n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME",
-             rn.nspname::varchar(128) AS "REFTABSCHEMA", r.relname::varchar(128) AS "REFTABNAME"
+             rn.nspname::varchar(128) AS "REFTABSCHEMA", r.relname::varchar(128) AS "REFTABNAME",
+             (CASE k.confdeltype WHEN 'c' THEN 'C' WHEN 'n' THEN 'N' WHEN 'd' THEN 'N' WHEN 'r' THEN 'R' ELSE 'A' END)::char(1) AS "DELETERULE"
       FROM pg_constraint k JOIN pg_class c ON c.oid = k.conrelid JOIN pg_namespace n ON n.oid = c.relnamespace
       JOIN pg_class r ON r.oid = k.confrelid JOIN pg_namespace rn ON rn.oid = r.relnamespace
       WHERE k.contype = 'f';
-    CREATE VIEW "SYSCAT"."TABDEP" AS
+    CREATE OR REPLACE VIEW "SYSCAT"."TABDEP" AS
       SELECT DISTINCT vn.nspname::varchar(128) AS "TABSCHEMA", v.relname::varchar(128) AS "TABNAME", 'V'::char(1) AS "DTYPE",
              bn.nspname::varchar(128) AS "BSCHEMA", b.relname::varchar(128) AS "BNAME",
              (CASE b.relkind WHEN 'v' THEN 'V' ELSE 'T' END)::char(1) AS "BTYPE"

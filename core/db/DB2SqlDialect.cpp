@@ -365,3 +365,36 @@ const SqlDialect& DB2Dialect()
     static const DB2SqlDialect dialect;
     return dialect;
 }
+
+std::vector<SqlDialect::ExistingColumn> DB2SqlDialect::existingColumns(DataConnection& connection,
+                                                                       const std::string& table) const
+{
+    return existingColumnsFrom(
+        connection,
+        "SELECT COLNAME, TYPENAME, CASE WHEN \"NULLS\" = 'N' AND \"DEFAULT\" IS NULL AND \"IDENTITY\" = 'N'"
+        " AND \"GENERATED\" = ' ' THEN 1 ELSE 0 END FROM SYSCAT.COLUMNS WHERE TABSCHEMA = CURRENT SCHEMA"
+        " AND TABNAME = "
+            + quoteText(table) + " ORDER BY COLNO");
+}
+
+std::vector<std::string> DB2SqlDialect::rowChangingReferences(DataConnection& connection,
+                                                              const std::string& table) const
+{
+    const std::string name = quoteText(table);
+    return firstColumn(connection,
+                       "SELECT 'foreign key ' || CONSTNAME || ' of ' || TABNAME || CASE DELETERULE"
+                       " WHEN 'C' THEN ' (ON DELETE CASCADE)' ELSE ' (ON DELETE SET NULL)' END"
+                       " FROM SYSCAT.REFERENCES WHERE REFTABSCHEMA = CURRENT SCHEMA AND REFTABNAME = "
+                           + name
+                           + " AND DELETERULE IN ('C', 'N') AND NOT (TABSCHEMA = REFTABSCHEMA"
+                             " AND TABNAME = REFTABNAME) ORDER BY 1");
+}
+
+// SQL0964C: the log is full; DB2 rolls back the unit of work.
+std::optional<std::string> DB2SqlDialect::transactionTooLargeAdvice(const DbError& error) const
+{
+    if (!anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == -964; }))
+        return std::nullopt;
+    return "The table was rolled back: the database's transaction log cannot hold its rows in one unit of work. "
+           "Raise LOGSECOND (or LOGFILSIZ), or replace the table instead of loading into it.";
+}

@@ -22,6 +22,10 @@ public:
     bool isLockTimeout(const DbError& error) const override;
     std::vector<std::string> dependentsOf(DataConnection& connection, const std::string& table) const override;
     bool renameKeepsDependents() const override { return false; }
+    std::vector<ExistingColumn> existingColumns(DataConnection& connection, const std::string& table) const override;
+    bool columnNamesIgnoreCase() const override { return false; }
+    std::vector<std::string> rowChangingReferences(DataConnection& connection, const std::string& table) const override;
+    std::optional<std::string> transactionTooLargeAdvice(const DbError& error) const override;
     size_t maxNameBytes() const override { return 128; }
     std::vector<std::string> sessionSetupSql() const override;
     std::vector<std::string> tableNames(DataConnection& connection) const override;

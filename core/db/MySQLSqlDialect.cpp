@@ -341,3 +341,48 @@ const SqlDialect& MySQLDialect()
     static const MySQLSqlDialect dialect;
     return dialect;
 }
+
+std::vector<SqlDialect::ExistingColumn> MySQLSqlDialect::existingColumns(DataConnection& connection,
+                                                                         const std::string& table) const
+{
+    return existingColumnsFrom(connection,
+                               "SELECT COLUMN_NAME, UPPER(DATA_TYPE), IS_NULLABLE = 'NO' AND COLUMN_DEFAULT IS NULL"
+                               " AND EXTRA NOT LIKE '%auto_increment%' AND EXTRA NOT LIKE '%generated%'"
+                               " FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
+                                   + hexText(table) + " ORDER BY ORDINAL_POSITION");
+}
+
+std::vector<std::string> MySQLSqlDialect::rowChangingReferences(DataConnection& connection,
+                                                                const std::string& table) const
+{
+    const std::string name = hexText(table);
+    return firstColumn(connection,
+                       "SELECT CONCAT('foreign key ', CONSTRAINT_NAME, ' of ', IF(CONSTRAINT_SCHEMA = DATABASE(), "
+                       "TABLE_NAME, CONCAT(CONSTRAINT_SCHEMA, '.', TABLE_NAME)), ' (ON DELETE ', DELETE_RULE, ')') "
+                       "FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE UNIQUE_CONSTRAINT_SCHEMA = DATABASE() "
+                       "AND REFERENCED_TABLE_NAME = "
+                           + name
+                           + " AND DELETE_RULE IN ('CASCADE', 'SET NULL', 'SET DEFAULT')"
+                             " AND NOT (CONSTRAINT_SCHEMA = DATABASE() AND TABLE_NAME = "
+                           + name + ") ORDER BY 1");
+}
+
+// MyISAM, Aria and the like keep each row as it is written.
+std::optional<std::string> MySQLSqlDialect::rollbackProblem(DataConnection& connection, const std::string& table) const
+{
+    const auto engine = firstValue(connection,
+                                   "SELECT t.ENGINE FROM information_schema.TABLES t JOIN information_schema.ENGINES e"
+                                   " ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = "
+                                       + hexText(table) + " AND e.TRANSACTIONS <> 'YES'");
+    if (!engine)
+        return std::nullopt;
+    return "its storage engine " + *engine + " cannot roll back, so its rows cannot be loaded all or nothing";
+}
+
+std::optional<std::string> MySQLSqlDialect::transactionTooLargeAdvice(const DbError& error) const
+{
+    if (!anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1197; }))
+        return std::nullopt;
+    return "The table was rolled back: the server cannot hold its rows in one transaction. Raise "
+           "max_binlog_cache_size, or replace the table instead of loading into it.";
+}

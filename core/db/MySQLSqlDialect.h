@@ -39,6 +39,11 @@ public:
     bool isLockTimeout(const DbError& error) const override;
     std::vector<std::string> dependentsOf(DataConnection& connection, const std::string& table) const override;
     bool renameKeepsDependents() const override { return true; }
+    std::vector<ExistingColumn> existingColumns(DataConnection& connection, const std::string& table) const override;
+    bool columnNamesIgnoreCase() const override { return true; }
+    std::vector<std::string> rowChangingReferences(DataConnection& connection, const std::string& table) const override;
+    std::optional<std::string> rollbackProblem(DataConnection& connection, const std::string& table) const override;
+    std::optional<std::string> transactionTooLargeAdvice(const DbError& error) const override;
     size_t maxNameBytes() const override { return 64; }
     NameRules nameRules(DataConnection& connection) const override;
     std::vector<std::string> sessionSetupSql() const override;

@@ -92,6 +92,16 @@ std::vector<std::string> SqlDialect::firstColumn(DataConnection& connection, con
     return values;
 }
 
+std::vector<SqlDialect::ExistingColumn> SqlDialect::existingColumnsFrom(DataConnection& connection,
+                                                                        const std::string& sql)
+{
+    std::vector<ExistingColumn> columns;
+    for (auto rows = connection.execute(sql); rows && !rows->eof(); rows->moveNext())
+        columns.push_back({rows->field(0).value.value_or(""), rows->field(1).value.value_or(""),
+                           rows->field(2).value.value_or("0") == "1"});
+    return columns;
+}
+
 std::string NameRules::tableKey(const std::string& name) const
 {
     return tableNamesIgnoreCase ? LowerCaseName(name) : name;

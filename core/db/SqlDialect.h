@@ -106,6 +106,30 @@ public:
     // keys follow the table; DB2 refuses such a rename or leaves views invalid).
     virtual bool renameKeepsDependents() const = 0;
 
+    // Loading rows into a table that exists: its columns in table order, as
+    // the catalogue describes them; `required` when a row must give a value
+    // (NOT NULL without a default, not generated).
+    struct ExistingColumn {
+        std::string name, type;
+        bool required = false;
+    };
+    virtual std::vector<ExistingColumn> existingColumns(DataConnection& connection, const std::string& table) const = 0;
+    // Whether the server compares column names without regard to case.
+    virtual bool columnNamesIgnoreCase() const = 0;
+    // Foreign keys of other tables whose ON DELETE changes their rows
+    // (CASCADE, SET NULL) when rows of `table` are deleted: "foreign key FK of ITEMS".
+    virtual std::vector<std::string> rowChangingReferences(DataConnection& connection,
+                                                           const std::string& table) const = 0;
+    // Why rows written to `table` could not be rolled back (a storage engine
+    // without transactions); nullopt when they can.
+    virtual std::optional<std::string> rollbackProblem(DataConnection&, const std::string&) const
+    {
+        return std::nullopt;
+    }
+    // What to change when the server's transaction log could not hold a unit
+    // of work (the error says so); nullopt for any other error.
+    virtual std::optional<std::string> transactionTooLargeAdvice(const DbError&) const { return std::nullopt; }
+
     // The longest table name the server takes, in bytes.
     virtual size_t maxNameBytes() const = 0;
     // What this server takes for names, asked of the open connection; by
@@ -200,6 +224,8 @@ protected:
     // The first value of a query's first row, and the first column's values.
     static std::optional<std::string> firstValue(DataConnection& connection, const std::string& sql);
     static std::vector<std::string> firstColumn(DataConnection& connection, const std::string& sql);
+    // Existing columns from a query giving name, type and 1 when required.
+    static std::vector<ExistingColumn> existingColumnsFrom(DataConnection& connection, const std::string& sql);
 };
 
 // "tablehop_stage_" + the UTC time the run made it (yyyymmddhhmmss) + "_" +

@@ -82,7 +82,7 @@ BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std:
 void BatchInserter::prepareIfNeeded(SQLHSTMT statement, bool& prepared)
 {
     if (!prepared)
-        prepare(statement, BuildParameterInsertSql(side_, table_, plans_.size()));
+        prepare(statement, BuildParameterInsertSql(side_, table_, plans_.size(), columns_));
     prepared = true;
 }
 
@@ -142,7 +142,8 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
 bool BatchInserter::endsTheCopy(const DbError& error) const
 {
     const SqlDialect& dialect = DialectOf(side_);
-    return dialect.isConnectionLost(error) || dialect.isNoSuchTable(error);
+    return dialect.isConnectionLost(error) || dialect.isNoSuchTable(error)
+        || (oneTransaction_ && (dialect.isLockTimeout(error) || dialect.transactionTooLargeAdvice(error)));
 }
 
 size_t BatchInserter::rowBytes(const RowBlock& block, size_t row) const
@@ -215,7 +216,7 @@ void BatchInserter::refuse(BatchOutcome& outcome, const RowBlock& block, size_t 
             field.value->resize(kValueShownInReport);
             field.value->append("...");
         }
-    outcome.firstRefused.emplace(RefusedRow {BuildInsertSql(side_, table_, fields), std::move(error)});
+    outcome.firstRefused.emplace(RefusedRow {BuildInsertSql(side_, table_, fields, columns_), std::move(error)});
 }
 
 void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome)
@@ -246,15 +247,18 @@ void BatchInserter::sendRange(const RowBlock& block, size_t first, size_t count,
     // A single row goes straight to the row path, which reports its own error.
     std::vector<size_t> substituted;
     if (count > 1 && sendArray(block, first, count, substituted)) {
-        endTransaction(true);
+        if (!oneTransaction_)
+            endTransaction(true);
         outcome.inserted += static_cast<long long>(count);
         outcome.substitutedRows.insert(outcome.substitutedRows.end(), substituted.begin(), substituted.end());
         return;
     }
     // Undo whatever part of the array went in, then let each row stand alone.
-    endTransaction(false);
+    if (!oneTransaction_)
+        endTransaction(false);
     sendRowByRow(block, first, count, outcome);
-    endTransaction(true);
+    if (!oneTransaction_)
+        endTransaction(true);
 }
 
 BatchOutcome BatchInserter::insert(const RowBlock& block)

@@ -50,6 +50,19 @@ public:
     // it offers that); otherwise one bad row fails the whole array. Either way
     // a failed array is sent again row by row.
     void setNonAtomicArrays(bool wanted) { nonAtomic_ = wanted && DialectOf(side_).offersNonAtomicArrays(); }
+    // Loading into an existing table: the values go into these columns (by
+    // name, in plan order), before the first insert.
+    void setColumnNames(std::vector<std::string> columns) { columns_ = std::move(columns); }
+    // Nothing is committed or rolled back: the caller ends the one transaction
+    // the whole load is. A refused array is undone as one statement (arrays
+    // stay atomic), and an error that may have ended the transaction
+    // (a lock timeout or deadlock) ends the copy.
+    void setOneTransaction(bool wanted)
+    {
+        oneTransaction_ = wanted;
+        if (wanted)
+            setNonAtomicArrays(false);
+    }
 
 private:
     void prepareIfNeeded(SQLHSTMT statement, bool& prepared);
@@ -77,7 +90,8 @@ private:
     std::vector<bool> digitBooleans_;
     ColumnBuffer digits_;
     std::vector<ColumnBuffer> wide_;  // text re-encoded as UTF-16 for targets that take it so
-    bool nonAtomic_ = false;
+    bool nonAtomic_ = false, oneTransaction_ = false;
+    std::vector<std::string> columns_;
     SQLULEN processed_ = 0;
     std::function<void()> pace_;
     bool arrayPrepared_ = false, rowPrepared_ = false;

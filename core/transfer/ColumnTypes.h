@@ -17,9 +17,15 @@ enum class Db2ColumnTypes {
 };
 
 // Choices a user makes for a transfer; the defaults send what always did.
+// What a send does with a table the target already has: replace the table
+// by a new one (asking first), or keep the table and add its rows to it or
+// replace its rows, all or nothing.
+enum class ExistingTables { ReplaceTable, AddRows, ReplaceRows };
+
 struct TransferOptions {
     Db2ColumnTypes columnTypes = Db2ColumnTypes::Text;
     bool copyPrimaryKeys = false;
+    ExistingTables existingTables = ExistingTables::ReplaceTable;
 };
 
 // How the target sizes the text columns a CREATE TABLE declares: in bytes,

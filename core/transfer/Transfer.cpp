@@ -1,6 +1,7 @@
 #include "Transfer.h"
 
 #include "BatchInserter.h"
+#include "ExistingTableLoad.h"
 #include "SourceReader.h"
 #include "StagingTable.h"
 #include "TableChanges.h"
@@ -105,8 +106,9 @@ size_t BatchRowsFor(long long rowCount)
 
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, DataConnection* waiting)
+                    TransferObserver& observer, DataConnection* waiting, const std::vector<std::string>& intoColumns)
 {
+    const bool oneTransaction = !intoColumns.empty();
     CopyResult result;
     const SqlDialect& targetDialect = DialectOf(side);
     Pacer pacer(observer, waiting, targetDialect);
@@ -117,6 +119,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
     try {
         target.setAutoCommit(false);
         BatchInserter inserter(target, side, into, source.plans(), targetColumnTypes);
+        if (oneTransaction) {
+            inserter.setColumnNames(intoColumns);
+            inserter.setOneTransaction(true);
+        }
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
             RowBlock* block = nullptr;
@@ -182,14 +188,16 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
         if (observer.cancelRequested()) {
             result.cancelled = true;
         } else {
-            observer.report(TransferStep::Insert, error.description(),
-                            BuildParameterInsertSql(side, into, source.plans().size()));
+            const auto advice = oneTransaction ? targetDialect.transactionTooLargeAdvice(error) : std::nullopt;
+            observer.report(TransferStep::Insert, error.description() + (advice ? "\n" + *advice : ""),
+                            BuildParameterInsertSql(side, into, source.plans().size(), intoColumns));
             result.writeFailed = true;
             result.connectionLost = targetDialect.isConnectionLost(error);
         }
     }
     try {
-        target.setAutoCommit(true);
+        if (!oneTransaction)
+            target.setAutoCommit(true);
     } catch (const DbError&) {
         // The connection is gone; the run ends after this table.
     }
@@ -414,6 +422,144 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
         const auto existing = targetTables.find(key);
         const bool overwrite = existing != targetTables.end();
+        // What the target holds after a copy is counted by the target itself,
+        // not taken on trust: `expected` rows in `counted`, which a load
+        // into an existing table adds to the rows it had.
+        const auto checkCount = [&](const CopyResult& copy, const std::string& counted, long long expected) {
+            const std::string expectedAs = expected == copy.copied ? "written" : "expected";
+            result.rowsRead = copy.read;
+            result.rowsWritten = copy.copied;
+            result.rowsRefused = copy.refused;
+            result.datesStoredAsNull = copy.datesStoredAsNull;
+            result.valuesChangedByCodePage = copy.valuesChangedByCodePage;
+            result.status = TableStatus::Sent;
+            result.reason.clear();
+            if (copy.readFailed || copy.writeFailed) {
+                result.status = TableStatus::Incomplete;
+                result.reason = copy.readFailed ? "reading stopped part-way" : "writing stopped part-way";
+                summary.connectionLost = copy.connectionLost || connectionsGone();
+                return;
+            }
+            if (copy.cancelled) {
+                result.status = TableStatus::Incomplete;
+                result.reason = "cancelled";
+                return;
+            }
+            const std::string countSql = targetDialect.countRowsSql(counted);
+            try {
+                result.rowsOnTarget = CountRows(target, targetDialect, counted);
+                if (result.rowsOnTarget != expected) {
+                    observer.report(TransferStep::CountRows,
+                                    "The table holds " + countsText(result.rowsOnTarget) + " after the copy, but "
+                                        + countsText(expected) + " were " + expectedAs + ".",
+                                    countSql);
+                    result.status = TableStatus::Incomplete;
+                    result.reason = "the target holds " + countsText(result.rowsOnTarget) + ", "
+                        + std::to_string(expected) + " " + expectedAs;
+                }
+            } catch (const DbError& error) {
+                const bool cancelled = observer.cancelRequested();
+                if (!cancelled)
+                    observer.report(TransferStep::CountRows, error.description(), countSql);
+                result.status = TableStatus::Incomplete;
+                result.reason = cancelled ? "cancelled" : "the rows on the target could not be counted";
+                summary.connectionLost = connectionsGone();
+            }
+        };
+        if (overwrite && options.existingTables != ExistingTables::ReplaceTable) {
+            // The table stays; its rows are added to or replaced in one transaction.
+            const ExistingTables mode = options.existingTables;
+            const std::string& into = existing->second;
+            const std::string kept = mode == ExistingTables::AddRows ? "no row was added" : "the old rows were kept";
+            const auto refuse = [&](TransferStep step, const std::string& description, const std::string& reason) {
+                fail(step, description, "");
+                if (!summary.cancelled && !summary.connectionLost)
+                    result.reason = reason;
+            };
+            long long rowCount = 0;
+            std::vector<SqlDialect::ExistingColumn> targetColumns;
+            std::unique_ptr<SourceReader> reader;
+            try {
+                rowCount = CountRows(source, sourceDialect, table);
+                const long long asked
+                    = mode == ExistingTables::AddRows ? rowCount : CountRows(target, targetDialect, into);
+                if (!observer.confirmLoad(table, into, LoadQuestion(mode, asked, into))) {
+                    result.reason = "the existing table was kept";
+                    continue;
+                }
+                // Refused before anything is read or deleted.
+                if (auto refusal = LoadRefusal(target, targetDialect, into, mode)) {
+                    refuse(TransferStep::ReplaceTable, *refusal, "refused, " + kept);
+                    continue;
+                }
+                targetColumns = targetDialect.existingColumns(target, into);
+            } catch (const DbError& error) {
+                fail(TransferStep::ReplaceTable, error.description(), "");
+                if (summary.connectionLost)
+                    break;
+                continue;
+            }
+            try {
+                reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, BatchRowsFor(rowCount))
+                                         : OpenDB2Source(source, table, BatchRowsFor(rowCount)));
+            } catch (const std::exception& error) {
+                fail(TransferStep::OpenSource, error.what(), "SELECT * FROM " + sourceDialect.quoteIdentifier(table));
+                if (summary.connectionLost)
+                    break;
+                continue;
+            }
+            std::vector<std::string> sourceColumns;
+            for (const Field& column : reader->columns())
+                sourceColumns.push_back(column.name);
+            const LoadColumns columns
+                = MatchLoadColumns(sourceColumns, targetColumns, targetDialect.columnNamesIgnoreCase(), into);
+            if (columns.problem) {
+                reader.reset();
+                refuse(TransferStep::Insert, *columns.problem, "the columns do not match, " + kept);
+                continue;
+            }
+            ExistingTableLoad loading(target, targetDialect, into, mode);
+            try {
+                loading.begin();
+            } catch (const TableChangeRefused& refusal) {
+                reader.reset();
+                refuse(TransferStep::ReplaceTable, refusal.what(), refusal.reason());
+                continue;
+            } catch (const DbError& error) {
+                reader.reset();
+                fail(TransferStep::ReplaceTable, error.description(), "");
+                if (summary.connectionLost)
+                    break;
+                continue;
+            }
+            const CopyResult copy = CopyRows(side, table, into, *reader, rowCount, columns.types, target, observer,
+                                             nullptr, columns.names);
+            reader.reset();
+            observer.progress(0);
+            checkCount(copy, into, loading.rowsBefore() + copy.copied);
+            if (result.status == TableStatus::Sent) {
+                try {
+                    loading.commit();
+                } catch (const DbError& error) {
+                    observer.report(TransferStep::Insert, error.description(), "COMMIT");
+                    result.status = TableStatus::Failed;
+                    result.reason = "the rows could not be committed";
+                    summary.connectionLost = connectionsGone();
+                }
+            }
+            if (result.status != TableStatus::Sent) {
+                loading.rollback();
+                result.reason += ", " + kept;
+                result.rowsWritten = 0;
+                result.rowsOnTarget = -1;
+            }
+            observer.tableFinished(result);
+            if (summary.connectionLost || copy.cancelled || summary.cancelled) {
+                summary.cancelled = summary.cancelled || copy.cancelled;
+                break;
+            }
+            continue;
+        }
         if (overwrite && !observer.confirmOverwrite(table, existing->second)) {
             result.reason = "the existing table was kept";
             continue;
@@ -512,43 +658,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer, &claim);
         reader.reset();
         observer.progress(0);
-        result.rowsRead = copy.read;
-        result.rowsWritten = copy.copied;
-        result.rowsRefused = copy.refused;
-        result.datesStoredAsNull = copy.datesStoredAsNull;
-        result.valuesChangedByCodePage = copy.valuesChangedByCodePage;
-        result.status = TableStatus::Sent;
-        result.reason.clear();
-        if (copy.readFailed || copy.writeFailed) {
-            result.status = TableStatus::Incomplete;
-            result.reason = copy.readFailed ? "reading stopped part-way" : "writing stopped part-way";
-            summary.connectionLost = copy.connectionLost || connectionsGone();
-        } else if (copy.cancelled) {
-            result.status = TableStatus::Incomplete;
-            result.reason = "cancelled";
-        } else {
-            // What arrived is counted by the target itself, not taken on trust.
-            const std::string countSql = targetDialect.countRowsSql(staging.name());
-            try {
-                result.rowsOnTarget = CountRows(target, targetDialect, staging.name());
-                if (result.rowsOnTarget != result.rowsWritten) {
-                    observer.report(TransferStep::CountRows,
-                                    "The table holds " + countsText(result.rowsOnTarget) + " after the copy, but "
-                                        + countsText(result.rowsWritten) + " were written.",
-                                    countSql);
-                    result.status = TableStatus::Incomplete;
-                    result.reason = "the target holds " + countsText(result.rowsOnTarget) + ", "
-                        + std::to_string(result.rowsWritten) + " written";
-                }
-            } catch (const DbError& error) {
-                const bool cancelled = observer.cancelRequested();
-                if (!cancelled)
-                    observer.report(TransferStep::CountRows, error.description(), countSql);
-                result.status = TableStatus::Incomplete;
-                result.reason = cancelled ? "cancelled" : "the rows on the target could not be counted";
-                summary.connectionLost = connectionsGone();
-            }
-        }
+        checkCount(copy, staging.name(), copy.copied);
         const char* const keptAsItWas = overwrite ? "the old table was not replaced" : "no table was created";
         if (result.status == TableStatus::Sent) {
             if (auto refused = staging.swapIn(overwrite)) {

@@ -35,6 +35,13 @@ public:
     // `existing`, as the target lists it. "Would you like to overwrite " +
     // existing + "?"; true = Yes.
     virtual bool confirmOverwrite(const std::string& table, const std::string& existing) = 0;
+    // Loading into the existing table instead: `question` names what will
+    // happen (LoadQuestion); true = Yes. By default the overwrite question answers it.
+    virtual bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question)
+    {
+        (void)question;
+        return confirmOverwrite(table, existing);
+    }
     virtual void targetDropped(const std::string& table) = 0;  // the replaced table, as the target listed it
     virtual void tableArrived(const std::string& table) = 0;   // the new table, as the target lists it
     virtual void progress(int percent) = 0;                    // 0..100 as rows go; 0 after each table
@@ -59,7 +66,7 @@ public:
 enum class TableStatus {
     Sent,        // every source row was read; rows the target refused are counted
     Incomplete,  // reading or writing stopped part-way, or the target holds other rows than written: the copy was
-                 // dropped
+                 // dropped (or, loading into an existing table, rolled back)
     Failed,      // unreadable source, refused CREATE, or the copy could not be put in place
     Skipped,     // nothing done: the existing table was kept, or the run ended before this table
 };
@@ -133,9 +140,12 @@ struct CopyResult {
 // targetColumnTypes: the column types of the target table as created.
 // waiting: a connection to the target that idles through the copy (the
 // staging table's claim); pinged now and then so the server keeps it.
+// intoColumns: the target columns the values go into, when `into` is a
+// table that existed; the rows are then one transaction the caller ends.
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, DataConnection* waiting = nullptr);
+                    TransferObserver& observer, DataConnection* waiting = nullptr,
+                    const std::vector<std::string>& intoColumns = {});
 
 // Rows per batch: small tables go row by row so the progress bar moves per row.
 size_t BatchRowsFor(long long rowCount);

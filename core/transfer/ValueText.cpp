@@ -204,9 +204,22 @@ std::string SqlLiteral(TargetSide side, const Field& column)
     return QuoteTextLiteral(side, value);
 }
 
-std::string BuildInsertSql(TargetSide side, const std::string& table, const std::vector<Field>& row)
+namespace {
+
+std::string insertInto(TargetSide side, const std::string& table, const std::vector<std::string>& columns)
 {
-    std::string sql = "INSERT INTO " + QuoteIdentifier(side, table) + " VALUES(";
+    std::string sql = "INSERT INTO " + QuoteIdentifier(side, table);
+    for (size_t i = 0; i < columns.size(); ++i)
+        sql += (i > 0 ? ", " : "(") + QuoteIdentifier(side, columns[i]) + (i + 1 == columns.size() ? ")" : "");
+    return sql + " VALUES(";
+}
+
+}  // namespace
+
+std::string BuildInsertSql(TargetSide side, const std::string& table, const std::vector<Field>& row,
+                           const std::vector<std::string>& columns)
+{
+    std::string sql = insertInto(side, table, columns);
     for (size_t i = 0; i < row.size(); ++i) {
         if (i > 0)
             sql += ", ";
@@ -215,9 +228,10 @@ std::string BuildInsertSql(TargetSide side, const std::string& table, const std:
     return sql + ")";
 }
 
-std::string BuildParameterInsertSql(TargetSide side, const std::string& table, size_t columnCount)
+std::string BuildParameterInsertSql(TargetSide side, const std::string& table, size_t columnCount,
+                                    const std::vector<std::string>& columns)
 {
-    std::string sql = "INSERT INTO " + QuoteIdentifier(side, table) + " VALUES(";
+    std::string sql = insertInto(side, table, columns);
     for (size_t i = 0; i < columnCount; ++i)
         sql += i > 0 ? ", ?" : "?";
     return sql + ")";

@@ -53,7 +53,11 @@ std::string SqlLiteral(TargetSide side, const Field& column);
 std::string QuoteTextLiteral(TargetSide side, const std::string& text);
 
 // The row's own INSERT statement: INSERT INTO "people" VALUES('1', NULL, 'O''Brien')
-std::string BuildInsertSql(TargetSide side, const std::string& table, const std::vector<Field>& row);
+// With `columns`, the values go into those columns of the table:
+// INSERT INTO "people"("id", "note") VALUES('1', NULL)
+std::string BuildInsertSql(TargetSide side, const std::string& table, const std::vector<Field>& row,
+                           const std::vector<std::string>& columns = {});
 
 // The same statement with one parameter marker per column, for batches.
-std::string BuildParameterInsertSql(TargetSide side, const std::string& table, size_t columnCount);
+std::string BuildParameterInsertSql(TargetSide side, const std::string& table, size_t columnCount,
+                                    const std::vector<std::string>& columns = {});

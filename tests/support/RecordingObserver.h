@@ -39,6 +39,12 @@ public:
         asked.push_back(table == existing ? table : table + " over " + existing);
         return answerNo.count(table) == 0;
     }
+    std::vector<std::string> loadQuestions;  // answered as the overwrite question
+    bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
+    {
+        loadQuestions.push_back(question);
+        return confirmOverwrite(table, existing);
+    }
     void targetDropped(const std::string& table) override
     {
         dropped.push_back(table);

@@ -1,0 +1,116 @@
+#include "ExistingTableLoad.h"
+
+#include "SourceReader.h"
+#include "SqlIdentifiers.h"
+#include "TableChanges.h"
+
+std::string GroupedCount(long long count)
+{
+    std::string digits = std::to_string(count < 0 ? -count : count);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<size_t>(at), ",");
+    return (count < 0 ? "-" : "") + digits;
+}
+
+std::string LoadQuestion(ExistingTables mode, long long rows, const std::string& existing)
+{
+    const std::string count = GroupedCount(rows) + (rows == 1 ? " row" : " rows");
+    if (mode == ExistingTables::AddRows)
+        return "Add " + count + " to the existing table " + existing + "?";
+    return "Replace the " + count + " of the existing table " + existing
+        + "? Its definition, indexes and permissions are kept.";
+}
+
+LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
+                             const std::vector<SqlDialect::ExistingColumn>& targetColumns, bool ignoreCase,
+                             const std::string& table)
+{
+    const auto key = [ignoreCase](const std::string& name) { return ignoreCase ? LowerCaseName(name) : name; };
+    LoadColumns load;
+    std::vector<bool> given(targetColumns.size(), false);
+    std::string missing;
+    for (const std::string& column : sourceColumns) {
+        size_t t = 0;
+        while (t < targetColumns.size() && key(targetColumns[t].name) != key(column))
+            ++t;
+        if (t == targetColumns.size()) {
+            missing += (missing.empty() ? "" : ", ") + column;
+            continue;
+        }
+        given[t] = true;
+        load.names.push_back(targetColumns[t].name);
+        load.types.push_back(targetColumns[t].type);
+    }
+    if (!missing.empty()) {
+        load.problem = table + " has no column " + missing + "; no row was loaded";
+        return load;
+    }
+    std::string needed;
+    for (size_t t = 0; t < targetColumns.size(); ++t)
+        if (!given[t] && targetColumns[t].required)
+            needed += (needed.empty() ? "" : ", ") + targetColumns[t].name;
+    if (!needed.empty())
+        load.problem = table + " needs a value for " + needed
+            + " (NOT NULL without a default), which the source does not have; no row was loaded";
+    return load;
+}
+
+std::optional<std::string> LoadRefusal(DataConnection& target, const SqlDialect& dialect, const std::string& table,
+                                       ExistingTables mode)
+{
+    if (auto problem = dialect.rollbackProblem(target, table))
+        return table + ": " + *problem;
+    if (mode != ExistingTables::ReplaceRows)
+        return std::nullopt;
+    const std::vector<std::string> changing = dialect.rowChangingReferences(target, table);
+    if (changing.empty())
+        return std::nullopt;
+    std::string names;
+    for (const std::string& reference : changing)
+        names += (names.empty() ? "" : ", ") + reference;
+    return "Replacing the rows of " + table + " would change the rows of other tables through " + names
+        + "; nothing was deleted.";
+}
+
+ExistingTableLoad::ExistingTableLoad(DataConnection& target, const SqlDialect& dialect, std::string table,
+                                     ExistingTables mode)
+        : target_(target), dialect_(dialect), table_(std::move(table)), mode_(mode)
+{
+}
+
+ExistingTableLoad::~ExistingTableLoad() { rollback(); }
+
+void ExistingTableLoad::begin()
+{
+    target_.setAutoCommit(false);
+    open_ = true;
+    // A lock timeout may have ended the unit of work: each try starts afresh.
+    WithBoundedLockWaits(target_, dialect_, table_, "its rows were kept", [&] {
+        if (mode_ == ExistingTables::ReplaceRows) {
+            target_.execute("DELETE FROM " + dialect_.quoteIdentifier(table_));
+            rowsBefore_ = 0;
+        } else {
+            rowsBefore_ = CountRows(target_, dialect_, table_);
+        }
+    });
+}
+
+void ExistingTableLoad::commit()
+{
+    target_.commit();
+    open_ = false;
+    target_.setAutoCommit(true);
+}
+
+void ExistingTableLoad::rollback() noexcept
+{
+    if (!open_)
+        return;
+    open_ = false;
+    try {
+        target_.rollback();
+        target_.setAutoCommit(true);
+    } catch (const DbError&) {
+        // A connection that is gone took its transaction with it, undone.
+    }
+}

@@ -1,0 +1,176 @@
+// Loading into a table that exists on the target, both directions, both
+// modes: the table and what relies on it stay, its rows change all or nothing.
+#include "ExistingTableLoad.h"
+#include "RecordingObserver.h"
+#include "ServerHelpers.h"
+#include "Transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace {
+
+using LoadCase = std::tuple<TransferDirection, ExistingTables>;
+
+class LoadExistingTest : public ::testing::TestWithParam<LoadCase> {
+protected:
+    static void SetUpTestSuite() { RequireTestServers(true, true); }
+
+    void SetUp() override
+    {
+        OpenMySQL(mysql);
+        OpenDB2(db2);
+        for (DataConnection* side : {&mysql, &db2})
+            for (const char* statement : {"DROP VIEW items_view", "DROP VIEW \"items_view\""})
+                try {
+                    side->execute(statement);
+                } catch (const DbError&) {
+                }
+        for (const char* t : {"items_child", "items"}) {
+            DropMySQL(mysql, t);
+            DropDB2(db2, t);
+        }
+    }
+
+    bool toDB2() const { return std::get<0>(GetParam()) == TransferDirection::MySQLToDB2; }
+    bool adding() const { return std::get<1>(GetParam()) == ExistingTables::AddRows; }
+    DataConnection& source() { return toDB2() ? mysql : db2; }
+    DataConnection& target() { return toDB2() ? db2 : mysql; }
+    std::string q(const std::string& name, bool onTarget = true) const
+    {
+        return ((onTarget == toDB2()) ? DB2Dialect() : MySQLDialect()).quoteIdentifier(name);
+    }
+    std::string targetEngine() const { return toDB2() ? "" : " ENGINE=InnoDB"; }
+
+    // Source items(id, name): 1 'short', 2 thirty characters, 3 'ok'; the
+    // target's items holds one old row.
+    void makeItems(const std::string& targetColumns, const std::string& oldRow)
+    {
+        source().execute("CREATE TABLE " + q("items", false) + "(" + q("id", false) + " INTEGER, " + q("name", false)
+                         + " VARCHAR(40))");
+        source().execute("INSERT INTO " + q("items", false) + " VALUES(1, 'short'), (2, '" + std::string(30, 'x')
+                         + "'), (3, 'ok')");
+        target().execute("CREATE TABLE " + q("items") + "(" + targetColumns + ")" + targetEngine());
+        target().execute("INSERT INTO " + q("items") + " VALUES(" + oldRow + ")");
+    }
+
+    TransferSummary run()
+    {
+        observer.targetList = {"items"};
+        TransferOptions options;
+        options.existingTables = std::get<1>(GetParam());
+        return RunTransfer(std::get<0>(GetParam()), MySQLTestProfile(), DB2TestProfile(), {"items"}, observer, options);
+    }
+
+    std::vector<Row> targetRows(const std::string& columns)
+    {
+        return QueryRows(target(), "SELECT " + columns + " FROM " + q("items") + " ORDER BY 1");
+    }
+
+    DataConnection mysql, db2;
+    RecordingObserver observer;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<LoadCase>& info)
+{
+    return std::string(std::get<0>(info.param) == TransferDirection::MySQLToDB2 ? "ToDB2" : "ToMySQL")
+        + (std::get<1>(info.param) == ExistingTables::AddRows ? "AddRows" : "ReplaceRows");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDirectionsBothModes, LoadExistingTest,
+                         ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2,
+                                                              TransferDirection::DB2ToMySQL),
+                                            ::testing::Values(ExistingTables::AddRows, ExistingTables::ReplaceRows)),
+                         CaseName);
+
+TEST_P(LoadExistingTest, RowsGoIntoTheTargetsOwnColumnsAndATooLongValueCostsItsRow)
+{
+    // Other order, other types, a column the source lacks (it gets its default).
+    makeItems(q("name") + " VARCHAR(20), " + q("extra") + " INTEGER DEFAULT 5, " + q("id") + " INTEGER", "'old', 1, 9");
+    const auto summary = run();
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, TransferStep::Insert) << observer.reportsText();
+    EXPECT_EQ(observer.loadQuestions,
+              std::vector<std::string> {adding() ? "Add 3 rows to the existing table items?"
+                                                 : "Replace the 1 row of the existing table items? Its definition, "
+                                                   "indexes and permissions are kept."});
+    EXPECT_TRUE(observer.dropped.empty());
+    ASSERT_EQ(summary.tables.size(), 1u);
+    const TableResult& items = summary.tables[0];
+    EXPECT_EQ(items.status, TableStatus::Sent) << items.reason;
+    EXPECT_EQ(items.rowsWritten, 2);
+    EXPECT_EQ(items.rowsRefused, 1);
+    EXPECT_EQ(items.rowsOnTarget, adding() ? 3 : 2);
+    std::vector<Row> expected {{"1", "short", "5"}, {"3", "ok", "5"}};
+    if (adding())
+        expected.push_back(Row {"9", "old", "1"});
+    EXPECT_EQ(targetRows(q("id") + ", " + q("name") + ", " + q("extra")), expected);
+}
+
+// Each refusal comes before any row moves: the old rows stay as they were.
+TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
+{
+    struct Refusal {
+        const char* what;
+        std::string targetColumns, oldRow, child;  // child: a table whose key references items
+        bool replacingOnly;
+        std::string message;
+    };
+    const std::string id = q("id"), name = q("name"), key = q("key");
+    const std::vector<Refusal> refusals {
+        {"a source column the target lacks", id + " INTEGER", "9", "", false,
+         "items has no column name; no row was loaded"},
+        {"a NOT NULL target column without a default",
+         id + " INTEGER, " + name + " VARCHAR(40), " + key + " INTEGER NOT NULL", "9, 'old', 1", "", false,
+         "items needs a value for key (NOT NULL without a default), which the source does not have; no row was "
+         "loaded"},
+        {"a reference that cascades", id + " INTEGER NOT NULL PRIMARY KEY, " + name + " VARCHAR(40)", "9, 'old'",
+         "ON DELETE CASCADE", true, "would change the rows of other tables through foreign key "},
+        {"a reference that sets NULL", id + " INTEGER NOT NULL PRIMARY KEY, " + name + " VARCHAR(40)", "9, 'old'",
+         "ON DELETE SET NULL", true, "would change the rows of other tables through foreign key "},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.what);
+        if (refusal.replacingOnly && adding())
+            continue;
+        SetUp();
+        observer = RecordingObserver();
+        makeItems(refusal.targetColumns, refusal.oldRow);
+        if (!refusal.child.empty()) {
+            target().execute("CREATE TABLE " + q("items_child") + "(" + q("item") + " INTEGER, CONSTRAINT "
+                             + q("fk_items") + " FOREIGN KEY(" + q("item") + ") REFERENCES " + q("items") + "(" + id
+                             + ") " + refusal.child + ")" + targetEngine());
+            target().execute("INSERT INTO " + q("items_child") + " VALUES(9)");
+        }
+        const std::vector<Row> before = targetRows("*");
+        const auto summary = run();
+        ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+        EXPECT_NE(observer.reports[0].description.find(refusal.message), std::string::npos)
+            << observer.reports[0].description;
+        EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+        EXPECT_EQ(summary.tables[0].rowsWritten, 0);
+        EXPECT_EQ(targetRows("*"), before);
+        if (!refusal.child.empty())
+            EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_child") + " WHERE " + q("item") + " = 9"),
+                      "1");
+    }
+}
+
+TEST_P(LoadExistingTest, CancelPartWayLeavesTheOldRowsWhole)
+{
+    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
+    source().execute("INSERT INTO " + q("items", false) + " SELECT " + q("id", false) + " + 10, " + q("name", false)
+                     + " FROM " + q("items", false));
+    for (int i = 0; i < 9; ++i)  // 3 * 2^9 = 1,536 rows: batches of 15
+        source().execute("INSERT INTO " + q("items", false) + " SELECT " + q("id", false) + " + 100 * "
+                         + std::to_string(i + 1) + ", " + q("name", false) + " FROM " + q("items", false));
+    observer.cancelAfterProgressCalls = 3;
+    const auto summary = run();
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);
+    EXPECT_EQ(summary.tables[0].reason, adding() ? "cancelled, no row was added" : "cancelled, the old rows were kept");
+    EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
+}
+
+}  // namespace
