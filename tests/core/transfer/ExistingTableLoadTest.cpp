@@ -45,13 +45,15 @@ protected:
 
     // Source items(id, name): 1 'short', 2 thirty characters, 3 'ok'; the
     // target's items holds one old row.
-    void makeItems(const std::string& targetColumns, const std::string& oldRow)
+    void makeItems(const std::string& targetColumns, const std::string& oldRow,
+                   const std::string& mysqlEngine = "InnoDB")
     {
         source().execute("CREATE TABLE " + q("items", false) + "(" + q("id", false) + " INTEGER, " + q("name", false)
                          + " VARCHAR(40))");
         source().execute("INSERT INTO " + q("items", false) + " VALUES(1, 'short'), (2, '" + std::string(30, 'x')
                          + "'), (3, 'ok')");
-        target().execute("CREATE TABLE " + q("items") + "(" + targetColumns + ")" + targetEngine());
+        target().execute("CREATE TABLE " + q("items") + "(" + targetColumns + ")"
+                         + (toDB2() ? "" : " ENGINE=" + mysqlEngine));
         target().execute("INSERT INTO " + q("items") + " VALUES(" + oldRow + ")");
     }
 
@@ -116,6 +118,7 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
         std::string targetColumns, oldRow, child;  // child: a table whose key references items
         bool replacingOnly;
         std::string message;
+        bool myisam = false;  // the MySQL target only
     };
     const std::string id = q("id"), name = q("name"), key = q("key");
     const std::vector<Refusal> refusals {
@@ -129,14 +132,16 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
          "ON DELETE CASCADE", true, "would change the rows of other tables through foreign key "},
         {"a reference that sets NULL", id + " INTEGER NOT NULL PRIMARY KEY, " + name + " VARCHAR(40)", "9, 'old'",
          "ON DELETE SET NULL", true, "would change the rows of other tables through foreign key "},
+        {"a MyISAM table", id + " INTEGER, " + name + " VARCHAR(40)", "9, 'old'", "", false,
+         "items: its storage engine MyISAM cannot roll back, so its rows cannot be loaded all or nothing", true},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
-        if (refusal.replacingOnly && adding())
+        if ((refusal.replacingOnly && adding()) || (refusal.myisam && toDB2()))
             continue;
         SetUp();
         observer = RecordingObserver();
-        makeItems(refusal.targetColumns, refusal.oldRow);
+        makeItems(refusal.targetColumns, refusal.oldRow, refusal.myisam ? "MyISAM" : "InnoDB");
         if (!refusal.child.empty()) {
             target().execute("CREATE TABLE " + q("items_child") + "(" + q("item") + " INTEGER, CONSTRAINT "
                              + q("fk_items") + " FOREIGN KEY(" + q("item") + ") REFERENCES " + q("items") + "(" + id
@@ -155,6 +160,27 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
             EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_child") + " WHERE " + q("item") + " = 9"),
                       "1");
     }
+}
+
+// A parent table: the child's foreign key and the view stay; a row that
+// breaks the key is refused alone.
+TEST_P(LoadExistingTest, ParentKeepsTheChildsForeignKeyAndItsView)
+{
+    const std::string id = q("id");
+    makeItems(id + " INTEGER NOT NULL PRIMARY KEY, " + q("name") + " VARCHAR(40)", "1, 'old'");
+    target().execute("CREATE TABLE " + q("items_child") + "(" + q("item") + " INTEGER, CONSTRAINT " + q("fk_items")
+                     + " FOREIGN KEY(" + q("item") + ") REFERENCES " + q("items") + "(" + id + "))" + targetEngine());
+    target().execute("CREATE VIEW " + q("items_view") + " AS SELECT " + id + " FROM " + q("items"));
+    const auto summary = run();
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Sent) << observer.reportsText();
+    EXPECT_EQ(summary.tables[0].rowsRefused, adding() ? 1 : 0);  // adding: id 1 is there already
+    EXPECT_EQ(observer.reports.size(), adding() ? 1u : 0u) << observer.reportsText();
+    EXPECT_EQ(targetRows(id + ", " + q("name")),
+              (std::vector<Row> {{"1", adding() ? "old" : "short"}, {"2", std::string(30, 'x')}, {"3", "ok"}}));
+    EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_view")), "3");
+    target().execute("INSERT INTO " + q("items_child") + " VALUES(3)");
+    EXPECT_THROW(target().execute("INSERT INTO " + q("items_child") + " VALUES(99)"), DbError);
 }
 
 TEST_P(LoadExistingTest, CancelPartWayLeavesTheOldRowsWhole)
