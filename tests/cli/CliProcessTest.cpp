@@ -48,12 +48,16 @@ private slots:
     void decimalsCompareByValue();
     void stopSignalEndsLikeCancel_data();
     void stopSignalEndsLikeCancel();
+    void killedMidLoadLeavesTheOldRowsWhole_data();
+    void killedMidLoadLeavesTheOldRowsWhole();
     void progressBarStaysWithinItsWidth_data();
     void progressBarStaysWithinItsWidth();
     void checkPassesAndFailsOnSmallPages();
 
 private:
     CliRun run(const QStringList& args, const QMap<QString, QString>& extraEnv = {}, bool withLogins = true);
+    // Starts the program with the test servers' logins, for a test that stops it.
+    void start(QProcess& process, const QStringList& args);
     static void exec(const std::string& side, const std::string& sql);
     static std::vector<std::string> tables(const std::string& side);
 
@@ -520,17 +524,10 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     lock.execute("FLUSH TABLES WITH READ LOCK");
 
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome.path());
-    for (const QString side : {"MYSQL", "DB2"})
-        for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
-            env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
-    process.setProcessEnvironment(env);
     QStringList args {"send", "--to", "mysql", "--overwrite", "cli_a", "cli_c"};
     if (json)
         args << "--json";
-    process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
-    process.closeWriteChannel();
+    start(process, args);
     QTRY_COMPARE_WITH_TIMEOUT(rowsOf("mysql",
                                      "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
                                      "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"),
@@ -577,6 +574,68 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     QCOMPARE(sent[0].toObject().value("status").toString(), QStringLiteral("incomplete"));
     QVERIFY(sent[0].toObject().value("rowsRead").toInt() > 0);
     QCOMPARE(sent[1].toObject().value("status").toString(), QStringLiteral("skipped"));
+}
+
+void CliProcessTest::start(QProcess& process, const QStringList& args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", configHome.path());
+    for (const QString side : {"MYSQL", "DB2"})
+        for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
+            env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
+    process.closeWriteChannel();
+}
+
+void CliProcessTest::killedMidLoadLeavesTheOldRowsWhole_data()
+{
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("mode");
+    for (const QString mode : {"append", "replace-rows"})
+        QTest::newRow(qPrintable("db2 " + mode)) << QStringLiteral("db2") << mode;
+}
+
+// Killed while its one transaction is open, the load leaves nothing of itself:
+// the server rolls back what the ended connection did.
+void CliProcessTest::killedMidLoadLeavesTheOldRowsWhole()
+{
+    QFETCH(QString, to);
+    QFETCH(QString, mode);
+    const bool toMySQL = to == "mysql";
+    // Every other value is too long for the target: each batch is refused
+    // and sent again row by row, which keeps the load going for a while.
+    if (toMySQL) {
+        ExecDB2("CREATE TABLE \"cli_a\" (\"id\" INTEGER, \"v\" VARCHAR(20))");
+        ExecDB2("INSERT INTO \"cli_a\" SELECT g, CASE WHEN MOD(g, 2) = 0 THEN 'ok' ELSE 'too long' END "
+                "FROM generate_series(1, 200000) g");
+        ExecMySQL("CREATE TABLE cli_a (id INT, v VARCHAR(5)) ENGINE=InnoDB");
+        ExecMySQL("INSERT INTO cli_a VALUES (7, 'old'), (8, 'old')");
+    } else {
+        ExecMySQL("CREATE TABLE cli_a (id INT, v VARCHAR(20))");
+        ExecMySQL("INSERT INTO cli_a SELECT seq, IF(seq % 2 = 0, 'ok', 'too long') FROM seq_1_to_200000");
+        ExecDB2("CREATE TABLE \"cli_a\" (\"id\" INTEGER, \"v\" VARCHAR(5))");
+        ExecDB2("INSERT INTO \"cli_a\" VALUES (7, 'old'), (8, 'old')");
+    }
+    // A transaction of another session: the load's, part-way once it has written.
+    const std::string open = toMySQL
+        ? "SELECT COUNT(*) FROM information_schema.INNODB_TRX WHERE trx_mysql_thread_id <> CONNECTION_ID()"
+        : "SELECT COUNT(*) FROM \"pg_catalog\".\"pg_stat_activity\" WHERE \"backend_xid\" IS NOT NULL AND "
+          "\"pid\" <> \"pg_backend_pid\"()";
+    const std::string loading = open + (toMySQL ? " AND trx_rows_modified > 5000" : "");
+    QProcess process;
+    start(process, {"send", "--to", to, "--existing", mode, "cli_a"});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        process.state() != QProcess::Running || rowsOf(to.toStdString(), loading) == QStringList {"1"}, 20000);
+    QTest::qWait(1000);
+    QVERIFY2(process.state() == QProcess::Running, process.readAllStandardError().constData());
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QTRY_COMPARE_WITH_TIMEOUT(rowsOf(to.toStdString(), open), QStringList {"0"}, 20000);
+    QCOMPARE(rowsOf(to.toStdString(),
+                    toMySQL ? "SELECT * FROM cli_a ORDER BY id" : "SELECT * FROM \"cli_a\" ORDER BY \"id\""),
+             (QStringList {"7|old", "8|old"}));
 }
 
 void CliProcessTest::progressBarStaysWithinItsWidth_data()
