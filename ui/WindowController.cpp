@@ -31,6 +31,8 @@ TableManagerWindow& WindowController::ensureTableManager()
 {
     if (!tableManager_) {
         tableManager_ = std::make_unique<TableManagerWindow>(*this);
+        // From the GUI thread while the send runs on its own.
+        connect(tableManager_.get(), &TableManagerWindow::cancelRequested, this, [this] { workspace_.cancel(); });
         tableManager_->load();
     }
     return *tableManager_;
@@ -39,6 +41,15 @@ TableManagerWindow& WindowController::ensureTableManager()
 ConnectionProfile WindowController::currentProfile(DatabaseSide side) const
 {
     return login_->currentProfile(side);
+}
+
+Workspace& WindowController::workspace()
+{
+    for (const DatabaseSide side : {DatabaseSide::MySQL, DatabaseSide::DB2})
+        workspace_.setLogin(side, currentProfile(side));
+    if (tableManager_)
+        workspace_.setOptions(tableManager_->transferOptions());
+    return workspace_;
 }
 
 void WindowController::fillTableList(DatabaseSide side)
