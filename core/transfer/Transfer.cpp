@@ -115,7 +115,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
     std::optional<long> codePage;  // the target's, asked at the first substitution
     int shown = 0;
     try {
-        target.setAutoCommit(false);
+        const Transaction batches(target);
         BatchInserter inserter(target, side, into, source.plans(), targetColumnTypes);
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
@@ -185,11 +185,6 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             result.writeFailed = true;
             result.connectionLost = targetDialect.isConnectionLost(error);
         }
-    }
-    try {
-        target.setAutoCommit(true);
-    } catch (const DbError&) {
-        // The connection is gone; the run ends after this table.
     }
     if (result.refused > 1)
         observer.rowsRefused(table, result.refused - 1);
