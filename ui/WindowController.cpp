@@ -55,11 +55,10 @@ Workspace& WindowController::workspace()
 void WindowController::fillTableList(DatabaseSide side)
 {
     TableManagerWindow& manager = ensureTableManager();
-    const ConnectionProfile profile = currentProfile(side);
     if (side == DatabaseSide::MySQL)
-        FillMySQLList(*manager.mysqlTables(), profile, *dialogs_);
+        FillMySQLList(*manager.mysqlTables(), workspace(), *dialogs_);
     else
-        FillDB2List(*manager.db2Tables(), profile, *dialogs_);
+        FillDB2List(*manager.db2Tables(), workspace(), *dialogs_);
 }
 
 void WindowController::showTableManager()
