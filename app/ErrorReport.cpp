@@ -10,8 +10,8 @@ QString LocationLiteral(const QString& handler)
 QString ErrorReportText(const QString& location, int step, const QString& description,
                         const std::optional<QString>& sql)
 {
-    QString text = description + QStringLiteral("\r\n") + location + QStringLiteral("at line ")
-        + QString::number(step) + QStringLiteral("\r\r") + QStringLiteral("Please email screenshot of this message to ")
+    QString text = description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") + QString::number(step)
+        + QStringLiteral("\r\r") + QStringLiteral("Please email screenshot of this message to ")
         + QLatin1String(kSupportEmail);
     if (sql)
         text += QStringLiteral("\r\rsql: ") + *sql;
@@ -38,7 +38,7 @@ QString DescribeFailure(const std::exception_ptr& failure)
 }
 
 HandlerTrap::HandlerTrap(UserDialogs& dialogs, const QString& handler)
-    : dialogs_(dialogs), location_(LocationLiteral(handler))
+        : dialogs_(dialogs), location_(LocationLiteral(handler))
 {
 }
 

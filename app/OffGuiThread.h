@@ -12,8 +12,7 @@
 // work.
 void RunOffGuiThread(const std::function<void()>& work);
 
-template <class Work>
-auto OffGuiThread(Work&& work) -> std::invoke_result_t<Work&>
+template <class Work> auto OffGuiThread(Work&& work) -> std::invoke_result_t<Work&>
 {
     using Result = std::invoke_result_t<Work&>;
     if constexpr (std::is_void_v<Result>) {

@@ -17,10 +17,7 @@ namespace {
 QString g_applicationTitle;
 
 // The system's button-face colour, whatever the widget's own palette says.
-QColor buttonFace()
-{
-    return QApplication::palette().color(QPalette::Active, QPalette::Button);
-}
+QColor buttonFace() { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
 
 void paintButtonFace(QWidget* widget)
 {
@@ -47,10 +44,7 @@ bool FileExists(const QString& path)
     return info.exists() && info.lastModified().isValid();
 }
 
-QString ProgramFolder()
-{
-    return QCoreApplication::applicationDirPath();
-}
+QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
 QString ProgramFile(const QString& relativeName)
 {
@@ -69,10 +63,7 @@ QString CutTitle(const QString& name, int limit)
     return title;
 }
 
-void SetApplicationTitle()
-{
-    g_applicationTitle = CutTitle(QString::fromLatin1(kProductName));
-}
+void SetApplicationTitle() { g_applicationTitle = CutTitle(QString::fromLatin1(kProductName)); }
 
 QString ApplicationTitle()
 {

@@ -5,10 +5,7 @@
 
 #include <stdexcept>
 
-WindowSkin::WindowSkin(QWidget* window) : QObject(window)
-{
-    setObjectName(QStringLiteral("SkinFramework1"));
-}
+WindowSkin::WindowSkin(QWidget* window) : QObject(window) { setObjectName(QStringLiteral("SkinFramework1")); }
 
 WindowSkin* WindowSkin::of(QWidget* window)
 {
@@ -22,7 +19,8 @@ void WindowSkin::loadSkin(const QString& path, const QString&)
     calls_ << QStringLiteral("loadSkin");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw std::runtime_error("The skin file " + path.toStdString() + " cannot be read: " + file.errorString().toStdString());
+        throw std::runtime_error("The skin file " + path.toStdString()
+                                 + " cannot be read: " + file.errorString().toStdString());
     styleSheet_ = QString::fromUtf8(file.readAll());
 }
 

@@ -33,8 +33,8 @@ ConnectionProfile profileFromEnv(const std::string& prefix)
 class BenchObserver : public TransferObserver {
 public:
     bool confirmOverwrite(const std::string&, const std::string&) override { return true; }
-    void targetDropped(const std::string&) override {}
-    void tableArrived(const std::string&) override {}
+    void targetDropped(const std::string&) override { }
+    void tableArrived(const std::string&) override { }
     void progress(int percent) override
     {
         if (percent > 0 && percent % 25 == 0 && percent != last_)
@@ -43,7 +43,8 @@ public:
     }
     void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
-        std::cerr << "report at step " << static_cast<int>(step) << ": " << description << "\n  sql: " << sql.substr(0, 300) << "\n";
+        std::cerr << "report at step " << static_cast<int>(step) << ": " << description
+                  << "\n  sql: " << sql.substr(0, 300) << "\n";
         ++reports;
     }
     void rowsRefused(const std::string& table, long long further) override
@@ -51,7 +52,7 @@ public:
         std::cerr << table << ": " << further << " further rows refused\n";
     }
     bool cancelRequested() override { return false; }
-    void yield() override {}
+    void yield() override { }
     int reports = 0;
 
 private:
@@ -60,7 +61,7 @@ private:
 
 long peakRssMb()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;  // kilobytes on Linux
 }
@@ -68,12 +69,12 @@ long peakRssMb()
 int send(const std::string& direction, const std::string& table)
 {
     BenchObserver observer;
-    const auto summary = RunTransfer(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                                     profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"),
-                                     {table}, observer);
+    const auto summary
+        = RunTransfer(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+                      profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"), {table}, observer);
     std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld\n", summary.rowsCopied(),
-                summary.rowsRefused(), summary.seconds, summary.seconds > 0 ? summary.rowsCopied() / summary.seconds : 0.0,
-                peakRssMb());
+                summary.rowsRefused(), summary.seconds,
+                summary.seconds > 0 ? summary.rowsCopied() / summary.seconds : 0.0, peakRssMb());
     return observer.reports == 0 && summary.tablesSent() == 1 ? 0 : 1;
 }
 

@@ -86,8 +86,8 @@ const char* commandHelp(const std::string& command)
 }
 
 const std::set<std::string> kValuedOptions = {
-    "to", "mysql-server", "mysql-port", "mysql-user", "mysql-database",
-    "db2-server", "db2-port", "db2-user", "db2-database", "db2-types",
+    "to",         "mysql-server", "mysql-port", "mysql-user",   "mysql-database",
+    "db2-server", "db2-port",     "db2-user",   "db2-database", "db2-types",
 };
 const std::set<std::string> kFlags = {"help", "json", "overwrite", "skip-existing", "keys", "no-keys"};
 
@@ -196,8 +196,8 @@ int runRename(const CliArgs& args, CliContext& context)
         context.err << "error: " << refusal.what() << "\n";
         return kExitRefused;
     } catch (const DbError& error) {
-        context.err << "error: table " << from << ", step RENAME: [" << error.sqlState() << "] "
-                    << error.description() << "\n";
+        context.err << "error: table " << from << ", step RENAME: [" << error.sqlState() << "] " << error.description()
+                    << "\n";
         return kExitRefused;
     }
     context.out << "renamed " << from << " to " << to << "\n";
@@ -215,10 +215,7 @@ DatabaseSide SideArgument(const std::string& word)
     throw UsageError("unknown side \"" + word + "\" (mysql or db2)");
 }
 
-std::string SideName(DatabaseSide side)
-{
-    return DialectOf(side).displayName();
-}
+std::string SideName(DatabaseSide side) { return DialectOf(side).displayName(); }
 
 ConnectionProfile ProfileFor(DatabaseSide side, const CliArgs& args, CliContext& context)
 {
@@ -246,11 +243,16 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
             context.out << help;
             return kExitOk;
         }
-        if (parsed.command == "test") return runTest(parsed, context);
-        if (parsed.command == "list") return runList(parsed, context);
-        if (parsed.command == "drop") return runDrop(parsed, context);
-        if (parsed.command == "rename") return runRename(parsed, context);
-        if (parsed.command == "check") return RunCheck(parsed, context);
+        if (parsed.command == "test")
+            return runTest(parsed, context);
+        if (parsed.command == "list")
+            return runList(parsed, context);
+        if (parsed.command == "drop")
+            return runDrop(parsed, context);
+        if (parsed.command == "rename")
+            return runRename(parsed, context);
+        if (parsed.command == "check")
+            return RunCheck(parsed, context);
         return RunSend(parsed, context);
     } catch (const UsageError& error) {
         context.err << "tablehop-cli: " << error.what() << "\n(see tablehop-cli --help)\n";

@@ -37,14 +37,16 @@ std::optional<std::string> canonicalDecimal(std::string text)
     const size_t point = text.find('.');
     std::string whole = text.substr(0, point), fraction = point == std::string::npos ? "" : text.substr(point + 1);
     const auto digitsOnly = [](const std::string& part) {
-        return std::all_of(part.begin(), part.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+        return std::all_of(part.begin(), part.end(),
+                           [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
     };
     if ((whole.empty() && fraction.empty()) || !digitsOnly(whole) || !digitsOnly(fraction))
         return std::nullopt;
     whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
     fraction.erase(fraction.find_last_not_of('0') + 1);
     const bool zero = whole.empty() && fraction.empty();
-    return std::string(negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction);
+    return std::string(negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole)
+        + (fraction.empty() ? "" : "." + fraction);
 }
 
 bool sameValue(const std::optional<std::string>& expected, const std::optional<std::string>& got, ValueComparison same)
@@ -66,8 +68,12 @@ bool sameValue(const std::optional<std::string>& expected, const std::optional<s
     case ValueComparison::AsDate: return expected->substr(0, 10) == got->substr(0, 10);
     case ValueComparison::AsDigits: {
         std::string a, b;
-        for (char c : *expected) if (std::isdigit(static_cast<unsigned char>(c))) a += c;
-        for (char c : *got) if (std::isdigit(static_cast<unsigned char>(c))) b += c;
+        for (char c : *expected)
+            if (std::isdigit(static_cast<unsigned char>(c)))
+                a += c;
+        for (char c : *got)
+            if (std::isdigit(static_cast<unsigned char>(c)))
+                b += c;
         return a == b;
     }
     }
@@ -91,7 +97,8 @@ Rows readRows(DataConnection& connection, const SqlDialect& dialect, const std::
     columns.clear();
     for (int c = 0; rs && c < rs->fieldCount(); ++c) {
         std::string name = rs->field(c).name;
-        for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (char& ch : name)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         columns.push_back(name);
     }
     for (; rs && !rs->eof(); rs->moveNext()) {
@@ -108,9 +115,9 @@ class CheckObserver : public TransferObserver {
 public:
     std::string problems;
     bool confirmOverwrite(const std::string&, const std::string&) override { return true; }
-    void targetDropped(const std::string&) override {}
-    void tableArrived(const std::string&) override {}
-    void progress(int) override {}
+    void targetDropped(const std::string&) override { }
+    void tableArrived(const std::string&) override { }
+    void progress(int) override { }
     void report(TransferStep, const std::string& description, const std::string& sql) override
     {
         problems += (problems.empty() ? "" : "; ") + description;
@@ -122,13 +129,13 @@ public:
         problems += "; " + std::to_string(further) + " further rows refused";
     }
     bool cancelRequested() override { return false; }
-    void yield() override {}
+    void yield() override { }
 };
 
 class SelfCheck {
 public:
     SelfCheck(CliContext& context, ConnectionProfile mysql, ConnectionProfile db2)
-        : context_(context), workspace_(std::move(mysql), std::move(db2))
+            : context_(context), workspace_(std::move(mysql), std::move(db2))
     {
     }
 
@@ -141,7 +148,8 @@ public:
             return finish();
         dropLeftovers();
         checkCorpus(kCorpusTable, {});
-        checkCorpus(kMatchingTable, {Db2ColumnTypes::Matching, true}, "every value with matching column types and keys");
+        checkCorpus(kMatchingTable, {Db2ColumnTypes::Matching, true},
+                    "every value with matching column types and keys");
         checkDB2Types();
         checkWideRow();
         dropScratchTables();
@@ -149,10 +157,7 @@ public:
     }
 
 private:
-    void openSide(DatabaseSide side, DataConnection& connection)
-    {
-        OpenSide(side, connection, workspace_.login(side));
-    }
+    void openSide(DatabaseSide side, DataConnection& connection) { OpenSide(side, connection, workspace_.login(side)); }
     bool step(const std::string& name, const std::function<void()>& work)
     {
         try {
@@ -210,7 +215,8 @@ private:
         }
         for (const CorpusColumn& column : columns) {
             std::string lower = column.name;
-            for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            for (char& ch : lower)
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
             const auto at = [&](const std::vector<std::string>& names) {
                 return static_cast<size_t>(std::find(names.begin(), names.end(), lower) - names.begin());
             };
@@ -316,7 +322,8 @@ private:
         Rows original;
         std::vector<std::string> originalColumns;
         if (!makeTable(DatabaseSide::MySQL, kWideTable, columns,
-                       std::string(kWideTable) + " (" + std::to_string(kWideColumns) + " columns)", original, originalColumns))
+                       std::string(kWideTable) + " (" + std::to_string(kWideColumns) + " columns)", original,
+                       originalColumns))
             return;
         created_.push_back({DatabaseSide::DB2, kWideTable});
         if (!send(TransferDirection::MySQLToDB2, kWideTable))
@@ -376,6 +383,7 @@ int RunCheck(const CliArgs& args, CliContext& context)
 {
     if (!args.words.empty())
         throw UsageError("check takes no table names");
-    SelfCheck check(context, ProfileFor(DatabaseSide::MySQL, args, context), ProfileFor(DatabaseSide::DB2, args, context));
+    SelfCheck check(context, ProfileFor(DatabaseSide::MySQL, args, context),
+                    ProfileFor(DatabaseSide::DB2, args, context));
     return check.run();
 }

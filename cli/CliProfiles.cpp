@@ -10,7 +10,7 @@ namespace {
 
 // Option and environment suffix of each field (upper-cased in the environment).
 constexpr std::pair<LoginField, const char*> kFields[] = {
-    {LoginField::Server, "server"}, {LoginField::Port, "port"},         {LoginField::User, "user"},
+    {LoginField::Server, "server"},     {LoginField::Port, "port"},         {LoginField::User, "user"},
     {LoginField::Password, "password"}, {LoginField::Database, "database"},
 };
 

@@ -44,7 +44,6 @@ std::string stepWords(TransferDirection direction, TransferStep step)
     return "unknown step";
 }
 
-
 }  // namespace
 
 std::string ProgressBarLine(const std::string& table, long long done, long long total, double rate)
@@ -66,7 +65,7 @@ namespace {
 class CliTransferObserver : public TransferObserver {
 public:
     CliTransferObserver(TransferDirection direction, const CliArgs& args, CliContext& context)
-        : direction_(direction), args_(args), context_(context)
+            : direction_(direction), args_(args), context_(context)
     {
     }
 
@@ -102,7 +101,7 @@ public:
         return false;
     }
 
-    void targetDropped(const std::string&) override {}
+    void targetDropped(const std::string&) override { }
 
     void tableArrived(const std::string&) override { finishProgressLine(); }
 
@@ -119,7 +118,7 @@ public:
                      << formatSeconds(notes[result.name].seconds) << " s\n";
     }
 
-    void progress(int) override {}
+    void progress(int) override { }
 
     void rowsDone(const std::string& table, long long done, long long total) override
     {
@@ -166,7 +165,7 @@ public:
         }
         return signal != 0;
     }
-    void yield() override {}
+    void yield() override { }
 
 private:
     std::string targetName() const
@@ -191,7 +190,7 @@ private:
     CliContext& context_;
     std::string current_;
     Clock::time_point tableStarted_ = Clock::now();
-    Clock::time_point lastDrawn_{};
+    Clock::time_point lastDrawn_ {};
     bool progressShown_ = false;
     bool stopAnnounced_ = false;
 };
@@ -236,7 +235,7 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
         };
         const QJsonObject nulled = perColumn(table.datesStoredAsNull);
         const QJsonObject substituted = perColumn(table.valuesChangedByCodePage);
-        QJsonObject entry{
+        QJsonObject entry {
             {"name", QString::fromStdString(table.name)},
             {"status", QString::fromStdString(statusOf(table, notes))},
             {"rowsRead", table.rowsRead},
@@ -260,7 +259,7 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
             entry.insert("notes", optionNotes);
         tables.append(entry);
     }
-    return QJsonObject{
+    return QJsonObject {
         {"direction", direction == TransferDirection::MySQLToDB2 ? "mysql-to-db2" : "db2-to-mysql"},
         {"tablesSent", summary.tablesSent()},
         {"rowsCopied", summary.rowsCopied()},
@@ -284,7 +283,8 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
     if (args.flags.count("keys") && args.flags.count("no-keys"))
         throw UsageError("--keys and --no-keys exclude each other");
     const auto types = args.options.find("db2-types");
-    const std::string typesWord = types != args.options.end() ? types->second : storedSetting(context, kDb2ColumnTypesSetting);
+    const std::string typesWord
+        = types != args.options.end() ? types->second : storedSetting(context, kDb2ColumnTypesSetting);
     TransferOptions options;
     if (typesWord == "matching")
         options.columnTypes = Db2ColumnTypes::Matching;
@@ -307,8 +307,8 @@ int RunSend(const CliArgs& args, CliContext& context)
         throw UsageError("send needs at least one table");
     if (args.flags.count("overwrite") && args.flags.count("skip-existing"))
         throw UsageError("--overwrite and --skip-existing exclude each other");
-    const TransferDirection direction =
-        target == DatabaseSide::DB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
+    const TransferDirection direction
+        = target == DatabaseSide::DB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
     Workspace workspace;
     workspace.setOptions(transferOptions(args, context));
     workspace.setLogin(DatabaseSide::MySQL, ProfileFor(DatabaseSide::MySQL, args, context));

@@ -60,7 +60,7 @@ StopSignals::StopSignals(std::function<void()> onFirstSignal) : onFirstSignal_(s
             }
         });
     }
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onStopSignal;
     // Two signals taken together are handled in turn, not one inside the other.
     action.sa_mask = stopSet;
@@ -79,7 +79,8 @@ StopSignals::~StopSignals()
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
     if (wakePipe[0] >= 0)
-        pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);  // a signal held meanwhile comes now, with its default effect
+        pthread_sigmask(SIG_SETMASK, &previousMask,
+                        nullptr);  // a signal held meanwhile comes now, with its default effect
     for (int& end : wakePipe) {
         if (end >= 0)
             close(end);

@@ -12,7 +12,7 @@ namespace {
 std::optional<std::string> askOnTerminal(const std::string& prompt, bool secret)
 {
     std::cerr << prompt << std::flush;
-    termios saved{};
+    termios saved {};
     const bool hide = secret && tcgetattr(STDIN_FILENO, &saved) == 0;
     if (hide) {
         termios quiet = saved;
@@ -33,7 +33,7 @@ std::optional<std::string> askOnTerminal(const std::string& prompt, bool secret)
 int main(int argc, char** argv)
 {
     SettingsStore settings;
-    CliContext context{std::cout, std::cerr, {}, nullptr, false, {}};
+    CliContext context {std::cout, std::cerr, {}, nullptr, false, {}};
     context.environment = [](const std::string& name) -> std::optional<std::string> {
         const char* value = std::getenv(name.c_str());
         return value ? std::optional<std::string>(value) : std::nullopt;

@@ -4,13 +4,13 @@
 #include <QSettings>
 
 SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QString::fromLatin1(kApplication), QStringLiteral("Tablehop")))
+        : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                QString::fromLatin1(kApplication), QStringLiteral("Tablehop")))
 {
 }
 
 SettingsStore::SettingsStore(const QString& iniFile)
-    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+        : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
 {
 }
 
@@ -33,10 +33,7 @@ void SettingsStore::write(const QString& key, const QString& text)
     QFile::setPermissions(settings_->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-QString SettingsStore::fileName() const
-{
-    return settings_->fileName();
-}
+QString SettingsStore::fileName() const { return settings_->fileName(); }
 
 QString SettingsStore::read(const SettingKey& setting) const
 {

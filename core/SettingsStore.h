@@ -72,5 +72,5 @@ std::string& FieldOf(ConnectionProfile& profile, LoginField field);
 
 // Transfer options remembered beside the logins (the table manager's check
 // boxes; the defaults of tablehop-cli send).
-inline constexpr SettingKey kDb2ColumnTypesSetting{"DB2ColumnTypes", "text"};  // "text" or "matching"
-inline constexpr SettingKey kCopyPrimaryKeysSetting{"CopyPrimaryKeys", "0"};   // "1" copies them
+inline constexpr SettingKey kDb2ColumnTypesSetting {"DB2ColumnTypes", "text"};  // "text" or "matching"
+inline constexpr SettingKey kCopyPrimaryKeysSetting {"CopyPrimaryKeys", "0"};   // "1" copies them

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-bool TableNameBefore(const QString& a, const QString& b)
-{
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-}
+bool TableNameBefore(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; }
 
 void SortTableNames(std::vector<std::string>& names)
 {

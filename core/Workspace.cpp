@@ -11,7 +11,7 @@ namespace {
 class CancellableObserver : public TransferObserver {
 public:
     CancellableObserver(TransferObserver& inner, const std::atomic<bool>& cancelled)
-        : inner_(inner), cancelled_(cancelled)
+            : inner_(inner), cancelled_(cancelled)
     {
     }
 
@@ -51,7 +51,7 @@ private:
 Workspace::Workspace() = default;
 
 Workspace::Workspace(ConnectionProfile mysql, ConnectionProfile db2, TransferOptions options)
-    : mysql_(std::move(mysql)), db2_(std::move(db2)), options_(options)
+        : mysql_(std::move(mysql)), db2_(std::move(db2)), options_(options)
 {
 }
 
@@ -76,10 +76,7 @@ std::optional<DbError> Workspace::testLogin(DatabaseSide side) const
     return side == DatabaseSide::MySQL ? TryConnectMySQL(mysql_) : TryConnectDB2(db2_);
 }
 
-std::vector<std::string> Workspace::listTables(DatabaseSide side) const
-{
-    return ListTables(side, login(side));
-}
+std::vector<std::string> Workspace::listTables(DatabaseSide side) const { return ListTables(side, login(side)); }
 
 void Workspace::open(DatabaseSide side)
 {
@@ -91,10 +88,7 @@ void Workspace::open(DatabaseSide side)
     held = std::move(connection);
 }
 
-void Workspace::close(DatabaseSide side)
-{
-    (side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_).reset();
-}
+void Workspace::close(DatabaseSide side) { (side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_).reset(); }
 
 DataConnection& Workspace::session(DatabaseSide side)
 {

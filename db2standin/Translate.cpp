@@ -8,171 +8,360 @@ namespace {
 
 // Words passed through as they are; every other unquoted word is an identifier
 // and is folded to upper case as DB2 does.
-const std::unordered_set<std::string> &keywords() {
-  static const std::unordered_set<std::string> k = {
-      "SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "NULL", "IS", "IN", "LIKE", "ESCAPE", "BETWEEN",
-      "ORDER", "BY", "GROUP", "HAVING", "ASC", "DESC", "FETCH", "FIRST", "NEXT", "ROWS", "ROW", "ONLY",
-      "LIMIT", "OFFSET", "AS", "DISTINCT", "ALL", "UNION", "EXCEPT", "INTERSECT", "JOIN", "INNER", "LEFT",
-      "RIGHT", "OUTER", "FULL", "CROSS", "ON", "USING", "CASE", "WHEN", "THEN", "ELSE", "END", "INSERT",
-      "INTO", "VALUES", "UPDATE", "SET", "DELETE", "CAST", "TRUE", "FALSE", "EXISTS", "WITH", "CREATE",
-      "TABLE", "VIEW", "DROP", "ALTER", "ADD", "COLUMN", "PRIMARY", "KEY", "FOREIGN", "REFERENCES",
-      "UNIQUE", "CHECK", "CONSTRAINT", "DEFAULT", "INDEX", "ANY", "SOME", "NULLS", "INTEGER", "INT",
-      "SMALLINT", "BIGINT", "DECIMAL", "DEC", "NUMERIC", "REAL", "DOUBLE", "PRECISION", "FLOAT", "CHAR",
-      "CHARACTER", "VARCHAR", "VARYING", "DATE", "TIME", "TIMESTAMP", "BOOLEAN", "CURRENT_DATE",
-      "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_SCHEMA", "CURRENT_USER", "SESSION_USER", "USER",
-      "LOCALTIMESTAMP", "LOCALTIME", "TRUNCATE", "CASCADE", "RESTRICT", "COMMIT", "ROLLBACK", "WORK",
-      "SAVEPOINT", "RELEASE", "TO", "OVER", "PARTITION", "FOR", "OF", "RECURSIVE", "NATURAL", "INTERVAL",
-      "COUNT", "SUM", "MIN", "MAX", "AVG", "COALESCE", "NULLIF", "UPPER", "LOWER", "TRIM", "LENGTH",
-      "SUBSTR", "SUBSTRING", "ABS", "MOD", "ROUND", "GRANT", "REVOKE", "PUBLIC", "IF", "ROLLUP", "CUBE",
-      "LATERAL", "XML", "BINARY", "VARBINARY", "ROW_NUMBER", "RANK", "DENSE_RANK", "LEADING",
-      "TRAILING", "BOTH", "POSITION", "EXTRACT", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
-  return k;
+const std::unordered_set<std::string>& keywords()
+{
+    static const std::unordered_set<std::string> k = {"SELECT",
+                                                      "FROM",
+                                                      "WHERE",
+                                                      "AND",
+                                                      "OR",
+                                                      "NOT",
+                                                      "NULL",
+                                                      "IS",
+                                                      "IN",
+                                                      "LIKE",
+                                                      "ESCAPE",
+                                                      "BETWEEN",
+                                                      "ORDER",
+                                                      "BY",
+                                                      "GROUP",
+                                                      "HAVING",
+                                                      "ASC",
+                                                      "DESC",
+                                                      "FETCH",
+                                                      "FIRST",
+                                                      "NEXT",
+                                                      "ROWS",
+                                                      "ROW",
+                                                      "ONLY",
+                                                      "LIMIT",
+                                                      "OFFSET",
+                                                      "AS",
+                                                      "DISTINCT",
+                                                      "ALL",
+                                                      "UNION",
+                                                      "EXCEPT",
+                                                      "INTERSECT",
+                                                      "JOIN",
+                                                      "INNER",
+                                                      "LEFT",
+                                                      "RIGHT",
+                                                      "OUTER",
+                                                      "FULL",
+                                                      "CROSS",
+                                                      "ON",
+                                                      "USING",
+                                                      "CASE",
+                                                      "WHEN",
+                                                      "THEN",
+                                                      "ELSE",
+                                                      "END",
+                                                      "INSERT",
+                                                      "INTO",
+                                                      "VALUES",
+                                                      "UPDATE",
+                                                      "SET",
+                                                      "DELETE",
+                                                      "CAST",
+                                                      "TRUE",
+                                                      "FALSE",
+                                                      "EXISTS",
+                                                      "WITH",
+                                                      "CREATE",
+                                                      "TABLE",
+                                                      "VIEW",
+                                                      "DROP",
+                                                      "ALTER",
+                                                      "ADD",
+                                                      "COLUMN",
+                                                      "PRIMARY",
+                                                      "KEY",
+                                                      "FOREIGN",
+                                                      "REFERENCES",
+                                                      "UNIQUE",
+                                                      "CHECK",
+                                                      "CONSTRAINT",
+                                                      "DEFAULT",
+                                                      "INDEX",
+                                                      "ANY",
+                                                      "SOME",
+                                                      "NULLS",
+                                                      "INTEGER",
+                                                      "INT",
+                                                      "SMALLINT",
+                                                      "BIGINT",
+                                                      "DECIMAL",
+                                                      "DEC",
+                                                      "NUMERIC",
+                                                      "REAL",
+                                                      "DOUBLE",
+                                                      "PRECISION",
+                                                      "FLOAT",
+                                                      "CHAR",
+                                                      "CHARACTER",
+                                                      "VARCHAR",
+                                                      "VARYING",
+                                                      "DATE",
+                                                      "TIME",
+                                                      "TIMESTAMP",
+                                                      "BOOLEAN",
+                                                      "CURRENT_DATE",
+                                                      "CURRENT_TIME",
+                                                      "CURRENT_TIMESTAMP",
+                                                      "CURRENT_SCHEMA",
+                                                      "CURRENT_USER",
+                                                      "SESSION_USER",
+                                                      "USER",
+                                                      "LOCALTIMESTAMP",
+                                                      "LOCALTIME",
+                                                      "TRUNCATE",
+                                                      "CASCADE",
+                                                      "RESTRICT",
+                                                      "COMMIT",
+                                                      "ROLLBACK",
+                                                      "WORK",
+                                                      "SAVEPOINT",
+                                                      "RELEASE",
+                                                      "TO",
+                                                      "OVER",
+                                                      "PARTITION",
+                                                      "FOR",
+                                                      "OF",
+                                                      "RECURSIVE",
+                                                      "NATURAL",
+                                                      "INTERVAL",
+                                                      "COUNT",
+                                                      "SUM",
+                                                      "MIN",
+                                                      "MAX",
+                                                      "AVG",
+                                                      "COALESCE",
+                                                      "NULLIF",
+                                                      "UPPER",
+                                                      "LOWER",
+                                                      "TRIM",
+                                                      "LENGTH",
+                                                      "SUBSTR",
+                                                      "SUBSTRING",
+                                                      "ABS",
+                                                      "MOD",
+                                                      "ROUND",
+                                                      "GRANT",
+                                                      "REVOKE",
+                                                      "PUBLIC",
+                                                      "IF",
+                                                      "ROLLUP",
+                                                      "CUBE",
+                                                      "LATERAL",
+                                                      "XML",
+                                                      "BINARY",
+                                                      "VARBINARY",
+                                                      "ROW_NUMBER",
+                                                      "RANK",
+                                                      "DENSE_RANK",
+                                                      "LEADING",
+                                                      "TRAILING",
+                                                      "BOTH",
+                                                      "POSITION",
+                                                      "EXTRACT",
+                                                      "YEAR",
+                                                      "MONTH",
+                                                      "DAY",
+                                                      "HOUR",
+                                                      "MINUTE",
+                                                      "SECOND"};
+    return k;
 }
 
 // After these words, "name(" is a table name with a column list, not a function call.
-bool tableContext(const Token &prev) {
-  return prev.is("INTO") || prev.is("TABLE") || prev.is("VIEW") || prev.is("REFERENCES") || prev.is("UPDATE") || prev.is("ALIAS") || prev.is("KEY") || prev.is("UNIQUE");
+bool tableContext(const Token& prev)
+{
+    return prev.is("INTO") || prev.is("TABLE") || prev.is("VIEW") || prev.is("REFERENCES") || prev.is("UPDATE")
+        || prev.is("ALIAS") || prev.is("KEY") || prev.is("UNIQUE");
 }
 
-size_t matchingParen(const std::vector<Token> &tk, size_t open);
+size_t matchingParen(const std::vector<Token>& tk, size_t open);
 
 struct Emitter {
-  explicit Emitter(const std::vector<Token> &t) : tk(t) {}
-  const std::vector<Token> &tk;
-  int params = 0;
-  std::vector<int> paramColumn;
+    explicit Emitter(const std::vector<Token>& t) : tk(t) { }
+    const std::vector<Token>& tk;
+    int params = 0;
+    std::vector<int> paramColumn;
 
-  std::string ident(size_t i) const {
-    const Token &t = tk[i];
-    return quoteIdent(t.type == Token::QIdent ? t.text : t.upper());
-  }
-
-  // Emits tokens [from, to) as PostgreSQL text.
-  std::string emit(size_t from, size_t to, bool topLevel = false) {
-    std::string out;
-    for (size_t i = from; i < to && tk[i].type != Token::End; ++i) {
-      const Token &t = tk[i];
-      const Token &prev = i > 0 ? tk[i - 1] : tk.back();
-      const Token &next = tk[i + 1];
-      std::string piece;
-      switch (t.type) {
-        case Token::QIdent: piece = quoteIdent(t.text); break;
-        case Token::Str: piece = quoteLiteral(t.text); break;
-        case Token::HexStr: piece = "'\\x" + t.text + "'::bytea"; break;
-        case Token::Num: piece = t.text; break;
-        case Token::Param:
-          piece = "$" + std::to_string(++params);
-          paramColumn.push_back(-1);
-          break;
-        case Token::Punct: piece = t.text; break;
-        case Token::End: break;
-        case Token::Word: {
-          std::string up = t.upper();
-          if (up == "CURRENT" && next.type == Token::Word) {
-            std::string w = next.upper();
-            const char *r = nullptr;
-            if (w == "SCHEMA" || w == "SQLID") r = "current_schema";
-            else if (w == "DATE") r = "CURRENT_DATE";
-            else if (w == "TIME") r = "LOCALTIME(0)";
-            else if (w == "TIMESTAMP") r = "LOCALTIMESTAMP";
-            else if (w == "SERVER") r = "upper(current_database())";
-            else if (w == "USER") r = "upper(current_user)";
-            if (r) { piece = r; ++i; break; }
-          }
-          if (up == "CURRENT_SCHEMA") { piece = "current_schema"; break; }
-          // COUNT answers INTEGER and overflows past 2^31 - 1 rows; COUNT_BIG
-          // counts on and answers DECIMAL(31,0).
-          if ((up == "COUNT" || up == "COUNT_BIG") && next.is("(") && !prev.is(".")) {
-            const size_t close = matchingParen(tk, i + 1);
-            piece = "CAST(count" + emit(i + 1, close + 1) + (up == "COUNT" ? " AS integer)" : " AS numeric(31,0))");
-            i = close;
-            break;
-          }
-          if (up == "DOUBLE" && !next.is("PRECISION")) { piece = "DOUBLE PRECISION"; break; }
-          // DB2 isolation and cursor clauses that PostgreSQL does not know.
-          if (topLevel && up == "WITH" && next.type == Token::Word && tk[i + 2].type == Token::End) {
-            std::string w = next.upper();
-            if (w == "UR" || w == "CS" || w == "RS" || w == "RR") { ++i; break; }
-          }
-          if (topLevel && up == "FOR" && (next.is("READ") || next.is("FETCH")) && tk[i + 2].is("ONLY")) { i += 2; break; }
-          bool qualified = prev.is(".") || next.is(".");
-          bool call = next.is("(") && !tableContext(prev);
-          if (!qualified && (call || keywords().count(up))) piece = t.text;
-          else piece = ident(i);
-          break;
-        }
-      }
-      if (piece.empty()) continue;
-      bool glue = out.empty() || t.is(".") || prev.is(".") || t.is(",") || t.is(")") || prev.is("(") || t.is("::");
-      if (!glue) out += ' ';
-      out += piece;
+    std::string ident(size_t i) const
+    {
+        const Token& t = tk[i];
+        return quoteIdent(t.type == Token::QIdent ? t.text : t.upper());
     }
-    return out;
-  }
+
+    // Emits tokens [from, to) as PostgreSQL text.
+    std::string emit(size_t from, size_t to, bool topLevel = false)
+    {
+        std::string out;
+        for (size_t i = from; i < to && tk[i].type != Token::End; ++i) {
+            const Token& t = tk[i];
+            const Token& prev = i > 0 ? tk[i - 1] : tk.back();
+            const Token& next = tk[i + 1];
+            std::string piece;
+            switch (t.type) {
+            case Token::QIdent: piece = quoteIdent(t.text); break;
+            case Token::Str: piece = quoteLiteral(t.text); break;
+            case Token::HexStr: piece = "'\\x" + t.text + "'::bytea"; break;
+            case Token::Num: piece = t.text; break;
+            case Token::Param:
+                piece = "$" + std::to_string(++params);
+                paramColumn.push_back(-1);
+                break;
+            case Token::Punct: piece = t.text; break;
+            case Token::End: break;
+            case Token::Word: {
+                std::string up = t.upper();
+                if (up == "CURRENT" && next.type == Token::Word) {
+                    std::string w = next.upper();
+                    const char* r = nullptr;
+                    if (w == "SCHEMA" || w == "SQLID")
+                        r = "current_schema";
+                    else if (w == "DATE")
+                        r = "CURRENT_DATE";
+                    else if (w == "TIME")
+                        r = "LOCALTIME(0)";
+                    else if (w == "TIMESTAMP")
+                        r = "LOCALTIMESTAMP";
+                    else if (w == "SERVER")
+                        r = "upper(current_database())";
+                    else if (w == "USER")
+                        r = "upper(current_user)";
+                    if (r) {
+                        piece = r;
+                        ++i;
+                        break;
+                    }
+                }
+                if (up == "CURRENT_SCHEMA") {
+                    piece = "current_schema";
+                    break;
+                }
+                // COUNT answers INTEGER and overflows past 2^31 - 1 rows; COUNT_BIG
+                // counts on and answers DECIMAL(31,0).
+                if ((up == "COUNT" || up == "COUNT_BIG") && next.is("(") && !prev.is(".")) {
+                    const size_t close = matchingParen(tk, i + 1);
+                    piece = "CAST(count" + emit(i + 1, close + 1)
+                        + (up == "COUNT" ? " AS integer)" : " AS numeric(31,0))");
+                    i = close;
+                    break;
+                }
+                if (up == "DOUBLE" && !next.is("PRECISION")) {
+                    piece = "DOUBLE PRECISION";
+                    break;
+                }
+                // DB2 isolation and cursor clauses that PostgreSQL does not know.
+                if (topLevel && up == "WITH" && next.type == Token::Word && tk[i + 2].type == Token::End) {
+                    std::string w = next.upper();
+                    if (w == "UR" || w == "CS" || w == "RS" || w == "RR") {
+                        ++i;
+                        break;
+                    }
+                }
+                if (topLevel && up == "FOR" && (next.is("READ") || next.is("FETCH")) && tk[i + 2].is("ONLY")) {
+                    i += 2;
+                    break;
+                }
+                bool qualified = prev.is(".") || next.is(".");
+                bool call = next.is("(") && !tableContext(prev);
+                if (!qualified && (call || keywords().count(up)))
+                    piece = t.text;
+                else
+                    piece = ident(i);
+                break;
+            }
+            }
+            if (piece.empty())
+                continue;
+            bool glue
+                = out.empty() || t.is(".") || prev.is(".") || t.is(",") || t.is(")") || prev.is("(") || t.is("::");
+            if (!glue)
+                out += ' ';
+            out += piece;
+        }
+        return out;
+    }
 };
 
-[[noreturn]] void raise(const std::string &state, int native, const std::string &text) {
-  throw SqlError{serverError(state, native, text)};
+[[noreturn]] void raise(const std::string& state, int native, const std::string& text)
+{
+    throw SqlError {serverError(state, native, text)};
 }
 
-[[noreturn]] void syntax(const Token &t, const std::string &after) {
-  raise("42601", -104, "SQL0104N  An unexpected token \"" + t.text + "\" was found following \"" + after +
-                           "\".  Expected tokens may include:  \"<identifier>\".");
+[[noreturn]] void syntax(const Token& t, const std::string& after)
+{
+    raise("42601", -104,
+          "SQL0104N  An unexpected token \"" + t.text + "\" was found following \"" + after
+              + "\".  Expected tokens may include:  \"<identifier>\".");
 }
 
-bool isName(const Token &t) { return t.type == Token::Word || t.type == Token::QIdent; }
-std::string nameOf(const Token &t) { return t.type == Token::QIdent ? t.text : t.upper(); }
+bool isName(const Token& t) { return t.type == Token::Word || t.type == Token::QIdent; }
+std::string nameOf(const Token& t) { return t.type == Token::QIdent ? t.text : t.upper(); }
 
 // [schema.]name at tk[i]
 struct QName {
-  std::string schema, name;
-  bool explicitSchema = false;
-  std::string quoted() const { return quoteIdent(schema) + "." + quoteIdent(name); }
-  std::string display() const { return schema + "." + name; }
+    std::string schema, name;
+    bool explicitSchema = false;
+    std::string quoted() const { return quoteIdent(schema) + "." + quoteIdent(name); }
+    std::string display() const { return schema + "." + name; }
 };
 
-QName parseName(const std::vector<Token> &tk, size_t &i, Catalog &cat) {
-  if (!isName(tk[i])) syntax(tk[i], i > 0 ? tk[i - 1].text : "");
-  QName q;
-  q.name = nameOf(tk[i++]);
-  if (tk[i].is(".") && isName(tk[i + 1])) {
-    q.schema = q.name;
-    q.name = nameOf(tk[i + 1]);
-    q.explicitSchema = true;
-    i += 2;
-  } else {
-    q.schema = cat.currentSchema();
-  }
-  return q;
+QName parseName(const std::vector<Token>& tk, size_t& i, Catalog& cat)
+{
+    if (!isName(tk[i]))
+        syntax(tk[i], i > 0 ? tk[i - 1].text : "");
+    QName q;
+    q.name = nameOf(tk[i++]);
+    if (tk[i].is(".") && isName(tk[i + 1])) {
+        q.schema = q.name;
+        q.name = nameOf(tk[i + 1]);
+        q.explicitSchema = true;
+        i += 2;
+    } else {
+        q.schema = cat.currentSchema();
+    }
+    return q;
 }
 
-std::string ensureSchema(const std::string &schema) {
-  return "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema) +
-         ") THEN CREATE SCHEMA " + quoteIdent(schema) +
-         "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$";
+std::string ensureSchema(const std::string& schema)
+{
+    return "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema)
+        + ") THEN CREATE SCHEMA " + quoteIdent(schema)
+        + "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$";
 }
 
-std::string ensureDomain(const std::string &ddl) {
-  return "DO $$BEGIN " + ddl + "; EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END$$";
+std::string ensureDomain(const std::string& ddl)
+{
+    return "DO $$BEGIN " + ddl + "; EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END$$";
 }
 
-size_t matchingParen(const std::vector<Token> &tk, size_t open) {
-  int depth = 0;
-  for (size_t i = open; tk[i].type != Token::End; ++i) {
-    if (tk[i].is("(")) ++depth;
-    else if (tk[i].is(")") && --depth == 0) return i;
-  }
-  syntax(tk.back(), tk[open].text);
+size_t matchingParen(const std::vector<Token>& tk, size_t open)
+{
+    int depth = 0;
+    for (size_t i = open; tk[i].type != Token::End; ++i) {
+        if (tk[i].is("("))
+            ++depth;
+        else if (tk[i].is(")") && --depth == 0)
+            return i;
+    }
+    syntax(tk.back(), tk[open].text);
 }
 
 // The end of the list element starting at p: the next comma outside parentheses, or close.
-size_t elementEnd(const std::vector<Token> &tk, size_t p, size_t close) {
-  int depth = 0;
-  for (; p < close && !(depth == 0 && tk[p].is(",")); ++p) {
-    if (tk[p].is("(")) ++depth;
-    else if (tk[p].is(")")) --depth;
-  }
-  return p;
+size_t elementEnd(const std::vector<Token>& tk, size_t p, size_t close)
+{
+    int depth = 0;
+    for (; p < close && !(depth == 0 && tk[p].is(",")); ++p) {
+        if (tk[p].is("("))
+            ++depth;
+        else if (tk[p].is(")"))
+            --depth;
+    }
+    return p;
 }
 
 // The table must fit the pages of the one table space there is, as in a
@@ -180,368 +369,443 @@ size_t elementEnd(const std::vector<Token> &tk, size_t p, size_t close) {
 // since 10.5) a row holding a VARCHAR or VARGRAPHIC may outgrow the page:
 // varying-length values move out of the row as needed, so only the rest of
 // the row (`fixedRow`) and the column count must fit the page.
-void checkRowFits(long long row, long long fixedRow, bool movableColumns, int columnCount, Catalog &cat) {
-  const long page = cat.pageSize();
-  const bool extended = cat.extendedRowSize() && movableColumns;
-  const long long pageRow = extended ? fixedRow : row;
-  if (columnCount > columnLimit(32768))
-    raise("54011", -680, "SQL0680N  Too many columns were specified for a table, view, or table function.");
-  if (extended ? row > kExtendedRowLimit : row > rowLimit(32768))
-    raise("54010", -670, "SQL0670N  The statement failed because the row size of the resulting table would have exceeded "
-                         "the row size limit. Row size limit: \"" + std::to_string(extended ? kExtendedRowLimit : rowLimit(page)) +
-                         "\". Table space name: \"USERSPACE1\". Resulting row size: \"" + std::to_string(row) + "\".");
-  if (pageRow <= rowLimit(page) && columnCount <= columnLimit(page)) return;
-  long needed = 4096;
-  while (needed < 32768 && (pageRow > rowLimit(needed) || columnCount > columnLimit(needed))) needed *= 2;
-  raise("42727", -286, "SQL0286N  A table space could not be found with a page size of at least \"" + std::to_string(needed) +
-                       "\" that authorization ID \"" + cat.authorizationId() + "\" is authorized to use.");
+void checkRowFits(long long row, long long fixedRow, bool movableColumns, int columnCount, Catalog& cat)
+{
+    const long page = cat.pageSize();
+    const bool extended = cat.extendedRowSize() && movableColumns;
+    const long long pageRow = extended ? fixedRow : row;
+    if (columnCount > columnLimit(32768))
+        raise("54011", -680, "SQL0680N  Too many columns were specified for a table, view, or table function.");
+    if (extended ? row > kExtendedRowLimit : row > rowLimit(32768))
+        raise("54010", -670,
+              "SQL0670N  The statement failed because the row size of the resulting table would have exceeded "
+              "the row size limit. Row size limit: \""
+                  + std::to_string(extended ? kExtendedRowLimit : rowLimit(page))
+                  + "\". Table space name: \"USERSPACE1\". Resulting row size: \"" + std::to_string(row) + "\".");
+    if (pageRow <= rowLimit(page) && columnCount <= columnLimit(page))
+        return;
+    long needed = 4096;
+    while (needed < 32768 && (pageRow > rowLimit(needed) || columnCount > columnLimit(needed)))
+        needed *= 2;
+    raise("42727", -286,
+          "SQL0286N  A table space could not be found with a page size of at least \"" + std::to_string(needed)
+              + "\" that authorization ID \"" + cat.authorizationId() + "\" is authorized to use.");
 }
 
-Translated createTable(const std::vector<Token> &tk, size_t i, Catalog &cat) {
-  Translated tr;
-  tr.kind = Translated::Ddl;
-  QName q = parseName(tk, i, cat);
-  if (!tk[i].is("(")) syntax(tk[i], q.name);
-  size_t close = matchingParen(tk, i);
-  Emitter em{tk};
-  std::vector<std::string> elems;
-  std::vector<std::string> domains;
-  std::vector<ColumnInfo> declared;
-  std::vector<std::string> keyColumns;
-  // The column names of "PRIMARY KEY (a, b)" within [from, to).
-  auto primaryKeyNames = [&](size_t from, size_t to) {
-    for (size_t r = from; r + 2 < to; ++r)
-      if (tk[r].is("PRIMARY") && tk[r + 1].is("KEY")) {
-        if (!tk[r + 2].is("(")) return true;  // inline: the column itself
-        for (size_t n = r + 3; n < to && !tk[n].is(")"); ++n)
-          if (isName(tk[n])) keyColumns.push_back(nameOf(tk[n]));
+Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
+{
+    Translated tr;
+    tr.kind = Translated::Ddl;
+    QName q = parseName(tk, i, cat);
+    if (!tk[i].is("("))
+        syntax(tk[i], q.name);
+    size_t close = matchingParen(tk, i);
+    Emitter em {tk};
+    std::vector<std::string> elems;
+    std::vector<std::string> domains;
+    std::vector<ColumnInfo> declared;
+    std::vector<std::string> keyColumns;
+    // The column names of "PRIMARY KEY (a, b)" within [from, to).
+    auto primaryKeyNames = [&](size_t from, size_t to) {
+        for (size_t r = from; r + 2 < to; ++r)
+            if (tk[r].is("PRIMARY") && tk[r + 1].is("KEY")) {
+                if (!tk[r + 2].is("("))
+                    return true;  // inline: the column itself
+                for (size_t n = r + 3; n < to && !tk[n].is(")"); ++n)
+                    if (isName(tk[n]))
+                        keyColumns.push_back(nameOf(tk[n]));
+                return false;
+            }
         return false;
-      }
-    return false;
-  };
-  long long row = 0, fixedRow = 0;
-  bool varyingText = false;
-  int columnCount = 0;
-  size_t p = i + 1;
-  while (p < close) {
-    size_t e = elementEnd(tk, p, close);
-    const Token &first = tk[p];
-    bool constraint = first.type == Token::Word &&
-                      (first.is("PRIMARY") || first.is("UNIQUE") || first.is("CONSTRAINT") || first.is("FOREIGN") ||
-                       first.is("CHECK"));
-    if (constraint) {
-      primaryKeyNames(p, e);
-      elems.push_back(em.emit(p, e));
-    } else {
-      if (!isName(first)) syntax(first, "(");
-      std::string col = nameOf(first);
-      size_t k = p + 1;
-      TypeDesc t = parseDb2Type(tk, k, col, cat.unicodeDatabase());
-      bool notNull = false;
-      for (size_t r = k; r + 1 < e; ++r) notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"));
-      row += rowBytes(t, !notNull);
-      const bool movable = t.kind == Kind::VarChar || t.kind == Kind::VarGraphic || t.kind == Kind::VarBinary;
-      if (!movable) fixedRow += rowBytes(t, !notNull);
-      varyingText = varyingText || t.kind == Kind::VarChar || t.kind == Kind::VarGraphic;
-      ++columnCount;
-      std::string ddl = pgDomainDdl(t);
-      if (!ddl.empty()) tr.prepare.push_back(ensureDomain(ddl));
-      std::string rest;
-      // "WITH DEFAULT [value]" is DB2's form of DEFAULT.
-      size_t r = k;
-      std::string opts;
-      while (r < e) {
-        if (tk[r].is("WITH") && tk[r + 1].is("DEFAULT")) {
-          ++r;
-          if (r + 1 >= e || tk[r + 1].is("NOT") || tk[r + 1].is("PRIMARY") || tk[r + 1].is("UNIQUE")) {
-            // Default of the type: zero, blanks or the current date/time.
-            const char *def = t.isNumeric() ? "0" : t.kind == Kind::Date ? "CURRENT_DATE" : t.kind == Kind::Time ? "LOCALTIME(0)"
-                              : t.kind == Kind::Timestamp ? "LOCALTIMESTAMP" : t.isBinary() ? "''::bytea" : "''";
-            opts += std::string(" DEFAULT ") + def;
-            ++r;
-            continue;
-          }
+    };
+    long long row = 0, fixedRow = 0;
+    bool varyingText = false;
+    int columnCount = 0;
+    size_t p = i + 1;
+    while (p < close) {
+        size_t e = elementEnd(tk, p, close);
+        const Token& first = tk[p];
+        bool constraint = first.type == Token::Word
+            && (first.is("PRIMARY") || first.is("UNIQUE") || first.is("CONSTRAINT") || first.is("FOREIGN")
+                || first.is("CHECK"));
+        if (constraint) {
+            primaryKeyNames(p, e);
+            elems.push_back(em.emit(p, e));
+        } else {
+            if (!isName(first))
+                syntax(first, "(");
+            std::string col = nameOf(first);
+            size_t k = p + 1;
+            TypeDesc t = parseDb2Type(tk, k, col, cat.unicodeDatabase());
+            bool notNull = false;
+            for (size_t r = k; r + 1 < e; ++r)
+                notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"));
+            row += rowBytes(t, !notNull);
+            const bool movable = t.kind == Kind::VarChar || t.kind == Kind::VarGraphic || t.kind == Kind::VarBinary;
+            if (!movable)
+                fixedRow += rowBytes(t, !notNull);
+            varyingText = varyingText || t.kind == Kind::VarChar || t.kind == Kind::VarGraphic;
+            ++columnCount;
+            std::string ddl = pgDomainDdl(t);
+            if (!ddl.empty())
+                tr.prepare.push_back(ensureDomain(ddl));
+            std::string rest;
+            // "WITH DEFAULT [value]" is DB2's form of DEFAULT.
+            size_t r = k;
+            std::string opts;
+            while (r < e) {
+                if (tk[r].is("WITH") && tk[r + 1].is("DEFAULT")) {
+                    ++r;
+                    if (r + 1 >= e || tk[r + 1].is("NOT") || tk[r + 1].is("PRIMARY") || tk[r + 1].is("UNIQUE")) {
+                        // Default of the type: zero, blanks or the current date/time.
+                        const char* def = t.isNumeric() ? "0"
+                            : t.kind == Kind::Date      ? "CURRENT_DATE"
+                            : t.kind == Kind::Time      ? "LOCALTIME(0)"
+                            : t.kind == Kind::Timestamp ? "LOCALTIMESTAMP"
+                            : t.isBinary()              ? "''::bytea"
+                                                        : "''";
+                        opts += std::string(" DEFAULT ") + def;
+                        ++r;
+                        continue;
+                    }
+                }
+                size_t s = r;
+                while (r < e && !(tk[r].is("WITH") && tk[r + 1].is("DEFAULT")))
+                    ++r;
+                opts += " " + em.emit(s, r);
+            }
+            elems.push_back(quoteIdent(col) + " " + pgColumnType(t) + opts);
+            if (primaryKeyNames(k, e + 1))
+                keyColumns.push_back(col);
+            declared.push_back(ColumnInfo {col, t, notNull});
         }
-        size_t s = r;
-        while (r < e && !(tk[r].is("WITH") && tk[r + 1].is("DEFAULT"))) ++r;
-        opts += " " + em.emit(s, r);
-      }
-      elems.push_back(quoteIdent(col) + " " + pgColumnType(t) + opts);
-      if (primaryKeyNames(k, e + 1)) keyColumns.push_back(col);
-      declared.push_back(ColumnInfo{col, t, notNull});
+        p = e + 1;
     }
-    p = e + 1;
-  }
-  // DB2 keys NOT NULL columns only, and no LOB, LONG or XML column.
-  for (const std::string &key : keyColumns) {
-    for (const ColumnInfo &c : declared) {
-      if (c.name != key) continue;
-      const Kind k = c.type.kind;
-      if (k == Kind::LongVarChar || k == Kind::Clob || k == Kind::LongVarGraphic || k == Kind::DbClob ||
-          k == Kind::LongVarBinary || k == Kind::Blob || k == Kind::Xml)
-        raise("42962", -350, "SQL0350N  The LOB, LONG VARCHAR, LONG VARGRAPHIC, or XML column \"" + key +
-                                 "\" was used in a context where it is not permitted.");
-      if (!c.notNull)
-        raise("42831", -542, "SQL0542N  The column named \"" + key +
-                                 "\" cannot be a column of a primary key or unique key constraint because it can contain null values.");
+    // DB2 keys NOT NULL columns only, and no LOB, LONG or XML column.
+    for (const std::string& key : keyColumns) {
+        for (const ColumnInfo& c : declared) {
+            if (c.name != key)
+                continue;
+            const Kind k = c.type.kind;
+            if (k == Kind::LongVarChar || k == Kind::Clob || k == Kind::LongVarGraphic || k == Kind::DbClob
+                || k == Kind::LongVarBinary || k == Kind::Blob || k == Kind::Xml)
+                raise("42962", -350,
+                      "SQL0350N  The LOB, LONG VARCHAR, LONG VARGRAPHIC, or XML column \"" + key
+                          + "\" was used in a context where it is not permitted.");
+            if (!c.notNull)
+                raise("42831", -542,
+                      "SQL0542N  The column named \"" + key
+                          + "\" cannot be a column of a primary key or unique key constraint because it can contain "
+                            "null values.");
+        }
     }
-  }
-  checkRowFits(row, fixedRow, varyingText, columnCount, cat);
-  if (q.explicitSchema) tr.prepare.insert(tr.prepare.begin(), ensureSchema(q.schema));
-  std::string sql = "CREATE TABLE " + q.quoted() + " (";
-  for (size_t k = 0; k < elems.size(); ++k) sql += (k ? ", " : "") + elems[k];
-  sql += ")";
-  tr.sql = sql;
-  tr.schema = q.schema;
-  tr.name = q.name;
-  return tr;
+    checkRowFits(row, fixedRow, varyingText, columnCount, cat);
+    if (q.explicitSchema)
+        tr.prepare.insert(tr.prepare.begin(), ensureSchema(q.schema));
+    std::string sql = "CREATE TABLE " + q.quoted() + " (";
+    for (size_t k = 0; k < elems.size(); ++k)
+        sql += (k ? ", " : "") + elems[k];
+    sql += ")";
+    tr.sql = sql;
+    tr.schema = q.schema;
+    tr.name = q.name;
+    return tr;
 }
 
-Translated insert(const std::vector<Token> &tk, size_t i, Catalog &cat, const std::string &original) {
-  size_t start = i;
-  QName q = parseName(tk, i, cat);
-  std::vector<std::string> names;
-  if (tk[i].is("(")) {
-    ++i;
-    while (!tk[i].is(")")) {
-      if (!isName(tk[i])) syntax(tk[i], "(");
-      names.push_back(nameOf(tk[i++]));
-      if (tk[i].is(",")) ++i;
-      else if (!tk[i].is(")")) syntax(tk[i], names.back());
+Translated insert(const std::vector<Token>& tk, size_t i, Catalog& cat, const std::string& original)
+{
+    size_t start = i;
+    QName q = parseName(tk, i, cat);
+    std::vector<std::string> names;
+    if (tk[i].is("(")) {
+        ++i;
+        while (!tk[i].is(")")) {
+            if (!isName(tk[i]))
+                syntax(tk[i], "(");
+            names.push_back(nameOf(tk[i++]));
+            if (tk[i].is(","))
+                ++i;
+            else if (!tk[i].is(")"))
+                syntax(tk[i], names.back());
+        }
+        ++i;
+    }
+    Translated tr;
+    tr.kind = Translated::Insert;
+    tr.schema = q.schema;
+    tr.name = q.name;
+    tr.table = q.quoted();
+    if (!tk[i].is("VALUES")) {
+        // INSERT ... SELECT and the like: plain translation.
+        Emitter em {tk};
+        tr.kind = Translated::Other;
+        tr.sql = "INSERT INTO " + em.emit(start, tk.size(), true);
+        tr.paramCount = em.params;
+        tr.paramColumn = em.paramColumn;
+        return tr;
     }
     ++i;
-  }
-  Translated tr;
-  tr.kind = Translated::Insert;
-  tr.schema = q.schema;
-  tr.name = q.name;
-  tr.table = q.quoted();
-  if (!tk[i].is("VALUES")) {
-    // INSERT ... SELECT and the like: plain translation.
-    Emitter em{tk};
-    tr.kind = Translated::Other;
-    tr.sql = "INSERT INTO " + em.emit(start, tk.size(), true);
+    auto cols = cat.columns(q.schema, q.name);
+    if (!cols)
+        raise("42704", -204, "SQL0204N  \"" + q.display() + "\" is an undefined name.");
+    std::vector<ColumnInfo> target;
+    if (names.empty())
+        target = *cols;
+    for (const auto& n : names) {
+        bool found = false;
+        for (const auto& c : *cols)
+            if (c.name == n) {
+                target.push_back(c);
+                found = true;
+                break;
+            }
+        if (!found)
+            raise("42703", -206, "SQL0206N  \"" + n + "\" is not valid in the context where it is used.");
+    }
+    tr.columns = target;
+    Emitter em {tk};
+    std::string rows;
+    size_t rowCount = 0;
+    bool onlyParams = true;
+    while (tk[i].is("(")) {
+        size_t close = matchingParen(tk, i);
+        size_t p = i + 1;
+        size_t col = 0;
+        std::string row;
+        while (p < close) {
+            size_t e = elementEnd(tk, p, close);
+            if (col >= target.size())
+                raise("42802", -117,
+                      "SQL0117N  The number of values assigned is not the same as the number of specified or implied "
+                      "columns or variables.");
+            const TypeDesc& t = target[col].type;
+            std::string v;
+            if (e == p + 1 && tk[p].type == Token::Str) {
+                v = quoteLiteral(castForColumn(t, tk[p].text, target[col].name));
+                onlyParams = false;
+            } else if (e == p + 1 && tk[p].type == Token::HexStr) {
+                if (!t.isBinary())
+                    onlyParams = false;
+                std::string bytes = pgByteaToBytes(("\\x" + tk[p].text).c_str(), tk[p].text.size() + 2);
+                v = t.isBinary() ? quoteLiteral(castForColumn(t, bytes, target[col].name)) : em.emit(p, e);
+                onlyParams = false;
+            } else if (e == p + 1 && tk[p].type == Token::Param) {
+                v = "$" + std::to_string(++em.params);
+                em.paramColumn.push_back(static_cast<int>(col));
+            } else if (t.kind == Kind::Boolean && (tk[p].type == Token::Num || (tk[p].is("-") && e == p + 2))) {
+                std::string num;
+                for (size_t k = p; k < e; ++k)
+                    num += tk[k].text;
+                v = quoteLiteral(castForColumn(t, num, target[col].name));
+                onlyParams = false;
+            } else {
+                v = em.emit(p, e);
+                onlyParams = false;
+            }
+            row += (col ? ", " : "") + v;
+            ++col;
+            p = e + 1;
+        }
+        if (col != target.size())
+            raise("42802", -117,
+                  "SQL0117N  The number of values assigned is not the same as the number of specified or implied "
+                  "columns or variables.");
+        rows += (rowCount++ ? ", (" : "(") + row + ")";
+        i = close + 1;
+        if (tk[i].is(","))
+            ++i;
+    }
+    if (tk[i].type != Token::End)
+        syntax(tk[i], original.substr(0, 20));
+    std::string collist;
+    for (size_t k = 0; k < target.size(); ++k)
+        collist += (k ? ", " : "") + quoteIdent(target[k].name);
+    tr.sql = "INSERT INTO " + tr.table + " (" + collist + ") VALUES " + rows;
     tr.paramCount = em.params;
     tr.paramColumn = em.paramColumn;
+    tr.onlyParams = onlyParams && rowCount == 1;
     return tr;
-  }
-  ++i;
-  auto cols = cat.columns(q.schema, q.name);
-  if (!cols) raise("42704", -204, "SQL0204N  \"" + q.display() + "\" is an undefined name.");
-  std::vector<ColumnInfo> target;
-  if (names.empty()) target = *cols;
-  for (const auto &n : names) {
-    bool found = false;
-    for (const auto &c : *cols)
-      if (c.name == n) { target.push_back(c); found = true; break; }
-    if (!found) raise("42703", -206, "SQL0206N  \"" + n + "\" is not valid in the context where it is used.");
-  }
-  tr.columns = target;
-  Emitter em{tk};
-  std::string rows;
-  size_t rowCount = 0;
-  bool onlyParams = true;
-  while (tk[i].is("(")) {
-    size_t close = matchingParen(tk, i);
-    size_t p = i + 1;
-    size_t col = 0;
-    std::string row;
-    while (p < close) {
-      size_t e = elementEnd(tk, p, close);
-      if (col >= target.size())
-        raise("42802", -117, "SQL0117N  The number of values assigned is not the same as the number of specified or implied columns or variables.");
-      const TypeDesc &t = target[col].type;
-      std::string v;
-      if (e == p + 1 && tk[p].type == Token::Str) {
-        v = quoteLiteral(castForColumn(t, tk[p].text, target[col].name));
-        onlyParams = false;
-      } else if (e == p + 1 && tk[p].type == Token::HexStr) {
-        if (!t.isBinary()) onlyParams = false;
-        std::string bytes = pgByteaToBytes(("\\x" + tk[p].text).c_str(), tk[p].text.size() + 2);
-        v = t.isBinary() ? quoteLiteral(castForColumn(t, bytes, target[col].name)) : em.emit(p, e);
-        onlyParams = false;
-      } else if (e == p + 1 && tk[p].type == Token::Param) {
-        v = "$" + std::to_string(++em.params);
-        em.paramColumn.push_back(static_cast<int>(col));
-      } else if (t.kind == Kind::Boolean && (tk[p].type == Token::Num || (tk[p].is("-") && e == p + 2))) {
-        std::string num;
-        for (size_t k = p; k < e; ++k) num += tk[k].text;
-        v = quoteLiteral(castForColumn(t, num, target[col].name));
-        onlyParams = false;
-      } else {
-        v = em.emit(p, e);
-        onlyParams = false;
-      }
-      row += (col ? ", " : "") + v;
-      ++col;
-      p = e + 1;
-    }
-    if (col != target.size())
-      raise("42802", -117, "SQL0117N  The number of values assigned is not the same as the number of specified or implied columns or variables.");
-    rows += (rowCount++ ? ", (" : "(") + row + ")";
-    i = close + 1;
-    if (tk[i].is(",")) ++i;
-  }
-  if (tk[i].type != Token::End) syntax(tk[i], original.substr(0, 20));
-  std::string collist;
-  for (size_t k = 0; k < target.size(); ++k) collist += (k ? ", " : "") + quoteIdent(target[k].name);
-  tr.sql = "INSERT INTO " + tr.table + " (" + collist + ") VALUES " + rows;
-  tr.paramCount = em.params;
-  tr.paramColumn = em.paramColumn;
-  tr.onlyParams = onlyParams && rowCount == 1;
-  return tr;
 }
 
 }  // namespace
 
 // The tables after FROM and JOIN (and the commas of a FROM list), for the
 // locks an isolation of RR takes; catalog views take none here.
-void readTablesAndIsolation(const std::vector<Token> &tk, Catalog &cat, Translated &tr) {
-  const size_t end = tk.size() - 1;
-  if (end >= 2 && tk[end - 2].is("WITH") && tk[end - 1].type == Token::Word) {
-    const std::string w = tk[end - 1].upper();
-    if (w == "UR" || w == "CS" || w == "RS" || w == "RR") tr.isolation = w;
-  }
-  for (size_t i = 0; i < end; ++i) {
-    if (!tk[i].is("FROM") && !tk[i].is("JOIN")) continue;
-    size_t p = i + 1;
-    while (p < end && isName(tk[p]) && !tk[p + 1].is("(")) {
-      const QName q = parseName(tk, p, cat);
-      const std::string schema = upperAscii(q.schema);
-      if (schema.rfind("SYS", 0) != 0) tr.readTables.push_back(q.quoted());
-      if (tk[p].is("AS")) ++p;
-      if (isName(tk[p]) && !keywords().count(tk[p].upper())) ++p;  // a correlation name
-      if (!tk[p].is(",") || !tk[i].is("FROM")) break;
-      ++p;
+void readTablesAndIsolation(const std::vector<Token>& tk, Catalog& cat, Translated& tr)
+{
+    const size_t end = tk.size() - 1;
+    if (end >= 2 && tk[end - 2].is("WITH") && tk[end - 1].type == Token::Word) {
+        const std::string w = tk[end - 1].upper();
+        if (w == "UR" || w == "CS" || w == "RS" || w == "RR")
+            tr.isolation = w;
     }
-  }
+    for (size_t i = 0; i < end; ++i) {
+        if (!tk[i].is("FROM") && !tk[i].is("JOIN"))
+            continue;
+        size_t p = i + 1;
+        while (p < end && isName(tk[p]) && !tk[p + 1].is("(")) {
+            const QName q = parseName(tk, p, cat);
+            const std::string schema = upperAscii(q.schema);
+            if (schema.rfind("SYS", 0) != 0)
+                tr.readTables.push_back(q.quoted());
+            if (tk[p].is("AS"))
+                ++p;
+            if (isName(tk[p]) && !keywords().count(tk[p].upper()))
+                ++p;  // a correlation name
+            if (!tk[p].is(",") || !tk[i].is("FROM"))
+                break;
+            ++p;
+        }
+    }
 }
 
-Translated translate(const std::string &sql, Catalog &cat) {
-  std::vector<Token> tk = tokenize(sql);
-  Translated tr;
-  if (tk[0].type == Token::End) raise("42617", -198, "SQL0198N  The statement string of the PREPARE or EXECUTE IMMEDIATE statement is blank or empty.");
-  // A trailing ';' is harmless.
-  if (tk.size() >= 2 && tk[tk.size() - 2].is(";")) {
-    tk.erase(tk.end() - 2);
-  }
-  const Token &t0 = tk[0];
-  if (t0.is("CREATE") && tk[1].is("TABLE")) return createTable(tk, 2, cat);
-  if (t0.is("INSERT") && tk[1].is("INTO")) return insert(tk, 2, cat, sql);
-  if (t0.is("DROP") && tk[1].is("TABLE")) {
-    size_t i = 2;
-    QName q = parseName(tk, i, cat);
-    if (tk[i].type != Token::End) syntax(tk[i], q.name);
-    tr.kind = Translated::DropTable;
-    tr.schema = q.schema;
-    tr.name = q.name;
-    tr.sql = "DROP TABLE " + q.quoted() + " CASCADE";
-    return tr;
-  }
-  if (t0.is("RENAME")) {
-    size_t i = tk[1].is("TABLE") ? 2 : 1;
-    QName from = parseName(tk, i, cat);
-    if (!tk[i].is("TO") || !isName(tk[i + 1])) syntax(tk[i], from.name);
-    std::string to = nameOf(tk[i + 1]);
-    if (tk[i + 2].type != Token::End) syntax(tk[i + 2], to);
-    tr.kind = Translated::Rename;
-    tr.schema = from.schema;
-    tr.name = from.name;
-    tr.newName = to;
-    tr.sql = "ALTER TABLE " + from.quoted() + " RENAME TO " + quoteIdent(to);
-    return tr;
-  }
-  if (t0.is("CREATE") && (tk[1].is("ALIAS") || (tk[1].is("PUBLIC") && tk[2].is("ALIAS")))) {
-    size_t i = tk[1].is("ALIAS") ? 2 : 3;
-    QName a = parseName(tk, i, cat);
-    if (!tk[i].is("FOR")) syntax(tk[i], a.name);
-    ++i;
-    if (tk[i].is("TABLE")) ++i;
-    QName target = parseName(tk, i, cat);
-    tr.kind = Translated::CreateAlias;
-    tr.schema = a.schema;
-    tr.name = a.name;
-    if (a.explicitSchema) tr.prepare.push_back(ensureSchema(a.schema));
-    // The alias is a view so that selecting from it works; the alias table says what it is.
-    tr.sql = "CREATE VIEW " + a.quoted() + " AS SELECT * FROM " + target.quoted();
-    tr.after.push_back("INSERT INTO db2standin.aliases VALUES (" + quoteLiteral(a.schema) + ", " + quoteLiteral(a.name) +
-                       ", " + quoteLiteral(target.schema) + ", " + quoteLiteral(target.name) + ")");
-    return tr;
-  }
-  if (t0.is("DROP") && tk[1].is("ALIAS")) {
-    size_t i = 2;
-    QName a = parseName(tk, i, cat);
-    tr.kind = Translated::DropAlias;
-    tr.schema = a.schema;
-    tr.name = a.name;
-    tr.sql = "DELETE FROM db2standin.aliases WHERE schema = " + quoteLiteral(a.schema) + " AND name = " + quoteLiteral(a.name);
-    tr.after.push_back("DROP VIEW IF EXISTS " + a.quoted());
-    return tr;
-  }
-  if (t0.is("SET") && tk[1].is("CURRENT") && tk[2].is("LOCK") && tk[3].is("TIMEOUT")) {
-    // NOT WAIT fails at once, WAIT waits without end, WAIT n or n waits n
-    // seconds, NULL goes back to the database's setting.
-    size_t i = tk[4].is("=") ? 5 : 4;
-    std::string value;
-    if (tk[i].is("NOT") && tk[i + 1].is("WAIT")) value = "'1ms'", i += 2;
-    else if (tk[i].is("NULL")) value = "DEFAULT", i += 1;
-    else if (tk[i].is("WAIT") && tk[i + 1].type != Token::Num) value = "0", i += 1;
-    else {
-      if (tk[i].is("WAIT")) ++i;
-      const bool negative = tk[i].is("-");
-      if (negative) ++i;
-      if (tk[i].type != Token::Num || tk[i].text.find_first_not_of("0123456789") != std::string::npos)
-        syntax(tk[i], "TIMEOUT");
-      const long seconds = negative ? -std::stol(tk[i].text) : std::stol(tk[i].text);
-      value = seconds < 0 ? "0" : seconds == 0 ? "'1ms'" : std::to_string(seconds * 1000);
-      ++i;
+Translated translate(const std::string& sql, Catalog& cat)
+{
+    std::vector<Token> tk = tokenize(sql);
+    Translated tr;
+    if (tk[0].type == Token::End)
+        raise("42617", -198,
+              "SQL0198N  The statement string of the PREPARE or EXECUTE IMMEDIATE statement is blank or empty.");
+    // A trailing ';' is harmless.
+    if (tk.size() >= 2 && tk[tk.size() - 2].is(";")) {
+        tk.erase(tk.end() - 2);
     }
-    if (tk[i].type != Token::End) syntax(tk[i], "TIMEOUT");
-    tr.kind = Translated::SetLockTimeout;
-    tr.lockTimeout = value;
-    tr.sql = "SET lock_timeout = " + value;
-    return tr;
-  }
-  if (t0.is("SET") && (tk[1].is("SCHEMA") || (tk[1].is("CURRENT") && (tk[2].is("SCHEMA") || tk[2].is("SQLID"))))) {
-    size_t i = tk[1].is("SCHEMA") ? 2 : 3;
-    if (tk[i].is("=")) ++i;
-    std::string s = tk[i].type == Token::Str ? tk[i].text : nameOf(tk[i]);
-    tr.kind = Translated::SetSchema;
-    tr.schema = s;
-    tr.sql = "SET search_path TO " + quoteIdent(s);
-    return tr;
-  }
-  Emitter em{tk};
-  size_t from = 0;
-  std::string prefix;
-  if (t0.is("VALUES") && !tk[1].is("(")) {
-    // DB2's "VALUES expr, ..." is one row.
-    prefix = "VALUES (";
-    tr.sql = prefix + em.emit(1, tk.size(), true) + ")";
-  } else if (t0.is("TRUNCATE")) {
-    size_t end = tk.size() - 1;
-    while (end > 0 && (tk[end - 1].is("IMMEDIATE") || tk[end - 1].is("STORAGE") || tk[end - 1].is("DROP") || tk[end - 1].is("REUSE") ||
-                       tk[end - 1].is("TRIGGERS") || tk[end - 1].is("DELETE") || tk[end - 1].is("IGNORE") || tk[end - 1].is("RESTRICT") ||
-                       tk[end - 1].is("WHEN")))
-      --end;
-    tr.sql = em.emit(0, end, true);
-  } else {
-    tr.sql = em.emit(from, tk.size(), true);
-  }
-  tr.paramCount = em.params;
-  tr.paramColumn = em.paramColumn;
-  if (t0.is("SELECT") || t0.is("WITH") || t0.is("VALUES") || t0.is("(")) {
-    tr.kind = Translated::Query;
-    readTablesAndIsolation(tk, cat, tr);
-  } else if (t0.is("CREATE") || t0.is("DROP") || t0.is("ALTER") || t0.is("COMMENT") || t0.is("TRUNCATE")) {
-    tr.kind = Translated::Ddl;
-    if (t0.is("CREATE") && tk[1].is("VIEW")) {
-      size_t i = 2;
-      QName v = parseName(tk, i, cat);
-      if (v.explicitSchema) tr.prepare.push_back(ensureSchema(v.schema));
+    const Token& t0 = tk[0];
+    if (t0.is("CREATE") && tk[1].is("TABLE"))
+        return createTable(tk, 2, cat);
+    if (t0.is("INSERT") && tk[1].is("INTO"))
+        return insert(tk, 2, cat, sql);
+    if (t0.is("DROP") && tk[1].is("TABLE")) {
+        size_t i = 2;
+        QName q = parseName(tk, i, cat);
+        if (tk[i].type != Token::End)
+            syntax(tk[i], q.name);
+        tr.kind = Translated::DropTable;
+        tr.schema = q.schema;
+        tr.name = q.name;
+        tr.sql = "DROP TABLE " + q.quoted() + " CASCADE";
+        return tr;
     }
-  }
-  return tr;
+    if (t0.is("RENAME")) {
+        size_t i = tk[1].is("TABLE") ? 2 : 1;
+        QName from = parseName(tk, i, cat);
+        if (!tk[i].is("TO") || !isName(tk[i + 1]))
+            syntax(tk[i], from.name);
+        std::string to = nameOf(tk[i + 1]);
+        if (tk[i + 2].type != Token::End)
+            syntax(tk[i + 2], to);
+        tr.kind = Translated::Rename;
+        tr.schema = from.schema;
+        tr.name = from.name;
+        tr.newName = to;
+        tr.sql = "ALTER TABLE " + from.quoted() + " RENAME TO " + quoteIdent(to);
+        return tr;
+    }
+    if (t0.is("CREATE") && (tk[1].is("ALIAS") || (tk[1].is("PUBLIC") && tk[2].is("ALIAS")))) {
+        size_t i = tk[1].is("ALIAS") ? 2 : 3;
+        QName a = parseName(tk, i, cat);
+        if (!tk[i].is("FOR"))
+            syntax(tk[i], a.name);
+        ++i;
+        if (tk[i].is("TABLE"))
+            ++i;
+        QName target = parseName(tk, i, cat);
+        tr.kind = Translated::CreateAlias;
+        tr.schema = a.schema;
+        tr.name = a.name;
+        if (a.explicitSchema)
+            tr.prepare.push_back(ensureSchema(a.schema));
+        // The alias is a view so that selecting from it works; the alias table says what it is.
+        tr.sql = "CREATE VIEW " + a.quoted() + " AS SELECT * FROM " + target.quoted();
+        tr.after.push_back("INSERT INTO db2standin.aliases VALUES (" + quoteLiteral(a.schema) + ", "
+                           + quoteLiteral(a.name) + ", " + quoteLiteral(target.schema) + ", "
+                           + quoteLiteral(target.name) + ")");
+        return tr;
+    }
+    if (t0.is("DROP") && tk[1].is("ALIAS")) {
+        size_t i = 2;
+        QName a = parseName(tk, i, cat);
+        tr.kind = Translated::DropAlias;
+        tr.schema = a.schema;
+        tr.name = a.name;
+        tr.sql = "DELETE FROM db2standin.aliases WHERE schema = " + quoteLiteral(a.schema)
+            + " AND name = " + quoteLiteral(a.name);
+        tr.after.push_back("DROP VIEW IF EXISTS " + a.quoted());
+        return tr;
+    }
+    if (t0.is("SET") && tk[1].is("CURRENT") && tk[2].is("LOCK") && tk[3].is("TIMEOUT")) {
+        // NOT WAIT fails at once, WAIT waits without end, WAIT n or n waits n
+        // seconds, NULL goes back to the database's setting.
+        size_t i = tk[4].is("=") ? 5 : 4;
+        std::string value;
+        if (tk[i].is("NOT") && tk[i + 1].is("WAIT"))
+            value = "'1ms'", i += 2;
+        else if (tk[i].is("NULL"))
+            value = "DEFAULT", i += 1;
+        else if (tk[i].is("WAIT") && tk[i + 1].type != Token::Num)
+            value = "0", i += 1;
+        else {
+            if (tk[i].is("WAIT"))
+                ++i;
+            const bool negative = tk[i].is("-");
+            if (negative)
+                ++i;
+            if (tk[i].type != Token::Num || tk[i].text.find_first_not_of("0123456789") != std::string::npos)
+                syntax(tk[i], "TIMEOUT");
+            const long seconds = negative ? -std::stol(tk[i].text) : std::stol(tk[i].text);
+            value = seconds < 0 ? "0" : seconds == 0 ? "'1ms'" : std::to_string(seconds * 1000);
+            ++i;
+        }
+        if (tk[i].type != Token::End)
+            syntax(tk[i], "TIMEOUT");
+        tr.kind = Translated::SetLockTimeout;
+        tr.lockTimeout = value;
+        tr.sql = "SET lock_timeout = " + value;
+        return tr;
+    }
+    if (t0.is("SET") && (tk[1].is("SCHEMA") || (tk[1].is("CURRENT") && (tk[2].is("SCHEMA") || tk[2].is("SQLID"))))) {
+        size_t i = tk[1].is("SCHEMA") ? 2 : 3;
+        if (tk[i].is("="))
+            ++i;
+        std::string s = tk[i].type == Token::Str ? tk[i].text : nameOf(tk[i]);
+        tr.kind = Translated::SetSchema;
+        tr.schema = s;
+        tr.sql = "SET search_path TO " + quoteIdent(s);
+        return tr;
+    }
+    Emitter em {tk};
+    size_t from = 0;
+    std::string prefix;
+    if (t0.is("VALUES") && !tk[1].is("(")) {
+        // DB2's "VALUES expr, ..." is one row.
+        prefix = "VALUES (";
+        tr.sql = prefix + em.emit(1, tk.size(), true) + ")";
+    } else if (t0.is("TRUNCATE")) {
+        size_t end = tk.size() - 1;
+        while (end > 0
+               && (tk[end - 1].is("IMMEDIATE") || tk[end - 1].is("STORAGE") || tk[end - 1].is("DROP")
+                   || tk[end - 1].is("REUSE") || tk[end - 1].is("TRIGGERS") || tk[end - 1].is("DELETE")
+                   || tk[end - 1].is("IGNORE") || tk[end - 1].is("RESTRICT") || tk[end - 1].is("WHEN")))
+            --end;
+        tr.sql = em.emit(0, end, true);
+    } else {
+        tr.sql = em.emit(from, tk.size(), true);
+    }
+    tr.paramCount = em.params;
+    tr.paramColumn = em.paramColumn;
+    if (t0.is("SELECT") || t0.is("WITH") || t0.is("VALUES") || t0.is("(")) {
+        tr.kind = Translated::Query;
+        readTablesAndIsolation(tk, cat, tr);
+    } else if (t0.is("CREATE") || t0.is("DROP") || t0.is("ALTER") || t0.is("COMMENT") || t0.is("TRUNCATE")) {
+        tr.kind = Translated::Ddl;
+        if (t0.is("CREATE") && tk[1].is("VIEW")) {
+            size_t i = 2;
+            QName v = parseName(tk, i, cat);
+            if (v.explicitSchema)
+                tr.prepare.push_back(ensureSchema(v.schema));
+        }
+    }
+    return tr;
 }
 
 }  // namespace db2standin

@@ -9,7 +9,7 @@
 // window).
 class ActionState {
 public:
-    explicit ActionState(std::function<void()> endProgram) : endProgram_(std::move(endProgram)) {}
+    explicit ActionState(std::function<void()> endProgram) : endProgram_(std::move(endProgram)) { }
 
     bool running() const { return running_; }
     // The end of an action ends the program when a close was asked for meanwhile.

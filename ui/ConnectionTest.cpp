@@ -4,12 +4,13 @@
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
 
-void RunConnectionTest(DatabaseSide side, const std::function<const Workspace&()>& workspaceNow,
-                       UserDialogs& dialogs, const std::function<void(Pointer)>& setPointer)
+void RunConnectionTest(DatabaseSide side, const std::function<const Workspace&()>& workspaceNow, UserDialogs& dialogs,
+                       const std::function<void(Pointer)>& setPointer)
 {
     const bool mysql = side == DatabaseSide::MySQL;
-    HandlerTrap trap(dialogs, QString::fromLatin1(mysql ? report_location::kTestMySQLConnection
-                                                      : report_location::kTestDB2Connection));
+    HandlerTrap trap(
+        dialogs,
+        QString::fromLatin1(mysql ? report_location::kTestMySQLConnection : report_location::kTestDB2Connection));
     const Workspace* workspace = nullptr;
     trap.step(100, [&] { workspace = &workspaceNow(); });
 

@@ -51,10 +51,7 @@ QCursor LoadHandCursor(const QString& path)
     return QCursor(picture, 6, 1);
 }
 
-WindowPointer::WindowPointer(QWidget* window) : QObject(window), window_(window)
-{
-    watchArea(window);
-}
+WindowPointer::WindowPointer(QWidget* window) : QObject(window), window_(window) { watchArea(window); }
 
 WindowPointer::~WindowPointer()
 {
@@ -166,7 +163,4 @@ void ShowInPlaceOf(QWidget* window, const QWidget* replaced)
     window->activateWindow();
 }
 
-void InitUiResources()
-{
-    Q_INIT_RESOURCE(tablehop);
-}
+void InitUiResources() { Q_INIT_RESOURCE(tablehop); }

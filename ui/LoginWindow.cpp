@@ -58,7 +58,7 @@ constexpr int kDB2FrameTop = 120;
 constexpr int kMySQLFrameTop = 3090;
 constexpr int kButtonHeight = 405;
 constexpr int kNextButtonTop = 6090;
-constexpr int kFrameButtonTop = 2280;    // inside a frame
+constexpr int kFrameButtonTop = 2280;  // inside a frame
 constexpr int kFrameButtonWidth = 3600;
 constexpr int kTestButtonLeft = 240;
 constexpr int kHelpButtonLeft = 3960;
@@ -73,8 +73,7 @@ void paintWhite(QWidget* widget)
 
 }  // namespace
 
-LoginWindow::LoginWindow(WindowHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), dialogs_(host.dialogs())
+LoginWindow::LoginWindow(WindowHost& host, QWidget* parent) : QWidget(parent), host_(host), dialogs_(host.dialogs())
 {
     InitUiResources();
     setObjectName(QString::fromLatin1(object_name::kLoginWindow));
@@ -99,9 +98,9 @@ void LoginWindow::buildControls()
 
     static const char* const mysqlFieldNames[5] = {"Text6", "Text10", "Text7", "Text8", "Text9"};
     static const char* const mysqlLabelNames[5] = {"Label8", "Label10", "Label9", "Label7", "Label5"};
-    mysqlFrame_ = buildLoginFrame(object_name::kMySQLLoginFrame, QStringLiteral("MySQL Login"), kMySQLFrameTop, mysqlFields_,
-                                  mysqlFieldNames, mysqlLabelNames, testMySQLButton_, object_name::kTestMySQLConnection,
-                                  mysqlHelpButton_, object_name::kMySQLHelp);
+    mysqlFrame_ = buildLoginFrame(object_name::kMySQLLoginFrame, QStringLiteral("MySQL Login"), kMySQLFrameTop,
+                                  mysqlFields_, mysqlFieldNames, mysqlLabelNames, testMySQLButton_,
+                                  object_name::kTestMySQLConnection, mysqlHelpButton_, object_name::kMySQLHelp);
 
     nextButton_ = new QPushButton(QStringLiteral("Next >"), this);
     nextButton_->setObjectName(QString::fromLatin1(object_name::kNext));
@@ -151,8 +150,10 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
         int labelLeft, labelWidth, fieldLeft, fieldWidth, row;
     };
     static const Place places[5] = {
-        {kLabelLeft, kLabelWidth, kFieldLeft, 4575, 0}, {6000, 480, 6480, 1095, 0},
-        {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 1}, {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 2},
+        {kLabelLeft, kLabelWidth, kFieldLeft, 4575, 0},
+        {6000, 480, 6480, 1095, 0},
+        {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 1},
+        {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 2},
         {kLabelLeft, kLabelWidth, kFieldLeft, kWideFieldWidth, 3},
     };
     QLineEdit** targets[5] = {&fields.server, &fields.port, &fields.user, &fields.password, &fields.database};
@@ -189,19 +190,18 @@ void LoginWindow::setTabOrder()
 {
     // DB2 fields, DB2 buttons, MySQL fields (server, port, user, password,
     // database), MySQL buttons, "Next >".
-    QWidget* order[] = {db2Fields_.server,   db2Fields_.port,     db2Fields_.user,       db2Fields_.password,
-                        db2Fields_.database, testDB2Button_,      db2HelpButton_,        mysqlFields_.server,
-                        mysqlFields_.port,   mysqlFields_.user,   mysqlFields_.password, mysqlFields_.database,
-                        testMySQLButton_,    mysqlHelpButton_,    nextButton_};
+    QWidget* order[]
+        = {db2Fields_.server,     db2Fields_.port,       db2Fields_.user,     db2Fields_.password, db2Fields_.database,
+           testDB2Button_,        db2HelpButton_,        mysqlFields_.server, mysqlFields_.port,   mysqlFields_.user,
+           mysqlFields_.password, mysqlFields_.database, testMySQLButton_,    mysqlHelpButton_,    nextButton_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
 std::array<QLineEdit*, 10> LoginWindow::fieldsInSettingsOrder() const
 {
-    return {db2Fields_.server,   db2Fields_.port,     db2Fields_.user,     db2Fields_.password,
-            db2Fields_.database, mysqlFields_.server, mysqlFields_.user,   mysqlFields_.password,
-            mysqlFields_.database, mysqlFields_.port};
+    return {db2Fields_.server,   db2Fields_.port,   db2Fields_.user,       db2Fields_.password,   db2Fields_.database,
+            mysqlFields_.server, mysqlFields_.user, mysqlFields_.password, mysqlFields_.database, mysqlFields_.port};
 }
 
 ConnectionProfile LoginWindow::profileOf(const ProfileFields& fields)
@@ -210,15 +210,9 @@ ConnectionProfile LoginWindow::profileOf(const ProfileFields& fields)
             fields.password->text().toStdString(), fields.database->text().toStdString()};
 }
 
-ConnectionProfile LoginWindow::currentMySQLProfile() const
-{
-    return profileOf(mysqlFields_);
-}
+ConnectionProfile LoginWindow::currentMySQLProfile() const { return profileOf(mysqlFields_); }
 
-ConnectionProfile LoginWindow::currentDB2Profile() const
-{
-    return profileOf(db2Fields_);
-}
+ConnectionProfile LoginWindow::currentDB2Profile() const { return profileOf(db2Fields_); }
 
 ConnectionProfile LoginWindow::currentProfile(DatabaseSide side) const
 {
@@ -231,15 +225,9 @@ bool LoginWindow::loginWorks(DatabaseSide side) const
     return OffGuiThread([&] { return !workspace.testLogin(side); });
 }
 
-int LoginWindow::mousePointer() const
-{
-    return MousePointerValue(pointer_->pointer());
-}
+int LoginWindow::mousePointer() const { return MousePointerValue(pointer_->pointer()); }
 
-void LoginWindow::setPointer(Pointer pointer)
-{
-    pointer_->set(pointer);
-}
+void LoginWindow::setPointer(Pointer pointer) { pointer_->set(pointer); }
 
 void LoginWindow::setBusy(bool busy)
 {
@@ -266,9 +254,7 @@ void LoginWindow::runStartUpSequence()
     const auto fields = fieldsInSettingsOrder();
     for (size_t i = 0; i < fields.size(); ++i) {
         const SettingKey& setting = kLoginSettings[i];
-        trap.step(128 + 2 * static_cast<int>(i), [&] {
-            fields[i]->setText(settings().read(setting));
-        });
+        trap.step(128 + 2 * static_cast<int>(i), [&] { fields[i]->setText(settings().read(setting)); });
     }
     if (!trap.test(148, [&] { return loginWorks(DatabaseSide::DB2); }))
         return;
@@ -299,15 +285,9 @@ void LoginWindow::openTableManager()
     setBusy(false);
 }
 
-void LoginWindow::testMySQLConnection()
-{
-    testConnection(DatabaseSide::MySQL);
-}
+void LoginWindow::testMySQLConnection() { testConnection(DatabaseSide::MySQL); }
 
-void LoginWindow::testDB2Connection()
-{
-    testConnection(DatabaseSide::DB2);
-}
+void LoginWindow::testDB2Connection() { testConnection(DatabaseSide::DB2); }
 
 void LoginWindow::testConnection(DatabaseSide side)
 {
@@ -315,8 +295,8 @@ void LoginWindow::testConnection(DatabaseSide side)
         return;
     setBusy(true);
     RunConnectionTest(
-        side, [this]() -> const Workspace& { return host_.workspace(); },
-        dialogs_, [this](Pointer pointer) { setPointer(pointer); });
+        side, [this]() -> const Workspace& { return host_.workspace(); }, dialogs_,
+        [this](Pointer pointer) { setPointer(pointer); });
     setBusy(false);
 }
 
@@ -355,15 +335,9 @@ void LoginWindow::showDB2Help()
     });
 }
 
-void LoginWindow::writeFieldToSettings(QLineEdit* field, const QString& key)
-{
-    settings().write(key, field->text());
-}
+void LoginWindow::writeFieldToSettings(QLineEdit* field, const QString& key) { settings().write(key, field->text()); }
 
-void LoginWindow::selectWholeText(QLineEdit* field)
-{
-    field->setSelection(0, static_cast<int>(field->text().size()));
-}
+void LoginWindow::selectWholeText(QLineEdit* field) { field->setSelection(0, static_cast<int>(field->text().size())); }
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 {

@@ -10,10 +10,7 @@
 
 namespace {
 
-QString titleOrApplicationTitle(const QString& title)
-{
-    return title.isEmpty() ? ApplicationTitle() : title;
-}
+QString titleOrApplicationTitle(const QString& title) { return title.isEmpty() ? ApplicationTitle() : title; }
 
 // A box shows the ordinary arrow even while its window shows the hourglass.
 class ArrowWhileShown {
@@ -48,7 +45,8 @@ QString DisplayLineBreaks(const QString& text)
 
 void QtDialogs::message(const QString& text, const QString& title)
 {
-    QMessageBox box(QMessageBox::NoIcon, titleOrApplicationTitle(title), DisplayLineBreaks(text), QMessageBox::Ok, owner());
+    QMessageBox box(QMessageBox::NoIcon, titleOrApplicationTitle(title), DisplayLineBreaks(text), QMessageBox::Ok,
+                    owner());
     box.setTextFormat(Qt::PlainText);
     runBox(box);
 }
@@ -97,7 +95,4 @@ void QtDialogs::errorReport(const QString& text)
     runBox(box);
 }
 
-void QtDialogs::yield()
-{
-    QCoreApplication::processEvents();
-}
+void QtDialogs::yield() { QCoreApplication::processEvents(); }

@@ -9,7 +9,7 @@ class QWidget;
 class QtDialogs : public UserDialogs {
 public:
     // parent: the window the boxes belong to (may be null).
-    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) { }
     void setParent(QWidget* parent) { parent_ = parent; }
 
     void message(const QString& text, const QString& title = {}) override;

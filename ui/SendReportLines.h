@@ -12,14 +12,10 @@ struct SendReportLine {
 };
 
 inline constexpr SendReportLine kSendReportLines[] = {
-    {TransferStep::ConnectTarget, 116, 126},
-    {TransferStep::ConnectSource, 124, 118},
-    {TransferStep::ReplaceTable, 144, 144},
-    {TransferStep::OpenSource, 148, 148},
-    {TransferStep::CreateTable, 210, 218},
-    {TransferStep::CountRows, 218, 226},
-    {TransferStep::Insert, 252, 264},
-    {TransferStep::ReadRows, 254, 266},
+    {TransferStep::ConnectTarget, 116, 126}, {TransferStep::ConnectSource, 124, 118},
+    {TransferStep::ReplaceTable, 144, 144},  {TransferStep::OpenSource, 148, 148},
+    {TransferStep::CreateTable, 210, 218},   {TransferStep::CountRows, 218, 226},
+    {TransferStep::Insert, 252, 264},        {TransferStep::ReadRows, 254, 266},
 };
 
 constexpr int SendReportLineOf(TransferDirection direction, TransferStep step)

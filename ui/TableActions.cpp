@@ -18,7 +18,4 @@ QString DeleteConfirmationText(DatabaseSide side, const QStringList& tables)
     return text;
 }
 
-QString RenamePrompt(const QString& table)
-{
-    return QStringLiteral("Enter new name of ") + table + QLatin1Char(':');
-}
+QString RenamePrompt(const QString& table) { return QStringLiteral("Enter new name of ") + table + QLatin1Char(':'); }

@@ -14,10 +14,7 @@ TableList::TableList(QWidget* parent) : QListWidget(parent)
             [this](const QItemSelection& selected, const QItemSelection&) { deselectHidden(selected); });
 }
 
-int TableList::currentIndex() const
-{
-    return currentRow();
-}
+int TableList::currentIndex() const { return currentRow(); }
 
 void TableList::setCurrentIndex(int index)
 {
@@ -75,10 +72,7 @@ void TableList::setFilter(const QString& text)
     }
 }
 
-bool TableList::isShown(int index) const
-{
-    return index >= 0 && index < count() && !isRowHidden(index);
-}
+bool TableList::isShown(int index) const { return index >= 0 && index < count() && !isRowHidden(index); }
 
 void TableList::deselectHidden(const QItemSelection& selected)
 {
@@ -87,10 +81,7 @@ void TableList::deselectHidden(const QItemSelection& selected)
             selectionModel()->select(index, QItemSelectionModel::Deselect);
 }
 
-int TableList::selectedCount() const
-{
-    return static_cast<int>(selectedItems().size());
-}
+int TableList::selectedCount() const { return static_cast<int>(selectedItems().size()); }
 
 int TableList::add(const QString& text)
 {

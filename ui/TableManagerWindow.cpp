@@ -35,19 +35,19 @@ constexpr int kButtonHeight = 405;
 constexpr int kStatusHeight = 270;
 constexpr int kCancelWidth = 1335;
 constexpr int kListMinimumHeight = 900;
-constexpr int kSpacing = 90;          // between controls
+constexpr int kSpacing = 90;           // between controls
 constexpr int kFrameSideMargin = 240;  // inside a frame, left and right
 
 // Settings key of the window's last place: "left,top,width,height".
 constexpr const char* kGeometryKey = "TableManagerGeometry";
 
-constexpr const char* kStopTransferQuestion =
-    "Tables are still being sent. Stop after the current batch and end the program?";
+constexpr const char* kStopTransferQuestion
+    = "Tables are still being sent. Stop after the current batch and end the program?";
 
 }  // namespace
 
 TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), dialogs_(host.dialogs())
+        : QWidget(parent), host_(host), dialogs_(host.dialogs())
 {
     InitUiResources();
     setObjectName(QString::fromLatin1(object_name::kTableManagerWindow));
@@ -57,10 +57,7 @@ TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
 
 TableManagerWindow::~TableManagerWindow() = default;
 
-QSize TableManagerWindow::defaultSize()
-{
-    return {Twips(kDefaultWidth), Twips(kDefaultHeight)};
-}
+QSize TableManagerWindow::defaultSize() { return {Twips(kDefaultWidth), Twips(kDefaultHeight)}; }
 
 TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& caption, const QString& sendCaption,
                                                                const SideNames& names)
@@ -204,10 +201,10 @@ void TableManagerWindow::buildControls()
     connect(helpButton_, &QPushButton::clicked, this, &TableManagerWindow::showHelp);
 
     // Tab order: the MySQL side top to bottom, the DB2 side, then the bottom rows.
-    QWidget* order[] = {mysql_.filter, mysql_.list,   mysql_.selectAll, mysql_.deselectAll, mysql_.send,
-                        mysql_.remove, mysql_.rename, db2_.filter,      db2_.list,          db2_.selectAll,
-                        db2_.deselectAll, db2_.send,  db2_.remove,      db2_.rename,        cancel_,
-                        backButton_,   helpButton_};
+    QWidget* order[]
+        = {mysql_.filter, mysql_.list, mysql_.selectAll, mysql_.deselectAll, mysql_.send,      mysql_.remove,
+           mysql_.rename, db2_.filter, db2_.list,        db2_.selectAll,     db2_.deselectAll, db2_.send,
+           db2_.remove,   db2_.rename, cancel_,          backButton_,        helpButton_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 
@@ -279,10 +276,7 @@ void TableManagerWindow::setStatusText(const QString& text)
     status_->setToolTip(text);  // a summary can run past the window's width
 }
 
-QString TableManagerWindow::statusText() const
-{
-    return status_->text();
-}
+QString TableManagerWindow::statusText() const { return status_->text(); }
 
 void TableManagerWindow::setBusy(bool busy)
 {
@@ -309,15 +303,9 @@ void TableManagerWindow::waitForUser(const std::function<void()>& box)
     secondsWithUser_ += static_cast<double>(waited.nsecsElapsed()) / 1e9;
 }
 
-int TableManagerWindow::mousePointer() const
-{
-    return MousePointerValue(pointer_->pointer());
-}
+int TableManagerWindow::mousePointer() const { return MousePointerValue(pointer_->pointer()); }
 
-void TableManagerWindow::setPointer(Pointer pointer)
-{
-    pointer_->set(pointer);
-}
+void TableManagerWindow::setPointer(Pointer pointer) { pointer_->set(pointer); }
 
 void TableManagerWindow::load()
 {
@@ -334,8 +322,8 @@ void TableManagerWindow::load()
 
 void TableManagerWindow::restoreRememberedGeometry()
 {
-    const QStringList parts =
-        host_.settings().read(QString::fromLatin1(kGeometryKey), QString()).split(QLatin1Char(','));
+    const QStringList parts
+        = host_.settings().read(QString::fromLatin1(kGeometryKey), QString()).split(QLatin1Char(','));
     int values[4] = {};
     bool valid = parts.size() == 4;
     for (int i = 0; valid && i < 4; ++i)
@@ -352,7 +340,7 @@ void TableManagerWindow::rememberGeometry()
     if (isMinimized() || isMaximized() || isFullScreen())
         return;
     host_.settings().write(QString::fromLatin1(kGeometryKey),
-                            QStringLiteral("%1,%2,%3,%4").arg(x()).arg(y()).arg(width()).arg(height()));
+                           QStringLiteral("%1,%2,%3,%4").arg(x()).arg(y()).arg(width()).arg(height()));
 }
 
 void TableManagerWindow::hideEvent(QHideEvent* event)
@@ -383,10 +371,7 @@ void TableManagerWindow::selectAll(const char* location, TableList& list, bool s
     }
 }
 
-void TableManagerWindow::selectAllDB2Tables()
-{
-    selectAll(report_location::kSelectAllDB2Tables, *db2_.list, true);
-}
+void TableManagerWindow::selectAllDB2Tables() { selectAll(report_location::kSelectAllDB2Tables, *db2_.list, true); }
 
 void TableManagerWindow::deselectAllDB2Tables()
 {

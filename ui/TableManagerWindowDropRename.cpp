@@ -71,8 +71,8 @@ void TableManagerWindow::deleteSelectedMySQLTables()
     // 132: nothing is dropped before the user said Yes.
     bool confirmed = false;
     trap.step(132, [&] {
-        confirmed = dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names), ApplicationTitle())
-            == Answer::Yes;
+        confirmed
+            = dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names), ApplicationTitle()) == Answer::Yes;
     });
     if (!confirmed)
         return;

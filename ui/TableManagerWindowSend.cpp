@@ -25,8 +25,8 @@ class WindowTransferObserver : public TransferObserver {
 public:
     WindowTransferObserver(TableManagerWindow& window, TableList& targetList, TransferDirection direction,
                            const char* location)
-        : window_(window), targetList_(targetList), direction_(direction),
-          location_(LocationLiteral(QString::fromLatin1(location)))
+            : window_(window), targetList_(targetList), direction_(direction),
+              location_(LocationLiteral(QString::fromLatin1(location)))
     {
         tableTime_.start();
     }
@@ -41,13 +41,16 @@ public:
     {
         Answer answer = Answer::No;
         window_.waitForUser([&] {
-            answer = window_.dialogs().question(
-                QStringLiteral("Would you like to overwrite ") + QString::fromStdString(existing) + QStringLiteral("?"),
-                QStringLiteral("Overwrite?"));
+            answer = window_.dialogs().question(QStringLiteral("Would you like to overwrite ")
+                                                    + QString::fromStdString(existing) + QStringLiteral("?"),
+                                                QStringLiteral("Overwrite?"));
         });
         return answer == Answer::Yes;
     }
-    void targetDropped(const std::string& table) override { RemoveListItem(targetList_, QString::fromStdString(table)); }
+    void targetDropped(const std::string& table) override
+    {
+        RemoveListItem(targetList_, QString::fromStdString(table));
+    }
     void tableArrived(const std::string& table) override { targetList_.add(QString::fromStdString(table)); }
     void progress(int percent) override { window_.progressBar()->setValue(percent); }
     void rowsDone(const std::string& table, long long done, long long total) override
@@ -60,8 +63,8 @@ public:
     void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
         window_.waitForUser([&] {
-            ReportError(window_.dialogs(), location_, SendReportLineOf(direction_, step), QString::fromStdString(description),
-                        QString::fromStdString(sql));
+            ReportError(window_.dialogs(), location_, SendReportLineOf(direction_, step),
+                        QString::fromStdString(description), QString::fromStdString(sql));
         });
     }
     void rowsRefused(const std::string& table, long long furtherRefused) override
@@ -88,18 +91,30 @@ private:
 // on only once the window has shown them (or the user has answered).
 class CrossingObserver : public TransferObserver {
 public:
-    explicit CrossingObserver(TransferObserver& window) : window_(window) {}
+    explicit CrossingObserver(TransferObserver& window) : window_(window) { }
 
-    void tableStarting(const std::string& table) override { OnGuiThread([&] { window_.tableStarting(table); }); }
+    void tableStarting(const std::string& table) override
+    {
+        OnGuiThread([&] { window_.tableStarting(table); });
+    }
     bool confirmOverwrite(const std::string& table, const std::string& existing) override
     {
         bool yes = false;
         OnGuiThread([&] { yes = window_.confirmOverwrite(table, existing); });
         return yes;
     }
-    void targetDropped(const std::string& table) override { OnGuiThread([&] { window_.targetDropped(table); }); }
-    void tableArrived(const std::string& table) override { OnGuiThread([&] { window_.tableArrived(table); }); }
-    void progress(int percent) override { OnGuiThread([&] { window_.progress(percent); }); }
+    void targetDropped(const std::string& table) override
+    {
+        OnGuiThread([&] { window_.targetDropped(table); });
+    }
+    void tableArrived(const std::string& table) override
+    {
+        OnGuiThread([&] { window_.tableArrived(table); });
+    }
+    void progress(int percent) override
+    {
+        OnGuiThread([&] { window_.progress(percent); });
+    }
     void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
         OnGuiThread([&] { window_.report(step, description, sql); });
@@ -112,9 +127,15 @@ public:
     {
         OnGuiThread([&] { window_.rowsDone(table, done, total); });
     }
-    void tableFinished(const TableResult& result) override { OnGuiThread([&] { window_.tableFinished(result); }); }
+    void tableFinished(const TableResult& result) override
+    {
+        OnGuiThread([&] { window_.tableFinished(result); });
+    }
     bool cancelRequested() override { return window_.cancelRequested(); }  // the window's answer needs no crossing
-    void yield() override { OnGuiThread([&] { window_.yield(); }); }
+    void yield() override
+    {
+        OnGuiThread([&] { window_.yield(); });
+    }
     std::chrono::milliseconds yieldInterval() const override { return window_.yieldInterval(); }
 
 private:
@@ -134,7 +155,8 @@ void TableManagerWindow::sendTables(bool toDB2)
     TableList& target = toDB2 ? *db2Tables() : *mysqlTables();
     const QStringList selected = source.selectedTexts();
     if (selected.isEmpty()) {
-        dialogs_.message(toDB2 ? QStringLiteral("Please select a table") : QStringLiteral("Please select a table to send."));
+        dialogs_.message(toDB2 ? QStringLiteral("Please select a table")
+                               : QStringLiteral("Please select a table to send."));
         return;
     }
     std::vector<std::string> tables;
@@ -160,12 +182,6 @@ void TableManagerWindow::sendTables(bool toDB2)
     setBusy(false);
 }
 
-void TableManagerWindow::sendToDb2()
-{
-    sendTables(true);
-}
+void TableManagerWindow::sendToDb2() { sendTables(true); }
 
-void TableManagerWindow::sendToMySQL()
-{
-    sendTables(false);
-}
+void TableManagerWindow::sendToMySQL() { sendTables(false); }

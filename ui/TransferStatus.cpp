@@ -23,7 +23,9 @@ QString TransferProgressText(const QString& table, long long done, long long tot
     if (rowsPerSecond > 0) {
         text += QStringLiteral(", %1 rows/s").arg(std::llround(rowsPerSecond));
         if (total >= done)
-            text += QStringLiteral(", %1 left").arg(QString::fromStdString(FormatMinutesSeconds(static_cast<double>(total - done) / rowsPerSecond)));
+            text += QStringLiteral(", %1 left")
+                        .arg(QString::fromStdString(
+                            FormatMinutesSeconds(static_cast<double>(total - done) / rowsPerSecond)));
     }
     return text;
 }

@@ -7,14 +7,15 @@
 #include "TableFill.h"
 #include "TableManagerWindow.h"
 
-WindowController::WindowController() : WindowController(std::make_unique<QtDialogs>(), std::make_unique<SettingsStore>())
+WindowController::WindowController()
+        : WindowController(std::make_unique<QtDialogs>(), std::make_unique<SettingsStore>())
 {
     static_cast<QtDialogs&>(*dialogs_).setParent(login_.get());
 }
 
 WindowController::WindowController(std::unique_ptr<UserDialogs> dialogs, std::unique_ptr<SettingsStore> settings)
-    : dialogs_(std::move(dialogs)), settings_(std::move(settings)), actions_([this] { endProgram(); }),
-      login_(std::make_unique<LoginWindow>(*this))
+        : dialogs_(std::move(dialogs)), settings_(std::move(settings)), actions_([this] { endProgram(); }),
+          login_(std::make_unique<LoginWindow>(*this))
 {
 }
 
@@ -38,10 +39,7 @@ TableManagerWindow& WindowController::ensureTableManager()
     return *tableManager_;
 }
 
-ConnectionProfile WindowController::currentProfile(DatabaseSide side) const
-{
-    return login_->currentProfile(side);
-}
+ConnectionProfile WindowController::currentProfile(DatabaseSide side) const { return login_->currentProfile(side); }
 
 Workspace& WindowController::workspace()
 {
@@ -68,10 +66,7 @@ void WindowController::showTableManager()
     ShowInPlaceOf(&manager, login_.get());
 }
 
-void WindowController::showLogin()
-{
-    ShowInPlaceOf(login_.get(), tableManager_.get());
-}
+void WindowController::showLogin() { ShowInPlaceOf(login_.get(), tableManager_.get()); }
 
 void WindowController::endProgram()
 {

@@ -21,9 +21,10 @@ std::string mysqlValue(const std::string& value)
 const std::string& db2Value(const std::string& value, const char* field)
 {
     if (value.find(';') != std::string::npos)
-        throw DbError("HY024", 0,
-                      std::string("The IBM DB2 ") + field
-                          + " contains \";\", which a DB2 connection text cannot carry. Remove the \";\" and try again.");
+        throw DbError(
+            "HY024", 0,
+            std::string("The IBM DB2 ") + field
+                + " contains \";\", which a DB2 connection text cannot carry. Remove the \";\" and try again.");
     return value;
 }
 
@@ -32,8 +33,8 @@ const std::string& db2Value(const std::string& value, const char* field)
 std::string MySQLConnectionString(const ConnectionProfile& p)
 {
     return "DRIVER={MySQL ODBC 5.1 Driver};SERVER=" + mysqlValue(p.server) + ";USER=" + mysqlValue(p.user)
-        + ";DATABASE=" + mysqlValue(p.database) + ";PASSWORD=" + mysqlValue(p.password)
-        + ";PORT=" + mysqlValue(p.port) + ";";
+        + ";DATABASE=" + mysqlValue(p.database) + ";PASSWORD=" + mysqlValue(p.password) + ";PORT=" + mysqlValue(p.port)
+        + ";";
 }
 
 std::string DB2ConnectionString(const ConnectionProfile& p)

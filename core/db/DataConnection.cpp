@@ -72,8 +72,8 @@ std::unique_ptr<DataRecordset> DataConnection::execute(const std::string& sql, l
 {
     OdbcHandle statement = newStatement();
     SqlWString text = toSqlW(sql);
-    checkOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
-              SQL_HANDLE_STMT, statement.get(), "SQLExecDirect", SQL_NO_DATA);
+    checkOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())), SQL_HANDLE_STMT,
+              statement.get(), "SQLExecDirect", SQL_NO_DATA);
     if (rowsAffected) {
         SQLLEN count = -1;
         SQLRowCount(statement.get(), &count);
@@ -94,10 +94,8 @@ std::unique_ptr<DataRecordset> DataConnection::openSchema(int schema, const std:
         throw DbError("HYC00", 0, "Only the tables schema (20) is supported");
     OdbcHandle statement = newStatement();
     SqlWString schemaText = tableSchema ? toSqlW(*tableSchema) : SqlWString();
-    checkOdbc(SQLTablesW(statement.get(), nullptr, 0,
-                         tableSchema ? schemaText.data() : nullptr,
-                         tableSchema ? static_cast<SQLSMALLINT>(schemaText.size()) : 0,
-                         nullptr, 0, nullptr, 0),
+    checkOdbc(SQLTablesW(statement.get(), nullptr, 0, tableSchema ? schemaText.data() : nullptr,
+                         tableSchema ? static_cast<SQLSMALLINT>(schemaText.size()) : 0, nullptr, 0, nullptr, 0),
               SQL_HANDLE_STMT, statement.get(), "SQLTables");
     auto recordset = std::make_unique<DataRecordset>();
     recordset->attach(std::move(statement), cursorLocation_ == kClientSideCursor);
@@ -137,15 +135,13 @@ SQLUSMALLINT DataConnection::driverInfo(SQLUSMALLINT infoType)
 void DataConnection::setAutoCommit(bool on)
 {
     requireOpen("autocommit");
-    checkOdbc(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
-                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)), 0),
+    checkOdbc(SQLSetConnectAttrW(
+                  dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)), 0),
               SQL_HANDLE_DBC, dbc_.get(), "SQLSetConnectAttr(AUTOCOMMIT)");
 }
 
-Transaction::Transaction(DataConnection& connection) : connection_(connection)
-{
-    connection_.setAutoCommit(false);
-}
+Transaction::Transaction(DataConnection& connection) : connection_(connection) { connection_.setAutoCommit(false); }
 
 Transaction::~Transaction()
 {

@@ -96,13 +96,15 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
         std::to_chars_result end;
         if (f.kind == ColumnKind::Real) {
             float value = 0;
-            checkOdbc(SQLGetData(stmt, column, SQL_C_FLOAT, &value, sizeof value, &indicator), SQL_HANDLE_STMT, stmt, "SQLGetData");
+            checkOdbc(SQLGetData(stmt, column, SQL_C_FLOAT, &value, sizeof value, &indicator), SQL_HANDLE_STMT, stmt,
+                      "SQLGetData");
             if (indicator == SQL_NULL_DATA)
                 return std::nullopt;
             end = std::to_chars(text, text + sizeof text, value);
         } else {
             double value = 0;
-            checkOdbc(SQLGetData(stmt, column, SQL_C_DOUBLE, &value, sizeof value, &indicator), SQL_HANDLE_STMT, stmt, "SQLGetData");
+            checkOdbc(SQLGetData(stmt, column, SQL_C_DOUBLE, &value, sizeof value, &indicator), SQL_HANDLE_STMT, stmt,
+                      "SQLGetData");
             if (indicator == SQL_NULL_DATA)
                 return std::nullopt;
             end = std::to_chars(text, text + sizeof text, value);
@@ -112,7 +114,8 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
     if (f.sqlType == SQL_BIT) {
         // Drivers hand a bit over as the byte 0 or 1; its text is the digit.
         unsigned char bit = 0;
-        checkOdbc(SQLGetData(stmt, column, SQL_C_BIT, &bit, sizeof bit, &indicator), SQL_HANDLE_STMT, stmt, "SQLGetData");
+        checkOdbc(SQLGetData(stmt, column, SQL_C_BIT, &bit, sizeof bit, &indicator), SQL_HANDLE_STMT, stmt,
+                  "SQLGetData");
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
         return std::string(bit ? "1" : "0");
@@ -128,7 +131,8 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
             if (indicator == SQL_NULL_DATA)
                 return std::nullopt;
             const size_t got = (indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(sizeof chunk))
-                ? sizeof chunk : static_cast<size_t>(indicator);
+                ? sizeof chunk
+                : static_cast<size_t>(indicator);
             bytes.append(chunk, got);
             if (rc == SQL_SUCCESS)
                 break;
@@ -145,8 +149,10 @@ std::optional<std::string> DataRecordset::readValue(SQLUSMALLINT column, const F
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
         const size_t capacity = sizeof chunk / sizeof(SQLWCHAR) - 1;  // room for the terminator
-        const size_t got = (indicator == SQL_NO_TOTAL || indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR)) > static_cast<SQLLEN>(capacity))
-            ? capacity : static_cast<size_t>(indicator) / sizeof(SQLWCHAR);
+        const size_t got = (indicator == SQL_NO_TOTAL
+                            || indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR)) > static_cast<SQLLEN>(capacity))
+            ? capacity
+            : static_cast<size_t>(indicator) / sizeof(SQLWCHAR);
         text.append(chunk, got);
         if (rc == SQL_SUCCESS)
             break;

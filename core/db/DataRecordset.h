@@ -14,14 +14,14 @@ class DataConnection;
 struct Field {
     std::string name;
     ColumnKind kind = ColumnKind::Other;  // chosen from sqlType
-    SQLSMALLINT sqlType = 0;       // ODBC type as the driver described it
-    SQLULEN columnSize = 0;        // characters for text, digits for numbers, bytes for binary
-    SQLSMALLINT decimalDigits = 0; // scale
+    SQLSMALLINT sqlType = 0;              // ODBC type as the driver described it
+    SQLULEN columnSize = 0;               // characters for text, digits for numbers, bytes for binary
+    SQLSMALLINT decimalDigits = 0;        // scale
     bool isUnsigned = false;
-    bool isBinary = false;         // value holds bytes, not UTF-8 text
-    std::string declaredType;      // the source's own declaration ("decimal(12,2)"), where it was read
-    SQLULEN declaredCharacters = 0; // text declared in characters that the driver describes in bytes
-                                    // (DB2 CODEUNITS32), where the catalogue was read; else 0
+    bool isBinary = false;             // value holds bytes, not UTF-8 text
+    std::string declaredType;          // the source's own declaration ("decimal(12,2)"), where it was read
+    SQLULEN declaredCharacters = 0;    // text declared in characters that the driver describes in bytes
+                                       // (DB2 CODEUNITS32), where the catalogue was read; else 0
     std::optional<std::string> value;  // nullopt is Null; "" is an empty text
 
     bool isNull() const { return !value.has_value(); }

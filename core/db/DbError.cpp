@@ -23,12 +23,12 @@ std::vector<DiagRecord> atLeastOne(std::vector<DiagRecord> records)
 }  // namespace
 
 DbError::DbError(std::vector<DiagRecord> records)
-    : std::runtime_error(joinMessages(atLeastOne(records))), records_(atLeastOne(std::move(records)))
+        : std::runtime_error(joinMessages(atLeastOne(records))), records_(atLeastOne(std::move(records)))
 {
 }
 
 DbError::DbError(std::string sqlState, long nativeCode, std::string message)
-    : DbError(std::vector<DiagRecord>{{std::move(sqlState), nativeCode, std::move(message)}})
+        : DbError(std::vector<DiagRecord> {{std::move(sqlState), nativeCode, std::move(message)}})
 {
 }
 

@@ -25,7 +25,7 @@ OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept
     if (this != &other) {
         reset();
         type_ = other.type_;
-        handle_ = std::exchange(other.handle_, SQLHANDLE{});
+        handle_ = std::exchange(other.handle_, SQLHANDLE {});
     }
     return *this;
 }
@@ -52,8 +52,8 @@ std::vector<DiagRecord> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
         if (!odbcSucceeded(SQLGetDiagRecW(handleType, handle, i, state, &native, nullptr, 0, &length)))
             break;
         SqlWString message(static_cast<size_t>(length) + 1, 0);
-        SQLGetDiagRecW(handleType, handle, i, state, &native, message.data(),
-                       static_cast<SQLSMALLINT>(message.size()), &length);
+        SQLGetDiagRecW(handleType, handle, i, state, &native, message.data(), static_cast<SQLSMALLINT>(message.size()),
+                       &length);
         message.resize(std::min<size_t>(static_cast<size_t>(length), message.size() - 1));
         DiagRecord record;
         record.sqlState = fromSqlW(state, 5);
@@ -68,8 +68,7 @@ std::vector<DiagRecord> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
     return records;
 }
 
-SQLRETURN checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* call,
-                    SQLRETURN alsoAccepted)
+SQLRETURN checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* call, SQLRETURN alsoAccepted)
 {
     static const bool trace = std::getenv("TABLEHOP_ODBC_TRACE") != nullptr;
     if (trace)

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,10 +24,10 @@ struct SendLimits {
 // How a server names tables and columns: how it compares table names and
 // how long a name may be, asked of an open connection.
 struct NameRules {
-    bool tableNamesIgnoreCase = false;        // "Orders" and "ORDERS" are one table
-    bool tableNamesKeptInLowerCase = false;   // and it is listed as "orders"
+    bool tableNamesIgnoreCase = false;                     // "Orders" and "ORDERS" are one table
+    bool tableNamesKeptInLowerCase = false;                // and it is listed as "orders"
     size_t maxTableNameBytes = 0, maxColumnNameBytes = 0;  // as the driver tells them; 0: no limit told
-    size_t maxNameCharacters = 0;             // where the server also counts characters; 0: it does not
+    size_t maxNameCharacters = 0;                          // where the server also counts characters; 0: it does not
 
     // Two table names are one table on the server when their keys are equal.
     std::string tableKey(const std::string& name) const;
@@ -38,7 +39,9 @@ struct NameRules {
 
 // Everything that differs between the MySQL and the DB2 side of a statement
 // or an answer lives here, one object per side: quoting, literals, the
-// table-management statements, how errors are classified, limits.
+// table-management statements, how errors are classified, limits. What is
+// not pure virtual is standard SQL and ODBC behaviour a side overrides only
+// where its server differs.
 class SqlDialect {
 public:
     virtual ~SqlDialect() = default;
@@ -50,35 +53,40 @@ public:
 
     // An identifier quoted with its quote character doubled inside.
     virtual std::string quoteIdentifier(const std::string& name) const = 0;
-    // A text literal the server reads back as exactly `text`.
-    virtual std::string quoteText(const std::string& text) const = 0;
+    // A text literal the server reads back as exactly `text` (by default its
+    // quotes doubled).
+    virtual std::string quoteText(const std::string& text) const;
 
     std::string dropTableSql(const std::string& table) const { return "DROP TABLE " + quoteIdentifier(table); }
     virtual std::string renameTableSql(const std::string& from, const std::string& to) const = 0;
-    virtual std::string countRowsSql(const std::string& table) const = 0;
+    virtual std::string countRowsSql(const std::string& table) const;
     // What follows the column list of a CREATE TABLE.
-    virtual std::string createTableSuffix() const = 0;
+    virtual std::string createTableSuffix() const { return ""; }
 
     // Column types as a CREATE TABLE of this side writes them ("VARCHAR(200)",
     // "DECIMAL(12,2)"): what a key column adds after its type (NOT NULL, and
     // on MySQL a binary collation so text keys compare case-sensitively, as
     // DB2's do), and the bytes it takes in an index key (nullopt: it cannot be
     // in a key, such as long text).
-    virtual std::string keyColumnSuffix(const std::string& columnType) const = 0;
+    virtual std::string keyColumnSuffix(const std::string&) const { return " NOT NULL"; }
     virtual std::optional<long long> keyBytes(const std::string& columnType) const = 0;
     virtual long long maxKeyBytes() const = 0;
     // Moves columns that are not in the key out of the row (a long VARCHAR
-    // becomes TEXT on MySQL) until the row fits; DB2 moves nothing.
-    virtual void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const = 0;
+    // becomes TEXT on MySQL) until the row fits; by default nothing moves out
+    // of a row, and tableLayoutProblem tells a row too wide.
+    virtual void fitRow(std::vector<std::string>&, const std::vector<bool>&) const { }
 
     // Whether a new table's text columns can be sized in characters, as a
     // MySQL VARCHAR(n) is (DB2: CODEUNITS32, only in a Unicode database).
-    virtual bool sizesTextInCharacters(DataConnection& connection) const = 0;
+    virtual bool sizesTextInCharacters(DataConnection&) const { return true; }
     // The table's text columns declared in characters though the driver
     // describes them in bytes, with their declared length in characters, by
-    // column name; empty where the catalogue does not say.
-    virtual std::map<std::string, long long> textDeclaredInCharacters(DataConnection& connection,
-                                                                     const std::string& table) const = 0;
+    // column name; empty where the catalogue does not say (by default the
+    // driver describes characters as characters).
+    virtual std::map<std::string, long long> textDeclaredInCharacters(DataConnection&, const std::string&) const
+    {
+        return {};
+    }
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
@@ -100,8 +108,10 @@ public:
 
     // The longest table name the server takes, in bytes.
     virtual size_t maxNameBytes() const = 0;
-    // What this server takes for names, asked of the open connection.
-    virtual NameRules nameRules(DataConnection& connection) const = 0;
+    // What this server takes for names, asked of the open connection; by
+    // default the limits the driver tells, names compared exactly (statements
+    // quote every name).
+    virtual NameRules nameRules(DataConnection& connection) const;
     // Statements every connection of the tool runs first, so that values read
     // and written do not depend on the server's or the user's settings (and,
     // on DB2, no lock is waited for longer than a few seconds).
@@ -144,15 +154,18 @@ public:
     virtual SQLSMALLINT bytesParameterType(long long longestBytes) const = 0;
     // Text travels as UTF-16 (SQL_C_WCHAR) both ways, so the client's locale
     // cannot change it; otherwise as UTF-8 (SQL_C_CHAR).
-    virtual bool textTravelsWide() const = 0;
+    virtual bool textTravelsWide() const { return false; }
     // Parameter arrays may be asked to let each row stand alone.
-    virtual bool offersNonAtomicArrays() const = 0;
+    virtual bool offersNonAtomicArrays() const { return false; }
 
     // Why a new table with these column types (as CREATE TABLE names them)
     // cannot be created there, asked before the CREATE; nullopt when nothing
-    // speaks against it.
-    virtual std::optional<std::string> tableLayoutProblem(DataConnection& connection,
-                                                          const std::vector<std::string>& columnTypes) const = 0;
+    // speaks against it (by default the server's own answer to the CREATE
+    // says it clearly).
+    virtual std::optional<std::string> tableLayoutProblem(DataConnection&, const std::vector<std::string>&) const
+    {
+        return std::nullopt;
+    }
 
     // The server stored a value with substitution characters for characters
     // its code page lacks, and said so only with this warning.
@@ -160,15 +173,33 @@ public:
     // The database's code page (1208: Unicode); nullopt where it cannot be read.
     virtual std::optional<long> databaseCodePage(DataConnection&) const { return std::nullopt; }
 
-    // The connection itself is gone, not merely the statement refused.
-    virtual bool isConnectionLost(const DbError& error) const = 0;
+    // The connection itself is gone, not merely the statement refused: by
+    // default the ODBC states of a broken link.
+    virtual bool isConnectionLost(const DbError& error) const;
     // A statement any live connection answers.
-    virtual std::string pingSql() const = 0;
+    virtual std::string pingSql() const { return "SELECT 1"; }
 
     // The bounds for parameter values sent on this open connection.
     virtual SendLimits sendLimits(DataConnection& connection) const = 0;
     // Why a row of rowBytes bytes was not sent, naming the limit and how to raise it.
     virtual std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const = 0;
+
+protected:
+    // DB2's longest VARCHAR; longer text parameters are declared as long types.
+    static constexpr long long kLongestVarchar = 32672;
+
+    // A column type text taken apart: "VARCHAR(200) COLLATE x" -> VARCHAR, 200.
+    struct TypeText {
+        std::string word;  // first word, upper case
+        long long length = 0;
+        long long scale = 0;
+    };
+    static TypeText parseType(const std::string& text);
+    static bool isOneOf(const std::string& word, std::initializer_list<const char*> words);
+    static bool anyRecord(const DbError& error, bool (*matches)(const DiagRecord&));
+    // The first value of a query's first row, and the first column's values.
+    static std::optional<std::string> firstValue(DataConnection& connection, const std::string& sql);
+    static std::vector<std::string> firstColumn(DataConnection& connection, const std::string& sql);
 };
 
 // "tablehop_stage_" + the UTC time the run made it (yyyymmddhhmmss) + "_" +

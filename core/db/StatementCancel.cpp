@@ -40,10 +40,7 @@ void StatementCanceller::cancelRunning()
             SQLCancel(statement);
 }
 
-StatementCanceller* StatementCanceller::current()
-{
-    return currentCanceller;
-}
+StatementCanceller* StatementCanceller::current() { return currentCanceller; }
 
 void StatementCanceller::track(StatementCanceller* canceller, SQLHSTMT statement)
 {
@@ -64,7 +61,4 @@ StatementCancelScope::StatementCancelScope(StatementCanceller& canceller) : prev
     currentCanceller = &canceller;
 }
 
-StatementCancelScope::~StatementCancelScope()
-{
-    currentCanceller = previous_;
-}
+StatementCancelScope::~StatementCancelScope() { currentCanceller = previous_; }

@@ -18,7 +18,7 @@ class DataConnection;
 class TableChangeRefused : public std::runtime_error {
 public:
     TableChangeRefused(const std::string& message, std::string reason)
-        : std::runtime_error(message), reason_(std::move(reason))
+            : std::runtime_error(message), reason_(std::move(reason))
     {
     }
     // The message without the table's name, for a summary line.

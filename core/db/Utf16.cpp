@@ -18,10 +18,19 @@ char32_t DecodeUtf8(std::string_view text, size_t& i)
     }
     int extra = 0;
     char32_t cp = 0;
-    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; }
-    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; }
-    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; }
-    else { ++i; return kReplacement; }
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        ++i;
+        return kReplacement;
+    }
     for (int k = 1; k <= extra; ++k) {
         if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
             i += k;

@@ -64,13 +64,13 @@ bool paramFailed(SQLUSMALLINT status)
 
 BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std::string& table,
                              std::vector<ColumnPlan> plans, const std::vector<std::string>& columnTypes)
-    : target_(target), side_(side), limits_(DialectOf(side).sendLimits(target)), table_(table),
-      plans_(std::move(plans)), arrayStatement_(target.newStatement()), rowStatement_(target.newStatement())
+        : target_(target), side_(side), limits_(DialectOf(side).sendLimits(target)), table_(table),
+          plans_(std::move(plans)), arrayStatement_(target.newStatement()), rowStatement_(target.newStatement())
 {
     digitBooleans_.assign(plans_.size(), false);
     for (size_t c = 0; c < plans_.size() && c < columnTypes.size(); ++c)
-        digitBooleans_[c] = side_ == TargetSide::DB2 && plans_[c].read == ReadKind::Bool
-            && columnTypes[c].rfind("BOOLEAN", 0) == 0;
+        digitBooleans_[c]
+            = side_ == TargetSide::DB2 && plans_[c].read == ReadKind::Bool && columnTypes[c].rfind("BOOLEAN", 0) == 0;
     commitDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_COMMIT_BEHAVIOR);
     rollbackDeletes_ = endDeletesPrepared(target.handle(), SQL_CURSOR_ROLLBACK_BEHAVIOR);
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN),
@@ -177,7 +177,8 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count,
     // Asked every time: the setting can be turned off between blocks. A server
     // that refuses the request keeps its atomic arrays, which the retry covers.
     if (DialectOf(side_).offersNonAtomicArrays())
-        SQLSetStmtAttrW(statement, kAttrParamoptAtomic, reinterpret_cast<SQLPOINTER>(nonAtomic_ ? kAtomicNo : SQLULEN{1}), 0);
+        SQLSetStmtAttrW(statement, kAttrParamoptAtomic,
+                        reinterpret_cast<SQLPOINTER>(nonAtomic_ ? kAtomicNo : SQLULEN {1}), 0);
     setAttr(statement, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(count)),
             "SQLSetStmtAttr(PARAMSET_SIZE)");
     setAttr(statement, SQL_ATTR_PARAM_STATUS_PTR, status_.data(), "SQLSetStmtAttr(PARAM_STATUS_PTR)");
@@ -214,7 +215,7 @@ void BatchInserter::refuse(BatchOutcome& outcome, const RowBlock& block, size_t 
             field.value->resize(kValueShownInReport);
             field.value->append("...");
         }
-    outcome.firstRefused.emplace(RefusedRow{BuildInsertSql(side_, table_, fields), std::move(error)});
+    outcome.firstRefused.emplace(RefusedRow {BuildInsertSql(side_, table_, fields), std::move(error)});
 }
 
 void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome)

@@ -9,9 +9,9 @@
 
 namespace {
 
-constexpr unsigned long long kLongVarcharBytes = 32700;   // DB2 LONG VARCHAR
-constexpr unsigned long long kMySQLTextBytes = 65535;     // MySQL TEXT
-constexpr unsigned long long kLobBytes = 1073741824;      // largest logged DB2 LOB
+constexpr unsigned long long kLongVarcharBytes = 32700;  // DB2 LONG VARCHAR
+constexpr unsigned long long kMySQLTextBytes = 65535;    // MySQL TEXT
+constexpr unsigned long long kLobBytes = 1073741824;     // largest logged DB2 LOB
 constexpr unsigned long long kUtf8BytesPerChar = 4;
 
 bool isBytes(ColumnKind kind)
@@ -21,7 +21,10 @@ bool isBytes(ColumnKind kind)
 }
 
 // Text without a size worth keeping, or one too large for a VARCHAR.
-bool isLongText(ColumnKind kind) { return kind == ColumnKind::LongText || kind == ColumnKind::Clob || kind == ColumnKind::Xml; }
+bool isLongText(ColumnKind kind)
+{
+    return kind == ColumnKind::LongText || kind == ColumnKind::Clob || kind == ColumnKind::Xml;
+}
 
 // Character columns report their size in characters; UTF-8 takes up to four bytes each.
 unsigned long long maxTextBytes(const Field& column)
@@ -62,7 +65,9 @@ std::string mysqlColumnType(const Field& column)
     const std::string unsignedWord = column.isUnsigned ? " UNSIGNED" : "";
     switch (column.kind) {
     case ColumnKind::Text: return maxTextBytes(column) > kMySQLTextBytes ? "LONGTEXT" : "TEXT";
-    case ColumnKind::LongText: case ColumnKind::Clob: case ColumnKind::Xml: return "LONGTEXT";
+    case ColumnKind::LongText:
+    case ColumnKind::Clob:
+    case ColumnKind::Xml: return "LONGTEXT";
     case ColumnKind::Boolean: return "BIT";
     case ColumnKind::Decimal: return decimalType(column);
     case ColumnKind::DecFloat: return "LONGTEXT";  // its range and NaN/Infinity fit no DECIMAL
@@ -72,8 +77,10 @@ std::string mysqlColumnType(const Field& column)
     case ColumnKind::SmallInt: return "SMALLINT" + unsignedWord;
     case ColumnKind::Integer: return "INT" + unsignedWord;
     case ColumnKind::BigInt: return "BIGINT" + unsignedWord;
-    case ColumnKind::FixedBytes: case ColumnKind::Bytes: case ColumnKind::LongBytes: case ColumnKind::Blob:
-        return "LONGBLOB";
+    case ColumnKind::FixedBytes:
+    case ColumnKind::Bytes:
+    case ColumnKind::LongBytes:
+    case ColumnKind::Blob: return "LONGBLOB";
     case ColumnKind::Date: return "DATETIME";
     case ColumnKind::Timestamp: return column.decimalDigits > 6 ? "LONGTEXT" : "DATETIME(6)";
     case ColumnKind::Time: return "TIME";
@@ -82,7 +89,7 @@ std::string mysqlColumnType(const Field& column)
     return "LONGTEXT";
 }
 
-constexpr long long kDb2LongestVarchar = 32672;  // also VARBINARY
+constexpr long long kDb2LongestVarchar = 32672;          // also VARBINARY
 constexpr long long kDb2LongestCharacterVarchar = 8168;  // VARCHAR(n CODEUNITS32)
 constexpr long long kDb2LongestDecimal = 31;
 constexpr long long kMySQLLongestVarchar = 16383;  // characters in utf8mb4
@@ -140,23 +147,29 @@ std::string sized(const char* word, long long length) { return std::string(word)
 std::string db2Text(long long bytes)
 {
     bytes = std::max<long long>(bytes, 1);
-    return bytes <= kDb2LongestVarchar ? sized("VARCHAR", bytes) : lobType("CLOB", static_cast<unsigned long long>(bytes));
+    return bytes <= kDb2LongestVarchar ? sized("VARCHAR", bytes)
+                                       : lobType("CLOB", static_cast<unsigned long long>(bytes));
 }
 
 std::string db2Bytes(long long bytes)
 {
     bytes = std::max<long long>(bytes, 1);
-    return bytes <= kDb2LongestVarchar ? sized("VARBINARY", bytes) : lobType("BLOB", static_cast<unsigned long long>(bytes));
+    return bytes <= kDb2LongestVarchar ? sized("VARBINARY", bytes)
+                                       : lobType("BLOB", static_cast<unsigned long long>(bytes));
 }
 
 std::string mysqlText(long long bytes)
 {
-    return bytes <= static_cast<long long>(kMySQLTextBytes) ? "TEXT" : bytes <= kMySQLMediumBytes ? "MEDIUMTEXT" : "LONGTEXT";
+    return bytes <= static_cast<long long>(kMySQLTextBytes) ? "TEXT"
+        : bytes <= kMySQLMediumBytes                        ? "MEDIUMTEXT"
+                                                            : "LONGTEXT";
 }
 
 std::string mysqlBytes(long long bytes)
 {
-    return bytes <= static_cast<long long>(kMySQLTextBytes) ? "BLOB" : bytes <= kMySQLMediumBytes ? "MEDIUMBLOB" : "LONGBLOB";
+    return bytes <= static_cast<long long>(kMySQLTextBytes) ? "BLOB"
+        : bytes <= kMySQLMediumBytes                        ? "MEDIUMBLOB"
+                                                            : "LONGBLOB";
 }
 
 std::string createTableSql(TargetSide side, const std::string& table, const std::vector<Field>& columns,
@@ -233,10 +246,20 @@ std::string MatchingDb2Type(const std::string& mysqlDeclaration, TextLengths db2
     if (is({"varbinary"}))
         return db2Bytes(argument(d, 0, 1));
     // Text and byte types by the bytes they hold.
-    static const struct { const char* word; long long bytes; bool text; } kLongTypes[] = {
-        {"tinytext", 255, true}, {"text", kMySQLTextBytes, true}, {"mediumtext", kMySQLMediumBytes, true},
-        {"longtext", kLobBytes, true}, {"json", kLobBytes, true}, {"tinyblob", 255, false},
-        {"blob", kMySQLTextBytes, false}, {"mediumblob", kMySQLMediumBytes, false}, {"longblob", kLobBytes, false},
+    static const struct {
+        const char* word;
+        long long bytes;
+        bool text;
+    } kLongTypes[] = {
+        {"tinytext", 255, true},
+        {"text", kMySQLTextBytes, true},
+        {"mediumtext", kMySQLMediumBytes, true},
+        {"longtext", kLobBytes, true},
+        {"json", kLobBytes, true},
+        {"tinyblob", 255, false},
+        {"blob", kMySQLTextBytes, false},
+        {"mediumblob", kMySQLMediumBytes, false},
+        {"longblob", kLobBytes, false},
     };
     for (const auto& type : kLongTypes)
         if (w == type.word)
@@ -274,7 +297,8 @@ std::string MatchingMySQLType(const Field& c)
         return c.decimalDigits > 0 ? sized("DATETIME", c.decimalDigits) : "DATETIME";
     case ColumnKind::Text:
         if (c.declaredCharacters > 0)
-            return characters <= kMySQLLongestVarchar ? sized("VARCHAR", characters) : mysqlText(characters * kUtf8Bytes);
+            return characters <= kMySQLLongestVarchar ? sized("VARCHAR", characters)
+                                                      : mysqlText(characters * kUtf8Bytes);
         // CHAR too: VARCHAR keeps DB2's padding blanks, which MySQL's CHAR drops.
         if (size >= 1 && size <= kMySQLLongestVarchar)
             return sized("VARCHAR", size);
@@ -282,7 +306,8 @@ std::string MatchingMySQLType(const Field& c)
     case ColumnKind::LongText: return mysqlText(static_cast<long long>(kLongVarcharBytes) * 2);
     case ColumnKind::Clob: return mysqlText(c.declaredCharacters > 0 ? characters * kUtf8Bytes : bytes);
     case ColumnKind::FixedBytes: return size >= 1 && size <= 255 ? sized("BINARY", size) : mysqlBytes(size);
-    case ColumnKind::Bytes: return size >= 1 && size <= kMySQLLongestVarchar ? sized("VARBINARY", size) : mysqlBytes(size);
+    case ColumnKind::Bytes:
+        return size >= 1 && size <= kMySQLLongestVarchar ? sized("VARBINARY", size) : mysqlBytes(size);
     case ColumnKind::LongBytes: return mysqlBytes(static_cast<long long>(kLongVarcharBytes));
     case ColumnKind::Blob: return mysqlBytes(size);
     default: return mysqlColumnType(c);
@@ -292,18 +317,15 @@ std::string MatchingMySQLType(const Field& c)
 std::string TargetColumnType(TargetSide side, const Field& column, Db2ColumnTypes types, TextLengths db2Lengths)
 {
     if (types == Db2ColumnTypes::Matching) {
-        const std::string matching =
-            side == TargetSide::DB2 ? MatchingDb2Type(column.declaredType, db2Lengths) : MatchingMySQLType(column);
+        const std::string matching
+            = side == TargetSide::DB2 ? MatchingDb2Type(column.declaredType, db2Lengths) : MatchingMySQLType(column);
         if (!matching.empty())
             return matching;
     }
     return side == TargetSide::DB2 ? db2ColumnType(column) : mysqlColumnType(column);
 }
 
-std::string QuoteIdentifier(TargetSide side, const std::string& name)
-{
-    return DialectOf(side).quoteIdentifier(name);
-}
+std::string QuoteIdentifier(TargetSide side, const std::string& name) { return DialectOf(side).quoteIdentifier(name); }
 
 TargetTable PlanTargetTable(TargetSide side, const std::string& table, const std::vector<Field>& columns,
                             const std::vector<std::string>& primaryKey, const TransferOptions& options,

@@ -12,7 +12,7 @@ namespace {
 
 constexpr SQLLEN kMaxBoundBytes = 32 * 1024;  // longer columns are read piece by piece
 constexpr SQLLEN kIntegerTextBytes = 24;
-constexpr SQLLEN kBytesPerChar = 4;           // UTF-8
+constexpr SQLLEN kBytesPerChar = 4;  // UTF-8
 
 SQLLEN fixedWidth(ReadKind kind)
 {
@@ -32,15 +32,14 @@ SQLLEN textWidth(const Field& f)
 {
     SQLLEN width = 0;
     switch (f.kind) {
-    case ColumnKind::TinyInt: case ColumnKind::SmallInt: case ColumnKind::Integer: case ColumnKind::BigInt:
-        width = kIntegerTextBytes;
-        break;
+    case ColumnKind::TinyInt:
+    case ColumnKind::SmallInt:
+    case ColumnKind::Integer:
+    case ColumnKind::BigInt: width = kIntegerTextBytes; break;
     case ColumnKind::Decimal:
         width = static_cast<SQLLEN>(f.columnSize) + 4;  // sign, point, leading zero, terminator
         break;
-    case ColumnKind::DecFloat:
-        width = 48;
-        break;
+    case ColumnKind::DecFloat: width = 48; break;
     default:
         if (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
             return 0;
@@ -59,8 +58,7 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
     case ColumnKind::Boolean: return ReadKind::Bool;
     case ColumnKind::Date: return sourceIsMySQL ? ReadKind::Text : ReadKind::Date;
     // SQL_TIMESTAMP_STRUCT holds nanoseconds: longer fractions (DB2's TIMESTAMP(12)) travel as text.
-    case ColumnKind::Timestamp:
-        return sourceIsMySQL || f.decimalDigits > 9 ? ReadKind::Text : ReadKind::Timestamp;
+    case ColumnKind::Timestamp: return sourceIsMySQL || f.decimalDigits > 9 ? ReadKind::Text : ReadKind::Timestamp;
     case ColumnKind::Time: return sourceIsMySQL ? ReadKind::Text : ReadKind::Time;
     default: return ReadKind::Text;
     }
@@ -74,10 +72,7 @@ SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
     return kind == ReadKind::WideText ? std::max<SQLLEN>(readWidth * 3 / 2, 1) : convertedWidth(kind);
 }
 
-bool isDateType(ColumnKind kind)
-{
-    return kind == ColumnKind::Date || kind == ColumnKind::Timestamp;
-}
+bool isDateType(ColumnKind kind) { return kind == ColumnKind::Date || kind == ColumnKind::Timestamp; }
 
 // Whether a target column type holds dates (and so refuses a zero date).
 bool isDateColumnType(const std::string& type)
@@ -92,7 +87,8 @@ bool isDateColumnType(const std::string& type)
 SQLLEN convertedWidth(ReadKind kind)
 {
     switch (kind) {
-    case ReadKind::Double: case ReadKind::Real: return kNumberTextBytes;
+    case ReadKind::Double:
+    case ReadKind::Real: return kNumberTextBytes;
     case ReadKind::Bool: return 5;  // "False"
     case ReadKind::Date: return kDateTextBytes;
     case ReadKind::Time: return kTimeTextBytes;
@@ -156,8 +152,10 @@ std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourc
         if (plan.read == ReadKind::Binary) {
             plan.send = SendKind::Binary;
             plan.readWidth = (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
-                ? 0 : static_cast<SQLLEN>(f.columnSize);
-        } else if (plan.read == ReadKind::Text && DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide()) {
+                ? 0
+                : static_cast<SQLLEN>(f.columnSize);
+        } else if (plan.read == ReadKind::Text
+                   && DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide()) {
             plan.read = ReadKind::WideText;
             plan.readWidth = textWidth(f) * static_cast<SQLLEN>(sizeof(SQLWCHAR));
         } else if (plan.read == ReadKind::Text) {
@@ -240,7 +238,8 @@ void RowBlock::convert()
         const SQLLEN width = sendWidth(kind, in.width);
         if (out.lengths.size() < rows || out.width < width)
             out.allocate(SQL_C_CHAR, width, rows);
-        const bool decimal = plans_[c].field.kind == ColumnKind::Decimal || plans_[c].field.kind == ColumnKind::DecFloat;
+        const bool decimal
+            = plans_[c].field.kind == ColumnKind::Decimal || plans_[c].field.kind == ColumnKind::DecFloat;
         const bool xml = plans_[c].field.kind == ColumnKind::Xml;
         for (size_t r = 0; r < rows; ++r) {
             if (in.isNull(r)) {
@@ -251,15 +250,43 @@ void RowBlock::convert()
             char* dst = out.at(r);
             size_t n = 0;
             switch (kind) {
-            case ReadKind::Double: { double v; std::memcpy(&v, src, sizeof v); n = WriteDoubleText(dst, v); break; }
-            case ReadKind::Real: { float v; std::memcpy(&v, src, sizeof v); n = WriteFloatText(dst, v); break; }
-            case ReadKind::Bool: n = *src ? 4 : 5; std::memcpy(dst, *src ? "True" : "False", n); break;
-            case ReadKind::Date: { SQL_DATE_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteDateText(dst, v); break; }
-            case ReadKind::Time: { SQL_TIME_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimeText(dst, v); break; }
-            case ReadKind::Timestamp: { SQL_TIMESTAMP_STRUCT v; std::memcpy(&v, src, sizeof v); n = WriteTimestampText(dst, v, digits); break; }
+            case ReadKind::Double: {
+                double v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteDoubleText(dst, v);
+                break;
+            }
+            case ReadKind::Real: {
+                float v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteFloatText(dst, v);
+                break;
+            }
+            case ReadKind::Bool:
+                n = *src ? 4 : 5;
+                std::memcpy(dst, *src ? "True" : "False", n);
+                break;
+            case ReadKind::Date: {
+                SQL_DATE_STRUCT v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteDateText(dst, v);
+                break;
+            }
+            case ReadKind::Time: {
+                SQL_TIME_STRUCT v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteTimeText(dst, v);
+                break;
+            }
+            case ReadKind::Timestamp: {
+                SQL_TIMESTAMP_STRUCT v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteTimestampText(dst, v, digits);
+                break;
+            }
             case ReadKind::WideText: {
-                n = WriteUtf8(reinterpret_cast<const SQLWCHAR*>(src), static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR),
-                              dst);
+                n = WriteUtf8(reinterpret_cast<const SQLWCHAR*>(src),
+                              static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR), dst);
                 // A decimal read as text carries the locale's decimal separator.
                 if (decimal)
                     std::replace(dst, dst + n, ',', '.');
@@ -281,7 +308,8 @@ size_t RowBlock::valueBytes() const
         for (size_t r = 0; r < rows && r < column.lengths.size(); ++r)
             if (!column.isNull(r))
                 bytes += column.cType == SQL_C_CHAR || column.cType == SQL_C_WCHAR || column.cType == SQL_C_BINARY
-                    ? static_cast<size_t>(column.lengths[r]) : static_cast<size_t>(column.width);
+                    ? static_cast<size_t>(column.lengths[r])
+                    : static_cast<size_t>(column.width);
     return bytes;
 }
 

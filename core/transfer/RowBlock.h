@@ -17,7 +17,7 @@ enum class ReadKind { Text, WideText, Binary, Double, Real, Bool, Date, Time, Ti
 enum class SendKind { Text, Binary, TinyInt };
 
 struct ColumnPlan {
-    Field field;           // the source column as the driver described it
+    Field field;  // the source column as the driver described it
     ReadKind read = ReadKind::Text;
     SendKind send = SendKind::Text;
     SQLLEN readWidth = 0;  // bytes per row in a bound array; 0: too long to bind, read piece by piece

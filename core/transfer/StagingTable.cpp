@@ -3,7 +3,8 @@
 #include "TableChanges.h"
 
 StagingTable::StagingTable(DataConnection& target, DataConnection& claim, const SqlDialect& dialect, std::string table)
-    : target_(target), claim_(claim), dialect_(dialect), table_(std::move(table)), name_(StagingName(std::time(nullptr)))
+        : target_(target), claim_(claim), dialect_(dialect), table_(std::move(table)),
+          name_(StagingName(std::time(nullptr)))
 {
 }
 
@@ -16,7 +17,7 @@ std::optional<RefusedStatement> StagingTable::create(const std::string& createSq
         try {
             dialect_.claimStaging(claim_, name_);
         } catch (const DbError& error) {
-            return RefusedStatement{"", error.description(), ""};
+            return RefusedStatement {"", error.description(), ""};
         }
         return std::nullopt;
     };
@@ -26,7 +27,7 @@ std::optional<RefusedStatement> StagingTable::create(const std::string& createSq
     try {
         target_.execute(createSql);
     } catch (const DbError& error) {
-        return RefusedStatement{createSql, error.description(), ""};
+        return RefusedStatement {createSql, error.description(), ""};
     }
     exists_ = true;
     return dialect_.claimPrecedesTable() ? std::nullopt : claim();
@@ -49,7 +50,7 @@ std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
             if (auto error = trySwap(replacing, sql)) {
                 if (dialect_.isLockTimeout(*error))
                     throw *error;
-                refused = RefusedStatement{sql, error->description(), ""};
+                refused = RefusedStatement {sql, error->description(), ""};
             }
         });
     } catch (const TableChangeRefused& refusal) {
@@ -58,9 +59,9 @@ std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
                 claim_.rollback();
             } catch (const DbError&) {
             }
-        return RefusedStatement{"", refusal.what(), refusal.reason()};
+        return RefusedStatement {"", refusal.what(), refusal.reason()};
     } catch (const DbError& error) {
-        return RefusedStatement{"", error.description(), ""};
+        return RefusedStatement {"", error.description(), ""};
     }
     if (refused)
         return refused;
@@ -68,7 +69,7 @@ std::optional<RefusedStatement> StagingTable::swapIn(bool replacing)
         try {
             claim_.commit();
         } catch (const DbError& error) {
-            return RefusedStatement{"COMMIT", error.description(), ""};
+            return RefusedStatement {"COMMIT", error.description(), ""};
         }
     }
     exists_ = false;

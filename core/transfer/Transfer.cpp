@@ -28,7 +28,7 @@ constexpr auto kPingWaitingEvery = std::chrono::minutes(10);
 class Pacer {
 public:
     Pacer(TransferObserver& observer, DataConnection* waiting, const SqlDialect& waitingDialect)
-        : observer_(observer), waiting_(waiting), waitingDialect_(waitingDialect)
+            : observer_(observer), waiting_(waiting), waitingDialect_(waitingDialect)
     {
     }
     void tick()
@@ -148,7 +148,8 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 break;
             }
             if (outcome.firstRefused && result.refused == 0)
-                observer.report(TransferStep::Insert, outcome.firstRefused->error.description(), outcome.firstRefused->insertSql);
+                observer.report(TransferStep::Insert, outcome.firstRefused->error.description(),
+                                outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
             if (!outcome.substitutedRows.empty()) {
@@ -166,7 +167,8 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             }
             // The count only drives the bar; the source is read to its end,
             // and a table that grew meanwhile keeps the bar at 100.
-            const int percent = rowCount > 0 ? static_cast<int>(std::min<long long>(100, result.read * 100 / rowCount)) : 100;
+            const int percent
+                = rowCount > 0 ? static_cast<int>(std::min<long long>(100, result.read * 100 / rowCount)) : 100;
             if (percent != shown)
                 observer.progress(shown = percent);
             observer.rowsDone(table, result.read, rowCount);
@@ -292,9 +294,10 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
     if (!failed.empty())
         lines.push_back("Failed: " + joined(failed));
     if (!notSent.empty())
-        lines.push_back(std::string("Not sent") + (summary.connectionLost ? " (the connection was lost)"
-                                                   : summary.cancelled    ? " (cancelled)"
-                                                                          : "")
+        lines.push_back(std::string("Not sent")
+                        + (summary.connectionLost  ? " (the connection was lost)"
+                               : summary.cancelled ? " (cancelled)"
+                                                   : "")
                         + ": " + joined(notSent));
     for (const TableResult& table : summary.tables)
         for (const auto& [column, count] : table.datesStoredAsNull)
@@ -316,7 +319,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     const auto started = Clock::now();
     TransferSummary summary;
     for (const std::string& table : tables)
-        summary.tables.push_back(TableResult{table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
+        summary.tables.push_back(TableResult {table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
     const TargetSide side = toDB2 ? TargetSide::DB2 : TargetSide::MySQL;
     const auto finish = [&] {
@@ -338,9 +341,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     const SqlDialect& targetDialect = DialectOf(side);
     // After a failure: when a connection is gone the run ends here, once,
     // instead of reporting "Connection not open" for every later table.
-    const auto connectionsGone = [&] {
-        return !answers(source, sourceDialect) || !answers(target, targetDialect);
-    };
+    const auto connectionsGone = [&] { return !answers(source, sourceDialect) || !answers(target, targetDialect); };
     // Holds the claim on each staging table and puts it in place.
     DataConnection claim;
     configure(claim, toDB2 ? kServerSideCursor : kClientSideCursor);
@@ -348,8 +349,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     // are compared as the target compares them: its lists may be stale, and
     // "Orders" is "ORDERS" on some servers and another table on others.
     NameRules names;
-    std::map<std::string, std::string> targetTables;  // by tableKey: the name as the target lists it
-    std::map<std::string, std::string> sentByThisRun; // by tableKey: the source table this run put there
+    std::map<std::string, std::string> targetTables;   // by tableKey: the name as the target lists it
+    std::map<std::string, std::string> sentByThisRun;  // by tableKey: the source table this run put there
     if (!tables.empty()) {
         if (!openConnection(claim, targetDialect, toDB2 ? db2 : mysql, TransferStep::ConnectTarget, observer))
             return finish();
@@ -399,9 +400,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const std::string key = names.tableKey(table);
         const std::string listedName = names.listedTableName(table);
         if (const auto earlier = sentByThisRun.find(key); earlier != sentByThisRun.end()) {
-            refuseName(TransferStep::ReplaceTable, table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
-                                       + earlier->second + ": " + targetDialect.displayName()
-                                       + " does not tell these table names apart. Rename one of them and send it alone.",
+            refuseName(TransferStep::ReplaceTable,
+                       table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
+                           + earlier->second + ": " + targetDialect.displayName()
+                           + " does not tell these table names apart. Rename one of them and send it alone.",
                        "would replace " + targetTables.at(key) + ", sent by this run from " + earlier->second);
             continue;
         }
@@ -443,12 +445,14 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                     declarations = ReadMySQLColumnDeclarations(source, table);
                 declaredCharacters = sourceDialect.textDeclaredInCharacters(source, table);
                 if (!textLengths)
-                    textLengths = targetDialect.sizesTextInCharacters(target) ? TextLengths::Characters : TextLengths::Bytes;
+                    textLengths
+                        = targetDialect.sizesTextInCharacters(target) ? TextLengths::Characters : TextLengths::Bytes;
             }
             if (options.copyPrimaryKeys)
                 sourceKey = source.primaryKeyColumns(table);
             const size_t batchRows = BatchRowsFor(rowCount);
-            reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows) : OpenDB2Source(source, table, batchRows));
+            reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, batchRows)
+                                     : OpenDB2Source(source, table, batchRows));
         } catch (const std::exception& error) {
             fail(TransferStep::OpenSource, error.what(), selectSql);
             if (summary.connectionLost)
@@ -499,8 +503,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
 
-        const CopyResult copy = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer,
-                                         &claim);
+        const CopyResult copy
+            = CopyRows(side, table, staging.name(), *reader, rowCount, plan.columnTypes, target, observer, &claim);
         reader.reset();
         observer.progress(0);
         result.rowsRead = copy.read;
@@ -574,8 +578,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             break;
         }
     }
-    const std::string endReason = summary.connectionLost ? "not sent: the connection was lost"
-                                                         : "not sent: the run was cancelled";
+    const std::string endReason
+        = summary.connectionLost ? "not sent: the connection was lost" : "not sent: the run was cancelled";
     for (TableResult& result : summary.tables)
         if (result.status == TableStatus::Skipped && result.reason == "not sent")
             result.reason = endReason;

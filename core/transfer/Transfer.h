@@ -20,9 +20,9 @@ enum class TransferStep {
     ReplaceTable,   // dropping the old table, or the copy taking its name
     OpenSource,     // the statement that reads the source table
     CreateTable,
-    CountRows,      // the target's own count after the copy
+    CountRows,  // the target's own count after the copy
     Insert,
-    ReadRows,       // fetching rows from the open source
+    ReadRows,  // fetching rows from the open source
 };
 
 // What a transfer needs from its user: the window (lists, progress bar,
@@ -35,27 +35,31 @@ public:
     // `existing`, as the target lists it. "Would you like to overwrite " +
     // existing + "?"; true = Yes.
     virtual bool confirmOverwrite(const std::string& table, const std::string& existing) = 0;
-    virtual void targetDropped(const std::string& table) = 0;     // the replaced table, as the target listed it
-    virtual void tableArrived(const std::string& table) = 0;      // the new table, as the target lists it
-    virtual void progress(int percent) = 0;                       // 0..100 as rows go; 0 after each table
+    virtual void targetDropped(const std::string& table) = 0;  // the replaced table, as the target listed it
+    virtual void tableArrived(const std::string& table) = 0;   // the new table, as the target lists it
+    virtual void progress(int percent) = 0;                    // 0..100 as rows go; 0 after each table
     // The uniform error report: the step that failed, the driver's message
     // and the statement concerned (shown after "sql: ").
     virtual void report(TransferStep step, const std::string& description, const std::string& sql) = 0;
     // At a table's end, when more rows were refused than the one reported.
     virtual void rowsRefused(const std::string& table, long long furtherRefused) = 0;
     // Rows read so far of the table and its row count (-1 when unknown), after every batch.
-    virtual void rowsDone(const std::string& table, long long done, long long total) { (void)table, (void)done, (void)total; }
+    virtual void rowsDone(const std::string& table, long long done, long long total)
+    {
+        (void)table, (void)done, (void)total;
+    }
     // At a table's end, once its outcome is known (not for tables skipped or failed before any row).
     virtual void tableFinished(const TableResult& result) { (void)result; }
-    virtual bool cancelRequested() = 0;                           // checked between batches
-    virtual void yield() = 0;                                     // called every yieldInterval() at most
+    virtual bool cancelRequested() = 0;  // checked between batches
+    virtual void yield() = 0;            // called every yieldInterval() at most
     virtual std::chrono::milliseconds yieldInterval() const { return std::chrono::milliseconds(40); }
 };
 
 // How one table of a run ended.
 enum class TableStatus {
     Sent,        // every source row was read; rows the target refused are counted
-    Incomplete,  // reading or writing stopped part-way, or the target holds other rows than written: the copy was dropped
+    Incomplete,  // reading or writing stopped part-way, or the target holds other rows than written: the copy was
+                 // dropped
     Failed,      // unreadable source, refused CREATE, or the copy could not be put in place
     Skipped,     // nothing done: the existing table was kept, or the run ended before this table
 };
@@ -64,13 +68,13 @@ const char* TableStatusName(TableStatus status);  // "sent", "incomplete", "fail
 struct TableResult {
     std::string name;
     TableStatus status = TableStatus::Skipped;
-    long long rowsRead = 0;      // rows read from the source
-    long long rowsWritten = 0;   // rows the target committed
-    long long rowsRefused = 0;   // rows the target refused or that were too long to send
-    long long rowsOnTarget = -1; // the target's own count after the copy; -1 when not counted
+    long long rowsRead = 0;       // rows read from the source
+    long long rowsWritten = 0;    // rows the target committed
+    long long rowsRefused = 0;    // rows the target refused or that were too long to send
+    long long rowsOnTarget = -1;  // the target's own count after the copy; -1 when not counted
     // Zero or partial MySQL dates that went to a date column as NULL, per column.
     std::map<std::string, long long> datesStoredAsNull;
-    std::string reason;          // why it is not "sent", in a few words; empty when sent
+    std::string reason;  // why it is not "sent", in a few words; empty when sent
     // What the transfer options could not do, e.g. "orders: primary key left out: ...".
     std::vector<std::string> notes;
     // Values the target stored with substitution characters (its code page
@@ -82,12 +86,12 @@ struct TransferSummary {
     std::vector<TableResult> tables;  // every table given, in the order given
     double seconds = 0;
     bool cancelled = false;
-    bool connectionLost = false;      // the run stopped there; later tables are "skipped"
+    bool connectionLost = false;  // the run stopped there; later tables are "skipped"
 
-    int tablesSent() const;           // tables with status sent
-    long long rowsCopied() const;     // rows written, all tables
+    int tablesSent() const;        // tables with status sent
+    long long rowsCopied() const;  // rows written, all tables
     long long rowsRefused() const;
-    bool allSent() const;             // every table sent, no row refused
+    bool allSent() const;  // every table sent, no row refused
     std::vector<std::string> namesWith(TableStatus status) const;
 };
 

@@ -61,10 +61,7 @@ std::string hexText(const std::string& bytes)
 
 }  // namespace
 
-std::string QuoteTextLiteral(TargetSide side, const std::string& text)
-{
-    return DialectOf(side).quoteText(text);
-}
+std::string QuoteTextLiteral(TargetSide side, const std::string& text) { return DialectOf(side).quoteText(text); }
 
 namespace {
 
@@ -72,7 +69,10 @@ bool isTrueText(const std::string& value) { return value == "1" || value == "Tru
 
 }  // namespace
 
-size_t WriteDoubleText(char* out, double value) { return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out); }
+size_t WriteDoubleText(char* out, double value)
+{
+    return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out);
+}
 size_t WriteFloatText(char* out, float value)
 {
     // The shortest text of the largest float reads as a double just above the
@@ -87,7 +87,9 @@ bool IsZeroOrPartialDate(std::string_view text)
 {
     if (text.size() < 10 || text[4] != '-' || text[7] != '-')
         return false;
-    const auto zero = [&](size_t from, size_t count) { return text.substr(from, count).find_first_not_of('0') == std::string_view::npos; };
+    const auto zero = [&](size_t from, size_t count) {
+        return text.substr(from, count).find_first_not_of('0') == std::string_view::npos;
+    };
     return zero(5, 2) || zero(8, 2);
 }
 
@@ -162,8 +164,9 @@ bool TextFitsCodePage(std::string_view utf8, long codePage)
         return true;
     if (codePage <= 0)
         return ascii();
-    const std::string codeset = codePage == 819 ? "ISO-8859-1" : codePage == 923 ? "ISO-8859-15"
-                                                                               : "CP" + std::to_string(codePage);
+    const std::string codeset = codePage == 819 ? "ISO-8859-1"
+        : codePage == 923                       ? "ISO-8859-15"
+                                                : "CP" + std::to_string(codePage);
     // One converter per thread and code page: every value of a substituted row passes here.
     thread_local std::map<std::string, iconv_t> converters;
     auto found = converters.find(codeset);

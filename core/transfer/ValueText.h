@@ -17,8 +17,8 @@ std::string NullToDefault(const std::optional<std::string>& value, const std::st
 // Value texts in forms both servers read the same way whatever the locale.
 std::string FormatDouble(double value);  // shortest text that reads back to the same double
 std::string FormatFloat(float value);
-std::string FormatDate(const SQL_DATE_STRUCT& date);     // YYYY-MM-DD
-std::string FormatTime(const SQL_TIME_STRUCT& time);     // hh:mm:ss
+std::string FormatDate(const SQL_DATE_STRUCT& date);  // YYYY-MM-DD
+std::string FormatTime(const SQL_TIME_STRUCT& time);  // hh:mm:ss
 // YYYY-MM-DD hh:mm:ss, then a fraction of `digits` digits (more when the
 // value has finer parts, so nothing is cut off).
 std::string FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, int digits);

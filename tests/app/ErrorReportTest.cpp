@@ -26,11 +26,13 @@ void ErrorReportTest::reportText_data()
 
     const QString mail = QStringLiteral("\r\rPlease email screenshot of this message to support@quarnel.com");
     QTest::newRow("next, step 106") << "Form1.PushButton2_Click" << 106 << "Connection lost" << false << QString()
-        << "Connection lost\r\nin Hopbridge2017/04/05.Form1.PushButton2_Click at line 106" + mail;
+                                    << "Connection lost\r\nin Hopbridge2017/04/05.Form1.PushButton2_Click at line 106"
+            + mail;
     QTest::newRow("empty description starts with the line break")
         << "Form2.Form_Load" << 100 << "" << false << QString()
         << "\r\nin Hopbridge2017/04/05.Form2.Form_Load at line 100" + mail;
-    QTest::newRow("transfer with statement") << "Form2.PushButton3_Click" << 252 << "SQL0433N too long" << true
+    QTest::newRow("transfer with statement")
+        << "Form2.PushButton3_Click" << 252 << "SQL0433N too long" << true
         << "INSERT INTO \"people\" VALUES('1', NULL, 'O''Brien')"
         << "SQL0433N too long\r\nin Hopbridge2017/04/05.Form2.PushButton3_Click at line 252" + mail
             + "\r\rsql: INSERT INTO \"people\" VALUES('1', NULL, 'O''Brien')";
@@ -68,7 +70,11 @@ void ErrorReportTest::carryOnRule()
     HandlerTrap trap(dialogs, QStringLiteral("Form1.Form_Load"));
     QStringList ran;
     QVERIFY(trap.step(100, [&] { ran << "100"; }));
-    QVERIFY(!trap.step(102, [&] { ran << "102"; throw std::runtime_error("first"); ran << "never"; }));
+    QVERIFY(!trap.step(102, [&] {
+        ran << "102";
+        throw std::runtime_error("first");
+        ran << "never";
+    }));
     QVERIFY(trap.step(104, [&] { ran << "104"; }));
     for (int pass = 0; pass < 3; ++pass)  // a step failing on every pass of a loop reports each time
         trap.step(106, [&] { throw std::runtime_error("loop " + std::to_string(pass)); });
@@ -83,7 +89,7 @@ void ErrorReportTest::failingTestCountsAsPassed()
 {
     FakeDialogs dialogs;
     HandlerTrap trap(dialogs, QStringLiteral("Form1.Form_Load"));
-    QVERIFY(trap.test(148, [] () -> bool { throw std::runtime_error("no component"); }));
+    QVERIFY(trap.test(148, []() -> bool { throw std::runtime_error("no component"); }));
     QVERIFY(!trap.test(150, [] { return false; }));
     QVERIFY(trap.test(152, [] { return true; }));
     QCOMPARE(dialogs.kinds(), QStringList({"error"}));

@@ -29,12 +29,13 @@ void WindowHelpersTest::cutTitle_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
-    QTest::newRow("product name loses its last word")
-        << "Tablehop Dual Server Table Copy & Move Software" << "Tablehop Dual Server Table Copy & Move";
-    QTest::newRow("a name that fits still loses its last word") << "Short name" << "Short";
+    QTest::newRow("product name loses its last word") << "Tablehop Dual Server Table Copy & Move Software"
+                                                      << "Tablehop Dual Server Table Copy & Move";
+    QTest::newRow("a name that fits still loses its last word") << "Short name"
+                                                                << "Short";
     // 60 characters; each cut removes one short word until 40 or fewer remain.
-    QTest::newRow("words go one at a time")
-        << "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota Kappa Mu" << "Alpha Beta Gamma Delta Epsilon Zeta Eta";
+    QTest::newRow("words go one at a time") << "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota Kappa Mu"
+                                            << "Alpha Beta Gamma Delta Epsilon Zeta Eta";
     QTest::newRow("exactly forty after one cut") << QString(40, 'x') + " tail" << QString(40, 'x');
 }
 
@@ -119,7 +120,8 @@ void WindowHelpersTest::skinPresentRecoloursAndAppliesInOrder()
     QCOMPARE(form->findChild<QLabel*>("Label2")->palette().color(QPalette::Window), buttonFace);
     QCOMPARE(form->findChild<QGroupBox*>()->palette().color(QPalette::Window), buttonFace);
     QCOMPARE(form->findChild<QLineEdit*>("Text1")->palette().color(QPalette::Base), QColor(Qt::yellow));
-    QCOMPARE(component->calls(), QStringList({"options", "loadSkin", "options", "applyFrames", "applyDialogs", "applyWindow"}));
+    QCOMPARE(component->calls(),
+             QStringList({"options", "loadSkin", "options", "applyFrames", "applyDialogs", "applyWindow"}));
     QCOMPARE(component->options(), 7);
     QCOMPARE(form->styleSheet(), QStringLiteral("QGroupBox { font-weight: bold; }"));
 }

@@ -78,7 +78,8 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 
 void CliProcessTest::init()
 {
-    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused", "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb"})
+    for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused",
+                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -114,20 +115,20 @@ void CliProcessTest::helpAndUsage_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("fragment");
-    QTest::newRow("program help") << QStringList{"--help"} << 0 << "Usage: tablehop-cli COMMAND";
+    QTest::newRow("program help") << QStringList {"--help"} << 0 << "Usage: tablehop-cli COMMAND";
     for (const char* command : {"test", "list", "send", "drop", "rename", "check"})
-        QTest::newRow(command) << QStringList{command, "--help"} << 0
+        QTest::newRow(command) << QStringList {command, "--help"} << 0
                                << QStringLiteral("Usage: tablehop-cli %1").arg(command);
-    QTest::newRow("no command") << QStringList{} << 2 << "Usage: tablehop-cli COMMAND";
-    QTest::newRow("unknown command") << QStringList{"copy"} << 2 << "unknown command \"copy\"";
-    QTest::newRow("unknown side") << QStringList{"list", "oracle"} << 2 << "unknown side \"oracle\"";
-    QTest::newRow("unknown option") << QStringList{"list", "mysql", "--fast"} << 2 << "unknown option --fast";
-    QTest::newRow("send without side") << QStringList{"send", "t"} << 2 << "--to";
-    QTest::newRow("send options") << QStringList{"send", "--help"} << 0 << "--db2-types matching gives";
-    QTest::newRow("send: name matching") << QStringList{"send", "--help"} << 0 << "as the target compares names";
-    QTest::newRow("send: time zone") << QStringList{"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
-    QTest::newRow("unknown column types") << QStringList{"send", "--to", "db2", "--db2-types", "wide", "t"} << 2
-                                          << "unknown --db2-types \"wide\"";
+    QTest::newRow("no command") << QStringList {} << 2 << "Usage: tablehop-cli COMMAND";
+    QTest::newRow("unknown command") << QStringList {"copy"} << 2 << "unknown command \"copy\"";
+    QTest::newRow("unknown side") << QStringList {"list", "oracle"} << 2 << "unknown side \"oracle\"";
+    QTest::newRow("unknown option") << QStringList {"list", "mysql", "--fast"} << 2 << "unknown option --fast";
+    QTest::newRow("send without side") << QStringList {"send", "t"} << 2 << "--to";
+    QTest::newRow("send options") << QStringList {"send", "--help"} << 0 << "--db2-types matching gives";
+    QTest::newRow("send: name matching") << QStringList {"send", "--help"} << 0 << "as the target compares names";
+    QTest::newRow("send: time zone") << QStringList {"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
+    QTest::newRow("unknown column types")
+        << QStringList {"send", "--to", "db2", "--db2-types", "wide", "t"} << 2 << "unknown --db2-types \"wide\"";
 }
 
 void CliProcessTest::helpAndUsage()
@@ -170,8 +171,10 @@ void CliProcessTest::badLoginIsExitTwo_data()
 {
     QTest::addColumn<QString>("side");
     QTest::addColumn<QString>("fragment");
-    QTest::newRow("mysql") << "mysql" << "Access denied";
-    QTest::newRow("db2") << "db2" << "SQL30082N";
+    QTest::newRow("mysql") << "mysql"
+                           << "Access denied";
+    QTest::newRow("db2") << "db2"
+                         << "SQL30082N";
 }
 
 void CliProcessTest::badLoginIsExitTwo()
@@ -179,7 +182,8 @@ void CliProcessTest::badLoginIsExitTwo()
     QFETCH(QString, side);
     QFETCH(QString, fragment);
     const QString variable = side == "mysql" ? "TABLEHOP_MYSQL_PASSWORD" : "TABLEHOP_DB2_PASSWORD";
-    for (const QStringList& args : {QStringList{"test", side}, QStringList{"list", side}, QStringList{"drop", side, "x"}}) {
+    for (const QStringList& args :
+         {QStringList {"test", side}, QStringList {"list", side}, QStringList {"drop", side, "x"}}) {
         const CliRun result = run(args, {{variable, "wrong-password"}});
         QCOMPARE(result.exitCode, 2);
         QVERIFY2(result.err.contains(fragment), qPrintable(result.err));
@@ -254,7 +258,8 @@ namespace {
 QStringList rowsOf(const std::string& side, const std::string& selectSql)
 {
     DataConnection connection;
-    connection.open(side == "mysql" ? MySQLConnectionString(MySQLTestProfile()) : DB2ConnectionString(DB2TestProfile()));
+    connection.open(side == "mysql" ? MySQLConnectionString(MySQLTestProfile())
+                                    : DB2ConnectionString(DB2TestProfile()));
     auto rs = connection.execute(selectSql);
     QStringList rows;
     for (; rs && !rs->eof(); rs->moveNext()) {
@@ -284,7 +289,8 @@ void CliProcessTest::sendBothWays()
     CliRun result = run({"send", "--to", "db2", "cli_orders"});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 0 rows refused"), qPrintable(result.out));
-    QVERIFY2(result.err.contains("cli_orders: 3 rows sent, 0 refused"), qPrintable(result.err));  // one line per table off a terminal
+    QVERIFY2(result.err.contains("cli_orders: 3 rows sent, 0 refused"),
+             qPrintable(result.err));  // one line per table off a terminal
     QStringList onDB2 = rowsOf("db2", "SELECT * FROM \"cli_orders\" ORDER BY \"id\"");
     QCOMPARE(onDB2.size(), 3);
 
@@ -362,7 +368,7 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(a.value("rowsWritten").toInt(), 3);
     QCOMPARE(a.value("rowsRefused").toInt(), 1);
     QCOMPARE(a.value("rowsOnTarget").toInt(), 3);
-    QCOMPARE(a.value("zeroDatesStoredAsNull").toObject(), (QJsonObject{{"d", 2}}));
+    QCOMPARE(a.value("zeroDatesStoredAsNull").toObject(), (QJsonObject {{"d", 2}}));
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_a\" ORDER BY \"v\""),
              QStringList({"ok|2024-01-31|2024-01-31 10:00:00", "part|<null>|2000-00-15 10:00:00",
                           "zero|<null>|0000-00-00 00:00:00"}));
@@ -385,7 +391,7 @@ void CliProcessTest::sendJsonSummary()
     const QJsonObject zk = QJsonDocument::fromJson(keyed.out.toUtf8()).object().value("tables").toArray()[0].toObject();
     QCOMPARE(zk.value("rowsWritten").toInt(), 1);
     QCOMPARE(zk.value("rowsRefused").toInt(), 2);
-    QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject(), (QJsonObject{{"t", 1}}));
+    QCOMPARE(zk.value("zeroDatesStoredAsNull").toObject(), (QJsonObject {{"t", 1}}));
     QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_zk\""), QStringList({"2024-01-31|<null>|2"}));
     // A database in code page 819 has no euro sign: DB2 substitutes it and only warns.
     ExecMySQL("CREATE TABLE cli_cp (v VARCHAR(5), w VARCHAR(5)) CHARACTER SET utf8mb4");
@@ -393,7 +399,7 @@ void CliProcessTest::sendJsonSummary()
     const CliRun latin = run({"send", "--to", "db2", "--json", "cli_cp"}, {{"DB2STANDIN_DATABASE_CODEPAGE", "819"}});
     QCOMPARE(latin.exitCode, 0);
     const QJsonObject cp = QJsonDocument::fromJson(latin.out.toUtf8()).object().value("tables").toArray()[0].toObject();
-    QCOMPARE(cp.value("valuesChangedByCodePage").toObject(), (QJsonObject{{"v", 2}, {"w", 1}}));
+    QCOMPARE(cp.value("valuesChangedByCodePage").toObject(), (QJsonObject {{"v", 2}, {"w", 1}}));
 
     // A key the text types cannot hold is a note, not a failure; with matching types it is copied.
     // An empty table is counted on the target too.
@@ -402,8 +408,8 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(keys.exitCode, 0);
     const QJsonArray keysTables = QJsonDocument::fromJson(keys.out.toUtf8()).object().value("tables").toArray();
     QCOMPARE(keysTables[0].toObject().value("notes"),
-             QJsonValue(QJsonArray{"cli_orders: primary key left out: its column id is LONG VARCHAR, which cannot be "
-                                   "part of a key on IBM DB2"}));
+             QJsonValue(QJsonArray {"cli_orders: primary key left out: its column id is LONG VARCHAR, which cannot be "
+                                    "part of a key on IBM DB2"}));
     QCOMPARE(keysTables[1].toObject().value("status"), QJsonValue("sent"));
     QCOMPARE(keysTables[1].toObject().value("rowsOnTarget"), QJsonValue(0));
     // The options the window last used are the defaults; flags beat them.
@@ -417,7 +423,7 @@ void CliProcessTest::sendJsonSummary()
     QVERIFY2(!stored.out.contains("left out"), qPrintable(stored.out));
     DataConnection db2;
     db2.open(DB2ConnectionString(DB2TestProfile()));
-    QCOMPARE(db2.primaryKeyColumns("cli_orders"), std::vector<std::string>{"id"});
+    QCOMPARE(db2.primaryKeyColumns("cli_orders"), std::vector<std::string> {"id"});
     QCOMPARE(db2.execute("SELECT * FROM \"cli_orders\"")->field("price").sqlType, SQLSMALLINT(SQL_DECIMAL));
     QCOMPARE(run({"send", "--to", "db2", "--overwrite", "--db2-types", "text", "--no-keys", "cli_orders"}).exitCode, 0);
     QVERIFY(db2.primaryKeyColumns("cli_orders").empty());
@@ -434,8 +440,12 @@ void CliProcessTest::existingTableIsNamedAsMatched()
     folding.execute("DROP TABLE IF EXISTS `cli_ä`");
     folding.execute("CREATE TABLE `CLI_Ä` (id INT)");
     ExecDB2("CREATE TABLE \"CLI_Ä\" (ID INTEGER)");
-    const QStringList send{"send", "--to", "mysql", "--mysql-port", QString::fromStdString(FoldingMySQLTestProfile().port),
-                           QString::fromUtf8("CLI_Ä")};
+    const QStringList send {"send",
+                            "--to",
+                            "mysql",
+                            "--mysql-port",
+                            QString::fromStdString(FoldingMySQLTestProfile().port),
+                            QString::fromUtf8("CLI_Ä")};
     const CliRun result = run(send);
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains(QString::fromUtf8("cli_ä exists on MySQL")), qPrintable(result.err));
@@ -452,14 +462,22 @@ void CliProcessTest::decimalsCompareByValue_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<bool>("same");
-    QTest::newRow("leading zero left out") << ".5" << "0.5" << true;
-    QTest::newRow("negative, trailing zeros") << "-0.50" << "-.5" << true;
-    QTest::newRow("whole number") << "12" << "12.000" << true;
-    QTest::newRow("comma separator") << "12,5" << "12.5" << true;
-    QTest::newRow("zero's sign") << "-0.0" << "0" << true;
-    QTest::newRow("other value") << "0.5" << "0.05" << false;
-    QTest::newRow("sign differs") << "-1" << "1" << false;
-    QTest::newRow("not a number") << "" << "" << false;
+    QTest::newRow("leading zero left out") << ".5"
+                                           << "0.5" << true;
+    QTest::newRow("negative, trailing zeros") << "-0.50"
+                                              << "-.5" << true;
+    QTest::newRow("whole number") << "12"
+                                  << "12.000" << true;
+    QTest::newRow("comma separator") << "12,5"
+                                     << "12.5" << true;
+    QTest::newRow("zero's sign") << "-0.0"
+                                 << "0" << true;
+    QTest::newRow("other value") << "0.5"
+                                 << "0.05" << false;
+    QTest::newRow("sign differs") << "-1"
+                                  << "1" << false;
+    QTest::newRow("not a number") << ""
+                                  << "" << false;
 }
 
 void CliProcessTest::decimalsCompareByValue()
@@ -493,8 +511,8 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     // the signals come while a statement waits (below).
     const bool midCopy = count == 1 && !endsWhileHeld;
     ExecDB2("CREATE TABLE \"cli_a\" (\"id\" INTEGER, \"v\" VARCHAR(20))");
-    ExecDB2("INSERT INTO \"cli_a\" SELECT g, 'some text' FROM generate_series(1, " + std::string(midCopy ? "300000" : "5000")
-            + ") g");
+    ExecDB2("INSERT INTO \"cli_a\" SELECT g, 'some text' FROM generate_series(1, "
+            + std::string(midCopy ? "300000" : "5000") + ") g");
     ExecMySQL("CREATE TABLE cli_a (old INT)");
     ExecMySQL("INSERT INTO cli_a VALUES (7)");
     const auto dropStagingTables = [] {
@@ -510,15 +528,17 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     if (!midCopy)
         lock.execute("FLUSH TABLES WITH READ LOCK");
     const auto stagingTables = [] {  // the lists leave them out
-        return rowsOf("mysql", "SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
-                               "TABLE_SCHEMA = DATABASE() AND TABLE_NAME LIKE 'tablehop\\_stage\\_%'");
+        return rowsOf("mysql",
+                      "SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
+                      "TABLE_SCHEMA = DATABASE() AND TABLE_NAME LIKE 'tablehop\\_stage\\_%'");
     };
     const auto stagedRows = [&] {
         const QStringList staging = stagingTables();
-        return staging.isEmpty() ? 0
-                                 : rowsOf("mysql", "SELECT COUNT(*) FROM " + QuoteMySQLIdentifier(staging[0].toStdString()))
-                                       .value(0)
-                                       .toLongLong();
+        return staging.isEmpty()
+            ? 0
+            : rowsOf("mysql", "SELECT COUNT(*) FROM " + QuoteMySQLIdentifier(staging[0].toStdString()))
+                  .value(0)
+                  .toLongLong();
     };
 
     QProcess process;
@@ -528,7 +548,7 @@ void CliProcessTest::stopSignalEndsLikeCancel()
         for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
             env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
     process.setProcessEnvironment(env);
-    QStringList args{"send", "--to", "mysql", "--overwrite", "cli_a", "cli_c"};
+    QStringList args {"send", "--to", "mysql", "--overwrite", "cli_a", "cli_c"};
     if (json)
         args << "--json";
     process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
@@ -536,9 +556,10 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     if (midCopy)
         QTRY_VERIFY_WITH_TIMEOUT(stagedRows() > 0, 20000);  // batches are arriving
     else
-        QTRY_COMPARE_WITH_TIMEOUT(rowsOf("mysql", "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
-                                                  "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"),
-                                  QStringList{"1"}, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rowsOf("mysql",
+                                         "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
+                                         "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"),
+                                  QStringList {"1"}, 20000);
     const auto pid = static_cast<pid_t>(process.processId());
     QVERIFY(pid > 0);
     // Two signals come at once, as the first alone ends the send promptly:
@@ -551,8 +572,9 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     if (count > 1) {
         QVERIFY(process.waitForFinished(10000));  // while the CREATE still waits
         // The server would still run the ended program's CREATE once the lock goes.
-        for (const QString& id : rowsOf("mysql", "SELECT ID FROM information_schema.PROCESSLIST "
-                                                 "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"))
+        for (const QString& id : rowsOf("mysql",
+                                        "SELECT ID FROM information_schema.PROCESSLIST "
+                                        "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"))
             lock.execute("KILL " + id.toStdString());
     }
     if (!midCopy)
@@ -563,18 +585,20 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 128 + signal);
-    QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_a"), QStringList{"7"});  // the old table stays
+    QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_a"), QStringList {"7"});  // the old table stays
     if (count > 1) {
         QVERIFY2(out.isEmpty(), qPrintable(out));  // no summary: it ended at once
         QVERIFY2(err.contains("stopped at once"), qPrintable(err));
         return;
     }
     const auto names = tables("mysql");
-    QVERIFY(std::none_of(names.begin(), names.end(), [](const std::string& n) { return StagingNameTime(n).has_value(); }));
-    QCOMPARE(stagingTables(), QStringList{});
+    QVERIFY(
+        std::none_of(names.begin(), names.end(), [](const std::string& n) { return StagingNameTime(n).has_value(); }));
+    QCOMPARE(stagingTables(), QStringList {});
     QVERIFY2(err.contains("stopping after the current batch"), qPrintable(err));
     if (endsWhileHeld) {  // stopped before the table's first batch arrived
-        QVERIFY2(out.startsWith("Sent 0 tables to MySQL: 0 rows copied, 0 rows refused,") && out.contains("(cancelled)\n"),
+        QVERIFY2(out.startsWith("Sent 0 tables to MySQL: 0 rows copied, 0 rows refused,")
+                     && out.contains("(cancelled)\n"),
                  qPrintable(out));
         QVERIFY2(out.contains(QRegularExpression("\nNot sent \\(cancelled\\): (cli_a, )?cli_c\n")), qPrintable(out));
         return;
@@ -628,12 +652,13 @@ void CliProcessTest::checkPassesAndFailsOnSmallPages()
     const CliRun good = run({"check"});
     QVERIFY2(good.exitCode == 0, qPrintable(good.out + good.err));
     QVERIFY2(!good.out.contains("FAIL"), qPrintable(good.out));
-    for (const char* line : {"PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2", "PASS  back on MySQL: 100 KB blob",
-                             "PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2 over its own copy",
-                             "PASS  on IBM DB2: every value after the overwrite",
-                             "PASS  on IBM DB2: backslashes, quotes and emoji", "PASS  on MySQL: TIMESTAMP(12)",
-                             "PASS  on IBM DB2: wide row", "PASS  back on MySQL: every value with matching column types and keys",
-                             "PASS  drop the scratch tables", "All checks passed."})
+    for (const char* line :
+         {"PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2", "PASS  back on MySQL: 100 KB blob",
+          "PASS  send TABLEHOP_CHECK_CORPUS MySQL -> IBM DB2 over its own copy",
+          "PASS  on IBM DB2: every value after the overwrite", "PASS  on IBM DB2: backslashes, quotes and emoji",
+          "PASS  on MySQL: TIMESTAMP(12)", "PASS  on IBM DB2: wide row",
+          "PASS  back on MySQL: every value with matching column types and keys", "PASS  drop the scratch tables",
+          "All checks passed."})
         QVERIFY2(good.out.contains(line), qPrintable(line + QString(" in:\n") + good.out));
     QCOMPARE(scratch(), 0);
 

@@ -8,7 +8,12 @@
 class SettingsStoreTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { QVERIFY(dir.isValid()); path = dir.filePath(QStringLiteral("settings.ini")); QFile::remove(path); }
+    void init()
+    {
+        QVERIFY(dir.isValid());
+        path = dir.filePath(QStringLiteral("settings.ini"));
+        QFile::remove(path);
+    }
     void emptyStoreGivesDefaults();
     void storedEmptyTextIsNotTheDefault();
     void writesThroughAtOnce();
@@ -25,8 +30,9 @@ void SettingsStoreTest::emptyStoreGivesDefaults()
 {
     SettingsStore store(path);
     const QMap<QString, QString> expected = {
-        {"Server", ""}, {"Port", "50069"}, {"User", ""}, {"Password", ""}, {"Database", ""},
-        {"MySQLServer", "localhost"}, {"MySQLUser", ""}, {"MySQLPassword", ""}, {"MySQLDatabase", ""},
+        {"Server", ""},        {"Port", "50069"},     {"User", ""},
+        {"Password", ""},      {"Database", ""},      {"MySQLServer", "localhost"},
+        {"MySQLUser", ""},     {"MySQLPassword", ""}, {"MySQLDatabase", ""},
         {"MySQLPort", "3306"},
     };
     QCOMPARE(std::size(kLoginSettings), size_t(10));
@@ -70,7 +76,8 @@ void SettingsStoreTest::fileIsReadableByItsOwnerOnly()
     store.write("Password", "secret");
     const QFileDevice::Permissions permissions = QFileInfo(path).permissions();
     QVERIFY(permissions & QFileDevice::ReadOwner);
-    QVERIFY(!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
+    QVERIFY(!(permissions
+              & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
 }
 
 void SettingsStoreTest::keysAreAddressedUnderApplicationAndSection()

@@ -20,18 +20,15 @@ public:
     };
 
     std::vector<Shown> shown;
-    std::deque<Answer> answers;                     // for question()
-    std::deque<std::optional<QString>> inputs;      // for inputBox(); nullopt = Cancel
+    std::deque<Answer> answers;                 // for question()
+    std::deque<std::optional<QString>> inputs;  // for inputBox(); nullopt = Cancel
     int yields = 0;
     // Run when a box is shown, and at every yield: a user acting meanwhile.
     std::function<void(const Shown&)> onShown;
     std::function<void()> onYield;
 
     void message(const QString& text, const QString& title) override { show({"message", text, title, {}}); }
-    void messageWithDetail(const QString& text, const QString& detail) override
-    {
-        show({"detail", text, {}, detail});
-    }
+    void messageWithDetail(const QString& text, const QString& detail) override { show({"detail", text, {}, detail}); }
     Answer question(const QString& text, const QString& title) override
     {
         show({"question", text, title, {}});

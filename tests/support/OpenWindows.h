@@ -15,8 +15,9 @@
 // the test's own.
 class OpenWindows {
 public:
-    explicit OpenWindows(const QString& settingsFile, std::unique_ptr<UserDialogs> dialogs = std::make_unique<FakeDialogs>())
-        : controller_(std::move(dialogs), std::make_unique<SettingsStore>(settingsFile))
+    explicit OpenWindows(const QString& settingsFile,
+                         std::unique_ptr<UserDialogs> dialogs = std::make_unique<FakeDialogs>())
+            : controller_(std::move(dialogs), std::make_unique<SettingsStore>(settingsFile))
     {
     }
 

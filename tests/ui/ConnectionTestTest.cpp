@@ -21,9 +21,10 @@ void ConnectionTestTest::outcomes_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("detailFragment");
     QTest::newRow("mysql good") << int(DatabaseSide::MySQL) << "" << kConnectionSuccessful << "";
-    QTest::newRow("mysql wrong password") << int(DatabaseSide::MySQL) << "password" << kMySQLConnectFailed
-                                          << "Access denied";
-    QTest::newRow("mysql refused port") << int(DatabaseSide::MySQL) << "port" << kMySQLConnectFailed << "Can't connect to";
+    QTest::newRow("mysql wrong password")
+        << int(DatabaseSide::MySQL) << "password" << kMySQLConnectFailed << "Access denied";
+    QTest::newRow("mysql refused port") << int(DatabaseSide::MySQL) << "port" << kMySQLConnectFailed
+                                        << "Can't connect to";
     QTest::newRow("db2 value with semicolon") << int(DatabaseSide::DB2) << "semicolon" << kDB2ConnectFailed << "\";\"";
     QTest::newRow("db2 wrong password") << int(DatabaseSide::DB2) << "password" << kDB2ConnectFailed << "SQL30082N";
     QTest::newRow("db2 good") << int(DatabaseSide::DB2) << "" << kConnectionSuccessful << "";
@@ -48,8 +49,9 @@ void ConnectionTestTest::outcomes()
     QList<Pointer> pointers;
     Workspace workspace;
     workspace.setLogin(static_cast<DatabaseSide>(side), profile);
-    RunConnectionTest(static_cast<DatabaseSide>(side), [&]() -> const Workspace& { return workspace; }, dialogs,
-                      [&](Pointer pointer) { pointers << pointer; });
+    RunConnectionTest(
+        static_cast<DatabaseSide>(side), [&]() -> const Workspace& { return workspace; }, dialogs,
+        [&](Pointer pointer) { pointers << pointer; });
 
     QCOMPARE(dialogs.shown.size(), size_t(1));  // exactly one message, no error report
     QCOMPARE(dialogs.shown[0].text, expected);

@@ -70,7 +70,8 @@ int main(int argc, char* argv[])
     // Sample tables of a small shop on MySQL and of a personnel database on DB2.
     for (const char* table : {"customers", "orders", "order_items", "order_returns", "orders_2016", "products",
                               "suppliers", "Invoices", "shipments", "stock", "warehouses"})
-        tryExec(ExecMySQL, std::string("CREATE TABLE IF NOT EXISTS `") + table + "` (id INT PRIMARY KEY, name VARCHAR(40))");
+        tryExec(ExecMySQL,
+                std::string("CREATE TABLE IF NOT EXISTS `") + table + "` (id INT PRIMARY KEY, name VARCHAR(40))");
     for (const char* table : {"EMPLOYEE", "DEPARTMENT", "PROJECT", "SALES", "STAFF", "ORDERS_ARCHIVE", "PAYROLL"})
         tryExec(ExecDB2, std::string("CREATE TABLE \"") + table + "\" (ID INTEGER NOT NULL, NAME VARCHAR(40))");
 

@@ -36,8 +36,8 @@ TableList* filled(TableList& list, const QStringList& names)
 
 void moveOver(QWidget* widget)
 {
-    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &move);
 }
 
@@ -224,10 +224,9 @@ void TableListTest::tableManagerResizesAndRemembersItsPlace()
         manager.show();
         QVERIFY(QTest::qWaitForWindowExposed(&manager));
         TableList* list = manager.mysqlTables();
-        QPushButton* buttons[] = {button(manager, object_name::kSelectAllMySQLTables),
-                                  button(manager, object_name::kSendToDB2),
-                                  button(manager, object_name::kDeleteMySQLTables),
-                                  button(manager, object_name::kRenameMySQLTable)};
+        QPushButton* buttons[]
+            = {button(manager, object_name::kSelectAllMySQLTables), button(manager, object_name::kSendToDB2),
+               button(manager, object_name::kDeleteMySQLTables), button(manager, object_name::kRenameMySQLTable)};
         QVERIFY(list->height() >= 4 * list->sizeHintForRow(0));
         const QSize listBefore = list->size();
         const int heightBefore = manager.height();
@@ -259,7 +258,8 @@ void TableListTest::tableManagerHelp()
     manager.findChild<QPushButton*>("PushButton12")->click();
     QCOMPARE(dialogs.shown.size(), size_t(1));
     QCOMPARE(dialogs.shown[0].kind, QStringLiteral("message"));
-    QCOMPARE(dialogs.shown[0].text, QStringLiteral("Questions? Please contact Team Quarnel at https://www.quarnel.com/contact/"));
+    QCOMPARE(dialogs.shown[0].text,
+             QStringLiteral("Questions? Please contact Team Quarnel at https://www.quarnel.com/contact/"));
     QVERIFY(dialogs.shown[0].title.isEmpty());  // the application title
 }
 
@@ -275,7 +275,7 @@ void TableListTest::pointerConvention()
     moveOver(next);
     QCOMPARE(login.mousePointer(), 99);
     QCOMPARE(login.cursor().shape(), Qt::BitmapCursor);  // the hand
-    moveOver(login.findChild<QLineEdit*>("Text10"));  // like its nine sister fields
+    moveOver(login.findChild<QLineEdit*>("Text10"));     // like its nine sister fields
     QCOMPARE(login.mousePointer(), 0);
     moveOver(login.findChild<QPushButton*>("PushButton3"));
     QCOMPARE(login.mousePointer(), 99);
@@ -313,7 +313,8 @@ void TableListTest::busyDisablesEveryButtonButCancelAndOptions()
     manager.setBusy(true);
     QVERIFY(!option->isEnabled());
     for (int i = 1; i <= 12; ++i)
-        QVERIFY2(!manager.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(i))->isEnabled(), qPrintable(QString::number(i)));
+        QVERIFY2(!manager.findChild<QPushButton*>(QStringLiteral("PushButton%1").arg(i))->isEnabled(),
+                 qPrintable(QString::number(i)));
     QVERIFY(manager.cancelButton()->isEnabled());
     QCOMPARE(manager.mousePointer(), 11);
     moveOver(button(manager, object_name::kBack));
@@ -341,7 +342,7 @@ void TableListTest::closingEitherWindowEndsTheProgram()
         LoginWindow& login = windows.login();
         QSignalSpy ended(&windows.controller(), &WindowController::programEnd);
         TableManagerWindow& manager = windows.builtManager();
-        manager.show();  // the login form is hidden meanwhile
+        manager.show();         // the login form is hidden meanwhile
         manager.setBusy(true);  // a delete runs: it ends first, then the program
         manager.close();
         QCOMPARE(ended.count(), 0);
@@ -386,13 +387,14 @@ void TableListTest::transferStatusTexts()
     TransferSummary summary;
     summary.seconds = 9.0;  // the engine's time, questions included
     summary.cancelled = true;
-    summary.tables = {TableResult{"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}},
-                      TableResult{"A", TableStatus::Incomplete, 5, 3, 0, 3, {}, "cancelled", {}, {}}};
+    summary.tables = {TableResult {"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}},
+                      TableResult {"A", TableStatus::Incomplete, 5, 3, 0, 3, {}, "cancelled", {}, {}}};
     const std::pair<QString, QString> cases[] = {
         {TransferSummaryText(summary, "IBM DB2", 1.04),
          "Sent 1 table to IBM DB2: 5 rows copied, 0 rows refused, 1.0 s (cancelled). Incomplete: A (cancelled; 3 of 5 "
          "rows read arrived)"},
-        {TransferProgressText("orders", 5000, 20000, 2500.4), "Sending orders: 5000 of 20000 rows, 2500 rows/s, 0:06 left"},
+        {TransferProgressText("orders", 5000, 20000, 2500.4),
+         "Sending orders: 5000 of 20000 rows, 2500 rows/s, 0:06 left"},
         {TransferProgressText("orders", 1, -1, 0), "Sending orders: 1 row"},
         {FurtherRowsRefusedText(1, "T"), "1 further row of T was refused by the server and not copied."},
         {FurtherRowsRefusedText(7, "T"), "7 further rows of T were refused by the server and not copied."},

@@ -1,0 +1,367 @@
+#include "DB2SqlDialect.h"
+
+#include "ColumnKind.h"
+#include "DataConnection.h"
+#include "SqlIdentifiers.h"
+#include "TableListing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kLockTimeoutSql = "SET CURRENT LOCK TIMEOUT 5";
+// The sizes of DB2's largest table space page: every wider row is refused.
+constexpr long kLargestPage = 32768;
+constexpr int kLargestPageColumns = 1012;
+constexpr long long kExtendedRowBytes = 1048319;
+constexpr size_t kBatchBytes = 16u << 20;
+constexpr size_t kLargestLobBytes = 2147483647;
+
+// Bytes a DB2 column takes in its row, as DB2 counts them for a table space
+// page (LONG and LOB columns: the descriptor that stays in the row).
+long long db2RowBytes(const std::string& columnType)
+{
+    std::string type = columnType;
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const size_t open = type.find('(');
+    const std::string name = type.substr(0, open);
+    long long length = open == std::string::npos ? 0 : std::atoll(type.c_str() + open + 1);
+    const char unit = open == std::string::npos ? ' ' : type[type.find_first_not_of("0123456789", open + 1)];
+    length *= unit == 'K' ? 1024LL : unit == 'M' ? 1048576LL : unit == 'G' ? 1073741824LL : 1LL;
+    if (type.find("CODEUNITS32") != std::string::npos)
+        length *= 4;  // stored as up to four bytes a character
+    const auto lobDescriptor = [](long long maxLength) -> long long {
+        static const std::pair<long long, long long> sizes[]
+            = {{1024, 68},       {8192, 92},       {65536, 116},      {524000, 140},    {4190000, 164},
+               {134000000, 196}, {536000000, 220}, {1070000000, 252}, {1470000000, 276}};
+        for (const auto& [upTo, bytes] : sizes)
+            if (maxLength <= upTo)
+                return bytes;
+        return 312;
+    };
+    long long bytes = 0;
+    if (name.rfind("LONG ", 0) == 0)
+        bytes = 24;
+    else if (name == "CLOB" || name == "BLOB")
+        bytes = lobDescriptor(length);
+    else if (name == "DBCLOB")
+        bytes = lobDescriptor(length * 2);
+    else if (name == "VARCHAR" || name == "VARBINARY")
+        bytes = length + 4;
+    else if (name == "VARGRAPHIC")
+        bytes = length * 2 + 4;
+    else if (name == "CHAR" || name == "BINARY")
+        bytes = std::max<long long>(length, 1);
+    else if (name == "GRAPHIC")
+        bytes = std::max<long long>(length, 1) * 2;
+    else if (name == "SMALLINT")
+        bytes = 2;
+    else if (name == "INTEGER" || name == "INT" || name == "REAL" || name == "DATE")
+        bytes = 4;
+    else if (name == "BIGINT" || name == "DOUBLE" || name == "FLOAT")
+        bytes = 8;
+    else if (name == "DECIMAL" || name == "NUMERIC" || name == "DEC")
+        bytes = (open == std::string::npos ? 5 : length) / 2 + 1;
+    else if (name == "DECFLOAT")
+        bytes = length == 16 ? 8 : 16;
+    else if (name == "TIME")
+        bytes = 3;
+    else if (name == "TIMESTAMP")
+        bytes = 7 + ((open == std::string::npos ? 6 : length) + 1) / 2;
+    else if (name == "BOOLEAN")
+        bytes = 1;
+    else if (name == "XML")
+        bytes = 84;
+    return bytes + 1;  // nullable
+}
+
+// The longest row a page of this size holds (4K: 4,005 bytes ... 32K: 32,677).
+long long db2RowLimit(long pageSize) { return pageSize - 91; }
+int db2ColumnLimit(long pageSize) { return pageSize <= 4096 ? 500 : kLargestPageColumns; }
+
+}  // namespace
+
+std::string DB2SqlDialect::quoteIdentifier(const std::string& name) const { return QuoteDB2Identifier(name); }
+
+std::string DB2SqlDialect::sessionLockWaitSql() const { return kLockTimeoutSql; }
+
+// DB2's default lock timeout (locktimeout -1) waits for ever; a lock
+// held by another unit of work refuses the statement after a few
+// seconds instead (SQL0911N reason 68).
+std::vector<std::string> DB2SqlDialect::sessionSetupSql() const { return {kLockTimeoutSql}; }
+
+std::vector<std::string> DB2SqlDialect::tableNames(DataConnection& connection) const
+{
+    return ListDB2Tables(connection);
+}
+
+// DB2 CLI converts SQL_C_CHAR with the locale's code page and writes the
+// locale's decimal separator.
+bool DB2SqlDialect::textTravelsWide() const { return true; }
+
+// SQL0335N: a character could not be converted to the database's code page.
+bool DB2SqlDialect::isCodePageSubstitution(const DiagRecord& record) const { return record.sqlState == "01517"; }
+
+// DB2 has no packet limit; arrays stay at a size that keeps client
+// memory modest, and one row may carry up to the largest LOB.
+SendLimits DB2SqlDialect::sendLimits(DataConnection&) const { return {kBatchBytes, kLargestLobBytes}; }
+
+std::string DB2SqlDialect::connectionString(const ConnectionProfile& profile) const
+{
+    return DB2ConnectionString(profile);
+}
+
+std::string DB2SqlDialect::renameTableSql(const std::string& from, const std::string& to) const
+{
+    return "RENAME " + quoteIdentifier(from) + " TO " + quoteIdentifier(to);
+}
+
+std::string DB2SqlDialect::countRowsSql(const std::string& table) const
+{
+    return "SELECT COUNT_BIG(*) FROM " + quoteIdentifier(table);  // COUNT is INTEGER: it overflows past 2^31 rows
+}
+
+// No LOB, LONG VARCHAR or XML in an index; keys up to a quarter of the
+// smallest (4K) page, so the key fits whatever table space takes the table.
+std::optional<long long> DB2SqlDialect::keyBytes(const std::string& columnType) const
+{
+    const TypeText t = parseType(columnType);
+    if (isOneOf(t.word, {"LONG", "CLOB", "BLOB", "DBCLOB", "XML"}))
+        return std::nullopt;
+    return db2RowBytes(columnType) - 1;  // the row's bytes but the null flag
+}
+
+// A Unicode database gives the string units of every character column
+// in the catalogue, its own included; other databases (and DB2 before
+// 10.5, which has no such column) have no CODEUNITS32.
+bool DB2SqlDialect::sizesTextInCharacters(DataConnection& connection) const
+{
+    try {
+        const auto units = firstValue(connection,
+                                      "SELECT COUNT(*) FROM SYSCAT.COLUMNS"
+                                      " WHERE TABSCHEMA = 'SYSCAT' AND TYPESTRINGUNITS IS NOT NULL");
+        return units && std::atoll(units->c_str()) > 0;
+    } catch (const DbError& error) {
+        if (isConnectionLost(error))
+            throw;
+        return false;
+    }
+}
+
+// The driver describes a VARCHAR(n CODEUNITS32) in bytes (4n); the
+// catalogue keeps the n.
+std::map<std::string, long long> DB2SqlDialect::textDeclaredInCharacters(DataConnection& connection,
+                                                                         const std::string& table) const
+{
+    std::map<std::string, long long> lengths;
+    try {
+        auto rows = connection.execute("SELECT COLNAME, STRINGUNITSLENGTH FROM SYSCAT.COLUMNS"
+                                       " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                                       + quoteText(table) + " AND TYPESTRINGUNITS = 'CODEUNITS32'");
+        for (; rows && !rows->eof(); rows->moveNext())
+            if (rows->field(0).value && rows->field(1).value)
+                lengths[*rows->field(0).value] = std::atoll(rows->field(1).value->c_str());
+    } catch (const DbError& error) {
+        if (isConnectionLost(error))
+            throw;
+    }
+    return lengths;
+}
+
+// SQL0204N "is an undefined name": 42704 from the server, 42S02 through ODBC 3.
+bool DB2SqlDialect::isNoSuchTable(const DbError& error) const
+{
+    return anyRecord(error, [](const DiagRecord& r) {
+        return r.nativeCode == -204 || r.sqlState == "42S02" || r.sqlState == "42704";
+    });
+}
+
+std::string DB2SqlDialect::lockWaitSql(int seconds) const
+{
+    return "SET CURRENT LOCK TIMEOUT " + std::to_string(seconds);
+}
+
+// SQL0911N (deadlock or lock timeout; the unit of work was rolled back),
+// SQL0913N (only the statement), 57033 the same as a state.
+bool DB2SqlDialect::isLockTimeout(const DbError& error) const
+{
+    return anyRecord(error, [](const DiagRecord& r) {
+        return r.nativeCode == -911 || r.nativeCode == -913 || r.sqlState == "40001" || r.sqlState == "57033";
+    });
+}
+
+// A DROP TABLE removes the foreign keys that reference the table and
+// makes its views and materialized query tables inoperative.
+std::vector<std::string> DB2SqlDialect::dependentsOf(DataConnection& connection, const std::string& table) const
+{
+    const std::string name = quoteText(table);
+    std::vector<std::string> found;
+    for (const auto& key : firstColumn(connection,
+                                       "SELECT 'foreign key ' || CONSTNAME || ' of ' || TABNAME"
+                                       " FROM SYSCAT.REFERENCES WHERE REFTABSCHEMA = CURRENT SCHEMA"
+                                       " AND REFTABNAME = "
+                                           + name
+                                           + " AND NOT (TABSCHEMA = REFTABSCHEMA"
+                                             " AND TABNAME = REFTABNAME) ORDER BY 1"))
+        found.push_back(key);
+    for (const auto& view : firstColumn(connection,
+                                        "SELECT 'view ' || TABNAME FROM SYSCAT.TABDEP"
+                                        " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = "
+                                            + name + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S') ORDER BY 1"))
+        found.push_back(view);
+    return found;
+}
+
+// DROP and RENAME in one unit of work: either both happen or neither.
+std::vector<std::string> DB2SqlDialect::swapSql(const std::string& staging, const std::string& table,
+                                                const std::string&, bool replacing) const
+{
+    if (!replacing)
+        return {renameTableSql(staging, table)};
+    return {dropTableSql(table), renameTableSql(staging, table)};
+}
+
+// A query leaves a table lock that lasts until the unit of work ends.
+// Uncommitted read takes only an IN table lock, whatever isolation the
+// connection has (RR would share-lock the table against the run's own
+// inserts); IN still keeps out the Z lock of another run's DROP.
+void DB2SqlDialect::claimStaging(DataConnection& claim, const std::string& staging) const
+{
+    claim.setAutoCommit(false);
+    claim.execute(countRowsSql(staging) + " WITH UR");
+}
+
+void DB2SqlDialect::releaseStaging(DataConnection& claim, const std::string&) const
+{
+    claim.rollback();
+    claim.setAutoCommit(true);
+}
+
+// Without waiting for locks, a DROP fails at once while a run's claim holds
+// the table (SQL0911N reason 68, which ends only this unit of work).
+bool DB2SqlDialect::dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const
+{
+    connection.execute("SET CURRENT LOCK TIMEOUT NOT WAIT");
+    bool dropped = true;
+    try {
+        connection.execute(dropTableSql(staging));
+    } catch (const DbError& error) {
+        const bool locked = isLockTimeout(error);
+        if (!locked && !isNoSuchTable(error)) {
+            connection.execute(sessionLockWaitSql());
+            throw;
+        }
+        dropped = !locked;
+    }
+    connection.execute(sessionLockWaitSql());
+    return dropped;
+}
+
+// Without LongDataCompat, DB2 CLI takes SQL_LONGVARCHAR for LONG VARCHAR
+// (32,700 bytes at most): long values are declared as the LOBs they go into.
+SQLSMALLINT DB2SqlDialect::textParameterType(long long longestBytes) const
+{
+    return longestBytes > kLongestVarchar ? db2sql::kClob : SQL_VARCHAR;
+}
+
+SQLSMALLINT DB2SqlDialect::bytesParameterType(long long longestBytes) const
+{
+    return longestBytes > kLongestVarchar ? db2sql::kBlob : SQL_VARBINARY;
+}
+
+// With extended row size (extended_row_sz ENABLE, a new database's
+// default since 10.5) a row holding a VARCHAR or VARGRAPHIC may outgrow
+// its page: DB2 moves varying-length values out of the row, so only the
+// rest of the row and the column count must fit the page.
+// The largest page among the table spaces for tables; unknown: DB2's largest.
+std::optional<std::string> DB2SqlDialect::tableLayoutProblem(DataConnection& connection,
+                                                             const std::vector<std::string>& columnTypes) const
+{
+    long long rowBytes = 0, fixedBytes = 0;
+    bool varyingText = false;
+    for (const auto& type : columnTypes) {
+        const std::string word = parseType(type).word;
+        rowBytes += db2RowBytes(type);
+        if (!isOneOf(word, {"VARCHAR", "VARGRAPHIC", "VARBINARY"}))
+            fixedBytes += db2RowBytes(type);
+        varyingText = varyingText || isOneOf(word, {"VARCHAR", "VARGRAPHIC"});
+    }
+    const int columns = static_cast<int>(columnTypes.size());
+    long page = kLargestPage;
+    try {
+        auto pages = connection.execute("SELECT MAX(PAGESIZE) FROM SYSCAT.TABLESPACES WHERE DATATYPE IN ('A', 'L')");
+        if (pages && !pages->eof() && pages->field(0).value)
+            page = std::atol(pages->field(0).value->c_str());
+    } catch (const DbError& error) {
+        if (isConnectionLost(error))
+            throw;
+    }
+    const bool extended = varyingText && extendedRowSize(connection);
+    if (extended && rowBytes > kExtendedRowBytes)
+        return "The table needs rows of " + std::to_string(rowBytes) + " bytes, more than the "
+            + std::to_string(kExtendedRowBytes)
+            + " bytes IBM DB2 allows in any row. Send a table with fewer or "
+              "shorter columns.";
+    const long long pageBytes = extended ? fixedBytes : rowBytes;
+    if (page <= 0 || (pageBytes <= db2RowLimit(page) && columns <= db2ColumnLimit(page)))
+        return std::nullopt;
+    const std::string needs = extended ? " bytes besides its VARCHAR columns in " : " bytes in ";
+    return "The table needs rows of " + std::to_string(pageBytes) + needs + std::to_string(columns)
+        + " columns, more than the largest table space page of this DB2 database holds (" + std::to_string(page / 1024)
+        + " KB pages: " + std::to_string(db2RowLimit(page)) + " bytes, " + std::to_string(db2ColumnLimit(page))
+        + " columns). Ask the database administrator for a table space with larger pages (up to 32 KB, "
+          "e.g. CREATE BUFFERPOOL BP32K PAGESIZE 32K; CREATE TABLESPACE TS32K PAGESIZE 32K BUFFERPOOL BP32K), "
+          "or send a table with fewer columns.";
+}
+
+std::optional<long> DB2SqlDialect::databaseCodePage(DataConnection& connection) const
+{
+    try {
+        const auto value = firstValue(connection, "SELECT VALUE FROM SYSIBMADM.DBCFG WHERE NAME = 'codepage'");
+        if (value && std::atol(value->c_str()) > 0)
+            return std::atol(value->c_str());
+    } catch (const DbError& error) {
+        if (isConnectionLost(error))
+            throw;
+    }
+    return std::nullopt;
+}
+
+// SQL30081N communication error, SQL1224N the agent was ended; 40003:
+// the statement's completion is unknown (DB2 gives it with SQL30081N).
+bool DB2SqlDialect::isConnectionLost(const DbError& error) const
+{
+    return SqlDialect::isConnectionLost(error) || anyRecord(error, [](const DiagRecord& r) {
+               return r.sqlState == "40003" || r.nativeCode == -30081 || r.nativeCode == -1224;
+           });
+}
+
+std::string DB2SqlDialect::rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const
+{
+    return "The row needs " + std::to_string(rowBytes) + " bytes, more than the " + std::to_string(limits.rowBytes)
+        + " bytes IBM DB2 takes in one row; it was not sent. Shorten its values.";
+}
+
+// extended_row_sz as the database configuration shows it: no such
+// parameter (DB2 before 10.5) means none; a catalogue the user may not
+// read leaves the decision to the CREATE, as a new database would take it.
+bool DB2SqlDialect::extendedRowSize(DataConnection& connection) const
+{
+    try {
+        const auto value = firstValue(connection, "SELECT VALUE FROM SYSIBMADM.DBCFG WHERE NAME = 'extended_row_sz'");
+        return value && value->rfind("ENABLE", 0) == 0;
+    } catch (const DbError& error) {
+        if (DB2Dialect().isConnectionLost(error))
+            throw;
+        return true;
+    }
+}
+
+const SqlDialect& DB2Dialect()
+{
+    static const DB2SqlDialect dialect;
+    return dialect;
+}

@@ -1,0 +1,343 @@
+#include "MySQLSqlDialect.h"
+
+#include "DataConnection.h"
+#include "ParameterStatement.h"
+#include "SqlIdentifiers.h"
+#include "TableListing.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <strings.h>
+
+namespace {
+
+// MySQL's metadata locks wait a day by default; the tool's reads lock no row,
+// so this bounds how long a statement may wait behind another session's
+// ALTER, LOCK TABLES or global read lock before it fails with 1205.
+constexpr const char* kLockWaitSql = "SET SESSION lock_wait_timeout = 30, SESSION innodb_lock_wait_timeout = DEFAULT";
+// What a statement's packet needs besides the values: headers, the null
+// bitmap, per-value type and length bytes.
+constexpr size_t kPacketOverheadBytes = 4096;
+constexpr long long kLongestRow = 65535;
+
+// A MySQL text literal that reads the same whatever the sql_mode does with
+// quotes and backslashes.
+std::string hexText(const std::string& text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex = "CONVERT(X'";
+    for (unsigned char c : text)
+        hex += {digits[c >> 4], digits[c & 15]};
+    return hex + "' USING utf8mb4)";
+}
+
+}  // namespace
+
+std::string MySQLSqlDialect::quoteIdentifier(const std::string& name) const { return QuoteMySQLIdentifier(name); }
+
+// utf8mb4 so that no character of the source turns into '?'.
+std::string MySQLSqlDialect::createTableSuffix() const { return " CHARACTER SET utf8mb4;"; }
+
+std::string MySQLSqlDialect::sessionLockWaitSql() const { return kLockWaitSql; }
+
+std::string MySQLSqlDialect::connectionString(const ConnectionProfile& profile) const
+{
+    return MySQLConnectionString(profile);
+}
+
+// MySQL reads a backslash in a literal as an escape (unless NO_BACKSLASH_ESCAPES
+// is set, which is why values travel as parameters wherever it matters).
+std::string MySQLSqlDialect::quoteText(const std::string& text) const
+{
+    std::string out = "'";
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        if (c == '\'')
+            out += "''";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (c == '\0')
+            out += "\\0";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::string MySQLSqlDialect::renameTableSql(const std::string& from, const std::string& to) const
+{
+    return "RENAME TABLE " + quoteIdentifier(from) + " TO " + quoteIdentifier(to);
+}
+
+std::string MySQLSqlDialect::keyColumnSuffix(const std::string& columnType) const
+{
+    const bool text = isOneOf(parseType(columnType).word, {"CHAR", "VARCHAR"});
+    return text ? " COLLATE utf8mb4_bin NOT NULL" : " NOT NULL";
+}
+
+// InnoDB: no whole TEXT or BLOB in a key, at most 3072 bytes of key.
+std::optional<long long> MySQLSqlDialect::keyBytes(const std::string& columnType) const
+{
+    const TypeText t = parseType(columnType);
+    if (t.word.find("TEXT") != std::string::npos || t.word.find("BLOB") != std::string::npos || t.word == "JSON")
+        return std::nullopt;
+    return rowBytes(columnType);
+}
+
+// A row holds at most 65,535 bytes; TEXT takes a few of them and keeps its value apart.
+void MySQLSqlDialect::fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const
+{
+    const auto total = [&] {
+        long long bytes = 0;
+        for (const auto& type : columnTypes)
+            bytes += rowBytes(type);
+        return bytes;
+    };
+    while (total() > kLongestRow) {
+        size_t widest = columnTypes.size();
+        for (size_t i = 0; i < columnTypes.size(); ++i)
+            if (!inKey[i] && parseType(columnTypes[i]).word == "VARCHAR"
+                && (widest == columnTypes.size() || rowBytes(columnTypes[i]) > rowBytes(columnTypes[widest])))
+                widest = i;
+        if (widest == columnTypes.size())
+            return;  // the CREATE will say so
+        columnTypes[widest] = "TEXT";
+    }
+}
+
+// 1051 unknown table (DROP), 1146 table doesn't exist. MariaDB also answers
+// 42S02 for DROP TABLE on a view, which still exists: only the codes count.
+bool MySQLSqlDialect::isNoSuchTable(const DbError& error) const
+{
+    return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1051 || r.nativeCode == 1146; });
+}
+
+// lock_wait_timeout bounds the metadata locks of RENAME and DROP, the
+// InnoDB setting the row locks.
+std::string MySQLSqlDialect::lockWaitSql(int seconds) const
+{
+    const std::string n = std::to_string(seconds);
+    return "SET SESSION lock_wait_timeout = " + n + ", SESSION innodb_lock_wait_timeout = " + n;
+}
+
+// 1205 lock wait timeout exceeded.
+bool MySQLSqlDialect::isLockTimeout(const DbError& error) const
+{
+    return anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 1205; });
+}
+
+// Views are kept by name and read the new table once one has it again;
+// foreign keys of other tables keep a DROP from happening at all.
+std::vector<std::string> MySQLSqlDialect::dependentsOf(DataConnection& connection, const std::string& table) const
+{
+    const std::string name = hexText(table);
+    std::vector<std::string> found;
+    for (const auto& key :
+         firstColumn(connection,
+                     "SELECT CONCAT('foreign key ', CONSTRAINT_NAME, ' of ', IF(CONSTRAINT_SCHEMA = DATABASE(), "
+                     "TABLE_NAME, CONCAT(CONSTRAINT_SCHEMA, '.', TABLE_NAME))) "
+                     "FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE UNIQUE_CONSTRAINT_SCHEMA = DATABASE() "
+                     "AND REFERENCED_TABLE_NAME = "
+                         + name
+                         + " AND NOT (CONSTRAINT_SCHEMA = DATABASE() AND "
+                           "TABLE_NAME = "
+                         + name + ") ORDER BY 1"))
+        found.push_back(key);
+    return found;
+}
+
+// lower_case_table_names: 0 names as given, compared exactly (Linux);
+// 1 kept in lower case (Windows); 2 kept as given, compared in lower case (macOS).
+NameRules MySQLSqlDialect::nameRules(DataConnection& connection) const
+{
+    NameRules rules = SqlDialect::nameRules(connection);
+    const auto folding = firstValue(connection, "SELECT @@lower_case_table_names");
+    rules.tableNamesIgnoreCase = folding.value_or("0") != "0";
+    rules.tableNamesKeptInLowerCase = folding.value_or("0") == "1";
+    rules.maxNameCharacters = 64;  // the driver gives bytes: 64 characters of up to four
+    return rules;
+}
+
+// TIMESTAMP values are instants: in a zone with daylight saving one hour
+// of local times repeats, so they travel in UTC. DATETIME has no zone and
+// is not touched by this. A server that closes idle sessions after a few
+// seconds would end a transfer's staging claim, idle through the copy, or
+// its source while an overwrite question is open: at least a day (the copy
+// pings its waiting connection far more often), never shorter than the
+// server's own setting.
+std::vector<std::string> MySQLSqlDialect::sessionSetupSql() const
+{
+    return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)",
+            kLockWaitSql};
+}
+
+std::vector<std::string> MySQLSqlDialect::tableNames(DataConnection& connection) const
+{
+    return ListMySQLTables(connection);
+}
+
+// One RENAME moves the old table aside and the new one in at once; the old
+// one, still under a staging name, is dropped after.
+std::vector<std::string> MySQLSqlDialect::swapSql(const std::string& staging, const std::string& table,
+                                                  const std::string& aside, bool replacing) const
+{
+    if (!replacing)
+        return {renameTableSql(staging, table)};
+    return {"RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(aside) + ", " + quoteIdentifier(staging)
+                + " TO " + quoteIdentifier(table),
+            dropTableSql(aside)};
+}
+
+std::string MySQLSqlDialect::undoSwapSql(const std::string& staging, const std::string& table,
+                                         const std::string& aside) const
+{
+    return "RENAME TABLE " + quoteIdentifier(table) + " TO " + quoteIdentifier(staging) + ", " + quoteIdentifier(aside)
+        + " TO " + quoteIdentifier(table);
+}
+
+// A named lock held by the claim connection; the server frees it when that
+// connection ends, however it ends.
+void MySQLSqlDialect::claimStaging(DataConnection& claim, const std::string& staging) const
+{
+    if (firstValue(claim, "SELECT GET_LOCK(" + quoteText(staging) + ", 0)") != std::optional<std::string>("1"))
+        throw DbError("HY000", 0, "The staging table " + staging + " is claimed by another run");
+}
+
+void MySQLSqlDialect::releaseStaging(DataConnection& claim, const std::string& staging) const
+{
+    claim.execute("DO RELEASE_LOCK(" + quoteText(staging) + ")");
+}
+
+bool MySQLSqlDialect::dropUnclaimedStaging(DataConnection& connection, const std::string& staging) const
+{
+    if (firstValue(connection, "SELECT GET_LOCK(" + quoteText(staging) + ", 0)") != std::optional<std::string>("1"))
+        return false;
+    try {
+        connection.execute(dropTableSql(staging));
+    } catch (const DbError& error) {
+        releaseStaging(connection, staging);
+        if (!isNoSuchTable(error))
+            throw;
+        return true;
+    }
+    releaseStaging(connection, staging);
+    return true;
+}
+
+SQLSMALLINT MySQLSqlDialect::textParameterType(long long longestBytes) const
+{
+    return longestBytes > kLongestVarchar ? SQL_LONGVARCHAR : SQL_VARCHAR;
+}
+
+// 2006 server has gone away, 2013 lost connection during query.
+bool MySQLSqlDialect::isConnectionLost(const DbError& error) const
+{
+    return SqlDialect::isConnectionLost(error)
+        || anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 2006 || r.nativeCode == 2013; });
+}
+
+// The server drops the connection when one packet exceeds
+// max_allowed_packet, so every statement stays below it.
+SendLimits MySQLSqlDialect::sendLimits(DataConnection& connection) const
+{
+    auto rs = connection.execute("SELECT @@max_allowed_packet");
+    const size_t packet = rs && !rs->eof() && rs->field(0).value ? std::stoull(*rs->field(0).value) : 0;
+    if (packet <= 2 * kPacketOverheadBytes)
+        throw DbError("HY000", 0, "The server's max_allowed_packet could not be read");
+    const size_t room = packet - kPacketOverheadBytes;
+    return {room, room};
+}
+
+std::string MySQLSqlDialect::rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const
+{
+    const size_t packet = limits.rowBytes + kPacketOverheadBytes;
+    return "The row needs " + std::to_string(rowBytes) + " bytes, more than the MySQL server's max_allowed_packet of "
+        + std::to_string(packet)
+        + " bytes allows; it was not sent. Raise the limit on the server "
+          "(SET GLOBAL max_allowed_packet = 1073741824, or max_allowed_packet in its configuration file) "
+          "and send the table again.";
+}
+
+// Characters take up to four bytes in utf8mb4; TEXT and BLOB keep a few bytes in the row.
+long long MySQLSqlDialect::rowBytes(const std::string& columnType)
+{
+    const TypeText t = parseType(columnType);
+    if (isOneOf(t.word, {"CHAR", "VARCHAR"}))
+        return 4 * t.length + 2;
+    if (isOneOf(t.word, {"BINARY", "VARBINARY"}))
+        return t.length + 2;
+    if (t.word.find("TEXT") != std::string::npos || t.word.find("BLOB") != std::string::npos)
+        return 12;
+    return isOneOf(t.word, {"DECIMAL"}) ? t.length / 2 + 1 : 8;
+}
+
+MySQLTableFacts MySQLSqlDialect::tableFacts(DataConnection& connection, const std::string& table)
+{
+    MySQLTableFacts facts;
+    // The name goes as a parameter: how a literal reads depends on the server's sql_mode.
+    ParameterStatement query(connection);
+    query.execute("SELECT ENGINE, AVG_ROW_LENGTH, TABLE_TYPE = 'VIEW' FROM information_schema.TABLES"
+                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?",
+                  {table});
+    for (const auto& row : query.rows()) {
+        facts.isView = row[2] == "1";
+        facts.snapshots = facts.isView || (row[0] && strcasecmp(row[0]->c_str(), "InnoDB") == 0);
+        facts.averageRowBytes = row[1] ? std::atof(row[1]->c_str()) : 0;
+    }
+    query.execute("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                  " AND TABLE_NAME = ? AND CHARACTER_OCTET_LENGTH > 32768",
+                  {table});
+    for (const auto& row : query.rows())
+        facts.longValues = row[0] && *row[0] != "0";
+    query.execute(
+        "SELECT s.INDEX_NAME, s.COLUMN_NAME, c.DATA_TYPE, c.IS_NULLABLE, s.SUB_PART "
+        "FROM information_schema.STATISTICS s JOIN information_schema.COLUMNS c "
+        "ON c.TABLE_SCHEMA = s.TABLE_SCHEMA AND c.TABLE_NAME = s.TABLE_NAME AND c.COLUMN_NAME = s.COLUMN_NAME "
+        "WHERE s.TABLE_SCHEMA = DATABASE() AND s.TABLE_NAME = ? "
+        "AND s.NON_UNIQUE = 0 ORDER BY s.INDEX_NAME <> 'PRIMARY', s.INDEX_NAME, s.SEQ_IN_INDEX",
+        {table});
+    static const std::vector<std::string> numericTypes {"tinyint", "smallint", "mediumint", "int", "bigint", "decimal"};
+    static const std::vector<std::string> otherTypes {"char", "varchar",  "binary",    "varbinary",
+                                                      "date", "datetime", "timestamp", "time"};
+    std::string index;
+    std::vector<PagingKeyColumn> key;
+    bool usable = false;
+    for (const auto& row : query.rows()) {
+        const std::string name = row[0].value_or("");
+        if (name != index) {
+            if (usable && !key.empty())
+                break;
+            index = name;
+            key.clear();
+            usable = true;
+        }
+        const std::string type = row[2].value_or("");
+        const bool numeric = std::find(numericTypes.begin(), numericTypes.end(), type) != numericTypes.end();
+        const bool other = std::find(otherTypes.begin(), otherTypes.end(), type) != otherTypes.end();
+        if ((!numeric && !other) || row[3] != "NO" || row[4].has_value())
+            usable = false;
+        key.push_back({row[1].value_or(""), numeric});
+    }
+    if (usable)
+        facts.pagingKey = std::move(key);
+    return facts;
+}
+
+std::map<std::string, std::string> MySQLSqlDialect::columnDeclarations(DataConnection& connection,
+                                                                       const std::string& table)
+{
+    ParameterStatement query(connection);
+    query.execute("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
+                  " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?",
+                  {table});
+    std::map<std::string, std::string> declarations;
+    for (const auto& row : query.rows())
+        declarations[row[0].value_or("")] = row[1].value_or("");
+    return declarations;
+}
+
+const SqlDialect& MySQLDialect()
+{
+    static const MySQLSqlDialect dialect;
+    return dialect;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "RowBlock.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Reads the result of an executed statement into one reusable block: bound
+// row arrays when every column fits a fixed buffer, else row by row.
+class BlockFetcher {
+public:
+    BlockFetcher(const std::vector<ColumnPlan>& plans, size_t wantedRows);
+
+    // Binds the block to a freshly executed statement.
+    void attach(SQLHSTMT statement);
+
+    // The next rows of the result, or nullptr at its end.
+    RowBlock* next();
+
+private:
+    size_t fetchBound();
+    size_t fetchRowByRow();
+
+    std::vector<ColumnPlan> plans_;
+    bool bound_;
+    size_t capacity_;
+    RowBlock block_;
+    std::vector<std::optional<std::string>> waiting_;  // a row fetched for the next block
+    std::vector<SQLUSMALLINT> status_;
+    SQLULEN fetched_ = 0;
+    SQLHSTMT statement_ = SQL_NULL_HANDLE;
+};

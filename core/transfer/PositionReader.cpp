@@ -1,0 +1,21 @@
+#include "PositionReader.h"
+
+#include "SqlIdentifiers.h"
+
+PositionReader::PositionReader(DataConnection& mysql, const std::string& table, const MySQLTableFacts& facts,
+                               size_t blockRows, size_t pageRows, size_t pageBytes)
+        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes)
+{
+    selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
+    from_ = selectSql_ + (facts.isView ? "" : " USE INDEX ()");
+    note_ = table + ": no primary or unique NOT NULL key, read in pages by position (slower on large tables)";
+    if (!facts.snapshots)
+        note_ += "; its engine keeps no snapshot, so rows changed while it was read may be missing or repeated";
+    start();
+}
+
+void PositionReader::readPage(size_t rows, bool)
+{
+    statement().execute(from_ + " LIMIT " + std::to_string(rows) + " OFFSET " + std::to_string(offset_), {});
+    offset_ += rows;
+}

@@ -1,0 +1,141 @@
+#include "CatalogSetup.h"
+
+namespace db2standin {
+
+namespace {
+
+// The table spaces a user may create tables in: one, with the page size of this connection's setting.
+const char* kTableSpaces = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'TABLESPACES') THEN
+    CREATE VIEW "SYSCAT"."TABLESPACES" AS
+      SELECT 'USERSPACE1'::varchar(128) AS "TBSPACE", current_setting('db2standin.page_size', true)::integer AS "PAGESIZE",
+             'L'::char(1) AS "DATATYPE";
+    GRANT SELECT ON "SYSCAT"."TABLESPACES" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
+// The database configuration parameters the tool may ask for, as
+// SYSIBMADM.DBCFG shows them.
+const char* kDatabaseConfiguration = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSIBMADM' AND viewname = 'DBCFG') THEN
+    CREATE SCHEMA IF NOT EXISTS "SYSIBMADM";
+    GRANT USAGE ON SCHEMA "SYSIBMADM" TO PUBLIC;
+    CREATE VIEW "SYSIBMADM"."DBCFG" AS
+      SELECT 'extended_row_sz'::varchar(32) AS "NAME", current_setting('db2standin.extended_row_sz', true)::varchar(1024) AS "VALUE"
+      UNION ALL SELECT 'codepage', current_setting('db2standin.database_codepage', true);
+    GRANT SELECT ON "SYSIBMADM"."DBCFG" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_schema OR duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
+// The columns of every table and view, with the string units of character
+// types as the domains record them (varchar_50 in bytes, varchar_cu32_50 in
+// characters, vargraphic_50 in UTF-16 units). Other types read as their result
+// columns describe them: PostgreSQL character types and anything unknown as
+// VARCHAR in bytes. A database that is not Unicode has no string units.
+const char* kColumns = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'COLUMNS') THEN
+    CREATE VIEW "SYSCAT"."COLUMNS" AS
+      SELECT n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME", a.attname::varchar(128) AS "COLNAME",
+             (SELECT count(*) FROM pg_attribute b
+               WHERE b.attrelid = a.attrelid AND b.attnum > 0 AND b.attnum < a.attnum AND NOT b.attisdropped)::smallint AS "COLNO",
+             s.units::varchar(11) AS "TYPESTRINGUNITS", (CASE WHEN s.units IS NOT NULL THEN s.length END)::integer AS "STRINGUNITSLENGTH"
+      FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+      JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
+      JOIN pg_type t ON t.oid = a.atttypid JOIN pg_namespace tn ON tn.oid = t.typnamespace
+      CROSS JOIN LATERAL (SELECT CASE WHEN tn.nspname = 'db2standin' THEN t.typname::text END AS domain,
+                                 CASE WHEN t.oid < 16384 THEN t.oid WHEN t.typtype = 'd' THEN t.typbasetype ELSE 0 END AS base,
+                                 CASE WHEN t.oid < 16384 THEN a.atttypmod ELSE t.typtypmod END AS typmod) d
+      CROSS JOIN LATERAL (SELECT
+          CASE WHEN coalesce(nullif(current_setting('db2standin.database_codepage', true), ''), '1208') <> '1208' THEN NULL
+               WHEN d.domain IS NOT NULL THEN
+                 CASE WHEN d.domain ~ '^(char|varchar|clob)_cu32_[0-9]+$' THEN 'CODEUNITS32'
+                      WHEN d.domain ~ '^(char|varchar|clob)_[0-9]+$' OR d.domain = 'longvarchar' THEN 'OCTETS'
+                      WHEN d.domain ~ '^(graphic|vargraphic|dbclob)_[0-9]+$' OR d.domain = 'longvargraphic' THEN 'CODEUNITS16' END
+               WHEN d.base IN (16, 17, 20, 21, 23, 26, 700, 701, 1700, 1082, 1083, 1266, 1114, 1184, 142) THEN NULL
+               ELSE 'OCTETS' END AS units,
+          CASE WHEN d.domain = 'longvarchar' THEN 32700 WHEN d.domain = 'longvargraphic' THEN 16350
+               WHEN d.domain IS NOT NULL THEN substring(d.domain FROM '_([0-9]+)$')::bigint
+               WHEN d.base = 18 THEN 1 WHEN d.base = 19 THEN 128
+               WHEN d.base = 1042 THEN CASE WHEN d.typmod >= 4 THEN d.typmod - 4 ELSE 1 END
+               WHEN d.base = 1043 THEN CASE WHEN d.typmod >= 4 THEN d.typmod - 4 ELSE 32672 END
+               ELSE 32672 END AS length) s
+      WHERE c.relkind IN ('r', 'p', 'v') AND n.nspname NOT LIKE 'pg\_%' AND n.nspname NOT IN ('information_schema', 'db2standin')
+        AND NOT EXISTS (SELECT 1 FROM db2standin.aliases al WHERE al.schema = n.nspname AND al.name = c.relname);
+    GRANT SELECT ON "SYSCAT"."COLUMNS" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
+// What depends on a table: the foreign keys that reference it and the views
+// (not the stand-in's aliases, which are views underneath) that read it.
+const char* kDependents = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'REFERENCES') THEN
+    CREATE VIEW "SYSCAT"."REFERENCES" AS
+      SELECT k.conname::varchar(128) AS "CONSTNAME", n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME",
+             rn.nspname::varchar(128) AS "REFTABSCHEMA", r.relname::varchar(128) AS "REFTABNAME"
+      FROM pg_constraint k JOIN pg_class c ON c.oid = k.conrelid JOIN pg_namespace n ON n.oid = c.relnamespace
+      JOIN pg_class r ON r.oid = k.confrelid JOIN pg_namespace rn ON rn.oid = r.relnamespace
+      WHERE k.contype = 'f';
+    CREATE VIEW "SYSCAT"."TABDEP" AS
+      SELECT DISTINCT vn.nspname::varchar(128) AS "TABSCHEMA", v.relname::varchar(128) AS "TABNAME", 'V'::char(1) AS "DTYPE",
+             bn.nspname::varchar(128) AS "BSCHEMA", b.relname::varchar(128) AS "BNAME",
+             (CASE b.relkind WHEN 'v' THEN 'V' ELSE 'T' END)::char(1) AS "BTYPE"
+      FROM pg_depend d JOIN pg_rewrite w ON w.oid = d.objid JOIN pg_class v ON v.oid = w.ev_class
+      JOIN pg_namespace vn ON vn.oid = v.relnamespace
+      JOIN pg_class b ON b.oid = d.refobjid JOIN pg_namespace bn ON bn.oid = b.relnamespace
+      WHERE d.classid = 'pg_rewrite'::regclass AND d.refclassid = 'pg_class'::regclass AND v.oid <> b.oid AND v.relkind = 'v'
+        AND NOT EXISTS (SELECT 1 FROM db2standin.aliases al WHERE al.schema = vn.nspname AND al.name = v.relname);
+    GRANT SELECT ON "SYSCAT"."REFERENCES", "SYSCAT"."TABDEP" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
+// Schemas, domains and catalog views every connection relies on. Racing
+// connections may both try to create them; the loser ignores the error.
+const char* kSetup = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = 'db2standin') THEN
+    CREATE SCHEMA db2standin;
+    GRANT USAGE ON SCHEMA db2standin TO PUBLIC;
+    CREATE TABLE db2standin.aliases (schema text, name text, target_schema text, target_name text, PRIMARY KEY (schema, name));
+    GRANT ALL ON db2standin.aliases TO PUBLIC;
+    CREATE DOMAIN db2standin.longvarchar AS text CHECK (octet_length(VALUE) <= 32700);
+    CREATE DOMAIN db2standin.longvargraphic AS text CHECK (char_length(VALUE) <= 16350);
+    CREATE DOMAIN db2standin.longvarbinary AS bytea CHECK (octet_length(VALUE) <= 32700);
+    CREATE SCHEMA IF NOT EXISTS "SYSIBM";
+    GRANT USAGE ON SCHEMA "SYSIBM" TO PUBLIC;
+    CREATE VIEW "SYSIBM"."SYSDUMMY1" AS SELECT 'Y'::char(1) AS "IBMREQD";
+    CREATE VIEW "SYSIBM"."SYSTABLES" AS
+      SELECT c.relname::varchar(128) AS "NAME", n.nspname::varchar(128) AS "CREATOR",
+             CASE c.relkind WHEN 'v' THEN 'V' ELSE 'T' END::char(1) AS "TYPE"
+      FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+      WHERE c.relkind IN ('r', 'p', 'v') AND n.nspname NOT LIKE 'pg\_%' AND n.nspname NOT IN ('information_schema', 'db2standin');
+    GRANT SELECT ON ALL TABLES IN SCHEMA "SYSIBM" TO PUBLIC;
+    CREATE SCHEMA IF NOT EXISTS "SYSCAT";
+    GRANT USAGE ON SCHEMA "SYSCAT" TO PUBLIC;
+    CREATE VIEW "SYSCAT"."TABLES" AS
+      SELECT "CREATOR" AS "TABSCHEMA", "NAME" AS "TABNAME", "TYPE" FROM "SYSIBM"."SYSTABLES";
+    GRANT SELECT ON ALL TABLES IN SCHEMA "SYSCAT" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_schema OR duplicate_object OR duplicate_table OR unique_violation THEN NULL;
+END$$;
+)SQL";
+
+}  // namespace
+
+std::string CatalogSetupSql()
+{
+    return std::string(kSetup) + kTableSpaces + kColumns + kDependents + kDatabaseConfiguration;
+}
+
+}  // namespace db2standin

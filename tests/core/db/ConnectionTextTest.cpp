@@ -1,0 +1,94 @@
+#include "ConnectionProfile.h"
+#include "DbError.h"
+#include "SqlIdentifiers.h"
+#include "Utf16.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TextCase {
+    const char* label;
+    ConnectionProfile profile;
+    const char* mysql;
+    const char* db2;  // nullptr: the DB2 text is refused
+};
+
+const TextCase kCases[] = {
+    {"ordinary",
+     {"db.example.org", "3306", "ann", "s3cret", "shop"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=db.example.org;USER=ann;DATABASE=shop;PASSWORD=s3cret;PORT=3306;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=shop;Hostname=db.example.org;Port=3306;Protocol=TCPIP;Uid=ann;Pwd=s3cret;"},
+    {"all empty",
+     {"", "", "", "", ""},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=;USER=;DATABASE=;PASSWORD=;PORT=;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=;Hostname=;Port=;Protocol=TCPIP;Uid=;Pwd=;"},
+    {"blanks and letters pass verbatim",
+     {" host ", "33o6", "a b", " pw ", "d b"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER= host ;USER=a b;DATABASE=d b;PASSWORD= pw ;PORT=33o6;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=d b;Hostname= host ;Port=33o6;Protocol=TCPIP;Uid=a b;Pwd= pw ;"},
+    {"equals sign is no separator",
+     {"h", "1", "u", "a=b", "d"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=a=b;PORT=1;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=d;Hostname=h;Port=1;Protocol=TCPIP;Uid=u;Pwd=a=b;"},
+    {"semicolon in a password cannot add an attribute",
+     {"h", "1", "u", "x;SERVER=evil", "d"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD={x;SERVER=evil};PORT=1;",
+     nullptr},
+    {"braces are wrapped and the closing one doubled",
+     {"h", "1", "u", "{p}w}", "d"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD={{p}}w}}};PORT=1;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=d;Hostname=h;Port=1;Protocol=TCPIP;Uid=u;Pwd={p}w};"},
+    {"semicolon in a server name",
+     {"h;DATABASE=other", "1", "u", "p", "d"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER={h;DATABASE=other};USER=u;DATABASE=d;PASSWORD=p;PORT=1;",
+     nullptr},
+    {"non-ASCII values",
+     {"h", "1", "Jürgen", "pässwörd✓", "datenbank"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=Jürgen;DATABASE=datenbank;PASSWORD=pässwörd✓;PORT=1;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=datenbank;Hostname=h;Port=1;Protocol=TCPIP;Uid=Jürgen;Pwd=pässwörd✓;"},
+};
+
+TEST(ConnectionText, BothSidesForOrdinaryAndHostileValues)
+{
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(MySQLConnectionString(c.profile), c.mysql);
+        if (c.db2) {
+            EXPECT_EQ(DB2ConnectionString(c.profile), c.db2);
+        } else {
+            try {
+                DB2ConnectionString(c.profile);
+                ADD_FAILURE() << "a DB2 value with ';' was accepted";
+            } catch (const DbError& error) {
+                EXPECT_EQ(error.sqlState(), "HY024");
+                EXPECT_NE(error.description().find("\";\""), std::string::npos) << error.description();
+            }
+        }
+    }
+}
+
+TEST(SqlQuoting, QuoteCharactersAreDoubled)
+{
+    EXPECT_EQ(QuoteMySQLIdentifier("orders"), "`orders`");
+    EXPECT_EQ(QuoteMySQLIdentifier("a`b"), "`a``b`");
+    EXPECT_EQ(QuoteDB2Identifier("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(QuoteDB2Identifier("it's"), "\"it's\"");
+    EXPECT_EQ(QuoteSqlText("O'Brien"), "'O''Brien'");
+}
+
+TEST(Utf16, RoundTripsEveryPlane)
+{
+    for (const std::string text : {"", "plain", "Grüße", "日本語", "emoji 😀 and 𝄞", "mixed ü😀x"}) {
+        const SqlWString wide = toSqlW(text);
+        EXPECT_EQ(fromSqlW(wide), text);
+    }
+    EXPECT_EQ(toSqlW("😀").size(), 2u) << "characters beyond the BMP take a surrogate pair";
+    EXPECT_EQ(fromSqlW(toSqlW("a\xff"
+                              "b")),
+              "a\xEF\xBF\xBD"
+              "b")
+        << "an invalid byte becomes U+FFFD";
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The staging-table pieces of each side's dialect: names and swap statements.
+#include "SqlDialect.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StagingNames, AreRecognisableUniqueAndFitEveryServer)
+{
+    const std::time_t made = 1796684264;  // 2026-12-07 22:57:44 UTC
+    const std::string name = StagingName(made);
+    EXPECT_EQ(name.rfind("tablehop_stage_20261207225744_", 0), 0u) << name;
+    // PostgreSQL behind the stand-in keeps 63 bytes, MySQL 64, DB2 128.
+    EXPECT_LE(name.size(), 63u);
+    EXPECT_LE(name.size(), MySQLDialect().maxNameBytes());
+    EXPECT_LE(name.size(), DB2Dialect().maxNameBytes());
+    EXPECT_NE(StagingName(made), StagingName(made));
+    EXPECT_EQ(StagingNameTime(name), made);
+    EXPECT_EQ(MySQLDialect().quoteIdentifier(name), "`" + name + "`");
+    EXPECT_EQ(DB2Dialect().quoteIdentifier(name), "\"" + name + "\"");
+}
+
+TEST(StagingNames, OtherNamesAreNotTakenForLeftovers)
+{
+    for (const char* name : {"orders", "tablehop_stage_", "tablehop_stage_20261207225744_0123abc",
+                             "tablehop_stage_20261207225744_0123ABCD", "tablehop_stage_20261207225744-0123abcd",
+                             "tablehop_stage_2026120722574x_0123abcd", "TABLEHOP_STAGE_20261207225744_0123abcd",
+                             "tablehop_stage_20261207225744_0123abcd_orders"})
+        EXPECT_FALSE(StagingNameTime(name).has_value()) << name;
+    EXPECT_TRUE(StagingNameTime("tablehop_stage_20261207225744_0123abcd").has_value());
+}
+
+TEST(SwapStatements, PerSide)
+{
+    struct Case {
+        const SqlDialect& dialect;
+        bool replacing;
+        std::vector<std::string> statements;
+    };
+    const Case cases[] = {
+        {MySQLDialect(), true, {"RENAME TABLE `it``s` TO `aside`, `stage` TO `it``s`", "DROP TABLE `aside`"}},
+        {MySQLDialect(), false, {"RENAME TABLE `stage` TO `it``s`"}},
+        {DB2Dialect(), true, {"DROP TABLE \"it`s\"", "RENAME \"stage\" TO \"it`s\""}},
+        {DB2Dialect(), false, {"RENAME \"stage\" TO \"it`s\""}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.dialect.swapSql("stage", "it`s", "aside", c.replacing), c.statements)
+            << c.dialect.displayName() << " replacing " << c.replacing;
+    // Only DB2 can undo a DROP: its swap is one unit of work. MySQL renames
+    // back when the old table cannot be dropped.
+    EXPECT_TRUE(DB2Dialect().ddlInUnitOfWork());
+    EXPECT_FALSE(MySQLDialect().ddlInUnitOfWork());
+    EXPECT_EQ(MySQLDialect().undoSwapSql("stage", "it`s", "aside"),
+              "RENAME TABLE `it``s` TO `stage`, `aside` TO `it``s`");
+}
+
+}  // namespace
+
+// A lost connection ends the run at once; a refused statement does not.
+TEST(ConnectionLost, ByStateAndNativeCode)
+{
+    struct Case {
+        const SqlDialect& dialect;
+        const char* sqlState;
+        long nativeCode;
+        bool lost;
+    };
+    const Case cases[] = {
+        {MySQLDialect(), "08S01", 0, true},    {MySQLDialect(), "HY000", 2013, true},
+        {MySQLDialect(), "40003", 0, false},   {MySQLDialect(), "42S02", 1146, false},
+        {DB2Dialect(), "08S01", -30081, true}, {DB2Dialect(), "40003", -30081, true},
+        {DB2Dialect(), "40003", 0, true},  // statement completion unknown
+        {DB2Dialect(), "57011", -1224, true},  {DB2Dialect(), "40001", -911, false},
+        {DB2Dialect(), "42704", -204, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.dialect.isConnectionLost(DbError(c.sqlState, c.nativeCode, "message")), c.lost)
+            << c.dialect.displayName() << " " << c.sqlState << " " << c.nativeCode;
+}

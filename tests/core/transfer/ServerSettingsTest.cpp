@@ -1,0 +1,270 @@
+// Servers set up as many real ones are: a MariaDB that keeps table names in
+// lower case and runs in a time zone with daylight saving, and table names
+// the target compares its own way or cannot take.
+#include "RecordingObserver.h"
+#include "ServerHelpers.h"
+#include "Transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ostream>
+#include <set>
+
+namespace {
+
+enum class Server { MySQL, FoldingMySQL, DB2 };
+
+ConnectionProfile profileOf(Server server)
+{
+    return server == Server::MySQL ? MySQLTestProfile()
+        : server == Server::DB2    ? DB2TestProfile()
+                                   : FoldingMySQLTestProfile();
+}
+
+void open(DataConnection& connection, Server server)
+{
+    connection.setCursorLocation(kClientSideCursor);
+    connection.open((server == Server::DB2 ? DB2Dialect() : MySQLDialect()).connectionString(profileOf(server)));
+}
+
+std::vector<Row> query(Server server, const std::string& sql)
+{
+    DataConnection connection;
+    open(connection, server);
+    return QueryRows(connection, sql);
+}
+
+void exec(Server server, const std::string& sql)
+{
+    DataConnection connection;
+    open(connection, server);
+    connection.execute(sql);
+}
+
+void drop(Server server, const std::string& table)
+{
+    DataConnection connection;
+    open(connection, server);
+    if (server == Server::DB2)
+        DropDB2(connection, table);
+    else
+        DropMySQL(connection, table);
+}
+
+std::string statuses(const TransferSummary& summary)
+{
+    std::string text;
+    for (const auto& table : summary.tables)
+        text += (text.empty() ? "" : " ") + std::string(TableStatusName(table.status));
+    return text;
+}
+
+// --- TIMESTAMP values across the autumn clock change of the session's zone.
+
+struct ClockChangeCase {
+    const char* name;
+    const char* key;  // what follows the TIMESTAMP column
+    Db2ColumnTypes types;
+};
+
+void PrintTo(const ClockChangeCase& c, std::ostream* os) { *os << c.name; }
+
+class ClockChange : public ::testing::TestWithParam<ClockChangeCase> { };
+
+// 300 instants a minute apart from 00:00 UTC: Berlin's 02:00-03:00 occurs twice.
+std::set<std::string> instants()
+{
+    std::set<std::string> utc;
+    for (int minute = 0; minute < 300; ++minute) {
+        char text[32];
+        std::snprintf(text, sizeof text, "2024-10-27 %02d:%02d:00", minute / 60, minute % 60);
+        utc.insert(text);
+    }
+    return utc;
+}
+
+std::set<std::string> column(Server server, const std::string& sql)
+{
+    std::set<std::string> values;
+    for (const Row& row : query(server, sql))
+        values.insert(row.at(0).value_or("NULL").substr(0, 19));
+    return values;
+}
+
+TEST_P(ClockChange, EveryInstantArrivesOnceInUTCAndComesBack)
+{
+    const ClockChangeCase& c = GetParam();
+    RequireTestServers(true, true);
+    drop(Server::FoldingMySQL, "clock");
+    drop(Server::DB2, "clock");
+    DataConnection mysql;
+    open(mysql, Server::FoldingMySQL);
+    mysql.execute(std::string("CREATE TABLE clock(instant TIMESTAMP ") + c.key + ", local_time DATETIME)");
+    mysql.execute("SET time_zone = '+00:00'");
+    mysql.execute("INSERT INTO clock SELECT '2024-10-27 00:00:00' + INTERVAL seq MINUTE, '2024-10-27 02:30:00'"
+                  " FROM seq_0_to_299");
+    const TransferOptions options {c.types, false};
+    RecordingObserver there, back;
+    const auto sent = RunTransfer(TransferDirection::MySQLToDB2, FoldingMySQLTestProfile(), DB2TestProfile(), {"clock"},
+                                  there, options);
+    EXPECT_EQ(there.reportsText(), "");
+    ASSERT_EQ(sent.tables.at(0).rowsRead, 300);
+    EXPECT_EQ(column(Server::DB2, "SELECT \"instant\" FROM \"clock\""), instants());
+    EXPECT_EQ(column(Server::DB2, "SELECT \"local_time\" FROM \"clock\""),
+              std::set<std::string> {"2024-10-27 02:30:00"});
+
+    RunTransfer(TransferDirection::DB2ToMySQL, FoldingMySQLTestProfile(), DB2TestProfile(), {"clock"}, back, options);
+    EXPECT_EQ(back.reportsText(), "");
+    EXPECT_EQ(query(Server::FoldingMySQL, "SELECT COUNT(*) FROM clock"), (std::vector<Row> {{"300"}}));
+    EXPECT_EQ(column(Server::FoldingMySQL, "SELECT instant FROM clock"), instants());
+    drop(Server::FoldingMySQL, "clock");
+    drop(Server::DB2, "clock");
+}
+
+INSTANTIATE_TEST_SUITE_P(SessionSettings, ClockChange,
+                         ::testing::Values(ClockChangeCase {"keyed_matching_types", "PRIMARY KEY",
+                                                            Db2ColumnTypes::Matching},
+                                           ClockChangeCase {"keyless_text_columns", "NULL", Db2ColumnTypes::Text}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Table names: matched as the target compares them, refused when the target cannot take them.
+
+const std::string kLongName = "nc_" + std::string(61, 'x');  // 64 bytes: MySQL takes it, the stand-in does not
+
+struct NameCase {
+    const char* name;
+    std::vector<std::pair<Server, std::string>> setup;
+    TransferDirection direction;
+    Server mysqlServer;
+    std::vector<std::string> tables;
+    std::string statuses;              // per table, in the order given
+    std::vector<std::string> asked;    // overwrite questions, "table over existing" when the names differ
+    std::vector<std::string> arrived;  // names given to the lists
+    std::string report;                // a part of the one report expected; empty: no report
+    std::vector<std::tuple<Server, std::string, std::string>> checks;  // statement, its first value
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
+class NameCases : public ::testing::TestWithParam<NameCase> { };
+
+TEST_P(NameCases, TargetMatchesNamesItsOwnWay)
+{
+    const NameCase& c = GetParam();
+    RequireTestServers(true, true);
+    for (Server server : {Server::MySQL, Server::FoldingMySQL})
+        for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders2", "nc_wide", kLongName.c_str()})
+            drop(server, table);
+    for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders2", "NC_ORDERS2", "nc_wide"})
+        drop(Server::DB2, table);
+    for (const auto& [server, sql] : c.setup)
+        exec(server, sql);
+
+    RecordingObserver observer;
+    const auto summary = RunTransfer(c.direction, profileOf(c.mysqlServer), DB2TestProfile(), c.tables, observer);
+    EXPECT_EQ(statuses(summary), c.statuses);
+    EXPECT_EQ(observer.asked, c.asked);
+    EXPECT_EQ(observer.arrived, c.arrived);
+    if (c.report.empty()) {
+        EXPECT_EQ(observer.reportsText(), "");
+    } else {
+        ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+        EXPECT_NE(observer.reports[0].description.find(c.report), std::string::npos) << observer.reportsText();
+    }
+    for (const auto& [server, sql, value] : c.checks)
+        EXPECT_EQ(query(server, sql), (std::vector<Row> {{value}})) << sql;
+    for (const auto& table : summary.tables) {
+        if (table.status == TableStatus::Failed) {
+            EXPECT_EQ(table.rowsRead, 0) << table.name << ": refused before any row was read";
+        }
+    }
+    for (Server server : {Server::MySQL, Server::FoldingMySQL, Server::DB2}) {
+        DataConnection connection;
+        open(connection, server);
+        EXPECT_EQ(StagingTablesOn(connection, server == Server::DB2 ? DB2Dialect() : MySQLDialect()),
+                  std::vector<std::string> {});
+    }
+}
+
+const std::vector<std::pair<Server, std::string>> kTwoDB2Orders = {
+    {Server::DB2, "CREATE TABLE \"Nc_Orders\"(\"id\" INTEGER)"},
+    {Server::DB2, "INSERT INTO \"Nc_Orders\" VALUES(1)"},
+    {Server::DB2, "CREATE TABLE \"NC_ORDERS\"(\"id\" INTEGER)"},
+    {Server::DB2, "INSERT INTO \"NC_ORDERS\" VALUES(2), (3)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    TableNames, NameCases,
+    ::testing::Values(NameCase {"case_apart_on_mysql",
+                                kTwoDB2Orders,
+                                TransferDirection::DB2ToMySQL,
+                                Server::MySQL,
+                                {"Nc_Orders", "NC_ORDERS"},
+                                "sent sent",
+                                {},
+                                {"Nc_Orders", "NC_ORDERS"},
+                                "",
+                                {{Server::MySQL, "SELECT COUNT(*) FROM Nc_Orders", "1"},
+                                 {Server::MySQL, "SELECT COUNT(*) FROM NC_ORDERS", "2"}}},
+                      NameCase {"second_of_one_name_refused_on_folding_mysql",
+                                kTwoDB2Orders,
+                                TransferDirection::DB2ToMySQL,
+                                Server::FoldingMySQL,
+                                {"Nc_Orders", "NC_ORDERS"},
+                                "sent failed",
+                                {},
+                                {"nc_orders"},
+                                "NC_ORDERS would replace nc_orders, which this run has just sent from Nc_Orders",
+                                {{Server::FoldingMySQL, "SELECT SUM(id) FROM nc_orders", "1"}}},
+                      NameCase {"existing_table_in_other_case_on_folding_mysql",
+                                {{Server::DB2, "CREATE TABLE \"Nc_Orders\"(\"id\" INTEGER)"},
+                                 {Server::DB2, "INSERT INTO \"Nc_Orders\" VALUES(5)"},
+                                 {Server::FoldingMySQL, "CREATE TABLE NC_ORDERS(old INT)"}},
+                                TransferDirection::DB2ToMySQL,
+                                Server::FoldingMySQL,
+                                {"Nc_Orders"},
+                                "sent",
+                                {"Nc_Orders over nc_orders"},
+                                {"nc_orders"},
+                                "",
+                                {{Server::FoldingMySQL, "SELECT id FROM nc_orders", "5"}}},
+                      NameCase {"other_case_is_another_table_on_db2",
+                                {{Server::DB2, "CREATE TABLE NC_ORDERS2(ID INTEGER)"},
+                                 {Server::DB2, "INSERT INTO NC_ORDERS2 VALUES(7)"},
+                                 {Server::MySQL, "CREATE TABLE nc_orders2(id INT)"},
+                                 {Server::MySQL, "INSERT INTO nc_orders2 VALUES(1)"}},
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {"nc_orders2", "nc_orders2"},
+                                "sent failed",
+                                {},
+                                {"nc_orders2"},
+                                "nc_orders2 would replace nc_orders2, which this run has just sent from nc_orders2",
+                                {{Server::DB2, "SELECT ID FROM NC_ORDERS2", "7"},
+                                 {Server::DB2, "SELECT \"id\" FROM \"nc_orders2\"", "1"}}},
+                      NameCase {"table_name_too_long_for_db2",
+                                {{Server::MySQL, "CREATE TABLE " + kLongName + "(id INT)"},
+                                 {Server::MySQL, "INSERT INTO " + kLongName + " VALUES(1)"}},
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {kLongName},
+                                "failed",
+                                {},
+                                {},
+                                "The table name " + kLongName + " has 64 bytes; IBM DB2 takes at most 63.",
+                                {}},
+                      NameCase {"column_name_too_long_for_db2",
+                                {{Server::MySQL, "CREATE TABLE nc_wide(id INT, c" + std::string(63, 'x') + " INT)"},
+                                 {Server::MySQL, "INSERT INTO nc_wide VALUES(1, 2)"}},
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {"nc_wide"},
+                                "failed",
+                                {},
+                                {},
+                                "The column name c" + std::string(63, 'x') + " has 64 bytes; IBM DB2 takes at most 63.",
+                                {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

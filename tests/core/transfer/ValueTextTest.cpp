@@ -1,0 +1,114 @@
+#include "FieldMaker.h"
+#include "ValueText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Field text(const char* name, std::optional<std::string> value)
+{
+    return MakeField(name, SQL_WVARCHAR, 100, 0, false, std::move(value));
+}
+Field number(const char* name, std::optional<std::string> value)
+{
+    return MakeField(name, SQL_INTEGER, 10, 0, false, std::move(value));
+}
+Field boolean(const char* name, std::optional<std::string> value)
+{
+    return MakeField(name, SQL_BIT, 1, 0, false, std::move(value));
+}
+Field bytes(const char* name, std::optional<std::string> value)
+{
+    return MakeField(name, SQL_LONGVARBINARY, 65535, 0, false, std::move(value));
+}
+
+TEST(NullToDefault, OnlyNullTakesTheFallback)
+{
+    EXPECT_EQ(NullToDefault(std::nullopt, "fallback"), "fallback");
+    EXPECT_EQ(NullToDefault(std::string(), "fallback"), "");
+    EXPECT_EQ(NullToDefault(std::string("x"), "fallback"), "x");
+}
+
+TEST(BuildInsertSql, PeopleRowKeepsTheStatementOfTheOriginal)
+{
+    const std::vector<Field> row {number("id", "1"), text("nick", std::nullopt), text("name", "O'Brien")};
+    EXPECT_EQ(BuildInsertSql(TargetSide::DB2, "people", row), "INSERT INTO \"people\" VALUES('1', NULL, 'O''Brien')");
+    EXPECT_EQ(BuildInsertSql(TargetSide::MySQL, "people", row), "INSERT INTO `people` VALUES('1', NULL, 'O''Brien')");
+}
+
+TEST(BuildInsertSql, FlagsRowOnMySQLWritesBooleansAsNumbers)
+{
+    const std::vector<Field> row {boolean("a", "1"), boolean("b", "0"), text("c", "x")};
+    EXPECT_EQ(BuildInsertSql(TargetSide::MySQL, "flags", row), "INSERT INTO `flags` VALUES(1, 0, 'x')");
+    EXPECT_EQ(BuildInsertSql(TargetSide::DB2, "flags", row), "INSERT INTO \"flags\" VALUES('True', 'False', 'x')");
+}
+
+struct LiteralCase {
+    const char* what;
+    Field column;
+    const char* db2;
+    const char* mysql;
+};
+
+const LiteralCase kLiterals[] = {
+    {"Null", text("c", std::nullopt), "NULL", "NULL"},
+    {"empty text stays a text", text("c", ""), "''", "''"},
+    {"text reading True is no boolean", text("c", "True"), "'True'", "'True'"},
+    {"text reading False is no boolean", text("c", "False"), "'False'", "'False'"},
+    {"boolean True text", boolean("c", "True"), "'True'", "1"},
+    {"boolean false", boolean("c", "0"), "'False'", "0"},
+    {"number quoted", number("c", "5"), "'5'", "'5'"},
+    {"backslash", text("c", "a\\b"), "'a\\b'", "'a\\\\b'"},
+    {"double quote and backquote", text("c", "\"`"), "'\"`'", "'\"`'"},
+    {"apostrophes", text("c", "''"), "''''''", "''''''"},
+    {"non-ASCII", text("c", "Zoë 😀"), "'Zoë 😀'", "'Zoë 😀'"},
+    {"bytes", bytes("c", std::string("\x00\xff\x10", 3)), "BX'00FF10'", "X'00FF10'"},
+    {"no bytes", bytes("c", std::string()), "BX''", "X''"},
+};
+
+TEST(SqlLiteral, WritesEachValueInAFormTheTargetReadsBack)
+{
+    for (const auto& c : kLiterals) {
+        EXPECT_EQ(SqlLiteral(TargetSide::DB2, c.column), c.db2) << c.what;
+        EXPECT_EQ(SqlLiteral(TargetSide::MySQL, c.column), c.mysql) << c.what;
+    }
+}
+
+TEST(BuildInsertSql, NullPositions)
+{
+    EXPECT_EQ(BuildInsertSql(TargetSide::DB2, "t", {text("a", std::nullopt)}), "INSERT INTO \"t\" VALUES(NULL)");
+    EXPECT_EQ(BuildInsertSql(TargetSide::DB2, "t", {text("a", std::nullopt), text("b", "x")}),
+              "INSERT INTO \"t\" VALUES(NULL, 'x')");
+    EXPECT_EQ(BuildInsertSql(TargetSide::MySQL, "t", {text("a", "x"), text("b", std::nullopt)}),
+              "INSERT INTO `t` VALUES('x', NULL)");
+}
+
+TEST(BuildParameterInsertSql, OneMarkerPerColumn)
+{
+    EXPECT_EQ(BuildParameterInsertSql(TargetSide::MySQL, "t`x", 3), "INSERT INTO `t``x` VALUES(?, ?, ?)");
+    EXPECT_EQ(BuildParameterInsertSql(TargetSide::DB2, "T", 1), "INSERT INTO \"T\" VALUES(?)");
+}
+
+TEST(ValueText, NumbersReadBackToTheSameValue)
+{
+    EXPECT_EQ(FormatDouble(0.1), "0.1");
+    EXPECT_EQ(FormatDouble(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(FormatDouble(-1.7976931348623157e308), "-1.7976931348623157e+308");
+    EXPECT_EQ(FormatDouble(16777217.0), "16777217");
+    EXPECT_EQ(FormatFloat(3.14f), "3.14");
+}
+
+TEST(ValueText, DatesAndTimesInIsoForm)
+{
+    EXPECT_EQ(FormatDate({2024, 1, 2}), "2024-01-02");
+    EXPECT_EQ(FormatTime({3, 4, 5}), "03:04:05");
+    const SQL_TIMESTAMP_STRUCT stamp {2024, 12, 31, 23, 59, 58, 123456000};
+    EXPECT_EQ(FormatTimestamp(stamp, 6), "2024-12-31 23:59:58.123456");
+    EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 0}, 0), "2024-01-02 03:04:05");
+    EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 0}, 6), "2024-01-02 03:04:05.000000");
+    // Finer parts than the column declares are kept, not cut.
+    EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 500000000}, 0), "2024-01-02 03:04:05.5");
+    EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 123456789}, 6), "2024-01-02 03:04:05.123456789");
+}
+
+}  // namespace

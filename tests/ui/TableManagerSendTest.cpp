@@ -1,0 +1,413 @@
+// The two send buttons of the table manager on the real windows, against the
+// private test servers. MySQL works in a database of its own; DB2 names start with UI5.
+#include "DataConnection.h"
+#include "FakeDialogs.h"
+#include "ObjectNames.h"
+#include "LoginWindow.h"
+#include "OpenWindows.h"
+#include "TableManagerWindow.h"
+#include "SettingsStore.h"
+#include "SqlDialect.h"
+#include "SqlIdentifiers.h"
+#include "TableList.h"
+#include "TableListing.h"
+#include "StoredLogins.h"
+#include "TestServers.h"
+
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+namespace {
+
+const char* kDatabase = "ui_send";
+
+ConnectionProfile sendProfile()
+{
+    ConnectionProfile profile = MySQLTestProfile();
+    profile.database = kDatabase;
+    return profile;
+}
+
+void execSend(const std::string& sql)
+{
+    DataConnection connection;
+    connection.open(MySQLConnectionString(sendProfile()));
+    connection.execute(sql);
+}
+
+long long countRows(bool mysql, const std::string& table)
+{
+    DataConnection connection;
+    connection.open(mysql ? MySQLConnectionString(sendProfile()) : DB2ConnectionString(DB2TestProfile()));
+    auto rs = connection.execute("SELECT COUNT(*) FROM "
+                                 + (mysql ? QuoteMySQLIdentifier(table) : QuoteDB2Identifier(table)));
+    return std::stoll(*rs->field(0).value);
+}
+
+// The names a list gains, in the order it gains them.
+std::shared_ptr<QStringList> watchArrivals(TableList* list)
+{
+    auto added = std::make_shared<QStringList>();
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
+                     [list, added](const QModelIndex&, int first, int last) {
+                         for (int i = first; i <= last; ++i)
+                             *added << list->text(i);
+                     });
+    return added;
+}
+
+}  // namespace
+
+using namespace object_name;
+
+class TableSendTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { RequireTestServers(true, true); }
+    void init();
+    void cleanup();
+
+    void nothingSelectedOnEitherSide();
+    void progressButtonsAndStatusLine();
+    void selectAllSendsBothWaysLastToFirst();
+    void overwriteAnsweredNoThenYes();
+    void otherCaseIsAnotherTableOnDB2();
+    void stoppingATransfer_data();
+    void stoppingATransfer();
+    void refusedCreateIsReportedOnceAndNotListed();
+    void optionChecksAreUsedAndRemembered();
+
+private:
+    void open();
+    void select(TableList* list, const QStringList& which);
+    void click(const char* name) { manager()->findChild<QPushButton*>(name)->click(); }
+    TableManagerWindow* manager() const { return windows_->manager(); }
+    TableList* mysql() const { return manager()->mysqlTables(); }
+    TableList* db2() const { return manager()->db2Tables(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<OpenWindows> windows_;
+    FakeDialogs* dialogs() { return &windows_->dialogs(); }
+    SettingsStore* store() { return &windows_->settings(); }
+    LoginWindow* login() { return &windows_->login(); }
+};
+
+void TableSendTest::init()
+{
+    ExecMySQL(std::string("DROP DATABASE IF EXISTS `") + kDatabase + "`");
+    ExecMySQL(std::string("CREATE DATABASE `") + kDatabase + "` CHARACTER SET utf8mb4");
+    for (const auto& name : ListDB2Tables(DB2TestProfile()))
+        if (QString::fromStdString(name).startsWith("UI5", Qt::CaseInsensitive))
+            ExecDB2("DROP TABLE " + QuoteDB2Identifier(name));
+}
+
+void TableSendTest::cleanup()
+{
+    windows_.reset();
+    init();
+}
+
+void TableSendTest::open()
+{
+    windows_ = std::make_unique<OpenWindows>(dir_.filePath("send.ini"));
+    StoreLogins(windows_->settings(), sendProfile(), DB2TestProfile());
+    windows_->controller().startUp();
+    QVERIFY(manager() && manager()->isVisible());
+}
+
+void TableSendTest::select(TableList* list, const QStringList& which)
+{
+    for (int i = 0; i < list->count(); ++i)
+        list->setSelected(i, which.contains(list->text(i)));
+    list->setCurrentIndex(which.isEmpty() ? -1 : list->texts().indexOf(which.first()));
+}
+
+void TableSendTest::nothingSelectedOnEitherSide()
+{
+    execSend("CREATE TABLE ui5_t (id INT)");
+    open();
+    for (int current : {-1, 0}) {  // with or without a current item
+        select(mysql(), {});
+        mysql()->setCurrentIndex(current);
+        click(kSendToDB2);
+        select(db2(), {});
+        db2()->setCurrentIndex(current);
+        click(kSendToMySQL);
+    }
+    QCOMPARE(dialogs()->texts(),
+             QStringList({"Please select a table", "Please select a table to send.", "Please select a table",
+                          "Please select a table to send."}));
+    QCOMPARE(dialogs()->shown[0].title, QString());  // the application title
+    QCOMPARE(manager()->mousePointer(), 0);
+    QVERIFY(manager()->statusText().isEmpty());
+}
+
+void TableSendTest::progressButtonsAndStatusLine()
+{
+    execSend("CREATE TABLE ui5_four (id INT PRIMARY KEY, name VARCHAR(20))");
+    execSend("INSERT INTO ui5_four VALUES (1,'a'),(2,'b'),(3,'c'),(4,'d')");
+    open();
+    QList<int> values;
+    QList<bool> sendEnabled, cancelShown;
+    QStringList statuses;
+    connect(manager()->progressBar(), &QProgressBar::valueChanged, this, [&](int value) {
+        values << value;
+        sendEnabled << manager()->findChild<QPushButton*>(kSendToDB2)->isEnabled();
+        cancelShown << manager()->cancelButton()->isVisible();
+        statuses << manager()->statusText();
+    });
+    select(mysql(), {"ui5_four"});
+    manager()->setStatusText("an earlier run");
+    click(kSendToDB2);
+    QCOMPARE(values, QList<int>({25, 50, 75, 100, 0}));
+    QCOMPARE(statuses.first(), QString());  // cleared as the action starts
+    QVERIFY2(
+        QRegularExpression("^Sending ui5_four: 3 of 4 rows, \\d+ rows/s, 0:0\\d left$").match(statuses[3]).hasMatch(),
+        qPrintable(statuses.join(" | ")));
+    QVERIFY(!sendEnabled.contains(true));  // every button off while rows go
+    QVERIFY(!cancelShown.contains(false));
+    QVERIFY(manager()->findChild<QPushButton*>(kSendToDB2)->isEnabled());
+    QVERIFY(!manager()->cancelButton()->isVisible());
+    QCOMPARE(manager()->mousePointer(), 0);
+    QVERIFY(dialogs()->shown.empty());  // no message box at the end
+    QVERIFY2(manager()->statusText().startsWith("Sent 1 table to IBM DB2: 4 rows copied, 0 rows refused, "),
+             qPrintable(manager()->statusText()));
+    QVERIFY(db2()->texts().contains("ui5_four"));
+    QCOMPARE(countRows(false, "ui5_four"), 4);
+    QCOMPARE(mysql()->texts(), QStringList({"ui5_four"}));  // the source list is left as it was
+    QVERIFY(mysql()->isSelected(0));
+}
+
+void TableSendTest::selectAllSendsBothWaysLastToFirst()
+{
+    for (const char* table : {"ui5_a", "ui5_b", "ui5_c"}) {
+        execSend(std::string("CREATE TABLE ") + table + " (id INT)");
+        execSend(std::string("INSERT INTO ") + table + " VALUES (1), (2)");
+    }
+    open();
+    auto arrived = watchArrivals(db2());
+    click(kSelectAllMySQLTables);
+    click(kSendToDB2);
+    QCOMPARE(*arrived, QStringList({"ui5_c", "ui5_b", "ui5_a"}));  // from the bottom of the list up
+    QVERIFY(dialogs()->shown.empty());
+
+    // Back again: the DB2 list holds other tables too, the filter narrows it
+    // to these three. Each is asked about, last first; the time spent
+    // answering does not count as copying time.
+    arrived = watchArrivals(mysql());
+    manager()->db2Filter()->setText("UI5_");
+    click(kSelectAllDB2Tables);
+    QCOMPARE(db2()->selectedCount(), 3);
+    dialogs()->answers = {Answer::Yes, Answer::Yes, Answer::Yes};
+    dialogs()->onShown = [](const FakeDialogs::Shown&) { std::this_thread::sleep_for(std::chrono::seconds(1)); };
+    click(kSendToMySQL);
+    QCOMPARE(dialogs()->texts(),
+             QStringList({"Would you like to overwrite ui5_c?", "Would you like to overwrite ui5_b?",
+                          "Would you like to overwrite ui5_a?"}));
+    QCOMPARE(*arrived, QStringList({"ui5_c", "ui5_b", "ui5_a"}));
+    QCOMPARE(countRows(true, "ui5_a"), 2);
+    const QString status = manager()->statusText();
+    const auto seconds
+        = QRegularExpression("^Sent 3 tables to MySQL: 6 rows copied, 0 rows refused, (\\d+\\.\\d) s$").match(status);
+    QVERIFY2(seconds.hasMatch(), qPrintable(status));
+    QVERIFY2(seconds.captured(1).toDouble() < 3.0, qPrintable(status));
+}
+
+void TableSendTest::overwriteAnsweredNoThenYes()
+{
+    execSend("CREATE TABLE ui5_over (id INT)");
+    execSend("INSERT INTO ui5_over VALUES (1),(2)");
+    ExecDB2("CREATE TABLE \"ui5_over\" (\"x\" INTEGER)");
+    execSend("CREATE TABLE ui5_new (id INT)");
+    open();
+    QCOMPARE(db2()->texts().count("ui5_over"), 1);
+    select(mysql(), {"ui5_over", "ui5_new"});
+    dialogs()->answers.push_back(Answer::No);
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->shown.size(), size_t(1));
+    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Would you like to overwrite ui5_over?"));
+    QCOMPARE(dialogs()->shown[0].title, QStringLiteral("Overwrite?"));
+    QCOMPARE(countRows(false, "ui5_over"), 0);  // untouched
+    // The table kept by the answer was not left out by a failure.
+    const QString status = manager()->statusText();
+    QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 0 rows copied") && !status.contains("Not sent"),
+             qPrintable(status));
+
+    select(mysql(), {"ui5_over"});
+    dialogs()->answers.push_back(Answer::Yes);
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->kinds(), QStringList({"question", "question"}));
+    QCOMPARE(countRows(false, "ui5_over"), 2);
+    QCOMPARE(db2()->texts().count("ui5_over"), 1);
+}
+
+void TableSendTest::otherCaseIsAnotherTableOnDB2()
+{
+    // DB2 compares quoted names exactly: no question, and UI5_CASE keeps its row.
+    execSend("CREATE TABLE Ui5_Case (id INT)");
+    ExecDB2("CREATE TABLE UI5_CASE (ID INTEGER)");
+    ExecDB2("INSERT INTO UI5_CASE VALUES (7)");
+    open();
+    select(mysql(), {"Ui5_Case"});
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->kinds(), QStringList());
+    QVERIFY(db2()->texts().contains("UI5_CASE"));
+    QVERIFY(db2()->texts().contains("Ui5_Case"));
+    QCOMPARE(countRows(false, "UI5_CASE"), 1);
+}
+
+void TableSendTest::stoppingATransfer_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cancel") << "cancel";
+    QTest::newRow("close, stop") << "close, stop";
+    QTest::newRow("close, go on") << "close, go on";
+    // Another session reads the old table: the swap waits for it (three lock
+    // waits of 2 s). The window keeps answering meanwhile, and Cancel stops
+    // the waiting statement instead of letting it run out.
+    QTest::newRow("cancel while the swap waits") << "cancel while the swap waits";
+}
+
+void TableSendTest::stoppingATransfer()
+{
+    QFETCH(QString, how);
+    execSend("CREATE TABLE ui5_big (id INT PRIMARY KEY, v VARCHAR(20))");
+    execSend("INSERT INTO ui5_big SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000");
+    ExecDB2("CREATE TABLE \"ui5_big\" (\"old\" INTEGER)");
+    ExecDB2("INSERT INTO \"ui5_big\" VALUES (7)");
+    open();
+    QSignalSpy ended(&windows_->controller(), &WindowController::programEnd);
+    const bool duringSwap = how == "cancel while the swap waits";
+    DataConnection reader;
+    if (duringSwap) {
+        reader.open(DB2ConnectionString(DB2TestProfile()));
+        reader.setAutoCommit(false);
+        reader.execute("SELECT * FROM \"ui5_big\"");
+    }
+    bool acted = false;
+    QElapsedTimer run;
+    connect(manager()->progressBar(), &QProgressBar::valueChanged, this, [&](int value) {
+        if (duringSwap) {
+            // Back to 0: the rows are in, the swap comes next.
+            if (value == 0 && !acted && manager()->cancelButton()->isVisible())
+                QTimer::singleShot(1000, this, [&] {
+                    acted = manager()->cancelButton()->isVisible();
+                    manager()->cancelButton()->click();
+                });
+            return;
+        }
+        if (value == 0 || acted || !manager()->cancelButton()->isVisible())
+            return;
+        acted = true;
+        if (how.startsWith("cancel")) {
+            manager()->cancelButton()->click();
+        } else {
+            dialogs()->answers.push_back(how == "close, stop" ? Answer::Yes : Answer::No);
+            manager()->close();
+        }
+    });
+    select(mysql(), {"ui5_big"});
+    dialogs()->answers.push_back(Answer::Yes);  // overwrite
+    run.start();
+    click(kSendToDB2);
+    QVERIFY(acted);
+    if (duringSwap) {
+        QVERIFY2(run.elapsed() < 5000, qPrintable(QString::number(run.elapsed())));  // the waits alone take over 6 s
+        QCOMPARE(dialogs()->kinds(), QStringList({"question"}));  // a stopped statement is no failure
+        reader.rollback();
+    }
+    const QString status = manager()->statusText();
+    QCOMPARE(db2()->texts().count("ui5_big"), 1);
+    DataConnection db2Connection;
+    db2Connection.open(DB2ConnectionString(DB2TestProfile()));
+    for (const auto& name : ListDB2Tables(db2Connection))
+        QVERIFY2(!StagingNameTime(name), name.c_str());
+    if (!how.startsWith("cancel")) {
+        QCOMPARE(dialogs()->kinds(), QStringList({"question", "question"}));
+        QCOMPARE(dialogs()->shown[1].text,
+                 QStringLiteral("Tables are still being sent. Stop after the current batch and end the program?"));
+    }
+    if (how == "close, go on") {  // the transfer runs to its end, the program goes on
+        QCOMPARE(countRows(false, "ui5_big"), 20000);
+        QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 20000 rows copied") && !status.contains("cancelled"),
+                 qPrintable(status));
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(manager()->isVisible());
+        return;
+    }
+    // Stopped after the batch in hand: only a complete copy replaces a table,
+    // so the old one stays as it was, and the status line says so.
+    QCOMPARE(countRows(false, "ui5_big"), 1);
+    QVERIFY2(status.startsWith("Sent 0 tables to IBM DB2: 0 rows copied") && status.contains("(cancelled)")
+                 && status.contains("Incomplete: ui5_big (cancelled, the old table was not replaced; 0 of "),
+             qPrintable(status));
+    if (how.startsWith("cancel")) {
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(manager()->findChild<QPushButton*>(kSendToMySQL)->isEnabled());
+    } else {  // closing: the program ends once the transfer has stopped
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!manager()->isVisible());
+        QVERIFY(!login()->isVisible());
+    }
+}
+
+void TableSendTest::refusedCreateIsReportedOnceAndNotListed()
+{
+    // DB2 tells "a" from "A"; MySQL column names ignore case and refuse the table.
+    ExecDB2("CREATE TABLE \"UI5_DUP\" (\"a\" INTEGER, \"A\" INTEGER)");
+    ExecDB2("INSERT INTO \"UI5_DUP\" VALUES (1, 2)");
+    ExecDB2("INSERT INTO \"UI5_DUP\" VALUES (3, 4)");
+    open();
+    select(db2(), {"UI5_DUP"});
+    click(kSendToMySQL);
+    QCOMPARE(dialogs()->kinds(), QStringList({"error"}));
+    const QString report = dialogs()->shown[0].text;
+    QVERIFY2(report.contains("in Hopbridge2017/04/05.Form2.PushButton4_Click at line 218\r\r"), qPrintable(report));
+    QVERIFY2(report.contains("\r\rsql: CREATE TABLE `tablehop_stage_"), qPrintable(report));  // the statement sent
+    QVERIFY(!mysql()->texts().contains("UI5_DUP"));
+    QVERIFY2(manager()->statusText().startsWith("Sent 0 tables to MySQL"), qPrintable(manager()->statusText()));
+}
+
+void TableSendTest::optionChecksAreUsedAndRemembered()
+{
+    execSend("CREATE TABLE ui5_keyed (id INT PRIMARY KEY, name VARCHAR(20))");
+    execSend("INSERT INTO ui5_keyed VALUES (1, 'a'), (2, 'A')");
+    open();
+    QCheckBox* matching = manager()->findChild<QCheckBox*>(kMatchingDB2Types);
+    QCheckBox* keys = manager()->findChild<QCheckBox*>(kCopyPrimaryKeys);
+    QVERIFY(matching && keys);
+    QVERIFY(!matching->isChecked() && !keys->isChecked());
+    matching->click();
+    keys->click();
+    QCOMPARE(store()->read("DB2ColumnTypes", ""), QStringLiteral("matching"));
+    QCOMPARE(store()->read("CopyPrimaryKeys", ""), QStringLiteral("1"));
+
+    select(mysql(), {"ui5_keyed"});
+    click(kSendToDB2);
+    QVERIFY2(manager()->statusText().startsWith("Sent 1 table to IBM DB2: 2 rows copied, 0 rows refused, "),
+             qPrintable(manager()->statusText()));
+    DataConnection connection;
+    connection.open(DB2ConnectionString(DB2TestProfile()));
+    QCOMPARE(connection.primaryKeyColumns("ui5_keyed"), std::vector<std::string> {"id"});
+    QCOMPARE(connection.execute("SELECT * FROM \"ui5_keyed\"")->field("name").sqlType, SQLSMALLINT(SQL_VARCHAR));
+
+    // The next start shows both options as they were left.
+    windows_.reset();
+    open();
+    QVERIFY(manager()->findChild<QCheckBox*>(kMatchingDB2Types)->isChecked());
+    QVERIFY(manager()->findChild<QCheckBox*>(kCopyPrimaryKeys)->isChecked());
+}
+
+QTEST_MAIN(TableSendTest)
+#include "TableManagerSendTest.moc"
