@@ -349,7 +349,7 @@ int RunSend(const CliArgs& args, CliContext& context)
     workspace.setLogin(DatabaseSide::DB2, ProfileFor(DatabaseSide::DB2, args, context));
     // A connection that cannot be opened is reported by the run and makes exit status 2.
     CliTransferObserver observer(direction, args, context);
-    const StopSignals stopSignals;
+    const StopSignals stopSignals([&workspace] { workspace.cancel(); });
     const TransferSummary summary = workspace.send(direction, args.words, observer);
 
     int exitCode = kExitOk;

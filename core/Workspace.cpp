@@ -2,7 +2,55 @@
 
 #include "ConnectChecks.h"
 #include "DataConnection.h"
+#include "StatementCancel.h"
 #include "TableOperations.h"
+
+namespace {
+
+// The front end's observer, with the workspace's cancel added to its own.
+class CancellableObserver : public TransferObserver {
+public:
+    CancellableObserver(TransferObserver& inner, const std::atomic<bool>& cancelled)
+            : inner_(inner), cancelled_(cancelled)
+    {
+    }
+
+    void tableStarting(const std::string& table) override { inner_.tableStarting(table); }
+    bool confirmOverwrite(const std::string& table, const std::string& existing) override
+    {
+        return inner_.confirmOverwrite(table, existing);
+    }
+    bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
+    {
+        return inner_.confirmLoad(table, existing, question);
+    }
+    void targetDropped(const std::string& table) override { inner_.targetDropped(table); }
+    void tableArrived(const std::string& table) override { inner_.tableArrived(table); }
+    void progress(int percent) override { inner_.progress(percent); }
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    {
+        inner_.report(step, description, sql);
+    }
+    void rowsRefused(const std::string& table, long long furtherRefused) override
+    {
+        inner_.rowsRefused(table, furtherRefused);
+    }
+    void rowsDone(const std::string& table, long long done, long long total) override
+    {
+        inner_.rowsDone(table, done, total);
+    }
+    void tableFinished(const TableResult& result) override { inner_.tableFinished(result); }
+    // The front end is asked even once cancelled: it may announce the stop.
+    bool cancelRequested() override { return inner_.cancelRequested() || cancelled_; }
+    void yield() override { inner_.yield(); }
+    std::chrono::milliseconds yieldInterval() const override { return inner_.yieldInterval(); }
+
+private:
+    TransferObserver& inner_;
+    const std::atomic<bool>& cancelled_;
+};
+
+}  // namespace
 
 Workspace::Workspace() = default;
 
@@ -20,8 +68,11 @@ const ConnectionProfile& Workspace::login(DatabaseSide side) const
 
 void Workspace::setLogin(DatabaseSide side, ConnectionProfile profile)
 {
+    ConnectionProfile& held = side == DatabaseSide::MySQL ? mysql_ : db2_;
+    if (held == profile)
+        return;
     close(side);  // a session belongs to the login it was opened with
-    (side == DatabaseSide::MySQL ? mysql_ : db2_) = std::move(profile);
+    held = std::move(profile);
 }
 
 std::optional<DbError> Workspace::testLogin(DatabaseSide side) const
@@ -60,7 +111,34 @@ void Workspace::renameTable(DatabaseSide side, const std::string& from, const st
 }
 
 TransferSummary Workspace::send(TransferDirection direction, const std::vector<std::string>& tables,
-                                TransferObserver& observer) const
+                                TransferObserver& observer)
 {
-    return RunTransfer(direction, mysql_, db2_, tables, observer, options_);
+    // The run's connections are made in the canceller's scope, so cancel() reaches their statements.
+    StatementCanceller canceller;
+    struct RunningSend {
+        Workspace& workspace;
+        RunningSend(Workspace& w, StatementCanceller& canceller) : workspace(w)
+        {
+            const std::lock_guard lock(workspace.sendLock_);
+            workspace.sendCancelled_ = false;
+            workspace.runningSend_ = &canceller;
+        }
+        ~RunningSend()
+        {
+            const std::lock_guard lock(workspace.sendLock_);
+            workspace.runningSend_ = nullptr;
+        }
+    } running(*this, canceller);
+    const StatementCancelScope scope(canceller);
+    CancellableObserver cancellable(observer, sendCancelled_);
+    return RunTransfer(direction, mysql_, db2_, tables, cancellable, options_);
+}
+
+void Workspace::cancel()
+{
+    const std::lock_guard lock(sendLock_);
+    if (!runningSend_)
+        return;
+    sendCancelled_ = true;
+    runningSend_->cancelRunning();
 }

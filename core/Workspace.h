@@ -6,17 +6,20 @@
 #include "TableChanges.h"
 #include "Transfer.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 class DataConnection;
 class SettingsStore;
+class StatementCanceller;
 
 // Both logins and the transfer options, and everything a front end does with
 // them: test a login, list, drop and rename tables, send tables. No event
-// loop and no window: callable from any one thread at a time.
+// loop and no window: callable from any one thread at a time, except cancel().
 class Workspace {
 public:
     Workspace();
@@ -43,7 +46,12 @@ public:
 
     // Sends the tables from the other side to the direction's target (the engine's RunTransfer).
     TransferSummary send(TransferDirection direction, const std::vector<std::string>& tables,
-                         TransferObserver& observer) const;
+                         TransferObserver& observer);
+    // From any thread: stops the running send as Cancel does. The engine
+    // stops at its next check, and the statements in hand are cancelled so
+    // a long one (a read, a wait for another session's lock) does not hold
+    // it. Nothing happens while no send runs.
+    void cancel();
 
 private:
     DataConnection& session(DatabaseSide side);
@@ -51,4 +59,7 @@ private:
     ConnectionProfile mysql_, db2_;
     TransferOptions options_;
     std::unique_ptr<DataConnection> mysqlSession_, db2Session_;
+    std::mutex sendLock_;  // guards runningSend_ against cancel() from another thread
+    StatementCanceller* runningSend_ = nullptr;
+    std::atomic<bool> sendCancelled_ = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionProfile.h"
+#include "Workspace.h"
 #include "UserDialogs.h"
 
 #include <functional>
@@ -12,8 +13,8 @@ inline constexpr const char* kMySQLConnectFailed
 inline constexpr const char* kDB2ConnectFailed
     = "Could not connect. Please check server, username, password, database with your administrator.";
 
-// "Test Connection" of one side: opens a connection from the current profile
-// and says whether it worked. The failure box keeps its fixed text and carries
-// the driver's message as detail.
-void RunConnectionTest(DatabaseSide side, const std::function<ConnectionProfile()>& currentProfile,
-                       UserDialogs& dialogs, const std::function<void(Pointer)>& setPointer);
+// "Test Connection" of one side: tests the login the workspace holds at the
+// moment of use and says whether it worked. The failure box keeps its fixed
+// text and carries the driver's message as detail.
+void RunConnectionTest(DatabaseSide side, const std::function<const Workspace&()>& workspaceNow, UserDialogs& dialogs,
+                       const std::function<void(Pointer)>& setPointer);

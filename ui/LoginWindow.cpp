@@ -1,7 +1,6 @@
 #include "LoginWindow.h"
 
 #include "ActionState.h"
-#include "ConnectChecks.h"
 #include "ConnectionTest.h"
 #include "ErrorReport.h"
 #include "FormSupport.h"
@@ -12,6 +11,7 @@
 #include "SettingsStore.h"
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
+#include "Workspace.h"
 
 #include <QCloseEvent>
 #include <QFocusEvent>
@@ -221,9 +221,8 @@ ConnectionProfile LoginWindow::currentProfile(DatabaseSide side) const
 
 bool LoginWindow::loginWorks(DatabaseSide side) const
 {
-    const ConnectionProfile profile = currentProfile(side);
-    return OffGuiThread(
-        [&] { return side == DatabaseSide::MySQL ? CanConnectMySQL(profile) : CanConnectDB2(profile); });
+    const Workspace& workspace = host_.workspace();
+    return OffGuiThread([&] { return !workspace.testLogin(side); });
 }
 
 int LoginWindow::mousePointer() const { return MousePointerValue(pointer_->pointer()); }
@@ -296,7 +295,7 @@ void LoginWindow::testConnection(DatabaseSide side)
         return;
     setBusy(true);
     RunConnectionTest(
-        side, [this, side] { return currentProfile(side); }, dialogs_,
+        side, [this]() -> const Workspace& { return host_.workspace(); }, dialogs_,
         [this](Pointer pointer) { setPointer(pointer); });
     setBusy(false);
 }

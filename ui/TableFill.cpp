@@ -2,8 +2,8 @@
 
 #include "OffGuiThread.h"
 #include "TableList.h"
-#include "TableOperations.h"
 #include "UserDialogs.h"
+#include "Workspace.h"
 
 namespace {
 
@@ -18,16 +18,16 @@ void refill(TableList& list, const std::vector<std::string>& names, UserDialogs&
 
 }  // namespace
 
-void FillMySQLList(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs)
+void FillMySQLList(TableList& list, const Workspace& workspace, UserDialogs& dialogs)
 {
-    const std::vector<std::string> names = OffGuiThread([&] { return ListTables(DatabaseSide::MySQL, profile); });
+    const std::vector<std::string> names = OffGuiThread([&] { return workspace.listTables(DatabaseSide::MySQL); });
     refill(list, names, dialogs);
     if (list.count() > 0)
         list.setCurrentIndex(0);
 }
 
-void FillDB2List(TableList& list, const ConnectionProfile& profile, UserDialogs& dialogs)
+void FillDB2List(TableList& list, const Workspace& workspace, UserDialogs& dialogs)
 {
-    const std::vector<std::string> names = OffGuiThread([&] { return ListTables(DatabaseSide::DB2, profile); });
+    const std::vector<std::string> names = OffGuiThread([&] { return workspace.listTables(DatabaseSide::DB2); });
     refill(list, names, dialogs);
 }

@@ -8,7 +8,6 @@
 
 #include <functional>
 
-class DataConnection;
 class QBoxLayout;
 class QCheckBox;
 class QGroupBox;
@@ -124,8 +123,12 @@ private:
     // Starts an action: false while another one runs; clears the status line.
     bool beginAction();
     void sendTables(bool toDB2);
-    // Opens a connection of the side with the current login, off the GUI thread.
-    void openSide(DatabaseSide side, DataConnection& connection);
+    // The workspace's session of a side with the current login, and what the
+    // window does with it; each off the GUI thread, throwing as the core does.
+    void openSide(DatabaseSide side);
+    void closeSide(DatabaseSide side);
+    void dropTable(DatabaseSide side, const QString& table);
+    void renameTable(DatabaseSide side, const QString& from, const QString& to);
     void selectAll(const char* location, TableList& list, bool selected);
     void rememberGeometry();
     void restoreRememberedGeometry();

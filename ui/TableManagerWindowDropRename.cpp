@@ -3,7 +3,6 @@
 // the list only when the server renamed the table, an unopenable connection
 // is reported once and ends the action, names are escaped, and dropping asks
 // first.
-#include "DataConnection.h"
 #include "ErrorReport.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
@@ -12,8 +11,8 @@
 #include "TableManagerWindow.h"
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
+#include "Workspace.h"
 
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -31,10 +30,28 @@ std::vector<bool> selectedRows(const TableList& list)
 
 }  // namespace
 
-void TableManagerWindow::openSide(DatabaseSide side, DataConnection& connection)
+void TableManagerWindow::openSide(DatabaseSide side)
 {
-    const ConnectionProfile profile = host_.currentProfile(side);
-    OffGuiThread([&] { OpenSide(side, connection, profile); });
+    Workspace& workspace = host_.workspace();
+    OffGuiThread([&] { workspace.open(side); });
+}
+
+void TableManagerWindow::closeSide(DatabaseSide side)
+{
+    Workspace& workspace = host_.workspace();
+    OffGuiThread([&] { workspace.close(side); });  // a disconnect waits for the server too
+}
+
+void TableManagerWindow::dropTable(DatabaseSide side, const QString& table)
+{
+    Workspace& workspace = host_.workspace();
+    OffGuiThread([&] { workspace.dropTable(side, table.toStdString()); });
+}
+
+void TableManagerWindow::renameTable(DatabaseSide side, const QString& from, const QString& to)
+{
+    Workspace& workspace = host_.workspace();
+    OffGuiThread([&] { workspace.renameTable(side, from.toStdString(), to.toStdString()); });
 }
 
 void TableManagerWindow::deleteSelectedMySQLTables()
@@ -67,19 +84,18 @@ void TableManagerWindow::deleteSelectedMySQLTables()
         if (!trap.test(114, [&] { return chosen[static_cast<size_t>(i)]; }))
             continue;
         // One connection per table; one that cannot be opened ends the action.
-        auto connection = std::make_unique<DataConnection>();
-        if (!trap.step(116, [&] { openSide(DatabaseSide::MySQL, *connection); }))
+        if (!trap.step(116, [&] { openSide(DatabaseSide::MySQL); }))
             break;
         QString name;
         trap.step(118, [&] { name = list.text(i); });
         bool gone = false;
         trap.step(120, [&] {
-            OffGuiThread([&] { DropTable(DatabaseSide::MySQL, *connection, name); });
+            dropTable(DatabaseSide::MySQL, name);
             gone = true;
         });
         if (gone)
             trap.step(122, [&] { list.remove(i); });
-        trap.step(124, [&] { OffGuiThread([&] { connection->close(); }); });
+        trap.step(124, [&] { closeSide(DatabaseSide::MySQL); });
     }
     trap.step(128, [&] { setBusy(false); });
 }
@@ -90,11 +106,9 @@ void TableManagerWindow::deleteSelectedDB2Tables()
         return;
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kDeleteDB2Tables));
     TableList& list = *db2Tables();
-    std::unique_ptr<DataConnection> connection;
-    trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
     trap.step(102, [&] { setBusy(true); });
     // The connection opens before the selection test, once for the whole run.
-    const bool opened = trap.step(104, [&] { openSide(DatabaseSide::DB2, *connection); });
+    const bool opened = trap.step(104, [&] { openSide(DatabaseSide::DB2); });
     QStringList names;
     if (!opened) {
         // reported; nothing more to do
@@ -118,14 +132,14 @@ void TableManagerWindow::deleteSelectedDB2Tables()
             bool gone = false;
             trap.step(112, [&] {
                 const QString name = list.text(i);
-                OffGuiThread([&] { DropTable(DatabaseSide::DB2, *connection, name); });
+                dropTable(DatabaseSide::DB2, name);
                 gone = true;
             });
             if (gone)
                 trap.step(114, [&] { list.remove(i); });
         }
     }
-    OffGuiThread([&] { connection.reset(); });  // a disconnect waits for the server too
+    closeSide(DatabaseSide::DB2);
     trap.step(120, [&] { setBusy(false); });
 }
 
@@ -155,11 +169,9 @@ void TableManagerWindow::renameMySQLTable()
     const QString newName = *answer;
     trap.step(122, [&] { setBusy(true); });
     // 124: the statement is built by RenameTable, names escaped.
-    auto connection = std::make_unique<DataConnection>();
-    if (trap.step(126, [&] { openSide(DatabaseSide::MySQL, *connection); })) {
-        const bool renamed = trap.step(
-            128, [&] { OffGuiThread([&] { RenameTable(DatabaseSide::MySQL, *connection, oldName, newName); }); });
-        trap.step(130, [&] { OffGuiThread([&] { connection->close(); }); });
+    if (trap.step(126, [&] { openSide(DatabaseSide::MySQL); })) {
+        const bool renamed = trap.step(128, [&] { renameTable(DatabaseSide::MySQL, oldName, newName); });
+        trap.step(130, [&] { closeSide(DatabaseSide::MySQL); });
         if (renamed) {
             trap.step(132, [&] { list.remove(index); });
             trap.step(134, [&] { list.add(newName); });
@@ -174,11 +186,9 @@ void TableManagerWindow::renameDB2Table()
         return;
     HandlerTrap trap(dialogs_, QString::fromLatin1(report_location::kRenameDB2Table));
     TableList& list = *db2Tables();
-    std::unique_ptr<DataConnection> connection;
-    trap.step(100, [&] { connection = std::make_unique<DataConnection>(); });
     trap.step(102, [&] { setBusy(true); });
     // The connection opens before any test.
-    if (trap.step(104, [&] { openSide(DatabaseSide::DB2, *connection); })) {
+    if (trap.step(104, [&] { openSide(DatabaseSide::DB2); })) {
         int index = -1;
         if (trap.test(106, [&] { return list.selectedCount() == 0; })) {
             trap.step(132, [&] { dialogs_.message(QStringLiteral("Please select a table to rename.")); });
@@ -194,9 +204,7 @@ void TableManagerWindow::renameDB2Table()
             trap.step(116, [&] { answer = dialogs_.inputBox(RenamePrompt(oldName), ApplicationTitle(), oldName); });
             if (answer && !answer->isEmpty()) {
                 const QString newName = *answer;
-                if (trap.step(120, [&] {
-                        OffGuiThread([&] { RenameTable(DatabaseSide::DB2, *connection, oldName, newName); });
-                    })) {
+                if (trap.step(120, [&] { renameTable(DatabaseSide::DB2, oldName, newName); })) {
                     trap.step(122, [&] { list.remove(index); });
                     trap.step(124, [&] { list.add(newName); });
                     trap.step(126, [&] {
@@ -207,6 +215,6 @@ void TableManagerWindow::renameDB2Table()
             }
         }
     }
-    OffGuiThread([&] { connection.reset(); });  // a disconnect waits for the server too
+    closeSide(DatabaseSide::DB2);
     trap.step(134, [&] { setBusy(false); });
 }

@@ -4,12 +4,12 @@
 #include "ReportLocations.h"
 #include "SendReportLines.h"
 #include "SqlDialect.h"
-#include "StatementCancel.h"
 #include "TableList.h"
 #include "TableManagerWindow.h"
 #include "Transfer.h"
 #include "TransferStatus.h"
 #include "UserDialogs.h"
+#include "Workspace.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>
@@ -28,10 +28,8 @@ public:
             : window_(window), targetList_(targetList), direction_(direction),
               location_(LocationLiteral(QString::fromLatin1(location)))
     {
-        connection_ = QObject::connect(&window, &TableManagerWindow::cancelRequested, [this] { cancelled_ = true; });
         tableTime_.start();
     }
-    ~WindowTransferObserver() override { QObject::disconnect(connection_); }
 
     void tableStarting(const std::string&) override
     {
@@ -74,7 +72,8 @@ public:
         window_.waitForUser(
             [&] { window_.dialogs().message(FurtherRowsRefusedText(furtherRefused, QString::fromStdString(table))); });
     }
-    bool cancelRequested() override { return cancelled_; }
+    // Cancel reaches the engine through the workspace, which also stops the statement in hand.
+    bool cancelRequested() override { return false; }
     void yield() override { window_.dialogs().yield(); }
 
 private:
@@ -82,8 +81,6 @@ private:
     TableList& targetList_;
     TransferDirection direction_;
     QString location_;
-    QMetaObject::Connection connection_;
-    bool cancelled_ = false;
     QElapsedTimer tableTime_;
     double userSecondsAtTableStart_ = 0;
 };
@@ -134,12 +131,7 @@ public:
     {
         OnGuiThread([&] { window_.tableFinished(result); });
     }
-    bool cancelRequested() override
-    {
-        bool cancelled = false;
-        OnGuiThread([&] { cancelled = window_.cancelRequested(); });
-        return cancelled;
-    }
+    bool cancelRequested() override { return window_.cancelRequested(); }  // the window's answer needs no crossing
     void yield() override
     {
         OnGuiThread([&] { window_.yield(); });
@@ -179,17 +171,8 @@ void TableManagerWindow::sendTables(bool toDB2)
     WindowTransferObserver observer(*this, target, direction,
                                     toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL);
     CrossingObserver crossing(observer);
-    // Cancel also stops the statement in hand: a long one would hold the run for its whole length.
-    StatementCanceller canceller;
-    const QObject cancelWiring;  // ends the wiring before the canceller goes, however the run ends
-    connect(this, &TableManagerWindow::cancelRequested, &cancelWiring, [&canceller] { canceller.cancelRunning(); });
-    const ConnectionProfile mysqlProfile = host_.currentProfile(DatabaseSide::MySQL);
-    const ConnectionProfile db2Profile = host_.currentProfile(DatabaseSide::DB2);
-    const TransferOptions options = transferOptions();
-    const TransferSummary summary = OffGuiThread([&] {
-        const StatementCancelScope scope(canceller);
-        return RunTransfer(direction, mysqlProfile, db2Profile, tables, crossing, options);
-    });
+    Workspace& workspace = host_.workspace();
+    const TransferSummary summary = OffGuiThread([&] { return workspace.send(direction, tables, crossing); });
     cancel_->hide();
     progressBar_->setValue(0);
     transferRunning_ = false;

@@ -32,6 +32,8 @@ TableManagerWindow& WindowController::ensureTableManager()
 {
     if (!tableManager_) {
         tableManager_ = std::make_unique<TableManagerWindow>(*this);
+        // From the GUI thread while the send runs on its own.
+        connect(tableManager_.get(), &TableManagerWindow::cancelRequested, this, [this] { workspace_.cancel(); });
         tableManager_->load();
     }
     return *tableManager_;
@@ -39,14 +41,22 @@ TableManagerWindow& WindowController::ensureTableManager()
 
 ConnectionProfile WindowController::currentProfile(DatabaseSide side) const { return login_->currentProfile(side); }
 
+Workspace& WindowController::workspace()
+{
+    for (const DatabaseSide side : {DatabaseSide::MySQL, DatabaseSide::DB2})
+        workspace_.setLogin(side, currentProfile(side));
+    if (tableManager_)
+        workspace_.setOptions(tableManager_->transferOptions());
+    return workspace_;
+}
+
 void WindowController::fillTableList(DatabaseSide side)
 {
     TableManagerWindow& manager = ensureTableManager();
-    const ConnectionProfile profile = currentProfile(side);
     if (side == DatabaseSide::MySQL)
-        FillMySQLList(*manager.mysqlTables(), profile, *dialogs_);
+        FillMySQLList(*manager.mysqlTables(), workspace(), *dialogs_);
     else
-        FillDB2List(*manager.db2Tables(), profile, *dialogs_);
+        FillDB2List(*manager.db2Tables(), workspace(), *dialogs_);
 }
 
 void WindowController::showTableManager()

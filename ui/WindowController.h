@@ -2,6 +2,7 @@
 
 #include "ActionState.h"
 #include "WindowHost.h"
+#include "Workspace.h"
 
 #include <QObject>
 
@@ -36,6 +37,7 @@ public:
     SettingsStore& settings() override { return *settings_; }
     ActionState& actions() override { return actions_; }
     ConnectionProfile currentProfile(DatabaseSide side) const override;
+    Workspace& workspace() override;
     void fillTableList(DatabaseSide side) override;
     void showTableManager() override;
     void showLogin() override;
@@ -49,6 +51,7 @@ private:
     std::unique_ptr<UserDialogs> dialogs_;
     std::unique_ptr<SettingsStore> settings_;
     ActionState actions_;
+    Workspace workspace_;
     std::unique_ptr<LoginWindow> login_;
     std::unique_ptr<TableManagerWindow> tableManager_;
     bool ending_ = false;

@@ -11,6 +11,8 @@ struct ConnectionProfile {
     std::string user;
     std::string password;
     std::string database;
+
+    bool operator==(const ConnectionProfile&) const = default;
 };
 
 // DRIVER={MySQL ODBC 5.1 Driver};SERVER=..;USER=..;DATABASE=..;PASSWORD=..;PORT=..;

@@ -141,6 +141,20 @@ void DataConnection::setAutoCommit(bool on)
               SQL_HANDLE_DBC, dbc_.get(), "SQLSetConnectAttr(AUTOCOMMIT)");
 }
 
+Transaction::Transaction(DataConnection& connection) : connection_(connection) { connection_.setAutoCommit(false); }
+
+Transaction::~Transaction()
+{
+    try {
+        connection_.rollback();
+    } catch (const DbError&) {
+    }
+    try {
+        connection_.setAutoCommit(true);
+    } catch (const DbError&) {
+    }
+}
+
 void DataConnection::commit()
 {
     requireOpen("commit");

@@ -71,3 +71,19 @@ private:
     int connectionTimeout_ = 15;  // seconds
     StatementCanceller* canceller_;
 };
+
+// Manual commit on a connection for as long as it lives: what its holder
+// commits stays; whatever is left uncommitted when it ends (a batch a failure
+// or Cancel cut short) is rolled back, and autocommit comes back on. Failures
+// on the way out are ignored: the connection may be gone, and the caller has
+// learnt that from its own statements.
+class Transaction {
+public:
+    explicit Transaction(DataConnection& connection);  // throws DbError
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    DataConnection& connection_;
+};

@@ -117,7 +117,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
     std::optional<long> codePage;  // the target's, asked at the first substitution
     int shown = 0;
     try {
-        target.setAutoCommit(false);
+        // A load into an existing table is the caller's one transaction.
+        std::optional<Transaction> batches;
+        if (!oneTransaction)
+            batches.emplace(target);
         BatchInserter inserter(target, side, into, source.plans(), targetColumnTypes);
         if (oneTransaction) {
             inserter.setColumnNames(intoColumns);
@@ -194,12 +197,6 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             result.writeFailed = true;
             result.connectionLost = targetDialect.isConnectionLost(error);
         }
-    }
-    try {
-        if (!oneTransaction)
-            target.setAutoCommit(true);
-    } catch (const DbError&) {
-        // The connection is gone; the run ends after this table.
     }
     if (result.refused > 1)
         observer.rowsRefused(table, result.refused - 1);

@@ -497,9 +497,12 @@ void CliProcessTest::stopSignalEndsLikeCancel_data()
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("json");
-    QTest::newRow("Ctrl-C") << int(SIGINT) << 1 << false;
-    QTest::newRow("SIGTERM with --json") << int(SIGTERM) << 1 << true;
-    QTest::newRow("a second signal ends at once") << int(SIGTERM) << 2 << true;
+    // The statement in hand stops too: the send ends while the server still holds it.
+    QTest::addColumn<bool>("endsWhileHeld");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 1 << false << false;
+    QTest::newRow("SIGTERM with --json") << int(SIGTERM) << 1 << true << false;
+    QTest::newRow("a second signal ends at once") << int(SIGTERM) << 2 << true << false;
+    QTest::newRow("Ctrl-C stops the waiting statement") << int(SIGINT) << 1 << false << true;
 }
 
 void CliProcessTest::stopSignalEndsLikeCancel()
@@ -507,8 +510,13 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     QFETCH(int, signal);
     QFETCH(int, count);
     QFETCH(bool, json);
+    QFETCH(bool, endsWhileHeld);
+    // One signal comes mid-copy, so the send stops after a batch; otherwise
+    // the signals come while a statement waits (below).
+    const bool midCopy = count == 1 && !endsWhileHeld;
     ExecDB2("CREATE TABLE \"cli_a\" (\"id\" INTEGER, \"v\" VARCHAR(20))");
-    ExecDB2("INSERT INTO \"cli_a\" SELECT g, 'some text' FROM generate_series(1, 5000) g");
+    ExecDB2("INSERT INTO \"cli_a\" SELECT g, 'some text' FROM generate_series(1, "
+            + std::string(midCopy ? "300000" : "5000") + ") g");
     ExecMySQL("CREATE TABLE cli_a (old INT)");
     ExecMySQL("INSERT INTO cli_a VALUES (7)");
     const auto dropStagingTables = [] {
@@ -521,21 +529,43 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     // staging table, so the signal surely comes mid-send.
     DataConnection lock;
     lock.open(MySQLConnectionString(MySQLTestProfile()));
-    lock.execute("FLUSH TABLES WITH READ LOCK");
+    if (!midCopy)
+        lock.execute("FLUSH TABLES WITH READ LOCK");
+    const auto stagingTables = [] {  // the lists leave them out
+        return rowsOf("mysql",
+                      "SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
+                      "TABLE_SCHEMA = DATABASE() AND TABLE_NAME LIKE 'tablehop\\_stage\\_%'");
+    };
+    const auto stagedRows = [&] {
+        const QStringList staging = stagingTables();
+        return staging.isEmpty()
+            ? 0
+            : rowsOf("mysql", "SELECT COUNT(*) FROM " + QuoteMySQLIdentifier(staging[0].toStdString()))
+                  .value(0)
+                  .toLongLong();
+    };
 
     QProcess process;
     QStringList args {"send", "--to", "mysql", "--overwrite", "cli_a", "cli_c"};
     if (json)
         args << "--json";
     start(process, args);
-    QTRY_COMPARE_WITH_TIMEOUT(rowsOf("mysql",
-                                     "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
-                                     "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"),
-                              QStringList {"1"}, 20000);
-    for (int i = 0; i < count; ++i) {
-        QTest::qWait(i * 300);  // a signal sent while the same one is pending would merge with it
-        ::kill(static_cast<pid_t>(process.processId()), signal);
-    }
+    if (midCopy)
+        QTRY_VERIFY_WITH_TIMEOUT(stagedRows() > 0, 20000);  // batches are arriving
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(rowsOf("mysql",
+                                         "SELECT COUNT(*) FROM information_schema.PROCESSLIST "
+                                         "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"),
+                                  QStringList {"1"}, 20000);
+    const auto pid = static_cast<pid_t>(process.processId());
+    QVERIFY(pid > 0);
+    // Two signals come at once, as the first alone ends the send promptly:
+    // the first is another one, as the same one would merge with it while pending.
+    if (count > 1)
+        ::kill(pid, signal == SIGINT ? SIGTERM : SIGINT);
+    ::kill(pid, signal);
+    if (endsWhileHeld)
+        QVERIFY2(process.waitForFinished(10000), "the send waited for the lock");
     if (count > 1) {
         QVERIFY(process.waitForFinished(10000));  // while the CREATE still waits
         // The server would still run the ended program's CREATE once the lock goes.
@@ -544,8 +574,9 @@ void CliProcessTest::stopSignalEndsLikeCancel()
                                         "WHERE INFO LIKE 'CREATE TABLE `tablehop_stage_%'"))
             lock.execute("KILL " + id.toStdString());
     }
-    lock.execute("UNLOCK TABLES");
-    if (count == 1)
+    if (!midCopy)
+        lock.execute("UNLOCK TABLES");
+    if (midCopy)
         QVERIFY(process.waitForFinished(30000));
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     const QString err = QString::fromUtf8(process.readAllStandardError());
@@ -560,7 +591,15 @@ void CliProcessTest::stopSignalEndsLikeCancel()
     const auto names = tables("mysql");
     QVERIFY(
         std::none_of(names.begin(), names.end(), [](const std::string& n) { return StagingNameTime(n).has_value(); }));
+    QCOMPARE(stagingTables(), QStringList {});
     QVERIFY2(err.contains("stopping after the current batch"), qPrintable(err));
+    if (endsWhileHeld) {  // stopped before the table's first batch arrived
+        QVERIFY2(out.startsWith("Sent 0 tables to MySQL: 0 rows copied, 0 rows refused,")
+                     && out.contains("(cancelled)\n"),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QRegularExpression("\nNot sent \\(cancelled\\): (cli_a, )?cli_c\n")), qPrintable(out));
+        return;
+    }
     if (!json) {
         QVERIFY2(out.contains("Incomplete: cli_a (cancelled, the old table was not replaced;"), qPrintable(out));
         QVERIFY2(out.contains("Not sent (cancelled): cli_c"), qPrintable(out));

@@ -47,8 +47,10 @@ void ConnectionTestTest::outcomes()
 
     FakeDialogs dialogs;
     QList<Pointer> pointers;
+    Workspace workspace;
+    workspace.setLogin(static_cast<DatabaseSide>(side), profile);
     RunConnectionTest(
-        static_cast<DatabaseSide>(side), [&] { return profile; }, dialogs,
+        static_cast<DatabaseSide>(side), [&]() -> const Workspace& { return workspace; }, dialogs,
         [&](Pointer pointer) { pointers << pointer; });
 
     QCOMPARE(dialogs.shown.size(), size_t(1));  // exactly one message, no error report
@@ -68,7 +70,11 @@ void ConnectionTestTest::usesTheProfileAsItIsAtTheMoment()
 {
     ConnectionProfile fields = MySQLTestProfile();
     FakeDialogs dialogs;
-    const auto current = [&] { return fields; };
+    Workspace workspace;
+    const auto current = [&]() -> const Workspace& {
+        workspace.setLogin(DatabaseSide::MySQL, fields);
+        return workspace;
+    };
     fields.user = "nobody-here";
     RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](Pointer) {});
     fields.user = MySQLTestProfile().user;

@@ -4,6 +4,7 @@
 #include "TableFill.h"
 #include "TableList.h"
 #include "TestServers.h"
+#include "Workspace.h"
 
 #include <QtTest>
 
@@ -48,7 +49,7 @@ void TableListingTest::mysqlTablesWithTheFirstOneCurrent()
     TableList list;
     list.add("stale");
     FakeDialogs dialogs;
-    FillMySQLList(list, mysqlDatabase("ui_listing"), dialogs);
+    FillMySQLList(list, Workspace(mysqlDatabase("ui_listing"), {}), dialogs);
     // SHOW TABLES lists views too, and the list takes every name it returns.
     QCOMPARE(list.texts(), QStringList({"apple", "Customers", "orders", "v_orders", "zebra"}));
     QCOMPARE(list.currentIndex(), 0);
@@ -66,7 +67,7 @@ void TableListingTest::emptyMySQLDatabase()
     list.add("stale");
     list.setCurrentIndex(0);
     FakeDialogs dialogs;
-    FillMySQLList(list, mysqlDatabase("ui_listing_empty"), dialogs);
+    FillMySQLList(list, Workspace(mysqlDatabase("ui_listing_empty"), {}), dialogs);
     QCOMPARE(list.count(), 0);
     QCOMPARE(list.currentIndex(), -1);
     ExecMySQL("DROP DATABASE `ui_listing_empty`");
@@ -79,13 +80,13 @@ void TableListingTest::failedListingKeepsTheList()
     FakeDialogs dialogs;
     ConnectionProfile wrong = MySQLTestProfile();
     wrong.password += "-wrong";
-    QVERIFY_THROWS_EXCEPTION(std::exception, FillMySQLList(mysql, wrong, dialogs));
+    QVERIFY_THROWS_EXCEPTION(std::exception, FillMySQLList(mysql, Workspace(wrong, {}), dialogs));
     QCOMPARE(mysql.texts(), QStringList({"kept"}));
     TableList db2;
     db2.add("kept");
     ConnectionProfile wrongDb2 = DB2TestProfile();
     wrongDb2.password += "-wrong";
-    QVERIFY_THROWS_EXCEPTION(std::exception, FillDB2List(db2, wrongDb2, dialogs));
+    QVERIFY_THROWS_EXCEPTION(std::exception, FillDB2List(db2, Workspace({}, wrongDb2), dialogs));
     QCOMPARE(db2.texts(), QStringList({"kept"}));
 }
 
@@ -106,7 +107,7 @@ void TableListingTest::db2TablesOfTheCurrentSchemaOnly()
     TableList list;
     list.add("stale");
     FakeDialogs dialogs;
-    FillDB2List(list, DB2TestProfile(), dialogs);
+    FillDB2List(list, Workspace({}, DB2TestProfile()), dialogs);
     const QStringList names = list.texts();
     QVERIFY2(names.contains("ui_list_a") && names.contains("UI_LIST_B"), qPrintable(names.join(",")));
     QCOMPARE(names.count("UI_LIST_B"), 1);  // not again from the other schema
