@@ -74,3 +74,5 @@ std::string& FieldOf(ConnectionProfile& profile, LoginField field);
 // boxes; the defaults of tablehop-cli send).
 inline constexpr SettingKey kDb2ColumnTypesSetting {"DB2ColumnTypes", "text"};  // "text" or "matching"
 inline constexpr SettingKey kCopyPrimaryKeysSetting {"CopyPrimaryKeys", "0"};   // "1" copies them
+// A table the target has: "replace" the table (asking), "append" its rows or "replace-rows".
+inline constexpr SettingKey kExistingTablesSetting {"ExistingTables", "replace"};

@@ -43,5 +43,6 @@ inline constexpr const char* kStatusLine = "StatusLabel";
 inline constexpr const char* kOptions = "OptionsArea";
 inline constexpr const char* kMatchingDB2Types = "matchingDb2TypesCheck";
 inline constexpr const char* kCopyPrimaryKeys = "copyPrimaryKeysCheck";
+inline constexpr const char* kExistingTables = "existingTablesCombo";
 
 }  // namespace object_name

@@ -12,6 +12,7 @@
 #include "WindowHelpers.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGridLayout>
@@ -212,7 +213,7 @@ void TableManagerWindow::buildControls()
     buildOptionChecks();
 }
 
-// Two options beside the logins in the store; each change is written at once.
+// Three options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -236,9 +237,30 @@ void TableManagerWindow::buildOptionChecks()
         addTransferOption(check);
         pointer_->watchButton(check);
     }
+
+    // What a send does with a table the target has; the stored word per item.
+    static const QString words[]
+        = {QStringLiteral("replace"), QStringLiteral("append"), QStringLiteral("replace-rows")};
+    auto* existingLabel = new QLabel(QStringLiteral("Existing tables:"));
+    existingTables_ = new QComboBox;
+    existingTables_->setObjectName(QString::fromLatin1(object_name::kExistingTables));
+    existingTables_->addItems({QStringLiteral("replace the table (ask)"), QStringLiteral("add the rows"),
+                               QStringLiteral("replace the rows, keep the table")});
+    existingTables_->setToolTip(QStringLiteral("Adding or replacing rows keeps the table, its indexes and permissions, "
+                                               "and loads each table all or nothing"));
+    existingLabel->setBuddy(existingTables_);
+    const QString stored = settings.read(kExistingTablesSetting);
+    for (int i = 0; i < 3; ++i)
+        if (stored == words[i])
+            existingTables_->setCurrentIndex(i);
+    connect(existingTables_, &QComboBox::currentIndexChanged, this,
+            [&settings](int index) { settings.write(kExistingTablesSetting, words[std::max(index, 0)]); });
+    addTransferOption(existingLabel);
+    addTransferOption(existingTables_);
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
-    QWidget::setTabOrder(copyKeys_, backButton_);
+    QWidget::setTabOrder(copyKeys_, existingTables_);
+    QWidget::setTabOrder(existingTables_, backButton_);
 }
 
 TransferOptions TableManagerWindow::transferOptions() const
@@ -246,6 +268,9 @@ TransferOptions TableManagerWindow::transferOptions() const
     TransferOptions options;
     options.columnTypes = matchingTypes_->isChecked() ? Db2ColumnTypes::Matching : Db2ColumnTypes::Text;
     options.copyPrimaryKeys = copyKeys_->isChecked();
+    static constexpr ExistingTables modes[]
+        = {ExistingTables::ReplaceTable, ExistingTables::AddRows, ExistingTables::ReplaceRows};
+    options.existingTables = modes[std::clamp(existingTables_->currentIndex(), 0, 2)];
     return options;
 }
 

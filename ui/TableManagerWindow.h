@@ -10,6 +10,7 @@
 
 class QBoxLayout;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -50,6 +51,7 @@ public:
     TransferOptions transferOptions() const;
     QCheckBox* matchingTypesCheck() const { return matchingTypes_; }
     QCheckBox* copyKeysCheck() const { return copyKeys_; }
+    QComboBox* existingTablesCombo() const { return existingTables_; }
 
     // While an action runs: every button but Cancel and the options are
     // disabled, clicks are ignored and the pointer is busy; afterwards
@@ -146,6 +148,7 @@ private:
     QBoxLayout* optionsLayout_ = nullptr;
     QCheckBox* matchingTypes_ = nullptr;
     QCheckBox* copyKeys_ = nullptr;
+    QComboBox* existingTables_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* cancel_ = nullptr;

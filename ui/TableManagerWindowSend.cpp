@@ -47,6 +47,14 @@ public:
         });
         return answer == Answer::Yes;
     }
+    bool confirmLoad(const std::string&, const std::string&, const std::string& question) override
+    {
+        Answer answer = Answer::No;
+        window_.waitForUser([&] {
+            answer = window_.dialogs().question(QString::fromStdString(question), QStringLiteral("Existing table"));
+        });
+        return answer == Answer::Yes;
+    }
     void targetDropped(const std::string& table) override
     {
         RemoveListItem(targetList_, QString::fromStdString(table));
@@ -101,6 +109,12 @@ public:
     {
         bool yes = false;
         OnGuiThread([&] { yes = window_.confirmOverwrite(table, existing); });
+        return yes;
+    }
+    bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
+    {
+        bool yes = false;
+        OnGuiThread([&] { yes = window_.confirmLoad(table, existing, question); });
         return yes;
     }
     void targetDropped(const std::string& table) override

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -89,7 +90,7 @@ int main(int argc, char* argv[])
     }
     // A user who made the window bigger and narrowed the MySQL list to the
     // order tables, picking two of them to send with matching column types
-    // and primary keys.
+    // and primary keys, replacing the rows of tables that exist.
     manager->resize(760, 540);
     manager->mysqlFilter()->setText(QStringLiteral("order"));
     TableList* mysqlTables = manager->mysqlTables();
@@ -99,6 +100,7 @@ int main(int argc, char* argv[])
     mysqlTables->setCurrentIndex(mysqlTables->texts().indexOf(QStringLiteral("orders")));
     manager->matchingTypesCheck()->setChecked(true);
     manager->copyKeysCheck()->setChecked(true);
+    manager->existingTablesCombo()->setCurrentIndex(2);
     manager->progressBar()->setValue(0);
     bool ok = save(manager, QDir(folder).filePath(QStringLiteral("table-manager.png")));
 

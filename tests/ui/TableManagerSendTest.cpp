@@ -15,6 +15,7 @@
 #include "TestServers.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QProgressBar>
 #include <QLineEdit>
 #include <QPushButton>
@@ -386,8 +387,10 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     open();
     QCheckBox* matching = manager()->findChild<QCheckBox*>(kMatchingDB2Types);
     QCheckBox* keys = manager()->findChild<QCheckBox*>(kCopyPrimaryKeys);
-    QVERIFY(matching && keys);
+    QComboBox* existing = manager()->findChild<QComboBox*>(kExistingTables);
+    QVERIFY(matching && keys && existing);
     QVERIFY(!matching->isChecked() && !keys->isChecked());
+    QCOMPARE(existing->currentText(), QStringLiteral("replace the table (ask)"));
     matching->click();
     keys->click();
     QCOMPARE(store()->read("DB2ColumnTypes", ""), QStringLiteral("matching"));
@@ -407,6 +410,22 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     open();
     QVERIFY(manager()->findChild<QCheckBox*>(kMatchingDB2Types)->isChecked());
     QVERIFY(manager()->findChild<QCheckBox*>(kCopyPrimaryKeys)->isChecked());
+
+    // Adding the rows keeps the table and its key; the question says so and No is not taken.
+    manager()->findChild<QComboBox*>(kExistingTables)->setCurrentIndex(1);
+    QCOMPARE(store()->read("ExistingTables", ""), QStringLiteral("append"));
+    execSend("INSERT INTO ui5_keyed VALUES (3, 'b')");
+    dialogs()->shown.clear();
+    dialogs()->answers = {Answer::Yes};
+    select(mysql(), {"ui5_keyed"});
+    click(kSendToDB2);
+    QVERIFY(!dialogs()->shown.empty());
+    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Add 3 rows to the existing table ui5_keyed?"));
+    QCOMPARE(connection.primaryKeyColumns("ui5_keyed"), std::vector<std::string> {"id"});
+    QCOMPARE(connection.execute("SELECT COUNT(*) FROM \"ui5_keyed\"")->field(0).value, std::optional<std::string>("3"));
+    windows_.reset();
+    open();
+    QCOMPARE(manager()->findChild<QComboBox*>(kExistingTables)->currentIndex(), 1);
 }
 
 QTEST_MAIN(TableSendTest)
