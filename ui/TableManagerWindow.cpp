@@ -246,6 +246,10 @@ void TableManagerWindow::buildOptionChecks()
     existingTables_->setObjectName(QString::fromLatin1(object_name::kExistingTables));
     existingTables_->addItems({QStringLiteral("replace the table (ask)"), QStringLiteral("add the rows"),
                                QStringLiteral("replace the rows, keep the table")});
+    // Its longest item must not widen the window beyond its designed width.
+    existingTables_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    existingTables_->setMinimumContentsLength(8);
+    existingTables_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     existingTables_->setToolTip(QStringLiteral("Adding or replacing rows keeps the table, its indexes and permissions, "
                                                "and loads each table all or nothing"));
     existingLabel->setBuddy(existingTables_);
@@ -257,6 +261,10 @@ void TableManagerWindow::buildOptionChecks()
             [&settings](int index) { settings.write(kExistingTablesSetting, words[std::max(index, 0)]); });
     addTransferOption(existingLabel);
     addTransferOption(existingTables_);
+    // Wider windows show the whole item, no wider.
+    optionsLayout_->setStretchFactor(existingTables_, 100);
+    existingTables_->setMaximumWidth(existingTables_->fontMetrics().horizontalAdvance(existingTables_->itemText(2))
+                                     + Twips(600));
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
     QWidget::setTabOrder(copyKeys_, existingTables_);
@@ -276,14 +284,15 @@ TransferOptions TableManagerWindow::transferOptions() const
 
 void TableManagerWindow::addTransferOption(QWidget* option)
 {
-    const bool first = options_->isHidden();
+    // The row adds to the window's height rather than taking it from the
+    // lists, and so does a taller option joining it.
+    const int rowBefore = options_->isHidden() ? -layout()->spacing() : options_->sizeHint().height();
     option->setParent(options_);
     option->setFont(FormFont());
     optionsLayout_->insertWidget(optionsLayout_->count() - 1, option);
     options_->show();
-    // The row adds to the window's height rather than taking it from the lists.
-    if (first && !isVisible())
-        resize(width(), height() + options_->sizeHint().height() + layout()->spacing());
+    if (!isVisible())
+        resize(width(), height() + options_->sizeHint().height() - rowBefore);
 }
 
 QList<QPushButton*> TableManagerWindow::actionButtons() const
