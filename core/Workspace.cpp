@@ -2,51 +2,23 @@
 
 #include "ConnectChecks.h"
 #include "DataConnection.h"
+#include "ForwardingObserver.h"
 #include "StatementCancel.h"
 #include "TableOperations.h"
 
 namespace {
 
 // The front end's observer, with the workspace's cancel added to its own.
-class CancellableObserver : public TransferObserver {
+class CancellableObserver : public ForwardingObserver {
 public:
     CancellableObserver(TransferObserver& inner, const std::atomic<bool>& cancelled)
-            : inner_(inner), cancelled_(cancelled)
+            : ForwardingObserver(inner), cancelled_(cancelled)
     {
     }
-
-    void tableStarting(const std::string& table) override { inner_.tableStarting(table); }
-    bool confirmOverwrite(const std::string& table, const std::string& existing) override
-    {
-        return inner_.confirmOverwrite(table, existing);
-    }
-    bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
-    {
-        return inner_.confirmLoad(table, existing, question);
-    }
-    void targetDropped(const std::string& table) override { inner_.targetDropped(table); }
-    void tableArrived(const std::string& table) override { inner_.tableArrived(table); }
-    void progress(int percent) override { inner_.progress(percent); }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
-    {
-        inner_.report(step, description, sql);
-    }
-    void rowsRefused(const std::string& table, long long furtherRefused) override
-    {
-        inner_.rowsRefused(table, furtherRefused);
-    }
-    void rowsDone(const std::string& table, long long done, long long total) override
-    {
-        inner_.rowsDone(table, done, total);
-    }
-    void tableFinished(const TableResult& result) override { inner_.tableFinished(result); }
     // The front end is asked even once cancelled: it may announce the stop.
-    bool cancelRequested() override { return inner_.cancelRequested() || cancelled_; }
-    void yield() override { inner_.yield(); }
-    std::chrono::milliseconds yieldInterval() const override { return inner_.yieldInterval(); }
+    bool cancelRequested() override { return ForwardingObserver::cancelRequested() || cancelled_; }
 
 private:
-    TransferObserver& inner_;
     const std::atomic<bool>& cancelled_;
 };
 

@@ -1,5 +1,6 @@
 // The two send buttons of the table manager.
 #include "ErrorReport.h"
+#include "ForwardingObserver.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SendReportLines.h"
@@ -97,63 +98,12 @@ private:
 // each call crosses to the window and waits for it there, so questions,
 // lists, progress and reports come in the engine's order and the engine goes
 // on only once the window has shown them (or the user has answered).
-class CrossingObserver : public TransferObserver {
+class CrossingObserver : public ForwardingObserver {
 public:
-    explicit CrossingObserver(TransferObserver& window) : window_(window) { }
+    using ForwardingObserver::ForwardingObserver;
 
-    void tableStarting(const std::string& table) override
-    {
-        OnGuiThread([&] { window_.tableStarting(table); });
-    }
-    bool confirmOverwrite(const std::string& table, const std::string& existing) override
-    {
-        bool yes = false;
-        OnGuiThread([&] { yes = window_.confirmOverwrite(table, existing); });
-        return yes;
-    }
-    bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
-    {
-        bool yes = false;
-        OnGuiThread([&] { yes = window_.confirmLoad(table, existing, question); });
-        return yes;
-    }
-    void targetDropped(const std::string& table) override
-    {
-        OnGuiThread([&] { window_.targetDropped(table); });
-    }
-    void tableArrived(const std::string& table) override
-    {
-        OnGuiThread([&] { window_.tableArrived(table); });
-    }
-    void progress(int percent) override
-    {
-        OnGuiThread([&] { window_.progress(percent); });
-    }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
-    {
-        OnGuiThread([&] { window_.report(step, description, sql); });
-    }
-    void rowsRefused(const std::string& table, long long furtherRefused) override
-    {
-        OnGuiThread([&] { window_.rowsRefused(table, furtherRefused); });
-    }
-    void rowsDone(const std::string& table, long long done, long long total) override
-    {
-        OnGuiThread([&] { window_.rowsDone(table, done, total); });
-    }
-    void tableFinished(const TableResult& result) override
-    {
-        OnGuiThread([&] { window_.tableFinished(result); });
-    }
-    bool cancelRequested() override { return window_.cancelRequested(); }  // the window's answer needs no crossing
-    void yield() override
-    {
-        OnGuiThread([&] { window_.yield(); });
-    }
-    std::chrono::milliseconds yieldInterval() const override { return window_.yieldInterval(); }
-
-private:
-    TransferObserver& window_;
+protected:
+    void deliver(const std::function<void()>& call) override { OnGuiThread(call); }
 };
 
 }  // namespace
