@@ -49,7 +49,8 @@ const char* commandHelp(const std::string& command)
     if (command == "send")
         return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
                "                        [--existing replace|append|replace-rows|skip]\n"
-               "                        [--keys | --no-keys] [--json] TABLE...\n\n"
+               "                        [--keys | --no-keys] [--db2-upper-case | --no-db2-upper-case]\n"
+               "                        [--json] TABLE...\n\n"
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
                "A table that exists on the target is dropped first with --overwrite, left alone with\n"
                "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
@@ -71,7 +72,11 @@ const char* commandHelp(const std::string& command)
                "default, makes DB2 columns LONG VARCHAR but for dates, long text and bytes.\n"
                "--keys gives the target table the source's primary key (its columns NOT NULL; text key\n"
                "columns on MySQL compare case-sensitively, as on DB2); a key the target cannot hold is left\n"
-               "out with a note. Both default to what the window last used; --no-keys turns keys off.\n"
+               "out with a note.\n"
+               "--db2-upper-case names the tables and columns created on DB2 in upper case (orders becomes\n"
+               "ORDERS, so DB2 users need no quotes; only a to z change) and takes an existing ORDERS as the\n"
+               "table orders; names sent to MySQL keep their case. These three default to what the window last\n"
+               "used; --no-keys turns keys off, --no-db2-upper-case upper-case names.\n"
                "--json prints the summary as JSON: per table its status (sent, incomplete, failed,\n"
                "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes; for a\n"
                "table that existed on the target, existing: the mode used (replace, append, replace-rows, skip).\n"
@@ -98,7 +103,8 @@ const std::set<std::string> kValuedOptions = {
     "to",       "mysql-server", "mysql-port",   "mysql-user", "mysql-database", "db2-server",
     "db2-port", "db2-user",     "db2-database", "db2-types",  "existing",
 };
-const std::set<std::string> kFlags = {"help", "json", "overwrite", "skip-existing", "keys", "no-keys"};
+const std::set<std::string> kFlags
+    = {"help", "json", "overwrite", "skip-existing", "keys", "no-keys", "db2-upper-case", "no-db2-upper-case"};
 
 int connectionFailure(CliContext& context, DatabaseSide side, const DbError& error)
 {

@@ -315,6 +315,10 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
         throw UsageError("unknown --db2-types \"" + typesWord + "\" (text or matching)");
     options.copyPrimaryKeys = args.flags.count("keys")
         || (!args.flags.count("no-keys") && storedSetting(context, kCopyPrimaryKeysSetting) == "1");
+    if (args.flags.count("db2-upper-case") && args.flags.count("no-db2-upper-case"))
+        throw UsageError("--db2-upper-case and --no-db2-upper-case exclude each other");
+    options.upperCaseNamesOnDB2 = args.flags.count("db2-upper-case")
+        || (!args.flags.count("no-db2-upper-case") && storedSetting(context, kUpperCaseDb2NamesSetting) == "1");
     // Not the window's choice: without the option a send does what it always did.
     if (const auto existing = args.options.find("existing"); existing != args.options.end()) {
         if (args.flags.count("overwrite") || args.flags.count("skip-existing"))

@@ -76,3 +76,4 @@ inline constexpr SettingKey kDb2ColumnTypesSetting {"DB2ColumnTypes", "text"};  
 inline constexpr SettingKey kCopyPrimaryKeysSetting {"CopyPrimaryKeys", "0"};   // "1" copies them
 // A table the target has: "replace" the table (asking), "append" its rows or "replace-rows".
 inline constexpr SettingKey kExistingTablesSetting {"ExistingTables", "replace"};
+inline constexpr SettingKey kUpperCaseDb2NamesSetting {"UpperCaseDB2Names", "0"};  // "1" creates ORDERS for orders

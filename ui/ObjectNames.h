@@ -44,5 +44,6 @@ inline constexpr const char* kOptions = "OptionsArea";
 inline constexpr const char* kMatchingDB2Types = "matchingDb2TypesCheck";
 inline constexpr const char* kCopyPrimaryKeys = "copyPrimaryKeysCheck";
 inline constexpr const char* kExistingTables = "existingTablesCombo";
+inline constexpr const char* kUpperCaseDB2Names = "upperCaseDb2NamesCheck";
 
 }  // namespace object_name

@@ -213,7 +213,7 @@ void TableManagerWindow::buildControls()
     buildOptionChecks();
 }
 
-// Three options beside the logins in the store; each change is written at once.
+// Four options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -233,7 +233,15 @@ void TableManagerWindow::buildOptionChecks()
     connect(copyKeys_, &QCheckBox::toggled, this, [&settings](bool on) {
         settings.write(kCopyPrimaryKeysSetting, on ? QStringLiteral("1") : QStringLiteral("0"));
     });
-    for (QCheckBox* check : {matchingTypes_, copyKeys_}) {
+    upperCaseNames_ = new QCheckBox(QStringLiteral("Upper-case names on DB2"));
+    upperCaseNames_->setObjectName(QString::fromLatin1(object_name::kUpperCaseDB2Names));
+    upperCaseNames_->setToolTip(QStringLiteral("Tables and columns sent to DB2 are named ORDERS, not \"orders\", "
+                                               "so they need no quotes; names sent to MySQL keep their case"));
+    upperCaseNames_->setChecked(settings.read(kUpperCaseDb2NamesSetting) == QLatin1String("1"));
+    connect(upperCaseNames_, &QCheckBox::toggled, this, [&settings](bool on) {
+        settings.write(kUpperCaseDb2NamesSetting, on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    for (QCheckBox* check : {matchingTypes_, copyKeys_, upperCaseNames_}) {
         addTransferOption(check);
         pointer_->watchButton(check);
     }
@@ -267,7 +275,8 @@ void TableManagerWindow::buildOptionChecks()
                                      + Twips(600));
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
-    QWidget::setTabOrder(copyKeys_, existingTables_);
+    QWidget::setTabOrder(copyKeys_, upperCaseNames_);
+    QWidget::setTabOrder(upperCaseNames_, existingTables_);
     QWidget::setTabOrder(existingTables_, backButton_);
 }
 
@@ -279,6 +288,7 @@ TransferOptions TableManagerWindow::transferOptions() const
     static constexpr ExistingTables modes[]
         = {ExistingTables::ReplaceTable, ExistingTables::AddRows, ExistingTables::ReplaceRows};
     options.existingTables = modes[std::clamp(existingTables_->currentIndex(), 0, 2)];
+    options.upperCaseNamesOnDB2 = upperCaseNames_->isChecked();
     return options;
 }
 

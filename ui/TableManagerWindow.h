@@ -51,6 +51,7 @@ public:
     TransferOptions transferOptions() const;
     QCheckBox* matchingTypesCheck() const { return matchingTypes_; }
     QCheckBox* copyKeysCheck() const { return copyKeys_; }
+    QCheckBox* upperCaseNamesCheck() const { return upperCaseNames_; }
     QComboBox* existingTablesCombo() const { return existingTables_; }
 
     // While an action runs: every button but Cancel and the options are
@@ -148,6 +149,7 @@ private:
     QBoxLayout* optionsLayout_ = nullptr;
     QCheckBox* matchingTypes_ = nullptr;
     QCheckBox* copyKeys_ = nullptr;
+    QCheckBox* upperCaseNames_ = nullptr;
     QComboBox* existingTables_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QLabel* status_ = nullptr;

@@ -86,6 +86,16 @@ int db2ColumnLimit(long pageSize) { return pageSize <= 4096 ? 500 : kLargestPage
 
 std::string DB2SqlDialect::quoteIdentifier(const std::string& name) const { return QuoteDB2Identifier(name); }
 
+std::string DB2SqlDialect::unquotedName(const std::string& name) const
+{
+    // DB2 folds a to z and leaves multi-byte letters as they are: "café" is read as "CAFé".
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return folded;
+}
+
 std::string DB2SqlDialect::sessionLockWaitSql() const { return kLockTimeoutSql; }
 
 // DB2's default lock timeout (locktimeout -1) waits for ever; a lock

@@ -9,6 +9,7 @@ public:
     std::string displayName() const override { return "IBM DB2"; }
     std::string connectionString(const ConnectionProfile& profile) const override;
     std::string quoteIdentifier(const std::string& name) const override;
+    std::string unquotedName(const std::string& name) const override;
     std::string renameTableSql(const std::string& from, const std::string& to) const override;
     std::string countRowsSql(const std::string& table) const override;
     std::optional<long long> keyBytes(const std::string& columnType) const override;

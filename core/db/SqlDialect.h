@@ -53,6 +53,10 @@ public:
 
     // An identifier quoted with its quote character doubled inside.
     virtual std::string quoteIdentifier(const std::string& name) const = 0;
+    // The name the server reads `name` as when it is written without quotes,
+    // so a table or column created under it can be written either way. By
+    // default names keep their case.
+    virtual std::string unquotedName(const std::string& name) const { return name; }
     // A text literal the server reads back as exactly `text` (by default its
     // quotes doubled).
     virtual std::string quoteText(const std::string& text) const;

@@ -26,6 +26,9 @@ struct TransferOptions {
     Db2ColumnTypes columnTypes = Db2ColumnTypes::Text;
     bool copyPrimaryKeys = false;
     ExistingTables existingTables = ExistingTables::ReplaceTable;
+    // Tables and columns created on DB2 get the names DB2 reads unquoted
+    // (ORDERS for orders), and such a table is the one a name matches there.
+    bool upperCaseNamesOnDB2 = false;
 };
 
 // How the target sizes the text columns a CREATE TABLE declares: in bytes,

@@ -349,6 +349,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     DataConnection& target = toDB2 ? db2Connection : mysqlConnection;
     const SqlDialect& sourceDialect = DialectOf(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2);
     const SqlDialect& targetDialect = DialectOf(side);
+    // The name a table or column is created under on the target.
+    const auto targetNameOf = [&](const std::string& name) {
+        return options.upperCaseNamesOnDB2 ? targetDialect.unquotedName(name) : name;
+    };
     // After a failure: when a connection is gone the run ends here, once,
     // instead of reporting "Connection not open" for every later table.
     const auto connectionsGone = [&] { return !answers(source, sourceDialect) || !answers(target, targetDialect); };
@@ -403,17 +407,21 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 result.reason = reason;
         };
         const std::string tooLong = "a name too long for " + targetDialect.displayName();
-        if (const auto problem = names.nameProblem(table, true, targetDialect.displayName())) {
+        const std::string targetName = targetNameOf(table);
+        if (const auto problem = names.nameProblem(targetName, true, targetDialect.displayName())) {
             refuseName(TransferStep::CreateTable, *problem, tooLong);
             continue;
         }
-        const std::string key = names.tableKey(table);
-        const std::string listedName = names.listedTableName(table);
+        const std::string key = names.tableKey(targetName);
+        const std::string listedName = names.listedTableName(targetName);
         if (const auto earlier = sentByThisRun.find(key); earlier != sentByThisRun.end()) {
+            const bool renamed = targetName != table || targetNameOf(earlier->second) != earlier->second;
+            const std::string why = renamed
+                ? "with upper-case names both are " + targetName + " on " + targetDialect.displayName()
+                : targetDialect.displayName() + " does not tell these table names apart";
             refuseName(TransferStep::ReplaceTable,
                        table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
-                           + earlier->second + ": " + targetDialect.displayName()
-                           + " does not tell these table names apart. Rename one of them and send it alone.",
+                           + earlier->second + ": " + why + ". Rename one of them and send it alone.",
                        "would replace " + targetTables.at(key) + ", sent by this run from " + earlier->second);
             continue;
         }
@@ -507,7 +515,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             }
             std::vector<std::string> sourceColumns;
             for (const Field& column : reader->columns())
-                sourceColumns.push_back(column.name);
+                sourceColumns.push_back(targetNameOf(column.name));
             const LoadColumns columns
                 = MatchLoadColumns(sourceColumns, targetColumns, targetDialect.columnNamesIgnoreCase(), into);
             if (columns.problem) {
@@ -611,7 +619,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         std::vector<Field> columns = reader->columns();
         std::optional<std::string> columnProblem;
         for (const Field& column : columns)
-            if ((columnProblem = names.nameProblem(column.name, false, targetDialect.displayName())))
+            if ((columnProblem = names.nameProblem(targetNameOf(column.name), false, targetDialect.displayName())))
                 break;
         if (columnProblem) {
             reader.reset();
@@ -623,9 +631,10 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 column.declaredType = it->second;
             if (const auto it = declaredCharacters.find(column.name); it != declaredCharacters.end())
                 column.declaredCharacters = static_cast<SQLULEN>(it->second);
+            column.name = targetNameOf(column.name);
         }
         // The table is created under the staging name.
-        StagingTable staging(target, claim, targetDialect, table);
+        StagingTable staging(target, claim, targetDialect, targetName);
         const TargetTable plan = PlanTargetTable(side, table, columns, sourceKey, options,
                                                  textLengths.value_or(TextLengths::Bytes), staging.name());
         result.notes = plan.notes;

@@ -131,6 +131,7 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("send options") << QStringList {"send", "--help"} << 0 << "--db2-types matching gives";
     QTest::newRow("send: name matching") << QStringList {"send", "--help"} << 0 << "as the target compares names";
     QTest::newRow("send: time zone") << QStringList {"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
+    QTest::newRow("send: upper-case names") << QStringList {"send", "--help"} << 0 << "--db2-upper-case names the";
     QTest::newRow("unknown column types")
         << QStringList {"send", "--to", "db2", "--db2-types", "wide", "t"} << 2 << "unknown --db2-types \"wide\"";
 }
@@ -432,6 +433,14 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(run({"send", "--to", "db2", "--overwrite", "--db2-types", "text", "--no-keys", "cli_orders"}).exitCode, 0);
     QVERIFY(db2.primaryKeyColumns("cli_orders").empty());
     QCOMPARE(db2.execute("SELECT * FROM \"cli_orders\"")->field("price").sqlType, SQLSMALLINT(SQL_LONGVARCHAR));
+    // Upper-case names on DB2, by the flag or as the window last chose: CLI_C is then the table cli_c.
+    const CliRun upper = run({"send", "--to", "db2", "--db2-upper-case", "cli_c"});
+    QVERIFY2(upper.exitCode == 0, qPrintable(upper.err));
+    QCOMPARE(rowsOf("db2", "SELECT COUNT(*) FROM CLI_C"), QStringList({"0"}));
+    SettingsStore(configHome.filePath("Quarnel/Tablehop.ini")).write("UpperCaseDB2Names", "1");
+    const CliRun stillUpper = run({"send", "--to", "db2", "cli_c"});
+    QCOMPARE(stillUpper.exitCode, 1);
+    QVERIFY2(stillUpper.err.contains("CLI_C exists on IBM DB2"), qPrintable(stillUpper.err));
     QFile::remove(configHome.filePath("Quarnel/Tablehop.ini"));
 }
 

@@ -426,6 +426,22 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     windows_.reset();
     open();
     QCOMPARE(manager()->findChild<QComboBox*>(kExistingTables)->currentIndex(), 1);
+
+    // Upper-case names on DB2: off until checked; names sent back to MySQL keep DB2's case.
+    QCheckBox* upperCase = manager()->findChild<QCheckBox*>(kUpperCaseDB2Names);
+    QVERIFY(upperCase && !upperCase->isChecked());
+    upperCase->click();
+    QCOMPARE(store()->read("UpperCaseDB2Names", ""), QStringLiteral("1"));
+    select(mysql(), {"ui5_keyed"});
+    click(kSendToDB2);
+    QVERIFY(db2()->texts().contains("UI5_KEYED"));
+    QCOMPARE(connection.execute("SELECT COUNT(NAME) FROM UI5_KEYED")->field(0).value, std::optional<std::string>("3"));
+    select(db2(), {"UI5_KEYED"});
+    click(kSendToMySQL);
+    QVERIFY(mysql()->texts().contains("UI5_KEYED") && mysql()->texts().contains("ui5_keyed"));
+    windows_.reset();
+    open();
+    QVERIFY(manager()->findChild<QCheckBox*>(kUpperCaseDB2Names)->isChecked());
 }
 
 QTEST_MAIN(TableSendTest)

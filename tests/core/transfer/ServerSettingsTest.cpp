@@ -143,6 +143,8 @@ struct NameCase {
     std::vector<std::string> arrived;  // names given to the lists
     std::string report;                // a part of the one report expected; empty: no report
     std::vector<std::tuple<Server, std::string, std::string>> checks;  // statement, its first value
+    TransferOptions options = {};
+    std::vector<std::string> sentBack = {};  // then sent back from DB2 by the same observer, with the same options
 };
 
 void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
@@ -154,7 +156,7 @@ TEST_P(NameCases, TargetMatchesNamesItsOwnWay)
     const NameCase& c = GetParam();
     RequireTestServers(true, true);
     for (Server server : {Server::MySQL, Server::FoldingMySQL})
-        for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders2", "nc_wide", kLongName.c_str()})
+        for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders", "nc_orders2", "nc_wide", kLongName.c_str()})
             drop(server, table);
     for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders2", "NC_ORDERS2", "nc_wide"})
         drop(Server::DB2, table);
@@ -162,7 +164,12 @@ TEST_P(NameCases, TargetMatchesNamesItsOwnWay)
         exec(server, sql);
 
     RecordingObserver observer;
-    const auto summary = RunTransfer(c.direction, profileOf(c.mysqlServer), DB2TestProfile(), c.tables, observer);
+    auto summary = RunTransfer(c.direction, profileOf(c.mysqlServer), DB2TestProfile(), c.tables, observer, c.options);
+    if (!c.sentBack.empty()) {
+        const auto back = RunTransfer(TransferDirection::DB2ToMySQL, profileOf(c.mysqlServer), DB2TestProfile(),
+                                      c.sentBack, observer, c.options);
+        summary.tables.insert(summary.tables.end(), back.tables.begin(), back.tables.end());
+    }
     EXPECT_EQ(statuses(summary), c.statuses);
     EXPECT_EQ(observer.asked, c.asked);
     EXPECT_EQ(observer.arrived, c.arrived);
@@ -193,6 +200,34 @@ const std::vector<std::pair<Server, std::string>> kTwoDB2Orders = {
     {Server::DB2, "CREATE TABLE \"NC_ORDERS\"(\"id\" INTEGER)"},
     {Server::DB2, "INSERT INTO \"NC_ORDERS\" VALUES(2), (3)"},
 };
+
+const TransferOptions kUpperCaseOnDB2 {Db2ColumnTypes::Text, false, ExistingTables::ReplaceTable, true};
+
+std::vector<std::pair<Server, std::string>> lowerCaseOrders(Server server)
+{
+    return {{server, "CREATE TABLE nc_orders(id INT, Note VARCHAR(10))"},
+            {server, "INSERT INTO nc_orders VALUES(4, 'x')"}};
+}
+
+const std::vector<std::pair<Server, std::string>> kUpperCaseDB2Orders = {
+    {Server::DB2, "CREATE TABLE NC_ORDERS(ID INTEGER)"},
+    {Server::DB2, "INSERT INTO NC_ORDERS VALUES(9)"},
+    {Server::MySQL, "CREATE TABLE nc_orders(id INT)"},
+    {Server::MySQL, "INSERT INTO nc_orders VALUES(4)"},
+};
+
+// The name and the columns of a table as MySQL's catalogue spells them.
+std::string tableNamedSql(const std::string& table)
+{
+    return "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND BINARY TABLE_NAME = '"
+        + table + "'";
+}
+std::string columnNamesSql(const std::string& table)
+{
+    return "SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) FROM information_schema.COLUMNS "
+           "WHERE TABLE_SCHEMA = DATABASE() AND BINARY TABLE_NAME = '"
+        + table + "'";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     TableNames, NameCases,
@@ -264,7 +299,70 @@ INSTANTIATE_TEST_SUITE_P(
                                 {},
                                 {},
                                 "The column name c" + std::string(63, 'x') + " has 64 bytes; IBM DB2 takes at most 63.",
-                                {}}),
+                                {}},
+                      NameCase {"upper_case_on_db2_and_back_in_lower_case_on_folding_mysql",
+                                lowerCaseOrders(Server::FoldingMySQL),
+                                TransferDirection::MySQLToDB2,
+                                Server::FoldingMySQL,
+                                {"nc_orders"},
+                                "sent sent",
+                                {"NC_ORDERS over nc_orders"},
+                                {"NC_ORDERS", "nc_orders"},
+                                "",
+                                {{Server::DB2, "SELECT NOTE FROM NC_ORDERS", "x"},
+                                 {Server::FoldingMySQL, tableNamedSql("nc_orders"), "nc_orders"},
+                                 {Server::FoldingMySQL, columnNamesSql("nc_orders"), "ID,NOTE"}},
+                                kUpperCaseOnDB2,
+                                {"NC_ORDERS"}},
+                      NameCase {"upper_case_on_db2_and_back_as_db2_lists_it_on_mysql",
+                                lowerCaseOrders(Server::MySQL),
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {"nc_orders"},
+                                "sent sent",
+                                {},
+                                {"NC_ORDERS", "NC_ORDERS"},
+                                "",
+                                {{Server::MySQL, tableNamedSql("NC_ORDERS"), "NC_ORDERS"},
+                                 {Server::MySQL, columnNamesSql("NC_ORDERS"), "ID,NOTE"},
+                                 {Server::MySQL, "SELECT Note FROM nc_orders", "x"}},
+                                kUpperCaseOnDB2,
+                                {"NC_ORDERS"}},
+                      NameCase {"upper_case_replaces_existing_upper_case_table_on_db2",
+                                kUpperCaseDB2Orders,
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {"nc_orders"},
+                                "sent",
+                                {"nc_orders over NC_ORDERS"},
+                                {"NC_ORDERS"},
+                                "",
+                                {{Server::DB2, "SELECT ID FROM NC_ORDERS", "4"}},
+                                kUpperCaseOnDB2},
+                      NameCase {"upper_case_adds_rows_to_existing_upper_case_table_on_db2",
+                                kUpperCaseDB2Orders,
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {"nc_orders"},
+                                "sent",
+                                {"nc_orders over NC_ORDERS"},
+                                {},
+                                "",
+                                {{Server::DB2, "SELECT SUM(ID) FROM NC_ORDERS", "13"}},
+                                {Db2ColumnTypes::Text, false, ExistingTables::AddRows, true}},
+                      NameCase {"two_tables_of_one_upper_case_name_on_db2",
+                                {{Server::MySQL, "CREATE TABLE nc_orders(id INT)"},
+                                 {Server::MySQL, "CREATE TABLE Nc_Orders(id INT)"}},
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {"nc_orders", "Nc_Orders"},
+                                "sent failed",
+                                {},
+                                {"NC_ORDERS"},
+                                "Nc_Orders would replace NC_ORDERS, which this run has just sent from nc_orders: with "
+                                "upper-case names both are NC_ORDERS on IBM DB2.",
+                                {},
+                                kUpperCaseOnDB2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
