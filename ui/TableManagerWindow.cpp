@@ -130,8 +130,10 @@ void TableManagerWindow::buildControls()
 
     options_ = new QWidget(this);
     options_->setObjectName(QString::fromLatin1(kOptions));
-    optionsLayout_ = new QHBoxLayout(options_);
-    optionsLayout_->setContentsMargins(0, 0, 0, 0);
+    auto* optionRows = new QVBoxLayout(options_);
+    optionRows->setContentsMargins(0, 0, 0, 0);
+    optionsLayout_ = new QHBoxLayout;
+    optionRows->addLayout(optionsLayout_);
     optionsLayout_->addStretch(1);
     options_->hide();
 
@@ -242,6 +244,8 @@ void TableManagerWindow::buildOptionChecks()
         settings.write(kUpperCaseDb2NamesSetting, on ? QStringLiteral("1") : QStringLiteral("0"));
     });
     for (QCheckBox* check : {matchingTypes_, copyKeys_, upperCaseNames_}) {
+        if (check == upperCaseNames_)
+            startTransferOptionRow();  // one row of them all would widen the window beyond its design
         addTransferOption(check);
         pointer_->watchButton(check);
     }
@@ -303,6 +307,13 @@ void TableManagerWindow::addTransferOption(QWidget* option)
     options_->show();
     if (!isVisible())
         resize(width(), height() + options_->sizeHint().height() - rowBefore);
+}
+
+void TableManagerWindow::startTransferOptionRow()
+{
+    optionsLayout_ = new QHBoxLayout;
+    optionsLayout_->addStretch(1);
+    static_cast<QBoxLayout*>(options_->layout())->addLayout(optionsLayout_);
 }
 
 QList<QPushButton*> TableManagerWindow::actionButtons() const

@@ -47,6 +47,8 @@ public:
     // disabled while an action runs. The row is hidden while it holds
     // nothing; the first option makes the window taller by the row.
     void addTransferOption(QWidget* option);
+    // Options added after this go on a new row below the others.
+    void startTransferOptionRow();
     // The options of the two check boxes, remembered in the settings store.
     TransferOptions transferOptions() const;
     QCheckBox* matchingTypesCheck() const { return matchingTypes_; }
