@@ -1,4 +1,4 @@
-// The staging-table pieces of each side's dialect: names and swap statements.
+// The staging-table pieces of each side's dialect: names and swap statements; unquoted names.
 #include "SqlDialect.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +52,25 @@ TEST(SwapStatements, PerSide)
     EXPECT_FALSE(MySQLDialect().ddlInUnitOfWork());
     EXPECT_EQ(MySQLDialect().undoSwapSql("stage", "it`s", "aside"),
               "RENAME TABLE `it``s` TO `stage`, `aside` TO `it``s`");
+}
+
+// The name an unquoted identifier stands for: DB2 folds a to z only, as its
+// own parser does; multi-byte letters and what needs quotes anyway stay.
+TEST(UnquotedNames, PerSide)
+{
+    struct Case {
+        const SqlDialect& dialect;
+        std::string name, unquoted;
+    };
+    const Case cases[] = {
+        {DB2Dialect(), "orders", "ORDERS"},
+        {DB2Dialect(), "Order_Items2", "ORDER_ITEMS2"},
+        {DB2Dialect(), "café_straße", "CAFé_STRAßE"},
+        {DB2Dialect(), "it\"s odd", "IT\"S ODD"},
+        {MySQLDialect(), "Order_Items", "Order_Items"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.dialect.unquotedName(c.name), c.unquoted) << c.dialect.displayName() << " " << c.name;
 }
 
 }  // namespace
