@@ -367,6 +367,8 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(orders.value("name").toString(), QStringLiteral("cli_orders"));
     QCOMPARE(orders.value("status").toString(), QStringLiteral("sent"));
     QCOMPARE(orders.value("rowsWritten").toInt(), 3);
+    QVERIFY(!orders.contains("existing"));  // it was not there before
+    QCOMPARE(a.value("existing").toString(), QStringLiteral("replace"));
     QCOMPARE(a.value("status").toString(), QStringLiteral("sent"));  // read whole; the refused row is counted
     QCOMPARE(a.value("rowsRead").toInt(), 4);
     QCOMPARE(a.value("rowsWritten").toInt(), 3);
@@ -416,6 +418,13 @@ void CliProcessTest::sendJsonSummary()
                                     "part of a key on IBM DB2"}));
     QCOMPARE(keysTables[1].toObject().value("status"), QJsonValue("sent"));
     QCOMPARE(keysTables[1].toObject().value("rowsOnTarget"), QJsonValue(0));
+    // Rows added to an existing table: the mode is named, the count is the table's.
+    ExecMySQL("INSERT INTO cli_c VALUES (5), (6)");
+    const CliRun added = run({"send", "--to", "db2", "--existing", "append", "--json", "cli_c"});
+    QCOMPARE(added.exitCode, 0);
+    const QJsonObject c = QJsonDocument::fromJson(added.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(c.value("existing"), QJsonValue("append"));
+    QCOMPARE(c.value("rowsOnTarget"), QJsonValue(2));
     // The options the window last used are the defaults; flags beat them.
     {
         SettingsStore store(configHome.filePath("Quarnel/Tablehop.ini"));
