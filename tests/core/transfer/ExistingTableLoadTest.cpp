@@ -201,6 +201,18 @@ TEST_P(LoadExistingTest, CancelPartWayLeavesTheOldRowsWhole)
 
 }  // namespace
 
+// The source table went away after the list was read: a read failure, the old rows untouched.
+TEST_P(LoadExistingTest, SourceGoneIsAReadFailure)
+{
+    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
+    source().execute("DROP TABLE " + q("items", false));
+    const auto summary = run();
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, TransferStep::OpenSource) << observer.reportsText();
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+    EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
+}
+
 // A table the target's transaction log cannot hold is rolled back whole and
 // the report says what to change. The stand-in's log holds as many changed
 // rows as DB2STANDIN_LOG_ROWS says; MySQL's limit (max_binlog_cache_size)
