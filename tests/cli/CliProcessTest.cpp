@@ -445,7 +445,7 @@ void CliProcessTest::sendJsonSummary()
     // Upper-case names on DB2, by the flag or as the window last chose: CLI_C is then the table cli_c.
     const CliRun upper = run({"send", "--to", "db2", "--db2-upper-case", "cli_c"});
     QVERIFY2(upper.exitCode == 0, qPrintable(upper.err));
-    QCOMPARE(rowsOf("db2", "SELECT COUNT(*) FROM CLI_C"), QStringList({"0"}));
+    QCOMPARE(rowsOf("db2", "SELECT COUNT(*) FROM CLI_C"), QStringList({"2"}));  // the two rows of cli_c
     SettingsStore(configHome.filePath("Quarnel/Tablehop.ini")).write("UpperCaseDB2Names", "1");
     const CliRun stillUpper = run({"send", "--to", "db2", "cli_c"});
     QCOMPARE(stillUpper.exitCode, 1);
