@@ -318,6 +318,7 @@ void TableSendTest::stoppingATransfer_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("cancel") << "cancel";
+    QTest::newRow("cancel by Escape") << "cancel by Escape";
     QTest::newRow("close, stop") << "close, stop";
     QTest::newRow("close, go on") << "close, go on";
     // Another session reads the old table: the swap waits for it (three lock
@@ -357,7 +358,9 @@ void TableSendTest::stoppingATransfer()
         if (value == 0 || acted || !manager()->cancelButton()->isVisible())
             return;
         acted = true;
-        if (how.startsWith("cancel")) {
+        if (how == "cancel by Escape") {
+            QTest::keyClick(manager(), Qt::Key_Escape);
+        } else if (how.startsWith("cancel")) {
             manager()->cancelButton()->click();
         } else {
             dialogs()->answers.push_back(how == "close, stop" ? Answer::Yes : Answer::No);
@@ -366,6 +369,8 @@ void TableSendTest::stoppingATransfer()
     });
     select(mysql(), {"ui5_big"});
     dialogs()->answers.push_back(Answer::Yes);  // overwrite
+    manager()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(manager()));
     run.start();
     click(kSendToDB2);
     QVERIFY(acted);
@@ -400,6 +405,9 @@ void TableSendTest::stoppingATransfer()
                  && status.contains("Incomplete: ui5_big (cancelled, the old table was not replaced; 0 of "),
              qPrintable(status));
     if (how.startsWith("cancel")) {
+        QTest::keyClick(manager(), Qt::Key_Escape);  // no transfer now: nothing happens
+        QCOMPARE(manager()->statusText(), status);
+        QVERIFY(manager()->isVisible());
         QCOMPARE(ended.count(), 0);
         QVERIFY(manager()->findChild<QPushButton*>(kSendToMySQL)->isEnabled());
     } else {  // closing: the program ends once the transfer has stopped
