@@ -83,6 +83,15 @@ void TableList::deselectHidden(const QItemSelection& selected)
 
 int TableList::selectedCount() const { return static_cast<int>(selectedItems().size()); }
 
+template <class Change> void TableList::keepingRowsInView(Change&& change)
+{
+    const QPersistentModelIndex top = indexAt(QPoint(1, 1));
+    const int topRow = top.row();
+    change();
+    if (top.isValid() && top.row() != topRow)
+        scrollTo(top, QAbstractItemView::PositionAtTop);
+}
+
 int TableList::add(const QString& text)
 {
     // Upper bound: the first item that sorts after the new name.
@@ -95,8 +104,10 @@ int TableList::add(const QString& text)
         else
             high = middle;
     }
-    insertItem(low, text);
-    setRowHidden(low, !passesFilter(text));
+    keepingRowsInView([&] {
+        insertItem(low, text);
+        setRowHidden(low, !passesFilter(text));
+    });
     return low;
 }
 
@@ -105,7 +116,7 @@ void TableList::remove(int index)
     if (index < 0 || index >= count())
         return;
     const bool wasCurrent = index == currentIndex();
-    delete takeItem(index);
+    keepingRowsInView([&] { delete takeItem(index); });
     if (wasCurrent)
         setCurrentIndex(-1);
 }

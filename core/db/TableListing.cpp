@@ -16,14 +16,28 @@ std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
     return names;
 }
 
+// Statistics only decorate the list: without them it is still complete.
+void readEstimates(const SqlDialect& dialect, DataConnection& connection, TableEstimates* estimates)
+{
+    if (!estimates)
+        return;
+    try {
+        *estimates = dialect.tableEstimates(connection);
+    } catch (const DbError&) {
+        estimates->clear();
+    }
+}
+
 }  // namespace
 
-std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile)
+std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile, TableEstimates* estimates)
 {
     DataConnection connection;
     connection.setCursorLocation(kClientSideCursor);
     connection.open(MySQLConnectionString(profile));
-    return withoutStagingTables(ListMySQLTables(connection));
+    std::vector<std::string> names = withoutStagingTables(ListMySQLTables(connection));
+    readEstimates(MySQLDialect(), connection, estimates);
+    return names;
 }
 
 std::vector<std::string> ListMySQLTables(DataConnection& connection)
@@ -48,11 +62,13 @@ std::string CurrentDB2Schema(DataConnection& connection)
     return schema;
 }
 
-std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
+std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile, TableEstimates* estimates)
 {
     DataConnection connection;
     DB2Dialect().openSession(connection, profile);
-    return withoutStagingTables(ListDB2Tables(connection));
+    std::vector<std::string> names = withoutStagingTables(ListDB2Tables(connection));
+    readEstimates(DB2Dialect(), connection, estimates);
+    return names;
 }
 
 std::vector<std::string> ListDB2Tables(DataConnection& connection)
