@@ -98,7 +98,7 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     side.send = makeButton(sendCaption, names.send, ButtonFont());
     side.remove = makeButton(QStringLiteral("Delete Table/s"), names.remove, ButtonFont());
     side.rename = makeButton(QStringLiteral("Rename Table"), names.rename, ButtonFont());
-    side.refresh = makeButton(QStringLiteral("Refresh"), names.refresh, ButtonFont());
+    side.refresh = makeButton(QStringLiteral("Refresh"), names.refresh, FormFont(true));
     side.refresh->setFixedHeight(side.filter->sizeHint().height());
     side.refresh->setToolTip(QStringLiteral("Read the list again from the database (F5)"));
 
