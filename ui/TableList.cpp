@@ -85,9 +85,16 @@ int TableList::selectedCount() const { return static_cast<int>(selectedItems().s
 
 template <class Change> void TableList::keepingRowsInView(Change&& change)
 {
+    if (!isVisible()) {  // nothing in view: "Next >" fills the list before it is shown
+        change();
+        return;
+    }
     const QPersistentModelIndex top = indexAt(QPoint(1, 1));
     const int topRow = top.row();
     change();
+    // Laid out at once: until the view's own delayed layout runs, a repaint
+    // draws the list empty.
+    executeDelayedItemsLayout();
     if (top.isValid() && top.row() != topRow)
         scrollTo(top, QAbstractItemView::PositionAtTop);
 }

@@ -48,8 +48,8 @@ public:
     QStringList selectedTexts() const;
 
 private:
-    // Runs a change of the items and scrolls back to the row that was at the
-    // top of the view, so the rows under the mouse do not move.
+    // Runs a change of the items, lays them out and scrolls back to the row
+    // that was at the top of the view, so the rows under the mouse do not move.
     template <class Change> void keepingRowsInView(Change&& change);
     bool passesFilter(const QString& text) const;
     void deselectHidden(const QItemSelection& selected);

@@ -65,6 +65,7 @@ private slots:
     void refreshShowsOtherConnectionsTablesAndKeepsTheSelection();
     void tooltipsTellTheEstimatedRows();
     void listGainingNamesDuringASendKeepsItsPlace();
+    void addedNameLeavesTheListDrawn();
 
 private:
     void open();
@@ -222,6 +223,32 @@ void TableListRefreshTest::listGainingNamesDuringASendKeepsItsPlace()
     QCOMPARE(target->verticalScrollBar()->value(), scrolled + rowStep);
     QCOMPARE(target->selectedTexts(), QStringList({"UI26L_T12", "UI26L_T14"}));
     QCOMPARE(target->text(target->currentIndex()), QString("UI26L_T12"));
+}
+
+// A repaint right after a name arrives, before any event is handled, still
+// shows the names (it used to draw the list empty until its layout ran).
+void TableListRefreshTest::addedNameLeavesTheListDrawn()
+{
+    TableList list;
+    list.resize(300, 200);
+    for (int i = 0; i < 100; ++i)
+        list.add(QStringLiteral("t%1").arg(i * 2, 3, 10, QChar('0')));
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.scrollToItem(list.item(50), QAbstractItemView::PositionAtTop);
+    const auto darkPixels = [&list] {
+        const QImage image = list.viewport()->grab().toImage();
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+        return dark;
+    };
+    QTRY_VERIFY(darkPixels() > 0);
+    for (const char* name : {"t101", "a"}) {  // below and above the rows in view
+        list.add(name);
+        QVERIFY2(darkPixels() > 0, name);
+    }
 }
 
 QTEST_MAIN(TableListRefreshTest)
