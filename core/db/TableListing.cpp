@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int kEstimatesLockWaitSeconds = 5;
+
 // A staging table is a copy on its way in, or a leftover the next send
 // drops: never a table of the user's.
 std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
@@ -17,11 +19,14 @@ std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
 }
 
 // Statistics only decorate the list: without them it is still complete.
+// Reading them opens each table's entry in the catalogue, which waits while
+// another session's DDL holds the table: a few seconds at most.
 void readEstimates(const SqlDialect& dialect, DataConnection& connection, TableEstimates* estimates)
 {
     if (!estimates)
         return;
     try {
+        connection.execute(dialect.lockWaitSql(kEstimatesLockWaitSeconds));
         *estimates = dialect.tableEstimates(connection);
     } catch (const DbError&) {
         estimates->clear();
