@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
+#include "KeyboardAccess.h"
 #include "ObjectNames.h"
 #include "ReportLocations.h"
 #include "SettingsStore.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -54,6 +56,7 @@ TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
     setObjectName(QString::fromLatin1(object_name::kTableManagerWindow));
     pointer_ = new WindowPointer(this);
     buildControls();
+    buildKeyboardAccess();
 }
 
 TableManagerWindow::~TableManagerWindow() = default;
@@ -98,6 +101,9 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     side.send = makeButton(sendCaption, names.send, ButtonFont());
     side.remove = makeButton(QStringLiteral("Delete Table/s"), names.remove, ButtonFont());
     side.rename = makeButton(QStringLiteral("Rename Table"), names.rename, ButtonFont());
+    side.refresh = makeButton(QStringLiteral("Refresh"), names.refresh, FormFont(true));
+    side.refresh->setFixedHeight(side.filter->sizeHint().height());
+    side.refresh->setToolTip(QStringLiteral("Read the list again from the database (F5)"));
 
     // Filter, the list (it takes the height the window gives), then Select All
     // and Deselect All side by side, send, delete, rename.
@@ -111,7 +117,11 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     auto* layout = new QVBoxLayout(side.frame);
     layout->setContentsMargins(Twips(kFrameSideMargin), Twips(kSpacing), Twips(kFrameSideMargin), Twips(kMargin));
     layout->setSpacing(Twips(kSpacing));
-    layout->addWidget(side.filter);
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setSpacing(Twips(kSpacing));
+    filterRow->addWidget(side.filter, 1);
+    filterRow->addWidget(side.refresh);
+    layout->addLayout(filterRow);
     layout->addWidget(side.list, 1);
     layout->addLayout(buttons);
     return side;
@@ -121,12 +131,13 @@ void TableManagerWindow::buildControls()
 {
     setFont(FormFont());
     using namespace object_name;
-    mysql_ = buildSide(QStringLiteral("MySQL Tables"), QStringLiteral("Send Table/s To IBM DB2"),
-                       {kMySQLTablesFrame, kMySQLTablesFilter, kMySQLTables, kSelectAllMySQLTables,
-                        kDeselectAllMySQLTables, kSendToDB2, kDeleteMySQLTables, kRenameMySQLTable});
+    mysql_
+        = buildSide(QStringLiteral("MySQL Tables"), QStringLiteral("Send Table/s To IBM DB2"),
+                    {kMySQLTablesFrame, kMySQLTablesFilter, kMySQLTables, kSelectAllMySQLTables,
+                     kDeselectAllMySQLTables, kSendToDB2, kDeleteMySQLTables, kRenameMySQLTable, kRefreshMySQLTables});
     db2_ = buildSide(QStringLiteral("IBM DB2 Tables"), QStringLiteral("Send Table/s To MySQL"),
                      {kDB2TablesFrame, kDB2TablesFilter, kDB2Tables, kSelectAllDB2Tables, kDeselectAllDB2Tables,
-                      kSendToMySQL, kDeleteDB2Tables, kRenameDB2Table});
+                      kSendToMySQL, kDeleteDB2Tables, kRenameDB2Table, kRefreshDB2Tables});
 
     options_ = new QWidget(this);
     options_->setObjectName(QString::fromLatin1(kOptions));
@@ -200,6 +211,8 @@ void TableManagerWindow::buildControls()
     connect(mysql_.deselectAll, &QPushButton::clicked, this, &TableManagerWindow::deselectAllMySQLTables);
     connect(db2_.selectAll, &QPushButton::clicked, this, &TableManagerWindow::selectAllDB2Tables);
     connect(db2_.deselectAll, &QPushButton::clicked, this, &TableManagerWindow::deselectAllDB2Tables);
+    connectRefresh(mysql_, &TableManagerWindow::refreshMySQLTables);
+    connectRefresh(db2_, &TableManagerWindow::refreshDB2Tables);
     connect(backButton_, &QPushButton::clicked, this, &TableManagerWindow::goBack);
     connect(helpButton_, &QPushButton::clicked, this, &TableManagerWindow::showHelp);
 
@@ -213,6 +226,20 @@ void TableManagerWindow::buildControls()
 
     resize(defaultSize());
     buildOptionChecks();
+}
+
+// Access keys on the buttons; Delete and F2 in a list, and its context menu,
+// do what the side's buttons do; Escape is Cancel while a transfer runs.
+void TableManagerWindow::buildKeyboardAccess()
+{
+    ApplyAccessKeys(this, kTableManagerAccessKeys);
+    for (const SideControls* side : {&mysql_, &db2_})
+        AddListActions(side->list,
+                       {{side->send, {}}, {side->remove, QKeySequence::Delete}, {side->rename, Qt::Key_F2}});
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (transferRunning_)
+            cancel_->click();
+    });
 }
 
 // Four options beside the logins in the store; each change is written at once.
@@ -320,7 +347,7 @@ QList<QPushButton*> TableManagerWindow::actionButtons() const
 {
     QList<QPushButton*> buttons;
     for (const SideControls* side : {&mysql_, &db2_})
-        buttons << side->selectAll << side->deselectAll << side->send << side->remove << side->rename;
+        buttons << side->selectAll << side->deselectAll << side->send << side->remove << side->rename << side->refresh;
     buttons << backButton_ << helpButton_;
     return buttons;
 }
