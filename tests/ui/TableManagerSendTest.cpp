@@ -496,6 +496,35 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     windows_.reset();
     open();
     QVERIFY(manager()->findChild<QCheckBox*>(kUpperCaseDB2Names)->isChecked());
+
+    // Round trip with a MySQL server that keeps table names in lower case:
+    // ui5_orders goes as UI5_ORDERS and comes back over itself as ui5_orders.
+    windows_.reset();
+    DataConnection folding;
+    folding.open(MySQLConnectionString(FoldingMySQLTestProfile()));
+    folding.execute("DROP TABLE IF EXISTS ui5_orders");
+    folding.execute("CREATE TABLE ui5_orders (id INT)");
+    folding.execute("INSERT INTO ui5_orders VALUES (1), (2)");
+    windows_ = std::make_unique<OpenWindows>(dir_.filePath("send.ini"));
+    StoreLogins(windows_->settings(), FoldingMySQLTestProfile(), DB2TestProfile());
+    windows_->controller().startUp();
+    manager()->findChild<QComboBox*>(kExistingTables)->setCurrentIndex(0);  // replace the table, asking
+    select(mysql(), {"ui5_orders"});
+    click(kSendToDB2);
+    QVERIFY(db2()->texts().contains("UI5_ORDERS"));
+    dialogs()->shown.clear();
+    dialogs()->answers = {Answer::Yes};
+    select(db2(), {"UI5_ORDERS"});
+    click(kSendToMySQL);
+    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Would you like to overwrite ui5_orders?"));
+    QVERIFY(mysql()->texts().contains("ui5_orders") && !mysql()->texts().contains("UI5_ORDERS"));
+    QCOMPARE(folding
+                 .execute("SELECT COUNT(ID) FROM information_schema.TABLES, ui5_orders WHERE TABLE_SCHEMA = DATABASE() "
+                          "AND BINARY TABLE_NAME = 'ui5_orders'")
+                 ->field(0)
+                 .value,
+             std::optional<std::string>("2"));
+    folding.execute("DROP TABLE ui5_orders");
 }
 
 QTEST_MAIN(TableSendTest)
