@@ -149,7 +149,9 @@ void Workspace::beginTableChange(TableChange change, DatabaseSide side, std::vec
 
 TableChangeRecord Workspace::endTableChange()
 {
-    TableChangeRecord record = change_.value_or(TableChangeRecord {});
+    if (!change_)
+        return {};  // nothing was begun, so nothing happened to log
+    TableChangeRecord record = std::move(*change_);
     change_.reset();
     writeToActivityLog(EntryOf(record));
     return record;

@@ -143,6 +143,7 @@ void TableManagerWindow::buildControls()
     progressBar_->setObjectName(QString::fromLatin1(kProgressBar));
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
     progressBar_->setFormat(QStringLiteral("%p%"));
     progressBar_->setFixedHeight(Twips(kButtonHeight));
     pointer_->watchArea(progressBar_);

@@ -139,6 +139,7 @@ void TableManagerWindow::sendTables(bool toDB2)
     transferRunning_ = true;
     secondsWithUser_ = 0;
     cancel_->show();
+    progressBar_->setTextVisible(true);  // a percent only while something goes
     const TransferDirection direction = toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
     WindowTransferObserver observer(*this, target, direction,
                                     toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL,
@@ -148,6 +149,7 @@ void TableManagerWindow::sendTables(bool toDB2)
     const TransferSummary summary = OffGuiThread([&] { return workspace.send(direction, tables, crossing); });
     cancel_->hide();
     progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
     transferRunning_ = false;
     const DatabaseSide targetSide = toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL;
     showOutcome(TransferSummaryText(summary, QString::fromStdString(DialectOf(targetSide).displayName()),

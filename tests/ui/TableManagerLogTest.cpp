@@ -128,12 +128,18 @@ void TableManagerLogTest::eachActionIsToldAndLoggedOnce()
     open(dir_.filePath("activity.log"));
 
     // A send of three tables: each table's number while it goes (the status as each progress step shows).
-    QStringList statuses;
-    connect(manager()->progressBar(), &QProgressBar::valueChanged, this, [&] { statuses << manager()->statusText(); });
+    QStringList statuses, percents;
+    QProgressBar* bar = manager()->progressBar();
+    connect(bar, &QProgressBar::valueChanged, this, [&] {
+        statuses << manager()->statusText();
+        percents << (bar->isTextVisible() ? bar->text() : QString());
+    });
     select(mysql(), {"uilog_a", "uilog_b", "uilog_c"});
     click(kSendToDB2);
     QVERIFY2(statuses.filter(QRegularExpression("^Table 2 of 3 - Sending uilog_b")).size() > 0,
              qPrintable(statuses.join(" | ")));
+    QVERIFY2(percents.contains("50%") && percents.contains("100%"), qPrintable(percents.join(" | ")));
+    QVERIFY(!bar->isTextVisible());  // no "0%" while nothing goes
     const QString summary = manager()->statusText();
     QVERIFY2(summary.startsWith("Sent 3 tables to IBM DB2: 3 rows copied, 0 rows refused, "), qPrintable(summary));
     auto* statusLine = manager()->findChild<QLabel*>(kStatusLine);
