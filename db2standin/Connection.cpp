@@ -5,6 +5,7 @@
 
 #include <odbcinst.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -216,6 +217,9 @@ SQLRETURN Conn::connect(const std::string& connectionText)
     extendedRowSz = true;
     if (const char* extended = std::getenv("DB2STANDIN_EXTENDED_ROW_SZ"); extended && *extended)
         extendedRowSz = upperAscii(extended) != "DISABLE";
+    logRowsLimit = 0;
+    if (const char* logRows = std::getenv("DB2STANDIN_LOG_ROWS"); logRows && *logRows)
+        logRowsLimit = std::max(0LL, std::atoll(logRows));
     std::string setup = CatalogSetupSql() + "SET db2standin.page_size TO '" + std::to_string(tablePageSize)
         + "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage)
         + "'; SET db2standin.extended_row_sz TO '" + (extendedRowSz ? "ENABLE" : "DISABLE") + "';"

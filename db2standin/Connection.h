@@ -79,6 +79,10 @@ struct Conn : HandleBase, Catalog {
     // extended_row_sz: ENABLE unless DB2STANDIN_EXTENDED_ROW_SZ says DISABLE.
     bool extendedRowSz = true;
     bool extendedRowSize() override { return extendedRowSz; }
+    // How many changed rows the transaction log holds in one unit of work
+    // (DB2STANDIN_LOG_ROWS; 0: no limit), and how many the open one has changed.
+    long long logRowsLimit = 0;
+    long long logRowsUsed = 0;
     std::string authorizationId() override { return upperAscii(user); }
     SQLUINTEGER loginTimeout = 0;
     int seq = 0;

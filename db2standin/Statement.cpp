@@ -126,7 +126,33 @@ SQLRETURN Stmt::execDirect(const std::string& text)
     return r;
 }
 
+// DB2 logs every changed row, and its transaction log holds a limited
+// amount: a unit of work that outgrows it is rolled back whole (SQL0964C).
+// Under autocommit each statement commits on its own and is not limited here.
 SQLRETURN Stmt::execute()
+{
+    if (!conn->txnOpen)
+        conn->logRowsUsed = 0;
+    const SQLRETURN result = executeStatement();
+    if ((result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO) || conn->autocommit || conn->logRowsLimit == 0
+        || tr.kind == Translated::Query || rowCount <= 0)
+        return result;
+    conn->logRowsUsed += rowCount;
+    if (conn->logRowsUsed <= conn->logRowsLimit)
+        return result;
+    PQclear(conn->exec("ROLLBACK"));
+    conn->txnOpen = false;
+    conn->openCursors = 0;
+    conn->logRowsUsed = 0;
+    conn->restoreLockTimeout();
+    for (size_t i = 0; paramStatus && i < (tr.paramCount > 0 ? paramsetSize : 1); ++i)
+        paramStatus[i] = SQL_PARAM_ERROR;
+    rowCount = 0;
+    diags.clear();
+    return fail(serverError("57011", -964, "SQL0964C  The transaction log for the database is full."));
+}
+
+SQLRETURN Stmt::executeStatement()
 {
     if (!prepared)
         return fail(clientError("HY010", -99999, "CLI0125E  Function sequence error. SQLSTATE=HY010"));

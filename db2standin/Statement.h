@@ -77,6 +77,7 @@ struct Stmt : HandleBase {
 
     SQLRETURN prepare(const std::string& text);
     SQLRETURN execute();
+    SQLRETURN executeStatement();
     SQLRETURN execDirect(const std::string& text);
     SQLRETURN fetch();
     SQLRETURN getData(SQLUSMALLINT col, SQLSMALLINT cType, SQLPOINTER buf, SQLLEN bufLen, SQLLEN* ind);

@@ -473,11 +473,19 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 if (!summary.cancelled && !summary.connectionLost)
                     result.reason = reason;
             };
+            const std::string readSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
             long long rowCount = 0;
             std::vector<SqlDialect::ExistingColumn> targetColumns;
             std::unique_ptr<SourceReader> reader;
             try {
                 rowCount = CountRows(source, sourceDialect, table);
+            } catch (const DbError& error) {
+                fail(TransferStep::OpenSource, error.description(), readSql);
+                if (summary.connectionLost)
+                    break;
+                continue;
+            }
+            try {
                 const long long asked
                     = mode == ExistingTables::AddRows ? rowCount : CountRows(target, targetDialect, into);
                 if (!observer.confirmLoad(table, into, LoadQuestion(mode, asked, into))) {
@@ -500,7 +508,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 reader = ReadAhead(toDB2 ? OpenMySQLSource(source, table, BatchRowsFor(rowCount))
                                          : OpenDB2Source(source, table, BatchRowsFor(rowCount)));
             } catch (const std::exception& error) {
-                fail(TransferStep::OpenSource, error.what(), "SELECT * FROM " + sourceDialect.quoteIdentifier(table));
+                fail(TransferStep::OpenSource, error.what(), readSql);
                 if (summary.connectionLost)
                     break;
                 continue;

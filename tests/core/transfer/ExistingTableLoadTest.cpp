@@ -200,3 +200,45 @@ TEST_P(LoadExistingTest, CancelPartWayLeavesTheOldRowsWhole)
 }
 
 }  // namespace
+
+// The source table went away after the list was read: a read failure, the old rows untouched.
+TEST_P(LoadExistingTest, SourceGoneIsAReadFailure)
+{
+    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
+    source().execute("DROP TABLE " + q("items", false));
+    const auto summary = run();
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(observer.reports[0].step, TransferStep::OpenSource) << observer.reportsText();
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+    EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
+}
+
+// A table the target's transaction log cannot hold is rolled back whole and
+// the report says what to change. The stand-in's log holds as many changed
+// rows as DB2STANDIN_LOG_ROWS says; MySQL's limit (max_binlog_cache_size)
+// needs a binary log, which the test server does not keep.
+class LoadLogFullTest : public LoadExistingTest {
+protected:
+    void TearDown() override { unsetenv("DB2STANDIN_LOG_ROWS"); }
+};
+
+TEST_P(LoadLogFullTest, TableTheLogCannotHoldIsRolledBackWithAdvice)
+{
+    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
+    setenv("DB2STANDIN_LOG_ROWS", "2", 1);  // read when the run connects
+    const auto summary = run();
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_NE(observer.reports[0].description.find("SQL0964C"), std::string::npos) << observer.reportsText();
+    EXPECT_NE(observer.reports[0].description.find("Raise LOGSECOND"), std::string::npos) << observer.reportsText();
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Incomplete);  // writing stopped part-way
+    EXPECT_EQ(summary.tables[0].reason,
+              adding() ? "writing stopped part-way, no row was added"
+                       : "writing stopped part-way, the old rows were kept");
+    EXPECT_EQ(summary.tables[0].rowsWritten, 0);
+    EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(ToDB2BothModes, LoadLogFullTest,
+                         ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2),
+                                            ::testing::Values(ExistingTables::AddRows, ExistingTables::ReplaceRows)),
+                         CaseName);
