@@ -4,7 +4,12 @@
 
 #include <optional>
 
-enum class Answer { Yes, No };
+enum class Answer {
+    Yes,
+    No,
+    YesToAll,  // and to the same question about every further item of the action
+    NoToAll,
+};
 
 // Everything an action shows or asks goes through here: the window
 // implements it with real boxes, tests answer it. An empty title means the
@@ -19,6 +24,9 @@ public:
     virtual void messageWithDetail(const QString& text, const QString& detail) = 0;
     // Yes and No, no icon; No is the default button and the Escape answer.
     virtual Answer question(const QString& text, const QString& title) = 0;
+    // The same question about one of several items: also "Yes to All" and
+    // "No to All"; No is still the default.
+    virtual Answer questionForMany(const QString& text, const QString& title) { return question(text, title); }
     // OK and Cancel with a proposed answer; Cancel gives nullopt.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) = 0;
     // The uniform error report: OK only, exclamation icon, title "Application Error".

@@ -5,6 +5,7 @@
 #include "ErrorReport.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
+#include "KeyboardAccess.h"
 #include "ObjectNames.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
@@ -130,6 +131,19 @@ void LoginWindow::buildControls()
 
     setTabOrder();
     db2Fields_.server->setFocus();
+    buildKeyboardAccess();
+}
+
+// Access keys on the buttons. Enter in a field moves on, as "Next >" is the
+// default button; on a focused button Enter presses that button.
+void LoginWindow::buildKeyboardAccess()
+{
+    ApplyAccessKeys(this, kLoginAccessKeys);
+    for (QPushButton* button : {testDB2Button_, db2HelpButton_, testMySQLButton_, mysqlHelpButton_})
+        button->setAutoDefault(true);
+    nextButton_->setDefault(true);
+    for (QLineEdit* field : fieldsInSettingsOrder())
+        connect(field, &QLineEdit::returnPressed, nextButton_, &QPushButton::click);
 }
 
 QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& caption, int top, ProfileFields& fields,

@@ -69,6 +69,7 @@ private:
                                QPushButton*& testButton, const char* testName, QPushButton*& helpButton,
                                const char* helpName);
     void setTabOrder();
+    void buildKeyboardAccess();
     // The ten fields in the order of the settings keys (kLoginSettings).
     std::array<QLineEdit*, 10> fieldsInSettingsOrder() const;
     static ConnectionProfile profileOf(const ProfileFields& fields);

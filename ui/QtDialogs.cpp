@@ -60,16 +60,35 @@ void QtDialogs::messageWithDetail(const QString& text, const QString& detail)
     runBox(box);
 }
 
-Answer QtDialogs::question(const QString& text, const QString& title)
+namespace {
+
+Answer askYesNo(QWidget* owner, const QString& text, const QString& title, QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(QMessageBox::NoIcon, titleOrApplicationTitle(title), DisplayLineBreaks(text),
-                    QMessageBox::Yes | QMessageBox::No, owner());
+    QMessageBox box(QMessageBox::NoIcon, titleOrApplicationTitle(title), DisplayLineBreaks(text), buttons, owner);
     box.setTextFormat(Qt::PlainText);
     // Every question here is about dropping or overwriting something: Enter
     // and Escape must both keep things as they are.
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    return runBox(box) == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    switch (runBox(box)) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::YesToAll: return Answer::YesToAll;
+    case QMessageBox::NoToAll: return Answer::NoToAll;
+    default: return Answer::No;
+    }
+}
+
+}  // namespace
+
+Answer QtDialogs::question(const QString& text, const QString& title)
+{
+    return askYesNo(owner(), text, title, QMessageBox::Yes | QMessageBox::No);
+}
+
+Answer QtDialogs::questionForMany(const QString& text, const QString& title)
+{
+    return askYesNo(owner(), text, title,
+                    QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll);
 }
 
 std::optional<QString> QtDialogs::inputBox(const QString& prompt, const QString& title, const QString& proposed)

@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "FormSupport.h"
 #include "HelpTexts.h"
+#include "KeyboardAccess.h"
 #include "ObjectNames.h"
 #include "ReportLocations.h"
 #include "SessionLog.h"
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -58,6 +60,7 @@ TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
     setObjectName(QString::fromLatin1(object_name::kTableManagerWindow));
     pointer_ = new WindowPointer(this);
     buildControls();
+    buildKeyboardAccess();
 }
 
 TableManagerWindow::~TableManagerWindow() = default;
@@ -232,6 +235,20 @@ void TableManagerWindow::buildControls()
 
     resize(defaultSize());
     buildOptionChecks();
+}
+
+// Access keys on the buttons; Delete and F2 in a list, and its context menu,
+// do what the side's buttons do; Escape is Cancel while a transfer runs.
+void TableManagerWindow::buildKeyboardAccess()
+{
+    ApplyAccessKeys(this, kTableManagerAccessKeys);
+    for (const SideControls* side : {&mysql_, &db2_})
+        AddListActions(side->list,
+                       {{side->send, {}}, {side->remove, QKeySequence::Delete}, {side->rename, Qt::Key_F2}});
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+        if (transferRunning_)
+            cancel_->click();
+    });
 }
 
 // Three options beside the logins in the store; each change is written at once.

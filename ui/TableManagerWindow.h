@@ -131,6 +131,7 @@ private:
 
     void buildControls();
     void buildOptionChecks();
+    void buildKeyboardAccess();
     SideControls buildSide(const QString& caption, const QString& sendCaption, const SideNames& names);
     // Starts an action: false while another one runs; clears the status line.
     bool beginAction();

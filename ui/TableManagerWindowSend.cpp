@@ -1,5 +1,6 @@
 // The two send buttons of the table manager.
 #include "ErrorReport.h"
+#include "ExistingTableQuestions.h"
 #include "ForwardingObserver.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
@@ -43,23 +44,19 @@ public:
             window_.setStatusText(RunProgressText(tableNumber_, tableCount_,
                                                   QStringLiteral("Sending %1").arg(QString::fromStdString(table))));
     }
+    void tablesExistOnTarget(const std::vector<std::string>& tables) override
+    {
+        existingTables_.setExistingCount(tables.size());
+    }
     bool confirmOverwrite(const std::string&, const std::string& existing) override
     {
-        Answer answer = Answer::No;
-        window_.waitForUser([&] {
-            answer = window_.dialogs().question(QStringLiteral("Would you like to overwrite ")
-                                                    + QString::fromStdString(existing) + QStringLiteral("?"),
-                                                QStringLiteral("Overwrite?"));
-        });
-        return answer == Answer::Yes;
+        return ask(QStringLiteral("Would you like to overwrite ") + QString::fromStdString(existing)
+                       + QStringLiteral("?"),
+                   QStringLiteral("Overwrite?"));
     }
     bool confirmLoad(const std::string&, const std::string&, const std::string& question) override
     {
-        Answer answer = Answer::No;
-        window_.waitForUser([&] {
-            answer = window_.dialogs().question(QString::fromStdString(question), QStringLiteral("Existing table"));
-        });
-        return answer == Answer::Yes;
+        return ask(QString::fromStdString(question), QStringLiteral("Existing table"));
     }
     void targetDropped(const std::string& table) override
     {
@@ -92,7 +89,15 @@ public:
     void yield() override { window_.dialogs().yield(); }
 
 private:
+    bool ask(const QString& text, const QString& title)
+    {
+        bool yes = false;
+        window_.waitForUser([&] { yes = existingTables_.ask(text, title); });
+        return yes;
+    }
+
     TableManagerWindow& window_;
+    ExistingTableQuestions existingTables_ {window_.dialogs()};
     TableList& targetList_;
     TransferDirection direction_;
     QString location_;

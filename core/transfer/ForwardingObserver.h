@@ -21,6 +21,10 @@ public:
         deliver([&] { yes = inner_.confirmOverwrite(table, existing); });
         return yes;
     }
+    void tablesExistOnTarget(const std::vector<std::string>& tables) override
+    {
+        deliver([&] { inner_.tablesExistOnTarget(tables); });
+    }
     bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
     {
         bool yes = false;

@@ -285,7 +285,7 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                   sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
                   summary.seconds, summary.cancelled ? " (cancelled)" : "");
     lines.push_back(first);
-    std::vector<std::string> failed, notSent;  // a failed table with its reason when there is more to say
+    std::vector<std::string> failed, notSent, kept;  // a failed table with its reason when there is more to say
     for (const TableResult& table : summary.tables) {
         if (table.status == TableStatus::Incomplete)
             lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
@@ -294,6 +294,8 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
             failed.push_back(table.name + (table.reason == "failed" ? "" : " (" + table.reason + ")"));
         else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
             notSent.push_back(table.name);
+        else if (table.status == TableStatus::Skipped && table.reason == kExistingTableKept)
+            kept.push_back(table.name);
     }
     const auto joined = [](const std::vector<std::string>& names) {
         std::string text;
@@ -309,6 +311,9 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                                : summary.cancelled ? " (cancelled)"
                                                    : "")
                         + ": " + joined(notSent));
+    if (!kept.empty())
+        lines.push_back(std::string("Kept as ") + (kept.size() == 1 ? "it was" : "they were") + " on " + targetName
+                        + ": " + joined(kept));
     for (const TableResult& table : summary.tables)
         for (const auto& [column, count] : table.datesStoredAsNull)
             lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
@@ -373,6 +378,11 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             observer.report(TransferStep::ConnectTarget, error.description(), "");
             return finish();
         }
+        std::vector<std::string> existing;
+        for (const std::string& table : tables)
+            if (targetTables.count(names.tableKey(table)))
+                existing.push_back(table);
+        observer.tablesExistOnTarget(existing);
     }
 
     // How the target sizes text columns, asked once when the types are to match.
@@ -489,7 +499,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 const long long asked
                     = mode == ExistingTables::AddRows ? rowCount : CountRows(target, targetDialect, into);
                 if (!observer.confirmLoad(table, into, LoadQuestion(mode, asked, into))) {
-                    result.reason = "the existing table was kept";
+                    result.reason = kExistingTableKept;
                     continue;
                 }
                 // Refused before anything is read or deleted.
@@ -566,7 +576,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             continue;
         }
         if (overwrite && !observer.confirmOverwrite(table, existing->second)) {
-            result.reason = "the existing table was kept";
+            result.reason = kExistingTableKept;
             continue;
         }
         // A table others rely on is refused before anything is read.

@@ -35,6 +35,9 @@ public:
     // `existing`, as the target lists it. "Would you like to overwrite " +
     // existing + "?"; true = Yes.
     virtual bool confirmOverwrite(const std::string& table, const std::string& existing) = 0;
+    // Once, before the first table: the run's tables the target has already,
+    // as the run names them; each of them may be asked about.
+    virtual void tablesExistOnTarget(const std::vector<std::string>& tables) { (void)tables; }
     // Loading into the existing table instead: `question` names what will
     // happen (LoadQuestion); true = Yes. By default the overwrite question answers it.
     virtual bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question)
@@ -71,6 +74,8 @@ enum class TableStatus {
     Skipped,     // nothing done: the existing table was kept, or the run ended before this table
 };
 const char* TableStatusName(TableStatus status);  // "sent", "incomplete", "failed", "skipped"
+// The reason of a table skipped because the user chose to keep the target's table.
+inline constexpr const char* kExistingTableKept = "the existing table was kept";
 
 struct TableResult {
     std::string name;
@@ -106,6 +111,7 @@ struct TransferSummary {
 //   Sent 1 table to MySQL: 780000 rows copied, 0 rows refused, 12.3 s
 //   Incomplete: orders (writing stopped part-way: 780000 of 800000 rows read arrived)
 //   Not sent (the connection was lost): items, customers
+//   Kept as they were on MySQL: orders, items
 //   orders.created: 3 zero dates stored as NULL
 //   orders.note: 2 values changed by the database's code page
 //   orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a key on IBM DB2

@@ -13,7 +13,7 @@
 class FakeDialogs : public UserDialogs {
 public:
     struct Shown {
-        QString kind;  // "message", "detail", "question", "input", "error"
+        QString kind;  // "message", "detail", "question", "question for many", "input", "error"
         QString text;
         QString title;
         QString detail;
@@ -29,9 +29,14 @@ public:
 
     void message(const QString& text, const QString& title) override { show({"message", text, title, {}}); }
     void messageWithDetail(const QString& text, const QString& detail) override { show({"detail", text, {}, detail}); }
-    Answer question(const QString& text, const QString& title) override
+    Answer question(const QString& text, const QString& title) override { return answer("question", text, title); }
+    Answer questionForMany(const QString& text, const QString& title) override
     {
-        show({"question", text, title, {}});
+        return answer("question for many", text, title);
+    }
+    Answer answer(const QString& kind, const QString& text, const QString& title)
+    {
+        show({kind, text, title, {}});
         if (answers.empty())
             throw std::logic_error("unexpected question: " + text.toStdString());
         const Answer a = answers.front();

@@ -85,9 +85,14 @@ private slots:
     void helpTexts();
     void focusSelectsTheWholeTextAndEditsWriteThrough();
     void passwordsAreMasked();
+    void enterInAFieldMovesOn();
+    void accessKeysOnEveryButton();
 
 private:
     std::unique_ptr<OpenWindows> windowsWith(const QString& name, bool workingLogins);
+    // Started on working logins but for the stored DB2 password, so the start-up
+    // stays on the login form; the field then holds the right password.
+    std::unique_ptr<OpenWindows> onTheLoginForm(const QString& name);
     QLineEdit* field(LoginWindow& form, int number)
     {
         return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(number));
@@ -102,6 +107,15 @@ std::unique_ptr<OpenWindows> LoginFormTest::windowsWith(const QString& name, boo
     if (workingLogins) {
         StoreLogins(windows->settings(), MySQLTestProfile(), DB2TestProfile());
     }
+    return windows;
+}
+
+std::unique_ptr<OpenWindows> LoginFormTest::onTheLoginForm(const QString& name)
+{
+    auto windows = windowsWith(name, true);
+    windows->settings().write("Password", "wrong");
+    windows->controller().startUp();
+    field(windows->login(), 4)->setText(QString::fromStdString(DB2TestProfile().password));
     return windows;
 }
 
@@ -254,12 +268,9 @@ void LoginFormTest::testConnectionOutcomes()
     QFETCH(bool, wrongPassword);
     QFETCH(QString, expected);
     QFETCH(QString, detailFragment);
-    auto windows = windowsWith("test-connection.ini", true);
-    windows->settings().write("Password", "wrong");  // the start-up stays on the login form
+    auto windows = onTheLoginForm("test-connection.ini");
     FakeDialogs& dialogs = windows->dialogs();
     LoginWindow& login = windows->login();
-    windows->controller().startUp();
-    field(login, 4)->setText(QString::fromStdString(DB2TestProfile().password));
     if (wrongPassword)
         field(login, passwordField)->setText(field(login, passwordField)->text() + "-wrong");
 
@@ -373,6 +384,46 @@ void LoginFormTest::passwordsAreMasked()
     QCOMPARE(windows->settings().read("Password", ""), QStringLiteral("s3cr;t"));  // stored unmasked
     QCOMPARE(windows->settings().read("MySQLPassword", ""), QStringLiteral("s3cr;t"));
     QCOMPARE(field(login, 1)->echoMode(), QLineEdit::Normal);
+}
+
+void LoginFormTest::enterInAFieldMovesOn()
+{
+    auto windows = onTheLoginForm("enter.ini");
+    FakeDialogs& dialogs = windows->dialogs();
+    LoginWindow& login = windows->login();
+
+    // On a focused button Enter presses that button, not "Next >".
+    QTest::keyClick(button(login, object_name::kTestDB2Connection), Qt::Key_Return);
+    QCOMPARE(dialogs.texts(), QStringList({"Connection successful."}));
+    QVERIFY(!windows->manager());
+
+    QTest::keyClick(field(login, 9), Qt::Key_Return);
+    QVERIFY(windows->manager() && windows->manager()->isVisible());
+    QVERIFY(!login.isVisible());
+    QVERIFY(button(login, object_name::kNext)->isDefault());
+}
+
+void LoginFormTest::accessKeysOnEveryButton()
+{
+    auto windows = windowsWith("keys.ini", true);
+    windows->controller().startUp();
+    QVERIFY(windows->manager());
+    for (QWidget* window : {static_cast<QWidget*>(&windows->login()), static_cast<QWidget*>(windows->manager())}) {
+        QStringList keys;
+        for (QAbstractButton* control : window->findChildren<QAbstractButton*>()) {
+            const QKeySequence key = QKeySequence::mnemonic(control->text());
+            if (qobject_cast<QPushButton*>(control))
+                QVERIFY2(!key.isEmpty(), qPrintable(control->objectName() + " " + control->text()));
+            if (key.isEmpty())
+                continue;
+            QVERIFY2(!keys.contains(key.toString()), qPrintable(window->objectName() + ": " + control->text()));
+            keys << key.toString();
+        }
+    }
+    // The captions read as before.
+    QCOMPARE(button(*windows->manager(), object_name::kSendToDB2)->text().remove('&'),
+             QStringLiteral("Send Table/s To IBM DB2"));
+    QCOMPARE(button(windows->login(), object_name::kNext)->text().remove('&'), QStringLiteral("Next >"));
 }
 
 QTEST_MAIN(LoginFormTest)

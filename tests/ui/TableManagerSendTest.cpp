@@ -83,6 +83,8 @@ private slots:
     void progressButtonsAndStatusLine();
     void selectAllSendsBothWaysLastToFirst();
     void overwriteAnsweredNoThenYes();
+    void answersForAllExistingTables_data();
+    void answersForAllExistingTables();
     void otherCaseIsAnotherTableOnDB2();
     void stoppingATransfer_data();
     void stoppingATransfer();
@@ -253,6 +255,50 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
 }
 
+void TableSendTest::answersForAllExistingTables_data()
+{
+    QTest::addColumn<QList<Answer>>("answers");
+    QTest::addColumn<QStringList>("replaced");
+    QTest::addColumn<QString>("keptLine");
+    QTest::newRow("Yes to All") << QList<Answer>({Answer::YesToAll}) << QStringList({"ui5_x3", "ui5_x2", "ui5_x1"})
+                                << QString();
+    QTest::newRow("Yes, then No to All") << QList<Answer>({Answer::Yes, Answer::NoToAll}) << QStringList({"ui5_x3"})
+                                         << "Kept as they were on IBM DB2: ui5_x2, ui5_x1";
+}
+
+void TableSendTest::answersForAllExistingTables()
+{
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, replaced);
+    QFETCH(QString, keptLine);
+    for (const char* table : {"ui5_x1", "ui5_x2", "ui5_x3"}) {
+        execSend(std::string("CREATE TABLE ") + table + " (id INT PRIMARY KEY)");
+        execSend(std::string("INSERT INTO ") + table + " VALUES (1), (2)");
+        ExecDB2(std::string("CREATE TABLE \"") + table + "\" (\"old\" INTEGER)");
+    }
+    execSend("CREATE TABLE ui5_x0 (id INT PRIMARY KEY)");  // not on DB2: never asked about
+    open();
+    select(mysql(), {"ui5_x0", "ui5_x1", "ui5_x2", "ui5_x3"});
+    dialogs()->answers.assign(answers.begin(), answers.end());
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->kinds(), QStringList(answers.size(), "question for many"));
+    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Would you like to overwrite ui5_x3?"));
+    for (const char* table : {"ui5_x1", "ui5_x2", "ui5_x3"})
+        QCOMPARE(countRows(false, table), replaced.contains(table) ? 2 : 0);
+    const QString status = manager()->statusText();
+    QVERIFY2(status.startsWith(QStringLiteral("Sent %1 tables").arg(replaced.size() + 1)), qPrintable(status));
+    QVERIFY2(keptLine.isEmpty() ? !status.contains("Kept") : status.endsWith(". " + keptLine), qPrintable(status));
+
+    // The answer held for that send only: the next one asks again.
+    dialogs()->shown.clear();
+    dialogs()->answers = {Answer::NoToAll};
+    select(mysql(), {"ui5_x1", "ui5_x2", "ui5_x3"});
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->kinds(), QStringList({"question for many"}));
+    QVERIFY2(manager()->statusText().endsWith(". Kept as they were on IBM DB2: ui5_x3, ui5_x2, ui5_x1"),
+             qPrintable(manager()->statusText()));
+}
+
 void TableSendTest::otherCaseIsAnotherTableOnDB2()
 {
     // DB2 compares quoted names exactly: no question, and UI5_CASE keeps its row.
@@ -272,6 +318,7 @@ void TableSendTest::stoppingATransfer_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("cancel") << "cancel";
+    QTest::newRow("cancel by Escape") << "cancel by Escape";
     QTest::newRow("close, stop") << "close, stop";
     QTest::newRow("close, go on") << "close, go on";
     // Another session reads the old table: the swap waits for it (three lock
@@ -311,7 +358,9 @@ void TableSendTest::stoppingATransfer()
         if (value == 0 || acted || !manager()->cancelButton()->isVisible())
             return;
         acted = true;
-        if (how.startsWith("cancel")) {
+        if (how == "cancel by Escape") {
+            QTest::keyClick(manager(), Qt::Key_Escape);
+        } else if (how.startsWith("cancel")) {
             manager()->cancelButton()->click();
         } else {
             dialogs()->answers.push_back(how == "close, stop" ? Answer::Yes : Answer::No);
@@ -320,6 +369,8 @@ void TableSendTest::stoppingATransfer()
     });
     select(mysql(), {"ui5_big"});
     dialogs()->answers.push_back(Answer::Yes);  // overwrite
+    manager()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(manager()));
     run.start();
     click(kSendToDB2);
     QVERIFY(acted);
@@ -354,6 +405,9 @@ void TableSendTest::stoppingATransfer()
                  && status.contains("Incomplete: ui5_big (cancelled, the old table was not replaced; 0 of "),
              qPrintable(status));
     if (how.startsWith("cancel")) {
+        QTest::keyClick(manager(), Qt::Key_Escape);  // no transfer now: nothing happens
+        QCOMPARE(manager()->statusText(), status);
+        QVERIFY(manager()->isVisible());
         QCOMPARE(ended.count(), 0);
         QVERIFY(manager()->findChild<QPushButton*>(kSendToMySQL)->isEnabled());
     } else {  // closing: the program ends once the transfer has stopped

@@ -84,6 +84,7 @@ private slots:
     void aRefusedDropKeepsTheName();
     void anUnreachableServerIsReportedOnce();
     void confirmationAnsweredNo();
+    void oddNamesAreDeletedAndRenamed_data();
     void oddNamesAreDeletedAndRenamed();
     void renameOutcomes();
     void selectionMessages();
@@ -95,6 +96,9 @@ private:
     int indexOf(TableList* list, const QString& name) const { return list->texts().indexOf(name); }
     void select(TableList* list, const QStringList& which);
     void click(const char* name) { manager()->findChild<QPushButton*>(name)->click(); }
+    // A button's action taken as the test's "how" row says: the button, the
+    // list's key, or the list's context menu.
+    void act(const char* button, TableList* list, const QKeySequence& key);
     TableManagerWindow* manager() const { return windows_->manager(); }
     TableList* mysql() const { return manager()->mysqlTables(); }
     TableList* db2() const { return manager()->db2Tables(); }
@@ -347,8 +351,34 @@ void TableManagerTest::confirmationAnsweredNo()
     QVERIFY(db2ServerTables().contains("UI6_PRECIOUS"));
 }
 
+void TableManagerTest::act(const char* button, TableList* list, const QKeySequence& key)
+{
+    QFETCH(QString, how);
+    if (how == "buttons")
+        return click(button);
+    if (how == "keys") {
+        list->setFocus();
+        return QTest::keySequence(list, key);
+    }
+    QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+    const QString caption = manager()->findChild<QPushButton*>(button)->text();
+    for (QAction* action : list->actions())
+        if (action->text() == caption)
+            return action->trigger();
+    QFAIL(qPrintable("no context menu item " + caption));
+}
+
+void TableManagerTest::oddNamesAreDeletedAndRenamed_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("buttons") << "buttons";
+    QTest::newRow("keys") << "keys";  // Delete, F2
+    QTest::newRow("context menu") << "context menu";
+}
+
 void TableManagerTest::oddNamesAreDeletedAndRenamed()
 {
+    QFETCH(QString, how);
     const QStringList mysqlNames = {"back`tick", "with space", "dq\"name", QString::fromUtf8("ünïcödé"), "rename`me"};
     for (const QString& name : mysqlNames)
         createMySQL(name);
@@ -359,22 +389,27 @@ void TableManagerTest::oddNamesAreDeletedAndRenamed()
     open();
     for (const QString& name : mysqlNames)
         QVERIFY2(mysql()->texts().contains(name), qPrintable(name));
+    manager()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(manager()));
 
     select(mysql(), mysqlNames.mid(0, 4));
+    manager()->mysqlFilter()->setFocus();
+    QTest::keyClick(manager()->mysqlFilter(), Qt::Key_Delete);  // the filter's own key: no question
+    QCOMPARE(dialogs()->kinds(), QStringList());
     dialogs()->answers.push_back(Answer::Yes);
-    click(kDeleteMySQLTables);
+    act(kDeleteMySQLTables, mysql(), QKeySequence::Delete);
     QCOMPARE(mysql()->texts(), QStringList({"rename`me"}));
     QCOMPARE(mysqlServerTables(), QStringList({"rename`me"}));
     select(mysql(), {"rename`me"});
     const QString newMySQL = QString::fromUtf8("ré nämed`\"x");
     dialogs()->inputs.push_back(newMySQL);
-    click(kRenameMySQLTable);
+    act(kRenameMySQLTable, mysql(), Qt::Key_F2);
     QCOMPARE(mysql()->texts(), QStringList({newMySQL}));
     QCOMPARE(mysqlServerTables(), QStringList({newMySQL}));
 
     select(db2(), db2Names.mid(0, 4));
     dialogs()->answers.push_back(Answer::Yes);
-    click(kDeleteDB2Tables);
+    act(kDeleteDB2Tables, db2(), QKeySequence::Delete);
     for (const QString& name : db2Names.mid(0, 4)) {
         QVERIFY2(!db2()->texts().contains(name), qPrintable(name));
         QVERIFY2(!db2ServerTables().contains(name), qPrintable(name));
@@ -382,7 +417,7 @@ void TableManagerTest::oddNamesAreDeletedAndRenamed()
     select(db2(), {"UI6 RENAME\"ME"});
     const QString newDB2 = QString::fromUtf8("UI6 nÉw \"`x");
     dialogs()->inputs.push_back(newDB2);
-    click(kRenameDB2Table);
+    act(kRenameDB2Table, db2(), Qt::Key_F2);
     QVERIFY(db2()->texts().contains(newDB2));
     QVERIFY(!db2()->texts().contains("UI6 RENAME\"ME"));
     QVERIFY(db2ServerTables().contains(newDB2));
