@@ -22,7 +22,7 @@ SessionLogWindow::SessionLogWindow(QWidget* parent) : QDialog(parent)
     view_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     view_->setPlaceholderText(QStringLiteral("Nothing done yet in this session."));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    QPushButton* copyAll = buttons->addButton(QStringLiteral("&Copy All"), QDialogButtonBox::ActionRole);
+    QPushButton* copyAll = buttons->addButton(QStringLiteral("Copy &All"), QDialogButtonBox::ActionRole);
     connect(copyAll, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(text()); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
     auto* layout = new QVBoxLayout(this);

@@ -13,7 +13,7 @@ class QPlainTextEdit;
 class SessionLogWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit SessionLogWindow(QWidget* parent);
+    explicit SessionLogWindow(QWidget* parent = nullptr);
 
     void add(const QString& message);
     QString text() const;
@@ -22,7 +22,8 @@ private:
     QPlainTextEdit* view_;
 };
 
-// The window's boxes, passed on, each error report also kept in the session log.
+// The window's boxes, every call passed on (a box with a default of its own
+// too), each error report also kept in the session log.
 class LoggingDialogs : public UserDialogs {
 public:
     LoggingDialogs(UserDialogs& inner, SessionLogWindow& log) : inner_(inner), log_(log) { }
@@ -33,6 +34,10 @@ public:
         inner_.messageWithDetail(text, detail);
     }
     Answer question(const QString& text, const QString& title) override { return inner_.question(text, title); }
+    Answer questionForMany(const QString& text, const QString& title) override
+    {
+        return inner_.questionForMany(text, title);
+    }
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) override
     {
         return inner_.inputBox(prompt, title, proposed);

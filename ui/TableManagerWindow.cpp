@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -53,7 +54,7 @@ constexpr const char* kStopTransferQuestion
 }  // namespace
 
 TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
-        : QWidget(parent), host_(host), sessionLog_(new SessionLogWindow(this)),
+        : QWidget(parent), host_(host), sessionLog_(std::make_unique<SessionLogWindow>()),
           loggingDialogs_(std::make_unique<LoggingDialogs>(host.dialogs(), *sessionLog_)), dialogs_(*loggingDialogs_)
 {
     InitUiResources();
@@ -164,13 +165,15 @@ void TableManagerWindow::buildControls()
     status_->setFont(FormFont());
     status_->setFixedHeight(Twips(kStatusHeight));
 
-    logButton_ = new QPushButton(QStringLiteral("Log"), this);
+    logButton_ = new QPushButton(QStringLiteral("Lo&g"), this);
     logButton_->setObjectName(QString::fromLatin1(kSessionLog));
     logButton_->setFont(FormFont(true));
     logButton_->setFixedHeight(Twips(kStatusHeight + kSpacing));
     logButton_->setToolTip(QStringLiteral("What this session did: summaries, deletes, renames and errors"));
     pointer_->watchButton(logButton_);
     connect(logButton_, &QPushButton::clicked, this, [this] {
+        sessionLog_->winId();  // its window exists from here, to be kept above this one
+        sessionLog_->windowHandle()->setTransientParent(window()->windowHandle());
         sessionLog_->show();
         sessionLog_->raise();
         sessionLog_->activateWindow();
@@ -425,8 +428,10 @@ void TableManagerWindow::rememberGeometry()
 
 void TableManagerWindow::hideEvent(QHideEvent* event)
 {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         rememberGeometry();
+        sessionLog_->hide();
+    }
     QWidget::hideEvent(event);
 }
 

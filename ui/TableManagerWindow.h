@@ -47,7 +47,7 @@ public:
     // What an action did: on the status line and in the session's log.
     void showOutcome(const QString& text);
     // The session's messages, which "Log" shows.
-    SessionLogWindow* sessionLog() const { return sessionLog_; }
+    SessionLogWindow* sessionLog() const { return sessionLog_.get(); }
     QPushButton* logButton() const { return logButton_; }
     // "Cancel", shown only while a transfer runs.
     QPushButton* cancelButton() const { return cancel_; }
@@ -148,7 +148,7 @@ private:
     QList<QPushButton*> actionButtons() const;
 
     WindowHost& host_;
-    SessionLogWindow* sessionLog_;  // a child window
+    std::unique_ptr<SessionLogWindow> sessionLog_;  // a window of its own, kept above this one
     std::unique_ptr<LoggingDialogs> loggingDialogs_;
     UserDialogs& dialogs_;
     WindowPointer* pointer_;
