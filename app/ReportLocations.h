@@ -27,5 +27,7 @@ inline constexpr const char* kDeselectAllDB2Tables = "Form2.PushButton9_Click";
 inline constexpr const char* kSelectAllMySQLTables = "Form2.PushButton10_Click";
 inline constexpr const char* kDeselectAllMySQLTables = "Form2.PushButton11_Click";
 inline constexpr const char* kTableManagerHelp = "Form2.PushButton12_Click";
+inline constexpr const char* kRefreshMySQLTables = "Form2.RefreshMySQLTables_Click";
+inline constexpr const char* kRefreshDB2Tables = "Form2.RefreshDB2Tables_Click";
 
 }  // namespace report_location

@@ -3,10 +3,19 @@
 //   rows=N refused=N seconds=S rows_per_s=R peak_rss_mb=M
 // tablehop-transfer-bench exec mysql|db2 SQL
 //   Runs one statement (bench set-up).
+// tablehop-transfer-bench list mysql|db2 names|estimates
+//   Lists the side's tables as a list fill does, with or without the
+//   statistics' estimates, five times, and prints
+//   tables=N estimated=N median_ms=M
 // Connection data comes from the TABLEHOP_TEST_* variables of scripts/test-services.
+#include "TableListing.h"
 #include "Transfer.h"
 
 #include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
 
 #include <cstdio>
 #include <cstdlib>
@@ -87,6 +96,28 @@ int exec(const std::string& side, const std::string& sql)
     return 0;
 }
 
+int list(const std::string& side, bool estimates)
+{
+    std::vector<double> millis;
+    size_t tables = 0, estimated = 0;
+    for (int run = 0; run < 5; ++run) {
+        TableEstimates figures;
+        const auto start = std::chrono::steady_clock::now();
+        const auto names = side == "db2"
+            ? ListDB2Tables(profileFromEnv("TABLEHOP_TEST_DB2_"), estimates ? &figures : nullptr)
+            : ListMySQLTables(profileFromEnv("TABLEHOP_TEST_MYSQL_"), estimates ? &figures : nullptr);
+        millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        tables = names.size();
+        estimated = static_cast<size_t>(std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+            const auto found = figures.find(name);
+            return found != figures.end() && found->second.rows;
+        }));
+    }
+    std::sort(millis.begin(), millis.end());
+    std::printf("tables=%zu estimated=%zu median_ms=%.1f\n", tables, estimated, millis[millis.size() / 2]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -96,10 +127,13 @@ int main(int argc, char** argv)
             return send(argv[2], argv[3]);
         if (argc == 4 && std::strcmp(argv[1], "exec") == 0)
             return exec(argv[2], argv[3]);
+        if (argc == 4 && std::strcmp(argv[1], "list") == 0)
+            return list(argv[2], std::strcmp(argv[3], "estimates") == 0);
     } catch (const std::exception& error) {
         std::cerr << error.what() << "\n";
         return 1;
     }
-    std::cerr << "usage: tablehop-transfer-bench send to-db2|to-mysql TABLE | exec mysql|db2 SQL\n";
+    std::cerr << "usage: tablehop-transfer-bench send to-db2|to-mysql TABLE | exec mysql|db2 SQL"
+                 " | list mysql|db2 names|estimates\n";
     return 2;
 }

@@ -9,9 +9,10 @@ void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionPro
     DialectOf(side).openSession(connection, profile);
 }
 
-std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& profile)
+std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& profile, TableEstimates* estimates)
 {
-    std::vector<std::string> names = side == DatabaseSide::MySQL ? ListMySQLTables(profile) : ListDB2Tables(profile);
+    std::vector<std::string> names
+        = side == DatabaseSide::MySQL ? ListMySQLTables(profile, estimates) : ListDB2Tables(profile, estimates);
     SortTableNames(names);
     return names;
 }

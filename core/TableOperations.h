@@ -2,6 +2,7 @@
 
 #include "ConnectionProfile.h"
 #include "TableChanges.h"
+#include "TableEstimate.h"
 
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@ class DataConnection;
 void OpenSide(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile);
 
 // The side's tables in the lists' order (TableNameBefore); throws DbError.
-std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& profile);
+// Given `estimates`, also their statistics' estimates (ListMySQLTables).
+std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& profile,
+                                    TableEstimates* estimates = nullptr);
 
 // What a DROP did: the table is gone (dropped, or the server did not know it),
 // or it was refused: by the server (the driver's DbError) or by the tool,

@@ -74,7 +74,10 @@ std::optional<DbError> Workspace::testLogin(DatabaseSide side) const
     return side == DatabaseSide::MySQL ? TryConnectMySQL(mysql_) : TryConnectDB2(db2_);
 }
 
-std::vector<std::string> Workspace::listTables(DatabaseSide side) const { return ListTables(side, login(side)); }
+std::vector<std::string> Workspace::listTables(DatabaseSide side, TableEstimates* estimates) const
+{
+    return ListTables(side, login(side), estimates);
+}
 
 void Workspace::open(DatabaseSide side)
 {

@@ -5,6 +5,7 @@
 #include "ConnectionProfile.h"
 #include "DbError.h"
 #include "TableChanges.h"
+#include "TableEstimate.h"
 #include "Transfer.h"
 
 #include <atomic>
@@ -34,8 +35,10 @@ public:
 
     // The driver's error, or nothing when the login works.
     std::optional<DbError> testLogin(DatabaseSide side) const;
-    // The side's tables in the lists' order; throws DbError.
-    std::vector<std::string> listTables(DatabaseSide side) const;
+    // The side's tables in the lists' order; throws DbError. Given
+    // `estimates`, also their rows and bytes as the server's statistics
+    // estimate them, in one more query on the same connection.
+    std::vector<std::string> listTables(DatabaseSide side, TableEstimates* estimates = nullptr) const;
 
     // Opens the side's session for drops and renames (kept until close or
     // the workspace ends); throws DbError. dropTable and renameTable open it

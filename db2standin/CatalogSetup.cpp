@@ -17,6 +17,28 @@ EXCEPTION WHEN duplicate_table OR unique_violation OR insufficient_privilege THE
 END$$;
 )SQL";
 
+// The statistics of SYSCAT.TABLES as PostgreSQL's own: CARD the rows and
+// NPAGES the pages (in the table space's page size) that the last ANALYZE or
+// VACUUM counted, -1 before either ran and for views, as DB2 shows them before
+// RUNSTATS. Added to the view of the first set-up, which lacks them.
+const char* kTableStatistics = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('"SYSCAT"."TABLES"') AND attname = 'CARD') THEN
+    CREATE OR REPLACE VIEW "SYSCAT"."TABLES" AS
+      SELECT t."CREATOR" AS "TABSCHEMA", t."NAME" AS "TABNAME", t."TYPE",
+             (CASE WHEN c.relkind = 'v' OR c.reltuples < 0 THEN -1 ELSE c.reltuples::bigint END)::bigint AS "CARD",
+             (CASE WHEN c.relkind = 'v' OR c.reltuples < 0 THEN -1
+                   ELSE ceil(c.relpages::numeric * current_setting('block_size')::integer
+                             / coalesce(nullif(current_setting('db2standin.page_size', true), '')::integer, 4096)) END)::bigint AS "NPAGES",
+             (CASE WHEN c.relkind = 'v' THEN NULL ELSE 'USERSPACE1' END)::varchar(128) AS "TBSPACE"
+      FROM "SYSIBM"."SYSTABLES" t
+      JOIN pg_namespace n ON n.nspname = t."CREATOR" JOIN pg_class c ON c.relnamespace = n.oid AND c.relname = t."NAME";
+    GRANT SELECT ON "SYSCAT"."TABLES" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
 // The database configuration parameters the tool may ask for, as
 // SYSIBMADM.DBCFG shows them.
 const char* kDatabaseConfiguration = R"SQL(
@@ -149,7 +171,7 @@ END$$;
 
 std::string CatalogSetupSql()
 {
-    return std::string(kSetup) + kTableSpaces + kColumns + kDependents + kDatabaseConfiguration;
+    return std::string(kSetup) + kTableStatistics + kTableSpaces + kColumns + kDependents + kDatabaseConfiguration;
 }
 
 }  // namespace db2standin

@@ -733,6 +733,20 @@ Translated translate(const std::string& sql, Catalog& cat)
         tr.after.push_back("DROP VIEW IF EXISTS " + a.quoted());
         return tr;
     }
+    if (t0.is("CALL") && tk[1].is("SYSPROC") && tk[2].is(".") && tk[3].is("ADMIN_CMD") && tk[4].is("(")
+        && tk[5].type == Token::Str && tk[6].is(")") && tk[7].type == Token::End) {
+        // Only RUNSTATS ON TABLE name [options]: PostgreSQL's ANALYZE collects
+        // what SYSCAT.TABLES then shows as CARD and NPAGES.
+        std::vector<Token> command = tokenize(tk[5].text);
+        if (!command[0].is("RUNSTATS") || !command[1].is("ON") || !command[2].is("TABLE"))
+            raise("42601", -104,
+                  "SQL0104N  An unexpected token \"" + command[0].text
+                      + "\" was found following \"\".  Expected tokens may include:  \"RUNSTATS\".");
+        size_t i = 3;
+        const QName table = parseName(command, i, cat);
+        tr.sql = "ANALYZE " + table.quoted();
+        return tr;
+    }
     if (t0.is("SET") && tk[1].is("CURRENT") && tk[2].is("LOCK") && tk[3].is("TIMEOUT")) {
         // NOT WAIT fails at once, WAIT waits without end, WAIT n or n waits n
         // seconds, NULL goes back to the database's setting.

@@ -45,5 +45,7 @@ inline constexpr const char* kOptions = "OptionsArea";
 inline constexpr const char* kMatchingDB2Types = "matchingDb2TypesCheck";
 inline constexpr const char* kCopyPrimaryKeys = "copyPrimaryKeysCheck";
 inline constexpr const char* kExistingTables = "existingTablesCombo";
+inline constexpr const char* kRefreshMySQLTables = "RefreshMySQLTables";
+inline constexpr const char* kRefreshDB2Tables = "RefreshDB2Tables";
 
 }  // namespace object_name

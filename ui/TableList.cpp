@@ -83,6 +83,22 @@ void TableList::deselectHidden(const QItemSelection& selected)
 
 int TableList::selectedCount() const { return static_cast<int>(selectedItems().size()); }
 
+template <class Change> void TableList::keepingRowsInView(Change&& change)
+{
+    if (!isVisible()) {  // nothing in view: "Next >" fills the list before it is shown
+        change();
+        return;
+    }
+    const QPersistentModelIndex top = indexAt(QPoint(1, 1));
+    const int topRow = top.row();
+    change();
+    // Laid out at once: until the view's own delayed layout runs, a repaint
+    // draws the list empty.
+    executeDelayedItemsLayout();
+    if (top.isValid() && top.row() != topRow)
+        scrollTo(top, QAbstractItemView::PositionAtTop);
+}
+
 int TableList::add(const QString& text)
 {
     // Upper bound: the first item that sorts after the new name.
@@ -95,8 +111,10 @@ int TableList::add(const QString& text)
         else
             high = middle;
     }
-    insertItem(low, text);
-    setRowHidden(low, !passesFilter(text));
+    keepingRowsInView([&] {
+        insertItem(low, text);
+        setRowHidden(low, !passesFilter(text));
+    });
     return low;
 }
 
@@ -105,7 +123,7 @@ void TableList::remove(int index)
     if (index < 0 || index >= count())
         return;
     const bool wasCurrent = index == currentIndex();
-    delete takeItem(index);
+    keepingRowsInView([&] { delete takeItem(index); });
     if (wasCurrent)
         setCurrentIndex(-1);
 }

@@ -34,10 +34,11 @@ public:
     bool isShown(int index) const;
 
     // Adds a name at its sorted place (case-insensitive; equal names keep the
-    // order they came in). Returns its index.
+    // order they came in). Returns its index. The rows in view stay where
+    // they are, as do the selection and the current item.
     int add(const QString& text);
     // Removes the item at index. When it was the current item, no item is
-    // current afterwards.
+    // current afterwards. The other rows in view stay where they are.
     void remove(int index);
     void clear();
 
@@ -47,6 +48,9 @@ public:
     QStringList selectedTexts() const;
 
 private:
+    // Runs a change of the items, lays them out and scrolls back to the row
+    // that was at the top of the view, so the rows under the mouse do not move.
+    template <class Change> void keepingRowsInView(Change&& change);
     bool passesFilter(const QString& text) const;
     void deselectHidden(const QItemSelection& selected);
 

@@ -106,6 +106,9 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     side.send = makeButton(sendCaption, names.send, ButtonFont());
     side.remove = makeButton(QStringLiteral("Delete Table/s"), names.remove, ButtonFont());
     side.rename = makeButton(QStringLiteral("Rename Table"), names.rename, ButtonFont());
+    side.refresh = makeButton(QStringLiteral("Refresh"), names.refresh, FormFont(true));
+    side.refresh->setFixedHeight(side.filter->sizeHint().height());
+    side.refresh->setToolTip(QStringLiteral("Read the list again from the database (F5)"));
 
     // Filter, the list (it takes the height the window gives), then Select All
     // and Deselect All side by side, send, delete, rename.
@@ -119,7 +122,11 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     auto* layout = new QVBoxLayout(side.frame);
     layout->setContentsMargins(Twips(kFrameSideMargin), Twips(kSpacing), Twips(kFrameSideMargin), Twips(kMargin));
     layout->setSpacing(Twips(kSpacing));
-    layout->addWidget(side.filter);
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setSpacing(Twips(kSpacing));
+    filterRow->addWidget(side.filter, 1);
+    filterRow->addWidget(side.refresh);
+    layout->addLayout(filterRow);
     layout->addWidget(side.list, 1);
     layout->addLayout(buttons);
     return side;
@@ -129,12 +136,13 @@ void TableManagerWindow::buildControls()
 {
     setFont(FormFont());
     using namespace object_name;
-    mysql_ = buildSide(QStringLiteral("MySQL Tables"), QStringLiteral("Send Table/s To IBM DB2"),
-                       {kMySQLTablesFrame, kMySQLTablesFilter, kMySQLTables, kSelectAllMySQLTables,
-                        kDeselectAllMySQLTables, kSendToDB2, kDeleteMySQLTables, kRenameMySQLTable});
+    mysql_
+        = buildSide(QStringLiteral("MySQL Tables"), QStringLiteral("Send Table/s To IBM DB2"),
+                    {kMySQLTablesFrame, kMySQLTablesFilter, kMySQLTables, kSelectAllMySQLTables,
+                     kDeselectAllMySQLTables, kSendToDB2, kDeleteMySQLTables, kRenameMySQLTable, kRefreshMySQLTables});
     db2_ = buildSide(QStringLiteral("IBM DB2 Tables"), QStringLiteral("Send Table/s To MySQL"),
                      {kDB2TablesFrame, kDB2TablesFilter, kDB2Tables, kSelectAllDB2Tables, kDeselectAllDB2Tables,
-                      kSendToMySQL, kDeleteDB2Tables, kRenameDB2Table});
+                      kSendToMySQL, kDeleteDB2Tables, kRenameDB2Table, kRefreshDB2Tables});
 
     options_ = new QWidget(this);
     options_->setObjectName(QString::fromLatin1(kOptions));
@@ -224,6 +232,8 @@ void TableManagerWindow::buildControls()
     connect(mysql_.deselectAll, &QPushButton::clicked, this, &TableManagerWindow::deselectAllMySQLTables);
     connect(db2_.selectAll, &QPushButton::clicked, this, &TableManagerWindow::selectAllDB2Tables);
     connect(db2_.deselectAll, &QPushButton::clicked, this, &TableManagerWindow::deselectAllDB2Tables);
+    connectRefresh(mysql_, &TableManagerWindow::refreshMySQLTables);
+    connectRefresh(db2_, &TableManagerWindow::refreshDB2Tables);
     connect(backButton_, &QPushButton::clicked, this, &TableManagerWindow::goBack);
     connect(helpButton_, &QPushButton::clicked, this, &TableManagerWindow::showHelp);
 
@@ -340,7 +350,7 @@ QList<QPushButton*> TableManagerWindow::actionButtons() const
 {
     QList<QPushButton*> buttons;
     for (const SideControls* side : {&mysql_, &db2_})
-        buttons << side->selectAll << side->deselectAll << side->send << side->remove << side->rename;
+        buttons << side->selectAll << side->deselectAll << side->send << side->remove << side->rename << side->refresh;
     buttons << backButton_ << helpButton_;
     return buttons;
 }

@@ -95,6 +95,9 @@ public slots:
     void deselectAllMySQLTables();
     void selectAllDB2Tables();
     void deselectAllDB2Tables();
+    // "Refresh" (F5 in the list): the list read again from its database.
+    void refreshMySQLTables();
+    void refreshDB2Tables();
     // "< Back": the login window takes this window's place.
     void goBack();
     void showHelp();
@@ -117,6 +120,7 @@ private:
         QPushButton* send = nullptr;
         QPushButton* remove = nullptr;
         QPushButton* rename = nullptr;
+        QPushButton* refresh = nullptr;
     };
     struct SideNames {
         const char* frame;
@@ -127,6 +131,7 @@ private:
         const char* send;
         const char* remove;
         const char* rename;
+        const char* refresh;
     };
 
     void buildControls();
@@ -143,6 +148,10 @@ private:
     void dropTable(DatabaseSide side, const QString& table);
     void renameTable(DatabaseSide side, const QString& from, const QString& to);
     void selectAll(const char* location, TableList& list, bool selected);
+    void refreshTables(DatabaseSide side);
+    // The side's Refresh button and F5 in its list, and the button's place
+    // in the tab order, after the filter.
+    void connectRefresh(const SideControls& side, void (TableManagerWindow::*refresh)());
     void rememberGeometry();
     void restoreRememberedGeometry();
     QList<QPushButton*> actionButtons() const;

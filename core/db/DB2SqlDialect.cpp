@@ -98,6 +98,16 @@ std::vector<std::string> DB2SqlDialect::tableNames(DataConnection& connection) c
     return ListDB2Tables(connection);
 }
 
+// CARD and NPAGES are what RUNSTATS last collected, -1 before it ever ran.
+// NPAGES counts the pages holding rows, in the page size of the table's
+// table space.
+std::string DB2SqlDialect::tableEstimatesSql() const
+{
+    return "SELECT T.TABNAME, T.CARD, T.NPAGES * S.PAGESIZE FROM SYSCAT.TABLES T"
+           " LEFT JOIN SYSCAT.TABLESPACES S ON S.TBSPACE = T.TBSPACE"
+           " WHERE T.TABSCHEMA = CURRENT SCHEMA AND T.TYPE = 'T'";
+}
+
 // DB2 CLI converts SQL_C_CHAR with the locale's code page and writes the
 // locale's decimal separator.
 bool DB2SqlDialect::textTravelsWide() const { return true; }

@@ -29,6 +29,7 @@ public:
     size_t maxNameBytes() const override { return 128; }
     std::vector<std::string> sessionSetupSql() const override;
     std::vector<std::string> tableNames(DataConnection& connection) const override;
+    std::string tableEstimatesSql() const override;
     std::vector<std::string> swapSql(const std::string& staging, const std::string& table, const std::string&,
                                      bool replacing) const override;
     bool ddlInUnitOfWork() const override { return true; }

@@ -176,6 +176,14 @@ std::vector<std::string> MySQLSqlDialect::tableNames(DataConnection& connection)
     return ListMySQLTables(connection);
 }
 
+// TABLE_ROWS is InnoDB's sampled estimate (exact for MyISAM); views have
+// NULL figures.
+std::string MySQLSqlDialect::tableEstimatesSql() const
+{
+    return "SELECT TABLE_NAME, TABLE_ROWS, DATA_LENGTH + INDEX_LENGTH FROM information_schema.TABLES"
+           " WHERE TABLE_SCHEMA = DATABASE()";
+}
+
 // One RENAME moves the old table aside and the new one in at once; the old
 // one, still under a staging name, is dropped after.
 std::vector<std::string> MySQLSqlDialect::swapSql(const std::string& staging, const std::string& table,

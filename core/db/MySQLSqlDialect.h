@@ -48,6 +48,7 @@ public:
     NameRules nameRules(DataConnection& connection) const override;
     std::vector<std::string> sessionSetupSql() const override;
     std::vector<std::string> tableNames(DataConnection& connection) const override;
+    std::string tableEstimatesSql() const override;
     std::vector<std::string> swapSql(const std::string& staging, const std::string& table, const std::string& aside,
                                      bool replacing) const override;
     bool ddlInUnitOfWork() const override { return false; }

@@ -161,3 +161,21 @@ std::optional<std::time_t> StagingNameTime(const std::string& name)
 }
 
 const SqlDialect& DialectOf(DatabaseSide side) { return side == DatabaseSide::MySQL ? MySQLDialect() : DB2Dialect(); }
+
+TableEstimates SqlDialect::tableEstimates(DataConnection& connection) const
+{
+    const auto figure = [](const Field& field) -> std::optional<long long> {
+        if (!field.value)
+            return std::nullopt;
+        char* end = nullptr;
+        const long long value = std::strtoll(field.value->c_str(), &end, 10);
+        if (end == field.value->c_str() || value < 0)
+            return std::nullopt;
+        return value;
+    };
+    TableEstimates estimates;
+    for (auto rows = connection.execute(tableEstimatesSql()); rows && !rows->eof(); rows->moveNext())
+        if (rows->field(0).value)
+            estimates[*rows->field(0).value] = {figure(rows->field(1)), figure(rows->field(2))};
+    return estimates;
+}

@@ -2,6 +2,7 @@
 
 #include "ConnectionProfile.h"
 #include "DbError.h"
+#include "TableEstimate.h"
 
 #include <sql.h>
 
@@ -144,6 +145,10 @@ public:
     void openSession(DataConnection& connection, const ConnectionProfile& profile) const;
     // The names of the tables a statement without a schema can reach.
     virtual std::vector<std::string> tableNames(DataConnection& connection) const = 0;
+    // The statistics' rows and bytes of every table tableNames lists, read in
+    // one catalogue query; a table the catalogue has no figures for is absent
+    // or has nullopt figures.
+    TableEstimates tableEstimates(DataConnection& connection) const;
 
     // Staging tables: the rows of a send go into a table of the tool's own
     // name (StagingName) and only a complete copy is put in place.
@@ -207,6 +212,10 @@ public:
     virtual SendLimits sendLimits(DataConnection& connection) const = 0;
     // Why a row of rowBytes bytes was not sent, naming the limit and how to raise it.
     virtual std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const = 0;
+
+    // The catalogue query behind tableEstimates: table name, rows, bytes; a
+    // NULL or negative figure is one the server does not have.
+    virtual std::string tableEstimatesSql() const = 0;
 
 protected:
     // DB2's longest VARCHAR; longer text parameters are declared as long types.

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int kEstimatesLockWaitSeconds = 5;
+
 // A staging table is a copy on its way in, or a leftover the next send
 // drops: never a table of the user's.
 std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
@@ -16,14 +18,31 @@ std::vector<std::string> withoutStagingTables(std::vector<std::string> names)
     return names;
 }
 
+// Statistics only decorate the list: without them it is still complete.
+// Reading them opens each table's entry in the catalogue, which waits while
+// another session's DDL holds the table: a few seconds at most.
+void readEstimates(const SqlDialect& dialect, DataConnection& connection, TableEstimates* estimates)
+{
+    if (!estimates)
+        return;
+    try {
+        connection.execute(dialect.lockWaitSql(kEstimatesLockWaitSeconds));
+        *estimates = dialect.tableEstimates(connection);
+    } catch (const DbError&) {
+        estimates->clear();
+    }
+}
+
 }  // namespace
 
-std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile)
+std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile, TableEstimates* estimates)
 {
     DataConnection connection;
     connection.setCursorLocation(kClientSideCursor);
     connection.open(MySQLConnectionString(profile));
-    return withoutStagingTables(ListMySQLTables(connection));
+    std::vector<std::string> names = withoutStagingTables(ListMySQLTables(connection));
+    readEstimates(MySQLDialect(), connection, estimates);
+    return names;
 }
 
 std::vector<std::string> ListMySQLTables(DataConnection& connection)
@@ -48,11 +67,13 @@ std::string CurrentDB2Schema(DataConnection& connection)
     return schema;
 }
 
-std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile)
+std::vector<std::string> ListDB2Tables(const ConnectionProfile& profile, TableEstimates* estimates)
 {
     DataConnection connection;
     DB2Dialect().openSession(connection, profile);
-    return withoutStagingTables(ListDB2Tables(connection));
+    std::vector<std::string> names = withoutStagingTables(ListDB2Tables(connection));
+    readEstimates(DB2Dialect(), connection, estimates);
+    return names;
 }
 
 std::vector<std::string> ListDB2Tables(DataConnection& connection)

@@ -1191,6 +1191,42 @@ TEST_F(Standin, SyscatColumnsShowStringUnits)
     s.ok("DROP TABLE SI_UNITS");
 }
 
+// CARD and NPAGES are -1 until RUNSTATS (ANALYZE underneath) collects them; a view has none.
+TEST_F(Standin, SyscatTablesShowStatisticsAfterRunstats)
+{
+    Statement s(conn);
+    s.exec("DROP VIEW SI_STATS_V");
+    dropIfExists("SI_STATS");
+    s.ok("CREATE TABLE SI_STATS (N INTEGER, T VARCHAR(100))");
+    s.ok("CREATE VIEW SI_STATS_V AS SELECT N FROM SI_STATS");
+    const std::string statistics
+        = "SELECT T.TABNAME, T.CARD, T.NPAGES, T.TBSPACE, S.PAGESIZE FROM SYSCAT.TABLES T LEFT JOIN SYSCAT.TABLESPACES "
+          "S"
+          " ON S.TBSPACE = T.TBSPACE WHERE T.TABSCHEMA = CURRENT SCHEMA AND T.TABNAME LIKE 'SI\\_STATS%' ESCAPE '\\'"
+          " ORDER BY T.TABNAME";
+    const std::string pageSize = s.scalar("SELECT PAGESIZE FROM SYSCAT.TABLESPACES");
+    EXPECT_EQ(s.query(statistics),
+              (std::vector<std::vector<std::string>> {{"SI_STATS", "-1", "-1", "USERSPACE1", pageSize},
+                                                      {"SI_STATS_V", "-1", "-1", "<NULL>", "<NULL>"}}));
+    s.ok("INSERT INTO SI_STATS VALUES (1, REPEAT('x', 100))");
+    for (int doubling = 0; doubling < 10; ++doubling)
+        s.ok("INSERT INTO SI_STATS SELECT N + (SELECT MAX(N) FROM SI_STATS), T FROM SI_STATS");
+    EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SI_STATS"), "1024");
+    s.ok("CALL SYSPROC.ADMIN_CMD('RUNSTATS ON TABLE " + s.scalar("VALUES CURRENT SCHEMA") + ".SI_STATS')");
+    const auto rows = s.query(statistics);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], "1024");
+    // About 130 bytes a row: at least 130,000 bytes of pages, well under a megabyte.
+    const long long bytes = std::stoll(rows[0][2]) * std::stoll(pageSize);
+    EXPECT_GE(bytes, 130000);
+    EXPECT_LT(bytes, 1000000);
+    EXPECT_EQ(rows[1][1], "-1");
+    EXPECT_EQ(s.exec("CALL SYSPROC.ADMIN_CMD('REORG TABLE SI_STATS')"), SQL_ERROR);
+    EXPECT_EQ(s.diags().at(0).state, "42601");
+    s.ok("DROP VIEW SI_STATS_V");
+    s.ok("DROP TABLE SI_STATS");
+}
+
 // COUNT_BIG counts; SQL_C_CHAR follows the application code page (DB2CODEPAGE
 // or the locale) and decimals read as text carry the locale's decimal separator.
 TEST_F(Standin, CharDataFollowsTheApplicationCodePage)
