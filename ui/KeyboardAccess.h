@@ -17,8 +17,7 @@ struct AccessKey {
     char letter;
 };
 
-// One letter per control of a window. R stays free on the table manager for
-// Refresh.
+// One letter per control of a window.
 inline constexpr AccessKey kLoginAccessKeys[] = {
     {object_name::kTestDB2Connection, 'T'}, {object_name::kDB2Help, 'H'}, {object_name::kTestMySQLConnection, 'C'},
     {object_name::kMySQLHelp, 'e'},         {object_name::kNext, 'N'},
@@ -39,6 +38,8 @@ inline constexpr AccessKey kTableManagerAccessKeys[] = {
     {object_name::kTableManagerHelp, 'H'},
     {object_name::kMatchingDB2Types, 'y'},
     {object_name::kCopyPrimaryKeys, 'p'},
+    {object_name::kRefreshMySQLTables, 'R'},
+    {object_name::kRefreshDB2Tables, 'f'},
 };
 
 // Marks the access key in the caption of each button named in `keys`.

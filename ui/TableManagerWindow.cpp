@@ -257,7 +257,10 @@ void TableManagerWindow::buildKeyboardAccess()
     ApplyAccessKeys(this, kTableManagerAccessKeys);
     for (const SideControls* side : {&mysql_, &db2_})
         AddListActions(side->list,
-                       {{side->send, {}}, {side->remove, QKeySequence::Delete}, {side->rename, Qt::Key_F2}});
+                       {{side->send, {}},
+                        {side->remove, QKeySequence::Delete},
+                        {side->rename, Qt::Key_F2},
+                        {side->refresh, Qt::Key_F5}});
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
         if (transferRunning_)
             cancel_->click();

@@ -7,17 +7,13 @@
 #include "TableList.h"
 #include "TableManagerWindow.h"
 
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 
 void TableManagerWindow::connectRefresh(const SideControls& side, void (TableManagerWindow::*refresh)())
 {
+    // F5 and the list's context menu click the button (keyboard access).
     connect(side.refresh, &QPushButton::clicked, this, refresh);
-    // Only while the list has the focus: the other list has its own.
-    auto* key = new QShortcut(QKeySequence(Qt::Key_F5), side.list, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(key, &QShortcut::activated, this, refresh);
     QWidget::setTabOrder(side.filter, side.refresh);
     QWidget::setTabOrder(side.refresh, side.list);
 }
