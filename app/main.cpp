@@ -1,5 +1,6 @@
 // Tablehop: loading the login window is the start-up sequence; closing
 // either window ends the program.
+#include "ActivityLog.h"
 #include "WindowController.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    UseProgramNames();
     WindowController windows;
     QObject::connect(&windows, &WindowController::programEnd, &application, &QCoreApplication::quit);
     windows.startUp();

@@ -34,6 +34,9 @@ db2-) or in the environment (TABLEHOP_MYSQL_SERVER, _PORT, _USER, _PASSWORD,
 _DATABASE and TABLEHOP_DB2_...); passwords come from the environment, the stored
 logins, or a prompt on a terminal. "tablehop-cli COMMAND --help" tells more.
 
+Sends, drops and renames are recorded in activity.log in the user's data folder
+(~/.local/share/Quarnel/Tablehop on Linux), one line each, as the window's are.
+
 Exit status: 0 everything arrived, 1 some rows or tables did not (refused,
 incomplete, failed or not sent), 2 usage or connection error, 130 or 143 a send
 stopped by Ctrl-C (SIGINT) or SIGTERM.
@@ -175,6 +178,8 @@ int runDrop(const CliArgs& args, CliContext& context)
     Workspace workspace;
     if (!openSide(workspace, side, args, context))
         return kExitUsage;
+    KeepActivityLog(workspace);
+    workspace.beginTableChange(TableChange::Delete, side, {args.words.begin() + 1, args.words.end()});
     int status = kExitOk;
     for (size_t i = 1; i < args.words.size(); ++i) {
         const std::string& table = args.words[i];
@@ -191,6 +196,8 @@ int runDrop(const CliArgs& args, CliContext& context)
             status = kExitRefused;
         }
     }
+    workspace.endTableChange();
+    TellActivityLogProblem(workspace, context);
     return status;
 }
 
@@ -205,18 +212,21 @@ int runRename(const CliArgs& args, CliContext& context)
     Workspace workspace;
     if (!openSide(workspace, side, args, context))
         return kExitUsage;
+    KeepActivityLog(workspace);
+    int status = kExitOk;
     try {
         workspace.renameTable(side, from, to);
+        context.out << "renamed " << from << " to " << to << "\n";
     } catch (const TableChangeRefused& refusal) {
         context.err << "error: " << refusal.what() << "\n";
-        return kExitRefused;
+        status = kExitRefused;
     } catch (const DbError& error) {
         context.err << "error: table " << from << ", step RENAME: [" << error.sqlState() << "] " << error.description()
                     << "\n";
-        return kExitRefused;
+        status = kExitRefused;
     }
-    context.out << "renamed " << from << " to " << to << "\n";
-    return kExitOk;
+    TellActivityLogProblem(workspace, context);
+    return status;
 }
 
 }  // namespace
@@ -231,6 +241,14 @@ DatabaseSide SideArgument(const std::string& word)
 }
 
 std::string SideName(DatabaseSide side) { return DialectOf(side).displayName(); }
+
+void KeepActivityLog(Workspace& workspace) { workspace.setActivityLog(ActivityLog::defaultFilePath()); }
+
+void TellActivityLogProblem(Workspace& workspace, CliContext& context)
+{
+    if (const auto problem = workspace.takeActivityLogProblem())
+        context.err << "warning: the activity log could not be written: " << *problem << "\n";
+}
 
 ConnectionProfile ProfileFor(DatabaseSide side, const CliArgs& args, CliContext& context)
 {

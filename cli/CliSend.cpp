@@ -351,10 +351,12 @@ int RunSend(const CliArgs& args, CliContext& context)
     workspace.setOptions(transferOptions(args, context));
     workspace.setLogin(DatabaseSide::MySQL, ProfileFor(DatabaseSide::MySQL, args, context));
     workspace.setLogin(DatabaseSide::DB2, ProfileFor(DatabaseSide::DB2, args, context));
+    KeepActivityLog(workspace);
     // A connection that cannot be opened is reported by the run and makes exit status 2.
     CliTransferObserver observer(direction, args, context);
     const StopSignals stopSignals([&workspace] { workspace.cancel(); });
     const TransferSummary summary = workspace.send(direction, args.words, observer);
+    TellActivityLogProblem(workspace, context);
 
     int exitCode = kExitOk;
     if (summary.cancelled && StopSignals::received() != 0)

@@ -1,4 +1,5 @@
 // tablehop-cli: the command-line front end.
+#include "ActivityLog.h"
 #include "Cli.h"
 #include "SettingsStore.h"
 
@@ -32,6 +33,7 @@ std::optional<std::string> askOnTerminal(const std::string& prompt, bool secret)
 
 int main(int argc, char** argv)
 {
+    UseProgramNames();
     SettingsStore settings;
     CliContext context {std::cout, std::cerr, {}, nullptr, false, {}};
     context.environment = [](const std::string& name) -> std::optional<std::string> {

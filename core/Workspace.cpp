@@ -3,12 +3,14 @@
 #include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "ForwardingObserver.h"
+#include "SqlDialect.h"
 #include "StatementCancel.h"
 #include "TableOperations.h"
 
 namespace {
 
-// The front end's observer, with the workspace's cancel added to its own.
+// The front end's observer, with the workspace's cancel added to its own;
+// it keeps the reported failures for the activity log.
 class CancellableObserver : public ForwardingObserver {
 public:
     CancellableObserver(TransferObserver& inner, const std::atomic<bool>& cancelled)
@@ -17,10 +19,30 @@ public:
     }
     // The front end is asked even once cancelled: it may announce the stop.
     bool cancelRequested() override { return ForwardingObserver::cancelRequested() || cancelled_; }
+    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    {
+        errors.push_back(description);
+        ForwardingObserver::report(step, description, sql);
+    }
+
+    std::vector<std::string> errors;
 
 private:
     const std::atomic<bool>& cancelled_;
 };
+
+std::string describeFailure(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DbError& error) {
+        return "[" + error.sqlState() + "] " + error.description();
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "unknown failure";
+    }
+}
 
 }  // namespace
 
@@ -63,7 +85,13 @@ void Workspace::open(DatabaseSide side)
     if (held)
         return;
     auto connection = std::make_unique<DataConnection>();
-    OpenSide(side, *connection, login(side));
+    try {
+        OpenSide(side, *connection, login(side));
+    } catch (...) {
+        if (change_)
+            change_->errors.push_back(describeFailure(std::current_exception()));
+        throw;
+    }
     held = std::move(connection);
 }
 
@@ -75,14 +103,78 @@ DataConnection& Workspace::session(DatabaseSide side)
     return *(side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_);
 }
 
+// Runs a drop or rename into the change under way, or into one of its own
+// that is logged at once.
+template <typename Step>
+auto Workspace::recordedChange(TableChange change, DatabaseSide side, const std::string& table,
+                               const std::string& newName, Step step)
+{
+    const bool ownEntry = !change_;
+    if (ownEntry)
+        beginTableChange(change, side, {table}, newName);
+    struct EndOwnEntry {
+        Workspace& workspace;
+        bool own;
+        ~EndOwnEntry()
+        {
+            if (own)
+                workspace.endTableChange();
+        }
+    } endOwnEntry {*this, ownEntry};
+    try {
+        auto outcome = step();
+        change_->done.push_back(table);
+        return outcome;
+    } catch (...) {
+        change_->errors.push_back(describeFailure(std::current_exception()));
+        throw;
+    }
+}
+
 DropOutcome Workspace::dropTable(DatabaseSide side, const std::string& table)
 {
-    return DropTable(side, session(side), table);
+    return recordedChange(TableChange::Delete, side, table, {}, [&] { return DropTable(side, session(side), table); });
 }
 
 void Workspace::renameTable(DatabaseSide side, const std::string& from, const std::string& to)
 {
-    RenameTable(side, session(side), from, to);
+    recordedChange(TableChange::Rename, side, from, to, [&] {
+        RenameTable(side, session(side), from, to);
+        return true;
+    });
+}
+
+void Workspace::beginTableChange(TableChange change, DatabaseSide side, std::vector<std::string> tables,
+                                 std::string newName)
+{
+    change_ = TableChangeRecord {change, side, std::move(tables), std::move(newName), {}, {}};
+}
+
+TableChangeRecord Workspace::endTableChange()
+{
+    if (!change_)
+        return {};  // nothing was begun, so nothing happened to log
+    TableChangeRecord record = std::move(*change_);
+    change_.reset();
+    writeToActivityLog(EntryOf(record));
+    return record;
+}
+
+void Workspace::writeToActivityLog(const ActivityEntry& entry)
+{
+    if (activityLog_.isEmpty())
+        return;
+    const std::string problem = ActivityLog(activityLog_).append(entry);
+    if (!problem.empty() && logProblem_.empty())
+        logProblem_ = problem;
+}
+
+std::optional<std::string> Workspace::takeActivityLogProblem()
+{
+    if (logProblem_.empty() || logProblemTold_)
+        return std::nullopt;
+    logProblemTold_ = true;
+    return logProblem_;
 }
 
 TransferSummary Workspace::send(TransferDirection direction, const std::vector<std::string>& tables,
@@ -106,7 +198,14 @@ TransferSummary Workspace::send(TransferDirection direction, const std::vector<s
     } running(*this, canceller);
     const StatementCancelScope scope(canceller);
     CancellableObserver cancellable(observer, sendCancelled_);
-    return RunTransfer(direction, mysql_, db2_, tables, cancellable, options_);
+    TransferSummary summary = RunTransfer(direction, mysql_, db2_, tables, cancellable, options_);
+    const std::string target
+        = DialectOf(direction == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL).displayName();
+    std::string result;
+    for (const auto& line : TransferSummaryLines(summary, target))
+        result += (result.empty() ? "" : ". ") + line;
+    writeToActivityLog({"send", target, tables, result, cancellable.errors});
+    return summary;
 }
 
 void Workspace::cancel()

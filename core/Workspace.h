@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActivityLog.h"
 #include "ColumnTypes.h"
 #include "ConnectionProfile.h"
 #include "DbError.h"
@@ -47,6 +48,19 @@ public:
     DropOutcome dropTable(DatabaseSide side, const std::string& table);
     void renameTable(DatabaseSide side, const std::string& from, const std::string& to);
 
+    // A delete or rename that the front end walks step by step: the drops,
+    // the rename and a session that would not open between begin and end
+    // make one activity log entry. A drop or rename outside makes its own.
+    void beginTableChange(TableChange change, DatabaseSide side, std::vector<std::string> tables,
+                          std::string newName = {});
+    TableChangeRecord endTableChange();
+
+    // The file every send, delete and rename is appended to; none while empty (the default).
+    void setActivityLog(const QString& filePath) { activityLog_ = filePath; }
+    // Why the activity log could not be written, the first time it failed,
+    // and nothing after that: a front end says it once. The actions go on.
+    std::optional<std::string> takeActivityLogProblem();
+
     // Sends the tables from the other side to the direction's target (the engine's RunTransfer).
     TransferSummary send(TransferDirection direction, const std::vector<std::string>& tables,
                          TransferObserver& observer);
@@ -58,6 +72,10 @@ public:
 
 private:
     DataConnection& session(DatabaseSide side);
+    void writeToActivityLog(const ActivityEntry& entry);
+    template <typename Step>
+    auto recordedChange(TableChange change, DatabaseSide side, const std::string& table, const std::string& newName,
+                        Step step);
 
     ConnectionProfile mysql_, db2_;
     TransferOptions options_;
@@ -65,4 +83,8 @@ private:
     std::mutex sendLock_;  // guards runningSend_ against cancel() from another thread
     StatementCanceller* runningSend_ = nullptr;
     std::atomic<bool> sendCancelled_ = false;
+    QString activityLog_;
+    std::optional<TableChangeRecord> change_;  // the delete or rename under way
+    std::string logProblem_;
+    bool logProblemTold_ = false;
 };

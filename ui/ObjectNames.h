@@ -40,6 +40,7 @@ inline constexpr const char* kMySQLTablesFilter = "MySQLTablesFilter";
 inline constexpr const char* kDB2TablesFilter = "DB2TablesFilter";
 inline constexpr const char* kCancel = "CancelButton";
 inline constexpr const char* kStatusLine = "StatusLabel";
+inline constexpr const char* kSessionLog = "LogButton";
 inline constexpr const char* kOptions = "OptionsArea";
 inline constexpr const char* kMatchingDB2Types = "matchingDb2TypesCheck";
 inline constexpr const char* kCopyPrimaryKeys = "copyPrimaryKeysCheck";

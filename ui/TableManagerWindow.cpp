@@ -7,10 +7,13 @@
 #include "KeyboardAccess.h"
 #include "ObjectNames.h"
 #include "ReportLocations.h"
+#include "SessionLog.h"
 #include "SettingsStore.h"
+#include "StatusLine.h"
 #include "TableList.h"
 #include "UserDialogs.h"
 #include "WindowHelpers.h"
+#include "Workspace.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,6 +29,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -50,7 +54,8 @@ constexpr const char* kStopTransferQuestion
 }  // namespace
 
 TableManagerWindow::TableManagerWindow(WindowHost& host, QWidget* parent)
-        : QWidget(parent), host_(host), dialogs_(host.dialogs())
+        : QWidget(parent), host_(host), sessionLog_(std::make_unique<SessionLogWindow>()),
+          loggingDialogs_(std::make_unique<LoggingDialogs>(host.dialogs(), *sessionLog_)), dialogs_(*loggingDialogs_)
 {
     InitUiResources();
     setObjectName(QString::fromLatin1(object_name::kTableManagerWindow));
@@ -153,6 +158,7 @@ void TableManagerWindow::buildControls()
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
+    progressBar_->setFormat(QStringLiteral("%p%"));
     progressBar_->setFixedHeight(Twips(kButtonHeight));
     pointer_->watchArea(progressBar_);
 
@@ -164,11 +170,24 @@ void TableManagerWindow::buildControls()
     pointer_->watchButton(cancel_);
     connect(cancel_, &QPushButton::clicked, this, &TableManagerWindow::cancelRequested);
 
-    status_ = new QLabel(this);
+    status_ = new StatusLine(this);
     status_->setObjectName(QString::fromLatin1(kStatusLine));
     status_->setFont(FormFont());
     status_->setFixedHeight(Twips(kStatusHeight));
-    status_->setTextFormat(Qt::PlainText);
+
+    logButton_ = new QPushButton(QStringLiteral("Lo&g"), this);
+    logButton_->setObjectName(QString::fromLatin1(kSessionLog));
+    logButton_->setFont(FormFont(true));
+    logButton_->setFixedHeight(Twips(kStatusHeight + kSpacing));
+    logButton_->setToolTip(QStringLiteral("What this session did: summaries, deletes, renames and errors"));
+    pointer_->watchButton(logButton_);
+    connect(logButton_, &QPushButton::clicked, this, [this] {
+        sessionLog_->winId();  // its window exists from here, to be kept above this one
+        sessionLog_->windowHandle()->setTransientParent(window()->windowHandle());
+        sessionLog_->show();
+        sessionLog_->raise();
+        sessionLog_->activateWindow();
+    });
 
     backButton_ = new QPushButton(QStringLiteral("< Back"), this);
     backButton_->setObjectName(QString::fromLatin1(kBack));
@@ -198,7 +217,11 @@ void TableManagerWindow::buildControls()
     layout->addLayout(sides, 1);
     layout->addLayout(progressRow);
     layout->addWidget(options_);
-    layout->addWidget(status_);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(Twips(kSpacing));
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(logButton_);
+    layout->addLayout(statusRow);
     layout->addLayout(bottomRow);
 
     connect(mysql_.send, &QPushButton::clicked, this, &TableManagerWindow::sendToDb2);
@@ -223,6 +246,7 @@ void TableManagerWindow::buildControls()
            db2_.remove,   db2_.rename, cancel_,          backButton_,        helpButton_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
+    QWidget::setTabOrder(helpButton_, logButton_);
 
     resize(defaultSize());
     buildOptionChecks();
@@ -355,13 +379,15 @@ QList<QPushButton*> TableManagerWindow::actionButtons() const
     return buttons;
 }
 
-void TableManagerWindow::setStatusText(const QString& text)
-{
-    status_->setText(text);
-    status_->setToolTip(text);  // a summary can run past the window's width
-}
+void TableManagerWindow::setStatusText(const QString& text) { status_->setFullText(text); }
 
-QString TableManagerWindow::statusText() const { return status_->text(); }
+QString TableManagerWindow::statusText() const { return status_->fullText(); }
+
+void TableManagerWindow::showOutcome(const QString& text)
+{
+    setStatusText(text);
+    sessionLog_->add(text);
+}
 
 void TableManagerWindow::setBusy(bool busy)
 {
@@ -370,6 +396,12 @@ void TableManagerWindow::setBusy(bool busy)
     options_->setEnabled(!busy);  // a run keeps the options it started with
     setPointer(busy ? Pointer::Busy : Pointer::Default);
     host_.actions().setRunning(busy);
+    if (busy)
+        return;
+    // Said once; the actions go on without the log.
+    if (const auto problem = host_.workspace().takeActivityLogProblem())
+        dialogs_.message(
+            QStringLiteral("The activity log could not be written: %1").arg(QString::fromStdString(*problem)));
 }
 
 bool TableManagerWindow::beginAction()
@@ -430,8 +462,10 @@ void TableManagerWindow::rememberGeometry()
 
 void TableManagerWindow::hideEvent(QHideEvent* event)
 {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         rememberGeometry();
+        sessionLog_->hide();
+    }
     QWidget::hideEvent(event);
 }
 

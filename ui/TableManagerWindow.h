@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QBoxLayout;
 class QCheckBox;
@@ -16,6 +17,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class LoggingDialogs;
+class SessionLogWindow;
+class StatusLine;
 class TableList;
 class WindowPointer;
 
@@ -37,8 +41,14 @@ public:
     QProgressBar* progressBar() const { return progressBar_; }
     // The line under the progress bar: progress while a transfer runs, its
     // summary afterwards; cleared when an action starts and on Back and Next.
+    // Cut at the window's width; the whole text is its tooltip.
     void setStatusText(const QString& text);
     QString statusText() const;
+    // What an action did: on the status line and in the session's log.
+    void showOutcome(const QString& text);
+    // The session's messages, which "Log" shows.
+    SessionLogWindow* sessionLog() const { return sessionLog_.get(); }
+    QPushButton* logButton() const { return logButton_; }
     // "Cancel", shown only while a transfer runs.
     QPushButton* cancelButton() const { return cancel_; }
 
@@ -150,6 +160,8 @@ private:
     QList<QPushButton*> actionButtons() const;
 
     WindowHost& host_;
+    std::unique_ptr<SessionLogWindow> sessionLog_;  // a window of its own, kept above this one
+    std::unique_ptr<LoggingDialogs> loggingDialogs_;
     UserDialogs& dialogs_;
     WindowPointer* pointer_;
     bool transferRunning_ = false;
@@ -164,7 +176,8 @@ private:
     QCheckBox* upperCaseNames_ = nullptr;
     QComboBox* existingTables_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
-    QLabel* status_ = nullptr;
+    StatusLine* status_ = nullptr;
+    QPushButton* logButton_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* backButton_ = nullptr;
     QPushButton* helpButton_ = nullptr;

@@ -28,6 +28,20 @@ std::vector<bool> selectedRows(const TableList& list)
     return rows;
 }
 
+std::vector<std::string> stdNames(const QStringList& names)
+{
+    std::vector<std::string> out;
+    for (const QString& name : names)
+        out.push_back(name.toStdString());
+    return out;
+}
+
+// Ends the delete or rename the workspace logs, with its text for the status line.
+QString endTableChange(Workspace& workspace)
+{
+    return QString::fromStdString(TableChangeText(workspace.endTableChange()));
+}
+
 }  // namespace
 
 void TableManagerWindow::openSide(DatabaseSide side)
@@ -76,6 +90,7 @@ void TableManagerWindow::deleteSelectedMySQLTables()
     });
     if (!confirmed)
         return;
+    host_.workspace().beginTableChange(TableChange::Delete, DatabaseSide::MySQL, stdNames(names));
     trap.step(108, [&] { setBusy(true); });
     std::vector<bool> chosen;
     trap.step(110, [&] { chosen = selectedRows(list); });
@@ -97,6 +112,7 @@ void TableManagerWindow::deleteSelectedMySQLTables()
             trap.step(122, [&] { list.remove(i); });
         trap.step(124, [&] { closeSide(DatabaseSide::MySQL); });
     }
+    showOutcome(endTableChange(host_.workspace()));
     trap.step(128, [&] { setBusy(false); });
 }
 
@@ -124,8 +140,10 @@ void TableManagerWindow::deleteSelectedDB2Tables()
                 == Answer::Yes;
         });
         std::vector<bool> chosen;
-        if (confirmed)
+        if (confirmed) {
+            host_.workspace().beginTableChange(TableChange::Delete, DatabaseSide::DB2, stdNames(names));
             trap.step(108, [&] { chosen = selectedRows(list); });
+        }
         for (int i = static_cast<int>(chosen.size()) - 1; i >= 0; --i) {
             if (!trap.test(110, [&] { return chosen[static_cast<size_t>(i)]; }))
                 continue;
@@ -138,6 +156,8 @@ void TableManagerWindow::deleteSelectedDB2Tables()
             if (gone)
                 trap.step(114, [&] { list.remove(i); });
         }
+        if (confirmed)
+            showOutcome(endTableChange(host_.workspace()));
     }
     closeSide(DatabaseSide::DB2);
     trap.step(120, [&] { setBusy(false); });
@@ -167,6 +187,8 @@ void TableManagerWindow::renameMySQLTable()
     if (!answer || answer->isEmpty())
         return;  // 120: Cancel or an emptied answer changes nothing
     const QString newName = *answer;
+    host_.workspace().beginTableChange(TableChange::Rename, DatabaseSide::MySQL, {oldName.toStdString()},
+                                       newName.toStdString());
     trap.step(122, [&] { setBusy(true); });
     // 124: the statement is built by RenameTable, names escaped.
     if (trap.step(126, [&] { openSide(DatabaseSide::MySQL); })) {
@@ -177,6 +199,7 @@ void TableManagerWindow::renameMySQLTable()
             trap.step(134, [&] { list.add(newName); });
         }
     }
+    showOutcome(endTableChange(host_.workspace()));
     trap.step(136, [&] { setBusy(false); });
 }
 
@@ -204,6 +227,8 @@ void TableManagerWindow::renameDB2Table()
             trap.step(116, [&] { answer = dialogs_.inputBox(RenamePrompt(oldName), ApplicationTitle(), oldName); });
             if (answer && !answer->isEmpty()) {
                 const QString newName = *answer;
+                host_.workspace().beginTableChange(TableChange::Rename, DatabaseSide::DB2, {oldName.toStdString()},
+                                                   newName.toStdString());
                 if (trap.step(120, [&] { renameTable(DatabaseSide::DB2, oldName, newName); })) {
                     trap.step(122, [&] { list.remove(index); });
                     trap.step(124, [&] { list.add(newName); });
@@ -212,6 +237,7 @@ void TableManagerWindow::renameDB2Table()
                             list.setCurrentIndex(0);
                     });
                 }
+                showOutcome(endTableChange(host_.workspace()));
             }
         }
     }

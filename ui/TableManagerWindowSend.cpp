@@ -14,6 +14,7 @@
 #include "Workspace.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -26,18 +27,22 @@ namespace {
 class WindowTransferObserver : public TransferObserver {
 public:
     WindowTransferObserver(TableManagerWindow& window, TableList& targetList, TransferDirection direction,
-                           const char* location)
+                           const char* location, int tableCount)
             : window_(window), targetList_(targetList), direction_(direction),
-              location_(LocationLiteral(QString::fromLatin1(location)))
+              location_(LocationLiteral(QString::fromLatin1(location))), tableCount_(tableCount)
     {
         tableTime_.start();
     }
 
-    void tableStarting(const std::string&) override
+    void tableStarting(const std::string& table) override
     {
         // Rows per second count from here, less the time spent on boxes.
         tableTime_.restart();
         userSecondsAtTableStart_ = window_.secondsWithUserSoFar();
+        ++tableNumber_;
+        if (tableCount_ > 1)
+            window_.setStatusText(RunProgressText(tableNumber_, tableCount_,
+                                                  QStringLiteral("Sending %1").arg(QString::fromStdString(table))));
     }
     void tablesExistOnTarget(const std::vector<std::string>& tables) override
     {
@@ -63,8 +68,9 @@ public:
     {
         const double seconds = static_cast<double>(tableTime_.nsecsElapsed()) / 1e9
             - (window_.secondsWithUserSoFar() - userSecondsAtTableStart_);
-        window_.setStatusText(
-            TransferProgressText(QString::fromStdString(table), done, total, seconds > 0 ? done / seconds : 0));
+        const QString text = TransferProgressText(QString::fromStdString(table), done, total,
+                                                  seconds > 0 ? done / seconds : 0, QLocale());
+        window_.setStatusText(RunProgressText(tableNumber_, tableCount_, text));
     }
     void report(TransferStep step, const std::string& description, const std::string& sql) override
     {
@@ -97,6 +103,8 @@ private:
     QString location_;
     QElapsedTimer tableTime_;
     double userSecondsAtTableStart_ = 0;
+    int tableCount_;
+    int tableNumber_ = 0;
 };
 
 // The engine's side of the same: the transfer runs off the GUI thread, and
@@ -136,18 +144,21 @@ void TableManagerWindow::sendTables(bool toDB2)
     transferRunning_ = true;
     secondsWithUser_ = 0;
     cancel_->show();
+    progressBar_->setTextVisible(true);  // a percent only while something goes
     const TransferDirection direction = toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
     WindowTransferObserver observer(*this, target, direction,
-                                    toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL);
+                                    toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL,
+                                    static_cast<int>(tables.size()));
     CrossingObserver crossing(observer);
     Workspace& workspace = host_.workspace();
     const TransferSummary summary = OffGuiThread([&] { return workspace.send(direction, tables, crossing); });
     cancel_->hide();
     progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
     transferRunning_ = false;
     const DatabaseSide targetSide = toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL;
-    setStatusText(TransferSummaryText(summary, QString::fromStdString(DialectOf(targetSide).displayName()),
-                                      std::max(0.0, summary.seconds - secondsWithUser_)));
+    showOutcome(TransferSummaryText(summary, QString::fromStdString(DialectOf(targetSide).displayName()),
+                                    std::max(0.0, summary.seconds - secondsWithUser_)));
     setBusy(false);
 }
 

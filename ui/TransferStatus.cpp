@@ -6,28 +6,27 @@
 
 #include <cmath>
 
-namespace {
-
-QString counted(long long count, const char* one, const char* many)
+QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond,
+                             const QLocale& locale)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? one : many));
-}
-
-}  // namespace
-
-QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond)
-{
+    const auto rows = [&](long long count) {
+        return QStringLiteral("%1 %2").arg(locale.toString(count), QLatin1String(count == 1 ? "row" : "rows"));
+    };
     QString text = QStringLiteral("Sending %1: ").arg(table);
-    text += total >= 0 ? QStringLiteral("%1 of %2").arg(done).arg(counted(total, "row", "rows"))
-                       : counted(done, "row", "rows");
+    text += total >= 0 ? QStringLiteral("%1 of %2").arg(locale.toString(done), rows(total)) : rows(done);
     if (rowsPerSecond > 0) {
-        text += QStringLiteral(", %1 rows/s").arg(std::llround(rowsPerSecond));
+        text += QStringLiteral(", %1 rows/s").arg(locale.toString(static_cast<qlonglong>(std::llround(rowsPerSecond))));
         if (total >= done)
             text += QStringLiteral(", %1 left")
                         .arg(QString::fromStdString(
                             FormatMinutesSeconds(static_cast<double>(total - done) / rowsPerSecond)));
     }
     return text;
+}
+
+QString RunProgressText(int number, int count, const QString& tableText)
+{
+    return count > 1 ? QStringLiteral("Table %1 of %2 - %3").arg(number).arg(count).arg(tableText) : tableText;
 }
 
 QString TransferSummaryText(const TransferSummary& summary, const QString& target, double seconds)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 struct TransferSummary;
@@ -8,8 +9,14 @@ struct TransferSummary;
 
 // "Sending orders: 1200 of 20000 rows, 5321 rows/s, 0:04 left"; without the
 // count when the total is unknown (negative), without the time left when no
-// rate is known yet.
-QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond);
+// rate is known yet. Numbers as the locale writes them ("1,200" in the
+// user's English one; the C locale has no separators).
+QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond,
+                             const QLocale& locale = QLocale::c());
+
+// "Table 2 of 5 - " and the table's text when a run sends several tables;
+// the table's text alone for one.
+QString RunProgressText(int number, int count, const QString& tableText);
 
 // The engine's summary, the same lines tablehop-cli prints, on one line:
 // "Sent 2 tables to IBM DB2: 10 rows copied, 1 rows refused, 0.4 s. Incomplete: ...".

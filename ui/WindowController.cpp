@@ -17,6 +17,7 @@ WindowController::WindowController(std::unique_ptr<UserDialogs> dialogs, std::un
         : dialogs_(std::move(dialogs)), settings_(std::move(settings)), actions_([this] { endProgram(); }),
           login_(std::make_unique<LoginWindow>(*this))
 {
+    workspace_.setActivityLog(ActivityLog::defaultFilePath());
 }
 
 WindowController::~WindowController() = default;

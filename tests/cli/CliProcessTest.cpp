@@ -6,6 +6,7 @@
 #include "TableListing.h"
 #include "TestServers.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,14 +61,25 @@ private:
     void start(QProcess& process, const QStringList& args);
     static void exec(const std::string& side, const std::string& sql);
     static std::vector<std::string> tables(const std::string& side);
+    // The activity log's lines, as the program's runs appended them.
+    QStringList activityLog() const;
 
     QTemporaryDir configHome;
+    QTemporaryDir dataHome;  // the activity log's folder, never the user's
 };
 
 void CliProcessTest::initTestCase()
 {
     RequireTestServers(true, true);
     QVERIFY(configHome.isValid());
+    QVERIFY(dataHome.isValid());
+}
+
+QStringList CliProcessTest::activityLog() const
+{
+    QFile file(dataHome.filePath("Quarnel/Tablehop/activity.log"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                          : QStringList();
 }
 
 void CliProcessTest::exec(const std::string& side, const std::string& sql)
@@ -98,6 +110,7 @@ CliRun CliProcessTest::run(const QStringList& args, const QMap<QString, QString>
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", configHome.path());  // never the user's own store
+    env.insert("XDG_DATA_HOME", dataHome.path());
     if (withLogins) {
         for (const QString side : {"MYSQL", "DB2"})
             for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
@@ -243,6 +256,19 @@ void CliProcessTest::dropAndRename()
     result = run({"drop", side, "cli_renamed", QString::fromStdString(odd), "cli_missing"});
     QCOMPARE(result.exitCode, 0);  // as in the window, a missing table is already gone
     QVERIFY2(result.out.contains("already gone: cli_missing"), qPrintable(result.out));
+    // One entry per command: the drop of three tables is one.
+    const QString sideName = mysql ? "MySQL" : "IBM DB2";
+    const QString dropped = "cli_renamed, " + QString::fromStdString(odd) + ", cli_missing";
+    QStringList entries;
+    for (const QString& line : activityLog().mid(activityLog().size() - 3))
+        entries << line.section('\t', 1, 4);  // action, side, tables, result
+    QCOMPARE(entries,
+             QStringList({"rename\t" + sideName + "\ttables=cli_a\tresult=Renamed cli_a to cli_renamed on " + sideName,
+                          "rename\t" + sideName
+                              + "\ttables=no_such_cli_table\tresult=Did not rename no_such_cli_table to cli_x on "
+                              + sideName,
+                          "delete\t" + sideName + "\ttables=" + dropped + "\tresult=Deleted 3 tables from " + sideName
+                              + ": " + dropped}));
     names = tables(s);
     QVERIFY(std::count(names.begin(), names.end(), "cli_renamed") == 0);
     QVERIFY(std::count(names.begin(), names.end(), odd) == 0);
@@ -255,6 +281,16 @@ void CliProcessTest::dropAndRename()
         QVERIFY2(result.err.contains("table cli_view, step DROP TABLE") && result.err.contains("is a view"),
                  qPrintable(result.err));
     }
+
+    // A log that cannot be written (its folder's place is a file) is said once; the rename is done all the same.
+    QFile blocker(configHome.filePath("data-is-a-file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    exec(s, mysql ? "CREATE TABLE cli_a (id INT)" : "CREATE TABLE \"cli_a\" (id INT)");
+    result = run({"rename", side, "cli_a", "cli_renamed"}, {{"XDG_DATA_HOME", blocker.fileName()}});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err.count("warning: the activity log could not be written: " + blocker.fileName()), 1);
+    names = tables(s);
+    QVERIFY(std::count(names.begin(), names.end(), "cli_renamed") == 1);
 }
 
 namespace {
@@ -294,6 +330,12 @@ void CliProcessTest::sendBothWays()
     CliRun result = run({"send", "--to", "db2", "cli_orders"});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 0 rows refused"), qPrintable(result.out));
+    QVERIFY2(activityLog()
+                 .value(activityLog().size() - 1)
+                 .section('\t', 1)
+                 .startsWith(
+                     "send\tIBM DB2\ttables=cli_orders\tresult=Sent 1 table to IBM DB2: 3 rows copied, 0 rows refused"),
+             qPrintable(activityLog().join('\n')));
     QVERIFY2(result.err.contains("cli_orders: 3 rows sent, 0 refused"),
              qPrintable(result.err));  // one line per table off a terminal
     QStringList onDB2 = rowsOf("db2", "SELECT * FROM \"cli_orders\" ORDER BY \"id\"");
@@ -637,6 +679,7 @@ void CliProcessTest::start(QProcess& process, const QStringList& args)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", configHome.path());
+    env.insert("XDG_DATA_HOME", dataHome.path());
     for (const QString side : {"MYSQL", "DB2"})
         for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
             env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));

@@ -6,18 +6,20 @@
 #include "TableManagerWindow.h"
 #include "WindowController.h"
 
+#include <QStandardPaths>
 #include <QString>
 
 #include <memory>
 
 // Both windows as the program builds them, through its controller, with boxes
 // the test answers (FakeDialogs unless given others) and a settings file of
-// the test's own.
+// the test's own; the activity log goes to Qt's test folders, never the user's.
 class OpenWindows {
 public:
     explicit OpenWindows(const QString& settingsFile,
                          std::unique_ptr<UserDialogs> dialogs = std::make_unique<FakeDialogs>())
-            : controller_(std::move(dialogs), std::make_unique<SettingsStore>(settingsFile))
+            : controller_((QStandardPaths::setTestModeEnabled(true), std::move(dialogs)),
+                          std::make_unique<SettingsStore>(settingsFile))
     {
     }
 

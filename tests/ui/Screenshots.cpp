@@ -1,11 +1,13 @@
-// Draws the login window and the table manager (both lists filled from the
-// test servers, the window enlarged, a filter in use) into PNG files:
+// Draws the login window, the table manager (both lists filled from the
+// test servers, the window enlarged, a filter in use) and the session's log
+// after a send into PNG files:
 // tablehop_screenshots DIR. scripts/screenshots runs it under Xvfb with a demo
 // login on each server.
 #include "LoginWindow.h"
 #include "WindowController.h"
 #include "TableManagerWindow.h"
 #include "QtDialogs.h"
+#include "SessionLog.h"
 #include "SettingsStore.h"
 #include "TableList.h"
 #include "StoredLogins.h"
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -64,6 +67,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: tablehop_screenshots DIR\n");
         return 2;
     }
+    QStandardPaths::setTestModeEnabled(true);  // the sends below stay out of the user's activity log
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
     RequireTestServers(true, true);
@@ -75,6 +79,10 @@ int main(int argc, char* argv[])
                 std::string("CREATE TABLE IF NOT EXISTS `") + table + "` (id INT PRIMARY KEY, name VARCHAR(40))");
     for (const char* table : {"EMPLOYEE", "DEPARTMENT", "PROJECT", "SALES", "STAFF", "ORDERS_ARCHIVE", "PAYROLL"})
         tryExec(ExecDB2, std::string("CREATE TABLE \"") + table + "\" (ID INTEGER NOT NULL, NAME VARCHAR(40))");
+    for (const char* table : {"orders", "order_items"})  // sent below, not there before
+        tryExec(ExecDB2, std::string("DROP TABLE \"") + table + "\"");
+    tryExec(ExecMySQL, "INSERT IGNORE INTO orders VALUES (1, 'Zoe'), (2, 'Yamada'), (3, 'Xu')");
+    tryExec(ExecMySQL, "INSERT IGNORE INTO order_items VALUES (1, 'tea'), (2, 'cups')");
 
     QTemporaryDir home;
     WindowController windows(std::make_unique<QtDialogs>(),
@@ -103,6 +111,12 @@ int main(int argc, char* argv[])
     manager->existingTablesCombo()->setCurrentIndex(2);
     manager->progressBar()->setValue(0);
     bool ok = save(manager, QDir(folder).filePath(QStringLiteral("table-manager.png")));
+
+    // The two tables sent: the summary stays in the session's log.
+    manager->sendToDb2();
+    manager->logButton()->click();
+    ok = save(manager->sessionLog(), QDir(folder).filePath(QStringLiteral("log-view.png"))) && ok;
+    manager->sessionLog()->hide();
 
     manager->goBack();
     ok = save(&login, QDir(folder).filePath(QStringLiteral("login-form.png"))) && ok;

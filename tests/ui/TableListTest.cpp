@@ -396,6 +396,11 @@ void TableListTest::transferStatusTexts()
         {TransferProgressText("orders", 5000, 20000, 2500.4),
          "Sending orders: 5000 of 20000 rows, 2500 rows/s, 0:06 left"},
         {TransferProgressText("orders", 1, -1, 0), "Sending orders: 1 row"},
+        {TransferProgressText("orders", 12000, 1234567, 2500.4, QLocale(QLocale::English, QLocale::UnitedStates)),
+         "Sending orders: 12,000 of 1,234,567 rows, 2,500 rows/s, 8:09 left"},
+        {TransferProgressText("orders", 12000, -1, 0, QLocale(QLocale::German)), "Sending orders: 12.000 rows"},
+        {RunProgressText(2, 5, "Sending orders"), "Table 2 of 5 - Sending orders"},
+        {RunProgressText(1, 1, "Sending orders"), "Sending orders"},
         {FurtherRowsRefusedText(1, "T"), "1 further row of T was refused by the server and not copied."},
         {FurtherRowsRefusedText(7, "T"), "7 further rows of T were refused by the server and not copied."},
     };
