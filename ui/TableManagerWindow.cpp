@@ -282,21 +282,22 @@ void TableManagerWindow::buildOptionChecks()
         settings.write(kDb2ColumnTypesSetting, on ? QStringLiteral("matching") : QStringLiteral("text"));
     });
 
-    copyKeys_ = new QCheckBox(QStringLiteral("Copy primary keys"));
-    copyKeys_->setObjectName(QString::fromLatin1(object_name::kCopyPrimaryKeys));
-    copyKeys_->setToolTip(QStringLiteral("The new table gets the primary key of the source table"));
-    copyKeys_->setChecked(settings.read(kCopyPrimaryKeysSetting) == QLatin1String("1"));
-    connect(copyKeys_, &QCheckBox::toggled, this, [&settings](bool on) {
-        settings.write(kCopyPrimaryKeysSetting, on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
-    upperCaseNames_ = new QCheckBox(QStringLiteral("Upper-case names on DB2"));
-    upperCaseNames_->setObjectName(QString::fromLatin1(object_name::kUpperCaseDB2Names));
-    upperCaseNames_->setToolTip(QStringLiteral("Tables and columns sent to DB2 are named ORDERS, not \"orders\", "
-                                               "so they need no quotes; names sent to MySQL keep their case"));
-    upperCaseNames_->setChecked(settings.read(kUpperCaseDb2NamesSetting) == QLatin1String("1"));
-    connect(upperCaseNames_, &QCheckBox::toggled, this, [&settings](bool on) {
-        settings.write(kUpperCaseDb2NamesSetting, on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    // A check box remembered as "1" (on) or "0".
+    const auto onOffCheck = [this, &settings](const char* caption, const char* name, const char* tip, SettingKey key) {
+        auto* check = new QCheckBox(QString::fromUtf8(caption));
+        check->setObjectName(QString::fromLatin1(name));
+        check->setToolTip(QString::fromUtf8(tip));
+        check->setChecked(settings.read(key) == QLatin1String("1"));
+        connect(check, &QCheckBox::toggled, this,
+                [&settings, key](bool on) { settings.write(key, on ? QStringLiteral("1") : QStringLiteral("0")); });
+        return check;
+    };
+    copyKeys_ = onOffCheck("Copy primary keys", object_name::kCopyPrimaryKeys,
+                           "The new table gets the primary key of the source table", kCopyPrimaryKeysSetting);
+    upperCaseNames_ = onOffCheck("Upper-case names on DB2", object_name::kUpperCaseDB2Names,
+                                 "Tables and columns sent to DB2 are named ORDERS, not \"orders\", so they need no "
+                                 "quotes; names sent to MySQL keep their case",
+                                 kUpperCaseDb2NamesSetting);
     for (QCheckBox* check : {matchingTypes_, copyKeys_, upperCaseNames_}) {
         if (check == upperCaseNames_)
             startTransferOptionRow();  // one row of them all would widen the window beyond its design
