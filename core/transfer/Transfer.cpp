@@ -384,7 +384,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
         std::vector<std::string> existing;
         for (const std::string& table : tables)
-            if (targetTables.count(names.tableKey(table)))
+            if (targetTables.count(names.tableKey(targetNameOf(table))))
                 existing.push_back(table);
         observer.tablesExistOnTarget(existing);
     }

@@ -34,6 +34,11 @@ public:
     std::vector<std::pair<std::string, long long>> refusedMessages;
     int yields = 0;
 
+    std::vector<std::string> announcedExisting;  // tablesExistOnTarget, over all runs
+    void tablesExistOnTarget(const std::vector<std::string>& tables) override
+    {
+        announcedExisting.insert(announcedExisting.end(), tables.begin(), tables.end());
+    }
     bool confirmOverwrite(const std::string& table, const std::string& existing) override
     {
         asked.push_back(table == existing ? table : table + " over " + existing);

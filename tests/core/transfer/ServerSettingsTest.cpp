@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 #include <set>
@@ -172,6 +173,12 @@ TEST_P(NameCases, TargetMatchesNamesItsOwnWay)
     }
     EXPECT_EQ(statuses(summary), c.statuses);
     EXPECT_EQ(observer.asked, c.asked);
+    for (const std::string& question : observer.asked) {  // each table asked about was counted as existing
+        const auto& announced = observer.announcedExisting;
+        EXPECT_NE(std::find(announced.begin(), announced.end(), question.substr(0, question.find(" over "))),
+                  announced.end())
+            << question;
+    }
     EXPECT_EQ(observer.arrived, c.arrived);
     if (c.report.empty()) {
         EXPECT_EQ(observer.reportsText(), "");
