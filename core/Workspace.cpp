@@ -81,26 +81,28 @@ std::vector<std::string> Workspace::listTables(DatabaseSide side, TableEstimates
 
 void Workspace::open(DatabaseSide side)
 {
-    auto& held = side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_;
-    if (held)
-        return;
-    auto connection = std::make_unique<DataConnection>();
     try {
-        OpenSide(side, *connection, login(side));
+        session(side);
     } catch (...) {
         if (change_)
             change_->errors.push_back(describeFailure(std::current_exception()));
         throw;
     }
-    held = std::move(connection);
 }
 
 void Workspace::close(DatabaseSide side) { (side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_).reset(); }
 
+// The side's session, opened when it is not open yet. A failure is the
+// caller's to record: a drop or rename records its own.
 DataConnection& Workspace::session(DatabaseSide side)
 {
-    open(side);
-    return *(side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_);
+    auto& held = side == DatabaseSide::MySQL ? mysqlSession_ : db2Session_;
+    if (!held) {
+        auto connection = std::make_unique<DataConnection>();
+        OpenSide(side, *connection, login(side));
+        held = std::move(connection);
+    }
+    return *held;
 }
 
 // Runs a drop or rename into the change under way, or into one of its own

@@ -1,4 +1,6 @@
 #include "ActivityLog.h"
+#include "DbError.h"
+#include "Workspace.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +15,7 @@ private slots:
     void lineKeepsEachEntryOnOneLine_data();
     void lineKeepsEachEntryOnOneLine();
     void appendsFromManyWritersKeepLinesWhole();
+    void dropThatCannotConnectIsRecordedOnce();
 };
 
 void ActivityLogTest::lineKeepsEachEntryOnOneLine_data()
@@ -70,6 +73,19 @@ void ActivityLogTest::appendsFromManyWritersKeepLinesWhole()
         const int writer = fields[2].toInt();
         QCOMPARE(fields[4], "result=" + QByteArray::number(next[writer]++));
     }
+}
+
+// The drop opens the session itself; its failure is the entry's one error.
+void ActivityLogTest::dropThatCannotConnectIsRecordedOnce()
+{
+    const ConnectionProfile nobody {"127.0.0.1", "1", "nobody", "none", "NODB"};  // port 1: nothing listens
+    Workspace workspace(nobody, nobody);
+    workspace.beginTableChange(TableChange::Delete, DatabaseSide::DB2, {"a"});
+    QVERIFY_THROWS_EXCEPTION(DbError, workspace.dropTable(DatabaseSide::DB2, "a"));
+    const TableChangeRecord record = workspace.endTableChange();
+    QCOMPARE(record.errors.size(), size_t(1));
+    QVERIFY(record.done.empty());
+    QCOMPARE(TableChangeText(record), std::string("Deleted 0 tables from IBM DB2. Not deleted: a"));
 }
 
 QTEST_GUILESS_MAIN(ActivityLogTest)

@@ -40,6 +40,20 @@ ConnectionProfile FoldingMySQLTestProfile()
     return profile;
 }
 
+ConnectionProfile MySQLTestProfileFor(const std::string& database)
+{
+    ConnectionProfile profile = MySQLTestProfile();
+    profile.database = database;
+    return profile;
+}
+
+void ExecMySQLIn(const std::string& database, const std::string& sql)
+{
+    DataConnection connection;
+    connection.open(MySQLConnectionString(MySQLTestProfileFor(database)));
+    connection.execute(sql);
+}
+
 void ExecMySQL(const std::string& sql)
 {
     DataConnection connection;

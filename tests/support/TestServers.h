@@ -11,10 +11,13 @@ ConnectionProfile DB2TestProfile();
 // The second MariaDB server, set up as many real ones are: table names kept in
 // lower case (lower_case_table_names=1) and the time zone Europe/Berlin.
 ConnectionProfile FoldingMySQLTestProfile();
+// The test MariaDB's login with another database of it.
+ConnectionProfile MySQLTestProfileFor(const std::string& database);
 
 // Runs statements on the test servers for fixtures (throws DbError).
 void ExecMySQL(const std::string& sql);
 void ExecDB2(const std::string& sql);
+void ExecMySQLIn(const std::string& database, const std::string& sql);
 
 // Throws std::runtime_error with a clear message when the servers are not
 // reachable; call once from each test program's main or fixture.

@@ -18,13 +18,6 @@ void quietly(void (*exec)(const std::string&), const std::string& sql)
     }
 }
 
-ConnectionProfile mysqlDatabase(const std::string& database)
-{
-    ConnectionProfile profile = MySQLTestProfile();
-    profile.database = database;
-    return profile;
-}
-
 }  // namespace
 
 class TableListingTest : public QObject {
@@ -49,7 +42,7 @@ void TableListingTest::mysqlTablesWithTheFirstOneCurrent()
     TableList list;
     list.add("stale");
     FakeDialogs dialogs;
-    FillMySQLList(list, Workspace(mysqlDatabase("ui_listing"), {}), dialogs);
+    FillMySQLList(list, Workspace(MySQLTestProfileFor("ui_listing"), {}), dialogs);
     // SHOW TABLES lists views too, and the list takes every name it returns.
     QCOMPARE(list.texts(), QStringList({"apple", "Customers", "orders", "v_orders", "zebra"}));
     QCOMPARE(list.currentIndex(), 0);
@@ -67,7 +60,7 @@ void TableListingTest::emptyMySQLDatabase()
     list.add("stale");
     list.setCurrentIndex(0);
     FakeDialogs dialogs;
-    FillMySQLList(list, Workspace(mysqlDatabase("ui_listing_empty"), {}), dialogs);
+    FillMySQLList(list, Workspace(MySQLTestProfileFor("ui_listing_empty"), {}), dialogs);
     QCOMPARE(list.count(), 0);
     QCOMPARE(list.currentIndex(), -1);
     ExecMySQL("DROP DATABASE `ui_listing_empty`");

@@ -24,20 +24,6 @@ namespace {
 
 const char* kDatabase = "ui_lists";
 
-ConnectionProfile listsProfile()
-{
-    ConnectionProfile profile = MySQLTestProfile();
-    profile.database = kDatabase;
-    return profile;
-}
-
-void execLists(const std::string& sql)
-{
-    DataConnection connection;
-    connection.open(MySQLConnectionString(listsProfile()));
-    connection.execute(sql);
-}
-
 // Collects DB2 statistics as a DB2 user does.
 void runstats(const std::string& table)
 {
@@ -95,7 +81,7 @@ void TableListRefreshTest::cleanup()
 void TableListRefreshTest::open()
 {
     windows_ = std::make_unique<OpenWindows>(dir_.filePath("lists.ini"));
-    StoreLogins(windows_->settings(), listsProfile(), DB2TestProfile());
+    StoreLogins(windows_->settings(), MySQLTestProfileFor(kDatabase), DB2TestProfile());
     windows_->controller().startUp();
     QVERIFY(manager() && manager()->isVisible());
 }
@@ -122,7 +108,8 @@ void TableListRefreshTest::refreshShowsOtherConnectionsTablesAndKeepsTheSelectio
     QFETCH(bool, mysql);
     QFETCH(bool, byKey);
     const auto create = [&](const std::string& name) {
-        mysql ? execLists("CREATE TABLE " + name + " (id INT)") : ExecDB2("CREATE TABLE " + name + " (ID INTEGER)");
+        mysql ? ExecMySQLIn(kDatabase, "CREATE TABLE " + name + " (id INT)")
+              : ExecDB2("CREATE TABLE " + name + " (ID INTEGER)");
     };
     for (const char* name : {"UI26L_A", "UI26L_C", "UI26L_GONE"})
         create(name);
@@ -133,7 +120,7 @@ void TableListRefreshTest::refreshShowsOtherConnectionsTablesAndKeepsTheSelectio
 
     // Another connection adds one table and drops another.
     create("UI26L_B");
-    mysql ? execLists("DROP TABLE UI26L_GONE") : ExecDB2("DROP TABLE UI26L_GONE");
+    mysql ? ExecMySQLIn(kDatabase, "DROP TABLE UI26L_GONE") : ExecDB2("DROP TABLE UI26L_GONE");
     if (byKey) {
         manager()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(manager()));
@@ -155,10 +142,10 @@ void TableListRefreshTest::refreshShowsOtherConnectionsTablesAndKeepsTheSelectio
 
 void TableListRefreshTest::tooltipsTellTheEstimatedRows()
 {
-    execLists("CREATE TABLE ui26l_rows (id INT PRIMARY KEY, note VARCHAR(20))");
-    execLists("INSERT INTO ui26l_rows SELECT seq, 'some text' FROM seq_1_to_1204");
-    execLists("ANALYZE TABLE ui26l_rows");
-    execLists("CREATE VIEW ui26l_view AS SELECT id FROM ui26l_rows");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui26l_rows (id INT PRIMARY KEY, note VARCHAR(20))");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui26l_rows SELECT seq, 'some text' FROM seq_1_to_1204");
+    ExecMySQLIn(kDatabase, "ANALYZE TABLE ui26l_rows");
+    ExecMySQLIn(kDatabase, "CREATE VIEW ui26l_view AS SELECT id FROM ui26l_rows");
     ExecDB2("CREATE TABLE UI26L_ROWS (ID INTEGER, NOTE VARCHAR(20))");
     ExecDB2("INSERT INTO UI26L_ROWS VALUES (1, 'some text')");
     for (int doubling = 0; doubling < 10; ++doubling)
@@ -199,8 +186,8 @@ void TableListRefreshTest::listGainingNamesDuringASendKeepsItsPlace()
     // above and below the rows in view.
     for (int i = 0; i < 30; ++i)
         ExecDB2(QStringLiteral("CREATE TABLE UI26L_T%1 (ID INTEGER)").arg(i, 2, 10, QChar('0')).toStdString());
-    execLists("CREATE TABLE ui26l_a_arrives (id INT)");
-    execLists("CREATE TABLE ui26l_z_arrives (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui26l_a_arrives (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui26l_z_arrives (id INT)");
     open();
     TableList* target = manager()->db2Tables();
     const int first = target->texts().indexOf("UI26L_T10");

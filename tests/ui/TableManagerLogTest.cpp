@@ -31,20 +31,6 @@ namespace {
 
 const char* kDatabase = "ui_log";
 
-ConnectionProfile logProfile()
-{
-    ConnectionProfile profile = MySQLTestProfile();
-    profile.database = kDatabase;
-    return profile;
-}
-
-void execLog(const std::string& sql)
-{
-    DataConnection connection;
-    connection.open(MySQLConnectionString(logProfile()));
-    connection.execute(sql);
-}
-
 }  // namespace
 
 using namespace object_name;
@@ -93,7 +79,7 @@ void TableManagerLogTest::cleanup()
 void TableManagerLogTest::open(const QString& logFile)
 {
     windows_ = std::make_unique<OpenWindows>(dir_.filePath("log.ini"));
-    StoreLogins(windows_->settings(), logProfile(), DB2TestProfile());
+    StoreLogins(windows_->settings(), MySQLTestProfileFor(kDatabase), DB2TestProfile());
     windows_->controller().startUp();
     QVERIFY(manager() && manager()->isVisible());
     windows_->controller().workspace().setActivityLog(logFile);
@@ -118,13 +104,13 @@ QList<QStringList> TableManagerLogTest::entries() const
 
 void TableManagerLogTest::eachActionIsToldAndLoggedOnce()
 {
-    execLog("CREATE TABLE uilog_a (id INT PRIMARY KEY)");
-    execLog("INSERT INTO uilog_a VALUES (1), (2)");
-    execLog("CREATE TABLE uilog_b (id INT PRIMARY KEY)");
-    execLog("INSERT INTO uilog_b VALUES (1)");
-    execLog("CREATE TABLE uilog_c (id INT)");
-    execLog("CREATE TABLE uilog_parent (id INT PRIMARY KEY)");
-    execLog("CREATE TABLE uilog_child (id INT, FOREIGN KEY (id) REFERENCES uilog_parent (id))");
+    ExecMySQLIn(kDatabase, "CREATE TABLE uilog_a (id INT PRIMARY KEY)");
+    ExecMySQLIn(kDatabase, "INSERT INTO uilog_a VALUES (1), (2)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE uilog_b (id INT PRIMARY KEY)");
+    ExecMySQLIn(kDatabase, "INSERT INTO uilog_b VALUES (1)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE uilog_c (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE uilog_parent (id INT PRIMARY KEY)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE uilog_child (id INT, FOREIGN KEY (id) REFERENCES uilog_parent (id))");
     open(dir_.filePath("activity.log"));
 
     // A send of three tables: each table's number while it goes (the status as each progress step shows).
@@ -206,7 +192,7 @@ void TableManagerLogTest::eachActionIsToldAndLoggedOnce()
 
 void TableManagerLogTest::unwritableLogIsToldOnce()
 {
-    execLog("CREATE TABLE uilog_a (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE uilog_a (id INT)");
     open(dir_.path());  // a folder: the log cannot be opened for appending
     dialogs().inputs = {QString("uilog_b"), QString("uilog_c")};
     select(mysql(), {"uilog_a"});
@@ -214,7 +200,7 @@ void TableManagerLogTest::unwritableLogIsToldOnce()
     select(mysql(), {"uilog_b"});
     click(kRenameMySQLTable);
     QCOMPARE(mysql()->texts(), QStringList({"uilog_c"}));  // both renames went on
-    QCOMPARE(ListMySQLTables(logProfile()), std::vector<std::string>({"uilog_c"}));
+    QCOMPARE(ListMySQLTables(MySQLTestProfileFor(kDatabase)), std::vector<std::string>({"uilog_c"}));
     QCOMPARE(dialogs().kinds(), QStringList({"input", "message", "input"}));
     QVERIFY2(dialogs().shown[1].text.startsWith("The activity log could not be written: " + dir_.path()),
              qPrintable(dialogs().shown[1].text));

@@ -33,24 +33,11 @@ namespace {
 
 const char* kDatabase = "ui_send";
 
-ConnectionProfile sendProfile()
-{
-    ConnectionProfile profile = MySQLTestProfile();
-    profile.database = kDatabase;
-    return profile;
-}
-
-void execSend(const std::string& sql)
-{
-    DataConnection connection;
-    connection.open(MySQLConnectionString(sendProfile()));
-    connection.execute(sql);
-}
-
 long long countRows(bool mysql, const std::string& table)
 {
     DataConnection connection;
-    connection.open(mysql ? MySQLConnectionString(sendProfile()) : DB2ConnectionString(DB2TestProfile()));
+    connection.open(mysql ? MySQLConnectionString(MySQLTestProfileFor(kDatabase))
+                          : DB2ConnectionString(DB2TestProfile()));
     auto rs = connection.execute("SELECT COUNT(*) FROM "
                                  + (mysql ? QuoteMySQLIdentifier(table) : QuoteDB2Identifier(table)));
     return std::stoll(*rs->field(0).value);
@@ -124,7 +111,7 @@ void TableSendTest::cleanup()
 void TableSendTest::open()
 {
     windows_ = std::make_unique<OpenWindows>(dir_.filePath("send.ini"));
-    StoreLogins(windows_->settings(), sendProfile(), DB2TestProfile());
+    StoreLogins(windows_->settings(), MySQLTestProfileFor(kDatabase), DB2TestProfile());
     windows_->controller().startUp();
     QVERIFY(manager() && manager()->isVisible());
 }
@@ -138,7 +125,7 @@ void TableSendTest::select(TableList* list, const QStringList& which)
 
 void TableSendTest::nothingSelectedOnEitherSide()
 {
-    execSend("CREATE TABLE ui5_t (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_t (id INT)");
     open();
     for (int current : {-1, 0}) {  // with or without a current item
         select(mysql(), {});
@@ -158,8 +145,8 @@ void TableSendTest::nothingSelectedOnEitherSide()
 
 void TableSendTest::progressButtonsAndStatusLine()
 {
-    execSend("CREATE TABLE ui5_four (id INT PRIMARY KEY, name VARCHAR(20))");
-    execSend("INSERT INTO ui5_four VALUES (1,'a'),(2,'b'),(3,'c'),(4,'d')");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_four (id INT PRIMARY KEY, name VARCHAR(20))");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui5_four VALUES (1,'a'),(2,'b'),(3,'c'),(4,'d')");
     open();
     QList<int> values;
     QList<bool> sendEnabled, cancelShown;
@@ -195,8 +182,8 @@ void TableSendTest::progressButtonsAndStatusLine()
 void TableSendTest::selectAllSendsBothWaysLastToFirst()
 {
     for (const char* table : {"ui5_a", "ui5_b", "ui5_c"}) {
-        execSend(std::string("CREATE TABLE ") + table + " (id INT)");
-        execSend(std::string("INSERT INTO ") + table + " VALUES (1), (2)");
+        ExecMySQLIn(kDatabase, std::string("CREATE TABLE ") + table + " (id INT)");
+        ExecMySQLIn(kDatabase, std::string("INSERT INTO ") + table + " VALUES (1), (2)");
     }
     open();
     auto arrived = watchArrivals(db2());
@@ -229,10 +216,10 @@ void TableSendTest::selectAllSendsBothWaysLastToFirst()
 
 void TableSendTest::overwriteAnsweredNoThenYes()
 {
-    execSend("CREATE TABLE ui5_over (id INT)");
-    execSend("INSERT INTO ui5_over VALUES (1),(2)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_over (id INT)");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui5_over VALUES (1),(2)");
     ExecDB2("CREATE TABLE \"ui5_over\" (\"x\" INTEGER)");
-    execSend("CREATE TABLE ui5_new (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_new (id INT)");
     open();
     QCOMPARE(db2()->texts().count("ui5_over"), 1);
     select(mysql(), {"ui5_over", "ui5_new"});
@@ -272,11 +259,11 @@ void TableSendTest::answersForAllExistingTables()
     QFETCH(QStringList, replaced);
     QFETCH(QString, keptLine);
     for (const char* table : {"ui5_x1", "ui5_x2", "ui5_x3"}) {
-        execSend(std::string("CREATE TABLE ") + table + " (id INT PRIMARY KEY)");
-        execSend(std::string("INSERT INTO ") + table + " VALUES (1), (2)");
+        ExecMySQLIn(kDatabase, std::string("CREATE TABLE ") + table + " (id INT PRIMARY KEY)");
+        ExecMySQLIn(kDatabase, std::string("INSERT INTO ") + table + " VALUES (1), (2)");
         ExecDB2(std::string("CREATE TABLE \"") + table + "\" (\"old\" INTEGER)");
     }
-    execSend("CREATE TABLE ui5_x0 (id INT PRIMARY KEY)");  // not on DB2: never asked about
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_x0 (id INT PRIMARY KEY)");  // not on DB2: never asked about
     open();
     select(mysql(), {"ui5_x0", "ui5_x1", "ui5_x2", "ui5_x3"});
     dialogs()->answers.assign(answers.begin(), answers.end());
@@ -302,7 +289,7 @@ void TableSendTest::answersForAllExistingTables()
 void TableSendTest::otherCaseIsAnotherTableOnDB2()
 {
     // DB2 compares quoted names exactly: no question, and UI5_CASE keeps its row.
-    execSend("CREATE TABLE Ui5_Case (id INT)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE Ui5_Case (id INT)");
     ExecDB2("CREATE TABLE UI5_CASE (ID INTEGER)");
     ExecDB2("INSERT INTO UI5_CASE VALUES (7)");
     open();
@@ -330,8 +317,8 @@ void TableSendTest::stoppingATransfer_data()
 void TableSendTest::stoppingATransfer()
 {
     QFETCH(QString, how);
-    execSend("CREATE TABLE ui5_big (id INT PRIMARY KEY, v VARCHAR(20))");
-    execSend("INSERT INTO ui5_big SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_big (id INT PRIMARY KEY, v VARCHAR(20))");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui5_big SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000");
     ExecDB2("CREATE TABLE \"ui5_big\" (\"old\" INTEGER)");
     ExecDB2("INSERT INTO \"ui5_big\" VALUES (7)");
     open();
@@ -436,8 +423,8 @@ void TableSendTest::refusedCreateIsReportedOnceAndNotListed()
 
 void TableSendTest::optionChecksAreUsedAndRemembered()
 {
-    execSend("CREATE TABLE ui5_keyed (id INT PRIMARY KEY, name VARCHAR(20))");
-    execSend("INSERT INTO ui5_keyed VALUES (1, 'a'), (2, 'A')");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_keyed (id INT PRIMARY KEY, name VARCHAR(20))");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui5_keyed VALUES (1, 'a'), (2, 'A')");
     open();
     QCheckBox* matching = manager()->findChild<QCheckBox*>(kMatchingDB2Types);
     QCheckBox* keys = manager()->findChild<QCheckBox*>(kCopyPrimaryKeys);
@@ -468,7 +455,7 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     // Adding the rows keeps the table and its key; the question says so and No is not taken.
     manager()->findChild<QComboBox*>(kExistingTables)->setCurrentIndex(1);
     QCOMPARE(store()->read("ExistingTables", ""), QStringLiteral("append"));
-    execSend("INSERT INTO ui5_keyed VALUES (3, 'b')");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui5_keyed VALUES (3, 'b')");
     dialogs()->shown.clear();
     dialogs()->answers = {Answer::Yes};
     select(mysql(), {"ui5_keyed"});

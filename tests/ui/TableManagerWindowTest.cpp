@@ -41,14 +41,7 @@ QStringList names(const std::vector<std::string>& list)
     return out;
 }
 
-ConnectionProfile manageProfile()
-{
-    ConnectionProfile profile = MySQLTestProfile();
-    profile.database = kDatabase;
-    return profile;
-}
-
-QStringList mysqlServerTables() { return names(ListMySQLTables(manageProfile())); }
+QStringList mysqlServerTables() { return names(ListMySQLTables(MySQLTestProfileFor(kDatabase))); }
 QStringList db2ServerTables() { return names(ListDB2Tables(DB2TestProfile())); }
 
 void createMySQL(const QString& table)
@@ -136,7 +129,7 @@ void TableManagerTest::cleanup()
 void TableManagerTest::open()
 {
     windows_ = std::make_unique<OpenWindows>(dir_.filePath("manage.ini"));
-    StoreLogins(windows_->settings(), manageProfile(), DB2TestProfile());
+    StoreLogins(windows_->settings(), MySQLTestProfileFor(kDatabase), DB2TestProfile());
     windows_->controller().startUp();
     QVERIFY(manager() && manager()->isVisible());
 }
