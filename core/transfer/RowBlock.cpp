@@ -106,7 +106,10 @@ size_t DropXmlDeclaration(char* text, size_t length)
 {
     const std::string_view value(text, length);
     size_t start = value.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    if (value.substr(start).starts_with("<?xml"))
+    // "<?xml-stylesheet ...?>" and the like are the value's own.
+    const std::string_view rest = value.substr(start);
+    if (rest.size() > 5 && rest.starts_with("<?xml")
+        && std::string_view(" \t\r\n").find(rest[5]) != std::string_view::npos)
         if (const size_t end = value.find("?>", start); end != std::string_view::npos)
             start = end + 2;
     if (start == 0)
