@@ -60,9 +60,12 @@ END$$;
 // characters, vargraphic_50 in UTF-16 units). Other types read as their result
 // columns describe them: PostgreSQL character types and anything unknown as
 // VARCHAR in bytes. A database that is not Unicode has no string units.
+// Columns the table computes: identities (IDENTITY 'Y'), expressions and row
+// change timestamps (ROWCHANGETIMESTAMP 'Y', kept by the stand-in's trigger),
+// GENERATED 'A' (always) or 'D' (by default), ' ' for any other column.
 const char* kColumns = R"SQL(
 DO $$BEGIN
-  IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('"SYSCAT"."COLUMNS"') AND attname = 'GENERATED') THEN
+  IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('"SYSCAT"."COLUMNS"') AND attname = 'ROWCHANGETIMESTAMP') THEN
     CREATE OR REPLACE VIEW "SYSCAT"."COLUMNS" AS
       SELECT n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME", a.attname::varchar(128) AS "COLNAME",
              (SELECT count(*) FROM pg_attribute b
@@ -79,10 +82,15 @@ DO $$BEGIN
              (CASE WHEN a.attnotnull THEN 'N' ELSE 'Y' END)::char(1) AS "NULLS",
              pg_get_expr(ad.adbin, ad.adrelid)::varchar(254) AS "DEFAULT",
              (CASE WHEN a.attidentity <> '' THEN 'Y' ELSE 'N' END)::char(1) AS "IDENTITY",
-             (CASE WHEN a.attidentity = 'd' THEN 'D' WHEN a.attidentity = 'a' OR a.attgenerated <> '' THEN 'A' ELSE ' ' END)::char(1) AS "GENERATED"
+             (CASE WHEN a.attidentity = 'd' THEN 'D' WHEN a.attidentity = 'a' OR a.attgenerated <> '' THEN 'A'
+                   WHEN rc.kind IS NOT NULL THEN rc.kind ELSE ' ' END)::char(1) AS "GENERATED",
+             (CASE WHEN rc.kind IS NOT NULL THEN 'Y' ELSE 'N' END)::char(1) AS "ROWCHANGETIMESTAMP"
       FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
       JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
       LEFT JOIN pg_attrdef ad ON ad.adrelid = c.oid AND ad.adnum = a.attnum
+      LEFT JOIN LATERAL (SELECT split_part(encode(g.tgargs, 'escape'), '\000', 2) AS kind FROM pg_trigger g
+                         WHERE g.tgrelid = c.oid AND g.tgname = 'db2standin_row_change_timestamp'
+                           AND split_part(encode(g.tgargs, 'escape'), '\000', 1) = a.attname) rc ON true
       JOIN pg_type t ON t.oid = a.atttypid JOIN pg_namespace tn ON tn.oid = t.typnamespace
       CROSS JOIN LATERAL (SELECT CASE WHEN tn.nspname = 'db2standin' THEN t.typname::text END AS domain,
                                  CASE WHEN t.oid < 16384 THEN t.oid WHEN t.typtype = 'd' THEN t.typbasetype ELSE 0 END AS base,
@@ -104,6 +112,33 @@ DO $$BEGIN
       WHERE c.relkind IN ('r', 'p', 'v') AND n.nspname NOT LIKE 'pg\_%' AND n.nspname NOT IN ('information_schema', 'db2standin')
         AND NOT EXISTS (SELECT 1 FROM db2standin.aliases al WHERE al.schema = n.nspname AND al.name = c.relname);
     GRANT SELECT ON "SYSCAT"."COLUMNS" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
+// The identity columns with their sequences' settings. NEXTCACHEFIRSTVALUE
+// is the first value not yet handed to any session's cache (PostgreSQL's
+// last_value written plus the increment), the start before any was used;
+// CACHE is 0 without a cache (PostgreSQL's 1), as DB2 shows NO CACHE.
+const char* kIdentities = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_views WHERE schemaname = 'SYSCAT' AND viewname = 'COLIDENTATTRIBUTES') THEN
+    CREATE VIEW "SYSCAT"."COLIDENTATTRIBUTES" AS
+      SELECT n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME", a.attname::varchar(128) AS "COLNAME",
+             s.seqstart::numeric(31,0) AS "START", s.seqincrement::numeric(31,0) AS "INCREMENT",
+             s.seqmin::numeric(31,0) AS "MINVALUE", s.seqmax::numeric(31,0) AS "MAXVALUE",
+             (CASE WHEN s.seqcycle THEN 'Y' ELSE 'N' END)::char(1) AS "CYCLE", (CASE WHEN s.seqcache > 1 THEN s.seqcache ELSE 0 END)::integer AS "CACHE",
+             'N'::char(1) AS "ORDER",
+             coalesce(ps.last_value + s.seqincrement, s.seqstart)::numeric(31,0) AS "NEXTCACHEFIRSTVALUE",
+             s.seqrelid::integer AS "SEQID"
+      FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+      JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped AND a.attidentity <> ''
+      JOIN pg_depend d ON d.refobjid = c.oid AND d.refobjsubid = a.attnum AND d.classid = 'pg_class'::regclass AND d.deptype = 'i'
+      JOIN pg_sequence s ON s.seqrelid = d.objid
+      JOIN pg_class sc ON sc.oid = s.seqrelid JOIN pg_namespace sn ON sn.oid = sc.relnamespace
+      LEFT JOIN pg_sequences ps ON ps.schemaname = sn.nspname AND ps.sequencename = sc.relname;
+    GRANT SELECT ON "SYSCAT"."COLIDENTATTRIBUTES" TO PUBLIC;
   END IF;
 EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insufficient_privilege THEN NULL;
 END$$;
@@ -171,7 +206,8 @@ END$$;
 
 std::string CatalogSetupSql()
 {
-    return std::string(kSetup) + kTableStatistics + kTableSpaces + kColumns + kDependents + kDatabaseConfiguration;
+    return std::string(kSetup) + kTableStatistics + kTableSpaces + kColumns + kIdentities + kDependents
+        + kDatabaseConfiguration;
 }
 
 }  // namespace db2standin

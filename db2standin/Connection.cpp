@@ -341,7 +341,10 @@ std::optional<std::vector<ColumnInfo>> Conn::columns(const std::string& tableSch
     const char* values[] = {name.c_str()};
     PGresult* result
         = PQexecParams(pg,
-                       "SELECT a.attname, a.atttypid, a.atttypmod, t.typname, n.nspname, a.attnotnull "
+                       "SELECT a.attname, a.atttypid, a.atttypmod, t.typname, n.nspname, a.attnotnull, "
+                       "a.attidentity = 'a' OR a.attgenerated <> '' OR EXISTS (SELECT 1 FROM pg_trigger g"
+                       " WHERE g.tgrelid = a.attrelid AND g.tgname = 'db2standin_row_change_timestamp'"
+                       " AND encode(g.tgargs, 'escape') = a.attname || '\\000A\\000') "
                        "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
                        "JOIN pg_namespace n ON n.oid = t.typnamespace "
                        "WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
@@ -361,6 +364,7 @@ std::optional<std::vector<ColumnInfo>> Conn::columns(const std::string& tableSch
                 column.type = typeFromPg(oid, typmod);
             }
             column.notNull = PQgetvalue(result, i, 5)[0] == 't';
+            column.generatedAlways = PQgetvalue(result, i, 6)[0] == 't';
             found->push_back(column);
         }
     }
@@ -429,6 +433,8 @@ Diag Conn::mapError(const PGresult* res, const Translated* ctx)
                                + "\" of type \"" + (ctx && ctx->kind == Translated::CreateAlias ? "ALIAS" : "TABLE")
                                + "\".");
     }
+    if (st == "428C9")  // an UPDATE of a column the table computes
+        return generatedAlwaysError(name);
     if (st == "42704")
         return serverError("42704", -204, "SQL0204N  \"" + upperAscii(name) + "\" is an undefined name.");
     if (st == "42703")

@@ -1,5 +1,6 @@
 #include "Translate.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace db2standin {
@@ -392,6 +393,102 @@ void checkRowFits(long long row, long long fixedRow, bool movableColumns, int co
               + "\" that authorization ID \"" + cat.authorizationId() + "\" is authorized to use.");
 }
 
+// The options of an identity column in PostgreSQL's words: DB2 also takes
+// commas between them, NO CACHE and ORDER, which PostgreSQL does not.
+std::string identityOptions(const std::vector<Token>& tk, size_t from, size_t to)
+{
+    const auto number = [&](size_t& k) {
+        std::string n;
+        if (k < to && (tk[k].is("-") || tk[k].is("+")))
+            n += tk[k++].text;
+        if (k >= to || tk[k].type != Token::Num)
+            syntax(tk[k], tk[k - 1].text);
+        return n + tk[k++].text;
+    };
+    std::string out;
+    for (size_t i = from; i < to;) {
+        if (tk[i].is(",")) {
+            ++i;
+        } else if ((tk[i].is("START") && tk[i + 1].is("WITH")) || (tk[i].is("INCREMENT") && tk[i + 1].is("BY"))) {
+            const std::string words = tk[i].upper() + " " + tk[i + 1].upper();
+            i += 2;
+            out += " " + words + " " + number(i);
+        } else if (tk[i].is("MINVALUE") || tk[i].is("MAXVALUE") || tk[i].is("CACHE")) {
+            const std::string word = tk[i++].upper();
+            out += " " + word + " " + number(i);
+        } else if (tk[i].is("NO") && (tk[i + 1].is("MINVALUE") || tk[i + 1].is("MAXVALUE") || tk[i + 1].is("CYCLE"))) {
+            out += " NO " + tk[i + 1].upper();
+            i += 2;
+        } else if (tk[i].is("NO") && tk[i + 1].is("CACHE")) {
+            out += " CACHE 1";
+            i += 2;
+        } else if (tk[i].is("NO") && tk[i + 1].is("ORDER")) {
+            i += 2;
+        } else if (tk[i].is("ORDER") || tk[i].is("CYCLE")) {
+            if (tk[i].is("CYCLE"))
+                out += " CYCLE";
+            ++i;
+        } else {
+            syntax(tk[i], tk[i - 1].text);
+        }
+    }
+    return out.empty() ? "" : " (" + out.substr(1) + ")";
+}
+
+// A row change timestamp takes the time of the insert as its default; this
+// trigger gives it the time of each update, and refuses an update that sets
+// a GENERATED ALWAYS one. Its arguments name the column and say whether it is
+// GENERATED ALWAYS (A) or BY DEFAULT (D).
+const char* kRowChangeTrigger = "db2standin_row_change_timestamp";
+const char* kRowChangeFunction
+    = "DO $$BEGIN CREATE FUNCTION db2standin.row_change_timestamp() RETURNS trigger LANGUAGE plpgsql AS $f$BEGIN"
+      " IF TG_ARGV[1] = 'A' AND to_jsonb(NEW) -> TG_ARGV[0] IS DISTINCT FROM to_jsonb(OLD) -> TG_ARGV[0] THEN"
+      " RAISE EXCEPTION USING ERRCODE = '428C9', MESSAGE = format('column \"%s\" can only be updated to DEFAULT',"
+      " TG_ARGV[0]); END IF;"
+      " NEW := jsonb_populate_record(NEW, jsonb_build_object(TG_ARGV[0], LOCALTIMESTAMP)); RETURN NEW; END$f$;"
+      " EXCEPTION WHEN duplicate_function OR unique_violation THEN NULL; END$$";
+
+// DB2's GENERATED clause of a column, at tk[r] ("GENERATED"), as PostgreSQL
+// writes it: an identity (ALWAYS or BY DEFAULT, with its options), an
+// expression (stored, as DB2 stores it) or a row change timestamp (then
+// `rowChange` is 'A' or 'D'). Moves r past the clause.
+std::string generatedClause(const std::vector<Token>& tk, size_t& r, Emitter& em, const TypeDesc& type, char& rowChange)
+{
+    ++r;
+    bool always = true;
+    if (tk[r].is("ALWAYS")) {
+        ++r;
+    } else if (tk[r].is("BY") && tk[r + 1].is("DEFAULT")) {
+        always = false;
+        r += 2;
+    }
+    if (tk[r].is("AS") && tk[r + 1].is("IDENTITY")) {
+        r += 2;
+        std::string options;
+        if (tk[r].is("(")) {
+            const size_t close = matchingParen(tk, r);
+            options = identityOptions(tk, r + 1, close);
+            r = close + 1;
+        }
+        return std::string("GENERATED ") + (always ? "ALWAYS" : "BY DEFAULT") + " AS IDENTITY" + options;
+    }
+    if (always && tk[r].is("AS") && tk[r + 1].is("(")) {
+        const size_t close = matchingParen(tk, r + 1);
+        const std::string expression = em.emit(r + 2, close);
+        r = close + 1;
+        return "GENERATED ALWAYS AS (" + expression + ") STORED";
+    }
+    for (const char* word : {"FOR", "EACH", "ROW", "ON", "UPDATE", "AS", "ROW", "CHANGE", "TIMESTAMP"}) {
+        if (!tk[r].is(word))
+            syntax(tk[r], tk[r - 1].text);
+        ++r;
+    }
+    if (type.kind != Kind::Timestamp)
+        syntax(tk[r - 1], "CHANGE");
+    rowChange = always ? 'A' : 'D';
+    return "DEFAULT LOCALTIMESTAMP";
+}
+
 Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
 {
     Translated tr;
@@ -421,6 +518,7 @@ Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
     long long row = 0, fixedRow = 0;
     bool varyingText = false;
     int columnCount = 0;
+    int identities = 0, rowChanges = 0;
     size_t p = i + 1;
     while (p < close) {
         size_t e = elementEnd(tk, p, close);
@@ -439,7 +537,8 @@ Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
             TypeDesc t = parseDb2Type(tk, k, col, cat.unicodeDatabase());
             bool notNull = false;
             for (size_t r = k; r + 1 < e; ++r)
-                notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"));
+                notNull = notNull || (tk[r].is("NOT") && tk[r + 1].is("NULL"))
+                    || (tk[r].is("AS") && tk[r + 1].is("IDENTITY"));  // an identity is NOT NULL
             row += rowBytes(t, !notNull);
             const bool movable = t.kind == Kind::VarChar || t.kind == Kind::VarGraphic || t.kind == Kind::VarBinary;
             if (!movable)
@@ -453,7 +552,21 @@ Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
             // "WITH DEFAULT [value]" is DB2's form of DEFAULT.
             size_t r = k;
             std::string opts;
+            char rowChange = 0;
+            const auto clauseStart
+                = [&](size_t at) { return (tk[at].is("WITH") && tk[at + 1].is("DEFAULT")) || tk[at].is("GENERATED"); };
             while (r < e) {
+                if (tk[r].is("GENERATED")) {
+                    const std::string clause = generatedClause(tk, r, em, t, rowChange);
+                    identities += clause.find(" AS IDENTITY") != std::string::npos;
+                    rowChanges += rowChange != 0;
+                    if (identities > 1 || rowChanges > 1)
+                        raise("428C1", -372,
+                              "SQL0372N  A column with data type or attribute ROWID, IDENTITY, security label, or "
+                              "row change timestamp can only be specified once for a table.");
+                    opts += " " + clause;
+                    continue;
+                }
                 if (tk[r].is("WITH") && tk[r + 1].is("DEFAULT")) {
                     ++r;
                     if (r + 1 >= e || tk[r + 1].is("NOT") || tk[r + 1].is("PRIMARY") || tk[r + 1].is("UNIQUE")) {
@@ -470,9 +583,17 @@ Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
                     }
                 }
                 size_t s = r;
-                while (r < e && !(tk[r].is("WITH") && tk[r + 1].is("DEFAULT")))
+                while (r < e && !clauseStart(r))
                     ++r;
                 opts += " " + em.emit(s, r);
+            }
+            if (r > e)
+                syntax(tk[e], tk[e - 1].text);
+            if (rowChange) {
+                tr.prepare.push_back(kRowChangeFunction);
+                tr.after.push_back(std::string("CREATE TRIGGER ") + kRowChangeTrigger + " BEFORE UPDATE ON "
+                                   + q.quoted() + " FOR EACH ROW EXECUTE FUNCTION db2standin.row_change_timestamp("
+                                   + quoteLiteral(col) + ", '" + rowChange + "')");
             }
             elems.push_back(quoteIdent(col) + " " + pgColumnType(t) + opts);
             if (primaryKeyNames(k, e + 1))
@@ -536,7 +657,13 @@ Translated insert(const std::vector<Token>& tk, size_t i, Catalog& cat, const st
     tr.name = q.name;
     tr.table = q.quoted();
     if (!tk[i].is("VALUES")) {
-        // INSERT ... SELECT and the like: plain translation.
+        // INSERT ... SELECT and the like: plain translation, but a value for
+        // a column the table computes is refused as DB2 refuses it.
+        if (auto cols = cat.columns(q.schema, q.name))
+            for (const ColumnInfo& c : *cols)
+                if (c.generatedAlways
+                    && (names.empty() || std::find(names.begin(), names.end(), c.name) != names.end()))
+                    throw SqlError {generatedAlwaysError(c.name)};
         Emitter em {tk};
         tr.kind = Translated::Other;
         tr.sql = "INSERT INTO " + em.emit(start, tk.size(), true);
@@ -580,6 +707,8 @@ Translated insert(const std::vector<Token>& tk, size_t i, Catalog& cat, const st
                       "columns or variables.");
             const TypeDesc& t = target[col].type;
             std::string v;
+            if (target[col].generatedAlways && !(e == p + 1 && tk[p].is("DEFAULT")))
+                throw SqlError {generatedAlwaysError(target[col].name)};
             if (e == p + 1 && tk[p].type == Token::Str) {
                 v = quoteLiteral(castForColumn(t, tk[p].text, target[col].name));
                 onlyParams = false;
@@ -628,6 +757,13 @@ Translated insert(const std::vector<Token>& tk, size_t i, Catalog& cat, const st
 }
 
 }  // namespace
+
+Diag generatedAlwaysError(const std::string& column)
+{
+    return serverError("428C9", -798,
+                       "SQL0798N  A value cannot be specified for column \"" + column
+                           + "\" which is defined as GENERATED ALWAYS.");
+}
 
 // The tables after FROM and JOIN (and the commas of a FROM list), for the
 // locks an isolation of RR takes; catalog views take none here.
@@ -732,6 +868,31 @@ Translated translate(const std::string& sql, Catalog& cat)
             + " AND name = " + quoteLiteral(a.name);
         tr.after.push_back("DROP VIEW IF EXISTS " + a.quoted());
         return tr;
+    }
+    if (t0.is("ALTER") && tk[1].is("TABLE")) {
+        // ALTER TABLE t ALTER [COLUMN] c RESTART [WITH n]: an identity's next value.
+        size_t i = 2;
+        const QName table = parseName(tk, i, cat);
+        if (tk[i].is("ALTER")) {
+            const size_t column = tk[i + 1].is("COLUMN") ? i + 2 : i + 1;
+            if (isName(tk[column]) && tk[column + 1].is("RESTART")) {
+                size_t end = column + 2;
+                std::string with;
+                if (tk[end].is("WITH")) {
+                    const bool negative = tk[end + 1].is("-");
+                    if (tk[end + 1 + negative].type != Token::Num)
+                        syntax(tk[end + 1 + negative], "WITH");
+                    with = std::string(" WITH ") + (negative ? "-" : "") + tk[end + 1 + negative].text;
+                    end += 2 + negative;
+                }
+                if (tk[end].type != Token::End)
+                    syntax(tk[end], tk[end - 1].text);
+                tr.kind = Translated::Ddl;
+                tr.sql = "ALTER TABLE " + table.quoted() + " ALTER COLUMN " + quoteIdent(nameOf(tk[column]))
+                    + " RESTART" + with;
+                return tr;
+            }
+        }
     }
     if (t0.is("CALL") && tk[1].is("SYSPROC") && tk[2].is(".") && tk[3].is("ADMIN_CMD") && tk[4].is("(")
         && tk[5].type == Token::Str && tk[6].is(")") && tk[7].type == Token::End) {

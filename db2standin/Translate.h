@@ -13,7 +13,11 @@ struct ColumnInfo {
     std::string name;
     TypeDesc type;
     bool notNull = false;
+    bool generatedAlways = false;  // the table computes it: an INSERT may give it only DEFAULT
 };
+
+// SQL0798N: a value for a column defined as GENERATED ALWAYS.
+Diag generatedAlwaysError(const std::string& column);
 
 // What the translator needs to know about the database.
 class Catalog {

@@ -351,8 +351,10 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, 
                     if (col.type.kind == Kind::Decimal || col.type.kind == Kind::Numeric
                         || col.type.kind == Kind::DecFloat)
                         std::replace(form.begin(), form.end(), '.', conn->decimalPoint);
+                    // DB2's default serialization (CLI keyword XMLDeclaration=7) also puts a
+                    // byte-order mark in front of UTF-16, never of UTF-8.
                     if (col.type.kind == Kind::Xml)
-                        form = xmlDeclaration("UTF-16") + form;
+                        form = "\xEF\xBB\xBF" + xmlDeclaration("UTF-16") + form;
                     local = utf8ToUtf16Bytes(form.data(), form.size());
                 }
             } else {

@@ -26,6 +26,8 @@ public:
     std::vector<ExistingColumn> existingColumns(DataConnection& connection, const std::string& table) const override;
     bool columnNamesIgnoreCase() const override { return false; }
     std::vector<std::string> rowChangingReferences(DataConnection& connection, const std::string& table) const override;
+    std::vector<std::string> identitiesBehind(DataConnection& connection, const std::string& table,
+                                              const std::vector<std::string>& columns) const override;
     std::optional<std::string> transactionTooLargeAdvice(const DbError& error) const override;
     size_t maxNameBytes() const override { return 128; }
     std::vector<std::string> sessionSetupSql() const override;

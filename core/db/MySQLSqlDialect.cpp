@@ -355,7 +355,10 @@ std::vector<SqlDialect::ExistingColumn> MySQLSqlDialect::existingColumns(DataCon
 {
     return existingColumnsFrom(connection,
                                "SELECT COLUMN_NAME, UPPER(DATA_TYPE), IS_NULLABLE = 'NO' AND COLUMN_DEFAULT IS NULL"
-                               " AND EXTRA NOT LIKE '%auto_increment%' AND EXTRA NOT LIKE '%generated%'"
+                               " AND EXTRA NOT LIKE '%auto_increment%' AND EXTRA NOT LIKE '%generated%',"
+                               " CASE WHEN EXTRA LIKE '%VIRTUAL GENERATED%' THEN 'a VIRTUAL generated column'"
+                               " WHEN EXTRA LIKE '%STORED GENERATED%' OR EXTRA LIKE '%PERSISTENT GENERATED%'"
+                               " THEN 'a STORED generated column' END"
                                " FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
                                    + hexText(table) + " ORDER BY ORDINAL_POSITION");
 }

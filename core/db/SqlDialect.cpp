@@ -98,7 +98,8 @@ std::vector<SqlDialect::ExistingColumn> SqlDialect::existingColumnsFrom(DataConn
     std::vector<ExistingColumn> columns;
     for (auto rows = connection.execute(sql); rows && !rows->eof(); rows->moveNext())
         columns.push_back({rows->field(0).value.value_or(""), rows->field(1).value.value_or(""),
-                           rows->field(2).value.value_or("0") == "1"});
+                           rows->field(2).value.value_or("0") == "1",
+                           rows->fieldCount() > 3 ? rows->field(3).value.value_or("") : ""});
     return columns;
 }
 

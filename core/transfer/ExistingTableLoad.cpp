@@ -21,6 +21,29 @@ std::string LoadQuestion(ExistingTables mode, long long rows, const std::string&
         + "? Its definition, indexes and permissions are kept.";
 }
 
+namespace {
+
+// Source columns that land on columns the target computes itself: the server
+// would refuse every row (DB2, strict MySQL) or quietly store its own value
+// instead (MySQL without strict mode).
+std::optional<std::string> computedColumnsProblem(const std::vector<SqlDialect::ExistingColumn>& targetColumns,
+                                                  const std::vector<bool>& given, const std::string& table)
+{
+    std::string computed;
+    int count = 0;
+    for (size_t t = 0; t < targetColumns.size(); ++t)
+        if (given[t] && !targetColumns[t].computed.empty()) {
+            computed += (computed.empty() ? "" : ", ") + targetColumns[t].name + " (" + targetColumns[t].computed + ")";
+            ++count;
+        }
+    if (count == 0)
+        return std::nullopt;
+    return table + " computes " + computed + " itself and takes no value for " + (count == 1 ? "it" : "them")
+        + "; no row was loaded";
+}
+
+}  // namespace
+
 LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
                              const std::vector<SqlDialect::ExistingColumn>& targetColumns, bool ignoreCase,
                              const std::string& table)
@@ -45,6 +68,8 @@ LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
         load.problem = table + " has no column " + missing + "; no row was loaded";
         return load;
     }
+    if ((load.problem = computedColumnsProblem(targetColumns, given, table)))
+        return load;
     std::string needed;
     for (size_t t = 0; t < targetColumns.size(); ++t)
         if (!given[t] && targetColumns[t].required)
@@ -70,6 +95,17 @@ std::optional<std::string> LoadRefusal(DataConnection& target, const SqlDialect&
         names += (names.empty() ? "" : ", ") + reference;
     return "Replacing the rows of " + table + " would change the rows of other tables through " + names
         + "; nothing was deleted.";
+}
+
+std::vector<std::string> IdentityNotes(DataConnection& target, const SqlDialect& dialect, const std::string& table,
+                                       const std::vector<std::string>& loadedColumns)
+{
+    try {
+        return dialect.identitiesBehind(target, table, loadedColumns);
+    } catch (const DbError& error) {
+        return {table + ": whether an identity column now lags behind the values loaded could not be checked: "
+                + error.description()};
+    }
 }
 
 ExistingTableLoad::ExistingTableLoad(DataConnection& target, const SqlDialect& dialect, std::string table,

@@ -22,8 +22,8 @@ std::string GroupedCount(long long count);
 
 // Which target columns the source columns go into, matched by name as the
 // target compares names. `problem` says why the table is refused (a source
-// column the target lacks, a target column that needs a value the source
-// does not have); then no row may move.
+// column the target lacks or computes itself, a target column that needs a
+// value the source does not have); then no row may move.
 struct LoadColumns {
     std::vector<std::string> names;  // the target's column per source column
     std::vector<std::string> types;  // and its type, as the catalogue names it
@@ -32,6 +32,12 @@ struct LoadColumns {
 LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
                              const std::vector<SqlDialect::ExistingColumn>& targetColumns, bool ignoreCase,
                              const std::string& table);
+
+// After a load into `loadedColumns` of `table`: the notes of identities that
+// would now hand out values the table already holds, each with the statement
+// that restarts it (and a note when that could not be checked).
+std::vector<std::string> IdentityNotes(DataConnection& target, const SqlDialect& dialect, const std::string& table,
+                                       const std::vector<std::string>& loadedColumns);
 
 // Why rows cannot be loaded into `table` in `mode` at all, checked before
 // anything is read: a target that cannot roll back, or (replacing rows)

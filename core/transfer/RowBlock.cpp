@@ -100,17 +100,22 @@ SQLLEN convertedWidth(ReadKind kind)
 }  // namespace
 
 // The declaration looks like <?xml version="1.0" encoding="UTF-16" ?>; a
-// stored value never has one.
+// stored value never has one. Text read as UTF-16 also starts with a
+// byte-order mark, EF BB BF once turned into UTF-8.
 size_t DropXmlDeclaration(char* text, size_t length)
 {
     const std::string_view value(text, length);
-    if (!value.starts_with("<?xml"))
+    size_t start = value.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    // "<?xml-stylesheet ...?>" and the like are the value's own.
+    const std::string_view rest = value.substr(start);
+    if (rest.size() > 5 && rest.starts_with("<?xml")
+        && std::string_view(" \t\r\n").find(rest[5]) != std::string_view::npos)
+        if (const size_t end = value.find("?>", start); end != std::string_view::npos)
+            start = end + 2;
+    if (start == 0)
         return length;
-    const size_t end = value.find("?>");
-    if (end == std::string_view::npos)
-        return length;
-    std::memmove(text, text + end + 2, length - end - 2);
-    return length - end - 2;
+    std::memmove(text, text + start, length - start);
+    return length - start;
 }
 
 SQLSMALLINT ReadCType(ReadKind kind)

@@ -87,8 +87,9 @@ SQLSMALLINT ReadCType(ReadKind kind);
 // Text too long to bind that is fetched as UTF-16 is kept as UTF-8 from its
 // first piece on, so a long value is never held whole in UTF-16 too.
 bool ReadsAsUtf8(const ColumnPlan& plan);
-// DB2 serializes an XML value read as text with a declaration in front;
-// takes it off `text` in place and returns the length of what is left.
+// DB2 serializes an XML value read as text with a declaration in front (and,
+// read as UTF-16, a byte-order mark before it); takes both off `text` (UTF-8)
+// in place and returns the length of what is left.
 size_t DropXmlDeclaration(char* text, size_t length);
 // Text and bytes vary in length; text ends in a terminator of this many bytes.
 bool IsVariableLength(ReadKind kind);

@@ -575,6 +575,9 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 result.reason += ", " + kept;
                 result.rowsWritten = 0;
                 result.rowsOnTarget = -1;
+            } else {
+                for (std::string& note : IdentityNotes(target, targetDialect, into, columns.names))
+                    result.notes.push_back(std::move(note));
             }
             observer.tableFinished(result);
             if (summary.connectionLost || copy.cancelled || summary.cancelled) {

@@ -376,6 +376,19 @@ void CliProcessTest::sendRefusedTableIsExitOne()
     QVERIFY2(result.out.contains("Sent 0 tables to MySQL"), qPrintable(result.out));
     const auto names = tables("mysql");
     QVERIFY(std::count(names.begin(), names.end(), "cli_refused") == 0);
+    // Rows onto a column the target computes itself: refused before any row moves, the old row stays.
+    ExecDB2("CREATE TABLE \"cli_c\" (\"id\" INTEGER, \"total\" INTEGER)");
+    ExecDB2("INSERT INTO \"cli_c\" VALUES (1, 100), (2, 200)");
+    ExecMySQL("CREATE TABLE cli_c (id INT, total INT AS (id * 10) STORED) ENGINE=InnoDB");
+    ExecMySQL("INSERT INTO cli_c (id) VALUES (7)");
+    const CliRun computed = run({"send", "--to", "mysql", "--existing", "append", "--json", "cli_c"});
+    QCOMPARE(computed.exitCode, 1);
+    QVERIFY2(computed.err.contains("cli_c computes total (a STORED generated column) itself and takes no value for it"),
+             qPrintable(computed.err));
+    const QJsonObject c
+        = QJsonDocument::fromJson(computed.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(c.value("status"), QJsonValue("failed"));
+    QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_c"), QStringList({"7|70"}));
 
     const CliRun badLogin = run({"send", "--to", "mysql", "cli_refused"}, {{"TABLEHOP_DB2_PASSWORD", "wrong"}});
     QCOMPARE(badLogin.exitCode, 2);

@@ -48,6 +48,9 @@ const DB2Column kColumns[] = {
     {"VF", "VARCHAR(8) FOR BIT DATA", "BX'00'", "longblob", "00", "varbinary(8)"},
     {"BL", "BLOB(1000)", "BX'000102FF'", "longblob", "000102FF", "blob"},
     {"XM", "XML", "'<a>x</a>'", "longtext", "<a>x</a>", "longtext"},
+    // Read as UTF-16 with a byte-order mark and a declaration naming UTF-16:
+    // both stay behind in utf8mb4.
+    {"XU", "XML", "'<r n=\"1\">Ωmega 日本 😀</r>'", "longtext", "<r n=\"1\">Ωmega 日本 😀</r>", "longtext"},
     {"BO", "BOOLEAN", "TRUE", "bit(1)", "1", "bit(1)"},
     {"DA", "DATE", "'2024-02-29'", "datetime", "2024-02-29 00:00:00", "date"},
     {"TI", "TIME", "'23:59:58'", "time", "23:59:58", "time"},

@@ -1,4 +1,5 @@
 #include "FieldMaker.h"
+#include "RowBlock.h"
 #include "ValueText.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,27 @@ Field boolean(const char* name, std::optional<std::string> value)
 Field bytes(const char* name, std::optional<std::string> value)
 {
     return MakeField(name, SQL_LONGVARBINARY, 65535, 0, false, std::move(value));
+}
+
+// What DB2's serialization puts before an XML value read as text goes; the
+// value's own processing instructions stay.
+TEST(DropXmlDeclaration, TakesOffTheMarkAndTheDeclarationOnly)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-16\" ?><a>\xC3\xBC</a>", "<a>\xC3\xBC</a>"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\" ?><a/>", "<a/>"},
+        {"\xEF\xBB\xBF<a/>", "<a/>"},
+        {"<?xml-stylesheet href=\"s.xsl\"?><a/>", "<?xml-stylesheet href=\"s.xsl\"?><a/>"},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\"?><?xml-stylesheet href=\"s.xsl\"?><a/>",
+         "<?xml-stylesheet href=\"s.xsl\"?><a/>"},
+        {"<a>x</a>", "<a>x</a>"},
+        {"", ""},
+    };
+    for (const auto& [read, stored] : cases) {
+        std::string value = read;
+        value.resize(DropXmlDeclaration(value.data(), value.size()));
+        EXPECT_EQ(value, stored) << read;
+    }
 }
 
 TEST(NullToDefault, OnlyNullTakesTheFallback)
