@@ -776,6 +776,44 @@ Translated createTrigger(const std::vector<Token>& tk, size_t i, Catalog& cat)
     return tr;
 }
 
+// CREATE FUNCTION name () RETURNS type [LANGUAGE SQL] [options] RETURN
+// expression or fullselect: an SQL function without parameters whose body
+// PostgreSQL parses at once, so that the tables it uses are recorded (as
+// SYSCAT.ROUTINEDEP shows them).
+Translated createFunction(const std::vector<Token>& tk, size_t i, Catalog& cat)
+{
+    Translated tr;
+    tr.kind = Translated::Ddl;
+    const QName function = parseName(tk, i, cat);
+    if (!tk[i].is("(") || !tk[i + 1].is(")"))
+        syntax(tk[i], function.name);  // the stand-in takes functions without parameters
+    i += 2;
+    if (!tk[i].is("RETURNS"))
+        syntax(tk[i], ")");
+    const size_t typeFrom = ++i;
+    while (tk[i].type != Token::End && !tk[i].is("LANGUAGE") && !tk[i].is("RETURN") && !tk[i].is("READS")
+           && !tk[i].is("CONTAINS") && !tk[i].is("NO") && !tk[i].is("DETERMINISTIC") && !tk[i].is("NOT")
+           && !tk[i].is("EXTERNAL"))
+        ++i;
+    Emitter em {tk};
+    const std::string type = em.emit(typeFrom, i);
+    while (tk[i].type != Token::End && !tk[i].is("RETURN"))
+        ++i;  // LANGUAGE SQL, READS SQL DATA, DETERMINISTIC, NO EXTERNAL ACTION and the like
+    if (!tk[i].is("RETURN") || tk[i + 1].type == Token::End)
+        syntax(tk[i], type);
+    const size_t end = tk.size() - 1;
+    const std::string body = tk[i + 1].is("SELECT") || tk[i + 1].is("WITH")
+        ? translate(tokensText(tk, i + 1, end), cat).sql
+        : em.emit(i + 1, end);
+    if (function.explicitSchema)
+        tr.prepare.push_back(ensureSchema(function.schema));
+    tr.schema = function.schema;
+    tr.name = function.name;
+    tr.sql = "CREATE FUNCTION " + function.quoted() + "() RETURNS " + type + " LANGUAGE sql STABLE RETURN (" + body
+        + ")";
+    return tr;
+}
+
 // DROP TRIGGER name: its table is looked up, as DB2 names a trigger by its schema alone.
 Translated dropTrigger(const std::vector<Token>& tk, size_t i, Catalog& cat)
 {
@@ -862,6 +900,8 @@ Translated translate(const std::string& sql, Catalog& cat)
         syntax(tk[1], "CREATE");  // the stand-in takes only new triggers
     if (t0.is("DROP") && tk[1].is("TRIGGER"))
         return dropTrigger(tk, 2, cat);
+    if (t0.is("CREATE") && tk[1].is("FUNCTION"))
+        return createFunction(tk, 2, cat);
     if (t0.is("RENAME")) {
         size_t i = tk[1].is("TABLE") ? 2 : 1;
         QName from = parseName(tk, i, cat);

@@ -314,6 +314,7 @@ TEST_F(Standin, RenameRefusedForATableOthersUse)
     Statement s(conn);
     const auto reset = [&] {
         s.exec("DROP VIEW SI_RN_VIEW");
+        s.exec("DROP FUNCTION SI_RN_COUNT");
         for (const char* table : {"SI_RN_CHILD", "SI_RN_LOG", "SI_RN_T", "SI_RN_NEW"})
             dropIfExists(table);
     };
@@ -333,6 +334,9 @@ TEST_F(Standin, RenameRefusedForATableOthersUse)
          {"CREATE TABLE SI_RN_LOG (ID INT)",
           "CREATE TRIGGER SI_RN_TRG AFTER DELETE ON SI_RN_T REFERENCING OLD AS O FOR EACH ROW "
           "INSERT INTO SI_RN_LOG VALUES (O.ID)"}},
+        {"used by an SQL function",
+         {"CREATE FUNCTION SI_RN_COUNT () RETURNS INTEGER LANGUAGE SQL READS SQL DATA NO EXTERNAL ACTION "
+          "RETURN SELECT COUNT(*) FROM SI_RN_T"}},
         {"used by a trigger on another table",
          {"CREATE TABLE SI_RN_LOG (ID INT)",
           "CREATE TRIGGER SI_RN_TRG AFTER INSERT ON SI_RN_LOG FOR EACH ROW DELETE FROM SI_RN_T"}},
@@ -350,6 +354,12 @@ TEST_F(Standin, RenameRefusedForATableOthersUse)
         EXPECT_EQ(d[0].native, -750);
         EXPECT_NE(d[0].message.find("SQL0750N"), std::string::npos) << d[0].message;
         EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SYSCAT.TABLES WHERE TABNAME = 'SI_RN_T'"), "1");
+        if (std::string(c.what) == "used by an SQL function") {
+            EXPECT_EQ(s.query("SELECT R.ROUTINENAME, D.BTYPE, D.BNAME FROM SYSCAT.ROUTINEDEP D JOIN SYSCAT.ROUTINES R"
+                              " ON R.ROUTINESCHEMA = D.ROUTINESCHEMA AND R.SPECIFICNAME = D.SPECIFICNAME"
+                              " WHERE D.BNAME = 'SI_RN_T'"),
+                      (std::vector<std::vector<std::string>> {{"SI_RN_COUNT", "T", "SI_RN_T"}}));
+        }
     }
     // Triggers are listed with what they use; without them the table may be renamed.
     EXPECT_EQ(s.query("SELECT TRIGNAME, TABNAME, TRIGTIME, TRIGEVENT, GRANULARITY FROM SYSCAT.TRIGGERS"

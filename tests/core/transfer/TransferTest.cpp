@@ -1025,6 +1025,11 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
     target.execute("CREATE TRIGGER " + q("many_audit") + " AFTER INSERT ON " + q("many")
                    + " FOR EACH ROW INSERT INTO " + q("many_log") + " VALUES (1)");
     dependents += ", trigger many_audit";
+    if (toDB2) {  // an SQL function that reads it is left inoperative
+        target.execute("CREATE FUNCTION " + q("many_count") + " () RETURNS INTEGER LANGUAGE SQL READS SQL DATA RETURN "
+                       "SELECT COUNT(*) FROM " + q("many"));
+        dependents += ", routine many_count";
+    }
     const auto summary = run(GetParam(), {"many"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(SendReportLineOf(GetParam(), observer.reports[0].step), 144);
