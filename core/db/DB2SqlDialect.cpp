@@ -235,9 +235,12 @@ std::vector<std::string> DB2SqlDialect::dependentsOf(DataConnection& connection,
                                             + name + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S', 'W') ORDER BY 1"))
         found.push_back(view);
     for (const auto& trigger : firstColumn(connection,
-                                           "SELECT DISTINCT 'trigger ' || TRIGNAME FROM SYSCAT.TRIGDEP"
+                                           "SELECT 'trigger ' || TRIGNAME FROM (SELECT TRIGNAME FROM SYSCAT.TRIGDEP"
                                            " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = "
-                                               + name + " AND BTYPE = 'T' ORDER BY 1"))
+                                               + name
+                                               + " AND BTYPE = 'T' UNION SELECT TRIGNAME FROM SYSCAT.TRIGGERS"
+                                                 " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                                               + name + ") T ORDER BY 1"))
         found.push_back(trigger);
     for (const auto& routine : firstColumn(connection,
                                            "SELECT DISTINCT 'routine ' || R.ROUTINENAME FROM SYSCAT.ROUTINEDEP D"
@@ -259,13 +262,15 @@ std::vector<std::string> DB2SqlDialect::foreignKeysOf(DataConnection& connection
                            + name + " AND NOT (REFTABSCHEMA = TABSCHEMA AND REFTABNAME = TABNAME) ORDER BY 1");
 }
 
+// 'M': a trigger of several events (INSERT OR UPDATE ...), which may be these.
 std::vector<std::string> DB2SqlDialect::rowTriggers(DataConnection& connection, const std::string& table) const
 {
     return firstColumn(connection,
                        "SELECT 'trigger ' || TRIGNAME || ' (' || CASE TRIGTIME WHEN 'A' THEN 'AFTER' WHEN 'B'"
                        " THEN 'BEFORE' ELSE 'INSTEAD OF' END || CASE TRIGEVENT WHEN 'I' THEN ' INSERT)'"
-                       " ELSE ' DELETE)' END FROM SYSCAT.TRIGGERS WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
-                           + quoteText(table) + " AND TRIGEVENT IN ('I', 'D') ORDER BY 1");
+                       " WHEN 'D' THEN ' DELETE)' ELSE ' INSERT, UPDATE OR DELETE)' END FROM SYSCAT.TRIGGERS"
+                       " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                           + quoteText(table) + " AND TRIGEVENT IN ('I', 'D', 'M') ORDER BY 1");
 }
 
 bool DB2SqlDialect::isView(DataConnection& connection, const std::string& table) const
