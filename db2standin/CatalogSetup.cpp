@@ -171,6 +171,125 @@ EXCEPTION WHEN duplicate_table OR duplicate_object OR unique_violation OR insuff
 END$$;
 )SQL";
 
+// What else relies on a table, and what DROP and RENAME do to it as DB2
+// does: a DROP keeps the views that read the table, inoperative (their text
+// stays in SYSCAT.VIEWS with VALID 'X', selecting from one fails with
+// SQL0575N) until CREATE VIEW replaces or DROP VIEW removes them; a RENAME
+// is refused (SQL0750N) for a table in a referential constraint, or that
+// views, triggers or SQL functions use. Triggers made by CREATE TRIGGER
+// record the tables their statements use, as SYSCAT.TRIGDEP shows them.
+const char* kDependencies = R"SQL(
+DO $$BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace
+                 WHERE n.nspname = 'db2standin' AND p.proname = 'drop_table') THEN
+    CREATE TABLE IF NOT EXISTS db2standin.inoperative_views (schema text, name text, text text, PRIMARY KEY (schema, name));
+    CREATE TABLE IF NOT EXISTS db2standin.trigger_uses (schema text, name text, bschema text, bname text);
+    GRANT ALL ON db2standin.inoperative_views, db2standin.trigger_uses TO PUBLIC;
+    CREATE OR REPLACE FUNCTION db2standin.inoperative_view(s text, n text) RETURNS SETOF integer LANGUAGE plpgsql AS $f$
+    BEGIN
+      RAISE EXCEPTION '%.%', s, n USING ERRCODE = '51024';
+    END $f$;
+    -- The views reading a table, directly or through other views (not the aliases).
+    CREATE OR REPLACE FUNCTION db2standin.views_reading(t oid) RETURNS TABLE (v oid) LANGUAGE sql STABLE AS $f$
+      WITH RECURSIVE reading(v) AS (
+        SELECT w.ev_class FROM pg_depend d JOIN pg_rewrite w ON w.oid = d.objid
+        WHERE d.classid = 'pg_rewrite'::regclass AND d.refclassid = 'pg_class'::regclass AND d.refobjid = t
+          AND w.ev_class <> t
+        UNION
+        SELECT w.ev_class FROM reading r JOIN pg_depend d ON d.refobjid = r.v JOIN pg_rewrite w ON w.oid = d.objid
+        WHERE d.classid = 'pg_rewrite'::regclass AND d.refclassid = 'pg_class'::regclass AND w.ev_class <> r.v)
+      SELECT r.v FROM reading r JOIN pg_class c ON c.oid = r.v JOIN pg_namespace n ON n.oid = c.relnamespace
+      WHERE c.relkind = 'v' AND NOT EXISTS (SELECT 1 FROM db2standin.aliases a WHERE a.schema = n.nspname AND a.name = c.relname)
+    $f$;
+    CREATE OR REPLACE FUNCTION db2standin.drop_table(s text, n text) RETURNS void LANGUAGE plpgsql AS $f$
+    DECLARE
+      kept record;
+      views text[][] := '{}';
+    BEGIN
+      FOR kept IN SELECT vn.nspname AS schema, c.relname AS name, pg_get_viewdef(c.oid) AS text
+                  FROM db2standin.views_reading(to_regclass(format('%I.%I', s, n))) r
+                  JOIN pg_class c ON c.oid = r.v JOIN pg_namespace vn ON vn.oid = c.relnamespace LOOP
+        views := views || ARRAY[[kept.schema, kept.name, kept.text]];
+      END LOOP;
+      EXECUTE format('DROP TABLE %I.%I CASCADE', s, n);
+      FOR i IN 1 .. coalesce(array_length(views, 1), 0) LOOP
+        INSERT INTO db2standin.inoperative_views VALUES (views[i][1], views[i][2], views[i][3])
+          ON CONFLICT (schema, name) DO UPDATE SET text = EXCLUDED.text;
+        EXECUTE format('CREATE VIEW %I.%I AS SELECT * FROM db2standin.inoperative_view(%L, %L)',
+                       views[i][1], views[i][2], views[i][1], views[i][2]);
+      END LOOP;
+    END $f$;
+    -- A view of that name that is inoperative makes way for a new one.
+    CREATE OR REPLACE FUNCTION db2standin.replace_inoperative_view(s text, n text) RETURNS void LANGUAGE plpgsql AS $f$
+    BEGIN
+      IF EXISTS (SELECT 1 FROM db2standin.inoperative_views WHERE schema = s AND name = n) THEN
+        EXECUTE format('DROP VIEW IF EXISTS %I.%I', s, n);
+        DELETE FROM db2standin.inoperative_views WHERE schema = s AND name = n;
+      END IF;
+    END $f$;
+    CREATE OR REPLACE FUNCTION db2standin.rename_table(s text, n text, target text) RETURNS void LANGUAGE plpgsql AS $f$
+    DECLARE
+      t oid := to_regclass(format('%I.%I', s, n));
+    BEGIN
+      IF t IS NOT NULL AND (EXISTS (SELECT 1 FROM pg_constraint WHERE contype = 'f' AND (conrelid = t OR confrelid = t))
+          OR EXISTS (SELECT 1 FROM db2standin.views_reading(t))
+          OR EXISTS (SELECT 1 FROM pg_trigger WHERE tgrelid = t AND NOT tgisinternal
+                     AND tgname NOT LIKE 'db2standin\_%')
+          OR EXISTS (SELECT 1 FROM "SYSCAT"."TRIGDEP" WHERE "BSCHEMA" = s AND "BNAME" = n)
+          OR EXISTS (SELECT 1 FROM pg_depend WHERE classid = 'pg_proc'::regclass AND refclassid = 'pg_class'::regclass
+                     AND refobjid = t)) THEN
+        RAISE EXCEPTION '%.%', s, n USING ERRCODE = '42986';
+      END IF;
+      EXECUTE format('ALTER TABLE %I.%I RENAME TO %I', s, n, target);
+    END $f$;
+    CREATE OR REPLACE VIEW "SYSCAT"."VIEWS" AS
+      SELECT n.nspname::varchar(128) AS "VIEWSCHEMA", c.relname::varchar(128) AS "VIEWNAME",
+             (CASE WHEN i.name IS NULL THEN 'Y' ELSE 'X' END)::char(1) AS "VALID",
+             coalesce(i.text, pg_get_viewdef(c.oid))::text AS "TEXT"
+      FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+      LEFT JOIN db2standin.inoperative_views i ON i.schema = n.nspname AND i.name = c.relname
+      WHERE c.relkind = 'v' AND n.nspname NOT LIKE 'pg\_%' AND n.nspname NOT IN ('information_schema', 'db2standin')
+        AND n.nspname NOT IN ('SYSCAT', 'SYSIBM', 'SYSIBMADM')
+        AND NOT EXISTS (SELECT 1 FROM db2standin.aliases a WHERE a.schema = n.nspname AND a.name = c.relname);
+    CREATE OR REPLACE VIEW "SYSCAT"."TRIGGERS" AS
+      SELECT n.nspname::varchar(128) AS "TRIGSCHEMA", t.tgname::varchar(128) AS "TRIGNAME",
+             n.nspname::varchar(128) AS "TABSCHEMA", c.relname::varchar(128) AS "TABNAME",
+             (CASE WHEN t.tgtype & 64 <> 0 THEN 'I' WHEN t.tgtype & 2 <> 0 THEN 'B' ELSE 'A' END)::char(1) AS "TRIGTIME",
+             (CASE WHEN t.tgtype & 4 <> 0 THEN 'I' WHEN t.tgtype & 8 <> 0 THEN 'D' ELSE 'U' END)::char(1) AS "TRIGEVENT",
+             (CASE WHEN t.tgtype & 1 <> 0 THEN 'R' ELSE 'S' END)::char(1) AS "GRANULARITY",
+             'Y'::char(1) AS "VALID"
+      FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid JOIN pg_namespace n ON n.oid = c.relnamespace
+      -- The stand-in's own triggers (a row change timestamp's) are part of their column.
+      WHERE NOT t.tgisinternal AND t.tgname NOT LIKE 'db2standin\_%';
+    -- A trigger depends on its table and on every table its statements use.
+    CREATE OR REPLACE VIEW "SYSCAT"."TRIGDEP" AS
+      SELECT "TRIGSCHEMA", "TRIGNAME", 'T'::char(1) AS "BTYPE", "TABSCHEMA"::varchar(128) AS "BSCHEMA",
+             "TABNAME"::varchar(128) AS "BNAME"
+      FROM "SYSCAT"."TRIGGERS"
+      UNION
+      SELECT g."TRIGSCHEMA", g."TRIGNAME", 'T'::char(1), u.bschema::varchar(128), u.bname::varchar(128)
+      FROM db2standin.trigger_uses u JOIN "SYSCAT"."TRIGGERS" g ON g."TRIGSCHEMA" = u.schema AND g."TRIGNAME" = u.name;
+    CREATE OR REPLACE VIEW "SYSCAT"."ROUTINES" AS
+      SELECT n.nspname::varchar(128) AS "ROUTINESCHEMA", p.proname::varchar(128) AS "ROUTINENAME",
+             (p.proname || '_' || p.oid)::varchar(128) AS "SPECIFICNAME",
+             (CASE p.prokind WHEN 'p' THEN 'P' ELSE 'F' END)::char(1) AS "ROUTINETYPE", 'Y'::char(1) AS "VALID"
+      FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace
+      WHERE n.nspname NOT LIKE 'pg\_%' AND n.nspname NOT IN ('information_schema', 'db2standin')
+        AND p.prorettype <> 'trigger'::regtype;
+    CREATE OR REPLACE VIEW "SYSCAT"."ROUTINEDEP" AS
+      SELECT DISTINCT n.nspname::varchar(128) AS "ROUTINESCHEMA", (p.proname || '_' || p.oid)::varchar(128) AS "SPECIFICNAME",
+             (CASE c.relkind WHEN 'v' THEN 'V' ELSE 'T' END)::char(1) AS "BTYPE",
+             cn.nspname::varchar(128) AS "BSCHEMA", c.relname::varchar(128) AS "BNAME"
+      FROM pg_depend d JOIN pg_proc p ON p.oid = d.objid JOIN pg_namespace n ON n.oid = p.pronamespace
+      JOIN pg_class c ON c.oid = d.refobjid JOIN pg_namespace cn ON cn.oid = c.relnamespace
+      WHERE d.classid = 'pg_proc'::regclass AND d.refclassid = 'pg_class'::regclass AND c.relkind IN ('r', 'p', 'v');
+    GRANT SELECT ON "SYSCAT"."VIEWS", "SYSCAT"."TRIGGERS", "SYSCAT"."TRIGDEP", "SYSCAT"."ROUTINES",
+                    "SYSCAT"."ROUTINEDEP" TO PUBLIC;
+  END IF;
+EXCEPTION WHEN duplicate_table OR duplicate_object OR duplicate_function OR unique_violation OR insufficient_privilege THEN NULL;
+END$$;
+)SQL";
+
 // Schemas, domains and catalog views every connection relies on. Racing
 // connections may both try to create them; the loser ignores the error.
 const char* kSetup = R"SQL(
@@ -207,7 +326,7 @@ END$$;
 std::string CatalogSetupSql()
 {
     return std::string(kSetup) + kTableStatistics + kTableSpaces + kColumns + kIdentities + kDependents
-        + kDatabaseConfiguration;
+        + kDatabaseConfiguration + kDependencies;
 }
 
 }  // namespace db2standin

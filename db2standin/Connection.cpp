@@ -510,6 +510,12 @@ Diag Conn::mapError(const PGresult* res, const Translated* ctx)
                            "Reason code \"68\".");
     if (st == "57014")
         return serverError("57014", -952, "SQL0952N  Processing was cancelled due to an interrupt.");
+    if (st == "51024")
+        return serverError("51024", -575,
+                           "SQL0575N  View or materialized query table \"" + msg
+                               + "\" cannot be used because it has been marked inoperative.");
+    if (st == "42986")
+        return serverError("42986", -750, "SQL0750N  The statement failed because the table or column cannot be renamed.");
     if (st == "2BP01")
         return serverError(
             "42893", -478,

@@ -429,6 +429,8 @@ SQLRETURN Stmt::tables(const std::string&, const std::string& schem, const std::
           "t::varchar(128) AS \"TABLE_TYPE\", CAST(NULL AS varchar(254)) AS \"REMARKS\" FROM ("
           " SELECT ns.nspname AS s, c.relname AS n,"
           "  CASE WHEN ns.nspname IN ('SYSIBM', 'SYSCAT', 'SYSSTAT', 'SYSTOOLS', 'SYSIBMADM') THEN 'SYSTEM TABLE'"
+          "       WHEN EXISTS (SELECT 1 FROM db2standin.inoperative_views i WHERE i.schema = ns.nspname"
+          "                    AND i.name = c.relname) THEN 'INOPERATIVE VIEW'"
           "       WHEN c.relkind IN ('v', 'm') THEN 'VIEW' ELSE 'TABLE' END AS t"
           " FROM pg_class c JOIN pg_namespace ns ON ns.oid = c.relnamespace"
           " WHERE c.relkind IN ('r', 'p', 'v', 'm') AND ns.nspname NOT LIKE 'pg\\_%' AND ns.nspname NOT IN "

@@ -756,6 +756,212 @@ Translated insert(const std::vector<Token>& tk, size_t i, Catalog& cat, const st
     return tr;
 }
 
+// Tokens written out again as DB2 text, for a statement inside another one.
+std::string tokensText(const std::vector<Token>& tk, size_t from, size_t to)
+{
+    std::string text;
+    for (size_t i = from; i < to && tk[i].type != Token::End; ++i) {
+        const Token& t = tk[i];
+        const std::string piece = t.type == Token::QIdent ? quoteIdent(t.text)
+            : t.type == Token::Str                        ? quoteLiteral(t.text)
+            : t.type == Token::HexStr                     ? "X'" + t.text + "'"
+            : t.type == Token::Param                      ? "?"
+                                                          : t.text;
+        text += (text.empty() ? "" : " ") + piece;
+    }
+    return text;
+}
+
+// The tables a statement names after INTO, FROM, JOIN and UPDATE.
+std::vector<QName> tablesUsed(const std::vector<Token>& tk, size_t from, size_t to, Catalog& cat)
+{
+    std::vector<QName> used;
+    for (size_t i = from; i + 1 < to; ++i)
+        if ((tk[i].is("INTO") || tk[i].is("FROM") || tk[i].is("JOIN") || tk[i].is("UPDATE")) && isName(tk[i + 1])
+            && !tk[i + 2].is("(")) {
+            size_t p = i + 1;
+            used.push_back(parseName(tk, p, cat));
+        }
+    return used;
+}
+
+// CREATE TRIGGER name {NO CASCADE BEFORE | BEFORE | AFTER | INSTEAD OF}
+// {INSERT | DELETE | UPDATE [OF columns]} ON table [REFERENCING {OLD | NEW}
+// [ROW] [AS] name ...] [FOR EACH {ROW | STATEMENT}] [MODE DB2SQL]
+// [WHEN (condition)] {statement | BEGIN ATOMIC statement; ... END}: a
+// PL/pgSQL function (name$TRIGGER in the trigger's schema) run by a
+// PostgreSQL trigger. The tables its statements use are recorded for
+// SYSCAT.TRIGDEP.
+Translated createTrigger(const std::vector<Token>& tk, size_t i, Catalog& cat)
+{
+    Translated tr;
+    tr.kind = Translated::Ddl;
+    const QName trigger = parseName(tk, i, cat);
+    if (tk[i].is("NO") && tk[i + 1].is("CASCADE"))
+        i += 2;
+    std::string timing;
+    if (tk[i].is("BEFORE") || tk[i].is("AFTER"))
+        timing = tk[i++].upper();
+    else if (tk[i].is("INSTEAD") && tk[i + 1].is("OF"))
+        timing = "INSTEAD OF", i += 2;
+    else
+        syntax(tk[i], trigger.name);
+    std::string event;
+    if (tk[i].is("INSERT") || tk[i].is("DELETE") || tk[i].is("UPDATE"))
+        event = tk[i++].upper();
+    else
+        syntax(tk[i], timing);
+    if (event == "UPDATE" && tk[i].is("OF")) {
+        event += " OF ";
+        for (++i; isName(tk[i]); ++i) {
+            event += quoteIdent(nameOf(tk[i]));
+            if (!tk[i + 1].is(","))
+                break;
+            event += ", ";
+            ++i;
+        }
+        ++i;
+    }
+    if (!tk[i].is("ON"))
+        syntax(tk[i], event);
+    ++i;
+    const QName table = parseName(tk, i, cat);
+    std::string aliases;
+    if (tk[i].is("REFERENCING"))
+        for (++i; tk[i].is("OLD") || tk[i].is("NEW");) {
+            const bool old = tk[i++].is("OLD");
+            if (tk[i].is("TABLE"))  // transition tables are not taken
+                syntax(tk[i], old ? "OLD" : "NEW");
+            if (tk[i].is("ROW"))
+                ++i;
+            if (tk[i].is("AS"))
+                ++i;
+            if (!isName(tk[i]))
+                syntax(tk[i], old ? "OLD" : "NEW");
+            aliases += quoteIdent(nameOf(tk[i++])) + (old ? " ALIAS FOR old; " : " ALIAS FOR new; ");
+        }
+    bool eachRow = false;
+    if (tk[i].is("FOR") && tk[i + 1].is("EACH") && (tk[i + 2].is("ROW") || tk[i + 2].is("STATEMENT"))) {
+        eachRow = tk[i + 2].is("ROW");
+        i += 3;
+    }
+    if (tk[i].is("MODE") && tk[i + 1].is("DB2SQL"))
+        i += 2;
+    const std::string giveBack = "IF TG_OP = 'DELETE' THEN RETURN old; END IF; RETURN new;";
+    std::string body;
+    if (tk[i].is("WHEN")) {
+        if (!tk[i + 1].is("("))
+            syntax(tk[i + 1], "WHEN");
+        const size_t close = matchingParen(tk, i + 1);
+        Emitter em {tk};
+        body += "IF NOT coalesce(" + em.emit(i + 1, close + 1) + ", false) THEN " + giveBack + " END IF; ";
+        i = close + 1;
+    }
+    size_t end = tk.size() - 1;
+    const bool atomic = tk[i].is("BEGIN") && tk[i + 1].is("ATOMIC");
+    if (atomic) {
+        if (!tk[end - 1].is("END"))
+            syntax(tk[end - 1], "ATOMIC");
+        i += 2;
+        --end;
+    }
+    std::vector<QName> used;
+    while (i < end) {
+        size_t stop = i;
+        for (int depth = 0; stop < end && !(depth == 0 && tk[stop].is(";")); ++stop)
+            depth += tk[stop].is("(") ? 1 : tk[stop].is(")") ? -1 : 0;
+        if (stop > i && tk[i].is("SET")) {  // SET N.COLUMN = value: an assignment to the new row
+            Emitter em {tk};
+            body += em.emit(i + 1, stop) + "; ";
+        } else if (stop > i) {
+            body += translate(tokensText(tk, i, stop), cat).sql + "; ";
+            const auto tables = tablesUsed(tk, i, stop, cat);
+            used.insert(used.end(), tables.begin(), tables.end());
+        }
+        i = stop + 1;
+    }
+    if (body.empty())
+        syntax(tk[end], trigger.name);
+    const std::string function = quoteIdent(trigger.schema) + "." + quoteIdent(trigger.name + "$TRIGGER");
+    tr.schema = trigger.schema;
+    tr.name = trigger.name;
+    // A trigger's name is unique in its schema; the function of one that went
+    // with its table is replaced.
+    tr.sql = "DO $db2trigger$BEGIN IF EXISTS (SELECT 1 FROM pg_trigger g JOIN pg_class c ON c.oid = g.tgrelid"
+             " JOIN pg_namespace ns ON ns.oid = c.relnamespace WHERE ns.nspname = "
+        + quoteLiteral(trigger.schema) + " AND g.tgname = " + quoteLiteral(trigger.name)
+        + " AND NOT g.tgisinternal) THEN RAISE EXCEPTION 'trigger exists' USING ERRCODE = '42710'; END IF;"
+          " END$db2trigger$; CREATE OR REPLACE FUNCTION "
+        + function + "() RETURNS trigger LANGUAGE plpgsql AS $db2trigger$ "
+        + (aliases.empty() ? "" : "DECLARE " + aliases) + "BEGIN " + body + giveBack + " END $db2trigger$; "
+        + "CREATE TRIGGER " + quoteIdent(trigger.name) + " " + timing + " " + event + " ON " + table.quoted()
+        + (eachRow ? " FOR EACH ROW" : " FOR EACH STATEMENT") + " EXECUTE FUNCTION " + function + "()";
+    tr.after.push_back("DELETE FROM db2standin.trigger_uses WHERE schema = " + quoteLiteral(trigger.schema)
+                       + " AND name = " + quoteLiteral(trigger.name));
+    for (const QName& table : used)
+        tr.after.push_back("INSERT INTO db2standin.trigger_uses VALUES (" + quoteLiteral(trigger.schema) + ", "
+                           + quoteLiteral(trigger.name) + ", " + quoteLiteral(table.schema) + ", "
+                           + quoteLiteral(table.name) + ")");
+    return tr;
+}
+
+// CREATE FUNCTION name () RETURNS type [LANGUAGE SQL] [options] RETURN
+// expression or fullselect: an SQL function without parameters whose body
+// PostgreSQL parses at once, so that the tables it uses are recorded (as
+// SYSCAT.ROUTINEDEP shows them).
+Translated createFunction(const std::vector<Token>& tk, size_t i, Catalog& cat)
+{
+    Translated tr;
+    tr.kind = Translated::Ddl;
+    const QName function = parseName(tk, i, cat);
+    if (!tk[i].is("(") || !tk[i + 1].is(")"))
+        syntax(tk[i], function.name);  // the stand-in takes functions without parameters
+    i += 2;
+    if (!tk[i].is("RETURNS"))
+        syntax(tk[i], ")");
+    const size_t typeFrom = ++i;
+    while (tk[i].type != Token::End && !tk[i].is("LANGUAGE") && !tk[i].is("RETURN") && !tk[i].is("READS")
+           && !tk[i].is("CONTAINS") && !tk[i].is("NO") && !tk[i].is("DETERMINISTIC") && !tk[i].is("NOT")
+           && !tk[i].is("EXTERNAL"))
+        ++i;
+    Emitter em {tk};
+    const std::string type = em.emit(typeFrom, i);
+    while (tk[i].type != Token::End && !tk[i].is("RETURN"))
+        ++i;  // LANGUAGE SQL, READS SQL DATA, DETERMINISTIC, NO EXTERNAL ACTION and the like
+    if (!tk[i].is("RETURN") || tk[i + 1].type == Token::End)
+        syntax(tk[i], type);
+    const size_t end = tk.size() - 1;
+    const std::string body = tk[i + 1].is("SELECT") || tk[i + 1].is("WITH")
+        ? translate(tokensText(tk, i + 1, end), cat).sql
+        : em.emit(i + 1, end);
+    if (function.explicitSchema)
+        tr.prepare.push_back(ensureSchema(function.schema));
+    tr.schema = function.schema;
+    tr.name = function.name;
+    tr.sql = "CREATE FUNCTION " + function.quoted() + "() RETURNS " + type + " LANGUAGE sql STABLE RETURN (" + body
+        + ")";
+    return tr;
+}
+
+// DROP TRIGGER name: its table is looked up, as DB2 names a trigger by its schema alone.
+Translated dropTrigger(const std::vector<Token>& tk, size_t i, Catalog& cat)
+{
+    Translated tr;
+    tr.kind = Translated::Ddl;
+    const QName trigger = parseName(tk, i, cat);
+    if (tk[i].type != Token::End)
+        syntax(tk[i], trigger.name);
+    const std::string s = quoteLiteral(trigger.schema), n = quoteLiteral(trigger.name);
+    tr.sql = "DO $db2drop$DECLARE t oid; BEGIN SELECT g.tgrelid INTO t FROM pg_trigger g JOIN pg_class c ON c.oid = "
+             "g.tgrelid JOIN pg_namespace ns ON ns.oid = c.relnamespace WHERE ns.nspname = "
+        + s + " AND g.tgname = " + n + " AND NOT g.tgisinternal; IF t IS NULL THEN RAISE EXCEPTION '%.%', " + s + ", "
+        + n + " USING ERRCODE = '42704'; END IF; EXECUTE format('DROP TRIGGER %I ON %s', " + n
+        + ", t::regclass); EXECUTE format('DROP FUNCTION IF EXISTS %I.%I()', " + s + ", " + n
+        + " || '$TRIGGER'); DELETE FROM db2standin.trigger_uses WHERE schema = " + s + " AND name = " + n
+        + "; END$db2drop$";
+    return tr;
+}
+
 }  // namespace
 
 Diag generatedAlwaysError(const std::string& column)
@@ -819,9 +1025,19 @@ Translated translate(const std::string& sql, Catalog& cat)
         tr.kind = Translated::DropTable;
         tr.schema = q.schema;
         tr.name = q.name;
-        tr.sql = "DROP TABLE " + q.quoted() + " CASCADE";
+        // Foreign keys that reference it go; its views stay, inoperative.
+        tr.sql = "DO $db2drop$BEGIN PERFORM db2standin.drop_table(" + quoteLiteral(q.schema) + ", "
+            + quoteLiteral(q.name) + "); END$db2drop$";
         return tr;
     }
+    if (t0.is("CREATE") && tk[1].is("TRIGGER"))
+        return createTrigger(tk, 2, cat);
+    if (t0.is("CREATE") && tk[1].is("OR") && tk[2].is("REPLACE") && tk[3].is("TRIGGER"))
+        syntax(tk[1], "CREATE");  // the stand-in takes only new triggers
+    if (t0.is("DROP") && tk[1].is("TRIGGER"))
+        return dropTrigger(tk, 2, cat);
+    if (t0.is("CREATE") && tk[1].is("FUNCTION"))
+        return createFunction(tk, 2, cat);
     if (t0.is("RENAME")) {
         size_t i = tk[1].is("TABLE") ? 2 : 1;
         QName from = parseName(tk, i, cat);
@@ -834,7 +1050,10 @@ Translated translate(const std::string& sql, Catalog& cat)
         tr.schema = from.schema;
         tr.name = from.name;
         tr.newName = to;
-        tr.sql = "ALTER TABLE " + from.quoted() + " RENAME TO " + quoteIdent(to);
+        // Refused (SQL0750N) for a table in a referential constraint or one that
+        // views, triggers or SQL functions use.
+        tr.sql = "DO $db2rename$BEGIN PERFORM db2standin.rename_table(" + quoteLiteral(from.schema) + ", "
+            + quoteLiteral(from.name) + ", " + quoteLiteral(to) + "); END$db2rename$";
         return tr;
     }
     if (t0.is("CREATE") && (tk[1].is("ALIAS") || (tk[1].is("PUBLIC") && tk[2].is("ALIAS")))) {
@@ -978,6 +1197,15 @@ Translated translate(const std::string& sql, Catalog& cat)
             QName v = parseName(tk, i, cat);
             if (v.explicitSchema)
                 tr.prepare.push_back(ensureSchema(v.schema));
+            // A new view takes the place of an inoperative one of its name.
+            tr.prepare.push_back("SELECT db2standin.replace_inoperative_view(" + quoteLiteral(v.schema) + ", "
+                                 + quoteLiteral(v.name) + ")");
+        }
+        if (t0.is("DROP") && tk[1].is("VIEW")) {
+            size_t i = 2;
+            QName v = parseName(tk, i, cat);
+            tr.after.push_back("DELETE FROM db2standin.inoperative_views WHERE schema = " + quoteLiteral(v.schema)
+                               + " AND name = " + quoteLiteral(v.name));
         }
     }
     return tr;

@@ -214,7 +214,9 @@ bool DB2SqlDialect::isLockTimeout(const DbError& error) const
 }
 
 // A DROP TABLE removes the foreign keys that reference the table and
-// makes its views and materialized query tables inoperative.
+// makes its views (typed ones too), materialized query tables, triggers
+// (its own and those whose statements use it) and the SQL routines that use
+// it inoperative.
 std::vector<std::string> DB2SqlDialect::dependentsOf(DataConnection& connection, const std::string& table) const
 {
     const std::string name = quoteText(table);
@@ -230,9 +232,53 @@ std::vector<std::string> DB2SqlDialect::dependentsOf(DataConnection& connection,
     for (const auto& view : firstColumn(connection,
                                         "SELECT 'view ' || TABNAME FROM SYSCAT.TABDEP"
                                         " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = "
-                                            + name + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S') ORDER BY 1"))
+                                            + name + " AND BTYPE = 'T' AND DTYPE IN ('V', 'S', 'W') ORDER BY 1"))
         found.push_back(view);
+    for (const auto& trigger : firstColumn(connection,
+                                           "SELECT 'trigger ' || TRIGNAME FROM (SELECT TRIGNAME FROM SYSCAT.TRIGDEP"
+                                           " WHERE BSCHEMA = CURRENT SCHEMA AND BNAME = "
+                                               + name
+                                               + " AND BTYPE = 'T' UNION SELECT TRIGNAME FROM SYSCAT.TRIGGERS"
+                                                 " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                                               + name + ") T ORDER BY 1"))
+        found.push_back(trigger);
+    for (const auto& routine : firstColumn(connection,
+                                           "SELECT DISTINCT 'routine ' || R.ROUTINENAME FROM SYSCAT.ROUTINEDEP D"
+                                           " JOIN SYSCAT.ROUTINES R ON R.ROUTINESCHEMA = D.ROUTINESCHEMA"
+                                           " AND R.SPECIFICNAME = D.SPECIFICNAME"
+                                           " WHERE D.BSCHEMA = CURRENT SCHEMA AND D.BNAME = "
+                                               + name + " AND D.BTYPE = 'T' ORDER BY 1"))
+        found.push_back(routine);
     return found;
+}
+
+// DB2 refuses to rename a table that is the child of a foreign key (SQL0750N).
+std::vector<std::string> DB2SqlDialect::foreignKeysOf(DataConnection& connection, const std::string& table) const
+{
+    const std::string name = quoteText(table);
+    return firstColumn(connection,
+                       "SELECT 'foreign key ' || CONSTNAME || ' to ' || REFTABNAME FROM SYSCAT.REFERENCES"
+                       " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                           + name + " AND NOT (REFTABSCHEMA = TABSCHEMA AND REFTABNAME = TABNAME) ORDER BY 1");
+}
+
+// 'M': a trigger of several events (INSERT OR UPDATE ...), which may be these.
+std::vector<std::string> DB2SqlDialect::rowTriggers(DataConnection& connection, const std::string& table) const
+{
+    return firstColumn(connection,
+                       "SELECT 'trigger ' || TRIGNAME || ' (' || CASE TRIGTIME WHEN 'A' THEN 'AFTER' WHEN 'B'"
+                       " THEN 'BEFORE' ELSE 'INSTEAD OF' END || CASE TRIGEVENT WHEN 'I' THEN ' INSERT)'"
+                       " WHEN 'D' THEN ' DELETE)' ELSE ' INSERT, UPDATE OR DELETE)' END FROM SYSCAT.TRIGGERS"
+                       " WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                           + quoteText(table) + " AND TRIGEVENT IN ('I', 'D', 'M') ORDER BY 1");
+}
+
+bool DB2SqlDialect::isView(DataConnection& connection, const std::string& table) const
+{
+    return firstValue(connection,
+                      "SELECT COUNT(*) FROM SYSCAT.TABLES WHERE TABSCHEMA = CURRENT SCHEMA AND TABNAME = "
+                          + quoteText(table) + " AND TYPE = 'V'")
+        != std::optional<std::string>("0");
 }
 
 // DROP and RENAME in one unit of work: either both happen or neither.

@@ -23,6 +23,9 @@ public:
     bool isLockTimeout(const DbError& error) const override;
     std::vector<std::string> dependentsOf(DataConnection& connection, const std::string& table) const override;
     bool renameKeepsDependents() const override { return false; }
+    std::vector<std::string> foreignKeysOf(DataConnection& connection, const std::string& table) const override;
+    std::vector<std::string> rowTriggers(DataConnection& connection, const std::string& table) const override;
+    bool isView(DataConnection& connection, const std::string& table) const override;
     std::vector<ExistingColumn> existingColumns(DataConnection& connection, const std::string& table) const override;
     bool columnNamesIgnoreCase() const override { return false; }
     std::vector<std::string> rowChangingReferences(DataConnection& connection, const std::string& table) const override;

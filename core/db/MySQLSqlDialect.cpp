@@ -127,7 +127,8 @@ bool MySQLSqlDialect::isLockTimeout(const DbError& error) const
 }
 
 // Views are kept by name and read the new table once one has it again;
-// foreign keys of other tables keep a DROP from happening at all.
+// foreign keys of other tables keep a DROP from happening at all; the
+// table's triggers go with it.
 std::vector<std::string> MySQLSqlDialect::dependentsOf(DataConnection& connection, const std::string& table) const
 {
     const std::string name = hexText(table);
@@ -143,7 +144,30 @@ std::vector<std::string> MySQLSqlDialect::dependentsOf(DataConnection& connectio
                            "TABLE_NAME = "
                          + name + ") ORDER BY 1"))
         found.push_back(key);
+    for (const auto& trigger : firstColumn(connection,
+                                           "SELECT CONCAT('trigger ', TRIGGER_NAME) FROM information_schema.TRIGGERS"
+                                           " WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND EVENT_OBJECT_TABLE = BINARY "
+                                               + name + " ORDER BY 1"))
+        found.push_back(trigger);
     return found;
+}
+
+std::vector<std::string> MySQLSqlDialect::rowTriggers(DataConnection& connection, const std::string& table) const
+{
+    return firstColumn(connection,
+                       "SELECT CONCAT('trigger ', TRIGGER_NAME, ' (', ACTION_TIMING, ' ', EVENT_MANIPULATION, ')')"
+                       " FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE()"
+                       " AND EVENT_OBJECT_TABLE = BINARY "
+                           + hexText(table) + " AND EVENT_MANIPULATION IN ('INSERT', 'DELETE') ORDER BY 1");
+}
+
+bool MySQLSqlDialect::isView(DataConnection& connection, const std::string& table) const
+{
+    return firstValue(connection,
+                      "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+                      " AND TABLE_NAME = BINARY "
+                          + hexText(table) + " AND TABLE_TYPE = 'VIEW'")
+        != std::optional<std::string>("0");
 }
 
 // lower_case_table_names: 0 names as given, compared exactly (Linux);

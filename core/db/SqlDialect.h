@@ -110,6 +110,14 @@ public:
     // Whether a RENAME leaves what relies on the table working (MySQL: foreign
     // keys follow the table; DB2 refuses such a rename or leaves views invalid).
     virtual bool renameKeepsDependents() const = 0;
+    // The table's own foreign keys to other tables ("foreign key FK_ITEMS_ORDER
+    // to ORDERS"), where the server refuses to rename a table that has one.
+    virtual std::vector<std::string> foreignKeysOf(DataConnection&, const std::string&) const { return {}; }
+    // Triggers on `table` that fire for each row deleted or inserted:
+    // "trigger ITEMS_AUDIT (AFTER DELETE)".
+    virtual std::vector<std::string> rowTriggers(DataConnection& connection, const std::string& table) const = 0;
+    // Whether `table` names a view, whose rows live in the tables it reads.
+    virtual bool isView(DataConnection& connection, const std::string& table) const = 0;
 
     // Loading rows into a table that exists: its columns in table order, as
     // the catalogue describes them; `required` when a row must give a value

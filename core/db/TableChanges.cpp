@@ -10,6 +10,25 @@ namespace {
 constexpr auto kPauseBetweenTries = std::chrono::milliseconds(500);
 constexpr char kTableKept[] = "the table was kept";
 
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const auto& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// The server refuses to rename a table that is the child of a foreign key.
+void RefuseIfForeignKeys(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
+{
+    const std::vector<std::string> keys = dialect.foreignKeysOf(connection, table);
+    if (keys.empty())
+        return;
+    const std::string reason
+        = "has " + joined(keys) + ", and " + dialect.displayName() + " renames no table in a foreign key; it keeps its name";
+    throw TableChangeRefused(table + " " + reason + ". Remove those first.", reason);
+}
+
 }  // namespace
 
 void RefuseIfDependents(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
@@ -79,8 +98,10 @@ void RenameUserTable(DataConnection& connection, const SqlDialect& dialect, cons
                      const std::string& to)
 {
     WithBoundedLockWaits(connection, dialect, from, "it keeps its name", [&] {
-        if (!dialect.renameKeepsDependents())
+        if (!dialect.renameKeepsDependents()) {
             RefuseIfDependents(connection, dialect, from, "it keeps its name");
+            RefuseIfForeignKeys(connection, dialect, from);
+        }
         connection.execute(dialect.renameTableSql(from, to));
     });
 }

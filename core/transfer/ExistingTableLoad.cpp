@@ -80,21 +80,45 @@ LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
     return load;
 }
 
+namespace {
+
+std::string joinedNames(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> ViewRefusal(DataConnection& target, const SqlDialect& dialect, const std::string& table)
+{
+    if (!dialect.isView(target, table))
+        return std::nullopt;
+    return table + " is a view on " + dialect.displayName()
+        + ", not a table: its rows are kept in the tables it reads, which the tool can neither check nor roll back "
+          "through it. Nothing was written; send into one of those tables instead.";
+}
+
 std::optional<std::string> LoadRefusal(DataConnection& target, const SqlDialect& dialect, const std::string& table,
                                        ExistingTables mode)
 {
+    if (auto view = ViewRefusal(target, dialect, table))
+        return view;
     if (auto problem = dialect.rollbackProblem(target, table))
         return table + ": " + *problem;
     if (mode != ExistingTables::ReplaceRows)
         return std::nullopt;
     const std::vector<std::string> changing = dialect.rowChangingReferences(target, table);
-    if (changing.empty())
-        return std::nullopt;
-    std::string names;
-    for (const std::string& reference : changing)
-        names += (names.empty() ? "" : ", ") + reference;
-    return "Replacing the rows of " + table + " would change the rows of other tables through " + names
-        + "; nothing was deleted.";
+    if (!changing.empty())
+        return "Replacing the rows of " + table + " would change the rows of other tables through "
+            + joinedNames(changing) + "; nothing was deleted.";
+    const std::vector<std::string> triggers = dialect.rowTriggers(target, table);
+    if (!triggers.empty())
+        return "Replacing the rows of " + table + " would fire " + joinedNames(triggers)
+            + " for each row deleted or inserted; nothing was deleted. Remove those first.";
+    return std::nullopt;
 }
 
 std::vector<std::string> IdentityNotes(DataConnection& target, const SqlDialect& dialect, const std::string& table,

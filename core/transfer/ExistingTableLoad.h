@@ -40,9 +40,13 @@ std::vector<std::string> IdentityNotes(DataConnection& target, const SqlDialect&
                                        const std::vector<std::string>& loadedColumns);
 
 // Why rows cannot be loaded into `table` in `mode` at all, checked before
-// anything is read: a target that cannot roll back, or (replacing rows)
-// foreign keys whose ON DELETE would change other tables. Throws DbError
-// when the catalogue cannot be read.
+// anything is read: a view, a target that cannot roll back, or (replacing
+// rows) foreign keys whose ON DELETE would change other tables and triggers
+// that fire on DELETE or INSERT. Throws DbError when the catalogue cannot be
+// read.
+// Why nothing is written into `table` because it is a view; nullopt for a table.
+std::optional<std::string> ViewRefusal(DataConnection& target, const SqlDialect& dialect, const std::string& table);
+
 std::optional<std::string> LoadRefusal(DataConnection& target, const SqlDialect& dialect, const std::string& table,
                                        ExistingTables mode);
 

@@ -425,14 +425,19 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         const std::string key = names.tableKey(targetName);
         const std::string listedName = names.listedTableName(targetName);
         if (const auto earlier = sentByThisRun.find(key); earlier != sentByThisRun.end()) {
+            const bool twice = table == earlier->second;
             const bool renamed = targetName != table || targetNameOf(earlier->second) != earlier->second;
-            const std::string why = renamed
-                ? "with upper-case names both are " + targetName + " on " + targetDialect.displayName()
-                : targetDialect.displayName() + " does not tell these table names apart";
+            const std::string why = twice ? "it is named twice"
+                : renamed ? "with upper-case names both are " + targetName + " on " + targetDialect.displayName()
+                          : targetDialect.displayName() + " does not tell these table names apart";
+            const std::string would = options.existingTables == ExistingTables::AddRows ? "would add its rows to "
+                : options.existingTables == ExistingTables::ReplaceRows                 ? "would replace the rows of "
+                                                                                        : "would replace ";
             refuseName(TransferStep::ReplaceTable,
-                       table + " would replace " + targetTables.at(key) + ", which this run has just sent from "
-                           + earlier->second + ": " + why + ". Rename one of them and send it alone.",
-                       "would replace " + targetTables.at(key) + ", sent by this run from " + earlier->second);
+                       table + " " + would + targetTables.at(key) + ", which this run has just sent from "
+                           + earlier->second + ": " + why + ". "
+                           + (twice ? "Send it once." : "Rename one of them and send it alone."),
+                       would + targetTables.at(key) + ", sent by this run from " + earlier->second);
             continue;
         }
         const auto existing = targetTables.find(key);
@@ -563,6 +568,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             if (result.status == TableStatus::Sent) {
                 try {
                     loading.commit();
+                    sentByThisRun[key] = table;  // a later table of this name would load into these rows
                 } catch (const DbError& error) {
                     observer.report(TransferStep::Insert, error.description(), "COMMIT");
                     result.status = TableStatus::Failed;
@@ -589,6 +595,21 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         if (overwrite && !observer.confirmOverwrite(table, existing->second)) {
             result.reason = kExistingTableKept;
             continue;
+        }
+        // A view of that name, which the target lists apart from its tables,
+        // would refuse the copy's name only after every row was written.
+        if (!overwrite) {
+            try {
+                if (auto view = ViewRefusal(target, targetDialect, targetName)) {
+                    refuseName(TransferStep::CreateTable, *view, "a view, not a table; nothing was written");
+                    continue;
+                }
+            } catch (const DbError& error) {
+                fail(TransferStep::CreateTable, error.description(), "");
+                if (summary.connectionLost)
+                    break;
+                continue;
+            }
         }
         // A table others rely on is refused before anything is read.
         if (overwrite) {

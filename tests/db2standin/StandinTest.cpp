@@ -306,6 +306,145 @@ TEST_F(Standin, RenameTable)
     s.ok("DROP TABLE SI_REN_C");
 }
 
+// A table in a referential constraint (parent or child), or one that a view
+// or a trigger uses, keeps its name: SQL0750N, as DB2 answers (views and
+// triggers: as with auto_reval DISABLED, the stricter setting).
+TEST_F(Standin, RenameRefusedForATableOthersUse)
+{
+    Statement s(conn);
+    const auto reset = [&] {
+        s.exec("DROP VIEW SI_RN_VIEW");
+        s.exec("DROP FUNCTION SI_RN_COUNT");
+        for (const char* table : {"SI_RN_CHILD", "SI_RN_LOG", "SI_RN_T", "SI_RN_NEW"})
+            dropIfExists(table);
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> setup;
+    };
+    const std::vector<Case> cases {
+        {"parent of a foreign key",
+         {"CREATE TABLE SI_RN_CHILD (P INT, CONSTRAINT SI_RN_FK FOREIGN KEY (P) REFERENCES SI_RN_T (ID))"}},
+        {"child of a foreign key",
+         {"DROP TABLE SI_RN_T", "CREATE TABLE SI_RN_CHILD (ID INT NOT NULL PRIMARY KEY)",
+          "CREATE TABLE SI_RN_T (ID INT NOT NULL PRIMARY KEY, P INT, CONSTRAINT SI_RN_FK FOREIGN KEY (P) "
+          "REFERENCES SI_RN_CHILD (ID))"}},
+        {"read by a view", {"CREATE VIEW SI_RN_VIEW AS SELECT ID FROM SI_RN_T"}},
+        {"subject of a trigger",
+         {"CREATE TABLE SI_RN_LOG (ID INT)",
+          "CREATE TRIGGER SI_RN_TRG AFTER DELETE ON SI_RN_T REFERENCING OLD AS O FOR EACH ROW "
+          "INSERT INTO SI_RN_LOG VALUES (O.ID)"}},
+        {"used by an SQL function",
+         {"CREATE FUNCTION SI_RN_COUNT () RETURNS INTEGER LANGUAGE SQL READS SQL DATA NO EXTERNAL ACTION "
+          "RETURN SELECT COUNT(*) FROM SI_RN_T"}},
+        {"used by a trigger on another table",
+         {"CREATE TABLE SI_RN_LOG (ID INT)",
+          "CREATE TRIGGER SI_RN_TRG AFTER INSERT ON SI_RN_LOG FOR EACH ROW DELETE FROM SI_RN_T"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset();
+        s.ok("CREATE TABLE SI_RN_T (ID INT NOT NULL PRIMARY KEY)");
+        for (const auto& sql : c.setup)
+            s.ok(sql);
+        EXPECT_EQ(s.exec("RENAME TABLE SI_RN_T TO SI_RN_NEW"), SQL_ERROR);
+        auto d = s.diags();
+        ASSERT_FALSE(d.empty());
+        EXPECT_EQ(d[0].state, "42986");
+        EXPECT_EQ(d[0].native, -750);
+        EXPECT_NE(d[0].message.find("SQL0750N"), std::string::npos) << d[0].message;
+        EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SYSCAT.TABLES WHERE TABNAME = 'SI_RN_T'"), "1");
+        if (std::string(c.what) == "used by an SQL function") {
+            EXPECT_EQ(s.query("SELECT R.ROUTINENAME, D.BTYPE, D.BNAME FROM SYSCAT.ROUTINEDEP D JOIN SYSCAT.ROUTINES R"
+                              " ON R.ROUTINESCHEMA = D.ROUTINESCHEMA AND R.SPECIFICNAME = D.SPECIFICNAME"
+                              " WHERE D.BNAME = 'SI_RN_T'"),
+                      (std::vector<std::vector<std::string>> {{"SI_RN_COUNT", "T", "SI_RN_T"}}));
+        }
+    }
+    // Triggers are listed with what they use; without them the table may be renamed.
+    EXPECT_EQ(s.query("SELECT TRIGNAME, TABNAME, TRIGTIME, TRIGEVENT, GRANULARITY FROM SYSCAT.TRIGGERS"
+                     " WHERE TRIGNAME = 'SI_RN_TRG'"),
+              (std::vector<std::vector<std::string>> {{"SI_RN_TRG", "SI_RN_LOG", "A", "I", "R"}}));
+    EXPECT_EQ(s.query("SELECT BNAME FROM SYSCAT.TRIGDEP WHERE TRIGNAME = 'SI_RN_TRG' ORDER BY 1"),
+              (std::vector<std::vector<std::string>> {{"SI_RN_LOG"}, {"SI_RN_T"}}));
+    s.ok("DROP TRIGGER SI_RN_TRG");
+    EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SYSCAT.TRIGDEP WHERE TRIGNAME = 'SI_RN_TRG'"), "0");
+    s.ok("RENAME TABLE SI_RN_T TO SI_RN_NEW");
+    reset();
+    // A row change timestamp is the table's own column, not a trigger of the user's.
+    s.ok("CREATE TABLE SI_RN_T (ID INT, CHANGED TIMESTAMP NOT NULL GENERATED ALWAYS FOR EACH ROW ON UPDATE AS ROW "
+         "CHANGE TIMESTAMP)");
+    EXPECT_EQ(s.scalar("SELECT COUNT(*) FROM SYSCAT.TRIGGERS WHERE TABNAME = 'SI_RN_T'"), "0");
+    s.ok("RENAME TABLE SI_RN_T TO SI_RN_NEW");
+    reset();
+}
+
+// A trigger's statements run as DB2 runs them, with the correlation names given.
+TEST_F(Standin, TriggerStatementsRunWithTheirCorrelationNames)
+{
+    Statement s(conn);
+    for (const char* table : {"SI_TG_LOG", "SI_TG_T"})
+        dropIfExists(table);
+    s.ok("CREATE TABLE SI_TG_T (ID INT, NAME VARCHAR(10))");
+    s.ok("CREATE TABLE SI_TG_LOG (ID INT, WHAT VARCHAR(10))");
+    s.ok("CREATE TRIGGER SI_TG_DEL AFTER DELETE ON SI_TG_T REFERENCING OLD AS O FOR EACH ROW MODE DB2SQL "
+         "INSERT INTO SI_TG_LOG VALUES (O.ID, 'deleted')");
+    s.ok("CREATE TRIGGER SI_TG_INS NO CASCADE BEFORE INSERT ON SI_TG_T REFERENCING NEW AS N FOR EACH ROW "
+         "WHEN (N.NAME IS NULL) BEGIN ATOMIC SET N.NAME = 'none'; END");
+    s.ok("INSERT INTO SI_TG_T VALUES (1, NULL), (2, 'two')");
+    s.ok("DELETE FROM SI_TG_T WHERE ID = 2");
+    EXPECT_EQ(s.query("SELECT ID, NAME FROM SI_TG_T"), (std::vector<std::vector<std::string>> {{"1", "none"}}));
+    EXPECT_EQ(s.query("SELECT ID, WHAT FROM SI_TG_LOG"), (std::vector<std::vector<std::string>> {{"2", "deleted"}}));
+    s.ok("DROP TABLE SI_TG_T");
+    s.ok("DROP TABLE SI_TG_LOG");
+}
+
+// DROP TABLE keeps the views that read the table, directly or through
+// another view, as inoperative views: listed, unusable, until CREATE VIEW
+// replaces or DROP VIEW removes them.
+TEST_F(Standin, DropLeavesDependentViewsInoperative)
+{
+    Statement s(conn);
+    s.exec("DROP VIEW SI_IV_OUTER");
+    s.exec("DROP VIEW SI_IV_INNER");
+    dropIfExists("SI_IV_T");
+    s.ok("CREATE TABLE SI_IV_T (X INT)");
+    s.ok("CREATE VIEW SI_IV_INNER AS SELECT X FROM SI_IV_T");
+    s.ok("CREATE VIEW SI_IV_OUTER AS SELECT X FROM SI_IV_INNER");
+    EXPECT_EQ(s.query("SELECT VIEWNAME, VALID FROM SYSCAT.VIEWS WHERE VIEWNAME LIKE 'SI_IV_%' ORDER BY 1"),
+              (std::vector<std::vector<std::string>> {{"SI_IV_INNER", "Y"}, {"SI_IV_OUTER", "Y"}}));
+    s.ok("DROP TABLE SI_IV_T");
+    EXPECT_EQ(s.query("SELECT VIEWNAME, VALID FROM SYSCAT.VIEWS WHERE VIEWNAME LIKE 'SI_IV_%' ORDER BY 1"),
+              (std::vector<std::vector<std::string>> {{"SI_IV_INNER", "X"}, {"SI_IV_OUTER", "X"}}));
+    EXPECT_NE(s.scalar("SELECT TEXT FROM SYSCAT.VIEWS WHERE VIEWNAME = 'SI_IV_INNER'").find("SI_IV_T"),
+              std::string::npos);
+    std::u16string pattern = u16("SI\\_IV\\_%");
+    SQLFreeStmt(s.h(), SQL_CLOSE);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLTablesW(s.h(), nullptr, 0, nullptr, 0, W(pattern), SQL_NTS, nullptr, 0)))
+        << s.errors();
+    const auto listed = s.rows();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0][3], "INOPERATIVE VIEW");
+    EXPECT_EQ(listed[1][3], "INOPERATIVE VIEW");
+    for (const char* view : {"SI_IV_INNER", "SI_IV_OUTER"}) {
+        SCOPED_TRACE(view);
+        EXPECT_EQ(s.exec(std::string("SELECT * FROM ") + view), SQL_ERROR);
+        auto d = s.diags();
+        ASSERT_FALSE(d.empty());
+        EXPECT_EQ(d[0].state, "51024");
+        EXPECT_EQ(d[0].native, -575);
+        EXPECT_NE(d[0].message.find("SQL0575N"), std::string::npos) << d[0].message;
+    }
+    // The name is taken until the view is replaced or dropped.
+    EXPECT_EQ(s.exec("CREATE TABLE SI_IV_INNER (Y INT)"), SQL_ERROR);
+    s.ok("CREATE VIEW SI_IV_INNER AS SELECT 1 AS Y FROM SYSIBM.SYSDUMMY1");
+    EXPECT_EQ(s.scalar("SELECT Y FROM SI_IV_INNER"), "1");
+    s.ok("DROP VIEW SI_IV_OUTER");
+    EXPECT_EQ(s.query("SELECT VIEWNAME, VALID FROM SYSCAT.VIEWS WHERE VIEWNAME LIKE 'SI_IV_%' ORDER BY 1"),
+              (std::vector<std::vector<std::string>> {{"SI_IV_INNER", "Y"}}));
+    s.ok("DROP VIEW SI_IV_INNER");
+}
+
 // --------------------------------------------------------- implicit casts
 
 TEST_F(Standin, ImplicitCastsOfStringLiterals)

@@ -22,12 +22,13 @@ protected:
         OpenMySQL(mysql);
         OpenDB2(db2);
         for (DataConnection* side : {&mysql, &db2})
-            for (const char* statement : {"DROP VIEW items_view", "DROP VIEW \"items_view\""})
+            for (const char* statement :
+                 {"DROP VIEW items_view", "DROP VIEW \"items_view\"", "DROP VIEW items", "DROP VIEW \"items\""})
                 try {
                     side->execute(statement);
                 } catch (const DbError&) {
                 }
-        for (const char* t : {"items_child", "items"}) {
+        for (const char* t : {"items_child", "items", "items_base", "items_log"}) {
             DropMySQL(mysql, t);
             DropDB2(db2, t);
         }
@@ -254,6 +255,67 @@ TEST_P(LoadExistingTest, CancelPartWayLeavesTheOldRowsWhole)
 }
 
 }  // namespace
+
+// A view has no rows of its own: what is written through it lands in the
+// tables it reads, which neither the rollback check nor the count can see
+// through it (a MyISAM table under a MySQL view kept 300 rows of a load
+// reported as rolled back). Refused before anything is written, on DB2 too,
+// where a view is not among the tables listed.
+TEST_P(LoadExistingTest, ViewIsRefusedBeforeAnyRowMoves)
+{
+    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'", "MyISAM");
+    target().execute("RENAME TABLE " + q("items") + " TO " + q("items_base"));
+    target().execute("CREATE VIEW " + q("items") + " AS SELECT " + q("id") + ", " + q("name") + " FROM "
+                     + q("items_base"));
+    const auto summary = run();
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_NE(observer.reports[0].description.find("items is a view on " + std::string(toDB2() ? "IBM DB2" : "MySQL")
+                                                   + ", not a table"),
+              std::string::npos)
+        << observer.reportsText();
+    ASSERT_EQ(summary.tables.size(), 1u);
+    EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 0);
+    EXPECT_EQ(QueryRows(target(), "SELECT * FROM " + q("items_base")), (std::vector<Row> {{"9", "old"}}));
+    EXPECT_EQ(StagingTablesOn(target(), toDB2() ? DB2Dialect() : MySQLDialect()), std::vector<std::string> {});
+}
+
+// Replacing rows runs the target's DELETE and INSERT triggers for every
+// row: refused, naming them, before anything is deleted. Adding rows runs
+// the INSERT triggers, as any insert into the table does.
+TEST_P(LoadExistingTest, ReplacingRowsIsRefusedWhereTriggersWouldFire)
+{
+    struct TriggerCase {
+        const char* event;
+        const char* timing;
+    };
+    for (const TriggerCase& c : {TriggerCase {"DELETE", "AFTER"}, TriggerCase {"INSERT", "BEFORE"}}) {
+        SCOPED_TRACE(c.event);
+        SetUp();
+        observer = RecordingObserver();
+        makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
+        target().execute("CREATE TABLE " + q("items_log") + "(" + q("id") + " INTEGER)" + targetEngine());
+        const bool deleting = std::string(c.event) == "DELETE";
+        const std::string row = toDB2() ? "r." : (deleting ? "OLD." : "NEW.");
+        target().execute("CREATE TRIGGER " + q("items_audit") + " " + c.timing + " " + c.event + " ON " + q("items")
+                         + (toDB2() ? (deleting ? " REFERENCING OLD AS r" : " REFERENCING NEW AS r") : "")
+                         + " FOR EACH ROW INSERT INTO " + q("items_log") + " VALUES (" + row + q("id") + ")");
+        const auto summary = run();
+        ASSERT_EQ(summary.tables.size(), 1u);
+        if (adding()) {
+            EXPECT_EQ(summary.tables[0].status, TableStatus::Sent) << observer.reportsText();
+            EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_log")), deleting ? "0" : "3");
+            continue;
+        }
+        ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+        EXPECT_EQ(observer.reports[0].description,
+                  "Replacing the rows of items would fire trigger items_audit (" + std::string(c.timing) + " "
+                      + c.event + ") for each row deleted or inserted; nothing was deleted. Remove those first.");
+        EXPECT_EQ(summary.tables[0].status, TableStatus::Failed);
+        EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
+        EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_log")), "0");
+    }
+}
 
 // The source table went away after the list was read: a read failure, the old rows untouched.
 TEST_P(LoadExistingTest, SourceGoneIsAReadFailure)

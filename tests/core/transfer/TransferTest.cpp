@@ -1016,6 +1016,20 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
         target.execute("CREATE VIEW " + q("many_view") + " AS SELECT " + q("old") + " FROM " + q("many"));
         dependents += ", view many_view";
     }
+    // A trigger goes with its table (MySQL) or is left inoperative (DB2).
+    try {
+        target.execute("DROP TABLE " + q("many_log"));
+    } catch (const DbError&) {
+    }
+    target.execute("CREATE TABLE " + q("many_log") + "(" + q("n") + " INTEGER)");
+    target.execute("CREATE TRIGGER " + q("many_audit") + " AFTER INSERT ON " + q("many")
+                   + " FOR EACH ROW INSERT INTO " + q("many_log") + " VALUES (1)");
+    dependents += ", trigger many_audit";
+    if (toDB2) {  // an SQL function that reads it is left inoperative
+        target.execute("CREATE FUNCTION " + q("many_count") + " () RETURNS INTEGER LANGUAGE SQL READS SQL DATA RETURN "
+                       "SELECT COUNT(*) FROM " + q("many"));
+        dependents += ", routine many_count";
+    }
     const auto summary = run(GetParam(), {"many"});
     ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
     EXPECT_EQ(SendReportLineOf(GetParam(), observer.reports[0].step), 144);
@@ -1041,6 +1055,11 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
     if (toDB2) {
         EXPECT_EQ(refusal([&] { RenameUserTable(target, dialect, "many", "many_renamed"); }),
                   "many is needed by " + dependents + "; it keeps its name. Remove or change those first.");
+        // DB2 renames no table in a foreign key, the child as little as the parent.
+        EXPECT_EQ(refusal([&] { RenameUserTable(target, dialect, "child", "child_renamed"); }),
+                  "child has foreign key child_many to many, and IBM DB2 renames no table in a foreign key; it "
+                  "keeps its name. Remove those first.");
+        EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + q("child")), "0");
     }
     EXPECT_EQ(QueryRows(target, "SELECT * FROM " + q("many")), (std::vector<Row> {{"7"}}));
     EXPECT_THROW(target.execute("INSERT INTO " + q("child") + " VALUES(8)"), DbError);  // the key still holds
@@ -1050,9 +1069,12 @@ TEST_P(OverwriteTest, TableOthersRelyOnIsRefusedBeforeAnyRowAndKeepsThem)
     }
     EXPECT_TRUE(observer.dropped.empty());
     EXPECT_EQ(StagingTablesOn(target, sides().targetDialect), std::vector<std::string> {});
+    target.execute("INSERT INTO " + q("many") + " VALUES(8)");  // the trigger is still there
+    EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM " + q("many_log")), "1");
     if (toDB2)
         target.execute("DROP VIEW " + q("many_view"));
     target.execute("DROP TABLE " + q("child"));
+    target.execute("DROP TABLE " + q("many_log"));
 }
 
 // Another session's open transaction holds the table. Replacing, deleting and
