@@ -194,7 +194,7 @@ std::optional<SQLRETURN> Stmt::injectedFailure()
     const Diag diag
         = serverError(injected->sqlState, static_cast<int>(injected->sqlCode),
                       std::string("SQL") + code + "N  Raised on purpose by DB2STANDIN_FAIL_INSERT after "
-                          + std::to_string(injected->afterRows) + " inserted rows. SQLSTATE=" + injected->sqlState);
+                          + std::to_string(injected->afterRows) + " inserted rows.");
     if (injected->sqlState.rfind("08", 0) == 0)
         conn->disconnect();
     return fail(diag);
