@@ -3,6 +3,7 @@
 // row's fault in the middle of a copy, and a COMMIT whose answer is lost.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "SourceReader.h"
 #include "Transfer.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,39 @@ TEST_P(NonStrictTarget, AChangedValueCostsItsRowAndNoRowArrivesChanged)
     }
     ASSERT_FALSE(observer.reports.empty());
     EXPECT_EQ(observer.reports[0].step, TransferStep::Insert) << observer.reportsText();
+}
+
+// A copy into a table of its own (each array committed, as into a staging
+// table) on the non-strict server: the warnings of each array find the rows
+// even strict mode stores changed.
+TEST(NonStrictCopy, ArraysWithAChangedValueAreSentAgainRowByRow)
+{
+    RequireTestServers(true, false);
+    DataConnection source, target;
+    OpenMySQL(source);
+    MySQLDialect().openSession(target, FoldingMySQLTestProfile());
+    DropMySQL(source, "strict_src");
+    DropMySQL(target, "strict_dst");
+    source.execute("CREATE TABLE strict_src(id INT PRIMARY KEY, code VARCHAR(10), amount DECIMAL(6,3))");
+    source.execute("INSERT INTO strict_src SELECT seq, 'abc', 1.5 FROM seq_1_to_300");
+    source.execute("UPDATE strict_src SET code = 'abc  ' WHERE id IN (50, 250)");  // spaces cut: a note
+    source.execute("UPDATE strict_src SET amount = 2.125 WHERE id = 150");         // rounded: a note
+    source.execute("UPDATE strict_src SET code = 'abcdef' WHERE id = 120");        // too long: an error
+    target.execute("CREATE TABLE strict_dst(id INT, code VARCHAR(3), amount DECIMAL(5,2)) ENGINE=InnoDB");
+    auto reader = OpenMySQLSource(source, "strict_src", 100);
+    RecordingObserver observer;
+    const CopyResult result = CopyRows(TargetSide::MySQL, "strict_dst", "strict_dst", *reader, 300,
+                                       {"INT", "VARCHAR(3)", "DECIMAL(5,2)"}, target, observer);
+    reader.reset();
+    EXPECT_EQ(result.copied, 296);
+    EXPECT_EQ(result.refused, 4);
+    EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM strict_dst WHERE code = 'abc' AND amount = 1.5"), "296");
+    EXPECT_EQ(QueryValue(target, "SELECT COUNT(*) FROM strict_dst WHERE id IN (50, 120, 150, 250)"), "0");
+    ASSERT_FALSE(observer.reports.empty());
+    EXPECT_NE(observer.reports[0].description.find("Data truncated for column 'code'"), std::string::npos)
+        << observer.reportsText();
+    DropMySQL(source, "strict_src");
+    DropMySQL(target, "strict_dst");
 }
 
 // Loads into an existing table, both directions: items(id, name) on the
