@@ -334,7 +334,7 @@ SQLRETURN Conn::endTran(bool commit)
     unitInserted = unitRenamed = false;
     if (loseAnswer) {
         disconnect();
-        return fail(serverError("08S01", -30081,
+        return fail(serverError("08001", -30081,
                                 "SQL30081N  A communication error has been detected. Communication protocol being "
                                 "used: \"TCP/IP\".  Location where the error was detected: \"127.0.0.1\".  "
                                 "Communication function detecting the error: \"recv\".  Protocol specific error "
