@@ -220,6 +220,19 @@ SQLRETURN Conn::connect(const std::string& connectionText)
     logRowsLimit = 0;
     if (const char* logRows = std::getenv("DB2STANDIN_LOG_ROWS"); logRows && *logRows)
         logRowsLimit = std::max(0LL, std::atoll(logRows));
+    failInsert.reset();
+    rowsInserted = 0;
+    if (const char* fail = std::getenv("DB2STANDIN_FAIL_INSERT"); fail && *fail) {
+        const std::string text = fail;
+        const size_t first = text.find(','), second = text.find(',', first == std::string::npos ? 0 : first + 1);
+        if (first != std::string::npos && second != std::string::npos)
+            failInsert = InjectedFailure {text.substr(0, first), std::atol(text.c_str() + first + 1),
+                                          std::max(0LL, std::atoll(text.c_str() + second + 1))};
+    }
+    loseCommitAfter.clear();
+    if (const char* lose = std::getenv("DB2STANDIN_LOSE_COMMIT"); lose && *lose)
+        loseCommitAfter = upperAscii(lose);
+    unitInserted = unitRenamed = false;
     std::string setup = CatalogSetupSql() + "SET db2standin.page_size TO '" + std::to_string(tablePageSize)
         + "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage)
         + "'; SET db2standin.extended_row_sz TO '" + (extendedRowSz ? "ENABLE" : "DISABLE") + "';"
@@ -316,6 +329,17 @@ SQLRETURN Conn::endTran(bool commit)
     openCursors = 0;
     if (!commit)
         restoreLockTimeout();
+    const bool loseAnswer = commit && !bad
+        && ((loseCommitAfter == "INSERT" && unitInserted) || (loseCommitAfter == "RENAME" && unitRenamed));
+    unitInserted = unitRenamed = false;
+    if (loseAnswer) {
+        disconnect();
+        return fail(serverError("08001", -30081,
+                                "SQL30081N  A communication error has been detected. Communication protocol being "
+                                "used: \"TCP/IP\".  Location where the error was detected: \"127.0.0.1\".  "
+                                "Communication function detecting the error: \"recv\".  Protocol specific error "
+                                "code(s): \"104\", \"*\", \"0\".  SQLSTATE=08001"));
+    }
     return bad ? fail(d) : SQL_SUCCESS;
 }
 

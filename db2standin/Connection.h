@@ -83,6 +83,21 @@ struct Conn : HandleBase, Catalog {
     // (DB2STANDIN_LOG_ROWS; 0: no limit), and how many the open one has changed.
     long long logRowsLimit = 0;
     long long logRowsUsed = 0;
+    // A failure raised on purpose (DB2STANDIN_FAIL_INSERT="SQLSTATE,SQLCODE,ROWS"):
+    // once this connection has inserted ROWS rows, every INSERT that would
+    // insert more fails with that SQLSTATE and SQLCODE.
+    struct InjectedFailure {
+        std::string sqlState;
+        long sqlCode = 0;
+        long long afterRows = 0;
+    };
+    std::optional<InjectedFailure> failInsert;
+    long long rowsInserted = 0;
+    // DB2STANDIN_LOSE_COMMIT=INSERT or RENAME: the first COMMIT of a unit of
+    // work that inserted rows (or renamed a table) commits, and then the
+    // connection is lost (SQL30081N) as if the answer never arrived.
+    std::string loseCommitAfter;
+    bool unitInserted = false, unitRenamed = false;
     std::string authorizationId() override { return upperAscii(user); }
     SQLUINTEGER loginTimeout = 0;
     int seq = 0;

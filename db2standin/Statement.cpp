@@ -3,6 +3,7 @@
 #include "Values.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace db2standin {
@@ -131,9 +132,21 @@ SQLRETURN Stmt::execDirect(const std::string& text)
 // Under autocommit each statement commits on its own and is not limited here.
 SQLRETURN Stmt::execute()
 {
-    if (!conn->txnOpen)
+    if (!conn->txnOpen) {
         conn->logRowsUsed = 0;
+        conn->unitInserted = conn->unitRenamed = false;
+    }
+    if (const auto injected = injectedFailure())
+        return *injected;
     const SQLRETURN result = executeStatement();
+    if (result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO) {
+        if (tr.kind == Translated::Insert && rowCount > 0) {
+            conn->rowsInserted += rowCount;
+            conn->unitInserted = !conn->autocommit;
+        }
+        if (tr.kind == Translated::Rename)
+            conn->unitRenamed = !conn->autocommit;
+    }
     if ((result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO) || conn->autocommit || conn->logRowsLimit == 0
         || tr.kind == Translated::Query || rowCount <= 0)
         return result;
@@ -150,6 +163,41 @@ SQLRETURN Stmt::execute()
     rowCount = 0;
     diags.clear();
     return fail(serverError("57011", -964, "SQL0964C  The transaction log for the database is full."));
+}
+
+// The failure DB2STANDIN_FAIL_INSERT asks for, once the connection has
+// inserted its rows: nothing of the statement goes in. As DB2 does, SQL0911N
+// and SQL0964C roll back the unit of work, and a communication error
+// (SQLSTATE class 08) loses the connection.
+std::optional<SQLRETURN> Stmt::injectedFailure()
+{
+    const auto& injected = conn->failInsert;
+    if (!injected || tr.kind != Translated::Insert)
+        return std::nullopt;
+    const long long rows = tr.paramCount > 0 ? static_cast<long long>(paramsetSize) : 1;
+    if (conn->rowsInserted + rows <= injected->afterRows)
+        return std::nullopt;
+    closeResult();
+    rowCount = 0;
+    for (size_t i = 0; paramStatus && i < static_cast<size_t>(rows); ++i)
+        paramStatus[i] = SQL_PARAM_ERROR;
+    if (paramsProcessed)
+        *paramsProcessed = 0;
+    if (injected->sqlCode == -911 || injected->sqlCode == -964) {
+        PQclear(conn->exec("ROLLBACK"));
+        conn->txnOpen = false;
+        conn->openCursors = 0;
+        conn->restoreLockTimeout();
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "%04ld", injected->sqlCode < 0 ? -injected->sqlCode : injected->sqlCode);
+    const Diag diag
+        = serverError(injected->sqlState, static_cast<int>(injected->sqlCode),
+                      std::string("SQL") + code + "N  Raised on purpose by DB2STANDIN_FAIL_INSERT after "
+                          + std::to_string(injected->afterRows) + " inserted rows.");
+    if (injected->sqlState.rfind("08", 0) == 0)
+        conn->disconnect();
+    return fail(diag);
 }
 
 SQLRETURN Stmt::executeStatement()

@@ -78,6 +78,7 @@ struct Stmt : HandleBase {
     SQLRETURN prepare(const std::string& text);
     SQLRETURN execute();
     SQLRETURN executeStatement();
+    std::optional<SQLRETURN> injectedFailure();
     SQLRETURN execDirect(const std::string& text);
     SQLRETURN fetch();
     SQLRETURN getData(SQLUSMALLINT col, SQLSMALLINT cType, SQLPOINTER buf, SQLLEN bufLen, SQLLEN* ind);

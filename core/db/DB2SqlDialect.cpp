@@ -405,6 +405,14 @@ bool DB2SqlDialect::isConnectionLost(const DbError& error) const
            });
 }
 
+// Besides the data errors, SQL0438N: a trigger's SIGNAL refused the row.
+bool DB2SqlDialect::isRowsOwnFault(const DbError& error) const
+{
+    return SqlDialect::isRowsOwnFault(error)
+        || (anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == -438; }) && !isConnectionLost(error)
+            && !isLockTimeout(error));
+}
+
 std::string DB2SqlDialect::rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const
 {
     return "The row needs " + std::to_string(rowBytes) + " bytes, more than the " + std::to_string(limits.rowBytes)

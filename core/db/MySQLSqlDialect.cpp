@@ -15,6 +15,11 @@ namespace {
 // so this bounds how long a statement may wait behind another session's
 // ALTER, LOCK TABLES or global read lock before it fails with 1205.
 constexpr const char* kLockWaitSql = "SET SESSION lock_wait_timeout = 30, SESSION innodb_lock_wait_timeout = DEFAULT";
+// A server that is not strict cuts or replaces a value it cannot store and
+// only warns; each session of the tool adds strict mode for every table to
+// the flags the server gives it, so such a value is refused instead.
+constexpr const char* kStrictSql = "SET SESSION sql_mode = IF(@@SESSION.sql_mode = '', 'STRICT_ALL_TABLES', "
+                                   "CONCAT(@@SESSION.sql_mode, ',STRICT_ALL_TABLES'))";
 // What a statement's packet needs besides the values: headers, the null
 // bitmap, per-value type and length bytes.
 constexpr size_t kPacketOverheadBytes = 4096;
@@ -192,7 +197,36 @@ NameRules MySQLSqlDialect::nameRules(DataConnection& connection) const
 std::vector<std::string> MySQLSqlDialect::sessionSetupSql() const
 {
     return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)",
-            kLockWaitSql};
+            kLockWaitSql, kStrictSql};
+}
+
+// 1644 a trigger's SIGNAL refused the row; the rest are values the column
+// cannot take, or keys and references they break, whatever SQLSTATE the
+// server gives them (many say HY000 or 01000).
+bool MySQLSqlDialect::isRowsOwnFault(const DbError& error) const
+{
+    static constexpr long kDataErrors[]
+        = {1048, 1062, 1118, 1138, 1216, 1217, 1261, 1262, 1263, 1264, 1265, 1292, 1300, 1364, 1365,
+           1366, 1367, 1406, 1411, 1451, 1452, 1557, 1586, 1644, 1690, 1918, 3140, 3819, 4025};
+    const bool dataError = anyRecord(error, [](const DiagRecord& r) {
+        return std::find(std::begin(kDataErrors), std::end(kDataErrors), r.nativeCode) != std::end(kDataErrors);
+    });
+    return (dataError && !isConnectionLost(error) && !isLockTimeout(error)) || SqlDialect::isRowsOwnFault(error);
+}
+
+// The statement's warnings and notes: in strict mode what remains are values
+// the server still changes (trailing spaces cut, decimals rounded).
+std::vector<DiagRecord> MySQLSqlDialect::changedValueWarnings(DataConnection& connection) const
+{
+    std::vector<DiagRecord> warnings;
+    auto rs = connection.execute("SHOW WARNINGS");
+    for (; rs && !rs->eof(); rs->moveNext()) {
+        const auto level = rs->field(0).value, code = rs->field(1).value, message = rs->field(2).value;
+        warnings.push_back(
+            DiagRecord {"01000", code ? std::atol(code->c_str()) : 0,
+                        level.value_or("Warning") + " " + code.value_or("") + ": " + message.value_or("")});
+    }
+    return warnings;
 }
 
 std::vector<std::string> MySQLSqlDialect::tableNames(DataConnection& connection) const

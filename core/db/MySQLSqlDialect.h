@@ -64,6 +64,9 @@ public:
     SQLSMALLINT textParameterType(long long longestBytes) const override;
     SQLSMALLINT bytesParameterType(long long) const override { return SQL_LONGVARBINARY; }
     bool isConnectionLost(const DbError& error) const override;
+    bool isRowsOwnFault(const DbError& error) const override;
+    std::vector<DiagRecord> changedValueWarnings(DataConnection& connection) const override;
+    bool warnsOfChangedValues() const override { return true; }
     SendLimits sendLimits(DataConnection& connection) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;
 

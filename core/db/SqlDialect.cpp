@@ -39,6 +39,14 @@ NameRules SqlDialect::nameRules(DataConnection& connection) const
 
 bool SqlDialect::isConnectionLost(const DbError& error) const { return anyRecord(error, isLinkState); }
 
+// 22 data exception, 23 integrity constraint violation.
+bool SqlDialect::isRowsOwnFault(const DbError& error) const
+{
+    const bool dataError = anyRecord(
+        error, [](const DiagRecord& r) { return r.sqlState.rfind("22", 0) == 0 || r.sqlState.rfind("23", 0) == 0; });
+    return dataError && !isConnectionLost(error) && !isLockTimeout(error);
+}
+
 void SqlDialect::openSession(DataConnection& connection, const ConnectionProfile& profile) const
 {
     connection.open(connectionString(profile));

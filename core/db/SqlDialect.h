@@ -233,6 +233,27 @@ public:
     // A statement any live connection answers.
     virtual std::string pingSql() const { return "SELECT 1"; }
 
+    // Whether an insert failed for its row's own values: a data error
+    // (SQLSTATE classes 22 and 23, and the server's own codes for such
+    // errors). Any other failure (a lost connection, a full log, table space
+    // or file system, a deadlock or lock timeout) is no row's fault: every
+    // later row would fail as well, so it ends the copy instead of costing a row.
+    virtual bool isRowsOwnFault(const DbError& error) const;
+    // The values the statement just run on `connection` stored changed
+    // (cut, rounded, replaced) and only warned of, one record per warning;
+    // empty when none, or where the server refuses what it cannot store.
+    // Read once per statement, so once per parameter array.
+    virtual std::vector<DiagRecord> changedValueWarnings(DataConnection&) const { return {}; }
+    // Whether changedValueWarnings can find anything on this side.
+    virtual bool warnsOfChangedValues() const { return false; }
+    // A savepoint inside a transaction, and the statement that undoes what
+    // came after it.
+    virtual std::string savepointSql(const std::string& name) const { return "SAVEPOINT " + name; }
+    virtual std::string rollbackToSavepointSql(const std::string& name) const
+    {
+        return "ROLLBACK TO SAVEPOINT " + name;
+    }
+
     // The bounds for parameter values sent on this open connection.
     virtual SendLimits sendLimits(DataConnection& connection) const = 0;
     // Why a row of rowBytes bytes was not sent, naming the limit and how to raise it.

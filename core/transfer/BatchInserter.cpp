@@ -32,6 +32,7 @@ void widen(const ColumnBuffer& in, size_t first, size_t rows, ColumnBuffer& out)
 constexpr size_t kValueOverheadBytes = 16;   // type, length and null-bitmap bytes per value
 constexpr size_t kValueShownInReport = 200;  // longer values are cut short in the statement a report shows
 constexpr size_t kKeptWideBytes = 4u << 20;  // UTF-16 buffers kept between blocks
+constexpr const char* kRowsSavepoint = "tablehop_rows";
 
 void prepare(SQLHSTMT statement, const std::string& sql)
 {
@@ -77,6 +78,7 @@ BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std:
             "SQLSetStmtAttr(PARAM_BIND_TYPE)");
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
     setNonAtomicArrays(true);
+    checkWarnings_ = DialectOf(side).warnsOfChangedValues();
 }
 
 void BatchInserter::prepareIfNeeded(SQLHSTMT statement, bool& prepared)
@@ -137,14 +139,30 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
     }
 }
 
-// The connection or the table itself is gone (dropped or renamed meanwhile):
-// no later row could arrive either.
-bool BatchInserter::endsTheCopy(const DbError& error) const
+// Only a row's own values cost the row. Anything else (the connection or the
+// table gone, a full log or table space, a deadlock or lock timeout) would
+// refuse every later row as well.
+bool BatchInserter::endsTheCopy(const DbError& error) const { return !DialectOf(side_).isRowsOwnFault(error); }
+
+std::optional<DbError> BatchInserter::changedValues()
 {
-    const SqlDialect& dialect = DialectOf(side_);
-    return dialect.isConnectionLost(error) || dialect.isNoSuchTable(error)
-        || (oneTransaction_ && (dialect.isLockTimeout(error) || dialect.transactionTooLargeAdvice(error)));
+    if (!checkWarnings_)
+        return std::nullopt;
+    std::vector<DiagRecord> warnings = DialectOf(side_).changedValueWarnings(target_);
+    if (warnings.empty())
+        return std::nullopt;
+    warnings.front().message
+        = "The server would have stored a value changed, so the row was not written: " + warnings.front().message;
+    return DbError(std::move(warnings));
 }
+
+void BatchInserter::markUndoPoint()
+{
+    if (checkWarnings_)
+        target_.execute(DialectOf(side_).savepointSql(kRowsSavepoint));
+}
+
+void BatchInserter::undoToMark() { target_.execute(DialectOf(side_).rollbackToSavepointSql(kRowsSavepoint)); }
 
 size_t BatchInserter::rowBytes(const RowBlock& block, size_t row) const
 {
@@ -184,6 +202,9 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count,
             "SQLSetStmtAttr(PARAMSET_SIZE)");
     setAttr(statement, SQL_ATTR_PARAM_STATUS_PTR, status_.data(), "SQLSetStmtAttr(PARAM_STATUS_PTR)");
     bind(statement, block, first, count);
+    // Outside one transaction the caller rolls a rejected array back.
+    if (oneTransaction_)
+        markUndoPoint();
     const SQLRETURN rc = SQLExecute(statement);
     if (!odbcSucceeded(rc)) {
         DbError error(readDiagnostics(SQL_HANDLE_STMT, statement));
@@ -193,10 +214,20 @@ bool BatchInserter::sendArray(const RowBlock& block, size_t first, size_t count,
         return false;
     }
     const bool anySubstituted = substitutionReported(rc, statement);
-    SQLFreeStmt(statement, SQL_CLOSE);
     for (size_t r = 0; r < count; ++r)
-        if (paramFailed(status_[r]))
+        if (paramFailed(status_[r])) {
+            SQLFreeStmt(statement, SQL_CLOSE);
             return false;
+        }
+    // Read before anything else runs on the connection. A changed value is
+    // found per row by the row-by-row retry.
+    const bool changed = changedValues().has_value();
+    SQLFreeStmt(statement, SQL_CLOSE);
+    if (changed) {
+        if (oneTransaction_)
+            undoToMark();
+        return false;
+    }
     if (anySubstituted)
         for (size_t r = 0; r < count; ++r)
             if (status_[r] == SQL_PARAM_SUCCESS_WITH_INFO)
@@ -225,8 +256,17 @@ void BatchInserter::sendRowByRow(const RowBlock& block, size_t first, size_t cou
     for (size_t r = first; r < first + count; ++r) {
         prepareIfNeeded(statement, rowPrepared_);
         bind(statement, block, r, 1);
+        markUndoPoint();
         const SQLRETURN rc = SQLExecute(statement);
         if (odbcSucceeded(rc)) {
+            if (auto changed = changedValues()) {
+                SQLFreeStmt(statement, SQL_CLOSE);
+                undoToMark();
+                refuse(outcome, block, r, std::move(*changed));
+                if (pace_)
+                    pace_();
+                continue;
+            }
             ++outcome.inserted;
             if (substitutionReported(rc, statement))
                 outcome.substitutedRows.push_back(r);

@@ -23,7 +23,8 @@ struct BatchOutcome {
     // lacks some character of theirs.
     std::vector<size_t> substitutedRows;
     std::optional<RefusedRow> firstRefused;
-    // The connection or the target table went while the block was sent: the
+    // A failure that is not a row's own ended the block (the connection or the
+    // target table gone, a full log or table space, a deadlock): the
     // rows refused before it stay refused, nothing of the block was kept, and
     // no later row can arrive.
     std::optional<DbError> endedCopy;
@@ -35,7 +36,10 @@ struct BatchOutcome {
 // is refused alone without being sent. An array the target refuses is undone
 // and sent again row by row, so each row stands or falls alone. A lost
 // connection or a target table gone meanwhile ends the block (endedCopy)
-// instead of refusing rows. The target connection must have autocommit off.
+// instead of refusing rows, as does any error that is not the row's own
+// (see SqlDialect::isRowsOwnFault). Where the target only warns of a value it
+// changed, each array's warnings are read and a changed row is refused as if
+// the server had refused it. The target connection must have autocommit off.
 class BatchInserter {
 public:
     // columnTypes: the target's column types as created, where known.
@@ -77,6 +81,12 @@ private:
     void refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error);
     size_t rowBytes(const RowBlock& block, size_t row) const;
     bool endsTheCopy(const DbError& error) const;
+    // The values the statement just run stored changed, as the error that
+    // refuses its row; nothing where the server changed none.
+    std::optional<DbError> changedValues();
+    // A savepoint before a statement whose warnings may have to undo it alone.
+    void markUndoPoint();
+    void undoToMark();
 
     DataConnection& target_;
     TargetSide side_;
@@ -91,6 +101,7 @@ private:
     ColumnBuffer digits_;
     std::vector<ColumnBuffer> wide_;  // text re-encoded as UTF-16 for targets that take it so
     bool nonAtomic_ = false, oneTransaction_ = false;
+    bool checkWarnings_ = false;  // the target warns of values it changed instead of refusing them
     std::vector<std::string> columns_;
     SQLULEN processed_ = 0;
     std::function<void()> pace_;

@@ -35,6 +35,9 @@ public:
     std::optional<RefusedStatement> swapIn(bool replacing);
     // Drops the copy (best effort; a leftover is cleaned up by a later run).
     void discard() noexcept;
+    // The copy took the table's name after all (the answer to the swap was
+    // lost): nothing is left to drop or release.
+    void forget() noexcept { exists_ = claimed_ = false; }
 
 private:
     // One try at the swap statements; a refused one is undone.

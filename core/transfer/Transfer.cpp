@@ -2,6 +2,7 @@
 
 #include "BatchInserter.h"
 #include "ExistingTableLoad.h"
+#include "LostAnswerCheck.h"
 #include "SourceReader.h"
 #include "StagingTable.h"
 #include "TableChanges.h"
@@ -218,7 +219,28 @@ bool answers(DataConnection& connection, const SqlDialect& dialect)
 
 std::string countsText(long long rows) { return std::to_string(rows) + (rows == 1 ? " row" : " rows"); }
 
+// A table whose COMMIT or swap took effect though its answer was lost is
+// sent, with what the new session found.
+bool tookEffect(TableResult& result, const LostAnswerCheck& look)
+{
+    if (look.outcome != LostAnswerCheck::Outcome::Committed)
+        return false;
+    result.status = TableStatus::Sent;
+    result.reason.clear();
+    result.rowsOnTarget = look.rowsOnTarget;
+    result.notes.push_back(result.name + ": " + look.finding);
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::string> EmptiedByLoad(ExistingTables mode, const CopyResult& copy, const std::string& table)
+{
+    if (mode != ExistingTables::ReplaceRows || copy.read == 0 || copy.copied > 0)
+        return std::nullopt;
+    return "Not one of the " + countsText(copy.read) + " read could be written to " + table
+        + ", so its rows were not replaced by nothing.";
+}
 
 const char* TableStatusName(TableStatus status)
 {
@@ -497,7 +519,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                     result.reason = reason;
             };
             const std::string readSql = "SELECT * FROM " + sourceDialect.quoteIdentifier(table);
-            long long rowCount = 0;
+            long long rowCount = 0, rowsAsked = 0;
             std::vector<SqlDialect::ExistingColumn> targetColumns;
             std::unique_ptr<SourceReader> reader;
             try {
@@ -509,7 +531,7 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 continue;
             }
             try {
-                const long long asked
+                const long long asked = rowsAsked
                     = mode == ExistingTables::AddRows ? rowCount : CountRows(target, targetDialect, into);
                 if (!observer.confirmLoad(table, into, LoadQuestion(mode, asked, into))) {
                     result.reason = kExistingTableKept;
@@ -565,20 +587,41 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             reader.reset();
             observer.progress(0);
             checkCount(copy, into, loading.rowsBefore() + copy.copied);
+            if (auto emptied = EmptiedByLoad(mode, copy, into); emptied && result.status == TableStatus::Sent) {
+                observer.report(TransferStep::Insert, *emptied, "");
+                result.status = TableStatus::Failed;
+                result.reason = "not one row could be written";
+            }
+            bool outcomeUnknown = false;
             if (result.status == TableStatus::Sent) {
                 try {
                     loading.commit();
                     sentByThisRun[key] = table;  // a later table of this name would load into these rows
                 } catch (const DbError& error) {
-                    observer.report(TransferStep::Insert, error.description(), "COMMIT");
                     result.status = TableStatus::Failed;
                     result.reason = "the rows could not be committed";
                     summary.connectionLost = connectionsGone();
+                    if (!targetDialect.isConnectionLost(error)) {
+                        observer.report(TransferStep::Insert, error.description(), "COMMIT");
+                    } else {
+                        // The server may have committed before the connection went: look.
+                        const long long rowsBefore = mode == ExistingTables::AddRows ? loading.rowsBefore() : rowsAsked;
+                        const LostAnswerCheck look = CheckLoadAfterLostCommit(
+                            targetDialect, toDB2 ? db2 : mysql, into, rowsBefore, loading.rowsBefore() + copy.copied);
+                        observer.report(TransferStep::Insert, error.description() + "\n" + look.finding, "COMMIT");
+                        summary.connectionLost = true;
+                        result.reason = "the connection was lost during COMMIT";
+                        if (!tookEffect(result, look) && look.outcome == LostAnswerCheck::Outcome::Unknown) {
+                            outcomeUnknown = true;
+                            result.reason += "; " + look.finding;
+                        }
+                    }
                 }
             }
             if (result.status != TableStatus::Sent) {
                 loading.rollback();
-                result.reason += ", " + kept;
+                if (!outcomeUnknown)
+                    result.reason += ", " + kept;
                 result.rowsWritten = 0;
                 result.rowsOnTarget = -1;
             } else {
@@ -714,11 +757,30 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                     result.status = TableStatus::Incomplete;
                     result.reason = std::string("cancelled, ") + keptAsItWas;
                     summary.cancelled = true;
-                } else {
+                } else if (answers(claim, targetDialect)) {
                     observer.report(TransferStep::ReplaceTable, refused->description, refused->sql);
                     result.status = TableStatus::Failed;
                     result.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
                     summary.connectionLost = connectionsGone();
+                } else {
+                    // The connection went during the swap, which may have taken effect: look.
+                    const LostAnswerCheck look
+                        = CheckSwapAfterLostAnswer(targetDialect, toDB2 ? db2 : mysql, staging.name(), targetName);
+                    observer.report(TransferStep::ReplaceTable, refused->description + "\n" + look.finding,
+                                    refused->sql);
+                    summary.connectionLost = true;
+                    result.status = TableStatus::Failed;
+                    result.reason = "the connection was lost during the swap; ";
+                    if (tookEffect(result, look)) {
+                        staging.forget();
+                        if (overwrite)
+                            observer.targetDropped(existing->second);
+                        observer.tableArrived(listedName);
+                    } else {
+                        result.reason += look.outcome == LostAnswerCheck::Outcome::NotCommitted
+                            ? std::string(keptAsItWas)
+                            : look.finding;
+                    }
                 }
             } else {
                 if (overwrite)

@@ -153,5 +153,9 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                     TransferObserver& observer, DataConnection* waiting = nullptr,
                     const std::vector<std::string>& intoColumns = {});
 
+// Why a load that replaces rows must not commit: rows were read but not one
+// could be written, and the table would be left empty. nullopt when it may.
+std::optional<std::string> EmptiedByLoad(ExistingTables mode, const CopyResult& copy, const std::string& table);
+
 // Rows per batch: small tables go row by row so the progress bar moves per row.
 size_t BatchRowsFor(long long rowCount);

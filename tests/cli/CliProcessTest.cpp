@@ -481,6 +481,19 @@ void CliProcessTest::sendJsonSummary()
     const QJsonObject c = QJsonDocument::fromJson(added.out.toUtf8()).object().value("tables").toArray()[0].toObject();
     QCOMPARE(c.value("existing"), QJsonValue("append"));
     QCOMPARE(c.value("rowsOnTarget"), QJsonValue(2));
+    // A server failure part-way (a full table space after two rows) is no row's fault: the
+    // table ends incomplete, the error is named and the old rows stay.
+    ExecMySQL("INSERT INTO cli_c VALUES (7), (8)");
+    const CliRun full = run({"send", "--to", "db2", "--existing", "replace-rows", "--json", "cli_c"},
+                            {{"DB2STANDIN_FAIL_INSERT", "57011,-289,2"}});
+    ExecMySQL("DELETE FROM cli_c WHERE id > 6");
+    QCOMPARE(full.exitCode, 1);
+    const QJsonObject failed
+        = QJsonDocument::fromJson(full.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(failed.value("status"), QJsonValue("incomplete"));
+    QCOMPARE(failed.value("reason"), QJsonValue("writing stopped part-way, the old rows were kept"));
+    QVERIFY2(failed.value("errors").toArray()[0].toString().contains("SQL0289N"), qPrintable(full.out));
+    QCOMPARE(rowsOf("db2", "SELECT * FROM \"cli_c\" ORDER BY 1"), QStringList({"5", "6"}));
     // The options the window last used are the defaults; flags beat them.
     {
         SettingsStore store(configHome.filePath("Quarnel/Tablehop.ini"));
