@@ -189,7 +189,7 @@ std::optional<SQLRETURN> Stmt::injectedFailure()
         conn->openCursors = 0;
         conn->restoreLockTimeout();
     }
-    char code[16];
+    char code[24];
     std::snprintf(code, sizeof code, "%04ld", injected->sqlCode < 0 ? -injected->sqlCode : injected->sqlCode);
     const Diag diag
         = serverError(injected->sqlState, static_cast<int>(injected->sqlCode),

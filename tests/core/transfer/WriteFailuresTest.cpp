@@ -254,7 +254,9 @@ TEST_P(LoadFailureTest, ReplacingRowsWithNotOneWrittenKeepsTheOldRows)
 
 // A failure that is no row's fault ends the load part-way; the old rows
 // stay. MySQL raises them from a trigger (as the server would answer), the
-// stand-in from DB2STANDIN_FAIL_INSERT, after 20 rows.
+// stand-in from DB2STANDIN_FAIL_INSERT, after 20 rows. A MySQL table with an
+// INSERT trigger is refused for replacing rows before anything is deleted,
+// so there only adding rows meets the failure.
 TEST_P(LoadFailureTest, AServerFailureEndsTheLoadAndKeepsTheOldRows)
 {
     struct Failure {
@@ -271,7 +273,10 @@ TEST_P(LoadFailureTest, AServerFailureEndsTheLoadAndKeepsTheOldRows)
                                 {"lock wait timeout", "HY000", 1205, "Lock wait timeout exceeded"},
                                 {"deadlock", "40001", 1213, "Deadlock found"},
                                 {"disk full", "HY000", 1021, "Disk full"}};
-    for (const ExistingTables mode : {ExistingTables::AddRows, ExistingTables::ReplaceRows})
+    const std::vector<ExistingTables> modes = toDB2()
+        ? std::vector {ExistingTables::AddRows, ExistingTables::ReplaceRows}
+        : std::vector {ExistingTables::AddRows};
+    for (const ExistingTables mode : modes)
         for (const Failure& failure : failures) {
             SCOPED_TRACE(std::string(failure.what) + (mode == ExistingTables::AddRows ? ", adding" : ", replacing"));
             SetUp();
