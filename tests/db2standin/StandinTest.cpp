@@ -804,7 +804,8 @@ TEST_F(Standin, ParameterArrayWithOneBadRow)
     SQLINTEGER ids[n] = {1, 2, 3, 4, 5};
     char16_t names[n][11] = {};
     SQLLEN nameInd[n];
-    const char* texts[n] = {"one", "twö", "three", nullptr, "five"};
+    // Backslashes arrive as they are, even where they look like escapes or NULL.
+    const char* texts[n] = {"C:\\new\\t", "twö", "three", nullptr, "\\N"};
     for (SQLULEN k = 0; k < n; ++k) {
         if (!texts[k]) {
             nameInd[k] = SQL_NULL_DATA;
@@ -866,14 +867,14 @@ TEST_F(Standin, ParameterArrayWithOneBadRow)
     SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
     auto rows = s.query("SELECT ID, NAME, AMOUNT, BIG, DATA, D FROM SI_ARR ORDER BY ID");
     std::vector<std::vector<std::string>> expected = {
-        {"1", "one", "1.5", "1", "01", "2020-01-01"},
+        {"1", "C:\\new\\t", "1.5", "1", "01", "2020-01-01"},
         {"2", "twö", "2.25", "2", "0202", "2021-02-03"},
         {"4", "<NULL>", "4", "4", "<NULL>", "2020-01-04"},
-        {"5", "five", "5.125", "9007199254740993", "05000000", "1999-12-31"},
-        {"10", "one", "1.5", "1", "01", "2020-01-01"},
+        {"5", "\\N", "5.125", "9007199254740993", "05000000", "1999-12-31"},
+        {"10", "C:\\new\\t", "1.5", "1", "01", "2020-01-01"},
         {"11", "twö", "2.25", "2", "0202", "2021-02-03"},
         {"12", "<NULL>", "4", "4", "<NULL>", "2020-01-04"},
-        {"13", "five", "5.125", "9007199254740993", "05000000", "1999-12-31"},
+        {"13", "\\N", "5.125", "9007199254740993", "05000000", "1999-12-31"},
     };
     EXPECT_EQ(rows, expected);
     s.ok("DROP TABLE SI_ARR");

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <tuple>
 
 namespace {
@@ -119,6 +121,7 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
         bool replacingOnly;
         std::string message;
         bool myisam = false;  // the MySQL target only
+        bool db2Only = false;  // DB2 tells "NAME" from "name"; MySQL's column names ignore case
     };
     const std::string id = q("id"), name = q("name"), key = q("key");
     const std::vector<Refusal> refusals {
@@ -134,10 +137,12 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
          "ON DELETE SET NULL", true, "would change the rows of other tables through foreign key "},
         {"a MyISAM table", id + " INTEGER, " + name + " VARCHAR(40)", "9, 'old'", "", false,
          "items: its storage engine MyISAM cannot roll back, so its rows cannot be loaded all or nothing", true},
+        {"a target column named in other case", id + " INTEGER, " + q("NAME") + " VARCHAR(40)", "9, 'old'", "", false,
+         "items has no column name; no row was loaded", false, true},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
-        if ((refusal.replacingOnly && adding()) || (refusal.myisam && toDB2()))
+        if ((refusal.replacingOnly && adding()) || (refusal.myisam && toDB2()) || (refusal.db2Only && !toDB2()))
             continue;
         SetUp();
         observer = RecordingObserver();
@@ -241,4 +246,32 @@ TEST_P(LoadLogFullTest, TableTheLogCannotHoldIsRolledBackWithAdvice)
 INSTANTIATE_TEST_SUITE_P(ToDB2BothModes, LoadLogFullTest,
                          ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2),
                                             ::testing::Values(ExistingTables::AddRows, ExistingTables::ReplaceRows)),
+                         CaseName);
+
+// Another application's unit of work holds the existing table (its repeatable
+// read keeps writers out): the load waits a few seconds at most, is refused,
+// and the old rows stay.
+class LoadHeldTableTest : public LoadExistingTest { };
+
+TEST_P(LoadHeldTableTest, TableAnotherUnitOfWorkHoldsIsRefusedWithinSeconds)
+{
+    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
+    DataConnection holder;
+    OpenDB2(holder);
+    holder.setAutoCommit(false);
+    ASSERT_EQ(QueryValue(holder, "SELECT COUNT(*) FROM \"items\" WITH RR"), "1");
+    auto running = std::async(std::launch::async, [&] { return run(); });
+    const bool endedWhileHeld = running.wait_for(std::chrono::seconds(15)) == std::future_status::ready;
+    holder.rollback();
+    const auto summary = running.get();
+    EXPECT_TRUE(endedWhileHeld) << "the load waited for the other unit of work";
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_NE(summary.tables[0].status, TableStatus::Sent);
+    EXPECT_EQ(summary.tables[0].rowsWritten, 0);
+    EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(ToDB2AddingRows, LoadHeldTableTest,
+                         ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2),
+                                            ::testing::Values(ExistingTables::AddRows)),
                          CaseName);
