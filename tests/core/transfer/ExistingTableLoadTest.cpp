@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <future>
 #include <tuple>
 
 namespace {
@@ -246,32 +244,4 @@ TEST_P(LoadLogFullTest, TableTheLogCannotHoldIsRolledBackWithAdvice)
 INSTANTIATE_TEST_SUITE_P(ToDB2BothModes, LoadLogFullTest,
                          ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2),
                                             ::testing::Values(ExistingTables::AddRows, ExistingTables::ReplaceRows)),
-                         CaseName);
-
-// Another application's unit of work holds the existing table (its repeatable
-// read keeps writers out): the load waits a few seconds at most, is refused,
-// and the old rows stay.
-class LoadHeldTableTest : public LoadExistingTest { };
-
-TEST_P(LoadHeldTableTest, TableAnotherUnitOfWorkHoldsIsRefusedWithinSeconds)
-{
-    makeItems(q("id") + " INTEGER, " + q("name") + " VARCHAR(40)", "9, 'old'");
-    DataConnection holder;
-    OpenDB2(holder);
-    holder.setAutoCommit(false);
-    ASSERT_EQ(QueryValue(holder, "SELECT COUNT(*) FROM \"items\" WITH RR"), "1");
-    auto running = std::async(std::launch::async, [&] { return run(); });
-    const bool endedWhileHeld = running.wait_for(std::chrono::seconds(15)) == std::future_status::ready;
-    holder.rollback();
-    const auto summary = running.get();
-    EXPECT_TRUE(endedWhileHeld) << "the load waited for the other unit of work";
-    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
-    EXPECT_NE(summary.tables[0].status, TableStatus::Sent);
-    EXPECT_EQ(summary.tables[0].rowsWritten, 0);
-    EXPECT_EQ(targetRows("*"), (std::vector<Row> {{"9", "old"}}));
-}
-
-INSTANTIATE_TEST_SUITE_P(ToDB2AddingRows, LoadHeldTableTest,
-                         ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2),
-                                            ::testing::Values(ExistingTables::AddRows)),
                          CaseName);

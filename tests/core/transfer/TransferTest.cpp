@@ -420,6 +420,31 @@ TEST_F(RunTransferTest, OverwriteOfATableAnotherUnitOfWorkHoldsIsRefusedWithinTh
     EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string> {});
 }
 
+// Reading a DB2 table another application holds (its change to the table is
+// not committed yet) waits the session's lock timeout, not until that
+// application ends: then the table is reported and nothing is created.
+TEST_F(RunTransferTest, DB2SourceAnotherUnitOfWorkHoldsIsReportedWithinTheLockTimeout)
+{
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    DataConnection holder;
+    OpenDB2(holder);
+    holder.setAutoCommit(false);
+    holder.execute("ALTER TABLE \"four\" ADD COLUMN \"m\" INTEGER");
+    auto running = std::async(std::launch::async, [&] { return toMySQL({"four"}); });
+    const bool endedWhileHeld = running.wait_for(std::chrono::seconds(15)) == std::future_status::ready;
+    holder.rollback();
+    const auto summary = running.get();
+    EXPECT_TRUE(endedWhileHeld) << "the run waited for the other application";
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string> {"four"});
+    EXPECT_EQ(QueryValue(mysql,
+                         "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+                         " AND TABLE_NAME = 'four'"),
+              "0");
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string> {});
+}
+
 // Isolation RR, set for every connection in db2cli.ini, must not let the
 // claim on the staging table lock out the run's own inserts.
 TEST_F(RunTransferTest, IsolationRRForEveryConnectionDoesNotHoldTheRunUp)
