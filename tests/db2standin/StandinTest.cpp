@@ -1187,6 +1187,43 @@ TEST_F(Standin, ParameterArrayIntoTextBytesAndDates)
     s.ok("DROP TABLE SI_BIN");
 }
 
+// A column that only the text path takes (INTEGER) sends the whole array
+// through it: text bound as bytes and as UTF-16 arrives exactly, backslashes
+// and what looks like an escape or NULL included.
+TEST_F(Standin, ParameterArrayThroughTheTextPathKeepsBackslashes)
+{
+    dropIfExists("SI_BSL");
+    Statement s(conn);
+    s.ok("CREATE TABLE SI_BSL (ID INTEGER, NAME VARCHAR(12), NOTE VARCHAR(12))");
+    const SQLULEN n = 4;
+    const char* texts[n] = {"C:\\new\\t", "\\N", "a\\\\b", "tab\there\n"};
+    SQLINTEGER ids[n] = {1, 2, 3, 4};
+    char names[n][13] = {};
+    char16_t notes[n][13] = {};
+    SQLLEN nameInd[n], noteInd[n];
+    for (SQLULEN k = 0; k < n; ++k) {
+        std::strcpy(names[k], texts[k]);
+        nameInd[k] = SQL_NTS;
+        const std::u16string w = u16(texts[k]);
+        std::memcpy(notes[k], w.data(), w.size() * 2);
+        noteInd[k] = static_cast<SQLLEN>(w.size() * 2);
+    }
+    std::u16string insert = u16("INSERT INTO SI_BSL VALUES (?, ?, ?)");
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(s.h(), W(insert), SQL_NTS)));
+    SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
+    SQLBindParameter(s.h(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
+    SQLBindParameter(s.h(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 12, 0, names, sizeof names[0], nameInd);
+    SQLBindParameter(s.h(), 3, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 12, 0, notes, sizeof notes[0], noteInd);
+    EXPECT_EQ(SQLExecute(s.h()), SQL_SUCCESS) << s.errors();
+    SQLSetStmtAttr(s.h(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    SQLFreeStmt(s.h(), SQL_RESET_PARAMS);
+    std::vector<std::vector<std::string>> expected;
+    for (SQLULEN k = 0; k < n; ++k)
+        expected.push_back({std::to_string(ids[k]), texts[k], texts[k]});
+    EXPECT_EQ(s.query("SELECT ID, NAME, NOTE FROM SI_BSL ORDER BY ID"), expected);
+    s.ok("DROP TABLE SI_BSL");
+}
+
 // DB2 CLI maps SQL_LONGVARCHAR/SQL_LONGVARBINARY to LONG VARCHAR (32,700
 // bytes) unless LongDataCompat is set; SQL_CLOB/SQL_BLOB take what they declare.
 TEST_F(Standin, DeclaredParameterTypesAreHonoured)

@@ -91,4 +91,23 @@ TEST(Utf16, RoundTripsEveryPlane)
         << "an invalid byte becomes U+FFFD";
 }
 
+// Text that is not UTF-8 (a Latin-1 byte, a sequence cut short) keeps every
+// valid character around it; only the broken bytes become U+FFFD.
+TEST(Utf16, BrokenSequencesBecomeOneReplacementEach)
+{
+    const std::string replacement = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xE9 au lait", "caf" + replacement + " au lait"},       // Latin-1 é before ASCII
+        {"\xE9t\xE9", replacement + "t" + replacement},               // Latin-1 "été"
+        {"na\xEFve", "na" + replacement + "ve"},                       // a lead byte of three before ASCII
+        {"\xC3(", replacement + "("},                                  // two-byte lead, no continuation
+        {"\xE2\x82x", replacement + "x"},                              // "€" cut after two bytes
+        {"\xF0\x9F\x98!", replacement + "!"},                          // "😀" cut after three bytes
+        {"\xF0\x9F\x98\xC3\xBC", replacement + "\xC3\xBC"},            // cut, then a whole ü
+        {"end \xE2\x82", "end " + replacement},                        // cut by the end of the text
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(fromSqlW(toSqlW(text)), expected) << text;
+}
+
 }  // namespace

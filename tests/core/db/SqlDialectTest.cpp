@@ -73,6 +73,49 @@ TEST(UnquotedNames, PerSide)
         EXPECT_EQ(c.dialect.unquotedName(c.name), c.unquoted) << c.dialect.displayName() << " " << c.name;
 }
 
+// A name exactly as long as the server allows is taken; one byte or one
+// character more is refused, with what the server counts.
+TEST(NameLimits, AtTheLimitTakenOneMoreRefused)
+{
+    NameRules rules;
+    rules.maxTableNameBytes = 63;
+    rules.maxColumnNameBytes = 30;
+    NameRules characters;  // MySQL's way: 64 characters of up to four bytes each
+    characters.maxTableNameBytes = characters.maxColumnNameBytes = 256;
+    characters.maxNameCharacters = 64;
+    std::string umlauts;
+    for (int i = 0; i < 64; ++i)
+        umlauts += "\xC3\xBC";  // ü, two bytes
+    struct Case {
+        const NameRules& rules;
+        std::string name;
+        bool table;
+        const char* problem;  // empty: taken
+    };
+    const Case cases[] = {
+        {rules, std::string(63, 't'), true, ""},
+        {rules, std::string(64, 't'), true, " has 64 bytes; Server takes at most 63."},
+        {rules, std::string(30, 'c'), false, ""},
+        {rules, std::string(31, 'c'), false, " has 31 bytes; Server takes at most 30."},
+        {rules, std::string(61, 't') + "\xC3\xBC", true, ""},
+        {rules, std::string(62, 't') + "\xC3\xBC", true, " has 64 bytes; Server takes at most 63."},
+        {characters, umlauts, true, ""},
+        {characters, umlauts, false, ""},
+        {characters, umlauts + "x", true, " has 65 characters; Server takes at most 64."},
+        {characters, umlauts + "x", false, " has 65 characters; Server takes at most 64."},
+    };
+    for (const Case& c : cases) {
+        const auto problem = c.rules.nameProblem(c.name, c.table, "Server");
+        if (!*c.problem) {
+            EXPECT_FALSE(problem.has_value()) << *problem;
+            continue;
+        }
+        ASSERT_TRUE(problem.has_value()) << c.name;
+        EXPECT_NE(problem->find(c.problem), std::string::npos) << *problem;
+        EXPECT_EQ(problem->rfind(std::string("The ") + (c.table ? "table" : "column") + " name ", 0), 0u) << *problem;
+    }
+}
+
 }  // namespace
 
 // A lost connection ends the run at once; a refused statement does not.

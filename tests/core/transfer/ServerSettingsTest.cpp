@@ -132,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(SessionSettings, ClockChange,
 // --- Table names: matched as the target compares them, refused when the target cannot take them.
 
 const std::string kLongName = "nc_" + std::string(61, 'x');  // 64 bytes: MySQL takes it, the stand-in does not
+const std::string kLimitName = "nc_" + std::string(60, 'y');  // 63 bytes: the most the stand-in takes
+const std::string kLimitColumn = "c" + std::string(62, 'z');
 
 struct NameCase {
     const char* name;
@@ -157,9 +159,10 @@ TEST_P(NameCases, TargetMatchesNamesItsOwnWay)
     const NameCase& c = GetParam();
     RequireTestServers(true, true);
     for (Server server : {Server::MySQL, Server::FoldingMySQL})
-        for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders", "nc_orders2", "nc_wide", kLongName.c_str()})
+        for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders", "nc_orders2", "nc_wide", kLongName.c_str(),
+                                  kLimitName.c_str()})
             drop(server, table);
-    for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders2", "NC_ORDERS2", "nc_wide"})
+    for (const char* table : {"Nc_Orders", "NC_ORDERS", "nc_orders2", "NC_ORDERS2", "nc_wide", kLimitName.c_str()})
         drop(Server::DB2, table);
     for (const auto& [server, sql] : c.setup)
         exec(server, sql);
@@ -210,9 +213,9 @@ const std::vector<std::pair<Server, std::string>> kTwoDB2Orders = {
 
 const TransferOptions kUpperCaseOnDB2 {Db2ColumnTypes::Text, false, ExistingTables::ReplaceTable, true};
 
-std::vector<std::pair<Server, std::string>> lowerCaseOrders(Server server)
+std::vector<std::pair<Server, std::string>> lowerCaseOrders(Server server, const std::string& key = "")
 {
-    return {{server, "CREATE TABLE nc_orders(id INT, Note VARCHAR(10))"},
+    return {{server, "CREATE TABLE nc_orders(id INT" + key + ", Note VARCHAR(10))"},
             {server, "INSERT INTO nc_orders VALUES(4, 'x')"}};
 }
 
@@ -307,6 +310,17 @@ INSTANTIATE_TEST_SUITE_P(
                                 {},
                                 "The column name c" + std::string(63, 'x') + " has 64 bytes; IBM DB2 takes at most 63.",
                                 {}},
+                      NameCase {"names_at_the_db2_limit",
+                                {{Server::MySQL, "CREATE TABLE " + kLimitName + "(" + kLimitColumn + " INT)"},
+                                 {Server::MySQL, "INSERT INTO " + kLimitName + " VALUES(1)"}},
+                                TransferDirection::MySQLToDB2,
+                                Server::MySQL,
+                                {kLimitName},
+                                "sent",
+                                {},
+                                {kLimitName},
+                                "",
+                                {{Server::DB2, "SELECT \"" + kLimitColumn + "\" FROM \"" + kLimitName + "\"", "1"}}},
                       NameCase {"upper_case_on_db2_and_back_in_lower_case_on_folding_mysql",
                                 lowerCaseOrders(Server::FoldingMySQL),
                                 TransferDirection::MySQLToDB2,
@@ -321,8 +335,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  {Server::FoldingMySQL, columnNamesSql("nc_orders"), "ID,NOTE"}},
                                 kUpperCaseOnDB2,
                                 {"NC_ORDERS"}},
-                      NameCase {"upper_case_on_db2_and_back_as_db2_lists_it_on_mysql",
-                                lowerCaseOrders(Server::MySQL),
+                      // With its primary key: the key stays on DB2 and comes back with the table.
+                      NameCase {"upper_case_on_db2_with_its_key_and_back_as_db2_lists_it_on_mysql",
+                                lowerCaseOrders(Server::MySQL, " PRIMARY KEY"),
                                 TransferDirection::MySQLToDB2,
                                 Server::MySQL,
                                 {"nc_orders"},
@@ -332,8 +347,16 @@ INSTANTIATE_TEST_SUITE_P(
                                 "",
                                 {{Server::MySQL, tableNamedSql("NC_ORDERS"), "NC_ORDERS"},
                                  {Server::MySQL, columnNamesSql("NC_ORDERS"), "ID,NOTE"},
-                                 {Server::MySQL, "SELECT Note FROM nc_orders", "x"}},
-                                kUpperCaseOnDB2,
+                                 {Server::MySQL, "SELECT Note FROM nc_orders", "x"},
+                                 {Server::DB2,
+                                  "SELECT \"NULLS\" FROM SYSCAT.COLUMNS WHERE TABSCHEMA = CURRENT SCHEMA"
+                                  " AND TABNAME = 'NC_ORDERS' AND COLNAME = 'ID'",
+                                  "N"},
+                                 {Server::MySQL,
+                                  "SELECT COLUMN_KEY FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+                                  " AND BINARY TABLE_NAME = 'NC_ORDERS' AND COLUMN_NAME = 'ID'",
+                                  "PRI"}},
+                                {Db2ColumnTypes::Matching, true, ExistingTables::ReplaceTable, true},
                                 {"NC_ORDERS"}},
                       NameCase {"upper_case_replaces_existing_upper_case_table_on_db2",
                                 kUpperCaseDB2Orders,

@@ -52,7 +52,7 @@ protected:
             } catch (const DbError&) {
             }
         for (const char* t : {"people", "PEOPLE", "flags", "four", "parent", "child", "dates", "many", "wide", "floats",
-                              "nul_src", "nul_dst"}) {
+                              "nul_src", "nul_dst", "full_width", "full_width_orig"}) {
             DropMySQL(mysql, t);
             DropDB2(db2, t);
         }
@@ -418,6 +418,31 @@ TEST_F(RunTransferTest, OverwriteOfATableAnotherUnitOfWorkHoldsIsRefusedWithinTh
     EXPECT_EQ(summary.tables[0].reason, "in use by another session; the old table was kept");
     EXPECT_EQ(QueryValue(db2, "SELECT \"old\" FROM \"people\""), "7");
     EXPECT_EQ(StagingTablesOn(db2, DB2Dialect()), std::vector<std::string> {});
+}
+
+// Reading a DB2 table another application holds (its change to the table is
+// not committed yet) waits the session's lock timeout, not until that
+// application ends: then the table is reported and nothing is created.
+TEST_F(RunTransferTest, DB2SourceAnotherUnitOfWorkHoldsIsReportedWithinTheLockTimeout)
+{
+    db2.execute("CREATE TABLE \"four\"(\"n\" INTEGER)");
+    db2.execute("INSERT INTO \"four\" VALUES(1), (2), (3), (4)");
+    DataConnection holder;
+    OpenDB2(holder);
+    holder.setAutoCommit(false);
+    holder.execute("ALTER TABLE \"four\" ADD COLUMN \"m\" INTEGER");
+    auto running = std::async(std::launch::async, [&] { return toMySQL({"four"}); });
+    const bool endedWhileHeld = running.wait_for(std::chrono::seconds(15)) == std::future_status::ready;
+    holder.rollback();
+    const auto summary = running.get();
+    EXPECT_TRUE(endedWhileHeld) << "the run waited for the other application";
+    ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+    EXPECT_EQ(summary.namesWith(TableStatus::Failed), std::vector<std::string> {"four"});
+    EXPECT_EQ(QueryValue(mysql,
+                         "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+                         " AND TABLE_NAME = 'four'"),
+              "0");
+    EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string> {});
 }
 
 // Isolation RR, set for every connection in db2cli.ini, must not let the
@@ -802,6 +827,39 @@ TEST_F(RunTransferTest, FloatsAtTheirLimitsArriveAndReadBackEqual)
     ASSERT_EQ(rows.size(), values.size());
     for (size_t i = 0; i < values.size(); ++i)
         EXPECT_EQ(static_cast<float>(std::stod(*rows[i][1])), values[i]) << *rows[i][1];
+}
+
+// Text exactly as long as its column allows, in characters of four bytes:
+// every column is read in blocks, and each value arrives whole both ways.
+TEST_F(RunTransferTest, TextAtItsColumnsFullWidthArrivesWholeBothWays)
+{
+    mysql.execute("CREATE TABLE full_width(id INT PRIMARY KEY, v VARCHAR(8), c CHAR(4), m VARCHAR(3))"
+                  " CHARACTER SET utf8mb4");
+    mysql.execute("INSERT INTO full_width VALUES(1, REPEAT('😀', 8), REPEAT('𝄞', 4), 'ü😀x'), (2, 'x', NULL, '')");
+    ASSERT_EQ(QueryValue(mysql, "SELECT CONCAT(LENGTH(v), ' ', LENGTH(c)) FROM full_width WHERE id = 1"), "32 16");
+    const std::vector<Row> expected {{"1", "😀😀😀😀😀😀😀😀", "𝄞𝄞𝄞𝄞", "ü😀x"}, {"2", "x", std::nullopt, ""}};
+    const TransferOptions matching {Db2ColumnTypes::Matching, true};
+
+    RecordingObserver there;
+    const auto sent = RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"full_width"},
+                                  there, matching);
+    ASSERT_EQ(there.reportsText(), "");
+    EXPECT_EQ(sent.tables.at(0).status, TableStatus::Sent);
+    EXPECT_EQ(QueryRows(db2, "SELECT \"id\", \"v\", RTRIM(\"c\"), \"m\" FROM \"full_width\" ORDER BY \"id\""),
+              expected);
+
+    mysql.execute("RENAME TABLE full_width TO full_width_orig");
+    RecordingObserver back;
+    const auto returned = RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(),
+                                      {"full_width"}, back, matching);
+    ASSERT_EQ(back.reportsText(), "");
+    EXPECT_EQ(returned.tables.at(0).status, TableStatus::Sent);
+    EXPECT_EQ(QueryRows(mysql, "SELECT id, v, RTRIM(c), m FROM full_width ORDER BY id"), expected);
+    EXPECT_EQ(QueryValue(mysql,
+                         "SELECT COUNT(*) FROM full_width n JOIN full_width_orig o ON o.id = n.id"
+                         " WHERE BINARY n.v <=> BINARY o.v AND BINARY RTRIM(n.c) <=> BINARY o.c"
+                         " AND BINARY n.m <=> BINARY o.m"),
+              "2");
 }
 
 TEST_F(RunTransferTest, ProgressStaysAt100WhenTheTableGrowsDuringTheCopy)
