@@ -29,7 +29,7 @@ void showEstimates(TableList& list, const TableEstimates& estimates)
 {
     for (int i = 0; i < list.count(); ++i) {
         const auto found = estimates.find(list.text(i).toStdString());
-        list.item(i)->setToolTip(EstimateText(found == estimates.end() ? TableEstimate {} : found->second));
+        list.setEstimate(i, found == estimates.end() ? TableEstimate {} : found->second);
     }
 }
 

@@ -1,17 +1,37 @@
 #include "TableList.h"
 
+#include "TableFill.h"
 #include "TableNames.h"
 
 #include <QItemSelectionModel>
+
+namespace {
+
+// Where an item keeps its estimate; an invalid value is an unknown figure.
+constexpr int kRowsRole = Qt::UserRole + 1;
+constexpr int kBytesRole = Qt::UserRole + 2;
+constexpr int kViewRole = Qt::UserRole + 3;
+
+QVariant figure(const std::optional<long long>& value) { return value ? QVariant(*value) : QVariant(); }
+
+std::optional<long long> figure(const QVariant& value)
+{
+    return value.isValid() ? std::optional<long long>(value.toLongLong()) : std::nullopt;
+}
+
+}  // namespace
 
 TableList::TableList(QWidget* parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSortingEnabled(false);  // the list sorts itself in add()
     setUniformItemSizes(true);
-    // Ctrl+A and range selections reach hidden rows too; they leave again at once.
+    // Ctrl+A and range selections reach hidden rows too; they leave again at
+    // once. A click that clears the selection leaves the hidden names picked.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection&) { deselectHidden(selected); });
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                keepHiddenSelection(selected, deselected);
+            });
 }
 
 int TableList::currentIndex() const { return currentRow(); }
@@ -36,8 +56,13 @@ bool TableList::isSelected(int index) const
 
 void TableList::setSelected(int index, bool selected)
 {
-    if (QListWidgetItem* it = item(index))
-        it->setSelected(selected && !isRowHidden(index));
+    QListWidgetItem* it = item(index);
+    if (!it || (selected && isRowHidden(index)))
+        return;
+    const bool before = deselectingOnPurpose_;
+    deselectingOnPurpose_ = true;
+    it->setSelected(selected);
+    deselectingOnPurpose_ = before;
 }
 
 int TableList::singleTargetIndex() const
@@ -64,21 +89,25 @@ bool TableList::passesFilter(const QString& text) const
 void TableList::setFilter(const QString& text)
 {
     filter_ = text;
-    for (int i = 0; i < count(); ++i) {
-        const bool hidden = !passesFilter(item(i)->text());
-        setRowHidden(i, hidden);
-        if (hidden)
-            item(i)->setSelected(false);
-    }
+    for (int i = 0; i < count(); ++i)
+        setRowHidden(i, !passesFilter(item(i)->text()));
 }
 
 bool TableList::isShown(int index) const { return index >= 0 && index < count() && !isRowHidden(index); }
 
-void TableList::deselectHidden(const QItemSelection& selected)
+void TableList::keepHiddenSelection(const QItemSelection& selected, const QItemSelection& deselected)
 {
+    if (adjusting_)
+        return;
+    adjusting_ = true;
     for (const QModelIndex& index : selected.indexes())
         if (isRowHidden(index.row()))
             selectionModel()->select(index, QItemSelectionModel::Deselect);
+    if (!deselectingOnPurpose_)
+        for (const QModelIndex& index : deselected.indexes())
+            if (isRowHidden(index.row()))
+                selectionModel()->select(index, QItemSelectionModel::Select);
+    adjusting_ = false;
 }
 
 int TableList::selectedCount() const { return static_cast<int>(selectedItems().size()); }
@@ -101,6 +130,9 @@ template <class Change> void TableList::keepingRowsInView(Change&& change)
 
 int TableList::add(const QString& text)
 {
+    // A name is one table: a list that shows it already keeps its one entry.
+    if (const int listed = indexOf(text); listed >= 0)
+        return listed;
     // Upper bound: the first item that sorts after the new name.
     int low = 0;
     int high = count();
@@ -130,7 +162,9 @@ void TableList::remove(int index)
 
 void TableList::clear()
 {
+    deselectingOnPurpose_ = true;
     QListWidget::clear();
+    deselectingOnPurpose_ = false;
     setCurrentIndex(-1);
 }
 
@@ -160,4 +194,40 @@ QStringList TableList::selectedTexts() const
         if (isSelected(i))
             names << text(i);
     return names;
+}
+
+int TableList::indexOf(const QString& text) const
+{
+    for (int i = 0; i < count(); ++i)
+        if (item(i)->text() == text)
+            return i;
+    return -1;
+}
+
+void TableList::setEstimate(int index, const TableEstimate& estimate)
+{
+    QListWidgetItem* it = item(index);
+    if (!it)
+        return;
+    it->setData(kRowsRole, figure(estimate.rows));
+    it->setData(kBytesRole, figure(estimate.bytes));
+    it->setData(kViewRole, estimate.view);
+    it->setToolTip(EstimateText(estimate));
+}
+
+TableEstimate TableList::estimate(int index) const
+{
+    const QListWidgetItem* it = item(index);
+    if (!it)
+        return {};
+    return {figure(it->data(kRowsRole)), figure(it->data(kBytesRole)), it->data(kViewRole).toBool()};
+}
+
+QStringList TableList::selectedViews() const
+{
+    QStringList views;
+    for (int i = 0; i < count(); ++i)
+        if (isSelected(i) && isView(i))
+            views << text(i);
+    return views;
 }

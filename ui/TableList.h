@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TableEstimate.h"
+
 #include <QListWidget>
 
 // The table list of either side of the table manager: items sorted without
@@ -20,7 +22,7 @@ public:
     int count() const { return QListWidget::count(); }
     QString text(int index) const;
     bool isSelected(int index) const;
-    // A hidden item is never selected: selecting it does nothing.
+    // Selecting an item the filter hides does nothing; deselecting it does.
     void setSelected(int index, bool selected);
     int selectedCount() const;
     // The item an action on one table works on: the current item when it is
@@ -28,19 +30,30 @@ public:
     int singleTargetIndex() const;
 
     // Shows only the names that contain the text, case ignored (an empty text
-    // shows all). Names it hides leave the selection, so no action ever works
-    // on a name the user cannot see.
+    // shows all). Names it hides keep their selection, so names picked under
+    // one filter stay picked under the next: only setSelected (Deselect All)
+    // unpicks a hidden name; a click, Ctrl+A or a range never picks one.
     void setFilter(const QString& text);
     bool isShown(int index) const;
 
-    // Adds a name at its sorted place (case-insensitive; equal names keep the
-    // order they came in). Returns its index. The rows in view stay where
+    // Adds a name at its sorted place (case-insensitive; names equal but for
+    // case keep the order they came in). Returns its index. A name the list
+    // shows already is not added again: its index is returned. The rows in view stay where
     // they are, as do the selection and the current item.
     int add(const QString& text);
     // Removes the item at index. When it was the current item, no item is
     // current afterwards. The other rows in view stay where they are.
     void remove(int index);
     void clear();
+
+    // The index of the name, exactly as listed; -1 when the list lacks it.
+    int indexOf(const QString& text) const;
+    // The server's estimate of an item's rows and size, as the listing read it.
+    void setEstimate(int index, const TableEstimate& estimate);
+    TableEstimate estimate(int index) const;
+    bool isView(int index) const { return estimate(index).view; }
+    // The selected items that are views, top to bottom.
+    QStringList selectedViews() const;
 
     // Every item's text, top to bottom.
     QStringList texts() const;
@@ -52,9 +65,11 @@ private:
     // that was at the top of the view, so the rows under the mouse do not move.
     template <class Change> void keepingRowsInView(Change&& change);
     bool passesFilter(const QString& text) const;
-    void deselectHidden(const QItemSelection& selected);
+    void keepHiddenSelection(const QItemSelection& selected, const QItemSelection& deselected);
 
     QString filter_;
+    bool deselectingOnPurpose_ = false;
+    bool adjusting_ = false;
 };
 
 // Removes the items whose text equals the text exactly (case-sensitive),

@@ -269,7 +269,7 @@ void TableManagerWindow::buildKeyboardAccess()
     });
 }
 
-// Four options beside the logins in the store; each change is written at once.
+// Five options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -332,11 +332,19 @@ void TableManagerWindow::buildOptionChecks()
     optionsLayout_->setStretchFactor(existingTables_, 100);
     existingTables_->setMaximumWidth(existingTables_->fontMetrics().horizontalAdvance(existingTables_->itemText(2))
                                      + Twips(600));
+    askFirst_ = onOffCheck("Ask about existing tables before sending", object_name::kAskExistingFirst,
+                           "Every question about tables the target has comes in one box before the first row "
+                           "moves; then the send goes on without asking",
+                           kAskExistingFirstSetting);
+    startTransferOptionRow();
+    addTransferOption(askFirst_);
+    pointer_->watchButton(askFirst_);
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
     QWidget::setTabOrder(copyKeys_, upperCaseNames_);
     QWidget::setTabOrder(upperCaseNames_, existingTables_);
-    QWidget::setTabOrder(existingTables_, backButton_);
+    QWidget::setTabOrder(existingTables_, askFirst_);
+    QWidget::setTabOrder(askFirst_, backButton_);
 }
 
 TransferOptions TableManagerWindow::transferOptions() const
@@ -392,9 +400,18 @@ void TableManagerWindow::showOutcome(const QString& text)
 
 void TableManagerWindow::setBusy(bool busy)
 {
+    // A disabled button hands the keyboard focus on; it comes back to where
+    // the user acted, so the next key goes where it was meant to.
+    if (busy && !focusBeforeBusy_)
+        focusBeforeBusy_ = focusWidget();
     for (QPushButton* button : actionButtons())
         button->setEnabled(!busy);
     options_->setEnabled(!busy);  // a run keeps the options it started with
+    if (!busy && focusBeforeBusy_) {
+        if (focusBeforeBusy_->isEnabled() && focusBeforeBusy_->isVisible())
+            focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+        focusBeforeBusy_.clear();
+    }
     setPointer(busy ? Pointer::Busy : Pointer::Default);
     host_.actions().setRunning(busy);
     if (busy)
@@ -485,7 +502,7 @@ void TableManagerWindow::selectAll(const char* location, TableList& list, bool s
     int count = 0;
     trap.step(100, [&] { count = list.count(); });
     for (int i = 0; i < count; ++i) {
-        // A name the filter hides stays unselected.
+        // Select All picks the names shown; Deselect All unpicks hidden ones too.
         trap.step(102, [&] { list.setSelected(i, selected); });
         // 104: next index
     }

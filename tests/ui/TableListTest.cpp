@@ -131,10 +131,12 @@ void TableListTest::removeListItemWalksOnce()
     filled(list, {"a", "A", "b"});
     RemoveListItem(list, "A");  // exact case only
     QCOMPARE(list.texts(), QStringList({"a", "b"}));
-    TableList twice;
-    filled(twice, {"t", "t", "u"});
-    RemoveListItem(twice, "t");  // the item that moved up is not examined
-    QCOMPARE(twice.texts(), QStringList({"t", "u"}));
+    TableList once;
+    filled(once, {"t", "t", "T", "u", "t"});  // a name is listed once, whatever adds it again
+    QCOMPARE(once.texts(), QStringList({"t", "T", "u"}));
+    QCOMPARE(once.add("T"), 1);
+    RemoveListItem(once, "t");
+    QCOMPARE(once.texts(), QStringList({"T", "u"}));
 }
 
 void TableListTest::selectAllAndDeselectAllKeepTheCurrentItem()
@@ -193,8 +195,12 @@ void TableListTest::filterNarrowsWhatIsShownAndSelected()
         if (list.isShown(i))
             shown << list.text(i);
     QCOMPARE(shown, QStringList({"Order_items", "orders", "ORDERS_2016"}));
-    QCOMPARE(list.selectedCount(), 0);  // a hidden name leaves the selection
+    QCOMPARE(list.selectedTexts(), QStringList({"customers"}));  // a hidden name stays picked
+    list.setSelected(list.texts().indexOf("zebra"), true);       // but cannot be picked
+    QCOMPARE(list.selectedTexts(), QStringList({"customers"}));
     button(manager, object_name::kSelectAllMySQLTables)->click();
+    QCOMPARE(list.selectedTexts(), QStringList({"customers"}) + shown);
+    list.setSelected(list.texts().indexOf("customers"), false);
     QCOMPARE(list.selectedTexts(), shown);
     list.selectAll();  // Ctrl+A reaches hidden rows too, and they leave at once
     QCOMPARE(list.selectedTexts(), shown);
@@ -399,6 +405,14 @@ void TableListTest::transferStatusTexts()
         {TransferProgressText("orders", 12000, 1234567, 2500.4, QLocale(QLocale::English, QLocale::UnitedStates)),
          "Sending orders: 12,000 of 1,234,567 rows, 2,500 rows/s, 8:09 left"},
         {TransferProgressText("orders", 12000, -1, 0, QLocale(QLocale::German)), "Sending orders: 12.000 rows"},
+        {TransferProgressText("orders", 5000, 20000, 2500.4, QLocale::c(), 62.4),
+         "Sending orders: 5000 of 20000 rows, 2500 rows/s, 1:02 elapsed, 0:06 left"},
+        {TransferProgressText("orders", 1, -1, 0, QLocale::c(), 3), "Sending orders: 1 row, 0:03 elapsed"},
+        {TransferSummaryText(summary, "IBM DB2", 1.04, QLocale(QLocale::German)),
+         "Sent 1 table to IBM DB2: 5 rows copied, 0 rows refused, 1,0 s (cancelled). Incomplete: A (cancelled; 3 "
+         "of 5 rows read arrived)"},
+        {TransferTableLines(summary, QLocale(QLocale::English, QLocale::UnitedStates)).join(" | "),
+         "B: 2 rows sent, 0 refused - sent | A: 3 rows sent, 0 refused - incomplete (cancelled)"},
         {RunProgressText(2, 5, "Sending orders"), "Table 2 of 5 - Sending orders"},
         {RunProgressText(1, 1, "Sending orders"), "Sending orders"},
         {FurtherRowsRefusedText(1, "T"), "1 further row of T was refused by the server and not copied."},
