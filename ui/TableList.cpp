@@ -3,11 +3,13 @@
 #include "TableFill.h"
 #include "TableNames.h"
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLocale>
 
 namespace {
 
-// Where an item keeps its estimate; an invalid value is an unknown figure.
+// Where a row keeps its estimate; an invalid value is an unknown figure.
 constexpr int kRowsRole = Qt::UserRole + 1;
 constexpr int kBytesRole = Qt::UserRole + 2;
 constexpr int kViewRole = Qt::UserRole + 3;
@@ -19,13 +21,61 @@ std::optional<long long> figure(const QVariant& value)
     return value.isValid() ? std::optional<long long>(value.toLongLong()) : std::nullopt;
 }
 
+// One table's row. Ordered by the list's sort column; rows equal there go by
+// name, and names equal but for case keep the order they came in.
+class TableRow : public QTreeWidgetItem {
+public:
+    explicit TableRow(const QString& name) : QTreeWidgetItem(QStringList {name}) { setToolTip(0, name); }
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (column == TableList::KindColumn || column == TableList::RowsColumn || column == TableList::SizeColumn) {
+            const int role = column == TableList::KindColumn ? kViewRole
+                : column == TableList::RowsColumn            ? kRowsRole
+                                                             : kBytesRole;
+            // An unknown figure sorts below every known one.
+            const long long mine = data(0, role).isValid() ? data(0, role).toLongLong() : -1;
+            const long long theirs = other.data(0, role).isValid() ? other.data(0, role).toLongLong() : -1;
+            if (mine != theirs)
+                return mine < theirs;
+        }
+        return TableNameBefore(text(0), other.text(0));
+    }
+};
+
 }  // namespace
 
-TableList::TableList(QWidget* parent) : QListWidget(parent)
+TableList::TableList(QWidget* parent) : QTreeWidget(parent)
 {
+    setColumnCount(4);
+    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Rows"), QStringLiteral("Size")});
+    headerItem()->setToolTip(RowsColumn, QStringLiteral("The server's estimate"));
+    headerItem()->setToolTip(SizeColumn, QStringLiteral("The server's estimate"));
+    headerItem()->setTextAlignment(RowsColumn, Qt::AlignRight | Qt::AlignVCenter);
+    headerItem()->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+    // A first click on a figure's header shows the biggest tables first.
+    for (int column : {RowsColumn, SizeColumn})
+        headerItem()->setData(column, Qt::InitialSortOrderRole, static_cast<int>(Qt::DescendingOrder));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setIndentation(0);
+    setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSortingEnabled(false);  // the list sorts itself in add()
-    setUniformItemSizes(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUniformRowHeights(true);
+    setTextElideMode(Qt::ElideRight);
+    // The list sorts itself: in add(), and when a header is clicked.
+    setSortingEnabled(false);
+    QHeaderView* columns = header();
+    columns->setSectionsClickable(true);
+    columns->setSortIndicatorShown(true);
+    columns->setSortIndicator(NameColumn, Qt::AscendingOrder);
+    columns->setStretchLastSection(false);
+    columns->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    for (int column : {KindColumn, RowsColumn, SizeColumn})
+        columns->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    connect(columns, &QHeaderView::sortIndicatorChanged, this, [this] { resort(); });
     // Ctrl+A and range selections reach hidden rows too; they leave again at
     // once. A click that clears the selection leaves the hidden names picked.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -34,7 +84,17 @@ TableList::TableList(QWidget* parent) : QListWidget(parent)
             });
 }
 
-int TableList::currentIndex() const { return currentRow(); }
+QSize TableList::sizeForRows(int rows) const
+{
+    const int rowHeight = std::max(fontMetrics().height() + 4, sizeHintForRow(0) > 0 ? sizeHintForRow(0) : 0);
+    return {sizeHint().width(), header()->sizeHint().height() + rows * rowHeight + 2 * frameWidth()};
+}
+
+int TableList::currentIndex() const
+{
+    const QModelIndex current = QTreeWidget::currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
 
 void TableList::setCurrentIndex(int index)
 {
@@ -44,20 +104,20 @@ void TableList::setCurrentIndex(int index)
 
 QString TableList::text(int index) const
 {
-    const QListWidgetItem* it = item(index);
-    return it ? it->text() : QString();
+    const QTreeWidgetItem* it = item(index);
+    return it ? it->text(NameColumn) : QString();
 }
 
 bool TableList::isSelected(int index) const
 {
-    const QListWidgetItem* it = item(index);
+    const QTreeWidgetItem* it = item(index);
     return it && it->isSelected();
 }
 
 void TableList::setSelected(int index, bool selected)
 {
-    QListWidgetItem* it = item(index);
-    if (!it || (selected && isRowHidden(index)))
+    QTreeWidgetItem* it = item(index);
+    if (!it || (selected && isRowHidden(index, QModelIndex())))
         return;
     const bool before = deselectingOnPurpose_;
     deselectingOnPurpose_ = true;
@@ -90,23 +150,32 @@ void TableList::setFilter(const QString& text)
 {
     filter_ = text;
     for (int i = 0; i < count(); ++i)
-        setRowHidden(i, !passesFilter(item(i)->text()));
+        setRowHidden(i, QModelIndex(), !passesFilter(item(i)->text(NameColumn)));
 }
 
-bool TableList::isShown(int index) const { return index >= 0 && index < count() && !isRowHidden(index); }
+bool TableList::isShown(int index) const { return index >= 0 && index < count() && !isRowHidden(index, QModelIndex()); }
 
 void TableList::keepHiddenSelection(const QItemSelection& selected, const QItemSelection& deselected)
 {
     if (adjusting_)
         return;
     adjusting_ = true;
-    for (const QModelIndex& index : selected.indexes())
-        if (isRowHidden(index.row()))
-            selectionModel()->select(index, QItemSelectionModel::Deselect);
+    const auto rowsOf = [](const QItemSelection& selection) {
+        QList<int> rows;
+        for (const QModelIndex& index : selection.indexes())
+            if (!rows.contains(index.row()))
+                rows << index.row();
+        return rows;
+    };
+    const auto wholeRow
+        = [this](int row) { return QItemSelection(model()->index(row, 0), model()->index(row, columnCount() - 1)); };
+    for (int row : rowsOf(selected))
+        if (isRowHidden(row, QModelIndex()))
+            selectionModel()->select(wholeRow(row), QItemSelectionModel::Deselect);
     if (!deselectingOnPurpose_)
-        for (const QModelIndex& index : deselected.indexes())
-            if (isRowHidden(index.row()))
-                selectionModel()->select(index, QItemSelectionModel::Select);
+        for (int row : rowsOf(deselected))
+            if (isRowHidden(row, QModelIndex()))
+                selectionModel()->select(wholeRow(row), QItemSelectionModel::Select);
     adjusting_ = false;
 }
 
@@ -133,19 +202,22 @@ int TableList::add(const QString& text)
     // A name is one table: a list that shows it already keeps its one entry.
     if (const int listed = indexOf(text); listed >= 0)
         return listed;
-    // Upper bound: the first item that sorts after the new name.
+    auto* row = new TableRow(text);
+    // Upper bound: the first row that sorts after the new one.
+    const bool ascending = header()->sortIndicatorOrder() == Qt::AscendingOrder;
     int low = 0;
     int high = count();
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (!TableNameBefore(text, item(middle)->text()))
+        const QTreeWidgetItem& there = *item(middle);
+        if (ascending ? !(*row < there) : !(there < *row))
             low = middle + 1;
         else
             high = middle;
     }
     keepingRowsInView([&] {
-        insertItem(low, text);
-        setRowHidden(low, !passesFilter(text));
+        insertTopLevelItem(low, row);
+        setRowHidden(low, QModelIndex(), !passesFilter(text));
     });
     return low;
 }
@@ -155,7 +227,7 @@ void TableList::remove(int index)
     if (index < 0 || index >= count())
         return;
     const bool wasCurrent = index == currentIndex();
-    keepingRowsInView([&] { delete takeItem(index); });
+    keepingRowsInView([&] { delete takeTopLevelItem(index); });
     if (wasCurrent)
         setCurrentIndex(-1);
 }
@@ -163,7 +235,7 @@ void TableList::remove(int index)
 void TableList::clear()
 {
     deselectingOnPurpose_ = true;
-    QListWidget::clear();
+    QTreeWidget::clear();
     deselectingOnPurpose_ = false;
     setCurrentIndex(-1);
 }
@@ -172,7 +244,7 @@ QStringList TableList::texts() const
 {
     QStringList all;
     for (int i = 0; i < count(); ++i)
-        all << item(i)->text();
+        all << item(i)->text(NameColumn);
     return all;
 }
 
@@ -199,28 +271,56 @@ QStringList TableList::selectedTexts() const
 int TableList::indexOf(const QString& text) const
 {
     for (int i = 0; i < count(); ++i)
-        if (item(i)->text() == text)
+        if (item(i)->text(NameColumn) == text)
             return i;
     return -1;
 }
 
+void TableList::showEstimate(QTreeWidgetItem& row, const TableEstimate& estimate) const
+{
+    const QLocale locale;
+    row.setData(0, kRowsRole, figure(estimate.rows));
+    row.setData(0, kBytesRole, figure(estimate.bytes));
+    row.setData(0, kViewRole, estimate.view);
+    row.setText(KindColumn, estimate.view ? QStringLiteral("view") : QStringLiteral("table"));
+    row.setText(RowsColumn, estimate.rows ? locale.toString(*estimate.rows) : QStringLiteral("?"));
+    row.setText(SizeColumn,
+                estimate.bytes ? locale.formattedDataSize(*estimate.bytes, *estimate.bytes < 1024 * 1024 ? 0 : 1,
+                                                          QLocale::DataSizeTraditionalFormat)
+                               : QStringLiteral("?"));
+    for (int column : {RowsColumn, SizeColumn})
+        row.setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+    // The whole name, however narrow its column, and what the figures mean.
+    const QString tip = row.text(NameColumn) + QLatin1Char('\n') + EstimateText(estimate);
+    for (int column = 0; column < columnCount(); ++column)
+        row.setToolTip(column, tip);
+}
+
 void TableList::setEstimate(int index, const TableEstimate& estimate)
 {
-    QListWidgetItem* it = item(index);
-    if (!it)
-        return;
-    it->setData(kRowsRole, figure(estimate.rows));
-    it->setData(kBytesRole, figure(estimate.bytes));
-    it->setData(kViewRole, estimate.view);
-    it->setToolTip(EstimateText(estimate));
+    if (QTreeWidgetItem* it = item(index)) {
+        showEstimate(*it, estimate);
+        if (sortColumn() != NameColumn)
+            resort();
+    }
+}
+
+void TableList::setEstimates(const TableEstimates& estimates)
+{
+    for (int i = 0; i < count(); ++i) {
+        const auto found = estimates.find(text(i).toStdString());
+        showEstimate(*item(i), found == estimates.end() ? TableEstimate {} : found->second);
+    }
+    if (sortColumn() != NameColumn)
+        resort();
 }
 
 TableEstimate TableList::estimate(int index) const
 {
-    const QListWidgetItem* it = item(index);
+    const QTreeWidgetItem* it = item(index);
     if (!it)
         return {};
-    return {figure(it->data(kRowsRole)), figure(it->data(kBytesRole)), it->data(kViewRole).toBool()};
+    return {figure(it->data(0, kRowsRole)), figure(it->data(0, kBytesRole)), it->data(0, kViewRole).toBool()};
 }
 
 QStringList TableList::selectedViews() const
@@ -230,4 +330,11 @@ QStringList TableList::selectedViews() const
         if (isSelected(i) && isView(i))
             views << text(i);
     return views;
+}
+
+void TableList::sortByColumn(Column column, Qt::SortOrder order) { header()->setSortIndicator(column, order); }
+
+void TableList::resort()
+{
+    keepingRowsInView([&] { sortItems(header()->sortIndicatorSection(), header()->sortIndicatorOrder()); });
 }

@@ -34,16 +34,17 @@
 namespace {
 
 // The window as designed: both frames with their margins, "< Back" and "Help"
-// at the bottom.
-constexpr int kDefaultWidth = 8040;
+// at the bottom; wider than first drawn, for the lists' columns, and as tall
+// as its lists' names need.
+constexpr int kDefaultWidth = 10500;
 constexpr int kDefaultHeight = 5745;
 constexpr int kMargin = 120;
 constexpr int kButtonHeight = 405;
 constexpr int kStatusHeight = 270;
 constexpr int kCancelWidth = 1335;
-constexpr int kListMinimumHeight = 900;
-constexpr int kSpacing = 90;           // between controls
-constexpr int kFrameSideMargin = 240;  // inside a frame, left and right
+constexpr int kNamesShownAtLeast = 12;  // per list, in the smallest window
+constexpr int kSpacing = 90;            // between controls
+constexpr int kFrameSideMargin = 240;   // inside a frame, left and right
 
 // Settings key of the window's last place: "left,top,width,height".
 constexpr const char* kGeometryKey = "TableManagerGeometry";
@@ -87,7 +88,7 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     side.list = new TableList(side.frame);
     side.list->setObjectName(QString::fromLatin1(names.list));
     side.list->setFont(FormFont());
-    side.list->setMinimumHeight(Twips(kListMinimumHeight));
+    side.list->setMinimumHeight(side.list->sizeForRows(kNamesShownAtLeast).height());
     pointer_->watchArea(side.list);
     pointer_->watchArea(side.list->viewport());
     TableList* list = side.list;

@@ -159,9 +159,13 @@ void TableListRefreshTest::tooltipsTellTheEstimatedRows()
     ExecDB2("CREATE TABLE UI26L_NO_STATISTICS (ID INTEGER)");
     open();
 
+    // The tooltip: the whole name, then the estimate.
     const auto tooltip = [](TableList* list, const QString& name) {
         const int index = list->texts().indexOf(name);
-        return index < 0 ? QString("not listed") : list->item(index)->toolTip();
+        if (index < 0)
+            return QString("not listed");
+        const QString tip = list->item(index)->toolTip(TableList::NameColumn);
+        return tip.section('\n', 0, 0) == name ? tip.section('\n', 1) : "not named: " + tip;
     };
     const QString unknown = "rows and size unknown (no statistics)";
     const QRegularExpression estimate("^about (\\S+) rows, \\d+ (kB|bytes) \\(estimate\\)$");
@@ -175,6 +179,11 @@ void TableListRefreshTest::tooltipsTellTheEstimatedRows()
           Expected {manager()->mysqlTables(), "ui26l_view", -1}, Expected {manager()->db2Tables(), "UI26L_ROWS", 1024},
           Expected {manager()->db2Tables(), "UI26L_NO_STATISTICS", -1}}) {
         const QString text = tooltip(expected.list, expected.name);
+        // The row itself shows the type and the figures.
+        const QTreeWidgetItem* row = expected.list->item(expected.list->indexOf(expected.name));
+        QCOMPARE(row->text(TableList::KindColumn), expected.name == "ui26l_view" ? "view" : "table");
+        QCOMPARE(row->text(TableList::RowsColumn),
+                 expected.rows < 0 ? QString("?") : QLocale().toString(expected.rows));
         if (expected.rows < 0) {
             QCOMPARE(text, unknown);
             continue;
