@@ -77,3 +77,5 @@ inline constexpr SettingKey kCopyPrimaryKeysSetting {"CopyPrimaryKeys", "0"};   
 // A table the target has: "replace" the table (asking), "append" its rows or "replace-rows".
 inline constexpr SettingKey kExistingTablesSetting {"ExistingTables", "replace"};
 inline constexpr SettingKey kUpperCaseDb2NamesSetting {"UpperCaseDB2Names", "0"};  // "1" creates ORDERS for orders
+// "1": the window asks about every existing table of a send at once, before any row moves.
+inline constexpr SettingKey kAskExistingFirstSetting {"AskAboutExistingTablesFirst", "0"};

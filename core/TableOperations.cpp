@@ -17,9 +17,9 @@ std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& 
     return names;
 }
 
-DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const std::string& table)
+DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const std::string& table, bool view)
 {
-    return DropUserTable(connection, DialectOf(side), table);
+    return DropUserTable(connection, DialectOf(side), table, view);
 }
 
 void RenameTable(DatabaseSide side, DataConnection& connection, const std::string& from, const std::string& to)

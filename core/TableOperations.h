@@ -23,7 +23,8 @@ std::vector<std::string> ListTables(DatabaseSide side, const ConnectionProfile& 
 // What a DROP did: the table is gone (dropped, or the server did not know it),
 // or it was refused: by the server (the driver's DbError) or by the tool,
 // when something relies on the table or it stays in use (TableChangeRefused).
-DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const std::string& table);
+// A view (`view`) is dropped as a view.
+DropOutcome DropTable(DatabaseSide side, DataConnection& connection, const std::string& table, bool view = false);
 
 // Renames a table; throws DbError or TableChangeRefused as DropTable does.
 void RenameTable(DatabaseSide side, DataConnection& connection, const std::string& from, const std::string& to);

@@ -133,9 +133,10 @@ auto Workspace::recordedChange(TableChange change, DatabaseSide side, const std:
     }
 }
 
-DropOutcome Workspace::dropTable(DatabaseSide side, const std::string& table)
+DropOutcome Workspace::dropTable(DatabaseSide side, const std::string& table, bool view)
 {
-    return recordedChange(TableChange::Delete, side, table, {}, [&] { return DropTable(side, session(side), table); });
+    return recordedChange(TableChange::Delete, side, table, {},
+                          [&] { return DropTable(side, session(side), table, view); });
 }
 
 void Workspace::renameTable(DatabaseSide side, const std::string& from, const std::string& to)

@@ -45,7 +45,7 @@ public:
     // when it is not open yet.
     void open(DatabaseSide side);
     void close(DatabaseSide side);
-    DropOutcome dropTable(DatabaseSide side, const std::string& table);
+    DropOutcome dropTable(DatabaseSide side, const std::string& table, bool view = false);
     void renameTable(DatabaseSide side, const std::string& from, const std::string& to);
 
     // A delete or rename that the front end walks step by step: the drops,

@@ -39,6 +39,7 @@ inline constexpr AccessKey kTableManagerAccessKeys[] = {
     {object_name::kMatchingDB2Types, 'y'},
     {object_name::kCopyPrimaryKeys, 'p'},
     {object_name::kUpperCaseDB2Names, 'U'},
+    {object_name::kAskExistingFirst, 'x'},
     {object_name::kRefreshMySQLTables, 'R'},
     {object_name::kRefreshDB2Tables, 'f'},
 };

@@ -308,10 +308,24 @@ void LoginWindow::testConnection(DatabaseSide side)
     if (host_.actions().running())
         return;
     setBusy(true);
-    RunConnectionTest(
+    const LoginFault fault = RunConnectionTest(
         side, [this]() -> const Workspace& { return host_.workspace(); }, dialogs_,
         [this](Pointer pointer) { setPointer(pointer); });
     setBusy(false);
+    // The field the failure points at takes the focus, its text selected.
+    const ProfileFields& fields = side == DatabaseSide::MySQL ? mysqlFields_ : db2Fields_;
+    QLineEdit* wrong = nullptr;
+    switch (fault) {
+    case LoginFault::UserOrPassword: wrong = fields.password; break;
+    case LoginFault::ServerName: wrong = fields.server; break;
+    case LoginFault::Port: wrong = fields.port; break;
+    case LoginFault::Database: wrong = fields.database; break;
+    case LoginFault::Unknown: break;
+    }
+    if (wrong) {
+        wrong->setFocus(Qt::OtherFocusReason);
+        wrong->selectAll();
+    }
 }
 
 void LoginWindow::showMySQLHelp()

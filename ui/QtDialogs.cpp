@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include "ExistingTablesDialog.h"
 #include "WindowHelpers.h"
 
 #include <QApplication>
@@ -89,6 +90,18 @@ Answer QtDialogs::questionForMany(const QString& text, const QString& title)
 {
     return askYesNo(owner(), text, title,
                     QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll);
+}
+
+bool QtDialogs::askAboutExistingTables(std::vector<ExistingTableRow>& rows)
+{
+    ExistingTablesDialog dialog(rows, owner());
+    ArrowWhileShown arrow;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const std::vector<ExistingTableAnswer> given = dialog.answers();
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i].answer = given[i];
+    return true;
 }
 
 std::optional<QString> QtDialogs::inputBox(const QString& prompt, const QString& title, const QString& proposed)

@@ -16,6 +16,7 @@ public:
     void messageWithDetail(const QString& text, const QString& detail) override;
     Answer question(const QString& text, const QString& title) override;
     Answer questionForMany(const QString& text, const QString& title) override;
+    bool askAboutExistingTables(std::vector<ExistingTableRow>& rows) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
     void errorReport(const QString& text) override;
     void yield() override;

@@ -38,6 +38,10 @@ public:
     {
         return inner_.questionForMany(text, title);
     }
+    bool askAboutExistingTables(std::vector<ExistingTableRow>& rows) override
+    {
+        return inner_.askAboutExistingTables(rows);
+    }
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) override
     {
         return inner_.inputBox(prompt, title, proposed);

@@ -25,14 +25,6 @@ Listing listTables(const Workspace& workspace, DatabaseSide side)
     });
 }
 
-void showEstimates(TableList& list, const TableEstimates& estimates)
-{
-    for (int i = 0; i < list.count(); ++i) {
-        const auto found = estimates.find(list.text(i).toStdString());
-        list.item(i)->setToolTip(EstimateText(found == estimates.end() ? TableEstimate {} : found->second));
-    }
-}
-
 void refill(TableList& list, const Listing& listing, UserDialogs& dialogs)
 {
     list.clear();
@@ -40,7 +32,7 @@ void refill(TableList& list, const Listing& listing, UserDialogs& dialogs)
         dialogs.yield();
         list.add(QString::fromStdString(name));
     }
-    showEstimates(list, listing.estimates);
+    list.setEstimates(listing.estimates);
 }
 
 }  // namespace
@@ -85,5 +77,5 @@ void RefreshTableList(TableList& list, DatabaseSide side, const Workspace& works
         dialogs.yield();
         list.add(name);
     }
-    showEstimates(list, listing.estimates);
+    list.setEstimates(listing.estimates);
 }

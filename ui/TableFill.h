@@ -12,7 +12,8 @@ class Workspace;
 // "Next >" fills the table manager's lists. Each asks its server
 // first and clears the list only after the query succeeded; a failure leaves
 // the list as it was and reaches the caller's trap. One yield per item.
-// Each name's tooltip tells the server's estimate of its rows and size.
+// Each name's row shows the server's estimate of its rows and size, and
+// whether it is a view.
 
 // The MySQL tables ("SHOW TABLES;"); the first item becomes current.
 void FillMySQLList(TableList& list, const Workspace& workspace, UserDialogs& dialogs);

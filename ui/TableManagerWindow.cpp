@@ -34,16 +34,17 @@
 namespace {
 
 // The window as designed: both frames with their margins, "< Back" and "Help"
-// at the bottom.
-constexpr int kDefaultWidth = 8040;
+// at the bottom; wider than first drawn, for the lists' columns, and as tall
+// as its lists' names need.
+constexpr int kDefaultWidth = 10500;
 constexpr int kDefaultHeight = 5745;
 constexpr int kMargin = 120;
 constexpr int kButtonHeight = 405;
 constexpr int kStatusHeight = 270;
 constexpr int kCancelWidth = 1335;
-constexpr int kListMinimumHeight = 900;
-constexpr int kSpacing = 90;           // between controls
-constexpr int kFrameSideMargin = 240;  // inside a frame, left and right
+constexpr int kNamesShownAtLeast = 12;  // per list, in the smallest window
+constexpr int kSpacing = 90;            // between controls
+constexpr int kFrameSideMargin = 240;   // inside a frame, left and right
 
 // Settings key of the window's last place: "left,top,width,height".
 constexpr const char* kGeometryKey = "TableManagerGeometry";
@@ -87,7 +88,7 @@ TableManagerWindow::SideControls TableManagerWindow::buildSide(const QString& ca
     side.list = new TableList(side.frame);
     side.list->setObjectName(QString::fromLatin1(names.list));
     side.list->setFont(FormFont());
-    side.list->setMinimumHeight(Twips(kListMinimumHeight));
+    side.list->setMinimumHeight(side.list->sizeForRows(kNamesShownAtLeast).height());
     pointer_->watchArea(side.list);
     pointer_->watchArea(side.list->viewport());
     TableList* list = side.list;
@@ -269,7 +270,7 @@ void TableManagerWindow::buildKeyboardAccess()
     });
 }
 
-// Four options beside the logins in the store; each change is written at once.
+// Five options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -332,11 +333,19 @@ void TableManagerWindow::buildOptionChecks()
     optionsLayout_->setStretchFactor(existingTables_, 100);
     existingTables_->setMaximumWidth(existingTables_->fontMetrics().horizontalAdvance(existingTables_->itemText(2))
                                      + Twips(600));
+    askFirst_ = onOffCheck("Ask about existing tables before sending", object_name::kAskExistingFirst,
+                           "Every question about tables the target has comes in one box before the first row "
+                           "moves; then the send goes on without asking",
+                           kAskExistingFirstSetting);
+    startTransferOptionRow();
+    addTransferOption(askFirst_);
+    pointer_->watchButton(askFirst_);
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
     QWidget::setTabOrder(copyKeys_, upperCaseNames_);
     QWidget::setTabOrder(upperCaseNames_, existingTables_);
-    QWidget::setTabOrder(existingTables_, backButton_);
+    QWidget::setTabOrder(existingTables_, askFirst_);
+    QWidget::setTabOrder(askFirst_, backButton_);
 }
 
 TransferOptions TableManagerWindow::transferOptions() const
@@ -392,9 +401,18 @@ void TableManagerWindow::showOutcome(const QString& text)
 
 void TableManagerWindow::setBusy(bool busy)
 {
+    // A disabled button hands the keyboard focus on; it comes back to where
+    // the user acted, so the next key goes where it was meant to.
+    if (busy && !focusBeforeBusy_)
+        focusBeforeBusy_ = focusWidget();
     for (QPushButton* button : actionButtons())
         button->setEnabled(!busy);
     options_->setEnabled(!busy);  // a run keeps the options it started with
+    if (!busy && focusBeforeBusy_) {
+        if (focusBeforeBusy_->isEnabled() && focusBeforeBusy_->isVisible())
+            focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+        focusBeforeBusy_.clear();
+    }
     setPointer(busy ? Pointer::Busy : Pointer::Default);
     host_.actions().setRunning(busy);
     if (busy)
@@ -485,7 +503,7 @@ void TableManagerWindow::selectAll(const char* location, TableList& list, bool s
     int count = 0;
     trap.step(100, [&] { count = list.count(); });
     for (int i = 0; i < count; ++i) {
-        // A name the filter hides stays unselected.
+        // Select All picks the names shown; Deselect All unpicks hidden ones too.
         trap.step(102, [&] { list.setSelected(i, selected); });
         // 104: next index
     }

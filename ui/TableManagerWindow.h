@@ -4,6 +4,7 @@
 #include "UserDialogs.h"
 #include "WindowHost.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -65,6 +66,9 @@ public:
     QCheckBox* copyKeysCheck() const { return copyKeys_; }
     QCheckBox* upperCaseNamesCheck() const { return upperCaseNames_; }
     QComboBox* existingTablesCombo() const { return existingTables_; }
+    // "Ask about existing tables before sending": one question before a send
+    // starts instead of one as each table is reached.
+    QCheckBox* askFirstCheck() const { return askFirst_; }
 
     // While an action runs: every button but Cancel and the options are
     // disabled, clicks are ignored and the pointer is busy; afterwards
@@ -148,8 +152,9 @@ private:
     // window does with it; each off the GUI thread, throwing as the core does.
     void openSide(DatabaseSide side);
     void closeSide(DatabaseSide side);
-    void dropTable(DatabaseSide side, const QString& table);
-    void renameTable(DatabaseSide side, const QString& from, const QString& to);
+    void dropTable(DatabaseSide side, const QString& table, bool view);
+    // False when the new name is taken: said in a message, nothing renamed.
+    bool renameTable(DatabaseSide side, const QString& from, const QString& to);
     void selectAll(const char* location, TableList& list, bool selected);
     void refreshTables(DatabaseSide side);
     // The side's Refresh button and F5 in its list, and the button's place
@@ -165,6 +170,7 @@ private:
     UserDialogs& dialogs_;
     WindowPointer* pointer_;
     bool transferRunning_ = false;
+    QPointer<QWidget> focusBeforeBusy_;  // where the keyboard focus was when an action began
     double secondsWithUser_ = 0;
 
     SideControls mysql_;
@@ -175,6 +181,7 @@ private:
     QCheckBox* copyKeys_ = nullptr;
     QCheckBox* upperCaseNames_ = nullptr;
     QComboBox* existingTables_ = nullptr;
+    QCheckBox* askFirst_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     StatusLine* status_ = nullptr;
     QPushButton* logButton_ = nullptr;

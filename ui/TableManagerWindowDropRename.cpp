@@ -6,7 +6,9 @@
 #include "ErrorReport.h"
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
+#include "SessionLog.h"
 #include "TableActions.h"
+#include "TableChanges.h"
 #include "TableList.h"
 #include "TableManagerWindow.h"
 #include "UserDialogs.h"
@@ -56,16 +58,25 @@ void TableManagerWindow::closeSide(DatabaseSide side)
     OffGuiThread([&] { workspace.close(side); });  // a disconnect waits for the server too
 }
 
-void TableManagerWindow::dropTable(DatabaseSide side, const QString& table)
+void TableManagerWindow::dropTable(DatabaseSide side, const QString& table, bool view)
 {
     Workspace& workspace = host_.workspace();
-    OffGuiThread([&] { workspace.dropTable(side, table.toStdString()); });
+    OffGuiThread([&] { workspace.dropTable(side, table.toStdString(), view); });
 }
 
-void TableManagerWindow::renameTable(DatabaseSide side, const QString& from, const QString& to)
+// A name taken already is no failure to report: the user is told so plainly.
+bool TableManagerWindow::renameTable(DatabaseSide side, const QString& from, const QString& to)
 {
     Workspace& workspace = host_.workspace();
-    OffGuiThread([&] { workspace.renameTable(side, from.toStdString(), to.toStdString()); });
+    try {
+        OffGuiThread([&] { workspace.renameTable(side, from.toStdString(), to.toStdString()); });
+        return true;
+    } catch (const NameTaken& taken) {
+        const QString text = QString::fromStdString(taken.what()) + QLatin1Char('.');
+        sessionLog_->add(text);
+        dialogs_.message(text);
+        return false;
+    }
 }
 
 void TableManagerWindow::deleteSelectedMySQLTables()
@@ -85,8 +96,9 @@ void TableManagerWindow::deleteSelectedMySQLTables()
     // 132: nothing is dropped before the user said Yes.
     bool confirmed = false;
     trap.step(132, [&] {
-        confirmed
-            = dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names), ApplicationTitle()) == Answer::Yes;
+        confirmed = dialogs_.question(DeleteConfirmationText(DatabaseSide::MySQL, names, list.selectedViews()),
+                                      ApplicationTitle())
+            == Answer::Yes;
     });
     if (!confirmed)
         return;
@@ -105,7 +117,7 @@ void TableManagerWindow::deleteSelectedMySQLTables()
         trap.step(118, [&] { name = list.text(i); });
         bool gone = false;
         trap.step(120, [&] {
-            dropTable(DatabaseSide::MySQL, name);
+            dropTable(DatabaseSide::MySQL, name, list.isView(i));
             gone = true;
         });
         if (gone)
@@ -136,7 +148,8 @@ void TableManagerWindow::deleteSelectedDB2Tables()
     } else {
         bool confirmed = false;
         trap.step(122, [&] {
-            confirmed = dialogs_.question(DeleteConfirmationText(DatabaseSide::DB2, names), ApplicationTitle())
+            confirmed = dialogs_.question(DeleteConfirmationText(DatabaseSide::DB2, names, list.selectedViews()),
+                                          ApplicationTitle())
                 == Answer::Yes;
         });
         std::vector<bool> chosen;
@@ -150,7 +163,7 @@ void TableManagerWindow::deleteSelectedDB2Tables()
             bool gone = false;
             trap.step(112, [&] {
                 const QString name = list.text(i);
-                dropTable(DatabaseSide::DB2, name);
+                dropTable(DatabaseSide::DB2, name, list.isView(i));
                 gone = true;
             });
             if (gone)
@@ -192,7 +205,8 @@ void TableManagerWindow::renameMySQLTable()
     trap.step(122, [&] { setBusy(true); });
     // 124: the statement is built by RenameTable, names escaped.
     if (trap.step(126, [&] { openSide(DatabaseSide::MySQL); })) {
-        const bool renamed = trap.step(128, [&] { renameTable(DatabaseSide::MySQL, oldName, newName); });
+        bool renamed = false;
+        trap.step(128, [&] { renamed = renameTable(DatabaseSide::MySQL, oldName, newName); });
         trap.step(130, [&] { closeSide(DatabaseSide::MySQL); });
         if (renamed) {
             trap.step(132, [&] { list.remove(index); });
@@ -229,7 +243,9 @@ void TableManagerWindow::renameDB2Table()
                 const QString newName = *answer;
                 host_.workspace().beginTableChange(TableChange::Rename, DatabaseSide::DB2, {oldName.toStdString()},
                                                    newName.toStdString());
-                if (trap.step(120, [&] { renameTable(DatabaseSide::DB2, oldName, newName); })) {
+                bool renamed = false;
+                trap.step(120, [&] { renamed = renameTable(DatabaseSide::DB2, oldName, newName); });
+                if (renamed) {
                     trap.step(122, [&] { list.remove(index); });
                     trap.step(124, [&] { list.add(newName); });
                     trap.step(126, [&] {

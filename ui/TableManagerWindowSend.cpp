@@ -5,7 +5,9 @@
 #include "OffGuiThread.h"
 #include "ReportLocations.h"
 #include "SendReportLines.h"
+#include "SessionLog.h"
 #include "SqlDialect.h"
+#include "TableFill.h"
 #include "TableList.h"
 #include "TableManagerWindow.h"
 #include "Transfer.h"
@@ -13,12 +15,14 @@
 #include "UserDialogs.h"
 #include "Workspace.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -27,11 +31,12 @@ namespace {
 class WindowTransferObserver : public TransferObserver {
 public:
     WindowTransferObserver(TableManagerWindow& window, TableList& targetList, TransferDirection direction,
-                           const char* location, int tableCount)
+                           const char* location, int tableCount, bool askFirst)
             : window_(window), targetList_(targetList), direction_(direction),
-              location_(LocationLiteral(QString::fromLatin1(location))), tableCount_(tableCount)
+              location_(LocationLiteral(QString::fromLatin1(location))), tableCount_(tableCount), askFirst_(askFirst)
     {
         tableTime_.start();
+        runTime_.start();
     }
 
     void tableStarting(const std::string& table) override
@@ -48,15 +53,53 @@ public:
     {
         existingTables_.setExistingCount(tables.size());
     }
-    bool confirmOverwrite(const std::string&, const std::string& existing) override
+    // Asked before the first table when the user wants every question first.
+    void existingTargetNames(const std::map<std::string, std::string>& listedAs) override
     {
+        if (!askFirst_ || listedAs.empty())
+            return;
+        std::vector<std::string> tables;
+        std::vector<ExistingTableRow> rows;
+        for (const auto& [table, existing] : listedAs) {
+            tables.push_back(table);
+            rows.push_back(
+                {QString::fromStdString(existing), targetName(), estimateOf(existing), ExistingTableAnswer::Keep});
+        }
+        bool send = false;
+        window_.waitForUser([&] { send = window_.dialogs().askAboutExistingTables(rows); });
+        if (!send) {
+            emit window_.cancelRequested();  // nothing has moved yet
+            return;
+        }
+        for (size_t i = 0; i < rows.size(); ++i)
+            answeredFirst_[tables[i]] = rows[i].answer;
+    }
+    ExistingTables existingTableMode(const std::string& table, ExistingTables runMode) override
+    {
+        const auto answered = answeredFirst_.find(table);
+        if (answered == answeredFirst_.end())
+            return runMode;
+        switch (answered->second) {
+        case ExistingTableAnswer::ReplaceTable: return ExistingTables::ReplaceTable;
+        case ExistingTableAnswer::AddRows: return ExistingTables::AddRows;
+        case ExistingTableAnswer::ReplaceRows: return ExistingTables::ReplaceRows;
+        case ExistingTableAnswer::Keep: break;
+        }
+        return runMode;
+    }
+    bool confirmOverwrite(const std::string& table, const std::string& existing) override
+    {
+        if (const auto answered = answeredFirst_.find(table); answered != answeredFirst_.end())
+            return answered->second != ExistingTableAnswer::Keep;
         return ask(QStringLiteral("Would you like to overwrite ") + QString::fromStdString(existing)
-                       + QStringLiteral("?"),
+                       + QStringLiteral("?") + aboutTable(existing),
                    QStringLiteral("Overwrite?"));
     }
-    bool confirmLoad(const std::string&, const std::string&, const std::string& question) override
+    bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
     {
-        return ask(QString::fromStdString(question), QStringLiteral("Existing table"));
+        if (const auto answered = answeredFirst_.find(table); answered != answeredFirst_.end())
+            return answered->second != ExistingTableAnswer::Keep;
+        return ask(QString::fromStdString(question) + aboutTable(existing), QStringLiteral("Existing table"));
     }
     void targetDropped(const std::string& table) override
     {
@@ -68,8 +111,9 @@ public:
     {
         const double seconds = static_cast<double>(tableTime_.nsecsElapsed()) / 1e9
             - (window_.secondsWithUserSoFar() - userSecondsAtTableStart_);
+        const double elapsed = static_cast<double>(runTime_.nsecsElapsed()) / 1e9 - window_.secondsWithUserSoFar();
         const QString text = TransferProgressText(QString::fromStdString(table), done, total,
-                                                  seconds > 0 ? done / seconds : 0, QLocale());
+                                                  seconds > 0 ? done / seconds : 0, QLocale(), std::max(0.0, elapsed));
         window_.setStatusText(RunProgressText(tableNumber_, tableCount_, text));
     }
     void report(TransferStep step, const std::string& description, const std::string& sql) override
@@ -89,6 +133,24 @@ public:
     void yield() override { window_.dialogs().yield(); }
 
 private:
+    QString targetName() const
+    {
+        return QString::fromStdString(
+            DialectOf(direction_ == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL)
+                .displayName());
+    }
+    // The estimate the target's list holds for the table.
+    QString estimateOf(const std::string& existing) const
+    {
+        const int index = targetList_.indexOf(QString::fromStdString(existing));
+        return EstimateText(index < 0 ? TableEstimate {} : targetList_.estimate(index));
+    }
+    // The questions' last line: which table on which side, and how big.
+    QString aboutTable(const std::string& existing) const
+    {
+        return QStringLiteral("\r\r%1 on %2: %3")
+            .arg(QString::fromStdString(existing), targetName(), estimateOf(existing));
+    }
     bool ask(const QString& text, const QString& title)
     {
         bool yes = false;
@@ -102,9 +164,12 @@ private:
     TransferDirection direction_;
     QString location_;
     QElapsedTimer tableTime_;
+    QElapsedTimer runTime_;
     double userSecondsAtTableStart_ = 0;
     int tableCount_;
     int tableNumber_ = 0;
+    bool askFirst_;
+    std::map<std::string, ExistingTableAnswer> answeredFirst_;  // by the run's name
 };
 
 // The engine's side of the same: the transfer runs off the GUI thread, and
@@ -148,7 +213,7 @@ void TableManagerWindow::sendTables(bool toDB2)
     const TransferDirection direction = toDB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
     WindowTransferObserver observer(*this, target, direction,
                                     toDB2 ? report_location::kSendToDB2 : report_location::kSendToMySQL,
-                                    static_cast<int>(tables.size()));
+                                    static_cast<int>(tables.size()), askFirstCheck()->isChecked());
     CrossingObserver crossing(observer);
     Workspace& workspace = host_.workspace();
     const TransferSummary summary = OffGuiThread([&] { return workspace.send(direction, tables, crossing); });
@@ -157,8 +222,11 @@ void TableManagerWindow::sendTables(bool toDB2)
     progressBar_->setTextVisible(false);
     transferRunning_ = false;
     const DatabaseSide targetSide = toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL;
-    showOutcome(TransferSummaryText(summary, QString::fromStdString(DialectOf(targetSide).displayName()),
-                                    std::max(0.0, summary.seconds - secondsWithUser_)));
+    // The status line holds the summary; the Log adds what became of each table.
+    const QString outcome = TransferSummaryText(summary, QString::fromStdString(DialectOf(targetSide).displayName()),
+                                                std::max(0.0, summary.seconds - secondsWithUser_), QLocale());
+    setStatusText(outcome);
+    sessionLog_->add((QStringList(outcome) + TransferTableLines(summary, QLocale())).join(QStringLiteral("\r    ")));
     setBusy(false);
 }
 

@@ -7,15 +7,18 @@
 #include <cmath>
 
 QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond,
-                             const QLocale& locale)
+                             const QLocale& locale, double elapsedSeconds)
 {
     const auto rows = [&](long long count) {
         return QStringLiteral("%1 %2").arg(locale.toString(count), QLatin1String(count == 1 ? "row" : "rows"));
     };
     QString text = QStringLiteral("Sending %1: ").arg(table);
     text += total >= 0 ? QStringLiteral("%1 of %2").arg(locale.toString(done), rows(total)) : rows(done);
-    if (rowsPerSecond > 0) {
+    if (rowsPerSecond > 0)
         text += QStringLiteral(", %1 rows/s").arg(locale.toString(static_cast<qlonglong>(std::llround(rowsPerSecond))));
+    if (elapsedSeconds >= 0)
+        text += QStringLiteral(", %1 elapsed").arg(QString::fromStdString(FormatMinutesSeconds(elapsedSeconds)));
+    if (rowsPerSecond > 0) {
         if (total >= done)
             text += QStringLiteral(", %1 left")
                         .arg(QString::fromStdString(
@@ -29,14 +32,33 @@ QString RunProgressText(int number, int count, const QString& tableText)
     return count > 1 ? QStringLiteral("Table %1 of %2 - %3").arg(number).arg(count).arg(tableText) : tableText;
 }
 
-QString TransferSummaryText(const TransferSummary& summary, const QString& target, double seconds)
+QString TransferSummaryText(const TransferSummary& summary, const QString& target, double seconds,
+                            const QLocale& locale)
 {
     TransferSummary copying = summary;
     copying.seconds = seconds;
+    SummaryNumbers numbers;
+    numbers.count = [&](long long n) { return locale.toString(n).toStdString(); };
+    numbers.seconds = [&](double s) { return locale.toString(s, 'f', 1).toStdString(); };
     QStringList lines;
-    for (const auto& line : TransferSummaryLines(copying, target.toStdString()))
+    for (const auto& line : TransferSummaryLines(copying, target.toStdString(), numbers))
         lines << QString::fromStdString(line);
     return lines.join(QStringLiteral(". "));
+}
+
+QStringList TransferTableLines(const TransferSummary& summary, const QLocale& locale)
+{
+    QStringList lines;
+    for (const TableResult& table : summary.tables) {
+        QString status = QString::fromLatin1(TableStatusName(table.status));
+        if (!table.reason.empty())
+            status += QStringLiteral(" (%1)").arg(QString::fromStdString(table.reason));
+        lines << QStringLiteral("%1: %2 %3 sent, %4 refused - %5")
+                     .arg(QString::fromStdString(table.name), locale.toString(table.rowsWritten),
+                          QLatin1String(table.rowsWritten == 1 ? "row" : "rows"), locale.toString(table.rowsRefused),
+                          status);
+    }
+    return lines;
 }
 
 QString FurtherRowsRefusedText(long long further, const QString& table)

@@ -520,3 +520,20 @@ std::optional<std::string> DB2SqlDialect::transactionTooLargeAdvice(const DbErro
     return "The table was rolled back: the database's transaction log cannot hold its rows in one unit of work. "
            "Raise LOGSECOND (or LOGFILSIZ), or replace the table instead of loading into it.";
 }
+
+// All of them SQLSTATE 08001 but the database's: the SQLCODE tells them
+// apart. SQL30082N user or password, SQL1336N unknown host, SQL30081N no
+// answer at the port, SQL30061N (08004) and SQL1013N unknown database.
+LoginFault DB2SqlDialect::loginFault(const DbError& error) const
+{
+    const auto native = [&](std::initializer_list<long> codes) { return anyNativeCode(error, codes); };
+    if (native({-30082}))
+        return LoginFault::UserOrPassword;
+    if (native({-1336}))
+        return LoginFault::ServerName;
+    if (native({-30081}))
+        return LoginFault::Port;
+    if (native({-30061, -1013}))
+        return LoginFault::Database;
+    return SqlDialect::loginFault(error);
+}

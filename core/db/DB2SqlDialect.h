@@ -18,6 +18,7 @@ public:
     std::map<std::string, long long> textDeclaredInCharacters(DataConnection& connection,
                                                               const std::string& table) const override;
     bool isNoSuchTable(const DbError& error) const override;
+    LoginFault loginFault(const DbError& error) const override;
     std::string lockWaitSql(int seconds) const override;
     std::string sessionLockWaitSql() const override;
     bool isLockTimeout(const DbError& error) const override;

@@ -235,11 +235,11 @@ std::vector<std::string> MySQLSqlDialect::tableNames(DataConnection& connection)
 }
 
 // TABLE_ROWS is InnoDB's sampled estimate (exact for MyISAM); views have
-// NULL figures.
+// NULL figures, and a 1 in the last column.
 std::string MySQLSqlDialect::tableEstimatesSql() const
 {
-    return "SELECT TABLE_NAME, TABLE_ROWS, DATA_LENGTH + INDEX_LENGTH FROM information_schema.TABLES"
-           " WHERE TABLE_SCHEMA = DATABASE()";
+    return "SELECT TABLE_NAME, TABLE_ROWS, DATA_LENGTH + INDEX_LENGTH, TABLE_TYPE = 'VIEW'"
+           " FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()";
 }
 
 // One RENAME moves the old table aside and the new one in at once; the old
@@ -454,4 +454,20 @@ std::optional<std::string> MySQLSqlDialect::transactionTooLargeAdvice(const DbEr
         return std::nullopt;
     return "The table was rolled back: the server cannot hold its rows in one transaction. Raise "
            "max_binlog_cache_size, or replace the table instead of loading into it.";
+}
+
+// 1045 access denied, 1049 unknown database, 2005 unknown server host,
+// 2002 and 2003 nothing answering at the server's port.
+LoginFault MySQLSqlDialect::loginFault(const DbError& error) const
+{
+    const auto native = [&](std::initializer_list<long> codes) { return anyNativeCode(error, codes); };
+    if (native({1045}))
+        return LoginFault::UserOrPassword;
+    if (native({1049}))
+        return LoginFault::Database;
+    if (native({2005}))
+        return LoginFault::ServerName;
+    if (native({2002, 2003}))
+        return LoginFault::Port;
+    return SqlDialect::loginFault(error);
 }

@@ -34,6 +34,7 @@ public:
     long long maxKeyBytes() const override { return 3072; }
     void fitRow(std::vector<std::string>& columnTypes, const std::vector<bool>& inKey) const override;
     bool isNoSuchTable(const DbError& error) const override;
+    LoginFault loginFault(const DbError& error) const override;
     std::string lockWaitSql(int seconds) const override;
     std::string sessionLockWaitSql() const override;
     bool isLockTimeout(const DbError& error) const override;

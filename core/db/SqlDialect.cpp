@@ -75,6 +75,23 @@ bool SqlDialect::isOneOf(const std::string& word, std::initializer_list<const ch
     return std::any_of(words.begin(), words.end(), [&](const char* w) { return word == w; });
 }
 
+bool SqlDialect::anyNativeCode(const DbError& error, std::initializer_list<long> codes)
+{
+    for (const auto& record : error.records())
+        if (std::find(codes.begin(), codes.end(), record.nativeCode) != codes.end())
+            return true;
+    return false;
+}
+
+LoginFault SqlDialect::loginFault(const DbError& error) const
+{
+    if (anyRecord(error, [](const DiagRecord& r) { return r.sqlState == "28000"; }))
+        return LoginFault::UserOrPassword;
+    if (anyRecord(error, [](const DiagRecord& r) { return r.sqlState == "08001"; }))
+        return LoginFault::Port;
+    return LoginFault::Unknown;
+}
+
 bool SqlDialect::anyRecord(const DbError& error, bool (*matches)(const DiagRecord&))
 {
     for (const auto& record : error.records())
@@ -185,6 +202,7 @@ TableEstimates SqlDialect::tableEstimates(DataConnection& connection) const
     TableEstimates estimates;
     for (auto rows = connection.execute(tableEstimatesSql()); rows && !rows->eof(); rows->moveNext())
         if (rows->field(0).value)
-            estimates[*rows->field(0).value] = {figure(rows->field(1)), figure(rows->field(2))};
+            estimates[*rows->field(0).value] = {figure(rows->field(1)), figure(rows->field(2)),
+                                                rows->fieldCount() > 3 && figure(rows->field(3)).value_or(0) == 1};
     return estimates;
 }

@@ -38,6 +38,9 @@ struct NameRules {
     std::optional<std::string> nameProblem(const std::string& name, bool table, const std::string& serverName) const;
 };
 
+// The part of a login that a failed connection points at.
+enum class LoginFault { Unknown, UserOrPassword, ServerName, Port, Database };
+
 // Everything that differs between the MySQL and the DB2 side of a statement
 // or an answer lives here, one object per side: quoting, literals, the
 // table-management statements, how errors are classified, limits. What is
@@ -63,6 +66,7 @@ public:
     virtual std::string quoteText(const std::string& text) const;
 
     std::string dropTableSql(const std::string& table) const { return "DROP TABLE " + quoteIdentifier(table); }
+    std::string dropViewSql(const std::string& view) const { return "DROP VIEW " + quoteIdentifier(view); }
     virtual std::string renameTableSql(const std::string& from, const std::string& to) const = 0;
     virtual std::string countRowsSql(const std::string& table) const;
     // What follows the column list of a CREATE TABLE.
@@ -95,6 +99,9 @@ public:
 
     // The server said the table does not exist.
     virtual bool isNoSuchTable(const DbError& error) const = 0;
+    // Which field of the login a refused connection points at: by default
+    // SQLSTATE 28000 is the user or password, 08001 a server that did not answer.
+    virtual LoginFault loginFault(const DbError& error) const;
 
     // Lock waits: the statement that makes this connection's later statements
     // give up after `seconds` of waiting for a lock another session holds, the
@@ -260,7 +267,8 @@ public:
     virtual std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const = 0;
 
     // The catalogue query behind tableEstimates: table name, rows, bytes; a
-    // NULL or negative figure is one the server does not have.
+    // NULL or negative figure is one the server does not have. A fourth
+    // column, where the server lists views, is 1 for a view.
     virtual std::string tableEstimatesSql() const = 0;
 
 protected:
@@ -276,6 +284,7 @@ protected:
     static TypeText parseType(const std::string& text);
     static bool isOneOf(const std::string& word, std::initializer_list<const char*> words);
     static bool anyRecord(const DbError& error, bool (*matches)(const DiagRecord&));
+    static bool anyNativeCode(const DbError& error, std::initializer_list<long> codes);
     // The first value of a query's first row, and the first column's values.
     static std::optional<std::string> firstValue(DataConnection& connection, const std::string& sql);
     static std::vector<std::string> firstColumn(DataConnection& connection, const std::string& sql);

@@ -78,13 +78,13 @@ void WithBoundedLockWaits(DataConnection& connection, const SqlDialect& dialect,
     }
 }
 
-DropOutcome DropUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
+DropOutcome DropUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& table, bool view)
 {
     DropOutcome outcome = DropOutcome::Dropped;
     WithBoundedLockWaits(connection, dialect, table, kTableKept, [&] {
         RefuseIfDependents(connection, dialect, table, kTableKept);
         try {
-            connection.execute(dialect.dropTableSql(table));
+            connection.execute(view ? dialect.dropViewSql(table) : dialect.dropTableSql(table));
         } catch (const DbError& error) {
             if (!dialect.isNoSuchTable(error))
                 throw;
@@ -97,6 +97,12 @@ DropOutcome DropUserTable(DataConnection& connection, const SqlDialect& dialect,
 void RenameUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& from,
                      const std::string& to)
 {
+    const NameRules rules = dialect.nameRules(connection);
+    if (const std::string key = rules.tableKey(to); key != rules.tableKey(from))
+        for (const std::string& name : dialect.tableNames(connection))
+            if (rules.tableKey(name) == key)
+                throw NameTaken(name + " already exists on " + dialect.displayName(),
+                                "the name " + name + " is taken; it keeps its name");
     WithBoundedLockWaits(connection, dialect, from, "it keeps its name", [&] {
         if (!dialect.renameKeepsDependents()) {
             RefuseIfDependents(connection, dialect, from, "it keeps its name");

@@ -28,6 +28,12 @@ private:
     std::string reason_;
 };
 
+// A rename's new name is taken by another table of the server.
+class NameTaken : public TableChangeRefused {
+public:
+    using TableChangeRefused::TableChangeRefused;
+};
+
 // Each wait for a lock ends after this; a statement waits at most this long
 // and so does everyone queued behind it.
 constexpr int kLockWaitSeconds = 2;
@@ -49,6 +55,10 @@ void WithBoundedLockWaits(DataConnection& connection, const SqlDialect& dialect,
 
 // Drops or renames a table the user chose, in the same way.
 enum class DropOutcome { Dropped, WasMissing };  // WasMissing: the server did not know it
-DropOutcome DropUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& table);
+// A view (`view`) goes with DROP VIEW. A rename onto a name the server
+// lists already is refused before anything is sent (NameTaken: "orders_2016
+// already exists on IBM DB2").
+DropOutcome DropUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
+                          bool view = false);
 void RenameUserTable(DataConnection& connection, const SqlDialect& dialect, const std::string& from,
                      const std::string& to);

@@ -6,10 +6,11 @@
 
 // A table's rows and bytes as the server's statistics estimate them, without
 // reading the table; nullopt where the server has no statistics (never
-// collected, or a view).
+// collected, or a view). Read with the list, so it also says which names are views.
 struct TableEstimate {
     std::optional<long long> rows;
     std::optional<long long> bytes;
+    bool view = false;  // a view, not a table
 };
 
 // Estimates by table name.

@@ -25,6 +25,16 @@ public:
     {
         deliver([&] { inner_.tablesExistOnTarget(tables); });
     }
+    void existingTargetNames(const std::map<std::string, std::string>& listedAs) override
+    {
+        deliver([&] { inner_.existingTargetNames(listedAs); });
+    }
+    ExistingTables existingTableMode(const std::string& table, ExistingTables runMode) override
+    {
+        ExistingTables mode = runMode;
+        deliver([&] { mode = inner_.existingTableMode(table, runMode); });
+        return mode;
+    }
     bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question) override
     {
         bool yes = false;

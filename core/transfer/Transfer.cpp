@@ -298,20 +298,27 @@ std::string FormatMinutesSeconds(double seconds)
     return text;
 }
 
-std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName)
+std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName,
+                                              const SummaryNumbers& numbers)
 {
+    const auto number = [&](long long n) { return numbers.count ? numbers.count(n) : std::to_string(n); };
+    const auto seconds = [&](double s) {
+        if (numbers.seconds)
+            return numbers.seconds(s);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", s);
+        return std::string(text);
+    };
     std::vector<std::string> lines;
     const int sent = summary.tablesSent();
-    char first[256];
-    std::snprintf(first, sizeof first, "Sent %d table%s to %s: %lld rows copied, %lld rows refused, %.1f s%s", sent,
-                  sent == 1 ? "" : "s", targetName.c_str(), summary.rowsCopied(), summary.rowsRefused(),
-                  summary.seconds, summary.cancelled ? " (cancelled)" : "");
-    lines.push_back(first);
+    lines.push_back("Sent " + std::to_string(sent) + " table" + (sent == 1 ? "" : "s") + " to " + targetName + ": "
+                    + number(summary.rowsCopied()) + " rows copied, " + number(summary.rowsRefused())
+                    + " rows refused, " + seconds(summary.seconds) + " s" + (summary.cancelled ? " (cancelled)" : ""));
     std::vector<std::string> failed, notSent, kept;  // a failed table with its reason when there is more to say
     for (const TableResult& table : summary.tables) {
         if (table.status == TableStatus::Incomplete)
-            lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + std::to_string(table.rowsWritten)
-                            + " of " + std::to_string(table.rowsRead) + " rows read arrived)");
+            lines.push_back("Incomplete: " + table.name + " (" + table.reason + "; " + number(table.rowsWritten)
+                            + " of " + number(table.rowsRead) + " rows read arrived)");
         else if (table.status == TableStatus::Failed)
             failed.push_back(table.name + (table.reason == "failed" ? "" : " (" + table.reason + ")"));
         else if (table.status == TableStatus::Skipped && table.reason.rfind("not sent", 0) == 0)
@@ -337,13 +344,13 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
         lines.push_back(std::string("Kept as ") + (kept.size() == 1 ? "it was" : "they were") + " on " + targetName
                         + ": " + joined(kept));
     for (const TableResult& table : summary.tables)
-        for (const auto& [column, count] : table.datesStoredAsNull)
-            lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " zero date"
-                            + (count == 1 ? "" : "s") + " stored as NULL");
+        for (const auto& [column, dates] : table.datesStoredAsNull)
+            lines.push_back(table.name + "." + column + ": " + number(dates) + " zero date" + (dates == 1 ? "" : "s")
+                            + " stored as NULL");
     for (const TableResult& table : summary.tables)
-        for (const auto& [column, count] : table.valuesChangedByCodePage)
-            lines.push_back(table.name + "." + column + ": " + std::to_string(count) + " value"
-                            + (count == 1 ? "" : "s") + " changed by the database's code page");
+        for (const auto& [column, values] : table.valuesChangedByCodePage)
+            lines.push_back(table.name + "." + column + ": " + number(values) + " value" + (values == 1 ? "" : "s")
+                            + " changed by the database's code page");
     for (const TableResult& table : summary.tables)
         lines.insert(lines.end(), table.notes.begin(), table.notes.end());
     return lines;
@@ -405,10 +412,15 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
             return finish();
         }
         std::vector<std::string> existing;
+        std::map<std::string, std::string> listedAs;
         for (const std::string& table : tables)
-            if (targetTables.count(names.tableKey(targetNameOf(table))))
+            if (const auto found = targetTables.find(names.tableKey(targetNameOf(table)));
+                found != targetTables.end()) {
                 existing.push_back(table);
+                listedAs[table] = found->second;
+            }
         observer.tablesExistOnTarget(existing);
+        observer.existingTargetNames(listedAs);
     }
 
     // How the target sizes text columns, asked once when the types are to match.
@@ -464,6 +476,8 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
         }
         const auto existing = targetTables.find(key);
         const bool overwrite = existing != targetTables.end();
+        const ExistingTables existingMode
+            = overwrite ? observer.existingTableMode(table, options.existingTables) : options.existingTables;
         // What the target holds after a copy is counted by the target itself,
         // not taken on trust: `expected` rows in `counted`, which a load
         // into an existing table adds to the rows it had.
@@ -508,9 +522,9 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
                 summary.connectionLost = connectionsGone();
             }
         };
-        if (overwrite && options.existingTables != ExistingTables::ReplaceTable) {
+        if (overwrite && existingMode != ExistingTables::ReplaceTable) {
             // The table stays; its rows are added to or replaced in one transaction.
-            const ExistingTables mode = options.existingTables;
+            const ExistingTables mode = existingMode;
             const std::string& into = existing->second;
             const std::string kept = mode == ExistingTables::AddRows ? "no row was added" : "the old rows were kept";
             const auto refuse = [&](TransferStep step, const std::string& description, const std::string& reason) {

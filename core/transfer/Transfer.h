@@ -5,6 +5,7 @@
 #include "DataConnection.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,16 @@ public:
     // Once, before the first table: the run's tables the target has already,
     // as the run names them; each of them may be asked about.
     virtual void tablesExistOnTarget(const std::vector<std::string>& tables) { (void)tables; }
+    // Right after tablesExistOnTarget, with each of those tables' name as the
+    // target lists it (run name -> target name).
+    virtual void existingTargetNames(const std::map<std::string, std::string>& listedAs) { (void)listedAs; }
+    // For a table the target has, before it is asked about: what to do with
+    // it, given the run's choice. By default the run's choice.
+    virtual ExistingTables existingTableMode(const std::string& table, ExistingTables runMode)
+    {
+        (void)table;
+        return runMode;
+    }
     // Loading into the existing table instead: `question` names what will
     // happen (LoadQuestion); true = Yes. By default the overwrite question answers it.
     virtual bool confirmLoad(const std::string& table, const std::string& existing, const std::string& question)
@@ -115,7 +126,14 @@ struct TransferSummary {
 //   orders.created: 3 zero dates stored as NULL
 //   orders.note: 2 values changed by the database's code page
 //   orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a key on IBM DB2
-std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName);
+// How the lines write their numbers: counts and seconds; by default plainly
+// ("1200", "12.3"), a window writes them as its locale does.
+struct SummaryNumbers {
+    std::function<std::string(long long)> count;
+    std::function<std::string(double)> seconds;
+};
+std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName,
+                                              const SummaryNumbers& numbers = {});
 
 // A time left as the window and the command line show it: "m:ss".
 std::string FormatMinutesSeconds(double seconds);

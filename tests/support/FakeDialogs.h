@@ -13,7 +13,7 @@
 class FakeDialogs : public UserDialogs {
 public:
     struct Shown {
-        QString kind;  // "message", "detail", "question", "question for many", "input", "error"
+        QString kind;  // "message", "detail", "question", "question for many", "existing tables", "input", "error"
         QString text;
         QString title;
         QString detail;
@@ -42,6 +42,27 @@ public:
         const Answer a = answers.front();
         answers.pop_front();
         return a;
+    }
+    // For askAboutExistingTables: the answers given per table (nullopt = Cancel);
+    // the rows as the box proposed them are kept in existingAsked.
+    std::deque<std::optional<std::vector<ExistingTableAnswer>>> existingAnswers;
+    std::vector<std::vector<ExistingTableRow>> existingAsked;
+    bool askAboutExistingTables(std::vector<ExistingTableRow>& rows) override
+    {
+        QStringList lines;
+        for (const auto& row : rows)
+            lines << row.table + " on " + row.database + ": " + row.estimate;
+        show({"existing tables", lines.join('\n'), {}, {}});
+        existingAsked.push_back(rows);
+        if (existingAnswers.empty())
+            throw std::logic_error("unexpected question about existing tables");
+        const auto given = existingAnswers.front();
+        existingAnswers.pop_front();
+        if (!given)
+            return false;
+        for (size_t i = 0; i < rows.size() && i < given->size(); ++i)
+            rows[i].answer = (*given)[i];
+        return true;
     }
     std::optional<QString> inputBox(const QString& prompt, const QString& title, const QString& proposed) override
     {

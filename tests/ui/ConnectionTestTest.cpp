@@ -21,12 +21,19 @@ void ConnectionTestTest::outcomes_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("detailFragment");
     QTest::newRow("mysql good") << int(DatabaseSide::MySQL) << "" << kConnectionSuccessful << "";
+    const QString mysqlFailed = QString(kMySQLConnectFailed) + "\r\r";
+    const QString db2Failed = QString(kDB2ConnectFailed) + "\r\r";
     QTest::newRow("mysql wrong password")
-        << int(DatabaseSide::MySQL) << "password" << kMySQLConnectFailed << "Access denied";
-    QTest::newRow("mysql refused port") << int(DatabaseSide::MySQL) << "port" << kMySQLConnectFailed
-                                        << "Can't connect to";
+        << int(DatabaseSide::MySQL) << "password" << mysqlFailed + LoginFaultText(LoginFault::UserOrPassword)
+        << "Access denied";
+    QTest::newRow("mysql refused port") << int(DatabaseSide::MySQL) << "port"
+                                        << mysqlFailed + LoginFaultText(LoginFault::Port) << "Can't connect to";
+    // Refused by the tool before any driver code: nothing more to say.
     QTest::newRow("db2 value with semicolon") << int(DatabaseSide::DB2) << "semicolon" << kDB2ConnectFailed << "\";\"";
-    QTest::newRow("db2 wrong password") << int(DatabaseSide::DB2) << "password" << kDB2ConnectFailed << "SQL30082N";
+    QTest::newRow("db2 wrong password") << int(DatabaseSide::DB2) << "password"
+                                        << db2Failed + LoginFaultText(LoginFault::UserOrPassword) << "SQL30082N";
+    QTest::newRow("db2 unknown server") << int(DatabaseSide::DB2) << "server"
+                                        << db2Failed + LoginFaultText(LoginFault::ServerName) << "SQL1336N";
     QTest::newRow("db2 good") << int(DatabaseSide::DB2) << "" << kConnectionSuccessful << "";
 }
 
@@ -42,6 +49,8 @@ void ConnectionTestTest::outcomes()
         profile.password += "-wrong";
     else if (breakField == "port")
         profile.port = "1";
+    else if (breakField == "server")
+        profile.server = "no-such-host.invalid";
     else if (breakField == "semicolon")
         profile.password = "pw;Uid=other";
 
@@ -79,7 +88,9 @@ void ConnectionTestTest::usesTheProfileAsItIsAtTheMoment()
     RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](Pointer) {});
     fields.user = MySQLTestProfile().user;
     RunConnectionTest(DatabaseSide::MySQL, current, dialogs, [](Pointer) {});
-    QCOMPARE(dialogs.texts(), QStringList({kMySQLConnectFailed, kConnectionSuccessful}));
+    QCOMPARE(dialogs.texts(),
+             QStringList({QString(kMySQLConnectFailed) + "\r\r" + LoginFaultText(LoginFault::UserOrPassword),
+                          kConnectionSuccessful}));
 }
 
 QTEST_GUILESS_MAIN(ConnectionTestTest)

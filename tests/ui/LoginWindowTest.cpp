@@ -241,38 +241,59 @@ void LoginFormTest::backAndNextRefillTheListsInPlace()
 
 void LoginFormTest::testConnectionOutcomes_data()
 {
+    // A field given a wrong value (its number, 0 for none), the second
+    // paragraph the failure adds, the driver's words in the detail, and the
+    // field that takes the focus.
     QTest::addColumn<QString>("buttonName");
-    QTest::addColumn<int>("passwordField");
-    QTest::addColumn<bool>("wrongPassword");
+    QTest::addColumn<int>("brokenField");
+    QTest::addColumn<QString>("brokenValue");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("detailFragment");
-    QTest::newRow("mysql works") << QString(object_name::kTestMySQLConnection) << 8 << false << "Connection successful."
+    const QString mysqlFailed
+        = "Could not connect. Please check with your administrator. Make sure you are allowed to connect to your "
+          "database remotely and not just through web-based control panels.\r\r";
+    const QString db2Failed
+        = "Could not connect. Please check server, username, password, database with your administrator.\r\r";
+    const QString mysql = object_name::kTestMySQLConnection;
+    const QString db2 = object_name::kTestDB2Connection;
+    QTest::newRow("mysql works") << mysql << 0 << ""
+                                 << "Connection successful."
                                  << "";
-    QTest::newRow("mysql fails")
-        << QString(object_name::kTestMySQLConnection) << 8 << true
-        << "Could not connect. Please check with your administrator. Make sure you are allowed to connect to your "
-           "database remotely and not just through web-based control panels."
+    QTest::newRow("mysql wrong password")
+        << mysql << 8 << "-wrong" << mysqlFailed + "The server refused the user name or password."
         << "Access denied";
-    QTest::newRow("db2 works") << QString(object_name::kTestDB2Connection) << 4 << false << "Connection successful."
+    QTest::newRow("mysql wrong port") << mysql << 10 << "1"
+                                      << mysqlFailed + "No database server answered at that server and port."
+                                      << "Can't connect";
+    QTest::newRow("db2 works") << db2 << 0 << ""
+                               << "Connection successful."
                                << "";
-    QTest::newRow("db2 fails") << QString(object_name::kTestDB2Connection) << 4 << true
-                               << "Could not connect. Please check server, username, password, database with your "
-                                  "administrator."
-                               << "SQL30082N";
+    QTest::newRow("db2 wrong password") << db2 << 4 << "-wrong"
+                                        << db2Failed + "The server refused the user name or password."
+                                        << "SQL30082N";
+    QTest::newRow("db2 wrong port") << db2 << 2 << "1"
+                                    << db2Failed + "No database server answered at that server and port."
+                                    << "SQL30081N";
+    QTest::newRow("db2 unknown database")
+        << db2 << 5 << "NOSUCHDB" << db2Failed + "The server does not know that database."
+        << "SQL30061N";
 }
 
 void LoginFormTest::testConnectionOutcomes()
 {
     QFETCH(QString, buttonName);
-    QFETCH(int, passwordField);
-    QFETCH(bool, wrongPassword);
+    QFETCH(int, brokenField);
+    QFETCH(QString, brokenValue);
     QFETCH(QString, expected);
     QFETCH(QString, detailFragment);
     auto windows = onTheLoginForm("test-connection.ini");
     FakeDialogs& dialogs = windows->dialogs();
     LoginWindow& login = windows->login();
-    if (wrongPassword)
-        field(login, passwordField)->setText(field(login, passwordField)->text() + "-wrong");
+    if (brokenValue.startsWith('-'))
+        field(login, brokenField)->setText(field(login, brokenField)->text() + brokenValue);
+    else if (brokenField > 0)
+        field(login, brokenField)->setText(brokenValue);
+    QWidget* focusBefore = login.focusWidget();
 
     int clicks = 0;  // a second click while the test runs starts no second test
     dialogs.onYield = [&] {
@@ -285,9 +306,13 @@ void LoginFormTest::testConnectionOutcomes()
     QCOMPARE(dialogs.shown[0].text, expected);
     if (detailFragment.isEmpty()) {
         QCOMPARE(dialogs.shown[0].kind, QStringLiteral("message"));
+        QCOMPARE(login.focusWidget(), focusBefore);
     } else {
         QCOMPARE(dialogs.shown[0].kind, QStringLiteral("detail"));  // the driver's message as detail
         QVERIFY2(dialogs.shown[0].detail.contains(detailFragment), qPrintable(dialogs.shown[0].detail));
+        // The wrong field has the focus, its text selected for typing over.
+        QCOMPARE(login.focusWidget(), field(login, brokenField));
+        QCOMPARE(field(login, brokenField)->selectedText(), field(login, brokenField)->text());
     }
     QVERIFY(dialogs.shown[0].title.isEmpty());  // the application title
     QCOMPARE(login.mousePointer(), 0);

@@ -1,8 +1,9 @@
 // Draws the login window, the table manager (both lists filled from the
-// test servers, the window enlarged, a filter in use) and the session's log
-// after a send into PNG files:
+// test servers, the window enlarged, a filter in use), the session's log
+// after a send and the question about existing tables into PNG files:
 // tablehop_screenshots DIR. scripts/screenshots runs it under Xvfb with a demo
 // login on each server.
+#include "ExistingTablesDialog.h"
 #include "LoginWindow.h"
 #include "WindowController.h"
 #include "TableManagerWindow.h"
@@ -11,6 +12,7 @@
 #include "SettingsStore.h"
 #include "TableList.h"
 #include "StoredLogins.h"
+#include "TableFill.h"
 #include "TestServers.h"
 
 #include <QApplication>
@@ -79,6 +81,19 @@ int main(int argc, char* argv[])
                 std::string("CREATE TABLE IF NOT EXISTS `") + table + "` (id INT PRIMARY KEY, name VARCHAR(40))");
     for (const char* table : {"EMPLOYEE", "DEPARTMENT", "PROJECT", "SALES", "STAFF", "ORDERS_ARCHIVE", "PAYROLL"})
         tryExec(ExecDB2, std::string("CREATE TABLE \"") + table + "\" (ID INTEGER NOT NULL, NAME VARCHAR(40))");
+    // Rows and statistics in three of them, so the lists show their estimates.
+    const std::string schema = QString::fromStdString(DB2TestProfile().user).toUpper().toStdString();
+    for (const auto& [table, doublings] :
+         {std::pair<std::string, int> {"EMPLOYEE", 8}, std::pair<std::string, int> {"ORDERS_ARCHIVE", 12},
+          std::pair<std::string, int> {"PAYROLL", 10}}) {
+        const std::string quoted = "\"" + table + "\"";
+        tryExec(ExecDB2, "DELETE FROM " + quoted);
+        tryExec(ExecDB2, "INSERT INTO " + quoted + " VALUES (1, 'a name of some length')");
+        for (int i = 0; i < doublings; ++i)
+            tryExec(ExecDB2,
+                    "INSERT INTO " + quoted + " SELECT ID + (SELECT MAX(ID) FROM " + quoted + "), NAME FROM " + quoted);
+        tryExec(ExecDB2, "CALL SYSPROC.ADMIN_CMD('RUNSTATS ON TABLE " + schema + "." + table + "')");
+    }
     for (const char* table : {"orders", "order_items"})  // sent below, not there before
         tryExec(ExecDB2, std::string("DROP TABLE \"") + table + "\"");
     tryExec(ExecMySQL, "INSERT IGNORE INTO orders VALUES (1, 'Zoe'), (2, 'Yamada'), (3, 'Xu')");
@@ -99,7 +114,7 @@ int main(int argc, char* argv[])
     // A user who made the window bigger and narrowed the MySQL list to the
     // order tables, picking two of them to send with matching column types
     // and primary keys, replacing the rows of tables that exist.
-    manager->resize(760, 540);
+    manager->resize(820, 660);
     manager->mysqlFilter()->setText(QStringLiteral("order"));
     TableList* mysqlTables = manager->mysqlTables();
     for (int i = 0; i < mysqlTables->count(); ++i)
@@ -117,6 +132,22 @@ int main(int argc, char* argv[])
     manager->logButton()->click();
     ok = save(manager->sessionLog(), QDir(folder).filePath(QStringLiteral("log-view.png"))) && ok;
     manager->sessionLog()->hide();
+
+    // The one question before a send that asks first: three DB2 tables the
+    // send would replace, each with its estimate and the answer picked.
+    TableList* db2Tables = manager->db2Tables();
+    const auto row = [&](const char* table, ExistingTableAnswer answer) {
+        const int index = db2Tables->indexOf(QString::fromLatin1(table));
+        return ExistingTableRow {QString::fromLatin1(table), QStringLiteral("IBM DB2"),
+                                 EstimateText(index < 0 ? TableEstimate {} : db2Tables->estimate(index)), answer};
+    };
+    ExistingTablesDialog question({row("EMPLOYEE", ExistingTableAnswer::ReplaceTable),
+                                   row("ORDERS_ARCHIVE", ExistingTableAnswer::AddRows),
+                                   row("PAYROLL", ExistingTableAnswer::Keep)},
+                                  manager);
+    question.show();
+    ok = save(&question, QDir(folder).filePath(QStringLiteral("existing-tables.png"))) && ok;
+    question.hide();
 
     manager->goBack();
     ok = save(&login, QDir(folder).filePath(QStringLiteral("login-form.png"))) && ok;

@@ -12,6 +12,8 @@
 #include "TableManagerWindow.h"
 #include "TestServers.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
@@ -52,6 +54,9 @@ private slots:
     void tooltipsTellTheEstimatedRows();
     void listGainingNamesDuringASendKeepsItsPlace();
     void addedNameLeavesTheListDrawn();
+    void focusStaysWhereTheUserActed_data();
+    void focusStaysWhereTheUserActed();
+    void selectionSurvivesAChangeOfTheFilter();
 
 private:
     void open();
@@ -154,9 +159,13 @@ void TableListRefreshTest::tooltipsTellTheEstimatedRows()
     ExecDB2("CREATE TABLE UI26L_NO_STATISTICS (ID INTEGER)");
     open();
 
+    // The tooltip: the whole name, then the estimate.
     const auto tooltip = [](TableList* list, const QString& name) {
         const int index = list->texts().indexOf(name);
-        return index < 0 ? QString("not listed") : list->item(index)->toolTip();
+        if (index < 0)
+            return QString("not listed");
+        const QString tip = list->item(index)->toolTip(TableList::NameColumn);
+        return tip.section('\n', 0, 0) == name ? tip.section('\n', 1) : "not named: " + tip;
     };
     const QString unknown = "rows and size unknown (no statistics)";
     const QRegularExpression estimate("^about (\\S+) rows, \\d+ (kB|bytes) \\(estimate\\)$");
@@ -170,6 +179,11 @@ void TableListRefreshTest::tooltipsTellTheEstimatedRows()
           Expected {manager()->mysqlTables(), "ui26l_view", -1}, Expected {manager()->db2Tables(), "UI26L_ROWS", 1024},
           Expected {manager()->db2Tables(), "UI26L_NO_STATISTICS", -1}}) {
         const QString text = tooltip(expected.list, expected.name);
+        // The row itself shows the type and the figures.
+        const QTreeWidgetItem* row = expected.list->item(expected.list->indexOf(expected.name));
+        QCOMPARE(row->text(TableList::KindColumn), expected.name == "ui26l_view" ? "view" : "table");
+        QCOMPARE(row->text(TableList::RowsColumn),
+                 expected.rows < 0 ? QString("?") : QLocale().toString(expected.rows));
         if (expected.rows < 0) {
             QCOMPARE(text, unknown);
             continue;
@@ -240,3 +254,69 @@ void TableListRefreshTest::addedNameLeavesTheListDrawn()
 
 QTEST_MAIN(TableListRefreshTest)
 #include "TableListRefreshTest.moc"
+
+void TableListRefreshTest::focusStaysWhereTheUserActed_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("DB2 Refresh button") << kRefreshDB2Tables;
+    QTest::newRow("MySQL Refresh button") << kRefreshMySQLTables;
+    QTest::newRow("F5 in the DB2 list") << kDB2Tables;
+}
+
+void TableListRefreshTest::focusStaysWhereTheUserActed()
+{
+    QFETCH(QString, where);
+    ExecDB2("CREATE TABLE UI26L_F1 (ID INTEGER)");
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui26l_f1 (id INT)");
+    open();
+    manager()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(manager()));
+    QWidget* acted = manager()->findChild<QWidget*>(where);
+    QVERIFY(acted);
+    acted->setFocus();
+    QCOMPARE(QApplication::focusWidget(), acted);
+    if (auto* button = qobject_cast<QPushButton*>(acted))
+        QTest::keyClick(button, Qt::Key_Space);  // pressed from the keyboard, as a user tabbing there does
+    else
+        QTest::keyClick(acted, Qt::Key_F5);
+    QCOMPARE(manager()->mousePointer(), 0);  // the refresh is over
+    QCOMPARE(QApplication::focusWidget(), acted);
+    // The next key goes where the user was, not into a filter box.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_U);
+    QVERIFY(manager()->mysqlFilter()->text().isEmpty());
+    QVERIFY(manager()->db2Filter()->text().isEmpty());
+}
+
+void TableListRefreshTest::selectionSurvivesAChangeOfTheFilter()
+{
+    for (const char* name : {"orders", "orders_2016", "products", "products_old", "zebra"})
+        ExecMySQLIn(kDatabase, std::string("CREATE TABLE ") + name + " (id INT)");
+    open();
+    manager()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(manager()));
+    TableList* list = manager()->mysqlTables();
+    const auto clickOn = [list](const QString& name, Qt::KeyboardModifiers modifiers) {
+        const QRect rect = list->visualItemRect(list->item(list->texts().indexOf(name)));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
+    };
+    manager()->mysqlFilter()->setText("orders");
+    clickOn("orders", Qt::NoModifier);
+    clickOn("orders_2016", Qt::ControlModifier);
+    QCOMPARE(list->selectedTexts(), QStringList({"orders", "orders_2016"}));
+
+    // Under the next filter a plain click picks one name: the hidden picks stay.
+    manager()->mysqlFilter()->setText("products");
+    QCOMPARE(list->selectedTexts(), QStringList({"orders", "orders_2016"}));
+    clickOn("products_old", Qt::NoModifier);
+    QCOMPARE(list->selectedTexts(), QStringList({"orders", "orders_2016", "products_old"}));
+    list->selectAll();  // Ctrl+A picks what is shown, and keeps the rest
+    QCOMPARE(list->selectedTexts(), QStringList({"orders", "orders_2016", "products", "products_old"}));
+    manager()->mysqlFilter()->clear();
+    QCOMPARE(list->selectedTexts(), QStringList({"orders", "orders_2016", "products", "products_old"}));
+
+    // Deselect All unpicks every name, shown or not.
+    manager()->mysqlFilter()->setText("zebra");
+    manager()->findChild<QPushButton*>(kDeselectAllMySQLTables)->click();
+    manager()->mysqlFilter()->clear();
+    QCOMPARE(list->selectedTexts(), QStringList());
+}

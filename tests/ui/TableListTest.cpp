@@ -15,6 +15,8 @@
 #include "WindowHelpers.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QScopeGuard>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -58,6 +60,7 @@ private slots:
     void selectAllAndDeselectAllKeepTheCurrentItem();
     void selectAllOnAnEmptyListDoesNothing();
     void filterNarrowsWhatIsShownAndSelected();
+    void columnsShowTheEstimatesAndSortByTheirHeader();
     void tableManagerResizesAndRemembersItsPlace();
     void tableManagerHelp();
     void pointerConvention();
@@ -131,10 +134,12 @@ void TableListTest::removeListItemWalksOnce()
     filled(list, {"a", "A", "b"});
     RemoveListItem(list, "A");  // exact case only
     QCOMPARE(list.texts(), QStringList({"a", "b"}));
-    TableList twice;
-    filled(twice, {"t", "t", "u"});
-    RemoveListItem(twice, "t");  // the item that moved up is not examined
-    QCOMPARE(twice.texts(), QStringList({"t", "u"}));
+    TableList once;
+    filled(once, {"t", "t", "T", "u", "t"});  // a name is listed once, whatever adds it again
+    QCOMPARE(once.texts(), QStringList({"t", "T", "u"}));
+    QCOMPARE(once.add("T"), 1);
+    RemoveListItem(once, "t");
+    QCOMPARE(once.texts(), QStringList({"T", "u"}));
 }
 
 void TableListTest::selectAllAndDeselectAllKeepTheCurrentItem()
@@ -193,8 +198,12 @@ void TableListTest::filterNarrowsWhatIsShownAndSelected()
         if (list.isShown(i))
             shown << list.text(i);
     QCOMPARE(shown, QStringList({"Order_items", "orders", "ORDERS_2016"}));
-    QCOMPARE(list.selectedCount(), 0);  // a hidden name leaves the selection
+    QCOMPARE(list.selectedTexts(), QStringList({"customers"}));  // a hidden name stays picked
+    list.setSelected(list.texts().indexOf("zebra"), true);       // but cannot be picked
+    QCOMPARE(list.selectedTexts(), QStringList({"customers"}));
     button(manager, object_name::kSelectAllMySQLTables)->click();
+    QCOMPARE(list.selectedTexts(), QStringList({"customers"}) + shown);
+    list.setSelected(list.texts().indexOf("customers"), false);
     QCOMPARE(list.selectedTexts(), shown);
     list.selectAll();  // Ctrl+A reaches hidden rows too, and they leave at once
     QCOMPARE(list.selectedTexts(), shown);
@@ -212,29 +221,95 @@ void TableListTest::filterNarrowsWhatIsShownAndSelected()
         QVERIFY(list.isShown(i));
 }
 
+void TableListTest::columnsShowTheEstimatesAndSortByTheirHeader()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+    TableList list;
+    const QString longName = QStringLiteral("a_table_whose_name_is_much_longer_than_any_column_of_the_list_could_show");
+    filled(list, {"orders", "Customers", "v_orders", "zebra", longName});
+    list.setEstimates({{"orders", {1204, 98304, false}},
+                       {"Customers", {15, 16384, false}},
+                       {"v_orders", {std::nullopt, std::nullopt, true}},
+                       {"zebra", {2000000, 150LL * 1024 * 1024, false}},
+                       {longName.toStdString(), {0, 16384, false}}});
+    list.resize(300, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+    QCOMPARE(list.columnCount(), 4);
+    QStringList headers;
+    for (int column = 0; column < list.columnCount(); ++column)
+        headers << list.headerItem()->text(column);
+    QCOMPARE(headers, QStringList({"Name", "Type", "Rows", "Size"}));
+    const auto row = [&](const QString& name) {
+        const QTreeWidgetItem* item = list.item(list.indexOf(name));
+        return QStringList({item->text(0), item->text(1), item->text(2), item->text(3)});
+    };
+    QCOMPARE(row("orders"), QStringList({"orders", "table", "1,204", "96 kB"}));
+    QCOMPARE(row("v_orders"), QStringList({"v_orders", "view", "?", "?"}));
+    QCOMPARE(row("zebra"), QStringList({"zebra", "table", "2,000,000", "150.0 MB"}));
+    // A name cut off by its column shows whole in its tooltip, with the estimate.
+    QCOMPARE(list.item(list.indexOf(longName))->toolTip(0), longName + "\nabout 0 rows, 16 kB (estimate)");
+
+    list.setSelected(list.indexOf("orders"), true);
+    list.setCurrentIndex(list.indexOf("zebra"));
+    const auto clickHeader = [&](int column) {
+        QHeaderView* header = list.header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, 5));
+    };
+    // Each row is: the click, then the names top to bottom. Rows and size
+    // start with the biggest; unknown figures count least; ties go by name.
+    const std::pair<int, QStringList> clicks[] = {
+        {TableList::RowsColumn, {"zebra", "orders", "Customers", longName, "v_orders"}},
+        {TableList::RowsColumn, {"v_orders", longName, "Customers", "orders", "zebra"}},
+        {TableList::SizeColumn, {"zebra", "orders", "Customers", longName, "v_orders"}},
+        {TableList::KindColumn, {longName, "Customers", "orders", "zebra", "v_orders"}},
+        {TableList::NameColumn, {longName, "Customers", "orders", "v_orders", "zebra"}},
+        {TableList::NameColumn, {"zebra", "v_orders", "orders", "Customers", longName}},
+    };
+    for (const auto& [column, names] : clicks) {
+        clickHeader(column);
+        QCOMPARE(list.texts(), names);
+        QCOMPARE(list.selectedTexts(), QStringList({"orders"}));  // the selection moves with its rows
+        QCOMPARE(list.text(list.currentIndex()), QStringLiteral("zebra"));
+    }
+    // A name added takes its place in the order shown; known ones stay once.
+    QCOMPARE(list.add("products"), 2);
+    QCOMPARE(list.add("orders"), 3);
+    QCOMPARE(list.texts().count("orders"), 1);
+}
+
 void TableListTest::tableManagerResizesAndRemembersItsPlace()
 {
     {
         OpenWindows windows(dir_.filePath("place.ini"));
         TableManagerWindow& manager = windows.builtManager();
-        // The designed window, taller by the row of transfer options.
-        const QWidget* options = manager.findChild<QWidget*>(object_name::kOptions);
-        QCOMPARE(TableManagerWindow::defaultSize(), QSize(536, 383));
-        QCOMPARE(manager.size(), QSize(536, 383 + options->sizeHint().height() + manager.layout()->spacing()));
+        // The window as it first opens shows at least 12 names per list, below the header.
+        for (TableList* list : {manager.mysqlTables(), manager.db2Tables()})
+            for (int i = 0; i < 30; ++i)
+                list->add(QStringLiteral("table_%1").arg(i, 2, 10, QLatin1Char('0')));
         manager.show();
         QVERIFY(QTest::qWaitForWindowExposed(&manager));
         TableList* list = manager.mysqlTables();
         QPushButton* buttons[]
             = {button(manager, object_name::kSelectAllMySQLTables), button(manager, object_name::kSendToDB2),
                button(manager, object_name::kDeleteMySQLTables), button(manager, object_name::kRenameMySQLTable)};
-        QVERIFY(list->height() >= 4 * list->sizeHintForRow(0));
+        for (TableList* shown : {manager.mysqlTables(), manager.db2Tables()}) {
+            int rowsInView = 0;
+            for (int i = 0; i < shown->count(); ++i)
+                rowsInView += shown->viewport()->rect().contains(shown->visualItemRect(shown->item(i)));
+            QVERIFY2(rowsInView >= 12, qPrintable(QString::number(rowsInView)));
+        }
         const QSize listBefore = list->size();
         const int heightBefore = manager.height();
 
-        manager.resize(700, 520);
+        manager.resize(740, heightBefore + 100);
         manager.move(40, 50);
-        QTRY_COMPARE(list->height(), listBefore.height() + 520 - heightBefore);  // the lists take the height
-        QVERIFY(list->width() > listBefore.width() + 60);
+        QTRY_COMPARE(list->height(), listBefore.height() + 100);  // the lists take the height
+        QVERIFY(list->width() > listBefore.width());  // and the width
         QVERIFY(manager.db2Tables()->height() == list->height());
         for (size_t i = 0; i < std::size(buttons); ++i) {
             QCOMPARE(buttons[i]->height(), Twips(405));
@@ -244,9 +319,10 @@ void TableListTest::tableManagerResizesAndRemembersItsPlace()
         manager.hide();
     }
     OpenWindows next(dir_.filePath("place.ini"));
-    QCOMPARE(next.settings().read("TableManagerGeometry", ""), QStringLiteral("40,50,700,520"));
+    const QStringList place = next.settings().read("TableManagerGeometry", "").split(',');
+    QCOMPARE(place.mid(0, 3), QStringList({"40", "50", "740"}));
     TableManagerWindow& again = next.builtManager();
-    QCOMPARE(again.size(), QSize(700, 520));
+    QCOMPARE(again.size(), QSize(740, place[3].toInt()));
     QCOMPARE(again.pos(), QPoint(40, 50));
 }
 
@@ -399,6 +475,14 @@ void TableListTest::transferStatusTexts()
         {TransferProgressText("orders", 12000, 1234567, 2500.4, QLocale(QLocale::English, QLocale::UnitedStates)),
          "Sending orders: 12,000 of 1,234,567 rows, 2,500 rows/s, 8:09 left"},
         {TransferProgressText("orders", 12000, -1, 0, QLocale(QLocale::German)), "Sending orders: 12.000 rows"},
+        {TransferProgressText("orders", 5000, 20000, 2500.4, QLocale::c(), 62.4),
+         "Sending orders: 5000 of 20000 rows, 2500 rows/s, 1:02 elapsed, 0:06 left"},
+        {TransferProgressText("orders", 1, -1, 0, QLocale::c(), 3), "Sending orders: 1 row, 0:03 elapsed"},
+        {TransferSummaryText(summary, "IBM DB2", 1.04, QLocale(QLocale::German)),
+         "Sent 1 table to IBM DB2: 5 rows copied, 0 rows refused, 1,0 s (cancelled). Incomplete: A (cancelled; 3 "
+         "of 5 rows read arrived)"},
+        {TransferTableLines(summary, QLocale(QLocale::English, QLocale::UnitedStates)).join(" | "),
+         "B: 2 rows sent, 0 refused - sent | A: 3 rows sent, 0 refused - incomplete (cancelled)"},
         {RunProgressText(2, 5, "Sending orders"), "Table 2 of 5 - Sending orders"},
         {RunProgressText(1, 1, "Sending orders"), "Sending orders"},
         {FurtherRowsRefusedText(1, "T"), "1 further row of T was refused by the server and not copied."},

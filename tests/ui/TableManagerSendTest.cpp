@@ -9,6 +9,7 @@
 #include "SettingsStore.h"
 #include "SqlDialect.h"
 #include "SqlIdentifiers.h"
+#include "TableFill.h"
 #include "TableList.h"
 #include "TableListing.h"
 #include "StoredLogins.h"
@@ -55,6 +56,17 @@ std::shared_ptr<QStringList> watchArrivals(TableList* list)
     return added;
 }
 
+// A question's own sentence, without the lines that describe the table.
+QString firstParagraph(const QString& text) { return text.section("\r\r", 0, 0); }
+
+QStringList firstParagraphs(const QStringList& texts)
+{
+    QStringList out;
+    for (const QString& text : texts)
+        out << firstParagraph(text);
+    return out;
+}
+
 }  // namespace
 
 using namespace object_name;
@@ -73,6 +85,9 @@ private slots:
     void answersForAllExistingTables_data();
     void answersForAllExistingTables();
     void otherCaseIsAnotherTableOnDB2();
+    void aTableDroppedMeanwhileIsListedOnce();
+    void existingTablesAskedBeforeSending_data();
+    void existingTablesAskedBeforeSending();
     void stoppingATransfer_data();
     void stoppingATransfer();
     void refusedCreateIsReportedOnceAndNotListed();
@@ -162,9 +177,10 @@ void TableSendTest::progressButtonsAndStatusLine()
     click(kSendToDB2);
     QCOMPARE(values, QList<int>({25, 50, 75, 100, 0}));
     QCOMPARE(statuses.first(), QString());  // cleared as the action starts
-    QVERIFY2(
-        QRegularExpression("^Sending ui5_four: 3 of 4 rows, \\d+ rows/s, 0:0\\d left$").match(statuses[3]).hasMatch(),
-        qPrintable(statuses.join(" | ")));
+    QVERIFY2(QRegularExpression("^Sending ui5_four: 3 of 4 rows, \\d+ rows/s, 0:0\\d elapsed, 0:0\\d left$")
+                 .match(statuses[3])
+                 .hasMatch(),
+             qPrintable(statuses.join(" | ")));
     QVERIFY(!sendEnabled.contains(true));  // every button off while rows go
     QVERIFY(!cancelShown.contains(false));
     QVERIFY(manager()->findChild<QPushButton*>(kSendToDB2)->isEnabled());
@@ -202,7 +218,7 @@ void TableSendTest::selectAllSendsBothWaysLastToFirst()
     dialogs()->answers = {Answer::Yes, Answer::Yes, Answer::Yes};
     dialogs()->onShown = [](const FakeDialogs::Shown&) { std::this_thread::sleep_for(std::chrono::seconds(1)); };
     click(kSendToMySQL);
-    QCOMPARE(dialogs()->texts(),
+    QCOMPARE(firstParagraphs(dialogs()->texts()),
              QStringList({"Would you like to overwrite ui5_c?", "Would you like to overwrite ui5_b?",
                           "Would you like to overwrite ui5_a?"}));
     QCOMPARE(*arrived, QStringList({"ui5_c", "ui5_b", "ui5_a"}));
@@ -226,7 +242,12 @@ void TableSendTest::overwriteAnsweredNoThenYes()
     dialogs()->answers.push_back(Answer::No);
     click(kSendToDB2);
     QCOMPARE(dialogs()->shown.size(), size_t(1));
-    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Would you like to overwrite ui5_over?"));
+    // The question names the table's side and the server's estimate of its size.
+    QVERIFY2(QRegularExpression("^Would you like to overwrite ui5_over\\?\r\rui5_over on IBM DB2: "
+                                "(about \\d+ rows?, .+ \\(estimate\\)|rows and size unknown \\(no statistics\\))$")
+                 .match(dialogs()->shown[0].text)
+                 .hasMatch(),
+             qPrintable(dialogs()->shown[0].text));
     QCOMPARE(dialogs()->shown[0].title, QStringLiteral("Overwrite?"));
     QCOMPARE(countRows(false, "ui5_over"), 0);  // untouched
     // The table kept by the answer was not left out by a failure.
@@ -269,7 +290,7 @@ void TableSendTest::answersForAllExistingTables()
     dialogs()->answers.assign(answers.begin(), answers.end());
     click(kSendToDB2);
     QCOMPARE(dialogs()->kinds(), QStringList(answers.size(), "question for many"));
-    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Would you like to overwrite ui5_x3?"));
+    QCOMPARE(firstParagraph(dialogs()->shown[0].text), QStringLiteral("Would you like to overwrite ui5_x3?"));
     for (const char* table : {"ui5_x1", "ui5_x2", "ui5_x3"})
         QCOMPARE(countRows(false, table), replaced.contains(table) ? 2 : 0);
     const QString status = manager()->statusText();
@@ -299,6 +320,114 @@ void TableSendTest::otherCaseIsAnotherTableOnDB2()
     QVERIFY(db2()->texts().contains("UI5_CASE"));
     QVERIFY(db2()->texts().contains("Ui5_Case"));
     QCOMPARE(countRows(false, "UI5_CASE"), 1);
+}
+
+void TableSendTest::aTableDroppedMeanwhileIsListedOnce()
+{
+    // Another session drops the table the target list still shows; sending it
+    // again creates it anew (nothing to ask about), and the list keeps one entry.
+    ExecMySQLIn(kDatabase, "CREATE TABLE ui5_gone (id INT)");
+    ExecMySQLIn(kDatabase, "INSERT INTO ui5_gone VALUES (1)");
+    open();
+    select(mysql(), {"ui5_gone"});
+    click(kSendToDB2);
+    QCOMPARE(db2()->texts().count("ui5_gone"), 1);
+    for (int round = 0; round < 2; ++round) {
+        ExecDB2("DROP TABLE \"ui5_gone\"");
+        click(kSendToDB2);
+        QCOMPARE(countRows(false, "ui5_gone"), 1);
+        QCOMPARE(db2()->texts().count("ui5_gone"), 1);
+    }
+    // And the other way: the MySQL table goes, and comes back from DB2.
+    ExecMySQLIn(kDatabase, "DROP TABLE ui5_gone");
+    select(db2(), {"ui5_gone"});
+    click(kSendToMySQL);
+    QCOMPARE(countRows(true, "ui5_gone"), 1);
+    QCOMPARE(mysql()->texts().count("ui5_gone"), 1);
+    QVERIFY(dialogs()->shown.empty());
+}
+
+void TableSendTest::existingTablesAskedBeforeSending_data()
+{
+    // The answers for ui5_e1 .. ui5_e4 (DB2 holds 1 row of each, MySQL 2);
+    // none: Cancel. The rows each table holds afterwards, and ui5_e0's.
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QList<int>>("rowsAfter");
+    QTest::newRow("an answer per table") << false << QList<int>({2, 1, 3, 2, 2});
+    QTest::newRow("cancel") << true << QList<int>({1, 1, 1, 1, -1});
+}
+
+void TableSendTest::existingTablesAskedBeforeSending()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QList<int>, rowsAfter);
+    const QStringList tables = {"ui5_e1", "ui5_e2", "ui5_e3", "ui5_e4", "ui5_e0"};
+    for (const QString& table : tables) {
+        const std::string name = table.toStdString();
+        ExecMySQLIn(kDatabase, "CREATE TABLE " + name + " (id INT PRIMARY KEY)");
+        ExecMySQLIn(kDatabase, "INSERT INTO " + name + " VALUES (1), (2)");
+        if (table != "ui5_e0") {
+            ExecDB2("CREATE TABLE \"" + name + "\" (\"id\" INTEGER NOT NULL PRIMARY KEY)");
+            ExecDB2("INSERT INTO \"" + name + "\" VALUES (7)");
+        }
+    }
+    open();
+    QCheckBox* askFirst = manager()->findChild<QCheckBox*>(kAskExistingFirst);
+    QVERIFY(askFirst && !askFirst->isChecked());  // off by default
+    askFirst->click();
+    QCOMPARE(store()->read("AskAboutExistingTablesFirst", ""), QStringLiteral("1"));
+
+    // The one box comes before any table is started or any row has moved.
+    auto arrived = watchArrivals(db2());
+    QStringList statusWhenAsked;
+    dialogs()->onShown = [&](const FakeDialogs::Shown&) { statusWhenAsked << manager()->statusText(); };
+    if (cancel)
+        dialogs()->existingAnswers.push_back(std::nullopt);
+    else
+        dialogs()->existingAnswers.push_back(
+            std::vector<ExistingTableAnswer> {ExistingTableAnswer::ReplaceTable, ExistingTableAnswer::Keep,
+                                              ExistingTableAnswer::AddRows, ExistingTableAnswer::ReplaceRows});
+    select(mysql(), tables);
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->kinds(), QStringList({"existing tables"}));  // and no other question
+    QCOMPARE(statusWhenAsked, QStringList({QString()}));
+    QCOMPARE(dialogs()->existingAsked.size(), size_t(1));
+    const std::vector<ExistingTableRow>& asked = dialogs()->existingAsked[0];
+    QCOMPARE(asked.size(), size_t(4));
+    for (size_t i = 0; i < asked.size(); ++i) {
+        QCOMPARE(asked[i].table, tables[int(i)]);
+        QCOMPARE(asked[i].database, QStringLiteral("IBM DB2"));
+        QCOMPARE(asked[i].estimate, EstimateText(db2()->estimate(db2()->indexOf(tables[int(i)]))));
+        QCOMPARE(asked[i].answer, ExistingTableAnswer::Keep);  // proposed: nothing changes unasked
+    }
+    for (int i = 0; i < tables.size(); ++i) {
+        const long long rows = rowsAfter[i] < 0 ? -1 : countRows(false, tables[i].toStdString());
+        QCOMPARE(rows, static_cast<long long>(rowsAfter[i]));
+    }
+    if (cancel) {
+        QVERIFY(arrived->isEmpty());
+        QVERIFY(!db2()->texts().contains("ui5_e0"));
+        QVERIFY2(manager()->statusText().startsWith("Sent 0 tables to IBM DB2: 0 rows copied, 0 rows refused, "),
+                 qPrintable(manager()->statusText()));
+        QVERIFY2(manager()->statusText().contains("(cancelled)"), qPrintable(manager()->statusText()));
+        manager()->findChild<QCheckBox*>(kAskExistingFirst)->click();  // off again for the tests after
+        return;
+    }
+    QCOMPARE(*arrived, QStringList({"ui5_e1", "ui5_e0"}));  // from the bottom of the list up
+    QVERIFY2(manager()->statusText().startsWith("Sent 4 tables to IBM DB2: 8 rows copied, 0 rows refused, "),
+             qPrintable(manager()->statusText()));
+    QVERIFY2(manager()->statusText().contains("Kept as it was on IBM DB2: ui5_e2"),
+             qPrintable(manager()->statusText()));
+
+    // Remembered; with it off the questions come as each table is reached again.
+    windows_.reset();
+    open();
+    QVERIFY(manager()->findChild<QCheckBox*>(kAskExistingFirst)->isChecked());
+    manager()->findChild<QCheckBox*>(kAskExistingFirst)->click();
+    dialogs()->answers = {Answer::NoToAll};
+    select(mysql(), {"ui5_e1", "ui5_e2"});
+    click(kSendToDB2);
+    QCOMPARE(dialogs()->kinds(), QStringList({"question for many"}));
 }
 
 void TableSendTest::stoppingATransfer_data()
@@ -381,7 +510,8 @@ void TableSendTest::stoppingATransfer()
     }
     if (how == "close, go on") {  // the transfer runs to its end, the program goes on
         QCOMPARE(countRows(false, "ui5_big"), 20000);
-        QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: 20000 rows copied") && !status.contains("cancelled"),
+        QVERIFY2(status.startsWith("Sent 1 table to IBM DB2: " + QLocale().toString(20000) + " rows copied")
+                     && !status.contains("cancelled"),
                  qPrintable(status));
         QCOMPARE(ended.count(), 0);
         QVERIFY(manager()->isVisible());
@@ -470,7 +600,7 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     select(mysql(), {"ui5_keyed"});
     click(kSendToDB2);
     QVERIFY(!dialogs()->shown.empty());
-    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Add 3 rows to the existing table ui5_keyed?"));
+    QCOMPARE(firstParagraph(dialogs()->shown[0].text), QStringLiteral("Add 3 rows to the existing table ui5_keyed?"));
     QCOMPARE(connection.primaryKeyColumns("ui5_keyed"), std::vector<std::string> {"id"});
     QCOMPARE(connection.execute("SELECT COUNT(*) FROM \"ui5_keyed\"")->field(0).value, std::optional<std::string>("3"));
     windows_.reset();
@@ -512,7 +642,7 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     dialogs()->answers = {Answer::Yes};
     select(db2(), {"UI5_ORDERS"});
     click(kSendToMySQL);
-    QCOMPARE(dialogs()->shown[0].text, QStringLiteral("Would you like to overwrite ui5_orders?"));
+    QCOMPARE(firstParagraph(dialogs()->shown[0].text), QStringLiteral("Would you like to overwrite ui5_orders?"));
     QVERIFY(mysql()->texts().contains("ui5_orders") && !mysql()->texts().contains("UI5_ORDERS"));
     QCOMPARE(folding
                  .execute("SELECT COUNT(ID) FROM information_schema.TABLES, ui5_orders WHERE TABLE_SCHEMA = DATABASE() "
