@@ -62,6 +62,8 @@ public:
     SQLSMALLINT textParameterType(long long longestBytes) const override;
     SQLSMALLINT bytesParameterType(long long) const override { return SQL_LONGVARBINARY; }
     bool isConnectionLost(const DbError& error) const override;
+    std::optional<std::string> connectAdvice(const DbError& error, const ConnectionProfile& profile) const override;
+    bool requiresEncryption(const DbError& error, const ConnectionProfile& plain) const;
     SendLimits sendLimits(DataConnection& connection) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;
 
