@@ -93,6 +93,17 @@ TEST(DB2Schema, TablesAreListedSentRenamedAndDroppedInTheGivenSchema)
     EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"s35_orders\""), "1") << "the own schema's table was replaced";
     EXPECT_TRUE(StagingTablesOn(db2, DB2Dialect()).empty());
 
+    // Loading into the schema's existing table: its columns are the ones read
+    // (the own schema's table of that name has other columns).
+    TransferOptions addRows;
+    addRows.existingTables = ExistingTables::AddRows;
+    workspace.setOptions(addRows);
+    TransferSummary added = workspace.send(TransferDirection::MySQLToDB2, {"s35_orders"}, observer);
+    ASSERT_TRUE(added.allSent()) << told(added, observer);
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"TH_SALES35\".\"s35_orders\""), "6");
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"s35_orders\""), "1");
+    workspace.setOptions({});
+
     workspace.renameTable(DatabaseSide::DB2, "s35_orders", "s35_orders_2016");
     const std::vector<std::string> afterRename = workspace.listTables(DatabaseSide::DB2);
     EXPECT_TRUE(listed(afterRename, "s35_orders_2016"));
@@ -104,7 +115,7 @@ TEST(DB2Schema, TablesAreListedSentRenamedAndDroppedInTheGivenSchema)
 
     TransferSummary back = workspace.send(TransferDirection::DB2ToMySQL, {"s35_orders_2016"}, observer);
     ASSERT_TRUE(back.allSent()) << told(back, observer);
-    EXPECT_EQ(count(mysql, "SELECT COUNT(*) FROM s35_orders_2016 WHERE note IS NULL OR note IN ('a', 'b')"), "3");
+    EXPECT_EQ(count(mysql, "SELECT COUNT(*) FROM s35_orders_2016 WHERE note IS NULL OR note IN ('a', 'b')"), "6");
 
     EXPECT_EQ(workspace.dropTable(DatabaseSide::DB2, "s35_orders_2016"), DropOutcome::Dropped);
     EXPECT_FALSE(listed(workspace.listTables(DatabaseSide::DB2), "s35_orders_2016"));
