@@ -2,6 +2,7 @@
 
 #include "CliCommands.h"
 #include "CliProfiles.h"
+#include "SettingsStore.h"
 #include "SqlDialect.h"
 #include "Workspace.h"
 
@@ -32,7 +33,22 @@ SIDE is mysql or db2. Every login value can be given as an option
 (--mysql-server, --mysql-port, --mysql-user, --mysql-database and the same with
 db2-) or in the environment (TABLEHOP_MYSQL_SERVER, _PORT, _USER, _PASSWORD,
 _DATABASE and TABLEHOP_DB2_...); passwords come from the environment, the stored
-logins, or a prompt on a terminal. "tablehop-cli COMMAND --help" tells more.
+logins (the system keyring when the window keeps them there), or a prompt on a
+terminal. "tablehop-cli COMMAND --help" tells more.
+
+Connection options (default: as last set in the window; the window's default
+is a plain connection and the login's own DB2 schema):
+  --db2-schema NAME        the DB2 schema to list and work in (TABLEHOP_DB2_SCHEMA;
+                           empty: the login's own)
+  --mysql-tls, --db2-tls   an encrypted connection (TLS) that checks the server's
+                           certificate; never falls back to a plain one
+                           (TABLEHOP_MYSQL_TLS, TABLEHOP_DB2_TLS: 1 or 0)
+  --no-mysql-tls, --no-db2-tls  a plain connection
+  --mysql-ca FILE, --db2-ca FILE  the CA certificate file that signed the server's
+                           certificate (TABLEHOP_MYSQL_CA, TABLEHOP_DB2_CA)
+  --mysql-cert FILE, --mysql-key FILE  the client certificate and its key, for a
+                           MySQL server that asks for one (TABLEHOP_MYSQL_CERT, _KEY)
+  A certificate file given here asks for TLS.
 
 Sends, drops and renames are recorded in activity.log in the user's data folder
 (~/.local/share/Quarnel/Tablehop on Linux), one line each, as the window's are.
@@ -48,7 +64,7 @@ const char* commandHelp(const std::string& command)
         return "Usage: tablehop-cli test mysql|db2\n\nOpens a connection with the login and says whether it worked.\n";
     if (command == "list")
         return "Usage: tablehop-cli list mysql|db2 [--json]\n\nPrints the tables of the database, one a line, "
-               "sorted without regard to case (DB2: the login's own schema).\n";
+               "sorted without regard to case (DB2: the schema of --db2-schema, or the login's own).\n";
     if (command == "send")
         return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
                "                        [--existing replace|append|replace-rows|skip]\n"
@@ -104,10 +120,13 @@ const char* commandHelp(const std::string& command)
 
 const std::set<std::string> kValuedOptions = {
     "to",       "mysql-server", "mysql-port",   "mysql-user", "mysql-database", "db2-server",
-    "db2-port", "db2-user",     "db2-database", "db2-types",  "existing",
+    "db2-port", "db2-user",     "db2-database", "db2-types",  "existing",       "db2-schema",
+    "mysql-ca", "mysql-cert",   "mysql-key",    "db2-ca",
 };
-const std::set<std::string> kFlags
-    = {"help", "json", "overwrite", "skip-existing", "keys", "no-keys", "db2-upper-case", "no-db2-upper-case"};
+const std::set<std::string> kFlags = {
+    "help",           "json",    "overwrite",    "skip-existing", "keys",      "no-keys",
+    "db2-upper-case", "no-db2-upper-case", "mysql-tls", "no-mysql-tls", "db2-tls", "no-db2-tls",
+};
 
 int connectionFailure(CliContext& context, DatabaseSide side, const DbError& error)
 {
@@ -254,11 +273,18 @@ ConnectionProfile ProfileFor(DatabaseSide side, const CliArgs& args, CliContext&
 {
     ProfileSources sources;
     sources.options = args.options;
+    sources.flags = args.flags;
     sources.environment = context.environment;
     sources.settings = context.settings;
     if (context.interactive && context.ask)
         sources.askPassword = [&](const std::string& prompt) { return context.ask(prompt, true); };
-    return ResolveProfile(side, sources);
+    ConnectionProfile profile = ResolveProfile(side, sources);
+    if (context.settings)
+        if (const auto problem = context.settings->takeKeyringProblem())
+            context.err << "warning: the system keyring could not be used (" << problem->toStdString()
+                        << "); passwords are read from the settings file " << context.settings->fileName().toStdString()
+                        << "\n";
+    return profile;
 }
 
 int RunCli(const std::vector<std::string>& args, CliContext& context)

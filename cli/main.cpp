@@ -3,6 +3,8 @@
 #include "Cli.h"
 #include "SettingsStore.h"
 
+#include <QCoreApplication>
+
 #include <cstdlib>
 #include <iostream>
 #include <termios.h>
@@ -33,6 +35,8 @@ std::optional<std::string> askOnTerminal(const std::string& prompt, bool secret)
 
 int main(int argc, char** argv)
 {
+    // The keyring answers through Qt's event loop.
+    QCoreApplication application(argc, argv);
     UseProgramNames();
     SettingsStore settings;
     CliContext context {std::cout, std::cerr, {}, nullptr, false, {}};

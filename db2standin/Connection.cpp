@@ -48,16 +48,26 @@ Diag connectError(const std::string& message, const std::string& host, const std
         return serverError("08004", -30061,
                            "SQL30061N  The database alias or database name \"" + upperAscii(database)
                                + "\" was not found at the remote node.");
+    const auto communicationError = [&](const char* protocol, const char* function, const std::string& code) {
+        return clientError("08001", -30081,
+                           std::string("SQL30081N  A communication error has been detected. Communication protocol "
+                                       "being used: \"")
+                               + protocol
+                               + "\".  Communication API being used: \"SOCKETS\".  Location where the error was "
+                                 "detected: \""
+                               + host + "\".  Communication function detecting the error: \"" + function
+                               + "\".  Protocol specific error code(s): \"" + code + "\", \"*\", \"*\".  SQLSTATE=08001");
+    };
+    // Over SSL the handshake's failures, as IBM's GSKit numbers them: 414 a
+    // certificate not signed by a trusted CA (or no CA to check it with).
+    if (message.find("certificate") != std::string::npos)
+        return communicationError("SSL", "sqlccSSLSocketSetup", "414");
+    if (message.find("does not support SSL") != std::string::npos)
+        return communicationError("SSL", "sqlccSSLSocketSetup", "420");
     std::string code = message.find("refused") != std::string::npos ? "111"
         : message.find("timeout") != std::string::npos              ? "110"
                                                                     : "*";
-    return clientError(
-        "08001", -30081,
-        "SQL30081N  A communication error has been detected. Communication protocol being used: \"TCP/IP\".  "
-        "Communication API being used: \"SOCKETS\".  Location where the error was detected: \""
-            + host
-            + "\".  Communication function detecting the error: \"connect\".  Protocol specific error code(s): \""
-            + code + "\", \"*\", \"*\".  SQLSTATE=08001");
+    return communicationError("TCP/IP", "connect", code);
 }
 
 // A keyword of db2cli.ini (in the folder DB2CLIINIPATH names, or the file
@@ -169,6 +179,11 @@ SQLRETURN Conn::connect(const std::string& connectionText)
         return fail(clientError("08001", -1013,
                                 "SQL1013N  The database alias name or database name \"" + upperAscii(database)
                                     + "\" could not be found.  SQLSTATE=42705"));
+    // Security=SSL: TLS, the server's certificate checked against the file
+    // SSLServerCertificate names (or the client's default trust store); never
+    // a plain connection instead.
+    const bool ssl = upperAscii(trimBlanks(setting("SECURITY"))) == "SSL";
+    const std::string serverCertificate = trimBlanks(setting("SSLSERVERCERTIFICATE"));
     std::string timeout = std::to_string(loginTimeout ? loginTimeout : 30);
     std::string dbname = lowerAscii(database);
     const char* keys[] = {"host",
@@ -181,9 +196,20 @@ SQLRETURN Conn::connect(const std::string& connectionText)
                           "sslmode",
                           "application_name",
                           "gssencmode",
+                          ssl && !serverCertificate.empty() ? "sslrootcert" : nullptr,
                           nullptr};
-    const char* values[] = {host.c_str(), port.c_str(), dbname.c_str(), user.c_str(), password.c_str(), timeout.c_str(),
-                            "UTF8",       "disable",    "db2standin",   "disable",    nullptr};
+    const char* values[] = {host.c_str(),
+                            port.c_str(),
+                            dbname.c_str(),
+                            user.c_str(),
+                            password.c_str(),
+                            timeout.c_str(),
+                            "UTF8",
+                            ssl ? "verify-ca" : "disable",
+                            "db2standin",
+                            "disable",
+                            serverCertificate.c_str(),
+                            nullptr};
     pg = PQconnectdbParams(keys, values, 0);
     if (PQstatus(pg) != CONNECTION_OK) {
         Diag d = connectError(PQerrorMessage(pg), host, database);
@@ -195,6 +221,14 @@ SQLRETURN Conn::connect(const std::string& connectionText)
     PQsetNoticeProcessor(
         pg, [](void*, const char*) {}, nullptr);  // server notices are not diagnostics
     schema = upperAscii(user);
+    // CurrentSchema: SET CURRENT SCHEMA right after connecting. The value is
+    // read as a name in a statement: folded to upper case unless quoted.
+    const std::string currentSchema = trimBlanks(setting("CURRENTSCHEMA"));
+    if (currentSchema.size() >= 2 && currentSchema.front() == '"' && currentSchema.back() == '"')
+        schema = currentSchema.substr(1, currentSchema.size() - 2);
+    else if (!currentSchema.empty())
+        schema = upperAscii(currentSchema);
+    const bool ownSchema = currentSchema.empty();
     // The page size of the database's one table space (a database created without options has 4K).
     tablePageSize = 4096;
     if (const char* page = std::getenv("DB2STANDIN_PAGE_SIZE"); page && *page) {
@@ -236,11 +270,14 @@ SQLRETURN Conn::connect(const std::string& connectionText)
     std::string setup = CatalogSetupSql() + "SET db2standin.page_size TO '" + std::to_string(tablePageSize)
         + "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage)
         + "'; SET db2standin.extended_row_sz TO '" + (extendedRowSz ? "ENABLE" : "DISABLE") + "';"
-        + "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema)
-        + ") THEN CREATE SCHEMA " + quoteIdent(schema)
-        + "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$;"
-          "SET search_path TO "
-        + quoteIdent(schema)
+        // The login's own schema is there from the start; one set with SET
+        // SCHEMA is not checked and comes with the first table made in it.
+        + (ownSchema ? "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_namespace WHERE nspname = " + quoteLiteral(schema)
+                           + ") THEN CREATE SCHEMA " + quoteIdent(schema)
+                           + "; END IF; EXCEPTION WHEN duplicate_schema OR unique_violation THEN NULL; END$$;"
+                     : std::string())
+        + "SET search_path TO "
+        + quoteIdent(schema) + "; " + SetCurrentSchemaSql(schema)
         + "; SET DateStyle TO ISO, MDY; SET extra_float_digits TO 1; SET IntervalStyle TO sql_standard;";
     PGresult* r = PQexec(pg, setup.c_str());
     if (resultFailed(r)) {
@@ -443,8 +480,11 @@ Diag Conn::mapError(const PGresult* res, const Translated* ctx)
     auto qualify = [&](const std::string& n) { return n.find('.') == std::string::npos ? schema + "." + n : n; };
     bool drop = ctx && ctx->kind == Translated::DropTable;
     bool rename = ctx && ctx->kind == Translated::Rename;
-    if (st == "42P01") {
-        std::string n = (drop || rename) ? ctx->schema + "." + ctx->name : qualify(name);
+    // A table of a schema that does not exist (3F000) is an undefined name as well.
+    if (st == "42P01" || st == "3F000") {
+        std::string n = (drop || rename) || (st == "3F000" && ctx && !ctx->name.empty())
+            ? ctx->schema + "." + ctx->name
+            : qualify(name);
         return serverError(rename ? "42704" : "42S02", -204, "SQL0204N  \"" + n + "\" is an undefined name.");
     }
     if (st == "42P07" || st == "42710" || st == "42P06") {

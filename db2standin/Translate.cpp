@@ -221,7 +221,7 @@ struct Emitter {
                     std::string w = next.upper();
                     const char* r = nullptr;
                     if (w == "SCHEMA" || w == "SQLID")
-                        r = "current_schema";
+                        r = kCurrentSchemaSql;
                     else if (w == "DATE")
                         r = "CURRENT_DATE";
                     else if (w == "TIME")
@@ -239,7 +239,7 @@ struct Emitter {
                     }
                 }
                 if (up == "CURRENT_SCHEMA") {
-                    piece = "current_schema";
+                    piece = kCurrentSchemaSql;
                     break;
                 }
                 // COUNT answers INTEGER and overflows past 2^31 - 1 rows; COUNT_BIG
@@ -621,7 +621,9 @@ Translated createTable(const std::vector<Token>& tk, size_t i, Catalog& cat)
         }
     }
     checkRowFits(row, fixedRow, varyingText, columnCount, cat);
-    if (q.explicitSchema)
+    // Like DB2, a table in a schema not there yet (named, or the current one
+    // set by SET SCHEMA) creates the schema; only the login's own exists from the start.
+    if (q.explicitSchema || q.schema != cat.authorizationId())
         tr.prepare.insert(tr.prepare.begin(), ensureSchema(q.schema));
     std::string sql = "CREATE TABLE " + q.quoted() + " (";
     for (size_t k = 0; k < elems.size(); ++k)
@@ -1165,6 +1167,7 @@ Translated translate(const std::string& sql, Catalog& cat)
         tr.kind = Translated::SetSchema;
         tr.schema = s;
         tr.sql = "SET search_path TO " + quoteIdent(s);
+        tr.after.push_back(SetCurrentSchemaSql(s));
         return tr;
     }
     Emitter em {tk};

@@ -77,4 +77,13 @@ struct Translated {
 
 Translated translate(const std::string& db2sql, Catalog& catalog);
 
+// CURRENT SCHEMA is the schema last set, existing or not (PostgreSQL's
+// current_schema is NULL for a schema not created yet): kept in a setting of
+// the session, set at connect and by SET SCHEMA.
+inline constexpr const char* kCurrentSchemaSql = "current_setting('db2standin.schema_register')";
+inline std::string SetCurrentSchemaSql(const std::string& schema)
+{
+    return "SET db2standin.schema_register TO " + quoteLiteral(schema);
+}
+
 }  // namespace db2standin

@@ -14,6 +14,7 @@
 #include "WindowHelpers.h"
 #include "Workspace.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -38,12 +39,15 @@ public:
     }
 };
 
-// Client area of the login form: 8040 by 6630 twips.
-constexpr int kClientWidth = 8040;
-constexpr int kClientHeight = 6630;
-
-// Rows inside a login frame: field tops, each field 345 high, labels 255 high.
+// Rows inside a login frame: field tops 480 apart from 360, each field 345
+// high, labels 255 high. The four login rows, then the connection options:
+// DB2 schema, "Use an encrypted connection", the CA file; MySQL the same
+// without the schema, and the client certificate and key on one row.
 constexpr int kRowTops[4] = {360, 840, 1320, 1800};
+constexpr int kRowPitch = 480;
+constexpr int kDB2Rows = 7;
+constexpr int kMySQLRows = 7;
+constexpr int RowTop(int row) { return kRowTops[0] + row * kRowPitch; }
 constexpr int kFieldHeight = 345;
 constexpr int kLabelHeight = 255;
 constexpr int kLabelLeft = 240;
@@ -54,13 +58,22 @@ constexpr int kWideFieldWidth = 6255;
 // The two login frames, one above the other, and the buttons.
 constexpr int kFrameLeft = 120;
 constexpr int kFrameWidth = 7800;
-constexpr int kFrameHeight = 2865;
-constexpr int kDB2FrameTop = 120;
-constexpr int kMySQLFrameTop = 3090;
 constexpr int kButtonHeight = 405;
-constexpr int kNextButtonTop = 6090;
-constexpr int kFrameButtonTop = 2280;  // inside a frame
+constexpr int FrameButtonTop(int rows) { return RowTop(rows); }  // inside a frame
+constexpr int FrameHeight(int rows) { return FrameButtonTop(rows) + kButtonHeight + 180; }
+constexpr int kDB2FrameTop = 120;
+constexpr int kMySQLFrameTop = kDB2FrameTop + FrameHeight(kDB2Rows) + 105;
+constexpr int kKeyringBoxTop = kMySQLFrameTop + FrameHeight(kMySQLRows) + 75;
+constexpr int kNextButtonTop = kKeyringBoxTop + kFieldHeight + 75;
 constexpr int kFrameButtonWidth = 3600;
+// The option rows' labels are longer: their fields start further right.
+constexpr int kOptionLabelWidth = 1920;
+constexpr int kOptionFieldLeft = kLabelLeft + kOptionLabelWidth + 60;
+constexpr int kFieldRight = kFieldLeft + kWideFieldWidth;
+
+// Client area of the login form: 8040 twips wide, as high as the frames need.
+constexpr int kClientWidth = 8040;
+constexpr int kClientHeight = kNextButtonTop + kButtonHeight + 135;
 constexpr int kTestButtonLeft = 240;
 constexpr int kHelpButtonLeft = 3960;
 
@@ -103,6 +116,13 @@ void LoginWindow::buildControls()
                                   mysqlFields_, mysqlFieldNames, mysqlLabelNames, testMySQLButton_,
                                   object_name::kTestMySQLConnection, mysqlHelpButton_, object_name::kMySQLHelp);
 
+    keyringBox_ = new QCheckBox(QStringLiteral("Keep passwords in the system keyring"), this);
+    keyringBox_->setObjectName(QString::fromLatin1(kPasswordsInKeyringSetting.key));
+    keyringBox_->setFont(FormFont(true));
+    PlaceTwips(keyringBox_, kFrameLeft + kLabelLeft, kKeyringBoxTop, kFrameWidth - kLabelLeft, kFieldHeight);
+    connect(keyringBox_, &QCheckBox::toggled, this, &LoginWindow::keepPasswordsInKeyring);
+    pointer_->watchArea(keyringBox_);
+
     nextButton_ = new QPushButton(QStringLiteral("Next >"), this);
     nextButton_->setObjectName(QString::fromLatin1(object_name::kNext));
     nextButton_->setFont(ButtonFont());
@@ -122,6 +142,9 @@ void LoginWindow::buildControls()
         password->setEchoMode(QLineEdit::Password);
         password->setStyle(passwordStyle_);
     }
+
+    connectOptionsToSettings(DatabaseSide::DB2, db2Fields_);
+    connectOptionsToSettings(DatabaseSide::MySQL, mysqlFields_);
 
     connect(testMySQLButton_, &QPushButton::clicked, this, &LoginWindow::testMySQLConnection);
     connect(nextButton_, &QPushButton::clicked, this, &LoginWindow::openTableManager);
@@ -154,7 +177,9 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
     auto* frame = new QGroupBox(caption, this);
     frame->setObjectName(QString::fromLatin1(frameName));
     frame->setFont(FormFont(true));
-    PlaceTwips(frame, kFrameLeft, top, kFrameWidth, kFrameHeight);
+    const DatabaseSide side = &fields == &db2Fields_ ? DatabaseSide::DB2 : DatabaseSide::MySQL;
+    const int rows = side == DatabaseSide::DB2 ? kDB2Rows : kMySQLRows;
+    PlaceTwips(frame, kFrameLeft, top, kFrameWidth, FrameHeight(rows));
     paintWhite(frame);
     pointer_->watchArea(frame);
 
@@ -187,11 +212,12 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
         label->setBuddy(field);
         *targets[i] = field;
     }
+    buildOptionRows(frame, side, 4, fields);
     const auto makeButton = [&](const char* text, const char* name, int left) {
         auto* button = new QPushButton(QString::fromLatin1(text), frame);
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(ButtonFont());
-        PlaceTwips(button, left, kFrameButtonTop, kFrameButtonWidth, kButtonHeight);
+        PlaceTwips(button, left, FrameButtonTop(rows), kFrameButtonWidth, kButtonHeight);
         pointer_->watchButton(button);
         return button;
     };
@@ -200,14 +226,152 @@ QGroupBox* LoginWindow::buildLoginFrame(const char* frameName, const QString& ca
     return frame;
 }
 
+int LoginWindow::buildOptionRows(QGroupBox* frame, DatabaseSide side, int row, ProfileFields& fields)
+{
+    const int firstRow = row;
+    const auto keyOf = [side](ConnectionOption option) {
+        for (const ConnectionOptionSetting& setting : kConnectionOptionSettings)
+            if (setting.side == side && setting.option == option)
+                return QString::fromLatin1(setting.key);
+        return QString();
+    };
+    const auto addLabel = [&](const char* caption, int left, int width, QWidget* buddy) {
+        auto* label = new QLabel(QString::fromLatin1(caption), frame);
+        label->setFont(FormFont(true));
+        PlaceTwips(label, left, RowTop(row) + (kFieldHeight - kLabelHeight) / 2, width, kLabelHeight);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setBuddy(buddy);
+    };
+    const auto addField = [&](ConnectionOption option, int left, int width, const char* placeholder) {
+        auto* field = new QLineEdit(frame);
+        field->setObjectName(keyOf(option));
+        field->setFont(FormFont(true));
+        field->setPlaceholderText(QString::fromLatin1(placeholder));
+        PlaceTwips(field, left, RowTop(row), width, kFieldHeight);
+        return field;
+    };
+    if (side == DatabaseSide::DB2) {
+        fields.schema = addField(ConnectionOption::Schema, kFieldLeft, kWideFieldWidth, "the login's own when empty");
+        addLabel("Schema:", kLabelLeft, kLabelWidth, fields.schema);
+        ++row;
+    }
+    fields.encrypted = new QCheckBox(QStringLiteral("Use an encrypted connection"), frame);
+    fields.encrypted->setObjectName(keyOf(ConnectionOption::Encrypted));
+    fields.encrypted->setFont(FormFont(true));
+    PlaceTwips(fields.encrypted, kLabelLeft, RowTop(row), kFieldRight - kLabelLeft, kFieldHeight);
+    ++row;
+    fields.caCertificate = addField(ConnectionOption::CaCertificate, kOptionFieldLeft, kFieldRight - kOptionFieldLeft,
+                                    "the client's trusted CAs when empty");
+    addLabel("CA certificate file:", kLabelLeft, kOptionLabelWidth, fields.caCertificate);
+    ++row;
+    if (side == DatabaseSide::MySQL) {
+        constexpr int kKeyLabelWidth = 420, kGap = 90;
+        const int certificateWidth = (kFieldRight - kOptionFieldLeft - kKeyLabelWidth - 2 * kGap) / 2;
+        fields.clientCertificate
+            = addField(ConnectionOption::ClientCertificate, kOptionFieldLeft, certificateWidth, "if the server asks");
+        addLabel("Client certificate:", kLabelLeft, kOptionLabelWidth, fields.clientCertificate);
+        const int keyLabelLeft = kOptionFieldLeft + certificateWidth + kGap;
+        const int keyLeft = keyLabelLeft + kKeyLabelWidth + kGap;
+        fields.clientKey = addField(ConnectionOption::ClientKey, keyLeft, kFieldRight - keyLeft, "");
+        addLabel("Key:", keyLabelLeft, kKeyLabelWidth, fields.clientKey);
+        ++row;
+    }
+    // The certificate files count only with encryption: shown, but not editable without it.
+    const auto enableFiles = [fields](bool on) {
+        for (QLineEdit* file : {fields.caCertificate, fields.clientCertificate, fields.clientKey})
+            if (file)
+                file->setEnabled(on);
+    };
+    connect(fields.encrypted, &QCheckBox::toggled, this, enableFiles);
+    enableFiles(false);
+    return row - firstRow;
+}
+
+void LoginWindow::connectOptionsToSettings(DatabaseSide side, ProfileFields& fields)
+{
+    for (const ConnectionOptionSetting& setting : kConnectionOptionSettings) {
+        if (setting.side != side)
+            continue;
+        const QString key = QString::fromLatin1(setting.key);
+        if (setting.option == ConnectionOption::Encrypted) {
+            connect(fields.encrypted, &QCheckBox::toggled, this,
+                    [this, key](bool on) { settings().write(key, on ? QStringLiteral("1") : QStringLiteral("0")); });
+            pointer_->watchArea(fields.encrypted);
+            continue;
+        }
+        QLineEdit* field = setting.option == ConnectionOption::Schema ? fields.schema
+            : setting.option == ConnectionOption::CaCertificate       ? fields.caCertificate
+            : setting.option == ConnectionOption::ClientCertificate   ? fields.clientCertificate
+                                                                      : fields.clientKey;
+        connect(field, &QLineEdit::textChanged, this, [this, field, key] { writeFieldToSettings(field, key); });
+        connect(field, &QLineEdit::returnPressed, nextButton_, &QPushButton::click);
+        field->installEventFilter(this);
+        pointer_->watchArea(field);
+    }
+}
+
+void LoginWindow::keepPasswordsInKeyring(bool on)
+{
+    settings().setPasswordsInKeyring(on);
+    tellKeyringProblem();
+}
+
+void LoginWindow::tellKeyringProblem()
+{
+    if (const auto problem = settings().takeKeyringProblem())
+        dialogs_.message(QStringLiteral("The system keyring could not be used (%1). The passwords are kept in the "
+                                        "settings file %2, readable by you only, as before.")
+                             .arg(*problem, settings().fileName()));
+}
+
+void LoginWindow::fillOptionsFromSettings()
+{
+    // A password still in the file moves into the keyring now.
+    keyringBox_->setChecked(settings().passwordsInKeyring());
+    settings().movePasswordsToKeyring();
+    tellKeyringProblem();
+    for (auto [side, fields] : {std::pair(DatabaseSide::DB2, &db2Fields_), std::pair(DatabaseSide::MySQL, &mysqlFields_)}) {
+        ConnectionProfile stored;
+        ReadConnectionOptions(settings(), side, stored);
+        if (fields->schema)
+            fields->schema->setText(QString::fromStdString(stored.schema));
+        fields->encrypted->setChecked(stored.encrypted);
+        fields->caCertificate->setText(QString::fromStdString(stored.caCertificate));
+        if (fields->clientCertificate) {
+            fields->clientCertificate->setText(QString::fromStdString(stored.clientCertificate));
+            fields->clientKey->setText(QString::fromStdString(stored.clientKey));
+        }
+    }
+}
+
 void LoginWindow::setTabOrder()
 {
     // DB2 fields, DB2 buttons, MySQL fields (server, port, user, password,
     // database), MySQL buttons, "Next >".
-    QWidget* order[]
-        = {db2Fields_.server,     db2Fields_.port,       db2Fields_.user,     db2Fields_.password, db2Fields_.database,
-           testDB2Button_,        db2HelpButton_,        mysqlFields_.server, mysqlFields_.port,   mysqlFields_.user,
-           mysqlFields_.password, mysqlFields_.database, testMySQLButton_,    mysqlHelpButton_,    nextButton_};
+    // Each side's connection options follow its database field.
+    QWidget* order[] = {db2Fields_.server,
+                        db2Fields_.port,
+                        db2Fields_.user,
+                        db2Fields_.password,
+                        db2Fields_.database,
+                        db2Fields_.schema,
+                        db2Fields_.encrypted,
+                        db2Fields_.caCertificate,
+                        testDB2Button_,
+                        db2HelpButton_,
+                        mysqlFields_.server,
+                        mysqlFields_.port,
+                        mysqlFields_.user,
+                        mysqlFields_.password,
+                        mysqlFields_.database,
+                        mysqlFields_.encrypted,
+                        mysqlFields_.caCertificate,
+                        mysqlFields_.clientCertificate,
+                        mysqlFields_.clientKey,
+                        testMySQLButton_,
+                        mysqlHelpButton_,
+                        keyringBox_,
+                        nextButton_};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -220,8 +384,16 @@ std::array<QLineEdit*, 10> LoginWindow::fieldsInSettingsOrder() const
 
 ConnectionProfile LoginWindow::profileOf(const ProfileFields& fields)
 {
-    return {fields.server->text().toStdString(), fields.port->text().toStdString(), fields.user->text().toStdString(),
-            fields.password->text().toStdString(), fields.database->text().toStdString()};
+    ConnectionProfile profile {fields.server->text().toStdString(), fields.port->text().toStdString(),
+                               fields.user->text().toStdString(), fields.password->text().toStdString(),
+                               fields.database->text().toStdString()};
+    const auto textOf = [](const QLineEdit* field) { return field ? field->text().toStdString() : std::string(); };
+    profile.schema = textOf(fields.schema);
+    profile.encrypted = fields.encrypted->isChecked();
+    profile.caCertificate = textOf(fields.caCertificate);
+    profile.clientCertificate = textOf(fields.clientCertificate);
+    profile.clientKey = textOf(fields.clientKey);
+    return profile;
 }
 
 ConnectionProfile LoginWindow::currentMySQLProfile() const { return profileOf(mysqlFields_); }
@@ -270,6 +442,8 @@ void LoginWindow::runStartUpSequence()
         const SettingKey& setting = kLoginSettings[i];
         trap.step(128 + 2 * static_cast<int>(i), [&] { fields[i]->setText(settings().read(setting)); });
     }
+    // Step 147: the connection options below the fields (schema, encryption).
+    trap.step(147, [&] { fillOptionsFromSettings(); });
     if (!trap.test(148, [&] { return loginWorks(DatabaseSide::DB2); }))
         return;
     if (!trap.test(150, [&] { return loginWorks(DatabaseSide::MySQL); }))

@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -61,6 +62,13 @@ private:
         QLineEdit* user = nullptr;
         QLineEdit* password = nullptr;
         QLineEdit* database = nullptr;
+        // Below them: the connection options (schema: DB2 only; client
+        // certificate and key: MySQL only).
+        QLineEdit* schema = nullptr;
+        QCheckBox* encrypted = nullptr;
+        QLineEdit* caCertificate = nullptr;
+        QLineEdit* clientCertificate = nullptr;
+        QLineEdit* clientKey = nullptr;
     };
 
     void buildControls();
@@ -68,6 +76,14 @@ private:
                                const char* const fieldNames[5], const char* const labelNames[5],
                                QPushButton*& testButton, const char* testName, QPushButton*& helpButton,
                                const char* helpName);
+    // The option rows of a frame from `row` on; returns the number of rows used.
+    int buildOptionRows(QGroupBox* frame, DatabaseSide side, int row, ProfileFields& fields);
+    // Each option writes through to the store under its key, as the fields do.
+    void connectOptionsToSettings(DatabaseSide side, ProfileFields& fields);
+    void fillOptionsFromSettings();
+    // "Keep passwords in the system keyring": moves them, and says once when no keyring answers.
+    void keepPasswordsInKeyring(bool on);
+    void tellKeyringProblem();
     void setTabOrder();
     void buildKeyboardAccess();
     // The ten fields in the order of the settings keys (kLoginSettings).
@@ -93,6 +109,7 @@ private:
     QPushButton* db2HelpButton_ = nullptr;
     QPushButton* testMySQLButton_ = nullptr;
     QPushButton* mysqlHelpButton_ = nullptr;
+    QCheckBox* keyringBox_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QProxyStyle* passwordStyle_ = nullptr;
 };

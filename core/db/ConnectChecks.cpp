@@ -1,11 +1,12 @@
 #include "ConnectChecks.h"
 
 #include "DataConnection.h"
+#include "SqlDialect.h"
 
 std::optional<DbError> TryConnect(DatabaseSide side, DataConnection& connection, const ConnectionProfile& profile)
 {
     try {
-        connection.open(side == DatabaseSide::MySQL ? MySQLConnectionString(profile) : DB2ConnectionString(profile));
+        DialectOf(side).openConnection(connection, profile);
     } catch (const DbError& error) {
         return error;
     }

@@ -2,6 +2,8 @@
 
 #include "DbError.h"
 
+#include <utility>
+
 namespace {
 
 std::string mysqlValue(const std::string& value)
@@ -32,14 +34,31 @@ const std::string& db2Value(const std::string& value, const char* field)
 
 std::string MySQLConnectionString(const ConnectionProfile& p)
 {
-    return "DRIVER={MySQL ODBC 5.1 Driver};SERVER=" + mysqlValue(p.server) + ";USER=" + mysqlValue(p.user)
+    std::string text = "DRIVER={MySQL ODBC 5.1 Driver};SERVER=" + mysqlValue(p.server) + ";USER=" + mysqlValue(p.user)
         + ";DATABASE=" + mysqlValue(p.database) + ";PASSWORD=" + mysqlValue(p.password) + ";PORT=" + mysqlValue(p.port)
         + ";";
+    if (p.encrypted) {
+        for (const auto& [keyword, file] : {std::pair<const char*, const std::string&>("SSLCA", p.caCertificate),
+                                            {"SSLCERT", p.clientCertificate},
+                                            {"SSLKEY", p.clientKey}})
+            if (!file.empty())
+                text += std::string(keyword) + "=" + mysqlValue(file) + ";";
+        text += "SSLVERIFY=1;FORCETLS=1;";
+    }
+    return text;
 }
 
 std::string DB2ConnectionString(const ConnectionProfile& p)
 {
-    return "Driver={IBM DB2 ODBC DRIVER};Database=" + db2Value(p.database, "database")
+    std::string text = "Driver={IBM DB2 ODBC DRIVER};Database=" + db2Value(p.database, "database")
         + ";Hostname=" + db2Value(p.server, "server") + ";Port=" + db2Value(p.port, "port")
         + ";Protocol=TCPIP;Uid=" + db2Value(p.user, "user name") + ";Pwd=" + db2Value(p.password, "password") + ";";
+    if (!p.schema.empty())
+        text += "CurrentSchema=" + db2Value(p.schema, "schema") + ";";
+    if (p.encrypted) {
+        text += "Security=SSL;";
+        if (!p.caCertificate.empty())
+            text += "SSLServerCertificate=" + db2Value(p.caCertificate, "CA certificate file") + ";";
+    }
+    return text;
 }

@@ -413,6 +413,21 @@ bool DB2SqlDialect::isRowsOwnFault(const DbError& error) const
             && !isLockTimeout(error));
 }
 
+// SQL30081N over SSL with protocol code 414 (GSK_ERROR_BAD_CERT): the
+// server's certificate is not trusted.
+std::optional<std::string> DB2SqlDialect::connectAdvice(const DbError& error, const ConnectionProfile& profile) const
+{
+    if (!profile.encrypted || !anyMessageSays(error, "SQL30081N"))
+        return std::nullopt;
+    if (anyMessageSays(error, "\"414\""))
+        return certificateRefusedAdvice(profile);
+    if (anyMessageSays(error, "protocol being used: \"SSL\""))
+        return std::string("The IBM DB2 server did not make an encrypted connection (SSL) on this port, and the tool "
+                           "makes no other while \"Use an encrypted connection\" is ticked. DB2 servers often take "
+                           "SSL on a port of their own (ssl_svcename): ask the server's administrator.");
+    return std::nullopt;
+}
+
 std::string DB2SqlDialect::rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const
 {
     return "The row needs " + std::to_string(rowBytes) + " bytes, more than the " + std::to_string(limits.rowBytes)

@@ -56,6 +56,7 @@ public:
     std::optional<long> databaseCodePage(DataConnection& connection) const override;
     bool isConnectionLost(const DbError& error) const override;
     bool isRowsOwnFault(const DbError& error) const override;
+    std::optional<std::string> connectAdvice(const DbError& error, const ConnectionProfile& profile) const override;
     std::string pingSql() const override { return "SELECT 1 FROM SYSIBM.SYSDUMMY1"; }
     SendLimits sendLimits(DataConnection&) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;

@@ -302,6 +302,41 @@ bool MySQLSqlDialect::isConnectionLost(const DbError& error) const
         || anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 2006 || r.nativeCode == 2013; });
 }
 
+// MySQL names require_secure_transport in its refusal of a plain login;
+// MariaDB answers "Access denied" as for a wrong password. So a plain login
+// refused that way is tried once more with TLS, only to tell the two apart:
+// when that one is let in, the server wants encryption. Nothing runs on it.
+bool MySQLSqlDialect::requiresEncryption(const DbError& error, const ConnectionProfile& plain) const
+{
+    if (anyMessageSays(error, "require_secure_transport") || anyMessageSays(error, "insecure transport"))
+        return true;
+    if (error.nativeCode() != 1045)
+        return false;
+    try {
+        DataConnection probe;
+        probe.open(connectionString(plain) + "FORCETLS=1;");
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+std::optional<std::string> MySQLSqlDialect::connectAdvice(const DbError& error, const ConnectionProfile& profile) const
+{
+    if (!profile.encrypted)
+        return requiresEncryption(error, profile) ? std::optional(encryptionRequiredAdvice("--mysql-tls"))
+                                                  : std::nullopt;
+    // The connector reports what the TLS layer says: an unknown issuer, a
+    // self-signed certificate, or a name the certificate does not hold.
+    if (anyMessageSays(error, "certificate") || anyMessageSays(error, "verif"))
+        return certificateRefusedAdvice(profile) + " A certificate must also name the server \"" + profile.server
+            + "\" as it is written in the login.";
+    if (anyMessageSays(error, "SSL") || anyMessageSays(error, "TLS"))
+        return std::string("The MySQL server did not make an encrypted connection, and the tool makes no other while "
+                           "\"Use an encrypted connection\" is ticked.");
+    return std::nullopt;
+}
+
 // The server drops the connection when one packet exceeds
 // max_allowed_packet, so every statement stays below it.
 SendLimits MySQLSqlDialect::sendLimits(DataConnection& connection) const

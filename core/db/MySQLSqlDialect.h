@@ -68,6 +68,8 @@ public:
     bool isRowsOwnFault(const DbError& error) const override;
     std::vector<DiagRecord> changedValueWarnings(DataConnection& connection) const override;
     bool warnsOfChangedValues() const override { return true; }
+    std::optional<std::string> connectAdvice(const DbError& error, const ConnectionProfile& profile) const override;
+    bool requiresEncryption(const DbError& error, const ConnectionProfile& plain) const;
     SendLimits sendLimits(DataConnection& connection) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;
 

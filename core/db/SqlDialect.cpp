@@ -1,5 +1,7 @@
 #include "SqlDialect.h"
 
+#include <fstream>
+
 #include "DataConnection.h"
 #include "SqlIdentifiers.h"
 
@@ -49,9 +51,63 @@ bool SqlDialect::isRowsOwnFault(const DbError& error) const
 
 void SqlDialect::openSession(DataConnection& connection, const ConnectionProfile& profile) const
 {
-    connection.open(connectionString(profile));
+    openConnection(connection, profile);
     for (const auto& sql : sessionSetupSql())
         connection.execute(sql);
+}
+
+void SqlDialect::openConnection(DataConnection& connection, const ConnectionProfile& profile) const
+{
+    if (profile.encrypted) {
+        const std::pair<const char*, const std::string*> files[] = {{"CA certificate file", &profile.caCertificate},
+                                                                    {"client certificate", &profile.clientCertificate},
+                                                                    {"client key", &profile.clientKey}};
+        for (const auto& [what, file] : files)
+            if (!file->empty() && !std::ifstream(*file))
+                throw DbError("HY024", 0,
+                              "The " + displayName() + " " + what + " \"" + *file
+                                  + "\" cannot be read. Check the file's name and that you may read it.");
+    }
+    try {
+        connection.open(connectionString(profile));
+    } catch (const DbError& error) {
+        const std::optional<std::string> advice = connectAdvice(error, profile);
+        if (!advice)
+            throw;
+        std::vector<DiagRecord> records {{error.sqlState(), error.nativeCode(), *advice}};
+        records.insert(records.end(), error.records().begin(), error.records().end());
+        throw DbError(std::move(records));
+    }
+}
+
+bool SqlDialect::anyMessageSays(const DbError& error, const std::string& words)
+{
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string wanted = lower(words);
+    for (const DiagRecord& record : error.records())
+        if (lower(record.message).find(wanted) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::string SqlDialect::certificateRefusedAdvice(const ConnectionProfile& profile) const
+{
+    const std::string signer = profile.caCertificate.empty()
+        ? "any CA this computer trusts (no CA certificate file is given)"
+        : "the CA certificate file \"" + profile.caCertificate + "\"";
+    return "The " + displayName() + " server's certificate was refused: it is not signed by " + signer
+        + ". No connection was made. Ask the server's administrator for the CA certificate that signed it.";
+}
+
+std::string SqlDialect::encryptionRequiredAdvice(const std::string& tlsOption) const
+{
+    return "The " + displayName()
+        + " server accepts only encrypted connections. Tick \"Use an encrypted connection\" (tablehop-cli: "
+        + tlsOption + ") and give the CA certificate file that signed the server's certificate.";
 }
 
 SqlDialect::TypeText SqlDialect::parseType(const std::string& text)

@@ -175,6 +175,17 @@ public:
     virtual std::vector<std::string> sessionSetupSql() const = 0;
     // Opens `connection` for `profile` and runs the session set-up.
     void openSession(DataConnection& connection, const ConnectionProfile& profile) const;
+    // Opens `connection` with the profile's text. With encryption, a
+    // certificate file that cannot be read fails before the driver is asked;
+    // a refusal the user can act on gets a plain sentence (connectAdvice)
+    // ahead of the driver's own records.
+    void openConnection(DataConnection& connection, const ConnectionProfile& profile) const;
+    // That sentence for a connect that failed with `error`: the server wants
+    // encryption, or its certificate is not signed by the CA. None by default.
+    virtual std::optional<std::string> connectAdvice(const DbError&, const ConnectionProfile&) const
+    {
+        return std::nullopt;
+    }
     // The names of the tables a statement without a schema can reach.
     virtual std::vector<std::string> tableNames(DataConnection& connection) const = 0;
     // The statistics' rows and bytes of every table tableNames lists, read in
@@ -285,6 +296,11 @@ protected:
     static bool isOneOf(const std::string& word, std::initializer_list<const char*> words);
     static bool anyRecord(const DbError& error, bool (*matches)(const DiagRecord&));
     static bool anyNativeCode(const DbError& error, std::initializer_list<long> codes);
+    // Whether a record's message holds `words`, without regard to case.
+    static bool anyMessageSays(const DbError& error, const std::string& words);
+    // The plain sentences of the connect advice, shared by both sides.
+    std::string certificateRefusedAdvice(const ConnectionProfile& profile) const;
+    std::string encryptionRequiredAdvice(const std::string& tlsOption) const;
     // The first value of a query's first row, and the first column's values.
     static std::optional<std::string> firstValue(DataConnection& connection, const std::string& sql);
     static std::vector<std::string> firstColumn(DataConnection& connection, const std::string& sql);

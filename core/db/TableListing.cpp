@@ -39,7 +39,7 @@ std::vector<std::string> ListMySQLTables(const ConnectionProfile& profile, Table
 {
     DataConnection connection;
     connection.setCursorLocation(kClientSideCursor);
-    connection.open(MySQLConnectionString(profile));
+    MySQLDialect().openConnection(connection, profile);
     std::vector<std::string> names = withoutStagingTables(ListMySQLTables(connection));
     readEstimates(MySQLDialect(), connection, estimates);
     return names;

@@ -39,6 +39,8 @@ private slots:
     void badLoginIsExitTwo_data();
     void badLoginIsExitTwo();
     void storedLoginsAreUsedWhenNothingOverrides();
+    void connectionOptions_data();
+    void connectionOptions();
     void dropAndRename_data();
     void dropAndRename();
     void sendBothWays();
@@ -145,6 +147,13 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("send: name matching") << QStringList {"send", "--help"} << 0 << "as the target compares names";
     QTest::newRow("send: time zone") << QStringList {"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
     QTest::newRow("send: upper-case names") << QStringList {"send", "--help"} << 0 << "--db2-upper-case names the";
+    QTest::newRow("help: schema") << QStringList {"--help"} << 0 << "--db2-schema NAME";
+    QTest::newRow("help: tls") << QStringList {"--help"} << 0 << "--mysql-tls, --db2-tls";
+    QTest::newRow("help: certificates") << QStringList {"--help"} << 0 << "--mysql-cert FILE, --mysql-key FILE";
+    QTest::newRow("tls on and off") << QStringList {"test", "db2", "--db2-tls", "--no-db2-tls"} << 2
+                                    << "--db2-tls and --no-db2-tls exclude each other";
+    QTest::newRow("a CA without tls") << QStringList {"test", "mysql", "--no-mysql-tls", "--mysql-ca", "ca.pem"} << 2
+                                      << "was given together with --no-mysql-tls";
     QTest::newRow("unknown column types")
         << QStringList {"send", "--to", "db2", "--db2-types", "wide", "t"} << 2 << "unknown --db2-types \"wide\"";
 }
@@ -225,6 +234,62 @@ void CliProcessTest::storedLoginsAreUsedWhenNothingOverrides()
     const CliRun overridden = run({"test", "mysql", "--mysql-port", "1"}, {}, false);
     QCOMPARE(overridden.exitCode, 2);
     QFile::remove(configHome.filePath("Quarnel/Tablehop.ini"));
+}
+
+// Encrypted logins to the servers that require them, and another DB2 schema,
+// from options and the environment.
+void CliProcessTest::connectionOptions_data()
+{
+    const QString ca = qEnvironmentVariable("TABLEHOP_TEST_TLS_CA");
+    const QString tlsPort = qEnvironmentVariable("TABLEHOP_TEST_TLS_MYSQL_PORT");
+    const QString tlsUser = "TABLEHOP_DB2_USER=" + qEnvironmentVariable("TABLEHOP_TEST_TLS_DB2_USER");
+    const QString tlsPassword = "TABLEHOP_DB2_PASSWORD=" + qEnvironmentVariable("TABLEHOP_TEST_TLS_DB2_PASSWORD");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("mysql: a CA asks for tls") << QStringList {"test", "mysql", "--mysql-port", tlsPort, "--mysql-ca", ca}
+                                              << QStringList {} << 0 << "Connection successful.";
+    QTest::newRow("mysql: tls from the environment")
+        << QStringList {"test", "mysql", "--mysql-port", tlsPort}
+        << QStringList {"TABLEHOP_MYSQL_TLS=1", "TABLEHOP_MYSQL_CA=" + ca} << 0 << "Connection successful.";
+    QTest::newRow("mysql: plain to a server that wants tls")
+        << QStringList {"test", "mysql", "--mysql-port", tlsPort} << QStringList {} << 2
+        << "accepts only encrypted connections";
+    QTest::newRow("mysql: a bad TABLEHOP_MYSQL_TLS")
+        << QStringList {"test", "mysql"} << QStringList {"TABLEHOP_MYSQL_TLS=maybe"} << 2 << "is neither 1 nor 0";
+    QTest::newRow("db2: tls login with its CA")
+        << QStringList {"test", "db2", "--db2-tls", "--db2-ca", ca} << QStringList {tlsUser, tlsPassword} << 0
+        << "Connection successful.";
+    QTest::newRow("db2: tls with another CA")
+        << QStringList {"test", "db2", "--db2-ca", qEnvironmentVariable("TABLEHOP_TEST_TLS_OTHER_CA")}
+        << QStringList {tlsUser, tlsPassword} << 2 << "is not signed by the CA certificate file";
+    QTest::newRow("db2: another schema") << QStringList {"list", "db2", "--db2-schema", "CLI_SCHEMA35"}
+                                         << QStringList {} << 0 << "cli35_in_schema";
+    QTest::newRow("db2: another schema from the environment")
+        << QStringList {"list", "db2"} << QStringList {"TABLEHOP_DB2_SCHEMA=CLI_SCHEMA35"} << 0 << "cli35_in_schema";
+}
+
+void CliProcessTest::connectionOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, environment);
+    QFETCH(int, exitCode);
+    QFETCH(QString, fragment);
+    try {
+        ExecDB2("DROP TABLE CLI_SCHEMA35.\"cli35_in_schema\"");
+    } catch (const DbError&) {
+    }
+    ExecDB2("CREATE TABLE CLI_SCHEMA35.\"cli35_in_schema\" (id INTEGER)");
+    QMap<QString, QString> extra;
+    for (const QString& setting : environment)
+        extra.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    const CliRun result = run(args, extra);
+    ExecDB2("DROP TABLE CLI_SCHEMA35.\"cli35_in_schema\"");
+    QVERIFY2((result.out + result.err).contains(fragment), qPrintable(result.out + result.err));
+    QCOMPARE(result.exitCode, exitCode);
+    if (args.first() == "list")
+        QVERIFY2(!run({"list", "db2"}).out.contains("cli35_in_schema"), "listed in the login's own schema too");
 }
 
 void CliProcessTest::dropAndRename_data()

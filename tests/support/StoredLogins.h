@@ -11,4 +11,7 @@ inline void StoreLogins(SettingsStore& store, const ConnectionProfile& mysql, co
         ConnectionProfile profile = setting.side == DatabaseSide::MySQL ? mysql : db2;
         store.write(setting, QString::fromStdString(FieldOf(profile, setting.field)));
     }
+    for (const ConnectionOptionSetting& setting : kConnectionOptionSettings)
+        store.write(setting, QString::fromStdString(
+                                 OptionText(setting.side == DatabaseSide::MySQL ? mysql : db2, setting.option)));
 }

@@ -12,6 +12,7 @@
 #include "StoredLogins.h"
 #include "TestServers.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -85,6 +86,7 @@ private slots:
     void helpTexts();
     void focusSelectsTheWholeTextAndEditsWriteThrough();
     void passwordsAreMasked();
+    void connectionOptionsWriteThroughAndReachTheLogin();
     void enterInAFieldMovesOn();
     void accessKeysOnEveryButton();
 
@@ -373,19 +375,20 @@ void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
     QCOMPARE(server->text(), QStringLiteral("x"));
     QCOMPARE(windows->settings().read("MySQLServer", "unset"), QStringLiteral("x"));
 
-    // Tab order: the DB2 database field leads to the DB2 buttons, then the MySQL fields.
+    // Tab order: the DB2 database field leads to the DB2 options and buttons, then the
+    // MySQL fields; the certificate files take no focus while encryption is off.
     field(login, 5)->setFocus();
     QStringList order;
     QString portSelection;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 14; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
         if (QApplication::focusWidget() == field(login, 10))
             portSelection = field(login, 10)->selectedText();
     }
-    QCOMPARE(order,
-             QStringList({"PushButton3", "PushButton5", "Text6", "Text10", "Text7", "Text8", "Text9", "PushButton1",
-                          "PushButton4", "PushButton2"}));
+    QCOMPARE(order, QStringList({"DB2Schema", "DB2Encrypted", "PushButton3", "PushButton5", "Text6", "Text10",
+                                 "Text7", "Text8", "Text9", "MySQLEncrypted", "PushButton1", "PushButton4",
+                                 "PasswordsInKeyring", "PushButton2"}));
     QCOMPARE(portSelection, QStringLiteral("3306"));  // selected on entry
     QLineEdit* port = field(login, 10);
     port->setFocus();
@@ -393,6 +396,40 @@ void LoginFormTest::focusSelectsTheWholeTextAndEditsWriteThrough()
     QCOMPARE(windows->settings().read("MySQLPort", "unset"), QStringLiteral("33x"));
     port->clear();
     QCOMPARE(windows->settings().read("MySQLPort", "unset"), QString());
+}
+
+// The options below the fields are stored as typed and make the login's
+// profile; the certificate files are editable only with encryption on.
+void LoginFormTest::connectionOptionsWriteThroughAndReachTheLogin()
+{
+    auto windows = windowsWith("options.ini", false);
+    LoginWindow& login = windows->login();
+    windows->controller().startUp();
+    const auto option = [&](const char* name) { return login.findChild<QLineEdit*>(name); };
+    auto* encrypted = login.findChild<QCheckBox*>("MySQLEncrypted");
+    QVERIFY(encrypted && option("DB2Schema") && option("MySQLCACertificate") && option("MySQLClientKey"));
+    QVERIFY(!encrypted->isChecked());
+    QVERIFY(!option("MySQLCACertificate")->isEnabled());
+    QVERIFY(login.currentProfile(DatabaseSide::DB2).schema.empty());
+    QVERIFY(!login.currentProfile(DatabaseSide::MySQL).encrypted);
+    encrypted->click();
+    QVERIFY(option("MySQLCACertificate")->isEnabled());
+    QTest::keyClicks(option("MySQLCACertificate"), "/certs/ca.pem");
+    QTest::keyClicks(option("DB2Schema"), "SALES");
+    QCOMPARE(windows->settings().read("MySQLEncrypted", "unset"), QStringLiteral("1"));
+    QCOMPARE(windows->settings().read("MySQLCACertificate", "unset"), QStringLiteral("/certs/ca.pem"));
+    QCOMPARE(windows->settings().read("DB2Schema", "unset"), QStringLiteral("SALES"));
+    const ConnectionProfile mysql = login.currentProfile(DatabaseSide::MySQL);
+    QVERIFY(mysql.encrypted);
+    QCOMPARE(mysql.caCertificate, std::string("/certs/ca.pem"));
+    QCOMPARE(login.currentProfile(DatabaseSide::DB2).schema, std::string("SALES"));
+    QVERIFY(!login.currentProfile(DatabaseSide::DB2).encrypted);
+
+    // The next start fills them from the store.
+    auto again = std::make_unique<OpenWindows>(dir_.filePath("options.ini"));
+    again->controller().startUp();
+    QVERIFY(again->login().currentProfile(DatabaseSide::MySQL).encrypted);
+    QCOMPARE(again->login().findChild<QLineEdit*>("DB2Schema")->text(), QStringLiteral("SALES"));
 }
 
 void LoginFormTest::passwordsAreMasked()

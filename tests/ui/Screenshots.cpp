@@ -149,7 +149,12 @@ int main(int argc, char* argv[])
     ok = save(&question, QDir(folder).filePath(QStringLiteral("existing-tables.png"))) && ok;
     question.hide();
 
+    // Back on the login form, a user about to turn on encryption for MySQL.
     manager->goBack();
+    if (auto* encrypted = login.findChild<QCheckBox*>(QStringLiteral("MySQLEncrypted")))
+        encrypted->setChecked(true);
+    if (auto* ca = login.findChild<QLineEdit*>(QStringLiteral("MySQLCACertificate")))
+        ca->setText(QStringLiteral("/etc/ssl/certs/company-ca.pem"));
     ok = save(&login, QDir(folder).filePath(QStringLiteral("login-form.png"))) && ok;
     return ok ? 0 : 1;
 }

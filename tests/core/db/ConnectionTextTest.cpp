@@ -47,6 +47,29 @@ const TextCase kCases[] = {
      {"h", "1", "Jürgen", "pässwörd✓", "datenbank"},
      "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=Jürgen;DATABASE=datenbank;PASSWORD=pässwörd✓;PORT=1;",
      "Driver={IBM DB2 ODBC DRIVER};Database=datenbank;Hostname=h;Port=1;Protocol=TCPIP;Uid=Jürgen;Pwd=pässwörd✓;"},
+    {"schema and encryption left off: the plain texts",
+     {"h", "1", "u", "p", "d", "", false, "/etc/ca.pem", "/c.pem", "/k.pem"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;PORT=1;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=d;Hostname=h;Port=1;Protocol=TCPIP;Uid=u;Pwd=p;"},
+    {"a DB2 schema and encryption with every file",
+     {"h", "1", "u", "p", "d", "SALES", true, "/etc/ca.pem", "/c.pem", "/k.pem"},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;PORT=1;SSLCA=/etc/ca.pem;SSLCERT=/c.pem;"
+     "SSLKEY=/k.pem;SSLVERIFY=1;FORCETLS=1;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=d;Hostname=h;Port=1;Protocol=TCPIP;Uid=u;Pwd=p;CurrentSchema=SALES;"
+     "Security=SSL;SSLServerCertificate=/etc/ca.pem;"},
+    {"encryption without files still verifies and never goes plain",
+     {"h", "1", "u", "p", "d", "", true, "", "", ""},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;PORT=1;SSLVERIFY=1;FORCETLS=1;",
+     "Driver={IBM DB2 ODBC DRIVER};Database=d;Hostname=h;Port=1;Protocol=TCPIP;Uid=u;Pwd=p;Security=SSL;"},
+    {"a file name with a semicolon",
+     {"h", "1", "u", "p", "d", "", true, "C:\\certs;x\\ca.pem", "", ""},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;PORT=1;SSLCA={C:\\certs;x\\ca.pem};"
+     "SSLVERIFY=1;FORCETLS=1;",
+     nullptr},
+    {"a schema with a semicolon",
+     {"h", "1", "u", "p", "d", "S;Security=NONE", false, "", "", ""},
+     "DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;USER=u;DATABASE=d;PASSWORD=p;PORT=1;",
+     nullptr},
 };
 
 TEST(ConnectionText, BothSidesForOrdinaryAndHostileValues)

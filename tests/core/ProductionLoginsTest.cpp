@@ -1,0 +1,213 @@
+// Logins as production servers want them, against the private test servers:
+// a DB2 schema other than the login's own, and encrypted connections to
+// servers that require them (scripts/test-services makes the CA).
+#include "DataConnection.h"
+#include "RecordingObserver.h"
+#include "ServerHelpers.h"
+#include "Workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+std::string env(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (!value)
+        throw std::runtime_error(std::string(name) + " is unset (run: eval \"$(scripts/test-services env)\")");
+    return value;
+}
+
+bool listed(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// What went wrong in a send, for a failed assertion.
+std::string told(const TransferSummary& summary, const RecordingObserver& observer)
+{
+    std::string text;
+    for (const TableResult& table : summary.tables)
+        text += table.name + ": " + table.reason + "\n";
+    for (const auto& report : observer.reports)
+        text += report.description + "\n";
+    return text;
+}
+
+std::string count(DataConnection& connection, const std::string& sql)
+{
+    return QueryValue(connection, sql).value_or("?");
+}
+
+// The MariaDB that accepts only encrypted connections, and the DB2 login that may only use TLS.
+ConnectionProfile tlsMySQL()
+{
+    ConnectionProfile profile = MySQLTestProfile();
+    profile.port = env("TABLEHOP_TEST_TLS_MYSQL_PORT");
+    profile.encrypted = true;
+    profile.caCertificate = env("TABLEHOP_TEST_TLS_CA");
+    return profile;
+}
+
+ConnectionProfile tlsDB2()
+{
+    ConnectionProfile profile = DB2TestProfile();
+    profile.user = env("TABLEHOP_TEST_TLS_DB2_USER");
+    profile.password = env("TABLEHOP_TEST_TLS_DB2_PASSWORD");
+    profile.encrypted = true;
+    profile.caCertificate = env("TABLEHOP_TEST_TLS_CA");
+    return profile;
+}
+
+constexpr const char* kSchema = "TH_SALES35";
+
+// Everything a user does with tables happens in the schema the login names;
+// a table of the same name in the login's own schema is never touched.
+TEST(DB2Schema, TablesAreListedSentRenamedAndDroppedInTheGivenSchema)
+{
+    RequireTestServers(true, true);
+    ConnectionProfile inSchema = DB2TestProfile();
+    inSchema.schema = kSchema;
+    DataConnection mysql, db2;
+    OpenMySQL(mysql);
+    OpenDB2(db2);
+    for (const char* table : {"s35_orders", "s35_orders_2016"}) {
+        DropMySQL(mysql, table);
+        DropDB2(db2, table);
+        DropDB2(db2, std::string(kSchema) + "\".\"" + table);
+    }
+    mysql.execute("CREATE TABLE s35_orders (id INT PRIMARY KEY, note VARCHAR(20))");
+    mysql.execute("INSERT INTO s35_orders VALUES (1, 'a'), (2, 'b'), (3, NULL)");
+    db2.execute("CREATE TABLE \"s35_orders\" (ID INTEGER)");  // the login's own schema
+    db2.execute("INSERT INTO \"s35_orders\" VALUES (42)");
+
+    Workspace workspace(MySQLTestProfile(), inSchema);
+    RecordingObserver observer;
+    TransferSummary sent = workspace.send(TransferDirection::MySQLToDB2, {"s35_orders"}, observer);
+    ASSERT_TRUE(sent.allSent()) << told(sent, observer);
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"TH_SALES35\".\"s35_orders\""), "3");
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"s35_orders\""), "1") << "the own schema's table was replaced";
+    EXPECT_TRUE(StagingTablesOn(db2, DB2Dialect()).empty());
+
+    // Loading into the schema's existing table: its columns are the ones read
+    // (the own schema's table of that name has other columns).
+    TransferOptions addRows;
+    addRows.existingTables = ExistingTables::AddRows;
+    workspace.setOptions(addRows);
+    TransferSummary added = workspace.send(TransferDirection::MySQLToDB2, {"s35_orders"}, observer);
+    ASSERT_TRUE(added.allSent()) << told(added, observer);
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"TH_SALES35\".\"s35_orders\""), "6");
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"s35_orders\""), "1");
+    workspace.setOptions({});
+
+    workspace.renameTable(DatabaseSide::DB2, "s35_orders", "s35_orders_2016");
+    const std::vector<std::string> afterRename = workspace.listTables(DatabaseSide::DB2);
+    EXPECT_TRUE(listed(afterRename, "s35_orders_2016"));
+    EXPECT_FALSE(listed(afterRename, "s35_orders")) << "the own schema's table is listed in the other schema";
+    EXPECT_EQ(count(db2,
+                    "SELECT COUNT(*) FROM SYSCAT.TABLES WHERE TABSCHEMA = 'TH_SALES35' AND TABNAME = "
+                    "'s35_orders_2016'"),
+              "1");
+
+    TransferSummary back = workspace.send(TransferDirection::DB2ToMySQL, {"s35_orders_2016"}, observer);
+    ASSERT_TRUE(back.allSent()) << told(back, observer);
+    EXPECT_EQ(count(mysql, "SELECT COUNT(*) FROM s35_orders_2016 WHERE note IS NULL OR note IN ('a', 'b')"), "6");
+
+    EXPECT_EQ(workspace.dropTable(DatabaseSide::DB2, "s35_orders_2016"), DropOutcome::Dropped);
+    EXPECT_FALSE(listed(workspace.listTables(DatabaseSide::DB2), "s35_orders_2016"));
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"s35_orders\""), "1");
+    EXPECT_TRUE(listed(Workspace(MySQLTestProfile(), DB2TestProfile()).listTables(DatabaseSide::DB2), "s35_orders"));
+
+    DropDB2(db2, "s35_orders");
+    for (const char* table : {"s35_orders", "s35_orders_2016"})
+        DropMySQL(mysql, table);
+}
+
+struct LoginCase {
+    const char* label;
+    DatabaseSide side;
+    ConnectionProfile profile;
+    const char* failureSays;  // nullptr: the login works
+};
+
+TEST(EncryptedLogins, WorkOnlyWithTlsAndTheCaThatSignedTheServer)
+{
+    RequireTestServers(true, true);
+    ConnectionProfile mysqlPlain = tlsMySQL();
+    mysqlPlain.encrypted = false;
+    ConnectionProfile mysqlOtherCa = tlsMySQL();
+    mysqlOtherCa.caCertificate = env("TABLEHOP_TEST_TLS_OTHER_CA");
+    ConnectionProfile mysqlNoFile = tlsMySQL();
+    mysqlNoFile.caCertificate += ".missing";
+    ConnectionProfile x509 = tlsMySQL();
+    x509.user = env("TABLEHOP_TEST_TLS_X509_MYSQL_USER");
+    ConnectionProfile x509WithCertificate = x509;
+    x509WithCertificate.clientCertificate = env("TABLEHOP_TEST_TLS_CLIENT_CERT");
+    x509WithCertificate.clientKey = env("TABLEHOP_TEST_TLS_CLIENT_KEY");
+    ConnectionProfile db2Plain = tlsDB2();
+    db2Plain.encrypted = false;
+    ConnectionProfile db2OtherCa = tlsDB2();
+    db2OtherCa.caCertificate = env("TABLEHOP_TEST_TLS_OTHER_CA");
+
+    const LoginCase cases[] = {
+        {"MySQL with TLS and its CA", DatabaseSide::MySQL, tlsMySQL(), nullptr},
+        {"MySQL without TLS", DatabaseSide::MySQL, mysqlPlain, "server accepts only encrypted connections"},
+        {"MySQL with another CA", DatabaseSide::MySQL, mysqlOtherCa, "is not signed by the CA certificate file"},
+        {"MySQL CA file missing", DatabaseSide::MySQL, mysqlNoFile, "cannot be read"},
+        {"MySQL client certificate required, none given", DatabaseSide::MySQL, x509, "Access denied"},
+        {"MySQL client certificate given", DatabaseSide::MySQL, x509WithCertificate, nullptr},
+        {"DB2 with TLS and its CA", DatabaseSide::DB2, tlsDB2(), nullptr},
+        {"DB2 without TLS, refused by the server", DatabaseSide::DB2, db2Plain, "SQL30081N"},
+        {"DB2 with another CA", DatabaseSide::DB2, db2OtherCa, "is not signed by the CA certificate file"},
+    };
+    for (const LoginCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        Workspace workspace;
+        workspace.setLogin(c.side, c.profile);
+        const std::optional<DbError> error = workspace.testLogin(c.side);
+        if (!c.failureSays) {
+            EXPECT_FALSE(error) << error->description();
+            continue;
+        }
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->description().find(c.failureSays), std::string::npos) << error->description();
+    }
+}
+
+// A table goes from the TLS-only MariaDB to the TLS-only DB2 login and back.
+TEST(EncryptedLogins, TablesTravelBothWays)
+{
+    RequireTestServers(true, true);
+    DataConnection mysql, db2;
+    MySQLDialect().openSession(mysql, tlsMySQL());
+    DB2Dialect().openSession(db2, tlsDB2());
+    EXPECT_NE(
+        count(mysql, "SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS WHERE VARIABLE_NAME = 'SSL_CIPHER'"),
+        "")
+        << "the MySQL session is not encrypted";
+    for (const char* table : {"tls35_items", "tls35_back"})
+        DropMySQL(mysql, table);
+    DropDB2(db2, "tls35_items");
+    mysql.execute("CREATE TABLE tls35_items (id INT PRIMARY KEY, name VARCHAR(10))");
+    mysql.execute("INSERT INTO tls35_items VALUES (1, 'x'), (2, 'y')");
+
+    Workspace workspace(tlsMySQL(), tlsDB2());
+    RecordingObserver observer;
+    TransferSummary to = workspace.send(TransferDirection::MySQLToDB2, {"tls35_items"}, observer);
+    ASSERT_TRUE(to.allSent()) << told(to, observer);
+    EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"tls35_items\""), "2");
+    workspace.renameTable(DatabaseSide::DB2, "tls35_items", "tls35_back");
+    TransferSummary back = workspace.send(TransferDirection::DB2ToMySQL, {"tls35_back"}, observer);
+    ASSERT_TRUE(back.allSent()) << told(back, observer);
+    EXPECT_EQ(count(mysql, "SELECT COUNT(*) FROM tls35_back WHERE name IN ('x', 'y')"), "2");
+
+    workspace.dropTable(DatabaseSide::DB2, "tls35_back");
+    for (const char* table : {"tls35_items", "tls35_back"})
+        DropMySQL(mysql, table);
+}
+
+}  // namespace
