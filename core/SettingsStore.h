@@ -79,3 +79,5 @@ inline constexpr SettingKey kExistingTablesSetting {"ExistingTables", "replace"}
 inline constexpr SettingKey kUpperCaseDb2NamesSetting {"UpperCaseDB2Names", "0"};  // "1" creates ORDERS for orders
 // "1": the window asks about every existing table of a send at once, before any row moves.
 inline constexpr SettingKey kAskExistingFirstSetting {"AskAboutExistingTablesFirst", "0"};
+// "1": each table sent is compared with its source afterwards (the window only; tablehop-cli send --verify).
+inline constexpr SettingKey kVerifyAfterSendingSetting {"VerifyAfterSending", "0"};

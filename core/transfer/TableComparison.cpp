@@ -669,6 +669,8 @@ ComparisonSummary CompareTables(TransferDirection direction, const ConnectionPro
         return summary;
     };
     const bool toDB2 = direction == TransferDirection::MySQLToDB2;
+    summary.sourceName = DialectOf(toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2).displayName();
+    summary.targetName = DialectOf(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL).displayName();
     DataConnection mysqlConnection, db2Connection;
     for (DataConnection* connection : {&mysqlConnection, &db2Connection}) {
         connection->setCursorLocation(kClientSideCursor);
@@ -742,34 +744,36 @@ std::vector<std::string> ComparisonSummaryLines(const ComparisonSummary& summary
                     + std::to_string(summary.count(ComparisonStatus::Different)) + " different, "
                     + std::to_string(summary.count(ComparisonStatus::NotCompared)) + " not compared, " + seconds + " s"
                     + (summary.cancelled ? " (cancelled)" : ""));
-    for (const TableComparison& table : summary.tables) {
-        if (table.status == ComparisonStatus::NotCompared) {
-            lines.push_back(table.name + ": not compared (" + table.reason + ")");
-            continue;
-        }
-        std::string line = table.name + ": " + ComparisonStatusName(table.status) + ": "
-            + std::to_string(table.sourceRows) + " rows on " + sourceName + ", " + std::to_string(table.targetRows)
-            + " on " + targetName + (table.key.empty() ? " (no key: matched as whole rows)" : "");
-        if (table.status == ComparisonStatus::Different)
-            line += "; " + std::to_string(table.rowsOnlyOnSource) + " only on " + sourceName + ", "
-                + std::to_string(table.rowsOnlyOnTarget) + " only on " + targetName + ", "
-                + std::to_string(table.rowsDiffering) + " differ";
-        lines.push_back(line);
-        for (const RowDifference& difference : table.differences) {
-            switch (difference.kind) {
-            case RowDifference::Kind::OnlyOnSource:
-                lines.push_back("  " + difference.row + ": only on " + sourceName);
-                break;
-            case RowDifference::Kind::OnlyOnTarget:
-                lines.push_back("  " + difference.row + ": only on " + targetName);
-                break;
-            case RowDifference::Kind::ValueDiffers:
-                lines.push_back("  " + difference.row + " " + difference.column + ": "
-                                + ShortValueText(difference.sourceValue) + " on " + sourceName + ", "
-                                + ShortValueText(difference.targetValue) + " on " + targetName
-                                + (difference.known.empty() ? "" : " (" + difference.known + ")"));
-                break;
-            }
+    for (const TableComparison& table : summary.tables)
+        for (std::string& line : ComparisonTableLines(table, sourceName, targetName))
+            lines.push_back(std::move(line));
+    return lines;
+}
+
+std::vector<std::string> ComparisonTableLines(const TableComparison& table, const std::string& sourceName,
+                                              const std::string& targetName)
+{
+    if (table.status == ComparisonStatus::NotCompared)
+        return {table.name + ": not compared (" + table.reason + ")"};
+    std::vector<std::string> lines;
+    std::string line = table.name + ": " + ComparisonStatusName(table.status) + ": " + std::to_string(table.sourceRows)
+        + " rows on " + sourceName + ", " + std::to_string(table.targetRows) + " on " + targetName
+        + (table.key.empty() ? " (no key: matched as whole rows)" : "");
+    if (table.status == ComparisonStatus::Different)
+        line += "; " + std::to_string(table.rowsOnlyOnSource) + " only on " + sourceName + ", "
+            + std::to_string(table.rowsOnlyOnTarget) + " only on " + targetName + ", "
+            + std::to_string(table.rowsDiffering) + " differ";
+    lines.push_back(line);
+    for (const RowDifference& difference : table.differences) {
+        switch (difference.kind) {
+        case RowDifference::Kind::OnlyOnSource: lines.push_back("  " + difference.row + ": only on " + sourceName); break;
+        case RowDifference::Kind::OnlyOnTarget: lines.push_back("  " + difference.row + ": only on " + targetName); break;
+        case RowDifference::Kind::ValueDiffers:
+            lines.push_back("  " + difference.row + " " + difference.column + ": "
+                            + ShortValueText(difference.sourceValue) + " on " + sourceName + ", "
+                            + ShortValueText(difference.targetValue) + " on " + targetName
+                            + (difference.known.empty() ? "" : " (" + difference.known + ")"));
+            break;
         }
     }
     return lines;

@@ -38,6 +38,7 @@ struct TableComparison {
 
 struct ComparisonSummary {
     std::vector<TableComparison> tables;  // in the order given
+    std::string sourceName, targetName;   // the servers' display names
     double seconds = 0;
     bool cancelled = false;
     bool connectionFailed = false;  // a server could not be reached: nothing was compared
@@ -82,6 +83,10 @@ ComparisonSummary CompareTables(TransferDirection direction, const ConnectionPro
 //     id=5 amount: '10.00' on MySQL, '10.01' on IBM DB2
 std::vector<std::string> ComparisonSummaryLines(const ComparisonSummary& summary, const std::string& sourceName,
                                                 const std::string& targetName);
+
+// One table's line of those and its differences' lines (indented by two spaces).
+std::vector<std::string> ComparisonTableLines(const TableComparison& table, const std::string& sourceName,
+                                              const std::string& targetName);
 
 // How one column's values are compared, chosen from the column on each side.
 enum class ValueMeaning { Bytes, Text, PaddedText, Boolean, Decimal, Double, Float, DateTime };
