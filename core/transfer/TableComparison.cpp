@@ -119,32 +119,40 @@ std::optional<double> parsedDouble(const std::string& text)
 // do not matter, a sign does.
 std::string temporalDigits(const std::string& text)
 {
-    std::string out = !text.empty() && text[0] == '-' ? "-" : "";
-    std::vector<std::string> groups;
-    std::string group;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            group += c;
-        } else if (!group.empty()) {
-            groups.push_back(std::move(group));
-            group.clear();
+    // The runs of digits: year, month, day, hour, minute, second, fraction.
+    constexpr size_t kMostGroups = 8;
+    std::string_view groups[kMostGroups];
+    size_t count = 0;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] < '0' || text[i] > '9') {
+            ++i;
+            continue;
         }
+        const size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        if (count == kMostGroups)
+            return text;  // no date or time: compared as it is
+        groups[count++] = std::string_view(text).substr(start, i - start);
     }
-    if (!group.empty())
-        groups.push_back(std::move(group));
-    const bool hasDate = text.find('-', 1) != std::string::npos && groups.size() >= 3;
+    const bool hasDate = text.find('-', 1) != std::string::npos && count >= 3;
     const size_t fractionAt = hasDate ? 6 : 3;
-    if (groups.size() > fractionAt) {
-        std::string& fraction = groups[fractionAt];
-        fraction.erase(fraction.find_last_not_of('0') + 1);
-        if (fraction.empty())
-            groups.erase(groups.begin() + static_cast<long>(fractionAt));
+    if (count > fractionAt) {
+        std::string_view& fraction = groups[fractionAt];
+        fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+        if (fraction.empty() && count == fractionAt + 1)
+            --count;
     }
     // A date at midnight is that date (DB2 dates arrive on MySQL as DATETIME).
-    if (hasDate && groups.size() == 6 && groups[3] == "00" && groups[4] == "00" && groups[5] == "00")
-        groups.resize(3);
-    for (size_t i = 0; i < groups.size(); ++i)
-        out += (i > 0 ? "|" : "") + groups[i];
+    if (hasDate && count == 6 && groups[3] == "00" && groups[4] == "00" && groups[5] == "00")
+        count = 3;
+    std::string out = !text.empty() && text[0] == '-' ? "-" : "";
+    out.reserve(text.size() + 1);
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            out += '|';
+        out.append(groups[i]);
+    }
     return out;
 }
 
@@ -324,7 +332,9 @@ private:
         DataConnection& connection = sourceSide ? source_ : target_;
         const std::string& table = sourceSide ? result_->name : result_->targetName;
         const bool mysql = sourceSide == toDB2_;
-        return mysql ? OpenMySQLSource(connection, table, kBlockRows) : OpenDB2Source(connection, table, kBlockRows);
+        // Blocks as big as the copy's.
+        const size_t blockRows = BatchRowsFor(std::max(result_->sourceRows, result_->targetRows));
+        return mysql ? OpenMySQLSource(connection, table, blockRows) : OpenDB2Source(connection, table, blockRows);
     }
 
     // Lines up the target's columns with the source's and chooses how each is compared.
@@ -563,8 +573,6 @@ private:
         return "";
     }
 
-    static constexpr size_t kBlockRows = 1000;
-
     bool toDB2_;
     DataConnection &source_, &target_;
     const TransferOptions& options_;
@@ -627,33 +635,36 @@ ValueMeaning MeaningOf(const Field& source, const Field& target)
     return ValueMeaning::Text;
 }
 
-std::optional<std::string> NormalizedValue(ValueMeaning meaning, const std::optional<std::string>& value)
+std::optional<std::string> NormalizedValue(ValueMeaning meaning, std::optional<std::string> value)
 {
     if (!value)
-        return std::nullopt;
-    const std::string& text = *value;
+        return value;
+    std::string& text = *value;
     switch (meaning) {
     case ValueMeaning::Bytes:
-    case ValueMeaning::Text: return text;
-    case ValueMeaning::PaddedText: return text.substr(0, text.find_last_not_of(' ') + 1);
+    case ValueMeaning::Text: break;
+    case ValueMeaning::PaddedText: text.erase(text.find_last_not_of(' ') + 1); break;
     case ValueMeaning::Boolean:
         if (text == "1" || text == "True" || text == "true" || text == "TRUE")
-            return std::string("1");
-        if (text == "0" || text == "False" || text == "false" || text == "FALSE")
-            return std::string("0");
-        return text;
-    case ValueMeaning::Decimal: return CanonicalDecimal(text).value_or(text);
+            text = "1";
+        else if (text == "0" || text == "False" || text == "false" || text == "FALSE")
+            text = "0";
+        break;
+    case ValueMeaning::Decimal:
+        if (auto canonical = CanonicalDecimal(text))
+            text = std::move(*canonical);
+        break;
     case ValueMeaning::Double:
         if (const auto number = parsedDouble(text))
-            return FormatDouble(*number);
-        return text;
+            text = FormatDouble(*number);
+        break;
     case ValueMeaning::Float:
         if (const auto number = parsedDouble(text))
-            return FormatFloat(static_cast<float>(*number));  // the value a REAL column holds
-        return text;
-    case ValueMeaning::DateTime: return temporalDigits(text);
+            text = FormatFloat(static_cast<float>(*number));  // the value a REAL column holds
+        break;
+    case ValueMeaning::DateTime: text = temporalDigits(text); break;
     }
-    return text;
+    return value;
 }
 
 ComparisonSummary CompareTables(TransferDirection direction, const ConnectionProfile& mysql,

@@ -93,7 +93,7 @@ enum class ValueMeaning { Bytes, Text, PaddedText, Boolean, Decimal, Double, Flo
 ValueMeaning MeaningOf(const Field& source, const Field& target);
 // The form in which two values that mean the same are the same text;
 // nullopt stays nullopt (NULL never equals '').
-std::optional<std::string> NormalizedValue(ValueMeaning meaning, const std::optional<std::string>& value);
+std::optional<std::string> NormalizedValue(ValueMeaning meaning, std::optional<std::string> value);
 
 // A decimal text in one form: sign, integer digits without leading zeros,
 // fraction without trailing zeros ("-0.50", "-.5" and "-0,5" give "-0.5");
