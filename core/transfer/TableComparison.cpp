@@ -21,7 +21,7 @@
 #include <set>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
+#include <map>
 
 namespace {
 
@@ -31,8 +31,6 @@ constexpr int kTimeoutSeconds = 5000;  // as the copy's sessions
 // Rows whose hashes one pass holds per side (16 bytes each): a bigger table
 // is compared in several passes, each over one range of key hashes.
 constexpr size_t kRowsPerPass = 6'000'000;
-// Rows of each side kept whole while the differences are looked up.
-constexpr size_t kDetailRows = 400;
 
 bool isTextKind(ColumnKind kind)
 {
@@ -284,7 +282,8 @@ public:
         const size_t largest = static_cast<size_t>(std::max(result.sourceRows, result.targetRows));
         passes_ = std::max<size_t>(1, (largest + largest / 8 + kRowsPerPass - 1) / kRowsPerPass);
 
-        std::vector<RowHashes> interesting;  // the first differing rows' hashes, for their values
+        // The first differing rows' hashes, for their values: the source's and the target's.
+        std::pair<std::vector<RowHashes>, std::vector<RowHashes>> interesting;
         long long sourceRead = 0, targetRead = 0;
         for (size_t pass = 0; pass < passes_; ++pass) {
             std::vector<RowHashes> fromSource, fromTarget;
@@ -303,7 +302,7 @@ public:
         }
         result.sourceRows = sourceRead / static_cast<long long>(passes_);
         result.targetRows = targetRead / static_cast<long long>(passes_);
-        if (!interesting.empty())
+        if (!interesting.first.empty() || !interesting.second.empty())
             describeDifferences(interesting);
         if (cancelled)
             return;
@@ -438,7 +437,7 @@ private:
     // Matches one pass's rows: equal rows pair off; rows of one key that
     // differ pair off as differing rows; the rest are on one side only.
     void matchHashes(std::vector<RowHashes>& source, std::vector<RowHashes>& target,
-                     std::vector<RowHashes>& interesting)
+                     std::pair<std::vector<RowHashes>, std::vector<RowHashes>>& interesting)
     {
         std::sort(source.begin(), source.end());
         std::sort(target.begin(), target.end());
@@ -464,10 +463,11 @@ private:
             result_->rowsDiffering += static_cast<long long>(paired);
             result_->rowsOnlyOnSource += static_cast<long long>(sourceLeft.size() - paired);
             result_->rowsOnlyOnTarget += static_cast<long long>(targetLeft.size() - paired);
-            for (const auto* left : {&sourceLeft, &targetLeft})
+            for (const auto& [left, into] : {std::pair {&sourceLeft, &interesting.first},
+                                              std::pair {&targetLeft, &interesting.second}})
                 for (const RowHashes& hashes : *left)
-                    if (interesting.size() < kShownDifferences * 2)
-                        interesting.push_back(hashes);
+                    if (interesting.first.size() + interesting.second.size() < kShownDifferences * 2)
+                        into->push_back(hashes);
             s = sEnd;
             t = tEnd;
         }
@@ -476,26 +476,27 @@ private:
     }
 
     // Reads both sides once more for the values of the first differing rows.
-    void describeDifferences(const std::vector<RowHashes>& interesting)
+    void describeDifferences(const std::pair<std::vector<RowHashes>, std::vector<RowHashes>>& interesting)
     {
-        std::unordered_set<uint64_t> keys;
-        for (const RowHashes& hashes : interesting)
-            keys.insert(hashes.key);
-        std::set<RowHashes> wanted(interesting.begin(), interesting.end());
+        // How many rows of each kind each side has that the other lacks: a
+        // row that is also on the other side (a duplicate) is not wanted.
+        std::map<RowHashes, size_t> wantedSource, wantedTarget;
+        for (const RowHashes& hashes : interesting.first)
+            ++wantedSource[hashes];
+        for (const RowHashes& hashes : interesting.second)
+            ++wantedTarget[hashes];
         std::vector<KeptRow> sourceRows, targetRows;
-        const auto keep = [&](std::vector<KeptRow>& into) {
-            return [&into, &keys, &wanted](const RowHashes& hashes, const std::vector<std::optional<std::string>>& values,
-                                          const std::function<std::vector<std::optional<std::string>>()>& shown) {
-                if (into.size() >= kDetailRows || !keys.count(hashes.key) || !wanted.count(hashes))
+        const auto keep = [](std::vector<KeptRow>& into, std::map<RowHashes, size_t>& wanted) {
+            return [&into, &wanted](const RowHashes& hashes, const std::vector<std::optional<std::string>>& values,
+                                    const std::function<std::vector<std::optional<std::string>>()>& shown) {
+                const auto found = wanted.find(hashes);
+                if (found == wanted.end() || found->second == 0)
                     return;
-                // One row of a kind is enough: duplicates say nothing more.
-                for (const KeptRow& kept : into)
-                    if (kept.hashes == hashes)
-                        return;
+                --found->second;
                 into.push_back({hashes, shown(), values});
             };
         };
-        readBoth(keep(sourceRows), keep(targetRows), 0);
+        readBoth(keep(sourceRows, wantedSource), keep(targetRows, wantedTarget), 0);
         if (cancelled)
             return;
         const bool keyed = !sourceLayout_.keyAt.empty();

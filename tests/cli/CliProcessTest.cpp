@@ -96,7 +96,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 void CliProcessTest::init()
 {
     for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused",
-                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb"})
+                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb", "cli_zero"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -404,6 +404,19 @@ void CliProcessTest::verifyNamesTheDifferences()
     QCOMPARE(first.value("target").toString(), QString("Zoe"));
     QCOMPARE(tables[1].toObject().value("status").toString(), QString("not compared"));
     QCOMPARE(tables[1].toObject().value("reason").toString(), QString("no table cli_none on IBM DB2"));
+
+    // A zero date goes to DB2 as NULL, as the copy counts: the table arrived but is not equal.
+    ExecMySQL("CREATE TABLE cli_zero (id INT PRIMARY KEY, d DATE)");
+    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_zero VALUES (1, '0000-00-00'), (2, '2024-02-29')");
+    result = run({"send", "--to", "db2", "--verify", "--json", "cli_zero"});
+    QCOMPARE(result.exitCode, 1);
+    table = QJsonDocument::fromJson(result.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(table.value("status").toString(), QString("different"));
+    const QJsonObject zero = table.value("verify").toObject().value("differences").toArray()[0].toObject();
+    QCOMPARE(zero.value("row").toString(), QString("id=1"));
+    QCOMPARE(zero.value("column").toString(), QString("d"));
+    QCOMPARE(zero.value("known").toString(), QString("zero date stored as NULL"));
+    QVERIFY(zero.value("target").isNull());
 }
 
 void CliProcessTest::sendRefusedTableIsExitOne()
