@@ -20,7 +20,6 @@
 #include <limits>
 #include <set>
 #include <thread>
-#include <unordered_map>
 #include <map>
 
 namespace {
@@ -28,9 +27,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTimeoutSeconds = 5000;  // as the copy's sessions
-// Rows whose hashes one pass holds per side (16 bytes each): a bigger table
-// is compared in several passes, each over one range of key hashes.
-constexpr size_t kRowsPerPass = 6'000'000;
 
 bool isTextKind(ColumnKind kind)
 {
@@ -252,8 +248,9 @@ class TableComparer {
 public:
     TableComparer(TransferDirection direction, DataConnection& source, DataConnection& target,
                   const TransferOptions& options, ComparisonObserver& observer, const NameRules& names,
-                  const std::map<std::string, std::string>& targetTables)
-            : toDB2_(direction == TransferDirection::MySQLToDB2),
+                  const std::map<std::string, std::string>& targetTables, size_t rowsPerPass)
+            : rowsPerPass_(std::max<size_t>(rowsPerPass, 1)),
+              toDB2_(direction == TransferDirection::MySQLToDB2),
               source_(source),
               target_(target),
               options_(options),
@@ -280,7 +277,7 @@ public:
         keyNames_ = toDB2_ ? mysqlKey(result.name) : source_.primaryKeyColumns(result.name);
         result.key = keyNames_;
         const size_t largest = static_cast<size_t>(std::max(result.sourceRows, result.targetRows));
-        passes_ = std::max<size_t>(1, (largest + largest / 8 + kRowsPerPass - 1) / kRowsPerPass);
+        passes_ = std::max<size_t>(1, (largest + largest / 8 + rowsPerPass_ - 1) / rowsPerPass_);
 
         // The first differing rows' hashes, for their values: the source's and the target's.
         std::pair<std::vector<RowHashes>, std::vector<RowHashes>> interesting;
@@ -574,6 +571,7 @@ private:
         return "";
     }
 
+    size_t rowsPerPass_;
     bool toDB2_;
     DataConnection &source_, &target_;
     const TransferOptions& options_;
@@ -670,7 +668,7 @@ std::optional<std::string> NormalizedValue(ValueMeaning meaning, std::optional<s
 
 ComparisonSummary CompareTables(TransferDirection direction, const ConnectionProfile& mysql,
                                 const ConnectionProfile& db2, const std::vector<std::string>& tables,
-                                ComparisonObserver& observer, const TransferOptions& options)
+                                ComparisonObserver& observer, const TransferOptions& options, size_t rowsPerPass)
 {
     const auto started = Clock::now();
     ComparisonSummary summary;
@@ -711,7 +709,7 @@ ComparisonSummary CompareTables(TransferDirection direction, const ConnectionPro
         summary.connectionFailed = true;
         return finish();
     }
-    TableComparer comparer(direction, source, target, options, observer, names, targetTables);
+    TableComparer comparer(direction, source, target, options, observer, names, targetTables, rowsPerPass);
     for (TableComparison& result : summary.tables) {
         observer.yield();
         if (observer.cancelRequested()) {

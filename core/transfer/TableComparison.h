@@ -73,9 +73,13 @@ inline constexpr size_t kShownDifferences = 20;
 // source's primary key, or a unique key of NOT NULL columns, else as a
 // multiset of whole rows; values by what they mean. Only reads, with the
 // copy's readers; memory stays bounded whatever the table's size.
+// rowsPerPass: the rows whose hashes one pass holds per side (16 bytes
+// each); a bigger table is compared in several passes over ranges of hashes.
+inline constexpr size_t kComparedRowsPerPass = 6'000'000;
 ComparisonSummary CompareTables(TransferDirection direction, const ConnectionProfile& mysql,
                                 const ConnectionProfile& db2, const std::vector<std::string>& tables,
-                                ComparisonObserver& observer, const TransferOptions& options = {});
+                                ComparisonObserver& observer, const TransferOptions& options = {},
+                                size_t rowsPerPass = kComparedRowsPerPass);
 
 // The comparison told in lines, as the window and the command line show it:
 //   Verified 2 tables against IBM DB2: 1 equal, 1 different, 0 not compared, 1.2 s
