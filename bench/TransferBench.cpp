@@ -1,6 +1,9 @@
 // tablehop-transfer-bench send to-db2|to-mysql TABLE
 //   Sends TABLE with RunTransfer, replacing the target table, and prints
 //   rows=N refused=N seconds=S rows_per_s=R peak_rss_mb=M
+// tablehop-transfer-bench verify to-db2|to-mysql TABLE
+//   Compares TABLE with its copy on the target and prints
+//   rows=N status=equal|different|not-compared seconds=S rows_per_s=R peak_rss_mb=M
 // tablehop-transfer-bench exec mysql|db2 SQL
 //   Runs one statement (bench set-up).
 // tablehop-transfer-bench list mysql|db2 names|estimates
@@ -9,6 +12,7 @@
 //   tables=N estimated=N median_ms=M
 // Connection data comes from the TABLEHOP_TEST_* variables of scripts/test-services.
 #include "TableListing.h"
+#include "TableComparison.h"
 #include "Transfer.h"
 
 #include <sys/resource.h>
@@ -87,6 +91,23 @@ int send(const std::string& direction, const std::string& table)
     return observer.reports == 0 && summary.tablesSent() == 1 ? 0 : 1;
 }
 
+int verify(const std::string& direction, const std::string& table)
+{
+    ComparisonObserver observer;
+    const auto summary
+        = CompareTables(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+                        profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"), {table}, observer);
+    const TableComparison& compared = summary.tables.at(0);
+    std::string status = ComparisonStatusName(compared.status);
+    std::replace(status.begin(), status.end(), ' ', '-');
+    std::printf("rows=%lld status=%s seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld\n", compared.sourceRows,
+                status.c_str(), summary.seconds, summary.seconds > 0 ? compared.sourceRows / summary.seconds : 0.0,
+                peakRssMb());
+    if (!compared.reason.empty())
+        std::cerr << table << ": " << compared.reason << "\n";
+    return summary.allEqual() ? 0 : 1;
+}
+
 int exec(const std::string& side, const std::string& sql)
 {
     DataConnection connection;
@@ -125,6 +146,8 @@ int main(int argc, char** argv)
     try {
         if (argc == 4 && std::strcmp(argv[1], "send") == 0)
             return send(argv[2], argv[3]);
+        if (argc == 4 && std::strcmp(argv[1], "verify") == 0)
+            return verify(argv[2], argv[3]);
         if (argc == 4 && std::strcmp(argv[1], "exec") == 0)
             return exec(argv[2], argv[3]);
         if (argc == 4 && std::strcmp(argv[1], "list") == 0)
@@ -133,7 +156,7 @@ int main(int argc, char** argv)
         std::cerr << error.what() << "\n";
         return 1;
     }
-    std::cerr << "usage: tablehop-transfer-bench send to-db2|to-mysql TABLE | exec mysql|db2 SQL"
+    std::cerr << "usage: tablehop-transfer-bench send|verify to-db2|to-mysql TABLE | exec mysql|db2 SQL"
                  " | list mysql|db2 names|estimates\n";
     return 2;
 }

@@ -24,6 +24,7 @@ Commands:
   test   SIDE              check that a login works
   list   SIDE              list the tables of a database
   send   --to SIDE TABLE...  send tables from the other side to SIDE
+  verify --to SIDE TABLE...  compare tables of the other side with their copies on SIDE
   drop   SIDE TABLE...     drop tables
   rename SIDE OLD NEW      rename one table
   check                    self-check both servers: scratch tables TABLEHOP_CHECK_...
@@ -54,8 +55,9 @@ Sends, drops and renames are recorded in activity.log in the user's data folder
 (~/.local/share/Quarnel/Tablehop on Linux), one line each, as the window's are.
 
 Exit status: 0 everything arrived, 1 some rows or tables did not (refused,
-incomplete, failed or not sent), 2 usage or connection error, 130 or 143 a send
-stopped by Ctrl-C (SIGINT) or SIGTERM.
+incomplete, failed or not sent; for verify or send --verify: different or not
+compared), 2 usage or connection error, 130 or 143 a send or verify stopped by
+Ctrl-C (SIGINT) or SIGTERM.
 )";
 
 const char* commandHelp(const std::string& command)
@@ -69,7 +71,7 @@ const char* commandHelp(const std::string& command)
         return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
                "                        [--existing replace|append|replace-rows|skip]\n"
                "                        [--keys | --no-keys] [--db2-upper-case | --no-db2-upper-case]\n"
-               "                        [--json] TABLE...\n\n"
+               "                        [--verify] [--json] TABLE...\n\n"
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
                "A table that exists on the target is dropped first with --overwrite, left alone with\n"
                "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
@@ -99,9 +101,25 @@ const char* commandHelp(const std::string& command)
                "--json prints the summary as JSON: per table its status (sent, incomplete, failed,\n"
                "skipped), rowsRead, rowsWritten, rowsRefused, the target's own rowsOnTarget and notes; for a\n"
                "table that existed on the target, existing: the mode used (replace, append, replace-rows, skip).\n"
+               "--verify compares each table sent with its source afterwards, as verify does; a table that\n"
+               "arrived but differs has the status different, and the exit status is 1. Off unless given.\n"
                "Ctrl-C (SIGINT) or SIGTERM stops as Cancel does: after the current batch the copy is dropped,\n"
                "the old table stays, the summary follows and the exit status is 130 or 143; a second signal\n"
                "ends at once (a later send drops the staging table left behind).\n";
+    if (command == "verify")
+        return "Usage: tablehop-cli verify --to db2|mysql [--db2-upper-case | --no-db2-upper-case] [--json] TABLE...\n\n"
+               "Compares each table of the other side with the table of the same name on SIDE (named as send\n"
+               "names it), row by row and value by value; it only reads. Rows are matched by the source's\n"
+               "primary key, or a unique key of NOT NULL columns; without one, as whole rows (duplicates count).\n"
+               "Values compare by what they mean: decimals by value (.5 is 0.50), TIMESTAMP instants in UTC,\n"
+               "times to the microsecond, text by its characters (a trailing space differs; CHAR padding does\n"
+               "not), bytes exactly, floating-point numbers as the target's type holds them, NULL never as ''.\n"
+               "A value DB2 keeps in a text column is compared with the text the copy writes. A change the copy\n"
+               "counts (a zero date stored as NULL, a code-page substitution) is a difference, marked as such.\n"
+               "Prints per table equal, different or not compared, the rows on each side, rows only on one\n"
+               "side, rows that differ and the first differences (row, column, both values).\n"
+               "--json prints the same as JSON. Exit status 0 when every table is equal, 1 when one differs or\n"
+               "could not be compared, 2 on a usage or connection error.\n";
     if (command == "drop")
         return "Usage: tablehop-cli drop mysql|db2 TABLE...\n\nDrops the tables. A table that does not exist is "
                "already gone and counts as dropped; one the server refuses to drop is reported.\n";
@@ -125,7 +143,7 @@ const std::set<std::string> kValuedOptions = {
 };
 const std::set<std::string> kFlags = {
     "help",           "json",    "overwrite",    "skip-existing", "keys",      "no-keys",
-    "db2-upper-case", "no-db2-upper-case", "mysql-tls", "no-mysql-tls", "db2-tls", "no-db2-tls",
+    "db2-upper-case", "no-db2-upper-case", "mysql-tls", "no-mysql-tls", "db2-tls", "no-db2-tls", "verify",
 };
 
 int connectionFailure(CliContext& context, DatabaseSide side, const DbError& error)
@@ -312,6 +330,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
             return runRename(parsed, context);
         if (parsed.command == "check")
             return RunCheck(parsed, context);
+        if (parsed.command == "verify")
+            return RunVerify(parsed, context);
         return RunSend(parsed, context);
     } catch (const UsageError& error) {
         context.err << "tablehop-cli: " << error.what() << "\n(see tablehop-cli --help)\n";

@@ -1,6 +1,6 @@
 // tablehop-cli check: a self-check against the user's own servers. Scratch
 // tables with awkward values go both ways through the real transfer; every
-// value is compared, and what was made is dropped again.
+// value is compared as verify compares, and what was made is dropped again.
 #include "CliCommands.h"
 #include "DataConnection.h"
 #include "SelfCheckCorpus.h"
@@ -23,92 +23,22 @@ const char* const kWideTable = "TABLEHOP_CHECK_WIDE";
 const char* const kMatchingTable = "TABLEHOP_CHECK_MATCHING";
 constexpr int kWideColumns = 60;
 
-using Rows = std::map<std::string, std::vector<std::optional<std::string>>>;  // ID -> values by column
-
-// A decimal text in one form: sign, integer digits without leading zeros,
-// fraction without trailing zeros ("-0.50" and "-.5" give "-0.5"); nothing
-// when the text is no decimal.
-std::optional<std::string> canonicalDecimal(std::string text)
+std::string lowerCase(std::string text)
 {
-    std::replace(text.begin(), text.end(), ',', '.');  // a locale's decimal separator
-    const bool negative = !text.empty() && text[0] == '-';
-    if (!text.empty() && (text[0] == '-' || text[0] == '+'))
-        text.erase(0, 1);
-    const size_t point = text.find('.');
-    std::string whole = text.substr(0, point), fraction = point == std::string::npos ? "" : text.substr(point + 1);
-    const auto digitsOnly = [](const std::string& part) {
-        return std::all_of(part.begin(), part.end(),
-                           [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-    };
-    if ((whole.empty() && fraction.empty()) || !digitsOnly(whole) || !digitsOnly(fraction))
-        return std::nullopt;
-    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-    fraction.erase(fraction.find_last_not_of('0') + 1);
-    const bool zero = whole.empty() && fraction.empty();
-    return std::string(negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole)
-        + (fraction.empty() ? "" : "." + fraction);
+    for (char& ch : text)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return text;
 }
 
-bool sameValue(const std::optional<std::string>& expected, const std::optional<std::string>& got, ValueComparison same)
-{
-    if (!expected || !got)
-        return !expected && !got;
-    switch (same) {
-    case ValueComparison::Exactly: return *expected == *got;
-    case ValueComparison::AsNumber: {
-        // Whatever the locale: the texts are the servers' own.
-        double a = 0, b = 0;
-        const auto parsed = [](const std::string& text, double& value) {
-            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-            return error == std::errc() && end == text.data() + text.size();
-        };
-        return parsed(*expected, a) && parsed(*got, b) && a == b;
+// Gathers the servers' messages of a comparison.
+class CheckComparison : public ComparisonObserver {
+public:
+    std::string problems;
+    void report(const std::string&, const std::string& description, const std::string&) override
+    {
+        problems += (problems.empty() ? "" : "; ") + description;
     }
-    case ValueComparison::AsDecimal: return SameDecimalValue(*expected, *got);
-    case ValueComparison::AsDate: return expected->substr(0, 10) == got->substr(0, 10);
-    case ValueComparison::AsDigits: {
-        std::string a, b;
-        for (char c : *expected)
-            if (std::isdigit(static_cast<unsigned char>(c)))
-                a += c;
-        for (char c : *got)
-            if (std::isdigit(static_cast<unsigned char>(c)))
-                b += c;
-        return a == b;
-    }
-    }
-    return false;
-}
-
-std::string shown(const std::optional<std::string>& value)
-{
-    if (!value)
-        return "NULL";
-    return value->size() > 40 ? "'" + value->substr(0, 40) + "...' (" + std::to_string(value->size()) + " bytes)"
-                              : "'" + *value + "'";
-}
-
-// Every row of a table, keyed by its ID column, values by column name (lower case).
-Rows readRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
-              std::vector<std::string>& columns)
-{
-    Rows rows;
-    auto rs = connection.execute("SELECT * FROM " + dialect.quoteIdentifier(table));
-    columns.clear();
-    for (int c = 0; rs && c < rs->fieldCount(); ++c) {
-        std::string name = rs->field(c).name;
-        for (char& ch : name)
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        columns.push_back(name);
-    }
-    for (; rs && !rs->eof(); rs->moveNext()) {
-        std::vector<std::optional<std::string>> values;
-        for (int c = 0; c < rs->fieldCount(); ++c)
-            values.push_back(rs->field(c).value);
-        rows[values.empty() || !values[0] ? "" : *values[0]] = std::move(values);
-    }
-    return rows;
-}
+};
 
 // Runs the transfer and gathers what it reports; the target's own table of that name is replaced.
 class CheckObserver : public TransferObserver {
@@ -199,40 +129,38 @@ private:
         return false;
     }
 
-    // Compares the rows read from one side with the expected values, a line per column.
-    // With `oneLine`, all columns make one check of that name.
-    void compare(const std::string& where, const Rows& expected, const std::vector<std::string>& expectedColumns,
-                 DataConnection& connection, const SqlDialect& dialect, const std::string& table,
+    // Compares the table of the direction's source with its copy on the
+    // target, as verify does, a line per column. With `oneLine`, all columns
+    // make one check of that name.
+    void compare(const std::string& where, TransferDirection direction, const std::string& table,
                  const std::vector<CorpusColumn>& columns, const std::string& oneLine = "")
     {
-        Rows got;
-        std::vector<std::string> gotColumns;
-        try {
-            got = readRows(connection, dialect, table, gotColumns);
-        } catch (const DbError& error) {
-            failLine(where + ": read " + table, "[" + error.sqlState() + "] " + error.description());
+        CheckComparison observer;
+        workspace_.setOptions({});
+        const ComparisonSummary summary = workspace_.verify(direction, {table}, observer);
+        const TableComparison& result = summary.tables.at(0);
+        if (result.status == ComparisonStatus::NotCompared) {
+            failLine(where + ": compare " + table,
+                     result.reason + (observer.problems.empty() ? "" : ": " + observer.problems));
             return;
         }
+        const std::string sourceName = SideName(direction == TransferDirection::MySQLToDB2 ? DatabaseSide::MySQL
+                                                                                            : DatabaseSide::DB2);
+        // A row on one side only concerns every column.
+        std::string rowsProblem;
+        for (const RowDifference& difference : result.differences)
+            if (rowsProblem.empty() && difference.kind != RowDifference::Kind::ValueDiffers)
+                rowsProblem = "row " + difference.row
+                    + (difference.kind == RowDifference::Kind::OnlyOnSource ? " missing" : " not in " + sourceName);
+        bool failed = false;
         for (const CorpusColumn& column : columns) {
-            std::string lower = column.name;
-            for (char& ch : lower)
-                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            const auto at = [&](const std::vector<std::string>& names) {
-                return static_cast<size_t>(std::find(names.begin(), names.end(), lower) - names.begin());
-            };
-            const size_t e = at(expectedColumns), g = at(gotColumns);
-            std::string why;
-            if (e >= expectedColumns.size() || g >= gotColumns.size())
-                why = "column missing";
-            for (const auto& [id, row] : expected) {
-                if (!why.empty())
-                    break;
-                const auto other = got.find(id);
-                if (other == got.end())
-                    why = "row " + id + " missing";
-                else if (!sameValue(row[e], other->second[g], column.same))
-                    why = "row " + id + ": expected " + shown(row[e]) + ", got " + shown(other->second[g]);
-            }
+            std::string why = rowsProblem;
+            for (const RowDifference& difference : result.differences)
+                if (why.empty() && lowerCase(difference.column) == lowerCase(column.name))
+                    why = "row " + difference.row + ": expected " + ShortValueText(difference.sourceValue) + ", got "
+                        + ShortValueText(difference.targetValue)
+                        + (difference.known.empty() ? "" : " (" + difference.known + ")");
+            failed = failed || !why.empty();
             if (!oneLine.empty() && !why.empty()) {
                 failLine(where + ": " + oneLine, column.name + ": " + why);
                 return;
@@ -242,15 +170,19 @@ private:
             else if (oneLine.empty())
                 failLine(where + ": " + column.what, why);
         }
+        // A difference in a column the corpus does not list (the ID).
+        if (!failed && result.status != ComparisonStatus::Equal) {
+            failLine(where + (oneLine.empty() ? ": rows" : ": " + oneLine), "the table differs");
+            return;
+        }
         if (!oneLine.empty())
             pass(where + ": " + oneLine);
     }
 
-    // Creates a scratch table on one side, fills rows 1 to 3 and reads back what the
-    // server holds; false (after a FAIL line) when it could not.
+    // Creates a scratch table on one side and fills rows 1 to 3; false
+    // (after a FAIL line) when it could not.
     bool makeTable(DatabaseSide side, const std::string& table, const std::vector<CorpusColumn>& columns,
-                   const std::string& label, Rows& original, std::vector<std::string>& originalColumns,
-                   bool keyed = false)
+                   const std::string& label, bool keyed = false)
     {
         const SqlDialect& dialect = DialectOf(side);
         DataConnection& connection = side == DatabaseSide::MySQL ? mysql_ : db2_;
@@ -267,51 +199,47 @@ private:
                     insert += ", " + (row <= column.literals.size() ? column.literals[row - 1] : std::string("NULL"));
                 connection.execute(insert + ")");
             }
-            original = readRows(connection, dialect, table, originalColumns);
         });
     }
 
-    // The corpus to DB2 and back. In text columns DB2 holds each value as MySQL
-    // wrote it, which is compared too; in matching types it holds them typed,
-    // and only MySQL's copy is compared, as one check named `matchingCheck`.
+    // The corpus to DB2 and back, compared after each trip. In text columns
+    // DB2 holds each value as MySQL wrote it; in matching types it holds them
+    // typed, and each trip is one check named `matchingCheck`.
     void checkCorpus(const char* table, const TransferOptions& options, const std::string& matchingCheck = "")
     {
         const auto columns = MySQLCorpusColumns();
         const bool typed = options.columnTypes == Db2ColumnTypes::Matching;
-        Rows original;
-        std::vector<std::string> originalColumns;
-        if (!makeTable(DatabaseSide::MySQL, table, columns, table, original, originalColumns, options.copyPrimaryKeys))
+        if (!makeTable(DatabaseSide::MySQL, table, columns, table, options.copyPrimaryKeys))
             return;
         created_.push_back({DatabaseSide::DB2, table});
         if (!send(TransferDirection::MySQLToDB2, table, options))
             return;
         if (!typed) {
-            compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), table, columns);
+            compare("on IBM DB2", TransferDirection::MySQLToDB2, table, columns);
             // Replacing a table drops the old one and renames the copy in one
             // unit of work, which only a table that exists shows.
             if (!send(TransferDirection::MySQLToDB2, table, options, " over its own copy"))
                 return;
-            compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), table, columns,
-                    "every value after the overwrite");
+            compare("on IBM DB2", TransferDirection::MySQLToDB2, table, columns, "every value after the overwrite");
+        } else {
+            compare("on IBM DB2", TransferDirection::MySQLToDB2, table, columns, matchingCheck);
         }
         if (!send(TransferDirection::DB2ToMySQL, table, options))
             return;
-        compare("back on MySQL", original, originalColumns, mysql_, MySQLDialect(), table, columns,
-                typed ? matchingCheck : "");
+        // What came back equals the copy it came from, which equals the original.
+        compare("back on MySQL", TransferDirection::DB2ToMySQL, table, columns, typed ? matchingCheck : "");
     }
 
     // DB2's own types, as DB2 holds them, into MySQL.
     void checkDB2Types()
     {
         const auto columns = DB2CorpusColumns();
-        Rows original;
-        std::vector<std::string> originalColumns;
-        if (!makeTable(DatabaseSide::DB2, kDB2TypesTable, columns, kDB2TypesTable, original, originalColumns))
+        if (!makeTable(DatabaseSide::DB2, kDB2TypesTable, columns, kDB2TypesTable))
             return;
         created_.push_back({DatabaseSide::MySQL, kDB2TypesTable});
         if (!send(TransferDirection::DB2ToMySQL, kDB2TypesTable))
             return;
-        compare("on MySQL", original, originalColumns, mysql_, MySQLDialect(), kDB2TypesTable, columns);
+        compare("on MySQL", TransferDirection::DB2ToMySQL, kDB2TypesTable, columns);
     }
 
     void checkWideRow()
@@ -319,16 +247,13 @@ private:
         std::vector<CorpusColumn> columns;
         for (int c = 0; c < kWideColumns; ++c)
             columns.push_back({"c" + std::to_string(c), "VARCHAR(255)", "wide row", {"REPEAT('w', 255)", "''"}});
-        Rows original;
-        std::vector<std::string> originalColumns;
         if (!makeTable(DatabaseSide::MySQL, kWideTable, columns,
-                       std::string(kWideTable) + " (" + std::to_string(kWideColumns) + " columns)", original,
-                       originalColumns))
+                       std::string(kWideTable) + " (" + std::to_string(kWideColumns) + " columns)"))
             return;
         created_.push_back({DatabaseSide::DB2, kWideTable});
         if (!send(TransferDirection::MySQLToDB2, kWideTable))
             return;
-        compare("on IBM DB2", original, originalColumns, db2_, DB2Dialect(), kWideTable, columns,
+        compare("on IBM DB2", TransferDirection::MySQLToDB2, kWideTable, columns,
                 "wide row (" + std::to_string(kWideColumns) + " columns)");
     }
 
@@ -375,8 +300,8 @@ private:
 
 bool SameDecimalValue(const std::string& a, const std::string& b)
 {
-    const auto canonical = canonicalDecimal(a);
-    return canonical && canonical == canonicalDecimal(b);
+    const auto canonical = CanonicalDecimal(a);
+    return canonical && canonical == CanonicalDecimal(b);
 }
 
 int RunCheck(const CliArgs& args, CliContext& context)

@@ -19,7 +19,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 // What the CLI keeps per table besides the engine's result.
 struct TableNotes {
@@ -61,6 +60,26 @@ std::string ProgressBarLine(const std::string& table, long long done, long long 
     return line;
 }
 
+void TerminalProgress::rowsDone(const std::string& table, long long done, long long total)
+{
+    if (!context_.interactive)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDrawn_ < std::chrono::milliseconds(100) && done < total)
+        return;
+    lastDrawn_ = now;
+    const double elapsed = seconds();
+    context_.err << ProgressBarLine(table, done, total, elapsed > 0 ? done / elapsed : 0) << std::flush;
+    shown_ = true;
+}
+
+void TerminalProgress::finish()
+{
+    if (shown_)
+        context_.err << "\n";
+    shown_ = false;
+}
+
 namespace {
 
 class CliTransferObserver : public TransferObserver {
@@ -77,7 +96,7 @@ public:
     {
         finishProgressLine();
         current_ = table;
-        tableStarted_ = Clock::now();
+        progressLine_.start();
     }
 
     bool confirmLoad(const std::string& table, const std::string&, const std::string&) override
@@ -128,7 +147,7 @@ public:
 
     void tableFinished(const TableResult& result) override
     {
-        notes[result.name].seconds = std::chrono::duration<double>(Clock::now() - tableStarted_).count();
+        notes[result.name].seconds = progressLine_.seconds();
         if (context_.interactive && args_.flags.count("json"))
             return;
         context_.err << result.name << ": ";
@@ -143,15 +162,7 @@ public:
 
     void rowsDone(const std::string& table, long long done, long long total) override
     {
-        if (!context_.interactive)
-            return;
-        const auto now = Clock::now();
-        if (now - lastDrawn_ < std::chrono::milliseconds(100) && done < total)
-            return;
-        lastDrawn_ = now;
-        const double elapsed = std::chrono::duration<double>(now - tableStarted_).count();
-        context_.err << ProgressBarLine(table, done, total, elapsed > 0 ? done / elapsed : 0) << std::flush;
-        progressShown_ = true;
+        progressLine_.rowsDone(table, done, total);
     }
 
     void report(TransferStep step, const std::string& description, const std::string& sql) override
@@ -199,37 +210,39 @@ private:
         std::snprintf(text, sizeof text, "%.1f", seconds);
         return text;
     }
-    void finishProgressLine()
-    {
-        if (progressShown_)
-            context_.err << "\n";
-        progressShown_ = false;
-    }
+    void finishProgressLine() { progressLine_.finish(); }
 
     TransferDirection direction_;
     const CliArgs& args_;
     CliContext& context_;
     std::string current_;
-    Clock::time_point tableStarted_ = Clock::now();
-    Clock::time_point lastDrawn_ {};
-    bool progressShown_ = false;
+    TerminalProgress progressLine_ {context_};
     bool stopAnnounced_ = false;
 };
 
 // The status the CLI gives a table: the engine's, except that an existing
 // table left alone for want of a choice counts as failed.
-std::string statusOf(const TableResult& table, const std::map<std::string, TableNotes>& notes)
+std::string statusOf(const TableResult& table, const std::map<std::string, TableNotes>& notes,
+                     const TransferSummary& summary)
 {
     const auto note = notes.find(table.name);
     if (note != notes.end() && note->second.existsRefused)
         return "failed";
+    // It arrived, but it is not what the source holds.
+    if (const TableComparison* verdict = summary.verdict(table.name);
+        verdict && verdict->status == ComparisonStatus::Different)
+        return "different";
     return TableStatusName(table.status);
 }
 
 // Everything but a whole table without refused rows, or one the user chose to keep, makes exit status 1.
-bool tableFellShort(const TableResult& table, const std::map<std::string, TableNotes>& notes)
+bool tableFellShort(const TableResult& table, const std::map<std::string, TableNotes>& notes,
+                    const TransferSummary& summary)
 {
-    if (statusOf(table, notes) == "failed" || table.rowsRefused > 0)
+    if (statusOf(table, notes, summary) == "failed" || table.rowsRefused > 0)
+        return true;
+    if (const TableComparison* verdict = summary.verdict(table.name);
+        verdict && verdict->status != ComparisonStatus::Equal)
         return true;
     if (table.status == TableStatus::Skipped)
         return table.reason != "the existing table was kept";
@@ -258,7 +271,7 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
         const QJsonObject substituted = perColumn(table.valuesChangedByCodePage);
         QJsonObject entry {
             {"name", QString::fromStdString(table.name)},
-            {"status", QString::fromStdString(statusOf(table, notes))},
+            {"status", QString::fromStdString(statusOf(table, notes, summary))},
             {"rowsRead", table.rowsRead},
             {"rowsWritten", table.rowsWritten},
             {"rowsRefused", table.rowsRefused},
@@ -280,6 +293,8 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
             optionNotes.append(QString::fromStdString(note));
         if (!optionNotes.isEmpty())
             entry.insert("notes", optionNotes);
+        if (const TableComparison* verdict = summary.verdict(table.name))
+            entry.insert("verify", ComparisonJson(*verdict));
         tables.append(entry);
     }
     return QJsonObject {
@@ -315,11 +330,10 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
         throw UsageError("unknown --db2-types \"" + typesWord + "\" (text or matching)");
     options.copyPrimaryKeys = args.flags.count("keys")
         || (!args.flags.count("no-keys") && storedSetting(context, kCopyPrimaryKeysSetting) == "1");
-    if (args.flags.count("db2-upper-case") && args.flags.count("no-db2-upper-case"))
-        throw UsageError("--db2-upper-case and --no-db2-upper-case exclude each other");
-    options.upperCaseNamesOnDB2 = args.flags.count("db2-upper-case")
-        || (!args.flags.count("no-db2-upper-case") && storedSetting(context, kUpperCaseDb2NamesSetting) == "1");
+    options.upperCaseNamesOnDB2 = UpperCaseNamesOnDB2(args, context);
     // Not the window's choice: without the option a send does what it always did.
+    // Not the window's choice either: a script asks for it.
+    options.verifyAfterSending = args.flags.count("verify") > 0;
     if (const auto existing = args.options.find("existing"); existing != args.options.end()) {
         if (args.flags.count("overwrite") || args.flags.count("skip-existing"))
             throw UsageError("--existing excludes --overwrite and --skip-existing");
@@ -335,18 +349,32 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
 
 }  // namespace
 
-int RunSend(const CliArgs& args, CliContext& context)
+bool UpperCaseNamesOnDB2(const CliArgs& args, const CliContext& context)
+{
+    if (args.flags.count("db2-upper-case") && args.flags.count("no-db2-upper-case"))
+        throw UsageError("--db2-upper-case and --no-db2-upper-case exclude each other");
+    return args.flags.count("db2-upper-case")
+        || (!args.flags.count("no-db2-upper-case") && storedSetting(context, kUpperCaseDb2NamesSetting) == "1");
+}
+
+TransferDirection DirectionArgument(const CliArgs& args)
 {
     const auto to = args.options.find("to");
     if (to == args.options.end())
-        throw UsageError("send needs --to db2 or --to mysql");
+        throw UsageError(args.command + " needs --to db2 or --to mysql");
     const DatabaseSide target = SideArgument(to->second);
     if (args.words.empty())
-        throw UsageError("send needs at least one table");
+        throw UsageError(args.command + " needs at least one table");
+    return target == DatabaseSide::DB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
+}
+
+int RunSend(const CliArgs& args, CliContext& context)
+{
+    const TransferDirection direction = DirectionArgument(args);
+    const DatabaseSide target
+        = direction == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL;
     if (args.flags.count("overwrite") && args.flags.count("skip-existing"))
         throw UsageError("--overwrite and --skip-existing exclude each other");
-    const TransferDirection direction
-        = target == DatabaseSide::DB2 ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL;
     Workspace workspace;
     workspace.setOptions(transferOptions(args, context));
     workspace.setLogin(DatabaseSide::MySQL, ProfileFor(DatabaseSide::MySQL, args, context));
@@ -364,7 +392,7 @@ int RunSend(const CliArgs& args, CliContext& context)
     else if (observer.connectionFailed)
         exitCode = kExitUsage;
     else if (std::any_of(summary.tables.begin(), summary.tables.end(),
-                         [&](const TableResult& table) { return tableFellShort(table, observer.notes); }))
+                         [&](const TableResult& table) { return tableFellShort(table, observer.notes, summary); }))
         exitCode = kExitRefused;
 
     if (args.flags.count("json")) {

@@ -10,7 +10,7 @@
 
 // One line of the activity log: what the tool did to a server.
 struct ActivityEntry {
-    std::string action;  // "send", "delete" or "rename"
+    std::string action;  // "send", "verify", "delete" or "rename"
     std::string side;    // the server acted on; for a send, its target
     std::vector<std::string> tables;
     std::string result;               // the outcome with its counts, as the front ends tell it

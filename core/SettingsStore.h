@@ -131,3 +131,5 @@ inline constexpr SettingKey kUpperCaseDb2NamesSetting {"UpperCaseDB2Names", "0"}
 inline constexpr SettingKey kAskExistingFirstSetting {"AskAboutExistingTablesFirst", "0"};
 // "1": passwords in the system keyring, not in the settings file.
 inline constexpr SettingKey kPasswordsInKeyringSetting {"PasswordsInKeyring", "0"};
+// "1": each table sent is compared with its source afterwards (the window only; tablehop-cli send --verify).
+inline constexpr SettingKey kVerifyAfterSendingSetting {"VerifyAfterSending", "0"};

@@ -180,34 +180,136 @@ std::optional<std::string> Workspace::takeActivityLogProblem()
     return logProblem_;
 }
 
+namespace {
+
+// Makes cancel() reach a running send or verify: the run's connections are
+// made in the canceller's scope, so their statements can be stopped.
+struct RunningWork {
+    std::mutex& lock;
+    StatementCanceller*& running;
+    RunningWork(std::mutex& l, StatementCanceller*& r, std::atomic<bool>& cancelled, StatementCanceller& canceller)
+            : lock(l), running(r)
+    {
+        const std::lock_guard guard(lock);
+        cancelled = false;
+        running = &canceller;
+    }
+    ~RunningWork()
+    {
+        const std::lock_guard guard(lock);
+        running = nullptr;
+    }
+};
+
+// A comparison after a send, told to the send's observer.
+class VerifyAfterSend : public ComparisonObserver {
+public:
+    explicit VerifyAfterSend(TransferObserver& send) : send_(send) { }
+    // The bar only: the send's row counts would tell the comparison as sending.
+    void rowsDone(const std::string&, long long done, long long total) override
+    {
+        const int percent = total > 0 ? static_cast<int>(std::min<long long>(100, done * 100 / total)) : 100;
+        if (percent != shown_)
+            send_.progress(shown_ = percent);
+    }
+    void report(const std::string&, const std::string& description, const std::string& sql) override
+    {
+        send_.report(TransferStep::ReadRows, description, sql);
+    }
+    void tableCompared(const TableComparison&) override
+    {
+        send_.progress(shown_ = 0);
+    }
+    bool cancelRequested() override { return send_.cancelRequested(); }
+    void yield() override { send_.yield(); }
+
+private:
+    TransferObserver& send_;
+    int shown_ = 0;
+};
+
+// Counts a comparison's failures for the activity log and adds Cancel.
+class LoggedComparison : public ComparisonObserver {
+public:
+    LoggedComparison(ComparisonObserver& inner, const std::atomic<bool>& cancelled)
+            : inner_(inner), cancelled_(cancelled)
+    {
+    }
+    void tableStarting(const std::string& table) override { inner_.tableStarting(table); }
+    void rowsDone(const std::string& table, long long done, long long total) override
+    {
+        inner_.rowsDone(table, done, total);
+    }
+    void report(const std::string& table, const std::string& description, const std::string& sql) override
+    {
+        errors.push_back(description);
+        inner_.report(table, description, sql);
+    }
+    void tableCompared(const TableComparison& result) override { inner_.tableCompared(result); }
+    bool cancelRequested() override { return inner_.cancelRequested() || cancelled_; }
+    void yield() override { inner_.yield(); }
+
+    std::vector<std::string> errors;
+
+private:
+    ComparisonObserver& inner_;
+    const std::atomic<bool>& cancelled_;
+};
+
+std::string targetNameOf(TransferDirection direction)
+{
+    return DialectOf(direction == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL)
+        .displayName();
+}
+
+std::string sourceNameOf(TransferDirection direction)
+{
+    return DialectOf(direction == TransferDirection::MySQLToDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2)
+        .displayName();
+}
+
+}  // namespace
+
 TransferSummary Workspace::send(TransferDirection direction, const std::vector<std::string>& tables,
                                 TransferObserver& observer)
 {
-    // The run's connections are made in the canceller's scope, so cancel() reaches their statements.
     StatementCanceller canceller;
-    struct RunningSend {
-        Workspace& workspace;
-        RunningSend(Workspace& w, StatementCanceller& canceller) : workspace(w)
-        {
-            const std::lock_guard lock(workspace.sendLock_);
-            workspace.sendCancelled_ = false;
-            workspace.runningSend_ = &canceller;
-        }
-        ~RunningSend()
-        {
-            const std::lock_guard lock(workspace.sendLock_);
-            workspace.runningSend_ = nullptr;
-        }
-    } running(*this, canceller);
+    const RunningWork running(sendLock_, runningSend_, sendCancelled_, canceller);
     const StatementCancelScope scope(canceller);
     CancellableObserver cancellable(observer, sendCancelled_);
     TransferSummary summary = RunTransfer(direction, mysql_, db2_, tables, cancellable, options_);
-    const std::string target
-        = DialectOf(direction == TransferDirection::MySQLToDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL).displayName();
+    const std::string target = targetNameOf(direction);
     std::string result;
     for (const auto& line : TransferSummaryLines(summary, target))
         result += (result.empty() ? "" : ". ") + line;
     writeToActivityLog({"send", target, tables, result, cancellable.errors});
+    const std::vector<std::string> sent = summary.namesWith(TableStatus::Sent);
+    if (options_.verifyAfterSending && !summary.cancelled && !sent.empty()) {
+        VerifyAfterSend verifying(cancellable);
+        summary.verification = compareAndLog(direction, sent, verifying);
+        summary.cancelled = summary.cancelled || summary.verification->cancelled;
+    }
+    return summary;
+}
+
+ComparisonSummary Workspace::verify(TransferDirection direction, const std::vector<std::string>& tables,
+                                    ComparisonObserver& observer)
+{
+    StatementCanceller canceller;
+    const RunningWork running(sendLock_, runningSend_, sendCancelled_, canceller);
+    const StatementCancelScope scope(canceller);
+    return compareAndLog(direction, tables, observer);
+}
+
+ComparisonSummary Workspace::compareAndLog(TransferDirection direction, const std::vector<std::string>& tables,
+                                           ComparisonObserver& observer)
+{
+    LoggedComparison logged(observer, sendCancelled_);
+    ComparisonSummary summary = CompareTables(direction, mysql_, db2_, tables, logged, options_);
+    std::string result;
+    for (const auto& line : ComparisonSummaryLines(summary, sourceNameOf(direction), targetNameOf(direction)))
+        result += (result.empty() ? "" : ". ") + line;
+    writeToActivityLog({"verify", targetNameOf(direction), tables, result, logged.errors});
     return summary;
 }
 

@@ -64,6 +64,10 @@ public:
     // Sends the tables from the other side to the direction's target (the engine's RunTransfer).
     TransferSummary send(TransferDirection direction, const std::vector<std::string>& tables,
                          TransferObserver& observer);
+    // Compares each table of the direction's source with its copy on the
+    // target; recorded in the activity log as "verify". cancel() stops it too.
+    ComparisonSummary verify(TransferDirection direction, const std::vector<std::string>& tables,
+                             ComparisonObserver& observer);
     // From any thread: stops the running send as Cancel does. The engine
     // stops at its next check, and the statements in hand are cancelled so
     // a long one (a read, a wait for another session's lock) does not hold
@@ -73,6 +77,8 @@ public:
 private:
     DataConnection& session(DatabaseSide side);
     void writeToActivityLog(const ActivityEntry& entry);
+    ComparisonSummary compareAndLog(TransferDirection direction, const std::vector<std::string>& tables,
+                                    ComparisonObserver& observer);
     template <typename Step>
     auto recordedChange(TableChange change, DatabaseSide side, const std::string& table, const std::string& newName,
                         Step step);

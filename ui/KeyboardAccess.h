@@ -40,6 +40,7 @@ inline constexpr AccessKey kTableManagerAccessKeys[] = {
     {object_name::kCopyPrimaryKeys, 'p'},
     {object_name::kUpperCaseDB2Names, 'U'},
     {object_name::kAskExistingFirst, 'x'},
+    {object_name::kVerifyAfterSending, 'V'},
     {object_name::kRefreshMySQLTables, 'R'},
     {object_name::kRefreshDB2Tables, 'f'},
 };

@@ -270,7 +270,7 @@ void TableManagerWindow::buildKeyboardAccess()
     });
 }
 
-// Five options beside the logins in the store; each change is written at once.
+// Six options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -337,15 +337,22 @@ void TableManagerWindow::buildOptionChecks()
                            "Every question about tables the target has comes in one box before the first row "
                            "moves; then the send goes on without asking",
                            kAskExistingFirstSetting);
+    verifyAfter_ = onOffCheck("Verify after sending", object_name::kVerifyAfterSending,
+                              "Each table sent is compared with its source, row by row and value by value; "
+                              "the verdict goes to the status line and the Log",
+                              kVerifyAfterSendingSetting);
     startTransferOptionRow();
-    addTransferOption(askFirst_);
-    pointer_->watchButton(askFirst_);
+    for (QCheckBox* check : {askFirst_, verifyAfter_}) {
+        addTransferOption(check);
+        pointer_->watchButton(check);
+    }
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
     QWidget::setTabOrder(copyKeys_, upperCaseNames_);
     QWidget::setTabOrder(upperCaseNames_, existingTables_);
     QWidget::setTabOrder(existingTables_, askFirst_);
-    QWidget::setTabOrder(askFirst_, backButton_);
+    QWidget::setTabOrder(askFirst_, verifyAfter_);
+    QWidget::setTabOrder(verifyAfter_, backButton_);
 }
 
 TransferOptions TableManagerWindow::transferOptions() const
@@ -357,6 +364,7 @@ TransferOptions TableManagerWindow::transferOptions() const
         = {ExistingTables::ReplaceTable, ExistingTables::AddRows, ExistingTables::ReplaceRows};
     options.existingTables = modes[std::clamp(existingTables_->currentIndex(), 0, 2)];
     options.upperCaseNamesOnDB2 = upperCaseNames_->isChecked();
+    options.verifyAfterSending = verifyAfter_->isChecked();
     return options;
 }
 

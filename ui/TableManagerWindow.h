@@ -65,6 +65,7 @@ public:
     QCheckBox* matchingTypesCheck() const { return matchingTypes_; }
     QCheckBox* copyKeysCheck() const { return copyKeys_; }
     QCheckBox* upperCaseNamesCheck() const { return upperCaseNames_; }
+    QCheckBox* verifyAfterSendingCheck() const { return verifyAfter_; }
     QComboBox* existingTablesCombo() const { return existingTables_; }
     // "Ask about existing tables before sending": one question before a send
     // starts instead of one as each table is reached.
@@ -180,6 +181,7 @@ private:
     QCheckBox* matchingTypes_ = nullptr;
     QCheckBox* copyKeys_ = nullptr;
     QCheckBox* upperCaseNames_ = nullptr;
+    QCheckBox* verifyAfter_ = nullptr;
     QComboBox* existingTables_ = nullptr;
     QCheckBox* askFirst_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

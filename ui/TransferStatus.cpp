@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <set>
 
 QString TransferProgressText(const QString& table, long long done, long long total, double rowsPerSecond,
                              const QLocale& locale, double elapsedSeconds)
@@ -40,9 +41,19 @@ QString TransferSummaryText(const TransferSummary& summary, const QString& targe
     SummaryNumbers numbers;
     numbers.count = [&](long long n) { return locale.toString(n).toStdString(); };
     numbers.seconds = [&](double s) { return locale.toString(s, 'f', 1).toStdString(); };
+    // Of a verify after the send, the line keeps the verdict and the tables
+    // that are not equal; each table's lines and its differences go to the Log.
+    std::set<std::string> equalTables;
+    if (summary.verification)
+        for (const TableComparison& table : summary.verification->tables)
+            if (table.status == ComparisonStatus::Equal)
+                for (const auto& line : ComparisonTableLines(table, summary.verification->sourceName,
+                                                             summary.verification->targetName))
+                    equalTables.insert(line);
     QStringList lines;
     for (const auto& line : TransferSummaryLines(copying, target.toStdString(), numbers))
-        lines << QString::fromStdString(line);
+        if (line.rfind("  ", 0) != 0 && !equalTables.count(line))
+            lines << QString::fromStdString(line);
     return lines.join(QStringLiteral(". "));
 }
 
@@ -50,13 +61,23 @@ QStringList TransferTableLines(const TransferSummary& summary, const QLocale& lo
 {
     QStringList lines;
     for (const TableResult& table : summary.tables) {
-        QString status = QString::fromLatin1(TableStatusName(table.status));
+        const TableComparison* verdict = summary.verdict(table.name);
+        // A table that arrived but differs from its source is not called sent.
+        QString status = QString::fromLatin1(verdict && verdict->status == ComparisonStatus::Different
+                                                 ? "different"
+                                                 : TableStatusName(table.status));
         if (!table.reason.empty())
             status += QStringLiteral(" (%1)").arg(QString::fromStdString(table.reason));
         lines << QStringLiteral("%1: %2 %3 sent, %4 refused - %5")
                      .arg(QString::fromStdString(table.name), locale.toString(table.rowsWritten),
                           QLatin1String(table.rowsWritten == 1 ? "row" : "rows"), locale.toString(table.rowsRefused),
                           status);
+        if (verdict) {
+            const auto told
+                = ComparisonTableLines(*verdict, summary.verification->sourceName, summary.verification->targetName);
+            for (size_t i = 0; i < told.size(); ++i)
+                lines << (i == 0 ? QStringLiteral("  verify: ") : QStringLiteral("  ")) + QString::fromStdString(told[i]);
+        }
     }
     return lines;
 }

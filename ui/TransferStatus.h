@@ -29,7 +29,9 @@ QString TransferSummaryText(const TransferSummary& summary, const QString& targe
 
 // One line per table of the run, in the order sent, for the Log:
 // "orders: 1,200 rows sent, 2 refused - sent", "items: 0 rows sent, 0 refused -
-// skipped (the existing table was kept)".
+// skipped (the existing table was kept)". A table verified after the send
+// is followed by its verdict and differences ("  verify: orders: equal: ...");
+// one that differs from its source ends "- different".
 QStringList TransferTableLines(const TransferSummary& summary, const QLocale& locale = QLocale::c());
 
 // The box at a table's end when more rows were refused than the one reported.

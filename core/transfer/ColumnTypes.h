@@ -29,6 +29,8 @@ struct TransferOptions {
     // Tables and columns created on DB2 get the names DB2 reads unquoted
     // (ORDERS for orders), and such a table is the one a name matches there.
     bool upperCaseNamesOnDB2 = false;
+    // Each table sent is compared with its source afterwards, value by value.
+    bool verifyAfterSending = false;
 };
 
 // How the target sizes the text columns a CREATE TABLE declares: in bytes,

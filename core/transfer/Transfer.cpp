@@ -277,8 +277,21 @@ long long TransferSummary::rowsRefused() const
 
 bool TransferSummary::allSent() const
 {
-    return std::all_of(tables.begin(), tables.end(),
-                       [](const TableResult& t) { return t.status == TableStatus::Sent && t.rowsRefused == 0; });
+    return std::all_of(tables.begin(), tables.end(), [this](const TableResult& t) {
+        const TableComparison* compared = verdict(t.name);
+        return t.status == TableStatus::Sent && t.rowsRefused == 0
+            && (!compared || compared->status == ComparisonStatus::Equal);
+    });
+}
+
+const TableComparison* TransferSummary::verdict(const std::string& table) const
+{
+    if (!verification)
+        return nullptr;
+    for (const TableComparison& compared : verification->tables)
+        if (compared.name == table)
+            return &compared;
+    return nullptr;
 }
 
 std::vector<std::string> TransferSummary::namesWith(TableStatus status) const
@@ -353,6 +366,12 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
                             + " changed by the database's code page");
     for (const TableResult& table : summary.tables)
         lines.insert(lines.end(), table.notes.begin(), table.notes.end());
+    if (summary.verification) {
+        const std::string sourceName = targetName == MySQLDialect().displayName() ? DB2Dialect().displayName()
+                                                                                  : MySQLDialect().displayName();
+        for (std::string& line : ComparisonSummaryLines(*summary.verification, sourceName, targetName))
+            lines.push_back(std::move(line));
+    }
     return lines;
 }
 

@@ -3,10 +3,12 @@
 #include "ColumnTypes.h"
 #include "ConnectionProfile.h"
 #include "DataConnection.h"
+#include "TableComparison.h"
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,11 +112,15 @@ struct TransferSummary {
     double seconds = 0;
     bool cancelled = false;
     bool connectionLost = false;  // the run stopped there; later tables are "skipped"
+    // With "verify after sending": the tables sent, compared with their source.
+    std::optional<ComparisonSummary> verification;
 
     int tablesSent() const;        // tables with status sent
     long long rowsCopied() const;  // rows written, all tables
     long long rowsRefused() const;
-    bool allSent() const;  // every table sent, no row refused
+    bool allSent() const;  // every table sent, no row refused (and, verified, equal)
+    // The verdict of a table sent and verified; nullptr when it was not verified.
+    const TableComparison* verdict(const std::string& table) const;
     std::vector<std::string> namesWith(TableStatus status) const;
 };
 

@@ -46,6 +46,7 @@ private slots:
     void sendBothWays();
     void sendRefusedTableIsExitOne();
     void sendJsonSummary();
+    void verifyNamesTheDifferences();
     void existingTableIsNamedAsMatched();
     void decimalsCompareByValue_data();
     void decimalsCompareByValue();
@@ -97,7 +98,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 void CliProcessTest::init()
 {
     for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused",
-                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb"})
+                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb", "cli_zero"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -135,7 +136,7 @@ void CliProcessTest::helpAndUsage_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("fragment");
     QTest::newRow("program help") << QStringList {"--help"} << 0 << "Usage: tablehop-cli COMMAND";
-    for (const char* command : {"test", "list", "send", "drop", "rename", "check"})
+    for (const char* command : {"test", "list", "send", "verify", "drop", "rename", "check"})
         QTest::newRow(command) << QStringList {command, "--help"} << 0
                                << QStringLiteral("Usage: tablehop-cli %1").arg(command);
     QTest::newRow("no command") << QStringList {} << 2 << "Usage: tablehop-cli COMMAND";
@@ -143,6 +144,10 @@ void CliProcessTest::helpAndUsage_data()
     QTest::newRow("unknown side") << QStringList {"list", "oracle"} << 2 << "unknown side \"oracle\"";
     QTest::newRow("unknown option") << QStringList {"list", "mysql", "--fast"} << 2 << "unknown option --fast";
     QTest::newRow("send without side") << QStringList {"send", "t"} << 2 << "--to";
+    QTest::newRow("verify without side") << QStringList {"verify", "t"} << 2 << "verify needs --to";
+    QTest::newRow("verify without table") << QStringList {"verify", "--to", "db2"} << 2 << "at least one table";
+    QTest::newRow("send --verify told") << QStringList {"send", "--help"} << 0 << "--verify compares each table";
+    QTest::newRow("program help names verify") << QStringList {"--help"} << 0 << "verify --to SIDE TABLE...";
     QTest::newRow("send options") << QStringList {"send", "--help"} << 0 << "--db2-types matching gives";
     QTest::newRow("send: name matching") << QStringList {"send", "--help"} << 0 << "as the target compares names";
     QTest::newRow("send: time zone") << QStringList {"send", "--help"} << 0 << "TIMESTAMP values travel as UTC";
@@ -427,6 +432,56 @@ void CliProcessTest::sendBothWays()
     result = run({"send", "--to", "mysql", "--overwrite", "cli_orders"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_orders ORDER BY id"), original);
+}
+
+void CliProcessTest::verifyNamesTheDifferences()
+{
+    createOrders();
+    CliRun result = run({"send", "--to", "db2", "--verify", "--json", "cli_orders"});
+    QCOMPARE(result.exitCode, 0);
+    QJsonObject table = QJsonDocument::fromJson(result.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(table.value("status").toString(), QString("sent"));
+    QCOMPARE(table.value("verify").toObject().value("status").toString(), QString("equal"));
+
+    // DB2 holds the numbers as text here, so the rows are picked by their text.
+    ExecDB2("UPDATE \"cli_orders\" SET \"name\" = 'Zoe' WHERE CAST(\"id\" AS VARCHAR(10)) = '1'");
+    ExecDB2("DELETE FROM \"cli_orders\" WHERE CAST(\"id\" AS VARCHAR(10)) = '2'");
+    result = run({"verify", "--to", "db2", "cli_orders"});
+    QCOMPARE(result.exitCode, 1);
+    for (const char* line : {"Verified 1 table against IBM DB2: 0 equal, 1 different, 0 not compared",
+                             "cli_orders: different: 3 rows on MySQL, 2 on IBM DB2; 1 only on MySQL, 0 only on IBM DB2, 1 differ",
+                             "  id=1 name: 'Zoë' on MySQL, 'Zoe' on IBM DB2", "  id=2: only on MySQL"})
+        QVERIFY2(result.out.contains(line), qPrintable(line + QString(" in:\n") + result.out));
+    QVERIFY2(activityLog().last().section('\t', 1).startsWith(
+                 "verify\tIBM DB2\ttables=cli_orders\tresult=Verified 1 table against IBM DB2: 0 equal, 1 different"),
+             qPrintable(activityLog().last()));
+
+    result = run({"verify", "--to", "db2", "--json", "cli_orders", "cli_none"});
+    QCOMPARE(result.exitCode, 1);
+    const QJsonArray tables = QJsonDocument::fromJson(result.out.toUtf8()).object().value("tables").toArray();
+    QCOMPARE(tables.size(), 2);
+    table = tables[0].toObject();
+    QCOMPARE(table.value("status").toString(), QString("different"));
+    QCOMPARE(table.value("rowsOnlyOnSource").toInt(), 1);
+    QCOMPARE(table.value("rowsDiffering").toInt(), 1);
+    const QJsonObject first = table.value("differences").toArray()[0].toObject();
+    QCOMPARE(first.value("column").toString(), QString("name"));
+    QCOMPARE(first.value("target").toString(), QString("Zoe"));
+    QCOMPARE(tables[1].toObject().value("status").toString(), QString("not compared"));
+    QCOMPARE(tables[1].toObject().value("reason").toString(), QString("no table cli_none on IBM DB2"));
+
+    // A zero date goes to DB2 as NULL, as the copy counts: the table arrived but is not equal.
+    ExecMySQL("CREATE TABLE cli_zero (id INT PRIMARY KEY, d DATE)");
+    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_zero VALUES (1, '0000-00-00'), (2, '2024-02-29')");
+    result = run({"send", "--to", "db2", "--verify", "--json", "cli_zero"});
+    QCOMPARE(result.exitCode, 1);
+    table = QJsonDocument::fromJson(result.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(table.value("status").toString(), QString("different"));
+    const QJsonObject zero = table.value("verify").toObject().value("differences").toArray()[0].toObject();
+    QCOMPARE(zero.value("row").toString(), QString("id=1"));
+    QCOMPARE(zero.value("column").toString(), QString("d"));
+    QCOMPARE(zero.value("known").toString(), QString("zero date stored as NULL"));
+    QVERIFY(zero.value("target").isNull());
 }
 
 void CliProcessTest::sendRefusedTableIsExitOne()

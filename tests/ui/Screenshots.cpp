@@ -124,11 +124,14 @@ int main(int argc, char* argv[])
     manager->matchingTypesCheck()->setChecked(true);
     manager->copyKeysCheck()->setChecked(true);
     manager->existingTablesCombo()->setCurrentIndex(2);
+    manager->verifyAfterSendingCheck()->setChecked(true);
     manager->progressBar()->setValue(0);
     bool ok = save(manager, QDir(folder).filePath(QStringLiteral("table-manager.png")));
 
-    // The two tables sent: the summary stays in the session's log.
+    // The two tables sent and verified: the verdict in the status line, the
+    // summary and each table's verdict in the session's log.
     manager->sendToDb2();
+    ok = save(manager, QDir(folder).filePath(QStringLiteral("verify-after-sending.png"))) && ok;
     manager->logButton()->click();
     ok = save(manager->sessionLog(), QDir(folder).filePath(QStringLiteral("log-view.png"))) && ok;
     manager->sessionLog()->hide();

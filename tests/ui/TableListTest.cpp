@@ -490,6 +490,29 @@ void TableListTest::transferStatusTexts()
     };
     for (const auto& [actual, expected] : cases)
         QCOMPARE(actual, expected);
+
+    // Verified after the send: the verdict joins the status line, its differences only the Log.
+    TransferSummary verified;
+    verified.tables = {TableResult {"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}},
+                       TableResult {"C", TableStatus::Sent, 1, 1, 0, 1, {}, "", {}, {}}};
+    verified.verification = ComparisonSummary {};
+    verified.verification->sourceName = "MySQL";
+    verified.verification->targetName = "IBM DB2";
+    verified.verification->tables = {
+        {"B", "B", ComparisonStatus::Different, {"id"}, 2, 2, 0, 0, 1,
+         {{RowDifference::Kind::ValueDiffers, "id=1", "price", "12.50", "12.51", ""}}, ""},
+        {"C", "C", ComparisonStatus::Equal, {}, 1, 1, 0, 0, 0, {}, ""}};
+    QCOMPARE(TransferSummaryText(verified, "IBM DB2", 0.5),
+             QString("Sent 2 tables to IBM DB2: 3 rows copied, 0 rows refused, 0.5 s. Verified 2 tables against IBM "
+                     "DB2: 1 equal, 1 different, 0 not compared, 0.0 s. B: different: 2 rows on MySQL, 2 on IBM DB2; 0 "
+                     "only on MySQL, 0 only on IBM DB2, 1 differ"));
+    QCOMPARE(TransferTableLines(verified),
+             QStringList({"B: 2 rows sent, 0 refused - different",
+                          "  verify: B: different: 2 rows on MySQL, 2 on IBM DB2; 0 only on MySQL, 0 only on IBM DB2, 1 "
+                          "differ",
+                          "    id=1 price: '12.50' on MySQL, '12.51' on IBM DB2", "C: 1 row sent, 0 refused - sent",
+                          "  verify: C: equal: 1 rows on MySQL, 1 on IBM DB2 (no key: matched as whole rows)"}));
+    QVERIFY(!verified.allSent());
 }
 
 void TableListTest::lineBreaksShowAsLineBreaks()

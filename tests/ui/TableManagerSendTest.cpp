@@ -3,6 +3,7 @@
 #include "DataConnection.h"
 #include "FakeDialogs.h"
 #include "ObjectNames.h"
+#include "SessionLog.h"
 #include "LoginWindow.h"
 #include "OpenWindows.h"
 #include "TableManagerWindow.h"
@@ -590,6 +591,25 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     open();
     QVERIFY(manager()->findChild<QCheckBox*>(kMatchingDB2Types)->isChecked());
     QVERIFY(manager()->findChild<QCheckBox*>(kCopyPrimaryKeys)->isChecked());
+
+    // Verify after sending: off until checked; the verdict joins the status line, each table's the Log.
+    QCheckBox* verify = manager()->findChild<QCheckBox*>(kVerifyAfterSending);
+    QVERIFY(verify && !verify->isChecked());
+    verify->click();
+    QCOMPARE(store()->read("VerifyAfterSending", ""), QStringLiteral("1"));
+    dialogs()->answers = {Answer::Yes};  // replace the copy sent above
+    select(mysql(), {"ui5_keyed"});
+    click(kSendToDB2);
+    QVERIFY2(manager()->statusText().contains(
+                 ". Verified 1 table against IBM DB2: 1 equal, 0 different, 0 not compared, "),
+             qPrintable(manager()->statusText()));
+    QVERIFY2(manager()->sessionLog()->text().contains(
+                 "verify: ui5_keyed: equal: 2 rows on MySQL, 2 on IBM DB2"),
+             qPrintable(manager()->sessionLog()->text()));
+    windows_.reset();
+    open();
+    QVERIFY(manager()->findChild<QCheckBox*>(kVerifyAfterSending)->isChecked());
+    manager()->findChild<QCheckBox*>(kVerifyAfterSending)->click();  // off for the sends below
 
     // Adding the rows keeps the table and its key; the question says so and No is not taken.
     manager()->findChild<QComboBox*>(kExistingTables)->setCurrentIndex(1);

@@ -1,5 +1,6 @@
 #include "FieldMaker.h"
 #include "RowBlock.h"
+#include "TableComparison.h"
 #include "ValueText.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,48 @@ TEST(ValueText, DatesAndTimesInIsoForm)
     // Finer parts than the column declares are kept, not cut.
     EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 500000000}, 0), "2024-01-02 03:04:05.5");
     EXPECT_EQ(FormatTimestamp({2024, 1, 2, 3, 4, 5, 123456789}, 6), "2024-01-02 03:04:05.123456789");
+}
+
+// Two values of a column, one read on each side: whether a comparison takes them for the same.
+struct SameMeaningCase {
+    const char* what;
+    SQLSMALLINT sourceType, targetType;
+    std::optional<std::string> source, target;
+    bool same;
+};
+
+const SameMeaningCase kSameMeaning[] = {
+    {"decimal .5 is 0.50", SQL_DECIMAL, SQL_DECIMAL, ".5", "0.50", true},
+    {"decimal 1 is 1.00", SQL_DECIMAL, SQL_INTEGER, "1.00", "1", true},
+    {"negative zero", SQL_DECIMAL, SQL_DECIMAL, "-0.00", "0", true},
+    {"a cent off", SQL_DECIMAL, SQL_DECIMAL, "10.00", "10.01", false},
+    {"comma decimal", SQL_DECIMAL, SQL_DECIMAL, "2,5", "2.50", true},
+    {"decimal kept as text: the copy's text", SQL_DECIMAL, SQL_LONGVARCHAR, "1.50", "1.5", false},
+    {"trailing space in text", SQL_VARCHAR, SQL_LONGVARCHAR, "x", "x ", false},
+    {"CHAR padding", SQL_CHAR, SQL_VARCHAR, "ab   ", "ab", true},
+    {"NULL is not ''", SQL_VARCHAR, SQL_VARCHAR, std::nullopt, "", false},
+    {"NULL is NULL", SQL_INTEGER, SQL_INTEGER, std::nullopt, std::nullopt, true},
+    {"bytes exactly", SQL_LONGVARBINARY, SQL_LONGVARBINARY, std::string("a\0b", 3), std::string("a\0c", 3), false},
+    {"timestamp separators", SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.500000",
+     "2024-01-02-03.04.05.5", true},
+    {"timestamp an hour later", SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05", "2024-01-02 04:04:05",
+     false},
+    {"a microsecond apart", SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.000001",
+     "2024-01-02 03:04:05", false},
+    {"date and midnight timestamp", SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP, "2024-01-02", "2024-01-02 00:00:00", true},
+    {"date and a time that day", SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP, "2024-01-02", "2024-01-02 00:00:01", false},
+    {"boolean True is 1", SQL_BIT, SQL_TINYINT, "True", "1", true},
+    {"double in a REAL column", SQL_DOUBLE, SQL_REAL, "0.1", "0.1", true},
+    {"double rounded by REAL", SQL_DOUBLE, SQL_REAL, "0.30000000000000004", "0.3", true},
+    {"double differs", SQL_DOUBLE, SQL_DOUBLE, "0.30000000000000004", "0.3", false},
+};
+
+TEST(ValueMeaning, ValuesCompareByWhatTheyMean)
+{
+    for (const SameMeaningCase& c : kSameMeaning) {
+        const ValueMeaning meaning = MeaningOf(MakeField("a", c.sourceType), MakeField("a", c.targetType));
+        EXPECT_EQ(NormalizedValue(meaning, c.source) == NormalizedValue(meaning, c.target), c.same) << c.what;
+    }
 }
 
 }  // namespace
