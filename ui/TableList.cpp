@@ -203,6 +203,8 @@ int TableList::add(const QString& text)
     if (const int listed = indexOf(text); listed >= 0)
         return listed;
     auto* row = new TableRow(text);
+    // Until the next listing reads its statistics, a new name is a table of unknown size.
+    showEstimate(*row, TableEstimate {});
     // Upper bound: the first row that sorts after the new one.
     const bool ascending = header()->sortIndicatorOrder() == Qt::AscendingOrder;
     int low = 0;
