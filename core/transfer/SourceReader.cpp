@@ -32,6 +32,13 @@ std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::stri
                                               TargetSide::MySQL, blockRows);
 }
 
+std::unique_ptr<SourceReader> OpenSource(DatabaseSide side, DataConnection& connection, const std::string& table,
+                                         size_t blockRows)
+{
+    return side == DatabaseSide::MySQL ? OpenMySQLSource(connection, table, blockRows)
+                                       : OpenDB2Source(connection, table, blockRows);
+}
+
 std::map<std::string, std::string> ReadMySQLColumnDeclarations(DataConnection& mysql, const std::string& table)
 {
     return MySQLSqlDialect::columnDeclarations(mysql, table);

@@ -42,6 +42,9 @@ std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::
                                               size_t pageRows = 0, size_t pageBytes = kMySQLPageBytes);
 // DB2 streams its results: one SELECT read to the end.
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows);
+// The reader of a table on `side`, the way that side is best read.
+std::unique_ptr<SourceReader> OpenSource(DatabaseSide side, DataConnection& connection, const std::string& table,
+                                         size_t blockRows);
 
 // The same rows, the next block read on a worker thread while the caller
 // sends the current one. The source connection must not be used meanwhile.

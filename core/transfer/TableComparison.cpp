@@ -327,10 +327,10 @@ private:
     {
         DataConnection& connection = sourceSide ? source_ : target_;
         const std::string& table = sourceSide ? result_->name : result_->targetName;
-        const bool mysql = sourceSide == toDB2_;
+        const DatabaseSide side = sourceSide == toDB2_ ? DatabaseSide::MySQL : DatabaseSide::DB2;
         // Blocks as big as the copy's.
         const size_t blockRows = BatchRowsFor(std::max(result_->sourceRows, result_->targetRows));
-        return mysql ? OpenMySQLSource(connection, table, blockRows) : OpenDB2Source(connection, table, blockRows);
+        return OpenSource(side, connection, table, blockRows);
     }
 
     // Lines up the target's columns with the source's and chooses how each is compared.
