@@ -2,6 +2,7 @@
 
 #include "DataConnection.h"
 #include "SourceReader.h"
+#include "Transfer.h"
 
 #include <optional>
 
@@ -9,8 +10,6 @@ namespace {
 
 // The new session gives up rather than wait long: the report must come.
 constexpr int kLookSeconds = 60;
-
-std::string rowsText(long long rows) { return std::to_string(rows) + (rows == 1 ? " row" : " rows"); }
 
 std::optional<std::string> openLook(DataConnection& connection, const SqlDialect& dialect,
                                     const ConnectionProfile& profile)
@@ -45,7 +44,7 @@ LostAnswerCheck CheckLoadAfterLostCommit(const SqlDialect& dialect, const Connec
     } catch (const DbError& error) {
         return cannotLook(error.description());
     }
-    const std::string holds = table + " now holds " + rowsText(check.rowsOnTarget);
+    const std::string holds = table + " now holds " + CountsText(check.rowsOnTarget);
     if (rowsIfKept == rowsIfCommitted) {
         check.finding = holds + ", as many with the load as without it: outcome unknown.";
     } else if (check.rowsOnTarget == rowsIfCommitted) {
@@ -86,7 +85,7 @@ LostAnswerCheck CheckSwapAfterLostAnswer(const SqlDialect& dialect, const Connec
         } else if (tableThere) {
             check.rowsOnTarget = CountRows(look, dialect, table);
             check.outcome = LostAnswerCheck::Outcome::Committed;
-            check.finding = "The copy took the name " + table + ", which now holds " + rowsText(check.rowsOnTarget)
+            check.finding = "The copy took the name " + table + ", which now holds " + CountsText(check.rowsOnTarget)
                 + ": the swap took effect.";
         } else {
             check.finding = "Neither " + table + " nor the copy " + staging + " is there: outcome unknown.";

@@ -12,9 +12,6 @@
 #include <string>
 #include <vector>
 
-// "1 row", "3 rows".
-std::string CountsText(long long rows);
-
 // What every table of one run shares: the connections, how the target
 // compares names, the tables it has, and the summary being written.
 class TransferRun {

@@ -141,6 +141,9 @@ struct SummaryNumbers {
 std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, const std::string& targetName,
                                               const SummaryNumbers& numbers = {});
 
+// A count of rows as the messages give it: "1 row", "3 rows".
+std::string CountsText(long long rows);
+
 // A time left as the window and the command line show it: "m:ss".
 std::string FormatMinutesSeconds(double seconds);
 
