@@ -98,10 +98,9 @@ int send(const std::string& direction, const std::string& table, int streams)
     BenchObserver observer;
     TransferOptions options;
     options.parallelStreams = streams;
-    const auto summary
-        = RunTransfer(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                      profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"), {table}, observer,
-                      options);
+    const auto summary = RunTransfer(
+        direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+        profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"), {table}, observer, options);
     const double cpu = cpuSeconds();
     const long long rows = summary.rowsCopied();
     std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld streams=%d cpu_s=%.2f"

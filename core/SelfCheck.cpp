@@ -301,10 +301,7 @@ private:
 
 }  // namespace
 
-int RunSelfCheck(Workspace& workspace, SelfCheckObserver& observer)
-{
-    return SelfCheck(workspace, observer).run();
-}
+int RunSelfCheck(Workspace& workspace, SelfCheckObserver& observer) { return SelfCheck(workspace, observer).run(); }
 
 bool SameDecimalValue(const std::string& a, const std::string& b)
 {

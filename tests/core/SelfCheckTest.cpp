@@ -54,22 +54,25 @@ TEST(SelfCheck, DropsLeftoversButNotOneWithATrigger)
         told += check + ": " + why + "\n";
     ASSERT_EQ(checks.failures.size(), 1u) << told;
     EXPECT_TRUE(checks.failures.count("create TABLEHOP_CHECK_CORPUS on MySQL"));
-    for (const char* check : {"on IBM DB2: wide row (60 columns)",
-                              "back on MySQL: every value with matching column types and keys",
-                              "drop the scratch tables"})
+    for (const char* check :
+         {"on IBM DB2: wide row (60 columns)", "back on MySQL: every value with matching column types and keys",
+          "drop the scratch tables"})
         EXPECT_TRUE(checks.didPass(check)) << check;
 
     DataConnection mysql;
     OpenMySQL(mysql);
     EXPECT_EQ(QueryValue(mysql, "SELECT id FROM TABLEHOP_CHECK_CORPUS"), "7");
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = DATABASE()"
-                                " AND TRIGGER_NAME = 'tablehop_check_user_trigger'"),
+    EXPECT_EQ(QueryValue(mysql,
+                         "SELECT COUNT(*) FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = DATABASE()"
+                         " AND TRIGGER_NAME = 'tablehop_check_user_trigger'"),
               "1");
-    EXPECT_EQ(QueryValue(db2, "SELECT COUNT(*) FROM SYSCAT.TABLES WHERE TABSCHEMA = CURRENT SCHEMA"
-                              " AND TABNAME LIKE 'TABLEHOP_CHECK%'"),
+    EXPECT_EQ(QueryValue(db2,
+                         "SELECT COUNT(*) FROM SYSCAT.TABLES WHERE TABSCHEMA = CURRENT SCHEMA"
+                         " AND TABNAME LIKE 'TABLEHOP_CHECK%'"),
               "0");
-    EXPECT_EQ(QueryValue(mysql, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
-                                " AND TABLE_NAME LIKE 'TABLEHOP\\_CHECK\\_%'"),
+    EXPECT_EQ(QueryValue(mysql,
+                         "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+                         " AND TABLE_NAME LIKE 'TABLEHOP\\_CHECK\\_%'"),
               "1");
 
     const TransferOptions& after = workspace.options();
