@@ -1,6 +1,11 @@
-// tablehop-transfer-bench send to-db2|to-mysql TABLE
-//   Sends TABLE with RunTransfer, replacing the target table, and prints
-//   rows=N refused=N seconds=S rows_per_s=R peak_rss_mb=M
+// tablehop-transfer-bench send to-db2|to-mysql TABLE [STREAMS]
+//   Sends TABLE with RunTransfer, replacing the target table, over STREAMS
+//   parallel streams (default 1), and prints
+//   rows=N refused=N seconds=S rows_per_s=R peak_rss_mb=M streams=K cpu_s=C cpu_s_per_million_rows=P
+//   cpu_s is this process's user + system CPU time (getrusage, all threads,
+//   connecting included). The DB2 stand-in's ODBC driver runs inside it, so
+//   the figure holds the stand-in's client-side work for the DB2 side as
+//   well as both drivers'; neither server's work is in it.
 // tablehop-transfer-bench verify to-db2|to-mysql TABLE
 //   Compares TABLE with its copy on the target and prints
 //   rows=N status=equal|different|not-compared seconds=S rows_per_s=R peak_rss_mb=M
@@ -79,15 +84,29 @@ long peakRssMb()
     return usage.ru_maxrss / 1024;  // kilobytes on Linux
 }
 
-int send(const std::string& direction, const std::string& table)
+// User and system CPU seconds of the whole process so far, every thread.
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+int send(const std::string& direction, const std::string& table, int streams)
 {
     BenchObserver observer;
-    const auto summary
-        = RunTransfer(direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
-                      profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"), {table}, observer);
-    std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld\n", summary.rowsCopied(),
-                summary.rowsRefused(), summary.seconds,
-                summary.seconds > 0 ? summary.rowsCopied() / summary.seconds : 0.0, peakRssMb());
+    TransferOptions options;
+    options.parallelStreams = streams;
+    const auto summary = RunTransfer(
+        direction == "to-db2" ? TransferDirection::MySQLToDB2 : TransferDirection::DB2ToMySQL,
+        profileFromEnv("TABLEHOP_TEST_MYSQL_"), profileFromEnv("TABLEHOP_TEST_DB2_"), {table}, observer, options);
+    const double cpu = cpuSeconds();
+    const long long rows = summary.rowsCopied();
+    std::printf("rows=%lld refused=%lld seconds=%.3f rows_per_s=%.0f peak_rss_mb=%ld streams=%d cpu_s=%.2f"
+                " cpu_s_per_million_rows=%.2f\n",
+                rows, summary.rowsRefused(), summary.seconds, summary.seconds > 0 ? rows / summary.seconds : 0.0,
+                peakRssMb(), streams, cpu, rows > 0 ? cpu / (rows / 1e6) : 0.0);
     return observer.reports == 0 && summary.tablesSent() == 1 ? 0 : 1;
 }
 
@@ -144,8 +163,11 @@ int list(const std::string& side, bool estimates)
 int main(int argc, char** argv)
 {
     try {
-        if (argc == 4 && std::strcmp(argv[1], "send") == 0)
-            return send(argv[2], argv[3]);
+        if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "send") == 0) {
+            const int streams = argc == 5 ? std::atoi(argv[4]) : 1;
+            if (streams >= 1)
+                return send(argv[2], argv[3], streams);
+        }
         if (argc == 4 && std::strcmp(argv[1], "verify") == 0)
             return verify(argv[2], argv[3]);
         if (argc == 4 && std::strcmp(argv[1], "exec") == 0)
@@ -156,7 +178,8 @@ int main(int argc, char** argv)
         std::cerr << error.what() << "\n";
         return 1;
     }
-    std::cerr << "usage: tablehop-transfer-bench send|verify to-db2|to-mysql TABLE | exec mysql|db2 SQL"
+    std::cerr << "usage: tablehop-transfer-bench send to-db2|to-mysql TABLE [STREAMS]"
+                 " | verify to-db2|to-mysql TABLE | exec mysql|db2 SQL"
                  " | list mysql|db2 names|estimates\n";
     return 2;
 }

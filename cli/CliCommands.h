@@ -5,6 +5,7 @@
 #include "Cli.h"
 #include "CliArgs.h"
 #include "ConnectionProfile.h"
+#include "SelfCheck.h"  // SameDecimalValue
 #include "Transfer.h"
 
 class Workspace;
@@ -48,10 +49,6 @@ private:
 // The per-table progress line drawn on a terminal: a bar of 20, the count,
 // the rate and the time left; full (never past it) when the table grew.
 std::string ProgressBarLine(const std::string& table, long long done, long long total, double rate);
-
-// Whether two texts of decimals are one number, as the self-check compares
-// them: ".5", "0.5" and "0.50" are; a text that is no decimal equals nothing.
-bool SameDecimalValue(const std::string& a, const std::string& b);
 
 // One table's comparison as JSON, for verify and send --verify.
 QJsonObject ComparisonJson(const TableComparison& table);

@@ -3,6 +3,7 @@
 #include "ConnectChecks.h"
 #include "DataConnection.h"
 #include "ForwardingObserver.h"
+#include "SelfCheck.h"
 #include "SqlDialect.h"
 #include "StatementCancel.h"
 #include "TableOperations.h"
@@ -312,6 +313,8 @@ ComparisonSummary Workspace::compareAndLog(TransferDirection direction, const st
     writeToActivityLog({"verify", targetNameOf(direction), tables, result, logged.errors});
     return summary;
 }
+
+int Workspace::selfCheck(SelfCheckObserver& observer) { return RunSelfCheck(*this, observer); }
 
 void Workspace::cancel()
 {

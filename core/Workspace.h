@@ -16,6 +16,7 @@
 #include <vector>
 
 class DataConnection;
+class SelfCheckObserver;
 class SettingsStore;
 class StatementCanceller;
 
@@ -68,6 +69,9 @@ public:
     // target; recorded in the activity log as "verify". cancel() stops it too.
     ComparisonSummary verify(TransferDirection direction, const std::vector<std::string>& tables,
                              ComparisonObserver& observer);
+    // The self-check (SelfCheck.h) with these logins; returns how many checks
+    // failed. Its sends and verifies are the ones above.
+    int selfCheck(SelfCheckObserver& observer);
     // From any thread: stops the running send as Cancel does. The engine
     // stops at its next check, and the statements in hand are cancelled so
     // a long one (a read, a wait for another session's lock) does not hold

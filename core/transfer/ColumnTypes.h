@@ -31,6 +31,8 @@ struct TransferOptions {
     bool upperCaseNamesOnDB2 = false;
     // Each table sent is compared with its source afterwards, value by value.
     bool verifyAfterSending = false;
+    // How many connections to each side share one table's rows; 1 sends as always.
+    int parallelStreams = 1;
 };
 
 // How the target sizes the text columns a CREATE TABLE declares: in bytes,
