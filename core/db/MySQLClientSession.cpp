@@ -3,6 +3,8 @@
 #include <mysql.h>
 #include <sys/socket.h>
 
+#include <utility>
+
 namespace {
 
 // The library's own errors (20xx) carry the generic state; a lost link says so.
@@ -35,7 +37,7 @@ MySQLClientSession::MySQLClientSession(const ConnectionProfile& profile, int con
     setTimeout(mysql_, MYSQL_OPT_CONNECT_TIMEOUT, connectSeconds);
     setTimeout(mysql_, MYSQL_OPT_READ_TIMEOUT, readSeconds);
     setTimeout(mysql_, MYSQL_OPT_WRITE_TIMEOUT, readSeconds);
-    // No my.cnf of the machine's changes how this session logs in.
+    // The session only reads: no server may ask it for a local file.
     const my_bool off = 0;
     mysql_optionsv(mysql_, MYSQL_OPT_LOCAL_INFILE, &off);
     if (profile.encrypted) {
