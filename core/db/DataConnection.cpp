@@ -25,6 +25,7 @@ DataConnection::~DataConnection()
 void DataConnection::open(const std::string& connectionText)
 {
     close();
+    profile_.reset();
     dbc_ = OdbcHandle(SQL_HANDLE_DBC, env_.get());
     if (connectionTimeout_ > 0)
         SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectionProfile.h"
 #include "DataRecordset.h"
 #include "OdbcHandle.h"
 
@@ -27,9 +28,17 @@ public:
     int cursorLocation() const { return cursorLocation_; }
     void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
     void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+    int commandTimeout() const { return commandTimeout_; }
+    int connectionTimeout() const { return connectionTimeout_; }
 
     void open(const std::string& connectionText);
     bool isOpen() const { return open_; }
+    // The login it was opened with, when it was opened from one (a dialect's
+    // session), so a second session can be opened the same way; else empty.
+    const std::optional<ConnectionProfile>& profile() const { return profile_; }
+    void rememberProfile(const ConnectionProfile& profile) { profile_ = profile; }
+    // The canceller its statements joined; null when made outside a scope.
+    StatementCanceller* canceller() const { return canceller_; }
     void close();
 
     // Runs one statement. Returns its result when it has result columns,
@@ -70,6 +79,7 @@ private:
     int commandTimeout_ = 0;      // 0: the driver's default (no limit)
     int connectionTimeout_ = 15;  // seconds
     StatementCanceller* canceller_;
+    std::optional<ConnectionProfile> profile_;
 };
 
 // Manual commit on a connection for as long as it lives: what its holder

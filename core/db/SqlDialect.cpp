@@ -70,6 +70,7 @@ void SqlDialect::openConnection(DataConnection& connection, const ConnectionProf
     }
     try {
         connection.open(connectionString(profile));
+        connection.rememberProfile(profile);
     } catch (const DbError& error) {
         const std::optional<std::string> advice = connectAdvice(error, profile);
         if (!advice)

@@ -23,12 +23,19 @@ std::unordered_map<SQLHSTMT, StatementCanceller*>& registry()
     return statements;
 }
 
+std::unordered_map<const void*, std::pair<StatementCanceller*, std::function<void()>>>& stops()
+{
+    static std::unordered_map<const void*, std::pair<StatementCanceller*, std::function<void()>>> entries;
+    return entries;
+}
+
 }  // namespace
 
 StatementCanceller::~StatementCanceller()
 {
     const std::lock_guard lock(registryLock());
     std::erase_if(registry(), [this](const auto& entry) { return entry.second == this; });
+    std::erase_if(stops(), [this](const auto& entry) { return entry.second.first == this; });
 }
 
 void StatementCanceller::cancelRunning()
@@ -38,6 +45,9 @@ void StatementCanceller::cancelRunning()
     for (const auto& [statement, canceller] : registry())
         if (canceller == this)
             SQLCancel(statement);
+    for (const auto& [owner, stop] : stops())
+        if (stop.first == this)
+            stop.second();
 }
 
 StatementCanceller* StatementCanceller::current() { return currentCanceller; }
@@ -54,6 +64,20 @@ void StatementCanceller::forget(SQLHSTMT statement) noexcept
 {
     const std::lock_guard lock(registryLock());
     registry().erase(statement);
+}
+
+void StatementCanceller::trackStop(StatementCanceller* canceller, const void* owner, std::function<void()> stop)
+{
+    if (!canceller)
+        return;
+    const std::lock_guard lock(registryLock());
+    stops()[owner] = {canceller, std::move(stop)};
+}
+
+void StatementCanceller::forgetStop(const void* owner) noexcept
+{
+    const std::lock_guard lock(registryLock());
+    stops().erase(owner);
 }
 
 StatementCancelScope::StatementCancelScope(StatementCanceller& canceller) : previous_(currentCanceller)

@@ -3,6 +3,7 @@
 #include <sql.h>
 
 #include <atomic>
+#include <functional>
 
 // Lets one thread stop the statements another thread runs: a connection made
 // on a thread while a StatementCancelScope is active there joins the scope's
@@ -27,6 +28,10 @@ public:
     // Kept by DataConnection for the statements it hands out.
     static void track(StatementCanceller* canceller, SQLHSTMT statement);
     static void forget(SQLHSTMT statement) noexcept;
+    // Work that is no ODBC statement (a client library's stream): `stop` is
+    // called from the cancelling thread, and must be safe there.
+    static void trackStop(StatementCanceller* canceller, const void* owner, std::function<void()> stop);
+    static void forgetStop(const void* owner) noexcept;
 
 private:
     std::atomic<bool> cancelled_ = false;

@@ -3,12 +3,14 @@
 #include "SqlIdentifiers.h"
 
 PositionReader::PositionReader(DataConnection& mysql, const std::string& table, const MySQLTableFacts& facts,
-                               size_t blockRows, size_t pageRows, size_t pageBytes)
+                               size_t blockRows, size_t pageRows, size_t pageBytes, const std::string& streamProblem)
         : PagedReader(mysql, facts, blockRows, pageRows, pageBytes)
 {
     selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
     from_ = selectSql_ + (facts.isView ? "" : " USE INDEX ()");
     note_ = table + ": no primary or unique NOT NULL key, read in pages by position (slower on large tables)";
+    if (!streamProblem.empty())
+        note_ += "; it could not be read in one pass: " + streamProblem;
     if (!facts.snapshots)
         note_ += "; its engine keeps no snapshot, so rows changed while it was read may be missing or repeated";
     start();

@@ -4,6 +4,7 @@
 #include "MySQLSqlDialect.h"
 #include "PositionReader.h"
 #include "SqlIdentifiers.h"
+#include "StreamingReader.h"
 #include "WholeTableReader.h"
 
 std::vector<Field> SourceReader::columns() const
@@ -22,8 +23,16 @@ std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::
     if (!facts.pagingKey.empty())
         return std::make_unique<KeysetReader>(mysql, table, facts, blockRows, pageRows ? pageRows : kMySQLPageRows,
                                               pageBytes);
+    std::string streamProblem;
+    if (facts.snapshots && mysql.profile()) {
+        try {
+            return std::make_unique<StreamingReader>(mysql, table, blockRows);
+        } catch (const StreamingReader::StreamUnavailable& error) {
+            streamProblem = error.description();
+        }
+    }
     return std::make_unique<PositionReader>(mysql, table, facts, blockRows,
-                                            pageRows ? pageRows : kMySQLPositionPageRows, pageBytes);
+                                            pageRows ? pageRows : kMySQLPositionPageRows, pageBytes, streamProblem);
 }
 
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows)

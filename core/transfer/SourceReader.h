@@ -28,12 +28,16 @@ protected:
     std::string selectSql_, note_;
 };
 
-// MySQL: the driver holds a whole result in memory, so a table is read in
-// pages of a bounded number of bytes (at most pageRows rows each; 0: the
-// reader's own bound), on InnoDB all pages inside one consistent snapshot, so
-// no row is locked: in key order when it has a primary or unique NOT NULL
-// key, otherwise (also a view) by position. A page holds about pageBytes of
-// values, and at least one row however wide.
+// MySQL: the driver holds a whole result in memory, so a table with a
+// primary or unique NOT NULL key is read in pages in key order, of a bounded
+// number of bytes (at most pageRows rows each; 0: the reader's own bound), on
+// InnoDB all pages inside one consistent snapshot, so no row is locked. A
+// page holds about pageBytes of values, and at least one row however wide.
+// A table without such a key (also a view) that keeps snapshots is read in
+// one pass by a second session of the same login, its rows taken as they
+// arrive, when the connection was opened from a login (a dialect's session);
+// otherwise, or when that session cannot be had, it is read in pages by
+// position, each of which reads the rows before it again.
 constexpr size_t kMySQLPageRows = 20000;
 // Paging by position reads the rows before each page again: fewer, larger pages.
 constexpr size_t kMySQLPositionPageRows = 250000;

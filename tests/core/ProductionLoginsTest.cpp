@@ -44,14 +44,7 @@ std::string count(DataConnection& connection, const std::string& sql)
 }
 
 // The MariaDB that accepts only encrypted connections, and the DB2 login that may only use TLS.
-ConnectionProfile tlsMySQL()
-{
-    ConnectionProfile profile = MySQLTestProfile();
-    profile.port = env("TABLEHOP_TEST_TLS_MYSQL_PORT");
-    profile.encrypted = true;
-    profile.caCertificate = env("TABLEHOP_TEST_TLS_CA");
-    return profile;
-}
+ConnectionProfile tlsMySQL() { return TlsMySQLTestProfile(); }
 
 ConnectionProfile tlsDB2()
 {

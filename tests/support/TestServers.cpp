@@ -40,6 +40,15 @@ ConnectionProfile FoldingMySQLTestProfile()
     return profile;
 }
 
+ConnectionProfile TlsMySQLTestProfile()
+{
+    ConnectionProfile profile = MySQLTestProfile();
+    profile.port = requiredEnv("TABLEHOP_TEST_TLS_MYSQL_PORT");
+    profile.encrypted = true;
+    profile.caCertificate = requiredEnv("TABLEHOP_TEST_TLS_CA");
+    return profile;
+}
+
 ConnectionProfile MySQLTestProfileFor(const std::string& database)
 {
     ConnectionProfile profile = MySQLTestProfile();

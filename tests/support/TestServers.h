@@ -11,6 +11,8 @@ ConnectionProfile DB2TestProfile();
 // The second MariaDB server, set up as many real ones are: table names kept in
 // lower case (lower_case_table_names=1) and the time zone Europe/Berlin.
 ConnectionProfile FoldingMySQLTestProfile();
+// The MariaDB that accepts only encrypted connections, with the private CA.
+ConnectionProfile TlsMySQLTestProfile();
 // The test MariaDB's login with another database of it.
 ConnectionProfile MySQLTestProfileFor(const std::string& database);
 

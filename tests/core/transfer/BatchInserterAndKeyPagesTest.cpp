@@ -1,6 +1,7 @@
 // The MySQL side on its own: bulk batches with refused rows, the report's
 // statement text, and reading a table in key order page by page.
 #include "BatchInserter.h"
+#include "MySQLSqlDialect.h"
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
 #include "SourceReader.h"
@@ -263,37 +264,48 @@ TEST_F(MySQLSide, TableWithoutUsableKeyIsReadInPiecesEveryRowOnce)
 
 // Reading takes no row lock: a writer whose lock waits end after 3 s changes
 // single rows of a table without a key while it is read, even while a third
-// session's open transaction holds a row the reader has yet to reach.
+// session's open transaction holds a row the reader has yet to reach; read in
+// pages (a connection opened without a login) and in one pass (opened from one).
 TEST_F(MySQLSide, WritersOfATableWithoutKeyNeverWaitForItsReader)
 {
-    mysql.execute("CREATE TABLE side_nokey(n INT, v VARCHAR(10)) ENGINE=InnoDB");
-    mysql.execute("INSERT INTO side_nokey SELECT seq, 'old' FROM seq_1_to_3000");
-    DataConnection holder, writer;
-    OpenMySQL(holder);
-    OpenMySQL(writer);
-    holder.execute("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");  // locks only the row it changes
-    holder.execute("START TRANSACTION");
-    holder.execute("UPDATE side_nokey SET v = 'held' WHERE n = 3000");
-    writer.execute("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
-    writer.execute("SET SESSION innodb_lock_wait_timeout = 3");
-    std::unique_ptr<SourceReader> reader;
-    std::thread opening([&] { reader = OpenMySQLSource(mysql, "side_nokey", 100, 500); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a locking reader would now wait at row 3000
-    for (int n : {10, 1500, 2999})
-        EXPECT_NO_THROW(writer.execute("UPDATE side_nokey SET v = 'new' WHERE n = " + std::to_string(n))) << n;
-    holder.execute("COMMIT");  // a DELETE, unlike an UPDATE, would wait for the held row itself
-    opening.join();
-    ASSERT_NE(reader, nullptr);
-    for (int n : {11, 1501, 2998})
-        EXPECT_NO_THROW(writer.execute("DELETE FROM side_nokey WHERE n = " + std::to_string(n))) << n;
-    std::multiset<std::string> seen;
-    while (RowBlock* block = reader->next())
-        for (size_t r = 0; r < block->rows; ++r)
-            seen.insert(*block->sendText(0, r) + *block->sendText(1, r));
-    std::multiset<std::string> expected;
-    for (int n = 1; n <= 3000; ++n)
-        expected.insert(std::to_string(n) + "old");  // as the table was when reading began
-    EXPECT_EQ(seen, expected);
+    for (const bool onePass : {false, true}) {
+        SCOPED_TRACE(onePass ? "one pass" : "pages");
+        DataConnection reading;
+        if (onePass)
+            MySQLDialect().openSession(reading, MySQLTestProfile());
+        else
+            OpenMySQL(reading);
+        DropMySQL(mysql, "side_nokey");
+        mysql.execute("CREATE TABLE side_nokey(n INT, v VARCHAR(10)) ENGINE=InnoDB");
+        mysql.execute("INSERT INTO side_nokey SELECT seq, 'old' FROM seq_1_to_3000");
+        DataConnection holder, writer;
+        OpenMySQL(holder);
+        OpenMySQL(writer);
+        holder.execute("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");  // locks only the row it changes
+        holder.execute("START TRANSACTION");
+        holder.execute("UPDATE side_nokey SET v = 'held' WHERE n = 3000");
+        writer.execute("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
+        writer.execute("SET SESSION innodb_lock_wait_timeout = 3");
+        std::unique_ptr<SourceReader> reader;
+        std::thread opening([&] { reader = OpenMySQLSource(reading, "side_nokey", 100, 500); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a locking reader would now wait at row 3000
+        for (int n : {10, 1500, 2999})
+            EXPECT_NO_THROW(writer.execute("UPDATE side_nokey SET v = 'new' WHERE n = " + std::to_string(n))) << n;
+        holder.execute("COMMIT");  // a DELETE, unlike an UPDATE, would wait for the held row itself
+        opening.join();
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->readingNote().empty(), onePass) << reader->readingNote();
+        for (int n : {11, 1501, 2998})
+            EXPECT_NO_THROW(writer.execute("DELETE FROM side_nokey WHERE n = " + std::to_string(n))) << n;
+        std::multiset<std::string> seen;
+        while (RowBlock* block = reader->next())
+            for (size_t r = 0; r < block->rows; ++r)
+                seen.insert(*block->sendText(0, r) + *block->sendText(1, r));
+        std::multiset<std::string> expected;
+        for (int n = 1; n <= 3000; ++n)
+            expected.insert(std::to_string(n) + "old");  // as the table was when reading began
+        EXPECT_EQ(seen, expected);
+    }
 }
 
 }  // namespace
