@@ -46,6 +46,11 @@ const KeyCase kCases[] = {
      true},
     {"ps_two_columns", "a INT, b VARCHAR(10), v INT, PRIMARY KEY (a, b)",
      "SELECT seq DIV 1000, CONCAT('b', seq % 1000), seq FROM seq_1_to_3000", true},
+    // Bytes compare as bytes: 0x00 and 0xFF among them.
+    {"ps_bytes", "k VARBINARY(8) PRIMARY KEY, v INT",
+     "SELECT UNHEX(CONCAT(LPAD(HEX(seq % 256), 2, '0'), LPAD(HEX(seq * 40503 % 65536), 4, '0'))), seq "
+     "FROM seq_1_to_3000",
+     true},
 };
 
 std::string mysqlRowsSql(const KeyCase& c) { return std::string("INSERT INTO ") + c.table + " " + c.rows; }
