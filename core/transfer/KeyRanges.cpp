@@ -147,14 +147,23 @@ std::optional<KeySplit> SplitByKey(DataConnection& source, const SqlDialect& dia
     for (const std::string& name : names)
         columns += (columns.empty() ? "" : ", ") + dialect.quoteIdentifier(name);
     const std::string from = " FROM " + dialect.quoteIdentifier(table);
-    const std::string orderedSelect = "SELECT " + columns + from + " ORDER BY " + columns;
 
     KeySplit split;
     std::vector<std::vector<std::string>> bounds;
     KeyStatement statement(source, dialect);
     const bool sourceIsMySQL = dialect.side() == DatabaseSide::MySQL;
+    long long boundAt = 0;  // the row of the last boundary in the key's order
     for (int part = 1; part < parts; ++part) {
-        statement.execute(dialect.rowAtOffsetSql(orderedSelect, rowCount * part / parts), {});
+        // Each boundary is counted on from the one before along the key's
+        // index, so the table's keys are walked once, not once per boundary.
+        const long long at = rowCount * part / parts;
+        KeyCondition after;
+        if (!bounds.empty())
+            AddKeyComparison(after, dialect, split.key, bounds.back(), ">=");
+        const std::string orderedSelect = "SELECT " + columns + from
+            + (after.sql.empty() ? "" : " WHERE " + after.sql) + " ORDER BY " + columns;
+        statement.execute(dialect.rowAtOffsetSql(orderedSelect, at - boundAt), after);
+        boundAt = at;
         const std::vector<Field> fields = DescribeResultColumns(statement.get());
         if (split.key.empty()) {
             for (const Field& field : fields) {
