@@ -71,7 +71,7 @@ const char* commandHelp(const std::string& command)
         return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
                "                        [--existing replace|append|replace-rows|skip]\n"
                "                        [--keys | --no-keys] [--db2-upper-case | --no-db2-upper-case]\n"
-               "                        [--verify] [--json] TABLE...\n\n"
+               "                        [--verify] [--parallel N] [--json] TABLE...\n\n"
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
                "A table that exists on the target is dropped first with --overwrite, left alone with\n"
                "--skip-existing; without either it is an error, unless you answer the question on a terminal.\n"
@@ -103,6 +103,12 @@ const char* commandHelp(const std::string& command)
                "table that existed on the target, existing: the mode used (replace, append, replace-rows, skip).\n"
                "--verify compares each table sent with its source afterwards, as verify does; a table that\n"
                "arrived but differs has the status different, and the exit status is 1. Off unless given.\n"
+               "--parallel N (1 to 16, default 1) copies a table of 50000 rows or more that has a primary\n"
+               "key (on MySQL also a unique key of NOT NULL columns) in N ranges of its key at once, each on\n"
+               "its own pair of connections, into the one new table that then replaces the old one as\n"
+               "always. Each range is read in a snapshot of its own: a table written to meanwhile is not\n"
+               "copied as of one instant, as it is with one stream. Other tables, and loads into existing\n"
+               "tables (--existing append or replace-rows), go as one stream. Not taken from the window.\n"
                "Ctrl-C (SIGINT) or SIGTERM stops as Cancel does: after the current batch the copy is dropped,\n"
                "the old table stays, the summary follows and the exit status is 130 or 143; a second signal\n"
                "ends at once (a later send drops the staging table left behind).\n";
@@ -139,7 +145,7 @@ const char* commandHelp(const std::string& command)
 const std::set<std::string> kValuedOptions = {
     "to",       "mysql-server", "mysql-port",   "mysql-user", "mysql-database", "db2-server",
     "db2-port", "db2-user",     "db2-database", "db2-types",  "existing",       "db2-schema",
-    "mysql-ca", "mysql-cert",   "mysql-key",    "db2-ca",
+    "mysql-ca", "mysql-cert",   "mysql-key",    "db2-ca",         "parallel",
 };
 const std::set<std::string> kFlags = {
     "help",           "json",    "overwrite",    "skip-existing", "keys",      "no-keys",

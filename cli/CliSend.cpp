@@ -315,6 +315,18 @@ std::string storedSetting(const CliContext& context, const SettingKey& setting)
     return context.settings ? context.settings->read(setting).toStdString() : setting.defaultValue;
 }
 
+// --parallel N: 1 to the most streams a run may ask for.
+int ParallelStreamsArgument(const std::string& text)
+{
+    const bool digits = !text.empty() && text.size() <= 2
+        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int streams = digits ? std::stoi(text) : 0;
+    if (streams < 1 || streams > kMaxParallelStreams)
+        throw UsageError("--parallel takes a number of streams from 1 to " + std::to_string(kMaxParallelStreams)
+                         + ", not \"" + text + "\"");
+    return streams;
+}
+
 // The options given, else those the window last used.
 TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
 {
@@ -334,6 +346,9 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
     // Not the window's choice: without the option a send does what it always did.
     // Not the window's choice either: a script asks for it.
     options.verifyAfterSending = args.flags.count("verify") > 0;
+    // Nor is this: several snapshots instead of one is a script's own choice.
+    if (const auto parallel = args.options.find("parallel"); parallel != args.options.end())
+        options.parallelStreams = ParallelStreamsArgument(parallel->second);
     if (const auto existing = args.options.find("existing"); existing != args.options.end()) {
         if (args.flags.count("overwrite") || args.flags.count("skip-existing"))
             throw UsageError("--existing excludes --overwrite and --skip-existing");

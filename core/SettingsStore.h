@@ -133,3 +133,5 @@ inline constexpr SettingKey kAskExistingFirstSetting {"AskAboutExistingTablesFir
 inline constexpr SettingKey kPasswordsInKeyringSetting {"PasswordsInKeyring", "0"};
 // "1": each table sent is compared with its source afterwards (the window only; tablehop-cli send --verify).
 inline constexpr SettingKey kVerifyAfterSendingSetting {"VerifyAfterSending", "0"};
+// "1" to "16": a large keyed table goes in that many parallel streams (the window only; tablehop-cli send --parallel).
+inline constexpr SettingKey kParallelStreamsSetting {"ParallelStreams", "1"};

@@ -48,6 +48,7 @@ inline constexpr const char* kExistingTables = "existingTablesCombo";
 inline constexpr const char* kUpperCaseDB2Names = "upperCaseDb2NamesCheck";
 inline constexpr const char* kAskExistingFirst = "askExistingFirstCheck";
 inline constexpr const char* kVerifyAfterSending = "verifyAfterSendingCheck";
+inline constexpr const char* kParallelStreams = "parallelStreamsSpin";
 inline constexpr const char* kRefreshMySQLTables = "RefreshMySQLTables";
 inline constexpr const char* kRefreshDB2Tables = "RefreshDB2Tables";
 

@@ -28,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -270,7 +271,7 @@ void TableManagerWindow::buildKeyboardAccess()
     });
 }
 
-// Six options beside the logins in the store; each change is written at once.
+// Seven options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -346,13 +347,30 @@ void TableManagerWindow::buildOptionChecks()
         addTransferOption(check);
         pointer_->watchButton(check);
     }
+
+    // Streams per large keyed table; 1, the default, reads each table in one snapshot.
+    auto* parallelLabel = new QLabel(QStringLiteral("Parallel streams:"));
+    parallelStreams_ = new QSpinBox;
+    parallelStreams_->setObjectName(QString::fromLatin1(object_name::kParallelStreams));
+    parallelStreams_->setRange(1, kMaxParallelStreams);
+    parallelStreams_->setToolTip(
+        QStringLiteral("A table of 50000 rows or more with a key is copied in this many ranges of its key at once, "
+                       "each on its own connections; each range is read in its own snapshot, so a table written "
+                       "meanwhile is not copied as of one instant. 1 copies every table in one stream"));
+    parallelLabel->setBuddy(parallelStreams_);
+    parallelStreams_->setValue(std::clamp(settings.read(kParallelStreamsSetting).toInt(), 1, kMaxParallelStreams));
+    connect(parallelStreams_, &QSpinBox::valueChanged, this,
+            [&settings](int streams) { settings.write(kParallelStreamsSetting, QString::number(streams)); });
+    addTransferOption(parallelLabel);
+    addTransferOption(parallelStreams_);
     QWidget::setTabOrder(cancel_, matchingTypes_);
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
     QWidget::setTabOrder(copyKeys_, upperCaseNames_);
     QWidget::setTabOrder(upperCaseNames_, existingTables_);
     QWidget::setTabOrder(existingTables_, askFirst_);
     QWidget::setTabOrder(askFirst_, verifyAfter_);
-    QWidget::setTabOrder(verifyAfter_, backButton_);
+    QWidget::setTabOrder(verifyAfter_, parallelStreams_);
+    QWidget::setTabOrder(parallelStreams_, backButton_);
 }
 
 TransferOptions TableManagerWindow::transferOptions() const
@@ -365,6 +383,7 @@ TransferOptions TableManagerWindow::transferOptions() const
     options.existingTables = modes[std::clamp(existingTables_->currentIndex(), 0, 2)];
     options.upperCaseNamesOnDB2 = upperCaseNames_->isChecked();
     options.verifyAfterSending = verifyAfter_->isChecked();
+    options.parallelStreams = parallelStreams_->value();
     return options;
 }
 

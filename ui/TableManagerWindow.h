@@ -13,6 +13,7 @@
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -67,6 +68,7 @@ public:
     QCheckBox* upperCaseNamesCheck() const { return upperCaseNames_; }
     QCheckBox* verifyAfterSendingCheck() const { return verifyAfter_; }
     QComboBox* existingTablesCombo() const { return existingTables_; }
+    QSpinBox* parallelStreamsSpin() const { return parallelStreams_; }
     // "Ask about existing tables before sending": one question before a send
     // starts instead of one as each table is reached.
     QCheckBox* askFirstCheck() const { return askFirst_; }
@@ -183,6 +185,7 @@ private:
     QCheckBox* upperCaseNames_ = nullptr;
     QCheckBox* verifyAfter_ = nullptr;
     QComboBox* existingTables_ = nullptr;
+    QSpinBox* parallelStreams_ = nullptr;
     QCheckBox* askFirst_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     StatusLine* status_ = nullptr;

@@ -552,3 +552,13 @@ LoginFault DB2SqlDialect::loginFault(const DbError& error) const
         return LoginFault::Database;
     return SqlDialect::loginFault(error);
 }
+
+std::vector<std::string> DB2SqlDialect::rangeKeyColumns(DataConnection& connection, const std::string& table) const
+{
+    return connection.primaryKeyColumns(table);
+}
+
+std::string DB2SqlDialect::rowAtOffsetSql(const std::string& orderedSelect, long long offset) const
+{
+    return orderedSelect + " OFFSET " + std::to_string(offset) + " ROWS FETCH FIRST 1 ROW ONLY";
+}

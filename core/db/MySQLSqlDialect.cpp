@@ -506,3 +506,17 @@ LoginFault MySQLSqlDialect::loginFault(const DbError& error) const
         return LoginFault::Port;
     return SqlDialect::loginFault(error);
 }
+
+// The key it pages by: its order and its comparisons agree.
+std::vector<std::string> MySQLSqlDialect::rangeKeyColumns(DataConnection& connection, const std::string& table) const
+{
+    std::vector<std::string> columns;
+    for (const PagingKeyColumn& column : tableFacts(connection, table).pagingKey)
+        columns.push_back(column.name);
+    return columns;
+}
+
+std::string MySQLSqlDialect::rowAtOffsetSql(const std::string& orderedSelect, long long offset) const
+{
+    return orderedSelect + " LIMIT 1 OFFSET " + std::to_string(offset);
+}

@@ -72,6 +72,8 @@ public:
     bool requiresEncryption(const DbError& error, const ConnectionProfile& plain) const;
     SendLimits sendLimits(DataConnection& connection) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;
+    std::vector<std::string> rangeKeyColumns(DataConnection& connection, const std::string& table) const override;
+    std::string rowAtOffsetSql(const std::string& orderedSelect, long long offset) const override;
 
     // The catalogue's facts for reading `table` in pages. Its paging key is
     // the primary key, else the first unique key whose columns are all NOT

@@ -282,6 +282,13 @@ public:
     // column, where the server lists views, is 1 for a view.
     virtual std::string tableEstimatesSql() const = 0;
 
+    // Parallel streams: the columns of the key a table is cut into ranges by,
+    // in key order (the primary key; on MySQL the key it is read in the order
+    // of); empty when it has none.
+    virtual std::vector<std::string> rangeKeyColumns(DataConnection& connection, const std::string& table) const = 0;
+    // `orderedSelect` (a SELECT ... ORDER BY) cut to its one row at `offset` (0: the first).
+    virtual std::string rowAtOffsetSql(const std::string& orderedSelect, long long offset) const = 0;
+
 protected:
     // DB2's longest VARCHAR; longer text parameters are declared as long types.
     static constexpr long long kLongestVarchar = 32672;

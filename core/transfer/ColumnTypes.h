@@ -16,6 +16,12 @@ enum class Db2ColumnTypes {
     Matching,  // the nearest type holding every value of the source column, both ways
 };
 
+// A table is split into parallel streams from this many rows on; fewer are
+// not worth the extra connections.
+inline constexpr long long kSplitFromRows = 50000;
+// The most streams a run may ask for.
+inline constexpr int kMaxParallelStreams = 16;
+
 // Choices a user makes for a transfer; the defaults send what always did.
 // What a send does with a table the target already has: replace the table
 // by a new one (asking first), or keep the table and add its rows to it or
@@ -31,8 +37,12 @@ struct TransferOptions {
     bool upperCaseNamesOnDB2 = false;
     // Each table sent is compared with its source afterwards, value by value.
     bool verifyAfterSending = false;
-    // How many connections to each side share one table's rows; 1 sends as always.
+    // Up to this many streams copy one large keyed table into a new table,
+    // each a range of its key on its own pair of connections. 1: one stream,
+    // the whole table read in one snapshot.
     int parallelStreams = 1;
+    // Tables with fewer rows go as one stream whatever parallelStreams says.
+    long long splitFromRows = kSplitFromRows;
 };
 
 // How the target sizes the text columns a CREATE TABLE declares: in bytes,

@@ -7,12 +7,6 @@
 
 namespace {
 
-bool isNumberText(const std::string& text)
-{
-    return !text.empty()
-        && std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; });
-}
-
 std::string keyText(const std::vector<std::string>& key)
 {
     std::string text;
@@ -24,9 +18,20 @@ std::string keyText(const std::vector<std::string>& key)
 }  // namespace
 
 KeysetReader::KeysetReader(DataConnection& mysql, const std::string& table, const MySQLTableFacts& facts,
-                           size_t blockRows, size_t pageRows, size_t pageBytes)
-        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes), key_(facts.pagingKey)
+                           size_t blockRows, size_t pageRows, size_t pageBytes,
+                           const std::vector<KeyColumn>& rangeKey, KeyRange range)
+        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes), range_(std::move(range))
 {
+    for (const PagingKeyColumn& column : facts.pagingKey)
+        key_.push_back({column.name, column.numeric, false});
+    // Which key values are bytes is known from the result; a range's first
+    // bound goes before there is one.
+    if (!rangeKey.empty()) {
+        if (rangeKey.size() != key_.size())
+            throw DbError("HY000", 0, "The range's key is not the key " + table + " is read by");
+        for (size_t i = 0; i < key_.size(); ++i)
+            key_[i].binary = rangeKey[i].binary;
+    }
     from_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
     for (size_t i = 0; i < key_.size(); ++i)
         orderBy_ += (i ? ", " : " ORDER BY ") + QuoteMySQLIdentifier(key_[i].name);
@@ -36,46 +41,37 @@ KeysetReader::KeysetReader(DataConnection& mysql, const std::string& table, cons
 
 void KeysetReader::describePlans()
 {
-    for (const PagingKeyColumn& k : key_) {
+    for (KeyColumn& k : key_) {
         const auto it = std::find_if(plans_.begin(), plans_.end(), [&](const ColumnPlan& p) {
             return strcasecmp(p.field.name.c_str(), k.name.c_str()) == 0;
         });
         if (it == plans_.end())
             throw DbError("42S22", 0, "Key column " + k.name + " is not in the result");
         keyIndex_.push_back(static_cast<size_t>(it - plans_.begin()));
+        k.binary = it->send == SendKind::Binary;
     }
 }
 
 void KeysetReader::readPage(size_t rows, bool first)
 {
-    std::string where;
-    std::vector<std::string> values;
-    std::vector<bool> binary;
-    if (!first) {
+    KeyCondition condition;
+    if (first) {
+        if (!range_.from.empty())
+            AddKeyComparison(condition, MySQLDialect(), key_, range_.from, ">=");
+    } else {
         // A page that ends where the one before ended would be read again
         // without end: the key order cannot be trusted, so the read stops.
         if (lastKey_ == pageStartKey_)
             throw DbError("HY000", 0,
                           "Reading " + selectSql_ + " in key order made no progress past the key " + keyText(lastKey_));
         pageStartKey_ = lastKey_;
-        // (k1, k2) > (v1, v2) spelled out, so the range optimizer uses the index.
-        const auto value = [&](size_t i) {
-            if (key_[i].numeric)
-                return lastKey_[i];
-            values.push_back(lastKey_[i]);
-            binary.push_back(plans_[keyIndex_[i]].send == SendKind::Binary);
-            return std::string("?");
-        };
-        for (size_t i = 0; i < key_.size(); ++i) {
-            std::string term;
-            for (size_t j = 0; j < i; ++j)
-                term += QuoteMySQLIdentifier(key_[j].name) + " = " + value(j) + " AND ";
-            term += QuoteMySQLIdentifier(key_[i].name) + " > " + value(i);
-            where += (i ? " OR (" : " WHERE (") + term + ")";
-        }
+        AddKeyComparison(condition, MySQLDialect(), key_, lastKey_, ">");
     }
-    statement().execute(from_ + where + orderBy_ + " LIMIT " + std::to_string(rows), std::move(values),
-                        std::move(binary));
+    if (!range_.to.empty())
+        AddKeyComparison(condition, MySQLDialect(), key_, range_.to, "<");
+    const std::string where = condition.sql.empty() ? "" : " WHERE " + condition.sql;
+    statement().execute(from_ + where + orderBy_ + " LIMIT " + std::to_string(rows), std::move(condition.values),
+                        std::move(condition.binary));
 }
 
 void KeysetReader::pageRead(const RowBlock& block)
@@ -86,7 +82,7 @@ void KeysetReader::pageRead(const RowBlock& block)
         const auto value = block.sendText(keyIndex_[i], row);
         if (!value)
             throw DbError("22002", 0, "Key column " + key_[i].name + " read as Null");
-        if (key_[i].numeric && !isNumberText(*value))
+        if (key_[i].numeric && !IsNumberText(*value))
             throw DbError("22018", 0, "Key column " + key_[i].name + " read as " + *value);
         lastKey_.push_back(*value);
     }

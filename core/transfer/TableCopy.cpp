@@ -4,6 +4,7 @@
 #include "SqlIdentifiers.h"
 #include "TableChanges.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -135,6 +136,14 @@ std::string TransferRun::targetNameOf(const std::string& name) const
 bool TransferRun::connectionsGone()
 {
     return !answers(source, sourceDialect) || !answers(target, targetDialect);
+}
+
+void TransferRun::openStreamConnections(DataConnection& source, DataConnection& target) const
+{
+    configure(source, kClientSideCursor);
+    configure(target, kServerSideCursor);
+    sourceDialect.openSession(source, sourceProfile());
+    targetDialect.openSession(target, targetProfile());
 }
 
 std::unique_ptr<SourceReader> TransferRun::readSource(const std::string& table, long long rowCount)
@@ -361,9 +370,32 @@ bool TableCopy::openSource()
         }
         if (options.copyPrimaryKeys)
             sourceKey_ = source.primaryKeyColumns(table_);
+        if (!planStreams())
+            return false;
         reader_ = run_.readSource(table_, rowCount_);
     } catch (const std::exception& error) {
         return stepFailed(TransferStep::OpenSource, error.what(), selectSql());
+    }
+    return true;
+}
+
+// A large table with a key goes in ranges of its key, one stream each, when
+// the run asks for parallel streams; any other table as one stream.
+bool TableCopy::planStreams()
+{
+    const TransferOptions& options = run_.options;
+    const int wanted = std::clamp(options.parallelStreams, 1, kMaxParallelStreams);
+    if (wanted < 2 || rowCount_ < options.splitFromRows)
+        return true;
+    auto split = SplitByKey(run_.source, run_.sourceDialect, table_, rowCount_, wanted);
+    if (!split || split->ranges.size() < 2)
+        return true;
+    streams_ = std::make_unique<ParallelCopy>(run_, table_, std::move(*split), rowCount_);
+    try {
+        streams_->connect();
+    } catch (const DbError& error) {
+        streams_.reset();
+        return stepFailed(TransferStep::OpenSource, error.description(), "");
     }
     return true;
 }
@@ -420,8 +452,14 @@ bool TableCopy::createStaging()
 
 void TableCopy::copyRows()
 {
-    copy_ = CopyRows(run_.side, table_, staging_->name(), *reader_, rowCount_, plan_.columnTypes, run_.target,
-                     observer_, &run_.claim);
+    if (streams_) {
+        reader_.reset();  // it gave the columns; the streams read the rows
+        copy_ = streams_->copy(staging_->name(), plan_.columnTypes);
+        streams_.reset();
+    } else {
+        copy_ = CopyRows(run_.side, table_, staging_->name(), *reader_, rowCount_, plan_.columnTypes, run_.target,
+                         observer_, &run_.claim);
+    }
     reader_.reset();
     observer_.progress(0);
     checkCount(staging_->name(), copy_.copied);

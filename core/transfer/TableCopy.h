@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExistingTableLoad.h"
+#include "ParallelCopy.h"
 #include "SourceReader.h"
 #include "StagingTable.h"
 #include "Transfer.h"
@@ -36,6 +37,10 @@ public:
     // The source table read the way its side is read, a block ahead.
     std::unique_ptr<SourceReader> readSource(const std::string& table, long long rowCount);
     const ConnectionProfile& targetProfile() const { return toDB2 ? db2_ : mysql_; }
+    const ConnectionProfile& sourceProfile() const { return toDB2 ? mysql_ : db2_; }
+    // A further pair of connections set up as the run's own source and target
+    // (a stream of a table copied in parallel); throws DbError.
+    void openStreamConnections(DataConnection& source, DataConnection& target) const;
 
 private:
     const std::chrono::steady_clock::time_point started_;
@@ -101,6 +106,7 @@ private:
     bool checkNotAView();
     bool checkNoDependents();
     bool openSource();
+    bool planStreams();
     bool nameColumns();
     bool planTarget();
     bool createStaging();
@@ -141,6 +147,7 @@ private:
     std::vector<Field> columns_;
     std::optional<StagingTable> staging_;
     TargetTable plan_;
+    std::unique_ptr<ParallelCopy> streams_;  // a large keyed table in ranges, one stream each
 
     // Into the table the target has.
     std::string kept_;

@@ -161,6 +161,11 @@ void CliProcessTest::helpAndUsage_data()
                                       << "was given together with --no-mysql-tls";
     QTest::newRow("unknown column types")
         << QStringList {"send", "--to", "db2", "--db2-types", "wide", "t"} << 2 << "unknown --db2-types \"wide\"";
+    QTest::newRow("send: parallel told") << QStringList {"send", "--help"} << 0 << "--parallel N (1 to 16, default 1)";
+    for (const char* streams : {"0", "17", "three", "-2", "100", ""})
+        QTest::newRow(qPrintable(QStringLiteral("parallel \"%1\"").arg(streams)))
+            << QStringList {"send", "--to", "db2", "--parallel", streams, "t"} << 2
+            << QStringLiteral("--parallel takes a number of streams from 1 to 16, not \"%1\"").arg(streams);
 }
 
 void CliProcessTest::helpAndUsage()

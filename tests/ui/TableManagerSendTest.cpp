@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -610,6 +611,21 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     open();
     QVERIFY(manager()->findChild<QCheckBox*>(kVerifyAfterSending)->isChecked());
     manager()->findChild<QCheckBox*>(kVerifyAfterSending)->click();  // off for the sends below
+
+    // Parallel streams: one until changed, at most 16; the choice is remembered and sent with.
+    QSpinBox* streams = manager()->findChild<QSpinBox*>(kParallelStreams);
+    QVERIFY(streams);
+    QCOMPARE(streams->value(), 1);
+    QCOMPARE(manager()->transferOptions().parallelStreams, 1);
+    streams->setValue(40);
+    QCOMPARE(streams->value(), 16);
+    streams->setValue(3);
+    QCOMPARE(store()->read("ParallelStreams", ""), QStringLiteral("3"));
+    windows_.reset();
+    open();
+    QCOMPARE(manager()->findChild<QSpinBox*>(kParallelStreams)->value(), 3);
+    QCOMPARE(manager()->transferOptions().parallelStreams, 3);
+    manager()->findChild<QSpinBox*>(kParallelStreams)->setValue(1);
 
     // Adding the rows keeps the table and its key; the question says so and No is not taken.
     manager()->findChild<QComboBox*>(kExistingTables)->setCurrentIndex(1);
