@@ -145,8 +145,11 @@ size_t TerminatorBytes(ReadKind kind)
     return kind == ReadKind::Text ? 1 : kind == ReadKind::WideText ? sizeof(SQLWCHAR) : 0;
 }
 
-std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target)
+std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target,
+                                    std::optional<bool> wideText)
 {
+    if (!wideText)
+        wideText = DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide();
     std::vector<ColumnPlan> plans;
     plans.reserve(fields.size());
     for (const Field& f : fields) {
@@ -159,8 +162,7 @@ std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourc
             plan.readWidth = (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
                 ? 0
                 : static_cast<SQLLEN>(f.columnSize);
-        } else if (plan.read == ReadKind::Text
-                   && DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide()) {
+        } else if (plan.read == ReadKind::Text && *wideText) {
             plan.read = ReadKind::WideText;
             plan.readWidth = textWidth(f) * static_cast<SQLLEN>(sizeof(SQLWCHAR));
         } else if (plan.read == ReadKind::Text) {
@@ -231,9 +233,32 @@ void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
     }
 }
 
+// Text read as SQL_C_CHAR is sent as read, but a decimal carries the
+// client locale's decimal separator and an XML value DB2's declaration.
+void RowBlock::tidyNarrowText(size_t column)
+{
+    const ColumnKind kind = plans_[column].field.kind;
+    const bool decimal = kind == ColumnKind::Decimal || kind == ColumnKind::DecFloat;
+    if (!decimal && kind != ColumnKind::Xml)
+        return;
+    ColumnBuffer& buffer = read_[column];
+    for (size_t r = 0; r < rows; ++r) {
+        if (buffer.isNull(r))
+            continue;
+        char* text = buffer.at(r);
+        const size_t length = static_cast<size_t>(buffer.lengths[r]);
+        if (decimal)
+            std::replace(text, text + length, ',', '.');
+        else
+            buffer.lengths[r] = static_cast<SQLLEN>(DropXmlDeclaration(text, length));
+    }
+}
+
 void RowBlock::convert()
 {
     for (size_t c = 0; c < plans_.size(); ++c) {
+        if (plans_[c].read == ReadKind::Text && plans_[c].readWidth > 0)
+            tidyNarrowText(c);
         if (!converted_[c])
             continue;
         const ReadKind kind = plans_[c].read;
