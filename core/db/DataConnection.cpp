@@ -2,6 +2,7 @@
 
 #include "DB2SqlDialect.h"
 #include "DataRecordset.h"
+#include "DriverEnvironment.h"
 #include "StatementCancel.h"
 #include "Utf16.h"
 
@@ -9,11 +10,15 @@
 #include <cstring>
 #include <mutex>
 
-DataConnection::DataConnection() : canceller_(StatementCanceller::current())
+void PrepareDriverEnvironment()
 {
-    // Drivers read their environment when first loaded.
     static std::once_flag prepared;
     std::call_once(prepared, DB2SqlDialect::preferUtf8ClientText);
+}
+
+DataConnection::DataConnection() : canceller_(StatementCanceller::current())
+{
+    PrepareDriverEnvironment();
     env_ = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     checkOdbc(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
               SQL_HANDLE_ENV, env_.get(), "SQLSetEnvAttr(ODBC_VERSION)");
