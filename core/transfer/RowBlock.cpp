@@ -11,12 +11,13 @@
 namespace {
 
 constexpr SQLLEN kMaxBoundBytes = 32 * 1024;  // longer columns are read piece by piece
-constexpr SQLLEN kIntegerTextBytes = 24;
 constexpr SQLLEN kBytesPerChar = 4;  // UTF-8
 
 SQLLEN fixedWidth(ReadKind kind)
 {
     switch (kind) {
+    case ReadKind::Integer:
+    case ReadKind::Unsigned: return sizeof(SQLBIGINT);
     case ReadKind::Double: return sizeof(double);
     case ReadKind::Real: return sizeof(float);
     case ReadKind::Bool: return 1;
@@ -32,10 +33,6 @@ SQLLEN textWidth(const Field& f)
 {
     SQLLEN width = 0;
     switch (f.kind) {
-    case ColumnKind::TinyInt:
-    case ColumnKind::SmallInt:
-    case ColumnKind::Integer:
-    case ColumnKind::BigInt: width = kIntegerTextBytes; break;
     case ColumnKind::Decimal:
         width = static_cast<SQLLEN>(f.columnSize) + 4;  // sign, point, leading zero, terminator
         break;
@@ -53,6 +50,10 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
     if (f.isBinary)
         return ReadKind::Binary;
     switch (f.kind) {
+    case ColumnKind::TinyInt:
+    case ColumnKind::SmallInt:
+    case ColumnKind::Integer: return ReadKind::Integer;
+    case ColumnKind::BigInt: return f.isUnsigned ? ReadKind::Unsigned : ReadKind::Integer;
     case ColumnKind::Double: return ReadKind::Double;
     case ColumnKind::Real: return ReadKind::Real;
     case ColumnKind::Boolean: return ReadKind::Bool;
@@ -87,6 +88,8 @@ bool isDateColumnType(const std::string& type)
 SQLLEN convertedWidth(ReadKind kind)
 {
     switch (kind) {
+    case ReadKind::Integer:
+    case ReadKind::Unsigned:
     case ReadKind::Double:
     case ReadKind::Real: return kNumberTextBytes;
     case ReadKind::Bool: return 5;  // "False"
@@ -123,6 +126,8 @@ SQLSMALLINT ReadCType(ReadKind kind)
     switch (kind) {
     case ReadKind::Binary: return SQL_C_BINARY;
     case ReadKind::WideText: return SQL_C_WCHAR;
+    case ReadKind::Integer: return SQL_C_SBIGINT;
+    case ReadKind::Unsigned: return SQL_C_UBIGINT;
     case ReadKind::Double: return SQL_C_DOUBLE;
     case ReadKind::Real: return SQL_C_FLOAT;
     case ReadKind::Bool: return SQL_C_BIT;
@@ -280,6 +285,18 @@ void RowBlock::convert()
             char* dst = out.at(r);
             size_t n = 0;
             switch (kind) {
+            case ReadKind::Integer: {
+                SQLBIGINT v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteIntegerText(dst, v);
+                break;
+            }
+            case ReadKind::Unsigned: {
+                SQLUBIGINT v;
+                std::memcpy(&v, src, sizeof v);
+                n = WriteUnsignedText(dst, v);
+                break;
+            }
             case ReadKind::Double: {
                 double v;
                 std::memcpy(&v, src, sizeof v);

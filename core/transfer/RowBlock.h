@@ -12,7 +12,9 @@
 
 // How a source column is fetched (bound C type) ...
 // WideText is text fetched as UTF-16, which no client locale can change.
-enum class ReadKind { Text, WideText, Binary, Double, Real, Bool, Date, Time, Timestamp };
+// Integers are fetched as 64-bit numbers (Unsigned: MySQL's BIGINT UNSIGNED)
+// and written as text by the tool, not by the driver.
+enum class ReadKind { Text, WideText, Binary, Integer, Unsigned, Double, Real, Bool, Date, Time, Timestamp };
 // ... and what the INSERT is given for it.
 enum class SendKind { Text, Binary, TinyInt };
 
