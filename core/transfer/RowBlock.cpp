@@ -67,6 +67,15 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
 
 SQLLEN convertedWidth(ReadKind kind);
 
+// The fetched value at `src` (of type Value, maybe unaligned) written as text.
+template <typename Value, typename Write>
+size_t writeAs(const char* src, char* dst, Write write)
+{
+    Value value;
+    std::memcpy(&value, src, sizeof value);
+    return write(dst, value);
+}
+
 // Width of the send buffer of a converted column: UTF-16 becomes at most 3/2 as many UTF-8 bytes.
 SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
 {
@@ -285,52 +294,21 @@ void RowBlock::convert()
             char* dst = out.at(r);
             size_t n = 0;
             switch (kind) {
-            case ReadKind::Integer: {
-                SQLBIGINT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteIntegerText(dst, v);
-                break;
-            }
-            case ReadKind::Unsigned: {
-                SQLUBIGINT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteUnsignedText(dst, v);
-                break;
-            }
-            case ReadKind::Double: {
-                double v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteDoubleText(dst, v);
-                break;
-            }
-            case ReadKind::Real: {
-                float v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteFloatText(dst, v);
-                break;
-            }
+            case ReadKind::Integer: n = writeAs<SQLBIGINT>(src, dst, WriteIntegerText); break;
+            case ReadKind::Unsigned: n = writeAs<SQLUBIGINT>(src, dst, WriteUnsignedText); break;
+            case ReadKind::Double: n = writeAs<double>(src, dst, WriteDoubleText); break;
+            case ReadKind::Real: n = writeAs<float>(src, dst, WriteFloatText); break;
             case ReadKind::Bool:
                 n = *src ? 4 : 5;
                 std::memcpy(dst, *src ? "True" : "False", n);
                 break;
-            case ReadKind::Date: {
-                SQL_DATE_STRUCT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteDateText(dst, v);
+            case ReadKind::Date: n = writeAs<SQL_DATE_STRUCT>(src, dst, WriteDateText); break;
+            case ReadKind::Time: n = writeAs<SQL_TIME_STRUCT>(src, dst, WriteTimeText); break;
+            case ReadKind::Timestamp:
+                n = writeAs<SQL_TIMESTAMP_STRUCT>(src, dst, [digits](char* out, const SQL_TIMESTAMP_STRUCT& v) {
+                    return WriteTimestampText(out, v, digits);
+                });
                 break;
-            }
-            case ReadKind::Time: {
-                SQL_TIME_STRUCT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteTimeText(dst, v);
-                break;
-            }
-            case ReadKind::Timestamp: {
-                SQL_TIMESTAMP_STRUCT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteTimestampText(dst, v, digits);
-                break;
-            }
             case ReadKind::WideText: {
                 n = WriteUtf8(reinterpret_cast<const SQLWCHAR*>(src),
                               static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR), dst);
