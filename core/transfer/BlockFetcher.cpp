@@ -134,7 +134,7 @@ RowBlock* BlockFetcher::next()
 {
     // The reader ahead takes a block over and may hand back another one of
     // the same layout; the columns are bound to whichever block is here now.
-    if (block_.capacity() == 0) {
+    if (block_.capacity() != capacity_) {
         block_.allocate(plans_, capacity_);
         block_.boundToStatement = bound_;
     }
