@@ -1,12 +1,14 @@
 // Tablehop: loading the login window is the start-up sequence; closing
 // either window ends the program.
 #include "ActivityLog.h"
+#include "DriverEnvironment.h"
 #include "WindowController.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    PrepareDriverEnvironment();
     QApplication application(argc, argv);
     UseProgramNames();
     WindowController windows;

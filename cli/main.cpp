@@ -1,6 +1,7 @@
 // tablehop-cli: the command-line front end.
 #include "ActivityLog.h"
 #include "Cli.h"
+#include "DriverEnvironment.h"
 #include "SettingsStore.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,7 @@ std::optional<std::string> askOnTerminal(const std::string& prompt, bool secret)
 
 int main(int argc, char** argv)
 {
+    PrepareDriverEnvironment();
     // The keyring answers through Qt's event loop.
     QCoreApplication application(argc, argv);
     UseProgramNames();

@@ -122,6 +122,24 @@ std::string DB2SqlDialect::tableEstimatesSql() const
 // locale's decimal separator.
 bool DB2SqlDialect::textTravelsWide() const { return true; }
 
+// IBM: "If the DB2CODEPAGE registry variable is set, its value is taken as
+// the application code page" when the connection is made. 1208 is UTF-8.
+void DB2SqlDialect::preferUtf8ClientText() { setenv("DB2CODEPAGE", "1208", 0); }
+
+// A Greek capital omega (outside every single-byte Latin code page) read as
+// SQL_C_CHAR arrives as its two UTF-8 bytes only where the application code
+// page is UTF-8. Any other answer, or none, keeps text in UTF-16.
+bool DB2SqlDialect::narrowTextIsUtf8(DataConnection& connection) const
+{
+    try {
+        return connection.readNarrowText("VALUES '\xCE\xA9'") == "\xCE\xA9";
+    } catch (const DbError& error) {
+        if (isConnectionLost(error))
+            throw;
+        return false;
+    }
+}
+
 // SQL0335N: a character could not be converted to the database's code page.
 bool DB2SqlDialect::isCodePageSubstitution(const DiagRecord& record) const { return record.sqlState == "01517"; }
 

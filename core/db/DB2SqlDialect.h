@@ -49,6 +49,11 @@ public:
     SQLSMALLINT textParameterType(long long longestBytes) const override;
     SQLSMALLINT bytesParameterType(long long longestBytes) const override;
     bool textTravelsWide() const override;
+    bool narrowTextIsUtf8(DataConnection& connection) const override;
+    // Asks DB2 clients loaded later for UTF-8 as the application's code page
+    // (DB2CODEPAGE=1208), unless the user chose a code page; call before the
+    // first ODBC environment. Whether a connection got it is checked on it.
+    static void preferUtf8ClientText();
     bool offersNonAtomicArrays() const override { return true; }
     std::optional<std::string> tableLayoutProblem(DataConnection& connection,
                                                   const std::vector<std::string>& columnTypes) const override;

@@ -1,13 +1,24 @@
 #include "DataConnection.h"
 
+#include "DB2SqlDialect.h"
 #include "DataRecordset.h"
+#include "DriverEnvironment.h"
 #include "StatementCancel.h"
 #include "Utf16.h"
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
+
+void PrepareDriverEnvironment()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, DB2SqlDialect::preferUtf8ClientText);
+}
 
 DataConnection::DataConnection() : canceller_(StatementCanceller::current())
 {
+    PrepareDriverEnvironment();
     env_ = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     checkOdbc(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
               SQL_HANDLE_ENV, env_.get(), "SQLSetEnvAttr(ODBC_VERSION)");
@@ -26,6 +37,7 @@ void DataConnection::open(const std::string& connectionText)
 {
     close();
     profile_.reset();
+    narrowTextIsUtf8_.reset();
     dbc_ = OdbcHandle(SQL_HANDLE_DBC, env_.get());
     if (connectionTimeout_ > 0)
         SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
@@ -67,6 +79,25 @@ OdbcHandle DataConnection::newStatement()
                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0);
     StatementCanceller::track(canceller_, statement.get());
     return statement;
+}
+
+std::optional<std::string> DataConnection::readNarrowText(const std::string& sql)
+{
+    OdbcHandle statement = newStatement();
+    SqlWString text = toSqlW(sql);
+    checkOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())), SQL_HANDLE_STMT,
+              statement.get(), "SQLExecDirect");
+    const SQLRETURN rc = SQLFetch(statement.get());
+    if (rc == SQL_NO_DATA)
+        return std::nullopt;
+    checkOdbc(rc, SQL_HANDLE_STMT, statement.get(), "SQLFetch");
+    char value[64] = {};
+    SQLLEN length = 0;
+    checkOdbc(SQLGetData(statement.get(), 1, SQL_C_CHAR, value, sizeof value, &length), SQL_HANDLE_STMT,
+              statement.get(), "SQLGetData");
+    if (length == SQL_NULL_DATA)
+        return std::nullopt;
+    return std::string(value, std::min<size_t>(std::strlen(value), sizeof value - 1));
 }
 
 std::unique_ptr<DataRecordset> DataConnection::execute(const std::string& sql, long long* rowsAffected)

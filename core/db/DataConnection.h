@@ -67,6 +67,13 @@ public:
     // that bind parameters or columns themselves. It can be cancelled from
     // another thread when the connection was made in a StatementCancelScope.
     OdbcHandle newStatement();
+    // The first column of the statement's first row read as SQL_C_CHAR (at
+    // most 63 bytes); nullopt for Null or no row.
+    std::optional<std::string> readNarrowText(const std::string& sql);
+    // Whether SQL_C_CHAR text on this connection is UTF-8, once a dialect
+    // found out (see SqlDialect::textTravelsWideOn); forgotten on open().
+    std::optional<bool> narrowTextIsUtf8() const { return narrowTextIsUtf8_; }
+    void setNarrowTextIsUtf8(bool utf8) { narrowTextIsUtf8_ = utf8; }
     SQLHDBC handle() const { return dbc_.get(); }
 
 private:
@@ -75,6 +82,7 @@ private:
     OdbcHandle env_;
     OdbcHandle dbc_;
     bool open_ = false;
+    std::optional<bool> narrowTextIsUtf8_;
     int cursorLocation_ = kServerSideCursor;
     int commandTimeout_ = 0;      // 0: the driver's default (no limit)
     int connectionTimeout_ = 15;  // seconds

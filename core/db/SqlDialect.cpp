@@ -49,6 +49,15 @@ bool SqlDialect::isRowsOwnFault(const DbError& error) const
     return dataError && !isConnectionLost(error) && !isLockTimeout(error);
 }
 
+bool SqlDialect::textTravelsWideOn(DataConnection& connection) const
+{
+    if (!textTravelsWide())
+        return false;
+    if (!connection.narrowTextIsUtf8())
+        connection.setNarrowTextIsUtf8(narrowTextIsUtf8(connection));
+    return !*connection.narrowTextIsUtf8();
+}
+
 void SqlDialect::openSession(DataConnection& connection, const ConnectionProfile& profile) const
 {
     openConnection(connection, profile);

@@ -227,6 +227,13 @@ public:
     // Text travels as UTF-16 (SQL_C_WCHAR) both ways, so the client's locale
     // cannot change it; otherwise as UTF-8 (SQL_C_CHAR).
     virtual bool textTravelsWide() const { return false; }
+    // Whether text travels as UTF-16 on this open connection: only where it
+    // may travel wide (above) and the connection has not shown that it takes
+    // and gives SQL_C_CHAR text as UTF-8. Asked of the connection once.
+    bool textTravelsWideOn(DataConnection& connection) const;
+    // Whether SQL_C_CHAR text on the open connection is UTF-8, as the
+    // connection answers it (by default not known, so no).
+    virtual bool narrowTextIsUtf8(DataConnection&) const { return false; }
     // Parameter arrays may be asked to let each row stand alone.
     virtual bool offersNonAtomicArrays() const { return false; }
 

@@ -79,6 +79,7 @@ BatchInserter::BatchInserter(DataConnection& target, TargetSide side, const std:
     setAttr(arrayStatement_.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
     setNonAtomicArrays(true);
     checkWarnings_ = DialectOf(side).warnsOfChangedValues();
+    wideText_ = DialectOf(side).textTravelsWideOn(target);
 }
 
 void BatchInserter::prepareIfNeeded(SQLHSTMT statement, bool& prepared)
@@ -119,12 +120,16 @@ void BatchInserter::bind(SQLHSTMT statement, const RowBlock& block, size_t first
             for (size_t r = 0; r < rows; ++r)
                 if (!buffer->isNull(firstRow + r))
                     cells[r].emplace(1, *buffer->at(firstRow + r) == 'T' ? '1' : '0');
-            digits_.pack(SQL_C_CHAR, cells);
-            widen(digits_, 0, rows, wide_[c]);
+            if (wideText_) {
+                digits_.pack(SQL_C_CHAR, cells);
+                widen(digits_, 0, rows, wide_[c]);
+                cType = SQL_C_WCHAR;
+            } else {
+                wide_[c].pack(SQL_C_CHAR, cells);
+            }
             buffer = &wide_[c];
             first = 0;
-            cType = SQL_C_WCHAR;
-        } else if (dialect.textTravelsWide()) {
+        } else if (wideText_) {
             widen(*buffer, firstRow, rows, wide_[c]);
             buffer = &wide_[c];
             first = 0;

@@ -99,7 +99,8 @@ private:
     // the strings DB2 certainly assigns (of 'True' its documentation is silent).
     std::vector<bool> digitBooleans_;
     ColumnBuffer digits_;
-    std::vector<ColumnBuffer> wide_;  // text re-encoded as UTF-16 for targets that take it so
+    std::vector<ColumnBuffer> wide_;  // text re-encoded for the target: UTF-16, booleans as digits
+    bool wideText_ = false;           // the target connection takes text as UTF-16
     bool nonAtomic_ = false, oneTransaction_ = false;
     bool checkWarnings_ = false;  // the target warns of values it changed instead of refusing them
     std::vector<std::string> columns_;

@@ -75,7 +75,8 @@ std::optional<std::string> getCell(SQLHSTMT statement, SQLUSMALLINT column, cons
         bytes.resize(at + Utf8Length(&held, 1));
         WriteUtf8(&held, 1, bytes.data() + at);
     }
-    if (toUtf8 && plan.field.kind == ColumnKind::Xml)
+    // (Bound text columns are tidied in the block.)
+    if ((toUtf8 || (plan.read == ReadKind::Text && plan.readWidth == 0)) && plan.field.kind == ColumnKind::Xml)
         bytes.resize(DropXmlDeclaration(bytes.data(), bytes.size()));
     return bytes;
 }
@@ -106,18 +107,39 @@ void BlockFetcher::attach(SQLHSTMT statement)
               "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
     checkOdbc(SQLSetStmtAttrW(statement, SQL_ATTR_ROW_STATUS_PTR, status_.data(), 0), SQL_HANDLE_STMT, statement,
               "SQLSetStmtAttr(ROW_STATUS_PTR)");
+    bindColumns();
+}
+
+void BlockFetcher::bindColumns()
+{
+    boundData_.assign(plans_.size(), nullptr);
     for (size_t c = 0; c < plans_.size(); ++c) {
         ColumnBuffer& buffer = block_.readColumn(c);
-        checkOdbc(SQLBindCol(statement, static_cast<SQLUSMALLINT>(c + 1), buffer.cType, buffer.data.data(),
+        checkOdbc(SQLBindCol(statement_, static_cast<SQLUSMALLINT>(c + 1), buffer.cType, buffer.data.data(),
                              buffer.width, buffer.lengths.data()),
-                  SQL_HANDLE_STMT, statement, "SQLBindCol");
+                  SQL_HANDLE_STMT, statement_, "SQLBindCol");
+        boundData_[c] = buffer.data.data();
     }
+}
+
+bool BlockFetcher::boundToBlock()
+{
+    for (size_t c = 0; c < plans_.size(); ++c)
+        if (boundData_[c] != block_.readColumn(c).data.data())
+            return false;
+    return true;
 }
 
 RowBlock* BlockFetcher::next()
 {
-    if (!bound_ && block_.capacity() == 0)
-        block_.allocate(plans_, capacity_);  // the reader ahead took the last block
+    // The reader ahead takes a block over and may hand back another one of
+    // the same layout; the columns are bound to whichever block is here now.
+    if (block_.capacity() != capacity_) {
+        block_.allocate(plans_, capacity_);
+        block_.boundToStatement = bound_;
+    }
+    if (bound_ && !boundToBlock())
+        bindColumns();
     block_.rows = bound_ ? fetchBound() : fetchRowByRow();
     if (block_.rows == 0)
         return nullptr;

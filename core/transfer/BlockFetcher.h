@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-// Reads the result of an executed statement into one reusable block: bound
-// row arrays when every column fits a fixed buffer, else row by row.
+// Reads the result of an executed statement into a reusable block: bound
+// row arrays when every column fits a fixed buffer, else row by row. The
+// caller may take the block over (swap it with an empty block or one of the
+// same layout) between fetches.
 class BlockFetcher {
 public:
     BlockFetcher(const std::vector<ColumnPlan>& plans, size_t wantedRows);
@@ -19,6 +21,8 @@ public:
     RowBlock* next();
 
 private:
+    void bindColumns();
+    bool boundToBlock();
     size_t fetchBound();
     size_t fetchRowByRow();
 
@@ -30,4 +34,5 @@ private:
     std::vector<SQLUSMALLINT> status_;
     SQLULEN fetched_ = 0;
     SQLHSTMT statement_ = SQL_NULL_HANDLE;
+    std::vector<const char*> boundData_;  // where each column is bound
 };

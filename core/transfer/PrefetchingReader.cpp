@@ -46,21 +46,21 @@ RowBlock* PrefetchingReader::next()
 void PrefetchingReader::run()
 {
     for (;;) {
-        RowBlock copy;
+        RowBlock taken;
         bool end = false;
         try {
             RowBlock* block = inner_->next();
             end = block == nullptr;
             std::unique_lock<std::mutex> lock(mutex_);
-            if (!spare_.empty()) {
-                copy = std::move(spare_.front());
+            if (block && block->boundToStatement && !spare_.empty()) {
+                taken = std::move(spare_.front());
                 spare_.pop_front();
             }
             lock.unlock();
-            if (block && block->boundToStatement)
-                copy = *block;  // reuses the spare block's buffers
-            else if (block)
-                std::swap(copy, *block);  // its buffers are laid out anew for every block
+            // The block is taken over, not copied; the reader fetches the next
+            // rows into the spare block (or a new one).
+            if (block)
+                std::swap(taken, *block);
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);
             failure_ = std::current_exception();
@@ -75,7 +75,7 @@ void PrefetchingReader::run()
         changed_.wait(lock, [this] { return ready_.empty() || stop_; });
         if (stop_)
             return;
-        ready_.push_back(std::move(copy));
+        ready_.push_back(std::move(taken));
         changed_.notify_all();
     }
 }

@@ -11,12 +11,13 @@
 namespace {
 
 constexpr SQLLEN kMaxBoundBytes = 32 * 1024;  // longer columns are read piece by piece
-constexpr SQLLEN kIntegerTextBytes = 24;
 constexpr SQLLEN kBytesPerChar = 4;  // UTF-8
 
 SQLLEN fixedWidth(ReadKind kind)
 {
     switch (kind) {
+    case ReadKind::Integer:
+    case ReadKind::Unsigned: return sizeof(SQLBIGINT);
     case ReadKind::Double: return sizeof(double);
     case ReadKind::Real: return sizeof(float);
     case ReadKind::Bool: return 1;
@@ -32,10 +33,6 @@ SQLLEN textWidth(const Field& f)
 {
     SQLLEN width = 0;
     switch (f.kind) {
-    case ColumnKind::TinyInt:
-    case ColumnKind::SmallInt:
-    case ColumnKind::Integer:
-    case ColumnKind::BigInt: width = kIntegerTextBytes; break;
     case ColumnKind::Decimal:
         width = static_cast<SQLLEN>(f.columnSize) + 4;  // sign, point, leading zero, terminator
         break;
@@ -53,6 +50,10 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
     if (f.isBinary)
         return ReadKind::Binary;
     switch (f.kind) {
+    case ColumnKind::TinyInt:
+    case ColumnKind::SmallInt:
+    case ColumnKind::Integer: return ReadKind::Integer;
+    case ColumnKind::BigInt: return f.isUnsigned ? ReadKind::Unsigned : ReadKind::Integer;
     case ColumnKind::Double: return ReadKind::Double;
     case ColumnKind::Real: return ReadKind::Real;
     case ColumnKind::Boolean: return ReadKind::Bool;
@@ -65,6 +66,15 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
 }
 
 SQLLEN convertedWidth(ReadKind kind);
+
+// The fetched value at `src` (of type Value, maybe unaligned) written as text.
+template <typename Value, typename Write>
+size_t writeAs(const char* src, char* dst, Write write)
+{
+    Value value;
+    std::memcpy(&value, src, sizeof value);
+    return write(dst, value);
+}
 
 // Width of the send buffer of a converted column: UTF-16 becomes at most 3/2 as many UTF-8 bytes.
 SQLLEN sendWidth(ReadKind kind, SQLLEN readWidth)
@@ -87,6 +97,8 @@ bool isDateColumnType(const std::string& type)
 SQLLEN convertedWidth(ReadKind kind)
 {
     switch (kind) {
+    case ReadKind::Integer:
+    case ReadKind::Unsigned:
     case ReadKind::Double:
     case ReadKind::Real: return kNumberTextBytes;
     case ReadKind::Bool: return 5;  // "False"
@@ -123,6 +135,8 @@ SQLSMALLINT ReadCType(ReadKind kind)
     switch (kind) {
     case ReadKind::Binary: return SQL_C_BINARY;
     case ReadKind::WideText: return SQL_C_WCHAR;
+    case ReadKind::Integer: return SQL_C_SBIGINT;
+    case ReadKind::Unsigned: return SQL_C_UBIGINT;
     case ReadKind::Double: return SQL_C_DOUBLE;
     case ReadKind::Real: return SQL_C_FLOAT;
     case ReadKind::Bool: return SQL_C_BIT;
@@ -145,8 +159,11 @@ size_t TerminatorBytes(ReadKind kind)
     return kind == ReadKind::Text ? 1 : kind == ReadKind::WideText ? sizeof(SQLWCHAR) : 0;
 }
 
-std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target)
+std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target,
+                                    std::optional<bool> wideText)
 {
+    if (!wideText)
+        wideText = DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide();
     std::vector<ColumnPlan> plans;
     plans.reserve(fields.size());
     for (const Field& f : fields) {
@@ -159,8 +176,7 @@ std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourc
             plan.readWidth = (f.columnSize == 0 || f.columnSize > static_cast<SQLULEN>(kMaxBoundBytes))
                 ? 0
                 : static_cast<SQLLEN>(f.columnSize);
-        } else if (plan.read == ReadKind::Text
-                   && DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWide()) {
+        } else if (plan.read == ReadKind::Text && *wideText) {
             plan.read = ReadKind::WideText;
             plan.readWidth = textWidth(f) * static_cast<SQLLEN>(sizeof(SQLWCHAR));
         } else if (plan.read == ReadKind::Text) {
@@ -231,9 +247,32 @@ void RowBlock::allocate(const std::vector<ColumnPlan>& plans, size_t capacity)
     }
 }
 
+// Text read as SQL_C_CHAR is sent as read, but a decimal carries the
+// client locale's decimal separator and an XML value DB2's declaration.
+void RowBlock::tidyNarrowText(size_t column)
+{
+    const ColumnKind kind = plans_[column].field.kind;
+    const bool decimal = kind == ColumnKind::Decimal || kind == ColumnKind::DecFloat;
+    if (!decimal && kind != ColumnKind::Xml)
+        return;
+    ColumnBuffer& buffer = read_[column];
+    for (size_t r = 0; r < rows; ++r) {
+        if (buffer.isNull(r))
+            continue;
+        char* text = buffer.at(r);
+        const size_t length = static_cast<size_t>(buffer.lengths[r]);
+        if (decimal)
+            std::replace(text, text + length, ',', '.');
+        else
+            buffer.lengths[r] = static_cast<SQLLEN>(DropXmlDeclaration(text, length));
+    }
+}
+
 void RowBlock::convert()
 {
     for (size_t c = 0; c < plans_.size(); ++c) {
+        if (plans_[c].read == ReadKind::Text && plans_[c].readWidth > 0)
+            tidyNarrowText(c);
         if (!converted_[c])
             continue;
         const ReadKind kind = plans_[c].read;
@@ -255,40 +294,21 @@ void RowBlock::convert()
             char* dst = out.at(r);
             size_t n = 0;
             switch (kind) {
-            case ReadKind::Double: {
-                double v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteDoubleText(dst, v);
-                break;
-            }
-            case ReadKind::Real: {
-                float v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteFloatText(dst, v);
-                break;
-            }
+            case ReadKind::Integer: n = writeAs<SQLBIGINT>(src, dst, WriteIntegerText); break;
+            case ReadKind::Unsigned: n = writeAs<SQLUBIGINT>(src, dst, WriteUnsignedText); break;
+            case ReadKind::Double: n = writeAs<double>(src, dst, WriteDoubleText); break;
+            case ReadKind::Real: n = writeAs<float>(src, dst, WriteFloatText); break;
             case ReadKind::Bool:
                 n = *src ? 4 : 5;
                 std::memcpy(dst, *src ? "True" : "False", n);
                 break;
-            case ReadKind::Date: {
-                SQL_DATE_STRUCT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteDateText(dst, v);
+            case ReadKind::Date: n = writeAs<SQL_DATE_STRUCT>(src, dst, WriteDateText); break;
+            case ReadKind::Time: n = writeAs<SQL_TIME_STRUCT>(src, dst, WriteTimeText); break;
+            case ReadKind::Timestamp:
+                n = writeAs<SQL_TIMESTAMP_STRUCT>(src, dst, [digits](char* out, const SQL_TIMESTAMP_STRUCT& v) {
+                    return WriteTimestampText(out, v, digits);
+                });
                 break;
-            }
-            case ReadKind::Time: {
-                SQL_TIME_STRUCT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteTimeText(dst, v);
-                break;
-            }
-            case ReadKind::Timestamp: {
-                SQL_TIMESTAMP_STRUCT v;
-                std::memcpy(&v, src, sizeof v);
-                n = WriteTimestampText(dst, v, digits);
-                break;
-            }
             case ReadKind::WideText: {
                 n = WriteUtf8(reinterpret_cast<const SQLWCHAR*>(src),
                               static_cast<size_t>(in.lengths[r]) / sizeof(SQLWCHAR), dst);

@@ -12,7 +12,9 @@
 
 // How a source column is fetched (bound C type) ...
 // WideText is text fetched as UTF-16, which no client locale can change.
-enum class ReadKind { Text, WideText, Binary, Double, Real, Bool, Date, Time, Timestamp };
+// Integers are fetched as 64-bit numbers (Unsigned: MySQL's BIGINT UNSIGNED)
+// and written as text by the tool, not by the driver.
+enum class ReadKind { Text, WideText, Binary, Integer, Unsigned, Double, Real, Bool, Date, Time, Timestamp };
 // ... and what the INSERT is given for it.
 enum class SendKind { Text, Binary, TinyInt };
 
@@ -26,7 +28,10 @@ struct ColumnPlan {
 // Chooses the fetch and send forms of each column for the target side. MySQL
 // TIME values can exceed a day, so they travel as text; DB2 TIME is read as time.
 // MySQL dates travel as text too: the driver turns zero dates into NULL.
-std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target);
+// `wideText`: whether text travels as UTF-16 on the source connection (see
+// SqlDialect::textTravelsWideOn); by default as the source's side may need.
+std::vector<ColumnPlan> PlanColumns(const std::vector<Field>& fields, bool sourceIsMySQL, TargetSide target,
+                                    std::optional<bool> wideText = std::nullopt);
 
 // The MySQL date columns (read as text) whose target column, as created, holds
 // dates: a zero or partial date ('0000-00-00', '2000-00-15') can only go there
@@ -57,8 +62,8 @@ public:
     void allocate(const std::vector<ColumnPlan>& plans, size_t capacity);
     size_t capacity() const { return capacity_; }
     size_t rows = 0;
-    // Its read buffers are bound to a statement (SQLBindCol), so a reader
-    // ahead must copy the block; otherwise it may take the block over.
+    // Its read buffers are laid out for a statement's bound columns, so a
+    // block of the same layout may be handed back to the fetcher for reuse.
     bool boundToStatement = false;
 
     ColumnBuffer& readColumn(size_t column) { return read_[column]; }
@@ -76,6 +81,8 @@ public:
     size_t valueBytes() const;
 
 private:
+    void tidyNarrowText(size_t column);
+
     std::vector<ColumnPlan> plans_;
     std::vector<ColumnBuffer> read_, send_;
     std::vector<bool> converted_;

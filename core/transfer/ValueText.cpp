@@ -69,6 +69,16 @@ bool isTrueText(const std::string& value) { return value == "1" || value == "Tru
 
 }  // namespace
 
+size_t WriteIntegerText(char* out, long long value)
+{
+    return static_cast<size_t>(std::to_chars(out, out + kNumberTextBytes, value).ptr - out);
+}
+
+size_t WriteUnsignedText(char* out, unsigned long long value)
+{
+    return static_cast<size_t>(std::to_chars(out, out + kNumberTextBytes, value).ptr - out);
+}
+
 size_t WriteDoubleText(char* out, double value)
 {
     return static_cast<size_t>(std::to_chars(out, out + 32, value).ptr - out);

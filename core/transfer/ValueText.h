@@ -25,6 +25,8 @@ std::string FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, int digits);
 
 // The same written into a buffer of at least the given size; return the length.
 constexpr size_t kNumberTextBytes = 32, kDateTextBytes = 10, kTimeTextBytes = 8, kTimestampTextBytes = 29;
+size_t WriteIntegerText(char* out, long long value);
+size_t WriteUnsignedText(char* out, unsigned long long value);
 size_t WriteDoubleText(char* out, double value);
 size_t WriteFloatText(char* out, float value);
 size_t WriteDateText(char* out, const SQL_DATE_STRUCT& date);

@@ -7,8 +7,10 @@ WholeTableReader::WholeTableReader(DataConnection& connection, const std::string
         : statement_(connection.newStatement())
 {
     selectSql_ = sql;
+    const bool wideText
+        = DialectOf(sourceIsMySQL ? DatabaseSide::MySQL : DatabaseSide::DB2).textTravelsWideOn(connection);
     ExecuteDirect(statement_.get(), sql);
-    plans_ = PlanColumns(DescribeResultColumns(statement_.get()), sourceIsMySQL, target);
+    plans_ = PlanColumns(DescribeResultColumns(statement_.get()), sourceIsMySQL, target, wideText);
     fetcher_ = std::make_unique<BlockFetcher>(plans_, blockRows);
     fetcher_->attach(statement_.get());
 }

@@ -309,3 +309,43 @@ TEST_F(MySQLSide, WritersOfATableWithoutKeyNeverWaitForItsReader)
 }
 
 }  // namespace
+
+// The tool asks DB2 clients for UTF-8 text (DB2CODEPAGE=1208) unless the user
+// chose a code page; each connection is checked, and only one that gives
+// UTF-8 reads and sends text as SQL_C_CHAR. Either way the values read are
+// the same, decimals with a point.
+TEST_F(MySQLSide, DB2TextTravelsAsUtf8OnlyWhereTheConnectionShowsIt)
+{
+    RequireTestServers(true, true);
+    DataConnection setup;
+    OpenDB2(setup);
+    DropDB2(setup, "SIDE_CODEPAGE");
+    setup.execute("CREATE TABLE \"SIDE_CODEPAGE\"(\"t\" VARCHAR(20), \"d\" DECIMAL(6,2), \"c\" CLOB(1M))");
+    setup.execute("INSERT INTO \"SIDE_CODEPAGE\" VALUES ('\xC3\xA9\xCE\xA9', -1234.5, '\xE2\x82\xAC long')");
+    const char* const before = std::getenv("DB2CODEPAGE");
+    const std::optional<std::string> chosen = before ? std::optional<std::string>(before) : std::nullopt;
+    const struct {
+        std::optional<std::string> codePage;  // nullopt: as the tool set it
+        bool wide;
+    } cases[] = {{std::nullopt, false}, {"819", true}, {"1208", false}, {"1252", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage.value_or("the tool's own"));
+        if (c.codePage)
+            setenv("DB2CODEPAGE", c.codePage->c_str(), 1);
+        DataConnection db2;
+        OpenDB2(db2);
+        // Where the whole run has a code page of the user's, it stands.
+        const bool wide = c.codePage ? c.wide : chosen && *chosen != "1208";
+        EXPECT_EQ(DB2Dialect().textTravelsWideOn(db2), wide);
+        EXPECT_FALSE(MySQLDialect().textTravelsWideOn(mysql));
+        auto reader = OpenDB2Source(db2, "SIDE_CODEPAGE", 10);
+        EXPECT_EQ(reader->plans().at(0).read, wide ? ReadKind::WideText : ReadKind::Text);
+        EXPECT_EQ(readAll(*reader),
+                  (std::vector<Row> {{"\xC3\xA9\xCE\xA9", "-1234.50", "\xE2\x82\xAC long"}}));
+        if (chosen)
+            setenv("DB2CODEPAGE", chosen->c_str(), 1);
+        else
+            unsetenv("DB2CODEPAGE");
+    }
+    DropDB2(setup, "SIDE_CODEPAGE");
+}

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
 namespace {
 
 Field text(const char* name, std::optional<std::string> value)
@@ -119,6 +123,41 @@ TEST(ValueText, NumbersReadBackToTheSameValue)
     EXPECT_EQ(FormatDouble(-1.7976931348623157e308), "-1.7976931348623157e+308");
     EXPECT_EQ(FormatDouble(16777217.0), "16777217");
     EXPECT_EQ(FormatFloat(3.14f), "3.14");
+}
+
+// Integers fetched as numbers are written by the tool; floating values in
+// the shortest text that reads back to the very same bits.
+TEST(ValueText, NumbersAtTheirLimitsAreWrittenExactly)
+{
+    char out[kNumberTextBytes];
+    const struct {
+        long long value;
+        const char* text;
+    } integers[] = {{std::numeric_limits<long long>::min(), "-9223372036854775808"},
+                    {std::numeric_limits<long long>::max(), "9223372036854775807"},
+                    {0, "0"},
+                    {-1, "-1"},
+                    {-32768, "-32768"}};
+    for (const auto& c : integers)
+        EXPECT_EQ(std::string(out, WriteIntegerText(out, c.value)), c.text);
+    EXPECT_EQ(std::string(out, WriteUnsignedText(out, std::numeric_limits<unsigned long long>::max())),
+              "18446744073709551615");
+    EXPECT_EQ(std::string(out, WriteUnsignedText(out, 0)), "0");
+
+    EXPECT_EQ(FormatDouble(-0.0), "-0");
+    EXPECT_EQ(FormatDouble(12.5), "12.5");
+    for (const double value : {-0.0, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308, -1e-300, 0.1 + 0.2,
+                               123456789012345678.0}) {
+        const std::string text(out, WriteDoubleText(out, value));
+        const double back = std::strtod(text.c_str(), nullptr);
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << text;
+    }
+    for (const float value : {-0.0f, 1e-45f, 1.17549435e-38f, std::numeric_limits<float>::max(),
+                              -std::numeric_limits<float>::max(), 0.1f, 16777216.0f}) {
+        const std::string text(out, WriteFloatText(out, value));
+        const float back = std::strtof(text.c_str(), nullptr);
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << text;
+    }
 }
 
 TEST(ValueText, DatesAndTimesInIsoForm)
