@@ -102,6 +102,8 @@ KeyStatement::KeyStatement(DataConnection& connection, const SqlDialect& dialect
 
 void KeyStatement::execute(const std::string& sql, const KeyCondition& condition)
 {
+    // Asked before the new statement is made: the answer may take a query of its own.
+    const bool wide = dialect_.textTravelsWideOn(connection_);
     // A handle of its own each time: a fetcher of the statement before may
     // have left its buffers bound to the old one.
     statement_ = connection_.newStatement();
@@ -111,7 +113,6 @@ void KeyStatement::execute(const std::string& sql, const KeyCondition& condition
     narrow_.assign(condition.values.begin(), condition.values.end());
     wide_.assign(count, {});
     lengths_.assign(count, 0);
-    const bool wide = dialect_.textTravelsWide();
     for (size_t i = 0; i < count; ++i) {
         const bool bytes = i < condition.binary.size() && condition.binary[i];
         SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
@@ -173,8 +174,9 @@ std::optional<KeySplit> SplitByKey(DataConnection& source, const SqlDialect& dia
                 split.key.push_back(*column);
             }
         }
-        const std::vector<ColumnPlan> plans
-            = PlanColumns(fields, sourceIsMySQL, sourceIsMySQL ? TargetSide::DB2 : TargetSide::MySQL);
+        const std::vector<ColumnPlan> plans = PlanColumns(fields, sourceIsMySQL,
+                                                          sourceIsMySQL ? TargetSide::DB2 : TargetSide::MySQL,
+                                                          dialect.textTravelsWideOn(source));
         BlockFetcher fetcher(plans, 1);
         fetcher.attach(statement.get());
         const RowBlock* row = fetcher.next();
@@ -232,7 +234,8 @@ public:
         statement_.execute(selectSql_, condition);
         const bool sourceIsMySQL = dialect.side() == DatabaseSide::MySQL;
         plans_ = PlanColumns(DescribeResultColumns(statement_.get()), sourceIsMySQL,
-                             sourceIsMySQL ? TargetSide::DB2 : TargetSide::MySQL);
+                             sourceIsMySQL ? TargetSide::DB2 : TargetSide::MySQL,
+                             dialect.textTravelsWideOn(connection));
         fetcher_ = std::make_unique<BlockFetcher>(plans_, blockRows);
         fetcher_->attach(statement_.get());
     }

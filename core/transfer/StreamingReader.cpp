@@ -31,6 +31,8 @@ int serverWaitSeconds(int statementSeconds)
 enum_field_types bindType(ReadKind kind)
 {
     switch (kind) {
+    case ReadKind::Integer:
+    case ReadKind::Unsigned: return MYSQL_TYPE_LONGLONG;  // 64 bits, as SQL_C_SBIGINT / SQL_C_UBIGINT
     case ReadKind::Double: return MYSQL_TYPE_DOUBLE;
     case ReadKind::Real: return MYSQL_TYPE_FLOAT;
     case ReadKind::Binary: return MYSQL_TYPE_BLOB;
@@ -40,8 +42,8 @@ enum_field_types bindType(ReadKind kind)
 
 bool streamable(ReadKind kind)
 {
-    return kind == ReadKind::Text || kind == ReadKind::Binary || kind == ReadKind::Double || kind == ReadKind::Real
-        || kind == ReadKind::Bool;
+    return kind == ReadKind::Text || kind == ReadKind::Binary || kind == ReadKind::Integer
+        || kind == ReadKind::Unsigned || kind == ReadKind::Double || kind == ReadKind::Real || kind == ReadKind::Bool;
 }
 
 }  // namespace
@@ -152,6 +154,7 @@ void StreamingReader::startSelect()
         MYSQL_BIND& bind = binds[c];
         std::memset(&bind, 0, sizeof bind);
         bind.buffer_type = bindType(column.kind);
+        bind.is_unsigned = column.kind == ReadKind::Unsigned;
         bind.buffer = column.staging.data();
         bind.buffer_length = column.staging.size();
         bind.length = &column.length;

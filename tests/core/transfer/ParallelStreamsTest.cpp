@@ -192,11 +192,12 @@ TEST_F(ParallelStreamsTest, TablesArriveWholeBothWays)
             EXPECT_EQ(summary.tables[i].rowsWritten, 3000);
             EXPECT_EQ(summary.tables[i].rowsOnTarget, 3000);
             EXPECT_EQ(summary.tables[i].rowsRefused, 0);
-            // The run's own source connection, and one of each stream's.
+            // The run's own source connection, and one of each stream's; a
+            // keyless MySQL table also has its one-pass read's own session.
             if (kCases[i].keyed)
                 EXPECT_GE(most[i], 1 + kStreams);
             else
-                EXPECT_LE(most[i], 1);
+                EXPECT_LE(most[i], source == DatabaseSide::MySQL ? 2 : 1);
         }
         ComparisonObserver quiet;
         const ComparisonSummary compared
