@@ -12,6 +12,13 @@ RunThreadObserver::RunThreadObserver(TransferObserver& inner)
 {
 }
 
+bool RunThreadObserver::cancelRequested()
+{
+    if (onServingThread() && !cancelled_ && inner_.cancelRequested())
+        cancelled_ = true;
+    return cancelled_;
+}
+
 void RunThreadObserver::yield()
 {
     if (onServingThread())
@@ -94,12 +101,13 @@ void RunThreadObserver::serve(const std::function<bool()>& finished)
         if (finished())
             return;
         changed_.wait_for(lock, inner_.yieldInterval());
+        lock.unlock();
+        cancelRequested();
         if (Clock::now() - lastYield >= inner_.yieldInterval()) {
-            lock.unlock();
             inner_.yield();
             lastYield = Clock::now();
-            lock.lock();
         }
+        lock.lock();
     }
 }
 

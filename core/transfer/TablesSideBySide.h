@@ -3,6 +3,7 @@
 #include "ForwardingObserver.h"
 #include "Transfer.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -19,11 +20,15 @@ class TransferRun;
 // this object, one at a time, while that thread serves them; a call waits
 // for its answer. The other threads' yields and progress are left out: the
 // serving thread yields itself, and shows the progress of every table under
-// way together, from their rows done.
+// way together, from their rows done; Cancel is asked there and seen by
+// the other threads.
 class RunThreadObserver : public ForwardingObserver {
 public:
     explicit RunThreadObserver(TransferObserver& inner);
 
+    // Asked of the inner observer on the serving thread only (it may print,
+    // or count); the other threads see what it last answered there.
+    bool cancelRequested() override;
     void yield() override;
     void progress(int percent) override;
     void rowsDone(const std::string& table, long long done, long long total) override;
@@ -55,6 +60,7 @@ private:
     // Rows done and expected of each table under way or ended, for the whole run's progress.
     std::map<std::string, std::pair<long long, long long>> rows_;
     int shownPercent_ = -1;
+    std::atomic<bool> cancelled_ = false;
 };
 
 // How many tables of a run go at once: up to `parallelStreams`, one per
