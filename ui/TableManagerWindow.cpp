@@ -354,9 +354,10 @@ void TableManagerWindow::buildOptionChecks()
     parallelStreams_->setObjectName(QString::fromLatin1(object_name::kParallelStreams));
     parallelStreams_->setRange(1, kMaxParallelStreams);
     parallelStreams_->setToolTip(
-        QStringLiteral("A table of 50000 rows or more with a key is copied in this many ranges of its key at once, "
-                       "each on its own connections; each range is read in its own snapshot, so a table written "
-                       "meanwhile is not copied as of one instant. 1 copies every table in one stream"));
+        QStringLiteral("Up to this many tables go at once, sharing this many streams: a table of 50000 rows or "
+                       "more with a key is copied in ranges of its key at once, each on its own connections; each "
+                       "range is read in its own snapshot, so a table written meanwhile is not copied as of one "
+                       "instant. 1 sends the tables one after the other, each in one stream"));
     parallelLabel->setBuddy(parallelStreams_);
     parallelStreams_->setValue(std::clamp(settings.read(kParallelStreamsSetting).toInt(), 1, kMaxParallelStreams));
     connect(parallelStreams_, &QSpinBox::valueChanged, this,

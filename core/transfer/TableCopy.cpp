@@ -78,7 +78,7 @@ TransferRun::TransferRun(TransferDirection direction, const ConnectionProfile& m
         summary.tables.push_back(TableResult {table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
 }
 
-bool TransferRun::connect()
+bool TransferRun::connect(bool firstOfRun)
 {
     configure(db2Connection_, toDB2 ? kServerSideCursor : kClientSideCursor);
     configure(mysqlConnection_, toDB2 ? kClientSideCursor : kServerSideCursor);
@@ -92,7 +92,8 @@ bool TransferRun::connect()
         return true;
     if (!openConnection(claim, targetDialect, targetProfile(), TransferStep::ConnectTarget, observer))
         return false;
-    DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
+    if (firstOfRun)
+        DropLeftoverStagingTables(target, targetDialect, std::time(nullptr));
     try {
         names = targetDialect.nameRules(target);
         for (const auto& name : targetDialect.tableNames(target))
@@ -101,6 +102,8 @@ bool TransferRun::connect()
         observer.report(TransferStep::ConnectTarget, error.description(), "");
         return false;
     }
+    if (!firstOfRun)
+        return true;
     std::vector<std::string> existing;
     std::map<std::string, std::string> listedAs;
     for (const std::string& table : tables_)

@@ -24,7 +24,9 @@ public:
 
     // Opens the run's connections and learns which of its tables the target
     // has already; a failure is reported and the run ends before any table.
-    bool connect();
+    // A further lane of a run sending tables side by side (firstOfRun false)
+    // leaves the leftovers and the existing tables' announcement to the first.
+    bool connect(bool firstOfRun = true);
     // The tables left unsent say why: the connection was lost or the run cancelled.
     void nameUnsentTables();
     TransferSummary finish();

@@ -2,8 +2,9 @@
 
 #include "BatchInserter.h"
 #include "SourceReader.h"
-#include "TableCopy.h"
 #include "SqlIdentifiers.h"
+#include "TableCopy.h"
+#include "TablesSideBySide.h"
 #include "ValueText.h"
 
 #include <algorithm>
@@ -330,14 +331,20 @@ TransferSummary RunTransfer(TransferDirection direction, const ConnectionProfile
     TransferRun run(direction, mysql, db2, tables, observer, options);
     if (!run.connect())
         return run.finish();
-    for (TableResult& result : run.summary.tables) {
-        observer.yield();
-        if (observer.cancelRequested()) {
-            run.summary.cancelled = true;
-            break;
+    const std::vector<std::vector<size_t>> groups = TableGroups(run, tables);
+    if (const int lanes = TablesAtOnce(options, groups.size()); lanes > 1) {
+        if (!SendSideBySide(run, direction, mysql, db2, tables, groups, lanes))
+            return run.finish();
+    } else {
+        for (TableResult& result : run.summary.tables) {
+            observer.yield();
+            if (observer.cancelRequested()) {
+                run.summary.cancelled = true;
+                break;
+            }
+            if (TableCopy(run, result).send() == TableCopy::After::EndRun)
+                break;
         }
-        if (TableCopy(run, result).send() == TableCopy::After::EndRun)
-            break;
     }
     run.nameUnsentTables();
     return run.finish();

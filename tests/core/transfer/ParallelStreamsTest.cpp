@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -158,9 +160,9 @@ TEST_F(ParallelStreamsTest, RangesFollowTheKeysOrderAndHoldEveryRowOnce)
     }
 }
 
-// Sent with three streams each way: every table arrives whole, equal value
-// for value; a keyed table goes in three streams of connections of their own,
-// a keyless one in one.
+// Sent with three streams each way, one table to a run: every table arrives
+// whole, equal value for value; a keyed table goes in three streams of
+// connections of their own, a keyless one in one.
 TEST_F(ParallelStreamsTest, TablesArriveWholeBothWays)
 {
     std::vector<std::string> tables;
@@ -171,33 +173,26 @@ TEST_F(ParallelStreamsTest, TablesArriveWholeBothWays)
         SCOPED_TRACE(toDB2 ? "to DB2" : "to MySQL");
         const DatabaseSide source = toDB2 ? DatabaseSide::MySQL : DatabaseSide::DB2;
         const long long before = sessions(source);
-        // The most sessions of the source seen while each table was copied.
-        std::vector<long long> most(tables.size(), 0);
-        struct Watching : RecordingObserver {
-            std::function<void(const std::string&)> onStart;
-            void tableStarting(const std::string& table) override { onStart(table); }
-        } watching;
-        size_t current = 0;
-        watching.onStart = [&](const std::string& table) {
-            current = static_cast<size_t>(std::find(tables.begin(), tables.end(), table) - tables.begin());
-        };
-        watching.onRowsDone = [&](long long) { most[current] = std::max(most[current], sessions(source) - before); };
-        const TransferSummary summary
-            = RunTransfer(direction, MySQLTestProfile(), DB2TestProfile(), tables, watching, options);
-        ASSERT_EQ(summary.tablesSent(), static_cast<int>(tables.size())) << watching.reportsText();
-        EXPECT_EQ(watching.reportsText(), "");
         for (size_t i = 0; i < tables.size(); ++i) {
             SCOPED_TRACE(tables[i]);
-            EXPECT_EQ(summary.tables[i].rowsRead, 3000);
-            EXPECT_EQ(summary.tables[i].rowsWritten, 3000);
-            EXPECT_EQ(summary.tables[i].rowsOnTarget, 3000);
-            EXPECT_EQ(summary.tables[i].rowsRefused, 0);
+            // The most sessions of the source seen while the table was copied.
+            long long most = 0;
+            RecordingObserver watching;
+            watching.onRowsDone = [&](long long) { most = std::max(most, sessions(source) - before); };
+            const TransferSummary summary
+                = RunTransfer(direction, MySQLTestProfile(), DB2TestProfile(), {tables[i]}, watching, options);
+            ASSERT_EQ(summary.tablesSent(), 1) << watching.reportsText();
+            EXPECT_EQ(watching.reportsText(), "");
+            EXPECT_EQ(summary.tables[0].rowsRead, 3000);
+            EXPECT_EQ(summary.tables[0].rowsWritten, 3000);
+            EXPECT_EQ(summary.tables[0].rowsOnTarget, 3000);
+            EXPECT_EQ(summary.tables[0].rowsRefused, 0);
             // The run's own source connection, and one of each stream's; a
             // keyless MySQL table also has its one-pass read's own session.
             if (kCases[i].keyed)
-                EXPECT_GE(most[i], 1 + kStreams);
+                EXPECT_GE(most, 1 + kStreams);
             else
-                EXPECT_LE(most[i], source == DatabaseSide::MySQL ? 2 : 1);
+                EXPECT_LE(most, source == DatabaseSide::MySQL ? 2 : 1);
         }
         ComparisonObserver quiet;
         const ComparisonSummary compared
@@ -210,6 +205,108 @@ TEST_F(ParallelStreamsTest, TablesArriveWholeBothWays)
         EXPECT_EQ(StagingTablesOn(side(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL),
                                   DialectOf(toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL)),
                   std::vector<std::string> {});
+    }
+}
+
+// Several tables at once, each lane on connections of its own: the observer
+// is still called on the caller's thread only; a table named twice goes after
+// its first and is refused as when the tables go in turn; Cancel part-way
+// leaves no staging table, and a table not sent is not on the target.
+TEST_F(ParallelStreamsTest, TablesGoSideBySide)
+{
+    struct SideBySideObserver : RecordingObserver {
+        const std::thread::id caller = std::this_thread::get_id();
+        int offThread = 0;  // counted on the caller's thread, else its count is what tells
+        std::set<std::string> copying;
+        bool overlapped = false;
+        int rowsDoneCalls = 0, cancelAfterRowsDone = -1;
+        void onCaller()
+        {
+            if (std::this_thread::get_id() != caller)
+                ++offThread;
+        }
+        void tableStarting(const std::string& table) override
+        {
+            onCaller();
+            RecordingObserver::tableStarting(table);
+        }
+        bool confirmOverwrite(const std::string& table, const std::string& existing) override
+        {
+            onCaller();
+            return RecordingObserver::confirmOverwrite(table, existing);
+        }
+        void rowsDone(const std::string& table, long long, long long) override
+        {
+            onCaller();
+            copying.insert(table);
+            overlapped = overlapped || copying.size() >= 2;
+            ++rowsDoneCalls;
+        }
+        void tableFinished(const TableResult& result) override
+        {
+            onCaller();
+            copying.erase(result.name);
+        }
+        void progress(int percent) override
+        {
+            onCaller();
+            RecordingObserver::progress(percent);
+        }
+        void report(TransferStep step, const std::string& description, const std::string& sql) override
+        {
+            onCaller();
+            RecordingObserver::report(step, description, sql);
+        }
+        bool cancelRequested() override { return cancelAfterRowsDone >= 0 && rowsDoneCalls >= cancelAfterRowsDone; }
+    };
+    std::vector<std::string> tables;
+    for (const KeyCase& c : kCases)
+        tables.push_back(c.table);
+    options.parallelStreams = 2;
+    for (const bool cancel : {false, true}) {
+        for (const TransferDirection direction : {TransferDirection::MySQLToDB2, TransferDirection::DB2ToMySQL}) {
+            const bool toDB2 = direction == TransferDirection::MySQLToDB2;
+            SCOPED_TRACE(std::string(toDB2 ? "to DB2" : "to MySQL") + (cancel ? ", cancelled" : ""));
+            const DatabaseSide targetSide = toDB2 ? DatabaseSide::DB2 : DatabaseSide::MySQL;
+            DataConnection& target = side(targetSide);
+            const SqlDialect& targetDialect = DialectOf(targetSide);
+            std::vector<std::string> sent = tables;
+            if (!cancel)
+                sent.push_back(tables.front());  // named twice
+            SideBySideObserver watching;
+            watching.cancelAfterRowsDone = cancel ? 3 : -1;
+            const TransferSummary summary
+                = RunTransfer(direction, MySQLTestProfile(), DB2TestProfile(), sent, watching, options);
+            EXPECT_EQ(watching.offThread, 0);
+            EXPECT_EQ(StagingTablesOn(target, targetDialect), std::vector<std::string> {});
+            const std::vector<std::string> there = targetDialect.tableNames(target);
+            if (!cancel) {
+                EXPECT_TRUE(watching.overlapped);
+                ASSERT_EQ(summary.tablesSent(), static_cast<int>(tables.size())) << watching.reportsText();
+                const TableResult& twice = summary.tables.back();
+                EXPECT_EQ(twice.status, TableStatus::Failed);
+                EXPECT_NE(twice.reason.find("sent by this run"), std::string::npos) << twice.reason;
+                for (size_t i = 0; i < tables.size(); ++i) {
+                    EXPECT_EQ(summary.tables[i].rowsOnTarget, 3000) << tables[i];
+                    EXPECT_EQ(summary.tables[i].rowsRefused, 0) << tables[i];
+                }
+                ComparisonObserver quiet;
+                for (const TableComparison& table :
+                     CompareTables(direction, MySQLTestProfile(), DB2TestProfile(), tables, quiet, options).tables)
+                    EXPECT_EQ(table.status, ComparisonStatus::Equal) << table.name;
+                continue;
+            }
+            // Every table was on the target before: one not sent is kept as it was.
+            EXPECT_TRUE(summary.cancelled);
+            EXPECT_LT(summary.tablesSent(), static_cast<int>(tables.size()));
+            for (const TableResult& table : summary.tables) {
+                const bool replaced
+                    = std::find(watching.dropped.begin(), watching.dropped.end(), table.name) != watching.dropped.end();
+                EXPECT_EQ(replaced, table.status == TableStatus::Sent) << table.name << ": " << table.reason;
+                EXPECT_NE(std::find(there.begin(), there.end(), table.name), there.end()) << table.name;
+                EXPECT_EQ(QueryValue(target, targetDialect.countRowsSql(table.name)), "3000") << table.name;
+            }
+        }
     }
 }
 
