@@ -625,6 +625,20 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     open();
     QCOMPARE(manager()->findChild<QSpinBox*>(kParallelStreams)->value(), 3);
     QCOMPARE(manager()->transferOptions().parallelStreams, 3);
+    // Three tables at once from the window: each arrives whole and is listed once.
+    for (const char* table : {"ui5_p1", "ui5_p2", "ui5_p3"}) {
+        ExecMySQLIn(kDatabase, std::string("CREATE TABLE ") + table + " (id INT PRIMARY KEY)");
+        ExecMySQLIn(kDatabase, std::string("INSERT INTO ") + table + " SELECT seq FROM seq_1_to_300");
+    }
+    open();
+    select(mysql(), {"ui5_p1", "ui5_p2", "ui5_p3"});
+    click(kSendToDB2);
+    QVERIFY2(manager()->statusText().startsWith("Sent 3 tables to IBM DB2: 900 rows copied, 0 rows refused"),
+             qPrintable(manager()->statusText()));
+    for (const char* table : {"ui5_p1", "ui5_p2", "ui5_p3"}) {
+        QCOMPARE(countRows(false, table), 300);
+        QCOMPARE(db2()->texts().count(QString::fromLatin1(table)), 1);
+    }
     manager()->findChild<QSpinBox*>(kParallelStreams)->setValue(1);
 
     // Adding the rows keeps the table and its key; the question says so and No is not taken.
