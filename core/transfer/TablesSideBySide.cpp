@@ -135,7 +135,8 @@ int TablesAtOnce(const TransferOptions& options, size_t groups)
 {
     if (options.parallelStreams < 2 || groups < 2)
         return 1;
-    return static_cast<int>(std::min<size_t>(static_cast<size_t>(std::min(options.parallelStreams, kMaxParallelStreams)), groups));
+    return static_cast<int>(
+        std::min<size_t>(static_cast<size_t>(std::min(options.parallelStreams, kMaxParallelStreams)), groups));
 }
 
 namespace {
