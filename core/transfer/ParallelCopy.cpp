@@ -69,6 +69,7 @@ struct ParallelCopy::Stream {
     explicit Stream(std::atomic<long>& sequence) : observer(sequence) { }
 
     DataConnection source, target;
+    std::unique_ptr<SourceReader> reader;  // its range, read a block ahead
     StreamObserver observer;
     CopyResult result;
     std::thread thread;
@@ -103,14 +104,23 @@ void ParallelCopy::connect()
             throw DbError(std::move(records));
         }
     }
+    // Opened here, so the streams' first rows are read while the target is
+    // prepared, and the table's columns are known before any stream starts.
+    for (size_t part = 0; part < streams_.size(); ++part) {
+        Stream& stream = *streams_[part];
+        stream.reader = ReadAhead(
+            OpenKeyRange(run_.sourceSide, stream.source, table_, split_, part, BatchRowsFor(rowCount_)));
+    }
 }
+
+std::vector<Field> ParallelCopy::columns() const { return streams_.front()->reader->columns(); }
 
 CopyResult ParallelCopy::copy(const std::string& into, const std::vector<std::string>& targetColumnTypes)
 {
     for (size_t part = 0; part < streams_.size(); ++part) {
         Stream& stream = *streams_[part];
-        stream.thread = std::thread([this, &stream, part, &into, &targetColumnTypes] {
-            runStream(stream, part, into, targetColumnTypes);
+        stream.thread = std::thread([this, &stream, &into, &targetColumnTypes] {
+            runStream(stream, into, targetColumnTypes);
         });
     }
     watch();
@@ -124,31 +134,17 @@ CopyResult ParallelCopy::copy(const std::string& into, const std::vector<std::st
 
 // On the stream's own thread: its range read and written with today's
 // reader and batches, each with its own memory bound.
-void ParallelCopy::runStream(Stream& stream, size_t part, const std::string& into,
+void ParallelCopy::runStream(Stream& stream, const std::string& into,
                              const std::vector<std::string>& targetColumnTypes)
 {
-    StreamObserver& observer = stream.observer;
     try {
-        std::unique_ptr<SourceReader> reader;
-        try {
-            reader = ReadAhead(
-                OpenKeyRange(run_.sourceSide, stream.source, table_, split_, part, BatchRowsFor(rowCount_)));
-        } catch (const DbError& error) {
-            if (observer.cancelRequested()) {
-                stream.result.cancelled = true;
-            } else {
-                observer.report(TransferStep::OpenSource, error.description(),
-                                "SELECT * FROM " + run_.sourceDialect.quoteIdentifier(table_));
-                stream.result.readFailed = true;
-            }
-        }
-        if (reader)
-            stream.result = CopyRows(run_.side, table_, into, *reader, rowCount_, targetColumnTypes, stream.target,
-                                     observer);
+        stream.result = CopyRows(run_.side, table_, into, *stream.reader, rowCount_, targetColumnTypes, stream.target,
+                                 stream.observer);
     } catch (const std::exception& error) {
-        observer.report(TransferStep::Insert, error.what(), "");
+        stream.observer.report(TransferStep::Insert, error.what(), "");
         stream.result.writeFailed = true;
     }
+    stream.reader.reset();
     {
         const std::lock_guard lock(mutex_);
         stream.finished = true;

@@ -27,9 +27,11 @@ public:
     ParallelCopy& operator=(const ParallelCopy&) = delete;
 
     size_t streams() const { return split_.ranges.size(); }
-    // Opens each stream's pair of connections as the run opens its own;
-    // throws DbError naming the stream.
+    // Opens each stream's pair of connections as the run opens its own
+    // (throws DbError naming the stream), and the reader of its range.
     void connect();
+    // The table's columns as the streams read them; after connect().
+    std::vector<Field> columns() const;
     // Copies every range into `into` and returns the counts of all streams
     // together. A failure is reported once, the first stream's that failed.
     CopyResult copy(const std::string& into, const std::vector<std::string>& targetColumnTypes);
@@ -37,8 +39,7 @@ public:
 private:
     struct Stream;
 
-    void runStream(Stream& stream, size_t part, const std::string& into,
-                   const std::vector<std::string>& targetColumnTypes);
+    void runStream(Stream& stream, const std::string& into, const std::vector<std::string>& targetColumnTypes);
     void watch();
     void showProgress();
     void stopAll();

@@ -375,7 +375,8 @@ bool TableCopy::openSource()
             sourceKey_ = source.primaryKeyColumns(table_);
         if (!planStreams())
             return false;
-        reader_ = run_.readSource(table_, rowCount_);
+        if (!streams_)
+            reader_ = run_.readSource(table_, rowCount_);
     } catch (const std::exception& error) {
         return stepFailed(TransferStep::OpenSource, error.what(), selectSql());
     }
@@ -383,7 +384,8 @@ bool TableCopy::openSource()
 }
 
 // A large table with a key goes in ranges of its key, one stream each, when
-// the run asks for parallel streams; any other table as one stream.
+// the run asks for parallel streams (the streams' readers then stand for the
+// table's reader); any other table as one stream.
 bool TableCopy::planStreams()
 {
     const TransferOptions& options = run_.options;
@@ -406,7 +408,7 @@ bool TableCopy::planStreams()
 // The columns take their names on the target and their declarations on the source.
 bool TableCopy::nameColumns()
 {
-    columns_ = reader_->columns();
+    columns_ = streams_ ? streams_->columns() : reader_->columns();
     std::optional<std::string> columnProblem;
     for (const Field& column : columns_)
         if ((columnProblem
@@ -435,7 +437,7 @@ bool TableCopy::planTarget()
     plan_ = PlanTargetTable(run_.side, table_, columns_, sourceKey_, run_.options,
                             run_.textLengths.value_or(TextLengths::Bytes), staging_->name());
     result_.notes = plan_.notes;
-    if (!reader_->readingNote().empty())
+    if (reader_ && !reader_->readingNote().empty())
         result_.notes.push_back(reader_->readingNote());
     if (const auto problem = run_.targetDialect.tableLayoutProblem(run_.target, plan_.columnTypes)) {
         reader_.reset();
@@ -456,7 +458,6 @@ bool TableCopy::createStaging()
 void TableCopy::copyRows()
 {
     if (streams_) {
-        reader_.reset();  // it gave the columns; the streams read the rows
         copy_ = streams_->copy(staging_->name(), plan_.columnTypes);
         streams_.reset();
     } else {
