@@ -11,15 +11,15 @@
 namespace {
 
 constexpr SQLLEN kMaxBoundBytes = 32 * 1024;  // longer columns are read piece by piece
-constexpr SQLLEN kBytesPerChar = 4;  // UTF-8
+constexpr SQLLEN kBytesPerChar = 4;           // UTF-8
 
 SQLLEN fixedWidth(ReadKind kind)
 {
     switch (kind) {
     case ReadKind::Integer:
     case ReadKind::Unsigned: return sizeof(SQLBIGINT);
-    case ReadKind::Double: return sizeof(double);
-    case ReadKind::Real: return sizeof(float);
+    case ReadKind::Double:
+    case ReadKind::Real: return sizeof(double);
     case ReadKind::Bool: return 1;
     case ReadKind::Date: return sizeof(SQL_DATE_STRUCT);
     case ReadKind::Time: return sizeof(SQL_TIME_STRUCT);
@@ -68,8 +68,7 @@ ReadKind readKindFor(const Field& f, bool sourceIsMySQL)
 SQLLEN convertedWidth(ReadKind kind);
 
 // The fetched value at `src` (of type Value, maybe unaligned) written as text.
-template <typename Value, typename Write>
-size_t writeAs(const char* src, char* dst, Write write)
+template <typename Value, typename Write> size_t writeAs(const char* src, char* dst, Write write)
 {
     Value value;
     std::memcpy(&value, src, sizeof value);
@@ -137,8 +136,11 @@ SQLSMALLINT ReadCType(ReadKind kind)
     case ReadKind::WideText: return SQL_C_WCHAR;
     case ReadKind::Integer: return SQL_C_SBIGINT;
     case ReadKind::Unsigned: return SQL_C_UBIGINT;
-    case ReadKind::Double: return SQL_C_DOUBLE;
-    case ReadKind::Real: return SQL_C_FLOAT;
+    // A REAL travels as a double, which holds every float exactly: MariaDB's
+    // driver lays out a bound SQL_C_FLOAT array 8 bytes a value, past the
+    // end of a 4-byte layout.
+    case ReadKind::Double:
+    case ReadKind::Real: return SQL_C_DOUBLE;
     case ReadKind::Bool: return SQL_C_BIT;
     case ReadKind::Date: return SQL_C_TYPE_DATE;
     case ReadKind::Time: return SQL_C_TYPE_TIME;
@@ -297,7 +299,10 @@ void RowBlock::convert()
             case ReadKind::Integer: n = writeAs<SQLBIGINT>(src, dst, WriteIntegerText); break;
             case ReadKind::Unsigned: n = writeAs<SQLUBIGINT>(src, dst, WriteUnsignedText); break;
             case ReadKind::Double: n = writeAs<double>(src, dst, WriteDoubleText); break;
-            case ReadKind::Real: n = writeAs<float>(src, dst, WriteFloatText); break;
+            case ReadKind::Real:
+                n = writeAs<double>(src, dst,
+                                    [](char* out, double v) { return WriteFloatText(out, static_cast<float>(v)); });
+                break;
             case ReadKind::Bool:
                 n = *src ? 4 : 5;
                 std::memcpy(dst, *src ? "True" : "False", n);

@@ -33,8 +33,8 @@ enum_field_types bindType(ReadKind kind)
     switch (kind) {
     case ReadKind::Integer:
     case ReadKind::Unsigned: return MYSQL_TYPE_LONGLONG;  // 64 bits, as SQL_C_SBIGINT / SQL_C_UBIGINT
-    case ReadKind::Double: return MYSQL_TYPE_DOUBLE;
-    case ReadKind::Real: return MYSQL_TYPE_FLOAT;
+    case ReadKind::Double:
+    case ReadKind::Real: return MYSQL_TYPE_DOUBLE;  // as the ODBC readers fetch a REAL
     case ReadKind::Binary: return MYSQL_TYPE_BLOB;
     default: return MYSQL_TYPE_STRING;  // the server's text, as the ODBC driver gives it
     }
