@@ -15,11 +15,23 @@ namespace {
 // so this bounds how long a statement may wait behind another session's
 // ALTER, LOCK TABLES or global read lock before it fails with 1205.
 constexpr const char* kLockWaitSql = "SET SESSION lock_wait_timeout = 30, SESSION innodb_lock_wait_timeout = DEFAULT";
-// A server that is not strict cuts or replaces a value it cannot store and
-// only warns; each session of the tool adds strict mode for every table to
-// the flags the server gives it, so such a value is refused instead.
-constexpr const char* kStrictSql = "SET SESSION sql_mode = IF(@@SESSION.sql_mode = '', 'STRICT_ALL_TABLES', "
-                                   "CONCAT(@@SESSION.sql_mode, ',STRICT_ALL_TABLES'))";
+// The tool's sessions set the whole sql_mode rather than add to the
+// server's: besides a server that is not strict (which cuts or replaces a
+// value it cannot store and only warns), flags such as EMPTY_STRING_IS_NULL,
+// PAD_CHAR_TO_FULL_LENGTH, TIME_ROUND_FRACTIONAL, REAL_AS_FLOAT or ORACLE
+// change values written, values read or the types a CREATE TABLE makes, and
+// ANSI_QUOTES or NO_BACKSLASH_ESCAPES how a statement reads. So: strict for
+// every table, a 0 written into an AUTO_INCREMENT column stays 0, and an
+// unknown storage engine is refused rather than replaced.
+constexpr const char* kSqlModeSql
+    = "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_AUTO_VALUE_ON_ZERO,NO_ENGINE_SUBSTITUTION'";
+// Text travels as utf8mb4, which the driver converts by; a server's
+// init_connect (run for logins without SUPER) may have set another
+// character set after the driver set its own. (The driver refuses SET NAMES,
+// which it takes for its own business: the same in three variables.)
+constexpr const char* kCharacterSetSql
+    = "SET SESSION character_set_client = utf8mb4, SESSION character_set_connection = utf8mb4,"
+      " SESSION character_set_results = utf8mb4";
 // What a statement's packet needs besides the values: headers, the null
 // bitmap, per-value type and length bytes.
 constexpr size_t kPacketOverheadBytes = 4096;
@@ -197,8 +209,10 @@ NameRules MySQLSqlDialect::nameRules(DataConnection& connection) const
 std::vector<std::string> MySQLSqlDialect::sessionSetupSql() const
 {
     return {"SET time_zone = '+00:00'", "SET SESSION wait_timeout = GREATEST(@@SESSION.wait_timeout, 86400)",
-            kLockWaitSql, kStrictSql};
+            kLockWaitSql, kSqlModeSql};
 }
+
+std::vector<std::string> MySQLSqlDialect::connectionSetupSql() const { return {kCharacterSetSql}; }
 
 // 1644 a trigger's SIGNAL refused the row; the rest are values the column
 // cannot take, or keys and references they break, whatever SQLSTATE the

@@ -50,6 +50,7 @@ public:
     size_t maxNameBytes() const override { return 64; }
     NameRules nameRules(DataConnection& connection) const override;
     std::vector<std::string> sessionSetupSql() const override;
+    std::vector<std::string> connectionSetupSql() const override;
     std::vector<std::string> tableNames(DataConnection& connection) const override;
     std::string tableEstimatesSql() const override;
     std::vector<std::string> swapSql(const std::string& staging, const std::string& table, const std::string& aside,

@@ -80,6 +80,8 @@ void SqlDialect::openConnection(DataConnection& connection, const ConnectionProf
     try {
         connection.open(connectionString(profile));
         connection.rememberProfile(profile);
+        for (const auto& sql : connectionSetupSql())
+            connection.execute(sql);
     } catch (const DbError& error) {
         const std::optional<std::string> advice = connectAdvice(error, profile);
         if (!advice)

@@ -173,6 +173,9 @@ public:
     // and written do not depend on the server's or the user's settings (and,
     // on DB2, no lock is waited for longer than a few seconds).
     virtual std::vector<std::string> sessionSetupSql() const = 0;
+    // Statements every connection runs as soon as it is open, before it reads
+    // anything, also for a listing or a test of the login. None by default.
+    virtual std::vector<std::string> connectionSetupSql() const { return {}; }
     // Opens `connection` for `profile` and runs the session set-up.
     void openSession(DataConnection& connection, const ConnectionProfile& profile) const;
     // Opens `connection` with the profile's text. With encryption, a

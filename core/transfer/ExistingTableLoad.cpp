@@ -51,7 +51,8 @@ LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
     const auto key = [ignoreCase](const std::string& name) { return ignoreCase ? LowerCaseName(name) : name; };
     LoadColumns load;
     std::vector<bool> given(targetColumns.size(), false);
-    std::string missing;
+    std::vector<std::string> takenBy(targetColumns.size());  // the source column each target column takes
+    std::string missing, twice;
     for (const std::string& column : sourceColumns) {
         size_t t = 0;
         while (t < targetColumns.size() && key(targetColumns[t].name) != key(column))
@@ -60,12 +61,23 @@ LoadColumns MatchLoadColumns(const std::vector<std::string>& sourceColumns,
             missing += (missing.empty() ? "" : ", ") + column;
             continue;
         }
+        // Names told apart only by case on the source meet one column of a
+        // target that ignores case: which value it should take is not known.
+        if (given[t])
+            twice
+                += (twice.empty() ? "" : "; ") + takenBy[t] + " and " + column + " both match " + targetColumns[t].name;
         given[t] = true;
+        takenBy[t] = column;
         load.names.push_back(targetColumns[t].name);
         load.types.push_back(targetColumns[t].type);
     }
     if (!missing.empty()) {
         load.problem = table + " has no column " + missing + "; no row was loaded";
+        return load;
+    }
+    if (!twice.empty()) {
+        load.problem = "the source columns " + twice + " of " + table
+            + ", which compares column names without regard to case; no row was loaded";
         return load;
     }
     if ((load.problem = computedColumnsProblem(targetColumns, given, table)))

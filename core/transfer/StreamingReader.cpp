@@ -110,8 +110,10 @@ void StreamingReader::openSession(DataConnection& mysql)
         throw StreamUnavailable("HY000", 0, "the login is not known to this session");
     try {
         session_ = std::make_unique<MySQLClientSession>(*profile, mysql.connectionTimeout(), mysql.commandTimeout());
-        for (const std::string& sql : DialectOf(DatabaseSide::MySQL).sessionSetupSql())
-            session_->execute(sql);
+        const SqlDialect& dialect = DialectOf(DatabaseSide::MySQL);
+        for (const auto& setup : {dialect.connectionSetupSql(), dialect.sessionSetupSql()})
+            for (const std::string& sql : setup)
+                session_->execute(sql);
         const std::string wait = std::to_string(serverWaitSeconds(mysql.commandTimeout()));
         session_->execute("SET SESSION net_write_timeout = GREATEST(@@SESSION.net_write_timeout, " + wait
                           + "), SESSION net_read_timeout = GREATEST(@@SESSION.net_read_timeout, " + wait + ")");

@@ -5,6 +5,8 @@
 #include "SqlDialect.h"
 #include "TestServers.h"
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,3 +72,28 @@ inline std::vector<std::string> StagingTablesOn(DataConnection& connection, cons
             found.push_back(name);
     return found;
 }
+
+// Sets a global variable of a test MariaDB for the sessions opened meanwhile,
+// and puts the server's own value back.
+class ScopedGlobal {
+public:
+    ScopedGlobal(DataConnection& connection, const std::string& name, const std::string& value)
+            : connection_(connection), name_(name), old_(QueryValue(connection, "SELECT @@GLOBAL." + name).value_or(""))
+    {
+        connection_.execute("SET GLOBAL " + name_ + " = '" + value + "'");
+    }
+    ~ScopedGlobal()
+    {
+        try {
+            connection_.execute("SET GLOBAL " + name_ + " = '" + old_ + "'");
+        } catch (const DbError& error) {
+            ADD_FAILURE() << "the server's " << name_ << " could not be put back: " << error.what();
+        }
+    }
+    ScopedGlobal(const ScopedGlobal&) = delete;
+    ScopedGlobal& operator=(const ScopedGlobal&) = delete;
+
+private:
+    DataConnection& connection_;
+    std::string name_, old_;
+};

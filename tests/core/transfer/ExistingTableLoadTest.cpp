@@ -119,8 +119,9 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
         std::string targetColumns, oldRow, child;  // child: a table whose key references items
         bool replacingOnly;
         std::string message;
-        bool myisam = false;           // the MySQL target only
-        const char* onlyOn = nullptr;  // "MySQL" or "DB2": that target only
+        bool myisam = false;                     // the MySQL target only
+        const char* onlyOn = nullptr;            // "MySQL" or "DB2": that target only
+        const char* sourceColumnAlso = nullptr;  // a further source column, added after makeItems
     };
     const std::string id = q("id"), name = q("name"), key = q("key"), code = q("code");
     const std::vector<Refusal> refusals {
@@ -165,6 +166,9 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
         // DB2 tells "NAME" from "name"; MySQL's column names ignore case.
         {"a target column named in other case", id + " INTEGER, " + q("NAME") + " VARCHAR(40)", "9, 'old'", "", false,
          "items has no column name; no row was loaded", false, "DB2"},
+        // DB2 tells "NAME" from "name"; MySQL's `name` would take both.
+        {"two source columns named alike but for case", id + " INTEGER, " + name + " VARCHAR(40)", "9, 'old'", "",
+         false, "the source columns name and NAME both match name of items", false, "MySQL", "NAME"},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
@@ -174,6 +178,9 @@ TEST_P(LoadExistingTest, RefusedBeforeAnyRowMoves)
         SetUp();
         observer = RecordingObserver();
         makeItems(refusal.targetColumns, refusal.oldRow, refusal.myisam ? "MyISAM" : "InnoDB");
+        if (refusal.sourceColumnAlso)
+            source().execute("ALTER TABLE " + q("items", false) + " ADD COLUMN " + q(refusal.sourceColumnAlso, false)
+                             + " VARCHAR(40)");
         if (!refusal.child.empty()) {
             target().execute("CREATE TABLE " + q("items_child") + "(" + q("item") + " INTEGER, CONSTRAINT "
                              + q("fk_items") + " FOREIGN KEY(" + q("item") + ") REFERENCES " + q("items") + "(" + id

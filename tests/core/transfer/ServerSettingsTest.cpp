@@ -3,6 +3,7 @@
 // the target compares its own way or cannot take.
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
+#include "TableListing.h"
 #include "Transfer.h"
 
 #include <gtest/gtest.h>
@@ -444,5 +445,181 @@ INSTANTIATE_TEST_SUITE_P(
                                 {{Server::FoldingMySQL, "SELECT SUM(id) FROM nc_orders", "8"}},
                                 {Db2ColumnTypes::Text, false, ExistingTables::AddRows}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- Server settings that would change the values of a session.
+
+// The sql_mode flags MariaDB documents (MySQL 8's are among them, but for
+// TIME_TRUNCATE_FRACTIONAL, which MariaDB does not take), the modes that
+// combine several among them.
+const char* const kSqlModeFlags[] = {
+    "ALLOW_INVALID_DATES",
+    "ANSI",
+    "ANSI_QUOTES",
+    "DB2",
+    "EMPTY_STRING_IS_NULL",
+    "ERROR_FOR_DIVISION_BY_ZERO",
+    "HIGH_NOT_PRECEDENCE",
+    "IGNORE_BAD_TABLE_OPTIONS",
+    "IGNORE_SPACE",
+    "MAXDB",
+    "MSSQL",
+    "MYSQL323",
+    "MYSQL40",
+    "NO_AUTO_CREATE_USER",
+    "NO_AUTO_VALUE_ON_ZERO",
+    "NO_BACKSLASH_ESCAPES",
+    "NO_DIR_IN_CREATE",
+    "NO_ENGINE_SUBSTITUTION",
+    "NO_FIELD_OPTIONS",
+    "NO_KEY_OPTIONS",
+    "NO_TABLE_OPTIONS",
+    "NO_UNSIGNED_SUBTRACTION",
+    "NO_ZERO_DATE",
+    "NO_ZERO_IN_DATE",
+    "ONLY_FULL_GROUP_BY",
+    "ORACLE",
+    "PAD_CHAR_TO_FULL_LENGTH",
+    "PIPES_AS_CONCAT",
+    "POSTGRESQL",
+    "REAL_AS_FLOAT",
+    "SIMULTANEOUS_ASSIGNMENT",
+    "STRICT_ALL_TABLES",
+    "STRICT_TRANS_TABLES",
+    "TIME_ROUND_FRACTIONAL",
+    "TRADITIONAL",
+};
+
+// A table as MySQL holds it, in a form that tells every difference ('' from
+// NULL, trailing blanks, fractions, float bits).
+struct HeldTable {
+    std::vector<Row> types, values;
+    bool operator==(const HeldTable&) const = default;
+};
+
+HeldTable held(DataConnection& mysql, const std::string& table)
+{
+    return {QueryRows(mysql,
+                      "SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS"
+                      " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '"
+                          + table + "' ORDER BY ORDINAL_POSITION"),
+            QueryRows(mysql,
+                      "SELECT id, HEX(c), HEX(v), HEX(q), d, dt, HEX(CAST(x AS DOUBLE)), n,"
+                      " CAST(r AS DOUBLE) = 0.5, z FROM "
+                          + table + " ORDER BY id")};
+}
+
+void PrintTo(const HeldTable& table, std::ostream* os)
+{
+    for (const auto* rows : {&table.types, &table.values})
+        for (const Row& row : *rows) {
+            for (const auto& value : row)
+                *os << value.value_or("NULL") << " ";
+            *os << "\n";
+        }
+}
+
+// Whatever flags the server gives its sessions, the tool's own read and
+// write every value unchanged and create the same types: a table goes to
+// DB2 and back under each flag and comes back as it does under none.
+TEST(ServerSqlModes, NoFlagChangesAValueOrATypeOfTheToolsSessions)
+{
+    RequireTestServers(true, true);
+    DataConnection mysql, db2;  // opened under the server's own mode
+    OpenMySQL(mysql);
+    OpenDB2(db2);
+    const TransferOptions matching {Db2ColumnTypes::Matching, true};
+    const auto roundTrip = [&] {
+        DropMySQL(mysql, "sm_back");
+        DropDB2(db2, "sm_orig");
+        RecordingObserver there, back;
+        RunTransfer(TransferDirection::MySQLToDB2, MySQLTestProfile(), DB2TestProfile(), {"sm_orig"}, there, matching);
+        EXPECT_EQ(there.reportsText(), "");
+        db2.execute("RENAME TABLE \"sm_orig\" TO \"sm_back\"");
+        RunTransfer(TransferDirection::DB2ToMySQL, MySQLTestProfile(), DB2TestProfile(), {"sm_back"}, back, matching);
+        EXPECT_EQ(back.reportsText(), "");
+        DropDB2(db2, "sm_back");
+        return held(mysql, "sm_back");
+    };
+    DropMySQL(mysql, "sm_orig");
+    mysql.execute("CREATE TABLE sm_orig(id INT PRIMARY KEY, c CHAR(6), v VARCHAR(10), q VARCHAR(20), d DATE,"
+                  " dt DATETIME(6), x DOUBLE, n DECIMAL(10,2), r FLOAT, z INT) CHARACTER SET utf8mb4");
+    mysql.execute("INSERT INTO sm_orig VALUES(1, 'ab', '', 'a\\\\b''c\"d||e', '2024-01-02',"
+                  " '2024-01-02 03:04:05.123456', 0.1, 1.50, 0.5, 0),"
+                  " (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+    HeldTable expected;
+    {
+        ScopedGlobal none(mysql, "sql_mode", "");
+        expected = roundTrip();
+    }
+    EXPECT_EQ(expected.values, held(mysql, "sm_orig").values);
+    for (const char* flag : kSqlModeFlags) {
+        SCOPED_TRACE(flag);
+        ScopedGlobal mode(mysql, "sql_mode", flag);
+        EXPECT_EQ(roundTrip(), expected);
+    }
+    DropMySQL(mysql, "sm_orig");
+    DropMySQL(mysql, "sm_back");
+}
+
+// A server whose init_connect sets another character set for the logins it
+// runs for (those without SUPER): text is read, written and listed as it is.
+TEST(ServerInitConnect, ALegacyCharacterSetChangesNoTextAndNoName)
+{
+    RequireTestServers(true, true);
+    DataConnection mysql, db2;  // the test's own login has SUPER: init_connect does not run for it
+    OpenMySQL(mysql);
+    OpenDB2(db2);
+    ConnectionProfile plain = MySQLTestProfile();
+    plain.user = "th_plain";
+    plain.password = "Plain-pw1";
+    for (const char* host : {"%", "localhost"}) {
+        const std::string login = std::string("'th_plain'@'") + host + "'";
+        mysql.execute("CREATE USER IF NOT EXISTS " + login + " IDENTIFIED BY '" + plain.password + "'");
+        mysql.execute("GRANT ALL ON `" + plain.database + "`.* TO " + login);
+    }
+    const std::string text = "Zoë 日本 😀";
+    const char* const tables[] = {"größe_keyed", "größe_keyless"};
+    for (const char* table : tables) {
+        DropMySQL(mysql, table);
+        DropDB2(db2, table);
+    }
+    mysql.execute("CREATE TABLE `größe_keyed`(id INT PRIMARY KEY, t VARCHAR(20), l TEXT) CHARACTER SET utf8mb4");
+    mysql.execute("CREATE TABLE `größe_keyless`(id INT, t VARCHAR(20), l TEXT) CHARACTER SET utf8mb4");
+    for (const char* table : tables)
+        mysql.execute(std::string("INSERT INTO `") + table + "` VALUES(1, '" + text + "', REPEAT('" + text
+                      + "', 1000)), (2, NULL, '')");
+    const auto expect = [&](DataConnection& connection, const std::string& sql, const char* longOne,
+                            const char* longTwo) {
+        EXPECT_EQ(QueryRows(connection, sql), (std::vector<Row> {{"1", text, longOne}, {"2", std::nullopt, longTwo}}));
+    };
+
+    ScopedGlobal latin1(mysql, "init_connect", "SET NAMES latin1");
+    const auto listed = ListMySQLTables(plain);
+    for (const char* table : tables)
+        EXPECT_EQ(std::count(listed.begin(), listed.end(), table), 1) << table;
+    const TransferOptions options {Db2ColumnTypes::Matching, true};
+    RecordingObserver there;
+    RunTransfer(TransferDirection::MySQLToDB2, plain, DB2TestProfile(), {tables[0], tables[1]}, there, options);
+    EXPECT_EQ(there.reportsText(), "");
+    for (const char* table : tables) {
+        SCOPED_TRACE(table);
+        // The long value is compared whole once it is back on MySQL.
+        expect(db2, std::string("SELECT \"id\", \"t\", LENGTH(\"l\") FROM \"") + table + "\" ORDER BY \"id\"", "8000",
+               "0");
+        mysql.execute(std::string("DROP TABLE `") + table + "`");
+    }
+    RecordingObserver back;
+    RunTransfer(TransferDirection::DB2ToMySQL, plain, DB2TestProfile(), {tables[0], tables[1]}, back, options);
+    EXPECT_EQ(back.reportsText(), "");
+    for (const char* table : tables) {
+        SCOPED_TRACE(table);
+        expect(mysql,
+               std::string("SELECT id, t, l = IF(id = 1, REPEAT('") + text + "', 1000), '') FROM `" + table
+                   + "` ORDER BY id",
+               "1", "1");
+        DropMySQL(mysql, table);
+        DropDB2(db2, table);
+    }
+}
 
 }  // namespace

@@ -39,22 +39,6 @@ std::set<std::string> flags(const std::string& mode)
     return found;
 }
 
-// Every session of the tool is strict for every table and keeps the
-// server's other flags, whatever the server's own mode.
-TEST(StrictSessions, AddStrictModeToTheServersOwnFlags)
-{
-    RequireTestServers(true, false);
-    for (const ConnectionProfile& profile : {MySQLTestProfile(), FoldingMySQLTestProfile()}) {
-        SCOPED_TRACE(profile.port);
-        DataConnection session;
-        MySQLDialect().openSession(session, profile);
-        const std::set<std::string> server = flags(QueryValue(session, "SELECT @@GLOBAL.sql_mode").value_or(""));
-        std::set<std::string> expected = server;
-        expected.insert("STRICT_ALL_TABLES");
-        EXPECT_EQ(flags(QueryValue(session, "SELECT @@SESSION.sql_mode").value_or("")), expected);
-    }
-}
-
 // Rows of the source that each hold one value a non-strict MySQL would store
 // changed, among rows that arrive unchanged: 512 rows in arrays of 5.
 struct ChangedValue {
