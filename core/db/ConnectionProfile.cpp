@@ -16,11 +16,11 @@ void refuseBlankEnds(const std::string& value, const char* side, const char* fie
 {
     if (value.empty() || (!std::strchr(kBlanks, value.front()) && !std::strchr(kBlanks, value.back())))
         return;
+    const std::string what = std::string(side) + " " + field;
     throw DbError("HY024", 0,
-                  std::string("The ") + side + " " + field + " begins or ends with a blank (a space, tab or line break), "
-                      + "which the " + side + " driver removes before it logs in. No connection was tried. If the "
-                      + "blank belongs to the " + field + ", give the login a " + field
-                      + " without blanks at its ends.");
+                  "The " + what + " begins or ends with a blank (a space, tab or line break), which the " + side
+                      + " driver removes before it logs in. No connection was tried. If the blank belongs to the "
+                      + field + ", give the login a " + field + " without blanks at its ends.");
 }
 
 // A value that holds ";" or braces goes in braces, "}" doubled.

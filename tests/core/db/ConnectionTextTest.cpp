@@ -10,8 +10,8 @@ namespace {
 struct TextCase {
     const char* label;
     ConnectionProfile profile;
-    const char* mysql;    // nullptr: the MySQL text is refused
-    const char* db2;      // nullptr: the DB2 text is refused
+    const char* mysql;              // nullptr: the MySQL text is refused
+    const char* db2;                // nullptr: the DB2 text is refused
     const char* refusal = nullptr;  // words a refusal says
 };
 
