@@ -2,10 +2,28 @@
 
 #include "DbError.h"
 
+#include <cstring>
 #include <utility>
 
 namespace {
 
+constexpr const char* kBlanks = " \t\n\v\f\r";
+
+// Both drivers take blanks off the ends of a value, the MySQL one even
+// inside braces: a user name or password that has them would log in as
+// someone else, so it is refused before anything is sent.
+void refuseBlankEnds(const std::string& value, const char* side, const char* field)
+{
+    if (value.empty() || (!std::strchr(kBlanks, value.front()) && !std::strchr(kBlanks, value.back())))
+        return;
+    const std::string what = std::string(side) + " " + field;
+    throw DbError("HY024", 0,
+                  "The " + what + " begins or ends with a blank (a space, tab or line break), which the " + side
+                      + " driver removes before it logs in. No connection was tried. If the blank belongs to the "
+                      + field + ", give the login a " + field + " without blanks at its ends.");
+}
+
+// A value that holds ";" or braces goes in braces, "}" doubled.
 std::string mysqlValue(const std::string& value)
 {
     if (value.find_first_of(";{}") == std::string::npos)
@@ -34,6 +52,8 @@ const std::string& db2Value(const std::string& value, const char* field)
 
 std::string MySQLConnectionString(const ConnectionProfile& p)
 {
+    refuseBlankEnds(p.user, "MySQL", "user name");
+    refuseBlankEnds(p.password, "MySQL", "password");
     std::string text = "DRIVER={MySQL ODBC 5.1 Driver};SERVER=" + mysqlValue(p.server) + ";USER=" + mysqlValue(p.user)
         + ";DATABASE=" + mysqlValue(p.database) + ";PASSWORD=" + mysqlValue(p.password) + ";PORT=" + mysqlValue(p.port)
         + ";";
@@ -50,6 +70,8 @@ std::string MySQLConnectionString(const ConnectionProfile& p)
 
 std::string DB2ConnectionString(const ConnectionProfile& p)
 {
+    refuseBlankEnds(p.user, "IBM DB2", "user name");
+    refuseBlankEnds(p.password, "IBM DB2", "password");
     std::string text = "Driver={IBM DB2 ODBC DRIVER};Database=" + db2Value(p.database, "database")
         + ";Hostname=" + db2Value(p.server, "server") + ";Port=" + db2Value(p.port, "port")
         + ";Protocol=TCPIP;Uid=" + db2Value(p.user, "user name") + ";Pwd=" + db2Value(p.password, "password") + ";";

@@ -30,11 +30,14 @@ struct ConnectionProfile {
 // FORCETLS=1: the driver checks the server's certificate and never falls
 // back to an unencrypted connection. A value holding ";", "{" or "}" is wrapped in braces ("}" doubled), so no
 // value can add or change an attribute; every other value passes verbatim.
+// A user name or password with a blank at either end throws DbError (HY024):
+// the driver would take the blank off, even inside braces.
 std::string MySQLConnectionString(const ConnectionProfile& profile);
 
 // Driver={IBM DB2 ODBC DRIVER};Database=..;Hostname=..;Port=..;Protocol=TCPIP;Uid=..;Pwd=..;
 // then CurrentSchema=..; when a schema is given, and Security=SSL; with
 // SSLServerCertificate=..; (when a CA file is given) when encrypted.
 // The DB2 driver has no quoting, so a value holding ";" cannot be sent at all:
-// throws DbError (SQLSTATE HY024) naming the field instead.
+// throws DbError (SQLSTATE HY024) naming the field instead. So does a user
+// name or password with a blank at either end, which the driver takes off.
 std::string DB2ConnectionString(const ConnectionProfile& profile);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <strings.h>
 
 namespace {
@@ -46,6 +47,23 @@ std::string hexText(const std::string& text)
     for (unsigned char c : text)
         hex += {digits[c >> 4], digits[c & 15]};
     return hex + "' USING utf8mb4)";
+}
+
+// Whether a file holds a PEM block whose label ends with `label`
+// ("CERTIFICATE", "PRIVATE KEY"): the only form the connector reads.
+bool holdsPem(const std::string& file, const std::string& label)
+{
+    std::ifstream in(file);
+    const std::string begin = "-----BEGIN ", end = label + "-----";
+    std::string line;
+    for (int lines = 0; lines < 10000 && std::getline(in, line); ++lines) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind(begin, 0) == 0 && line.size() >= begin.size() + end.size()
+            && line.compare(line.size() - end.size(), end.size(), end) == 0)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -335,19 +353,74 @@ bool MySQLSqlDialect::requiresEncryption(const DbError& error, const ConnectionP
     }
 }
 
+// OpenSSL's words for a certificate chain that no trusted CA signed.
+bool MySQLSqlDialect::signerUntrusted(const DbError& error)
+{
+    for (const char* words : {"self-signed certificate", "self signed certificate", "issuer certificate",
+                              "unable to verify the first certificate", "certificate signature failure"})
+        if (anyMessageSays(error, words))
+            return true;
+    return false;
+}
+
+// The connector loads the CA file, the client certificate and its key
+// before TLS starts, and its error names none of them: the file at fault is
+// the one that holds nothing it can read.
+std::optional<std::string> MySQLSqlDialect::unusableFileAdvice(const DbError& error, const ConnectionProfile& profile)
+{
+    struct File {
+        const char* what;
+        const std::string& name;
+        const char* label;
+        const char* holds;
+    };
+    const File files[] = {{"CA certificate file", profile.caCertificate, "CERTIFICATE", "certificate"},
+                          {"client certificate", profile.clientCertificate, "CERTIFICATE", "certificate"},
+                          {"client key", profile.clientKey, "PRIVATE KEY", "private key"}};
+    for (const File& file : files)
+        if (!file.name.empty() && !holdsPem(file.name, file.label))
+            return std::string("The MySQL ") + file.what + " \"" + file.name + "\" holds no " + file.holds
+                + " in PEM form (\"-----BEGIN ...\"), the only form the MySQL driver reads. No connection was made. "
+                  "Give the right file.";
+    // Given one of the pair alone, the connector looks for the other in the same file.
+    if (profile.clientCertificate.empty() != profile.clientKey.empty()) {
+        const bool keyAlone = profile.clientCertificate.empty();
+        const std::string& given = keyAlone ? profile.clientKey : profile.clientCertificate;
+        const std::string missing = keyAlone ? "certificate" : "key";
+        if (!holdsPem(given, keyAlone ? "CERTIFICATE" : "PRIVATE KEY"))
+            return "The MySQL client " + std::string(keyAlone ? "key" : "certificate") + " \"" + given
+                + "\" is given without a client " + missing + ", and the file holds none. No connection was made. "
+                + "Give the client " + missing + " file too.";
+    }
+    if (anyMessageSays(error, "key values mismatch"))
+        return "The MySQL client key \"" + profile.clientKey + "\" is not the key of the client certificate \""
+            + profile.clientCertificate + "\". No connection was made. Give the key that belongs to the certificate.";
+    return std::nullopt;
+}
+
+// With TLS, the connector's refusals (error 2026) are told apart by its
+// words: OpenSSL's check of the certificate's signer, then its own check of
+// the server's name (only once the signer is trusted), a server without
+// TLS, and files it could not load.
 std::optional<std::string> MySQLSqlDialect::connectAdvice(const DbError& error, const ConnectionProfile& profile) const
 {
     if (!profile.encrypted)
         return requiresEncryption(error, profile) ? std::optional(encryptionRequiredAdvice("--mysql-tls"))
                                                   : std::nullopt;
-    // The connector reports what the TLS layer says: an unknown issuer, a
-    // self-signed certificate, or a name the certificate does not hold.
-    if (anyMessageSays(error, "certificate") || anyMessageSays(error, "verif"))
-        return certificateRefusedAdvice(profile) + " A certificate must also name the server \"" + profile.server
-            + "\" as it is written in the login.";
-    if (anyMessageSays(error, "SSL") || anyMessageSays(error, "TLS"))
+    if (anyMessageSays(error, "Validation of SSL server certificate failed"))
+        return "The MySQL server's certificate was refused: its signer is trusted, but it is made out to another "
+               "name than the server \""
+            + profile.server
+            + "\" as the login writes it. No connection was made. Write the server's name as its certificate "
+              "gives it, or ask the server's administrator for a certificate that names \""
+            + profile.server + "\".";
+    if (signerUntrusted(error))
+        return certificateRefusedAdvice(profile);
+    if (anyMessageSays(error, "server does not support"))
         return std::string("The MySQL server did not make an encrypted connection, and the tool makes no other while "
                            "\"Use an encrypted connection\" is ticked.");
+    if (anyMessageSays(error, "TLS/SSL error"))
+        return unusableFileAdvice(error, profile);
     return std::nullopt;
 }
 

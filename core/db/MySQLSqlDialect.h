@@ -86,4 +86,8 @@ public:
 
 private:
     static long long rowBytes(const std::string& columnType);
+    // Parts of connectAdvice with TLS: OpenSSL says no trusted CA signed the
+    // server's certificate; the sentence for a file the connector could not use.
+    static bool signerUntrusted(const DbError& error);
+    static std::optional<std::string> unusableFileAdvice(const DbError& error, const ConnectionProfile& profile);
 };

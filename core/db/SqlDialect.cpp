@@ -1,5 +1,6 @@
 #include "SqlDialect.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "DataConnection.h"
@@ -71,11 +72,21 @@ void SqlDialect::openConnection(DataConnection& connection, const ConnectionProf
         const std::pair<const char*, const std::string*> files[] = {{"CA certificate file", &profile.caCertificate},
                                                                     {"client certificate", &profile.clientCertificate},
                                                                     {"client key", &profile.clientKey}};
-        for (const auto& [what, file] : files)
-            if (!file->empty() && !std::ifstream(*file))
+        for (const auto& [what, file] : files) {
+            if (file->empty())
+                continue;
+            // A folder opens as a stream too; the driver would then fail
+            // with words that name no file.
+            std::error_code unknown;
+            if (std::filesystem::is_directory(*file, unknown))
+                throw DbError("HY024", 0,
+                              "The " + displayName() + " " + what + " \"" + *file
+                                  + "\" is a folder, not a file. Give the file itself.");
+            if (!std::ifstream(*file))
                 throw DbError("HY024", 0,
                               "The " + displayName() + " " + what + " \"" + *file
                                   + "\" cannot be read. Check the file's name and that you may read it.");
+        }
     }
     try {
         connection.open(connectionString(profile));

@@ -2,6 +2,7 @@
 // a DB2 schema other than the login's own, and encrypted connections to
 // servers that require them (scripts/test-services makes the CA).
 #include "DataConnection.h"
+#include "MySQLClientSession.h"
 #include "RecordingObserver.h"
 #include "ServerHelpers.h"
 #include "Workspace.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -124,8 +126,32 @@ struct LoginCase {
     const char* label;
     DatabaseSide side;
     ConnectionProfile profile;
-    const char* failureSays;  // nullptr: the login works
+    std::string failureSays;  // empty: the login works
 };
+
+// Each login as "Test Connection" tries it; a MySQL login that works opens
+// the MariaDB client library's session (the one-pass reads) with it too.
+void expectLogins(const std::vector<LoginCase>& cases)
+{
+    for (const LoginCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        Workspace workspace;
+        workspace.setLogin(c.side, c.profile);
+        const std::optional<DbError> error = workspace.testLogin(c.side);
+        if (c.failureSays.empty()) {
+            EXPECT_FALSE(error) << error->description();
+            if (c.side == DatabaseSide::MySQL) {
+                EXPECT_NO_THROW(MySQLClientSession(c.profile, 10, 10));
+            }
+            continue;
+        }
+        if (!error) {
+            ADD_FAILURE() << "the login worked";
+            continue;
+        }
+        EXPECT_NE(error->description().find(c.failureSays), std::string::npos) << error->description();
+    }
+}
 
 TEST(EncryptedLogins, WorkOnlyWithTlsAndTheCaThatSignedTheServer)
 {
@@ -134,6 +160,13 @@ TEST(EncryptedLogins, WorkOnlyWithTlsAndTheCaThatSignedTheServer)
     mysqlPlain.encrypted = false;
     ConnectionProfile mysqlOtherCa = tlsMySQL();
     mysqlOtherCa.caCertificate = env("TABLEHOP_TEST_TLS_OTHER_CA");
+    ConnectionProfile mysqlNoCa = tlsMySQL();
+    mysqlNoCa.caCertificate.clear();
+    ConnectionProfile mysqlOtherName = tlsMySQL();
+    mysqlOtherName.server = env("TABLEHOP_TEST_TLS_MYSQL_OTHER_NAME");
+    ConnectionProfile mysqlWithoutTls = MySQLTestProfile();
+    mysqlWithoutTls.encrypted = true;
+    mysqlWithoutTls.caCertificate = tlsMySQL().caCertificate;
     ConnectionProfile mysqlNoFile = tlsMySQL();
     mysqlNoFile.caCertificate += ".missing";
     ConnectionProfile x509 = tlsMySQL();
@@ -141,34 +174,65 @@ TEST(EncryptedLogins, WorkOnlyWithTlsAndTheCaThatSignedTheServer)
     ConnectionProfile x509WithCertificate = x509;
     x509WithCertificate.clientCertificate = env("TABLEHOP_TEST_TLS_CLIENT_CERT");
     x509WithCertificate.clientKey = env("TABLEHOP_TEST_TLS_CLIENT_KEY");
+    ConnectionProfile keyFolder = x509WithCertificate;
+    keyFolder.clientKey = std::filesystem::path(keyFolder.clientKey).parent_path().string();
+    ConnectionProfile keyNotAKey = x509WithCertificate;
+    keyNotAKey.clientKey = keyNotAKey.clientCertificate;
     ConnectionProfile db2Plain = tlsDB2();
     db2Plain.encrypted = false;
     ConnectionProfile db2OtherCa = tlsDB2();
     db2OtherCa.caCertificate = env("TABLEHOP_TEST_TLS_OTHER_CA");
 
-    const LoginCase cases[] = {
-        {"MySQL with TLS and its CA", DatabaseSide::MySQL, tlsMySQL(), nullptr},
+    expectLogins({
+        {"MySQL with TLS and its CA", DatabaseSide::MySQL, tlsMySQL(), ""},
         {"MySQL without TLS", DatabaseSide::MySQL, mysqlPlain, "server accepts only encrypted connections"},
         {"MySQL with another CA", DatabaseSide::MySQL, mysqlOtherCa, "is not signed by the CA certificate file"},
+        {"MySQL with no CA file: the system's CAs, none of which signed it", DatabaseSide::MySQL, mysqlNoCa,
+         "is not signed by any CA this computer trusts"},
+        {"MySQL by a name its certificate does not hold", DatabaseSide::MySQL, mysqlOtherName,
+         "made out to another name than the server \"" + mysqlOtherName.server + "\""},
+        {"MySQL server without TLS", DatabaseSide::MySQL, mysqlWithoutTls, "did not make an encrypted connection"},
         {"MySQL CA file missing", DatabaseSide::MySQL, mysqlNoFile, "cannot be read"},
         {"MySQL client certificate required, none given", DatabaseSide::MySQL, x509, "Access denied"},
-        {"MySQL client certificate given", DatabaseSide::MySQL, x509WithCertificate, nullptr},
-        {"DB2 with TLS and its CA", DatabaseSide::DB2, tlsDB2(), nullptr},
+        {"MySQL client certificate given", DatabaseSide::MySQL, x509WithCertificate, ""},
+        {"MySQL client key a folder", DatabaseSide::MySQL, keyFolder,
+         "client key \"" + keyFolder.clientKey + "\" is a folder"},
+        {"MySQL client key a certificate", DatabaseSide::MySQL, keyNotAKey,
+         "client key \"" + keyNotAKey.clientKey + "\" holds no private key"},
+        {"DB2 with TLS and its CA", DatabaseSide::DB2, tlsDB2(), ""},
         {"DB2 without TLS, refused by the server", DatabaseSide::DB2, db2Plain, "SQL30081N"},
         {"DB2 with another CA", DatabaseSide::DB2, db2OtherCa, "is not signed by the CA certificate file"},
-    };
-    for (const LoginCase& c : cases) {
-        SCOPED_TRACE(c.label);
-        Workspace workspace;
-        workspace.setLogin(c.side, c.profile);
-        const std::optional<DbError> error = workspace.testLogin(c.side);
-        if (!c.failureSays) {
-            EXPECT_FALSE(error) << error->description();
-            continue;
-        }
-        ASSERT_TRUE(error);
-        EXPECT_NE(error->description().find(c.failureSays), std::string::npos) << error->description();
-    }
+    });
+}
+
+// Passwords holding what a connection text must protect log in as typed;
+// one the driver would change is refused before anything is sent.
+TEST(Logins, PasswordsAreSentAsTyped)
+{
+    RequireTestServers(true, true);
+    ConnectionProfile mysqlOdd = MySQLTestProfile();
+    mysqlOdd.user = env("TABLEHOP_TEST_ODD_MYSQL_USER");
+    mysqlOdd.password = env("TABLEHOP_TEST_ODD_MYSQL_PASSWORD");
+    ConnectionProfile mysqlBlank = MySQLTestProfile();
+    mysqlBlank.user = env("TABLEHOP_TEST_BLANK_MYSQL_USER");
+    mysqlBlank.password = env("TABLEHOP_TEST_BLANK_MYSQL_PASSWORD");
+    ConnectionProfile db2Odd = DB2TestProfile();
+    db2Odd.user = env("TABLEHOP_TEST_ODD_DB2_USER");
+    db2Odd.password = env("TABLEHOP_TEST_ODD_DB2_PASSWORD");
+    ConnectionProfile db2Blank = DB2TestProfile();
+    db2Blank.password += " ";
+    ConnectionProfile db2Semicolon = DB2TestProfile();
+    db2Semicolon.password += ";";
+
+    expectLogins({
+        {"MySQL: braces, \";\", \"=\" and a quote", DatabaseSide::MySQL, mysqlOdd, ""},
+        {"MySQL: blanks at the ends", DatabaseSide::MySQL, mysqlBlank, "password begins or ends with a blank"},
+        {"DB2: braces, \"=\" and a quote", DatabaseSide::DB2, db2Odd, ""},
+        {"DB2: a blank at the end", DatabaseSide::DB2, db2Blank, "password begins or ends with a blank"},
+        {"DB2: \";\"", DatabaseSide::DB2, db2Semicolon, "password contains \";\""},
+    });
+    // The library session is not the driver: it takes the blanks as typed.
+    EXPECT_NO_THROW(MySQLClientSession(mysqlBlank, 10, 10));
 }
 
 // A table goes from the TLS-only MariaDB to the TLS-only DB2 login and back.
