@@ -223,19 +223,20 @@ TEST_F(StreamingRead, CancelStopsTheReadPartWay)
 
 // The server's own ends of a read: its limit on a statement's time is
 // lifted for the reading session, so a read that outlasts it goes on; a
-// KILL QUERY ends the read with the server's error number and message.
+// KILL ends the read with the error's number and message.
 TEST_F(StreamingRead, ServerSideEndsOfTheRead)
 {
     makeBigTable();
     struct Case {
         const char* what;
         const char* global;  // set for the reader's sessions, then restored
-        bool killQuery;      // on the reading session, after the first block
-        long error;          // the server's error number; 0: every row arrives
+        bool kill;           // the reading session (c.what), after the first block
+        long error;          // the error's number; 0: every row arrives
         const char* message;
     };
     for (const Case& c : {Case {"max_statement_time", "max_statement_time = 1", false, 0, ""},
-                          Case {"KILL QUERY", nullptr, true, 1317, "Query execution was interrupted"}}) {
+                          Case {"KILL QUERY", nullptr, true, 1317, "Query execution was interrupted"},
+                          Case {"KILL CONNECTION", nullptr, true, 2013, "Lost connection to server"}}) {
         SCOPED_TRACE(c.what);
         const std::string old = QueryValue(paged, "SELECT @@GLOBAL.max_statement_time").value_or("0");
         if (c.global)
@@ -248,8 +249,8 @@ TEST_F(StreamingRead, ServerSideEndsOfTheRead)
             auto reader = OpenMySQLSource(streamed, "kl_big", 1000);
             EXPECT_EQ(reader->readingNote(), "");  // (no ASSERT: the global is restored below)
             for (RowBlock* block = reader->next(); block; block = reader->next()) {
-                if (rowsRead == 0 && c.killQuery)
-                    paged.execute("KILL QUERY " + readingSession());
+                if (rowsRead == 0 && c.kill)
+                    paged.execute(std::string(c.what) + " " + readingSession());
                 else if (rowsRead == 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the server waits to send rows
                 rowsRead += block->rows;
