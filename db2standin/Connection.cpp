@@ -267,6 +267,9 @@ SQLRETURN Conn::connect(const std::string& connectionText)
     if (const char* lose = std::getenv("DB2STANDIN_LOSE_COMMIT"); lose && *lose)
         loseCommitAfter = upperAscii(lose);
     unitInserted = unitRenamed = false;
+    endResultsAfter = 0;
+    if (const char* end = std::getenv("DB2STANDIN_END_RESULTS_AFTER"); end && *end)
+        endResultsAfter = std::max(0LL, std::atoll(end));
     std::string setup = CatalogSetupSql() + "SET db2standin.page_size TO '" + std::to_string(tablePageSize)
         + "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage)
         + "'; SET db2standin.extended_row_sz TO '" + (extendedRowSz ? "ENABLE" : "DISABLE") + "';"
@@ -472,6 +475,17 @@ Diag Conn::mapError(const PGresult* res, const Translated* ctx)
                                + ")");
     std::string st = errorField(res, PG_DIAG_SQLSTATE);
     std::string msg = errorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    // The session ended under an established connection (the server ended it,
+    // or the network went): DB2 gives SQL30081N with SQLSTATE 40003, the
+    // statement's completion unknown, whatever the statement was doing.
+    if (PQstatus(pg) == CONNECTION_BAD || st == "57P01" || st == "57P02")
+        return clientError("40003", -30081,
+                           "SQL30081N  A communication error has been detected. Communication protocol being used: "
+                           "\"TCP/IP\".  Communication API being used: \"SOCKETS\".  Location where the error was "
+                           "detected: \""
+                               + host
+                               + "\".  Communication function detecting the error: \"recv\".  Protocol specific "
+                                 "error code(s): \"104\", \"*\", \"0\".  SQLSTATE=08001");
     if (st.empty()) {
         return clientError("08S01", -30081,
                            std::string("SQL30081N  A communication error has been detected.  ") + PQerrorMessage(pg));

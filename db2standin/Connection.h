@@ -98,6 +98,10 @@ struct Conn : HandleBase, Catalog {
     // connection is lost (SQL30081N) as if the answer never arrived.
     std::string loseCommitAfter;
     bool unitInserted = false, unitRenamed = false;
+    // DB2STANDIN_END_RESULTS_AFTER=ROWS: every query's result ends after ROWS
+    // rows, without an error, as with a client that took a broken connection
+    // for the result's end (0: results are whole).
+    long long endResultsAfter = 0;
     std::string authorizationId() override { return upperAscii(user); }
     SQLUINTEGER loginTimeout = 0;
     int seq = 0;

@@ -44,17 +44,20 @@ void Stmt::closeResult()
         PQclear(res);
     res = nullptr;
     hasResult = false;
+    blockFailed = false;
     row = -1;
     nrows = 0;
     columns.clear();
 }
 
-bool Stmt::setResult(PGresult* result, bool)
+bool Stmt::setResult(PGresult* result, bool cursor)
 {
     res = result;
     nrows = PQntuples(result);
     row = -1;
     hasResult = true;
+    queryResult = cursor;
+    rowsGiven = 0;
     int count = PQnfields(result);
     columns.assign(count, ResultColumn {});
     gdOffset.assign(count, -1);
@@ -358,7 +361,7 @@ SQLRETURN Stmt::openQuery(const std::vector<const char*>& values)
 
 bool Stmt::advance()
 {
-    if (!hasResult)
+    if (!hasResult || (queryResult && conn->endResultsAfter > 0 && rowsGiven >= conn->endResultsAfter))
         return false;
     if (row + 1 < nrows) {
         ++row;
@@ -372,6 +375,7 @@ bool Stmt::advance()
         res = conn->exec("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + cursorName);
         if (resultFailed(res)) {
             diags.push_back(conn->mapError(res, &tr));
+            blockFailed = true;
             PQclear(res);
             res = nullptr;
             nrows = 0;
@@ -391,6 +395,7 @@ bool Stmt::advance()
             return false;
     }
     std::fill(gdOffset.begin(), gdOffset.end(), -1);
+    ++rowsGiven;
     return true;
 }
 
@@ -401,7 +406,6 @@ SQLRETURN Stmt::fetch()
     SQLULEN fetched = 0;
     SQLRETURN ret = SQL_SUCCESS;
     size_t off = rowBindOffset ? *rowBindOffset : 0;
-    size_t nDiag = diags.size();
     for (SQLULEN r = 0; r < rowArraySize; ++r) {
         if (!advance())
             break;
@@ -437,8 +441,15 @@ SQLRETURN Stmt::fetch()
             rowStatus[r] = SQL_ROW_NOROW;
     if (rowsFetched)
         *rowsFetched = fetched;
+    // A block the server could not give fails the call, whatever rows came
+    // before it in the rowset, and ends the result: neither the rows so far
+    // nor a later fetch may pass for the result's end.
+    if (blockFailed) {
+        closeResult();
+        return SQL_ERROR;
+    }
     if (fetched == 0)
-        return diags.size() > nDiag ? SQL_ERROR : SQL_NO_DATA;
+        return SQL_NO_DATA;
     // `row` stays on the block's last row, the one SQLGetData reads.
     return ret;
 }

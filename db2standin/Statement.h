@@ -69,6 +69,9 @@ struct Stmt : HandleBase {
     PGresult* res = nullptr;
     int row = -1, nrows = 0;
     bool cursorOpen = false;
+    bool blockFailed = false;  // the server could not give the cursor's next block
+    bool queryResult = false;  // the result of a query (not of a catalog function)
+    long long rowsGiven = 0;
     int fetchRows = 0;  // rows asked of the cursor by the last FETCH
     std::string cursorName;
     std::vector<ResultColumn> columns;

@@ -85,6 +85,21 @@ void MySQLClientSession::execute(const std::string& sql)
         mysql_free_result(result);
 }
 
+std::optional<std::string> MySQLClientSession::firstValue(const std::string& sql)
+{
+    if (mysql_real_query(mysql_, sql.data(), sql.size()) != 0)
+        throw error();
+    MYSQL_RES* result = mysql_store_result(mysql_);
+    if (!result)
+        throw error();
+    std::optional<std::string> value;
+    MYSQL_ROW row = mysql_fetch_row(result);
+    if (row && mysql_num_fields(result) > 0 && row[0])
+        value = std::string(row[0], mysql_fetch_lengths(result)[0]);
+    mysql_free_result(result);
+    return value;
+}
+
 unsigned long MySQLClientSession::threadId() const { return mysql_thread_id(mysql_); }
 
 void MySQLClientSession::interrupt() noexcept
@@ -98,7 +113,9 @@ DbError MySQLClientSession::error() const
     return clientError(mysql_errno(mysql_), mysql_sqlstate(mysql_), mysql_error(mysql_));
 }
 
-DbError MySQLClientSession::error(MYSQL_STMT* statement)
+DbError MySQLClientSession::error(MYSQL_STMT* statement) const
 {
+    if (mysql_stmt_errno(statement) == 0)
+        return error();
     return clientError(mysql_stmt_errno(statement), mysql_stmt_sqlstate(statement), mysql_stmt_error(statement));
 }

@@ -3,6 +3,7 @@
 #include "ConnectionProfile.h"
 #include "DbError.h"
 
+#include <optional>
 #include <string>
 
 typedef struct st_mysql MYSQL;
@@ -23,6 +24,8 @@ public:
 
     // Runs a statement without a result (session settings, transactions).
     void execute(const std::string& sql);
+    // The first value of a statement's first row (nullopt: none, or NULL).
+    std::optional<std::string> firstValue(const std::string& sql);
     MYSQL* handle() const { return mysql_; }
     // The server's number for the session, for KILL.
     unsigned long threadId() const;
@@ -33,7 +36,10 @@ public:
     void interrupt() noexcept;
 
     DbError error() const;
-    static DbError error(MYSQL_STMT* statement);
+    // A statement's error; when the statement has none, the session's: the
+    // library leaves there what ended a result mid-read (the server's error
+    // that stopped the statement, a lost connection).
+    DbError error(MYSQL_STMT* statement) const;
 
 private:
     MYSQL* mysql_;

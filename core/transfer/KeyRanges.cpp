@@ -220,18 +220,24 @@ std::optional<KeySplit> SplitByKey(DataConnection& source, const SqlDialect& dia
 
 namespace {
 
-// One range of a table on a server that streams its results: one SELECT
-// read to its end, its bounds as parameters.
+// One range of a table on a server that streams its results and keeps no
+// snapshot of them: one SELECT read to its end, its bounds as parameters, its
+// rows counted before and, when fewer arrived, after the read.
 class StreamedRangeReader : public SourceReader {
 public:
     StreamedRangeReader(DataConnection& connection, const SqlDialect& dialect, const std::string& table,
                         const KeySplit& split, size_t part, size_t blockRows)
-            : statement_(connection, dialect)
+            : statement_(connection, dialect), condition_(RangeCondition(dialect, split.key, split.ranges.at(part))),
+              where_(condition_.sql.empty() ? "" : " WHERE " + condition_.sql),
+              expected_(
+                  [this, countSql = dialect.countRowsSql(table) + where_] {
+                      statement_.execute(countSql, condition_);
+                      return countOf(statement_.get());
+                  },
+                  false)
     {
-        const KeyCondition condition = RangeCondition(dialect, split.key, split.ranges.at(part));
-        selectSql_ = "SELECT * FROM " + dialect.quoteIdentifier(table)
-            + (condition.sql.empty() ? "" : " WHERE " + condition.sql);
-        statement_.execute(selectSql_, condition);
+        selectSql_ = "SELECT * FROM " + dialect.quoteIdentifier(table) + where_;
+        statement_.execute(selectSql_, condition_);
         const bool sourceIsMySQL = dialect.side() == DatabaseSide::MySQL;
         plans_ = PlanColumns(DescribeResultColumns(statement_.get()), sourceIsMySQL,
                              sourceIsMySQL ? TargetSide::DB2 : TargetSide::MySQL,
@@ -248,12 +254,18 @@ public:
         if (!block) {
             done_ = true;
             SQLFreeStmt(statement_.get(), SQL_CLOSE);
+            expected_.checkAtEnd();
+            return nullptr;
         }
+        expected_.arrived(block->rows);
         return block;
     }
 
 private:
     KeyStatement statement_;
+    const KeyCondition condition_;
+    const std::string where_;
+    ExpectedRows expected_;
     std::unique_ptr<BlockFetcher> fetcher_;
     bool done_ = false;
 };

@@ -20,7 +20,8 @@ std::string keyText(const std::vector<std::string>& key)
 KeysetReader::KeysetReader(DataConnection& mysql, const std::string& table, const MySQLTableFacts& facts,
                            size_t blockRows, size_t pageRows, size_t pageBytes,
                            const std::vector<KeyColumn>& rangeKey, KeyRange range)
-        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes), range_(std::move(range))
+        : PagedReader(mysql, facts, blockRows, pageRows, pageBytes), range_(std::move(range)),
+          table_(QuoteMySQLIdentifier(table))
 {
     for (const PagingKeyColumn& column : facts.pagingKey)
         key_.push_back({column.name, column.numeric, false});
@@ -32,11 +33,18 @@ KeysetReader::KeysetReader(DataConnection& mysql, const std::string& table, cons
         for (size_t i = 0; i < key_.size(); ++i)
             key_[i].binary = rangeKey[i].binary;
     }
-    from_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
+    from_ = "SELECT * FROM " + table_;
     for (size_t i = 0; i < key_.size(); ++i)
         orderBy_ += (i ? ", " : " ORDER BY ") + QuoteMySQLIdentifier(key_[i].name);
     selectSql_ = from_ + orderBy_;
     start();
+}
+
+long long KeysetReader::countRows()
+{
+    const KeyCondition range = RangeCondition(MySQLDialect(), key_, range_);
+    return count("SELECT COUNT(*) FROM " + table_ + (range.sql.empty() ? "" : " WHERE " + range.sql), range.values,
+                 range.binary);
 }
 
 void KeysetReader::describePlans()

@@ -16,6 +16,7 @@ public:
                  KeyRange range = {});
 
 private:
+    long long countRows() override;
     void describePlans() override;
     void readPage(size_t rows, bool first) override;
     void pageRead(const RowBlock& block) override;
@@ -23,6 +24,6 @@ private:
     std::vector<KeyColumn> key_;
     KeyRange range_;
     std::vector<size_t> keyIndex_;
-    std::string from_, orderBy_;
+    std::string table_, from_, orderBy_;
     std::vector<std::string> lastKey_, pageStartKey_;  // the last key read, and the one the current page started after
 };

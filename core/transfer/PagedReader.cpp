@@ -1,6 +1,7 @@
 #include "PagedReader.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -31,8 +32,9 @@ ReadSnapshot::~ReadSnapshot()
 
 PagedReader::PagedReader(DataConnection& mysql, const MySQLTableFacts& facts, size_t blockRows, size_t maxPageRows,
                          size_t pageBytes)
-        : snapshot_(mysql, facts.snapshots), statement_(mysql), blockRows_(std::max<size_t>(blockRows, 1)),
-          maxPageRows_(std::max<size_t>(maxPageRows, 1)), pageBytes_(static_cast<double>(pageBytes))
+        : mysql_(mysql), inSnapshot_(facts.snapshots), snapshot_(mysql, facts.snapshots), statement_(mysql),
+          blockRows_(std::max<size_t>(blockRows, 1)), maxPageRows_(std::max<size_t>(maxPageRows, 1)),
+          pageBytes_(static_cast<double>(pageBytes))
 {
     if (facts.longValues)
         pageRows_ = 1;  // nothing tells what such rows weigh before one is read
@@ -46,6 +48,7 @@ RowBlock* PagedReader::next()
 {
     while (!done_) {
         if (RowBlock* block = fetcher_->next()) {
+            expected_->arrived(block->rows);
             rowsInPage_ += block->rows;
             bytesInPage_ += block->valueBytes();
             pageRead(*block);
@@ -55,6 +58,7 @@ RowBlock* PagedReader::next()
         SQLFreeStmt(statement_.get(), SQL_CLOSE);
         if (pageWasLast(rowsInPage_, pageRows_)) {
             done_ = true;
+            expected_->checkAtEnd();
             break;
         }
         if (rowsInPage_ > 0) {
@@ -69,11 +73,21 @@ RowBlock* PagedReader::next()
 
 void PagedReader::start()
 {
+    expected_.emplace([this] { return countRows(); }, inSnapshot_);
     readPage(pageRows_, true);
     plans_ = PlanColumns(DescribeResultColumns(statement_.get()), true, TargetSide::DB2);
     describePlans();
     fetcher_ = std::make_unique<BlockFetcher>(plans_, blockRows_);
     fetcher_->attach(statement_.get());
+}
+
+long long PagedReader::count(const std::string& sql, std::vector<std::string> values, std::vector<bool> binary)
+{
+    // A statement of its own: the pages' statement has the blocks bound.
+    ParameterStatement counting(mysql_);
+    counting.execute(sql, std::move(values), std::move(binary));
+    const auto rows = counting.rows();
+    return rows.empty() || rows.front().empty() ? 0 : std::stoll(rows.front().front().value_or("0"));
 }
 
 size_t PagedReader::rowsWithinBudget(double rowBytes) const

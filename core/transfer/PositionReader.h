@@ -17,8 +17,9 @@ public:
                    size_t pageRows, size_t pageBytes, const std::string& streamProblem = {});
 
 private:
+    long long countRows() override;
     void readPage(size_t rows, bool first) override;
 
-    std::string from_;
+    std::string table_, from_;
     unsigned long long offset_ = 0;
 };

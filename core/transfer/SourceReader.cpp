@@ -5,7 +5,10 @@
 #include "PositionReader.h"
 #include "SqlIdentifiers.h"
 #include "StreamingReader.h"
+#include "Transfer.h"
 #include "WholeTableReader.h"
+
+#include <utility>
 
 std::vector<Field> SourceReader::columns() const
 {
@@ -14,6 +17,28 @@ std::vector<Field> SourceReader::columns() const
     for (const auto& plan : plans_)
         fields.push_back(plan.field);
     return fields;
+}
+
+ExpectedRows::ExpectedRows(Count count, bool inSnapshot)
+        : count_(std::move(count)), inSnapshot_(inSnapshot), atStart_(count_())
+{
+}
+
+void ExpectedRows::checkAtEnd()
+{
+    const std::string got = "The result ended after " + CountsText(arrived_) + ", but the source ";
+    if (inSnapshot_) {
+        if (arrived_ < atStart_)
+            throw RowsMissing(got + "holds " + CountsText(atStart_)
+                              + " in the snapshot it was read from: the other rows did not arrive.");
+        return;
+    }
+    if (arrived_ >= atStart_)
+        return;
+    const long long atEnd = count_();
+    if (arrived_ < atEnd)
+        throw RowsMissing(got + "held " + CountsText(atStart_) + " when the read began and " + CountsText(atEnd)
+                          + " when it ended: more rows were lost on the way than writers meanwhile can explain.");
 }
 
 std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::string& table, size_t blockRows,
@@ -37,8 +62,7 @@ std::unique_ptr<SourceReader> OpenMySQLSource(DataConnection& mysql, const std::
 
 std::unique_ptr<SourceReader> OpenDB2Source(DataConnection& db2, const std::string& table, size_t blockRows)
 {
-    return std::make_unique<WholeTableReader>(db2, "SELECT * FROM " + QuoteDB2Identifier(table), false,
-                                              TargetSide::MySQL, blockRows);
+    return std::make_unique<WholeTableReader>(db2, table, false, TargetSide::MySQL, blockRows);
 }
 
 std::unique_ptr<SourceReader> OpenSource(DatabaseSide side, DataConnection& connection, const std::string& table,

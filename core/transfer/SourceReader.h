@@ -4,8 +4,10 @@
 #include "DataConnection.h"
 #include "RowBlock.h"
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,39 @@ public:
 protected:
     std::vector<ColumnPlan> plans_;
     std::string selectSql_, note_;
+};
+
+// A result that ended before the rows its source holds had all arrived.
+class RowsMissing : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The rows a read must bring, as its source counts them, so that a result
+// that ends early is not taken for the table's end: a driver may report a
+// connection lost mid-read as the result's last row.
+class ExpectedRows {
+public:
+    // Counts the rows the read is to bring, on the read's own session.
+    using Count = std::function<long long()>;
+    // Counts at once. In the snapshot the rows are read from (`inSnapshot`),
+    // exactly that many must arrive. Outside one (DB2 under cursor stability,
+    // a MySQL engine without snapshots) writers may change the table while it
+    // is read, so it is counted again at the end: deletes can take a read
+    // below the first count only as far as the table shrank, so a read short
+    // of both counts lost rows on the way. (Deletes balanced by inserts the
+    // read had passed can do that too: such a read is refused as well, on the
+    // safe side.)
+    ExpectedRows(Count count, bool inSnapshot);
+    void arrived(size_t rows) { arrived_ += static_cast<long long>(rows); }
+    // At the result's end: throws RowsMissing when fewer rows arrived than
+    // the counts allow, DbError when the source cannot be counted.
+    void checkAtEnd();
+
+private:
+    Count count_;
+    bool inSnapshot_;
+    long long atStart_, arrived_ = 0;
 };
 
 // MySQL: the driver holds a whole result in memory, so a table with a
@@ -57,5 +92,5 @@ std::unique_ptr<SourceReader> ReadAhead(std::unique_ptr<SourceReader> reader);
 // Each column's own declaration on MySQL ("decimal(12,2)"), by column name.
 std::map<std::string, std::string> ReadMySQLColumnDeclarations(DataConnection& mysql, const std::string& table);
 
-// The number of rows of a table, for the progress bar only.
+// The number of rows of a table.
 long long CountRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table);

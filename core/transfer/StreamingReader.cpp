@@ -28,6 +28,24 @@ int serverWaitSeconds(int statementSeconds)
     return statementSeconds > 0 ? std::max(statementSeconds, kHour) : kDay;
 }
 
+// A server's limit on a statement's time would end the read of a large
+// table part-way, however fast it goes: lifted for this session, on MariaDB
+// (max_statement_time) or MySQL (max_execution_time). A server that knows
+// neither has no such limit.
+void liftStatementTimeLimit(MySQLClientSession& session)
+{
+    constexpr long kUnknownVariable = 1193;
+    for (const char* sql : {"SET SESSION max_statement_time = 0", "SET SESSION max_execution_time = 0"}) {
+        try {
+            session.execute(sql);
+            return;
+        } catch (const DbError& error) {
+            if (error.nativeCode() != kUnknownVariable)
+                throw;
+        }
+    }
+}
+
 enum_field_types bindType(ReadKind kind)
 {
     switch (kind) {
@@ -61,6 +79,7 @@ StreamingReader::StreamingReader(DataConnection& mysql, const std::string& table
         : mysql_(mysql), canceller_(mysql.canceller()), capacity_(std::max<size_t>(blockRows, 1))
 {
     selectSql_ = "SELECT * FROM " + QuoteMySQLIdentifier(table);
+    countSql_ = "SELECT COUNT(*) FROM " + QuoteMySQLIdentifier(table);
     // The ODBC session describes the columns, so they are planned as there.
     {
         ParameterStatement describe(mysql);
@@ -117,6 +136,7 @@ void StreamingReader::openSession(DataConnection& mysql)
         const std::string wait = std::to_string(serverWaitSeconds(mysql.commandTimeout()));
         session_->execute("SET SESSION net_write_timeout = GREATEST(@@SESSION.net_write_timeout, " + wait
                           + "), SESSION net_read_timeout = GREATEST(@@SESSION.net_read_timeout, " + wait + ")");
+        liftStatementTimeLimit(*session_);
     } catch (const DbError& error) {
         session_.reset();
         throw StreamUnavailable(error.records());
@@ -133,6 +153,7 @@ void StreamingReader::startSelect()
         // Every row as it was when the read began, and no row locked.
         session_->execute("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
         session_->execute("START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
+        expected_.emplace([this] { return std::stoll(session_->firstValue(countSql_).value_or("0")); }, true);
     } catch (const DbError& error) {
         failed(error);
     }
@@ -143,7 +164,7 @@ void StreamingReader::startSelect()
     // aside on the server, and the client holds one row at a time.
     if (mysql_stmt_prepare(statement_.get(), selectSql_.data(), selectSql_.size()) != 0
         || mysql_stmt_execute(statement_.get()) != 0)
-        failed(MySQLClientSession::error(statement_.get()));
+        failed(session_->error(statement_.get()));
     if (mysql_stmt_field_count(statement_.get()) != plans_.size())
         failed(DbError("HY000", 0, selectSql_ + ": the table's columns changed while it was being read"));
     columns_.resize(plans_.size());
@@ -164,7 +185,7 @@ void StreamingReader::startSelect()
         bind.error = &column.truncated;
     }
     if (mysql_stmt_bind_result(statement_.get(), binds.data()) != 0)
-        failed(MySQLClientSession::error(statement_.get()));
+        failed(session_->error(statement_.get()));
 }
 
 RowBlock* StreamingReader::next()
@@ -228,10 +249,12 @@ bool StreamingReader::fetchRow(std::vector<std::optional<std::string>>& row)
         } catch (const DbError&) {
             // Every row arrived; an ending transaction has nothing left to lose.
         }
+        expected_->checkAtEnd();
         return false;
     }
     if (rc != 0 && rc != MYSQL_DATA_TRUNCATED)
-        failed(MySQLClientSession::error(statement_.get()));
+        failed(session_->error(statement_.get()));
+    expected_->arrived(1);
     for (size_t c = 0; c < columns_.size(); ++c) {
         Column& column = columns_[c];
         if (column.isNull) {
@@ -263,7 +286,7 @@ bool StreamingReader::fetchRow(std::vector<std::optional<std::string>>& row)
         bind.buffer_length = value.size();
         bind.length = &length;
         if (mysql_stmt_fetch_column(statement_.get(), &bind, static_cast<unsigned int>(c), 0) != 0)
-            failed(MySQLClientSession::error(statement_.get()));
+            failed(session_->error(statement_.get()));
         value.resize(std::min<size_t>(length, value.size()));
         row[c] = std::move(value);
     }

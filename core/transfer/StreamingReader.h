@@ -11,7 +11,8 @@
 // A MySQL table or view without a usable key read by one SELECT whose rows
 // are taken off the network as they arrive, in its own session: one
 // consistent, read-only snapshot, so no row is locked and nothing is copied
-// on the server, and a login that may only SELECT can do it. Memory holds
+// on the server, and a login that may only SELECT can do it; every row the
+// snapshot holds (counted in it) must arrive. Memory holds
 // one block. The columns are described by the ODBC session, so the blocks
 // hold the same values in the same forms as any other MySQL reader's.
 //
@@ -57,6 +58,8 @@ private:
     RowBlock block_;
     struct Column;
     std::vector<Column> columns_;
+    std::string countSql_;
+    std::optional<ExpectedRows> expected_;             // counted in the read's snapshot
     std::vector<std::optional<std::string>> waiting_;  // a row fetched for the next block
     bool done_ = false;
     bool drained_ = false;  // the server sent the result's last row

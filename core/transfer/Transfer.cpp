@@ -118,6 +118,10 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 result.readFailed = true;
                 result.connectionLost = sourceDialect.isConnectionLost(error);
                 break;
+            } catch (const RowsMissing& missing) {
+                observer.report(TransferStep::ReadRows, missing.what(), source.selectSql());
+                result.readFailed = true;
+                break;
             }
             if (!block)
                 break;

@@ -1673,6 +1673,71 @@ TEST_F(Standin, BlockFetchWithRowArrays)
     s.ok("DROP TABLE SI_STREAM");
 }
 
+// The session ends on the server while a result is read (as when DB2 is
+// restarted or the network fails): whichever way the rows are fetched, the
+// next fetch that needs the server fails with SQL30081N, SQLSTATE 40003, as
+// DB2 does; never the rows so far and then "no more rows", nor later.
+TEST_F(Standin, ALostConnectionFailsEveryFetchPath)
+{
+    dropIfExists("SI_LOST");
+    Statement setup(conn);
+    setup.ok("CREATE TABLE SI_LOST (ID INTEGER, T VARCHAR(20))");
+    const long long total = 12345;
+    setup.ok("INSERT INTO SI_LOST SELECT g, 'row ' || g FROM generate_series(1, " + std::to_string(total) + ") g");
+    struct Case {
+        const char* what;
+        SQLULEN rowArray;  // rows per fetch; columns are bound when more than one
+        bool scroll;       // SQLFetchScroll, else SQLFetch
+    };
+    for (const Case& c :
+         {Case {"SQLFetch and SQLGetData, row by row", 1, false}, Case {"SQLFetch of bound row arrays", 500, false},
+          Case {"SQLFetchScroll of bound row arrays", 500, true}}) {
+        SCOPED_TRACE(c.what);
+        Connection victim;
+        victim.connectOrFail();
+        Statement s(victim);
+        const std::string pid = s.scalar("SELECT \"pg_backend_pid\"() FROM SYSIBM.SYSDUMMY1");
+        ASSERT_TRUE(SQL_SUCCEEDED(s.exec("SELECT ID, T FROM SI_LOST ORDER BY ID"))) << s.errors();
+        std::vector<SQLINTEGER> ids(c.rowArray);
+        std::vector<SQLLEN> indicators(c.rowArray);
+        SQLULEN fetched = 0;
+        if (c.rowArray > 1) {
+            SQLSetStmtAttr(s.h(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(c.rowArray), 0);
+            SQLSetStmtAttr(s.h(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+            SQLBindCol(s.h(), 1, SQL_C_SLONG, ids.data(), 0, indicators.data());
+        }
+        const auto fetch = [&] { return c.scroll ? SQLFetchScroll(s.h(), SQL_FETCH_NEXT, 0) : SQLFetch(s.h()); };
+        long long seen = 0;
+        SQLRETURN r = fetch();
+        ASSERT_EQ(r, SQL_SUCCESS) << s.errors();
+        // Ended on the server, and gone before the next fetch asks it for rows.
+        Statement killer(conn);
+        killer.ok("SELECT \"pg_terminate_backend\"(" + pid + ", 5000) FROM SYSIBM.SYSDUMMY1");
+        for (; r == SQL_SUCCESS; r = fetch()) {
+            if (c.rowArray > 1) {
+                seen += static_cast<long long>(fetched);
+            } else {
+                ++seen;
+                SQLINTEGER id = 0;
+                SQLLEN indicator = 0;
+                ASSERT_EQ(SQLGetData(s.h(), 1, SQL_C_SLONG, &id, 0, &indicator), SQL_SUCCESS) << s.errors();
+                EXPECT_EQ(id, seen);
+            }
+        }
+        EXPECT_EQ(r, SQL_ERROR);
+        EXPECT_LT(seen, total);
+        const std::vector<DiagRecord> diags = s.diags();
+        EXPECT_EQ(diags.size(), 1u);
+        for (const DiagRecord& diag : diags) {
+            EXPECT_EQ(diag.state, "40003");
+            EXPECT_EQ(diag.native, -30081);
+            EXPECT_NE(diag.message.find("SQL30081N"), std::string::npos) << diag.message;
+        }
+        EXPECT_EQ(fetch(), SQL_ERROR);  // not "no more rows" either
+    }
+    setup.ok("DROP TABLE SI_LOST");
+}
+
 TEST_F(Standin, RowCountAfterChanges)
 {
     dropIfExists("SI_COUNT");

@@ -97,3 +97,13 @@ private:
     DataConnection& connection_;
     std::string name_, old_;
 };
+
+// Ends every other session of the test user on the stand-in's PostgreSQL
+// database, as a server restart would end a DB2 client's connection. Only the
+// user's own: the server's own processes there (autovacuum) cannot be ended.
+inline void EndOtherDB2Sessions(DataConnection& db2)
+{
+    db2.execute("SELECT \"pg_terminate_backend\"(\"pid\") FROM \"pg_catalog\".\"pg_stat_activity\" "
+                "WHERE \"pid\" <> \"pg_backend_pid\"() AND \"datname\" = \"current_database\"() "
+                "AND \"usename\" = CURRENT_USER");
+}

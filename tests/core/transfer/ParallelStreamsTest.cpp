@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -406,6 +407,78 @@ TEST_F(ParallelStreamsTest, CancelOrAKilledStreamKeepsTheOldTable)
                 << again.reportsText();
         }
     }
+}
+
+// The DB2 source goes away mid-read (its sessions ended on the server), or
+// its result ends early without an error: whether the old table is to be
+// replaced or its rows added to or replaced, in one stream or in ranges, the
+// table is incomplete and the target keeps what it had.
+TEST_F(ParallelStreamsTest, ALostOrShortDB2ReadKeepsTheOldTableOrItsRows)
+{
+    struct Case {
+        ExistingTables mode;
+        int streams;
+        bool endSessions;  // else every result ends after 5000 rows
+        const char* kept;
+        const char* report;  // in the one report
+    };
+    const char* const replaced = "the old table was not replaced";
+    const char* const lost = "SQL30081N";
+    const char* const short_ = "The result ended after 5000 rows, but the source held ";
+    const Case cases[] = {
+        {ExistingTables::ReplaceTable, 1, true, replaced, lost},
+        {ExistingTables::ReplaceTable, 3, true, replaced, lost},
+        {ExistingTables::AddRows, 1, true, "no row was added", lost},
+        {ExistingTables::AddRows, 3, true, "no row was added", lost},
+        {ExistingTables::ReplaceRows, 1, true, "the old rows were kept", lost},
+        {ExistingTables::ReplaceRows, 3, true, "the old rows were kept", lost},
+        {ExistingTables::ReplaceTable, 1, false, replaced, short_},
+        {ExistingTables::ReplaceTable, 3, false, replaced, short_},
+        {ExistingTables::ReplaceRows, 1, false, "the old rows were kept", short_},
+    };
+    // 60000 rows on DB2, 600 to a batch; the MySQL table of one row is the old one.
+    DropDB2(db2, "ps_lost");
+    db2.execute("CREATE TABLE \"ps_lost\" (\"id\" INTEGER NOT NULL PRIMARY KEY, \"v\" VARCHAR(40))");
+    db2.execute("INSERT INTO \"ps_lost\" SELECT g, REPEAT('x', 40) FROM generate_series(1, 60000) g");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.mode)) + ", " + std::to_string(c.streams) + " streams, "
+                     + (c.endSessions ? "sessions ended" : "results cut short"));
+        DropMySQL(mysql, "ps_lost");
+        mysql.execute("CREATE TABLE ps_lost (id INT, v VARCHAR(40))");
+        mysql.execute("INSERT INTO ps_lost VALUES (7, 'old')");
+        options.existingTables = c.mode;
+        options.parallelStreams = c.streams;
+        observer = RecordingObserver();
+        observer.targetList = {"ps_lost"};
+        bool ended = false;
+        observer.onRowsDone = [&](long long done) {
+            if (c.endSessions && done >= 6000 && !std::exchange(ended, true))
+                EndOtherDB2Sessions(db2);
+        };
+        if (!c.endSessions)
+            setenv("DB2STANDIN_END_RESULTS_AFTER", "5000", 1);
+        const TransferSummary summary = send(TransferDirection::DB2ToMySQL, {"ps_lost"});
+        unsetenv("DB2STANDIN_END_RESULTS_AFTER");
+
+        EXPECT_EQ(ended, c.endSessions);
+        ASSERT_EQ(summary.tables.size(), 1u);
+        const TableResult& table = summary.tables[0];
+        EXPECT_EQ(table.status, TableStatus::Incomplete) << observer.reportsText();
+        EXPECT_EQ(table.reason, std::string("reading stopped part-way, ") + c.kept);
+        EXPECT_LT(table.rowsRead, 60000);
+        EXPECT_EQ(table.rowsWritten, 0);
+        EXPECT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+        for (const RecordingObserver::Report& report : observer.reports) {
+            EXPECT_EQ(report.step, TransferStep::ReadRows);
+            EXPECT_NE(report.description.find(c.report), std::string::npos) << report.description;
+        }
+        EXPECT_EQ(QueryRows(mysql, "SELECT * FROM ps_lost"), (std::vector<Row> {{"7", "old"}}));
+        EXPECT_TRUE(observer.dropped.empty());
+        EXPECT_TRUE(observer.arrived.empty());
+        EXPECT_EQ(StagingTablesOn(mysql, MySQLDialect()), std::vector<std::string> {});
+    }
+    DropMySQL(mysql, "ps_lost");
+    DropDB2(db2, "ps_lost");
 }
 
 }  // namespace

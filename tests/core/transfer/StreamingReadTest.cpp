@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -109,6 +110,23 @@ protected:
         }
     }
 
+    // A table of kRows rows, far more than the sockets between server and client hold.
+    static constexpr int kRows = 400000;
+    void makeBigTable()
+    {
+        paged.execute("DROP TABLE IF EXISTS kl_big");
+        paged.execute("CREATE TABLE kl_big(n INT, v VARCHAR(100)) ENGINE=InnoDB");
+        paged.execute("INSERT INTO kl_big SELECT seq, REPEAT('v', 90) FROM seq_1_to_" + std::to_string(kRows));
+    }
+    // The server's session that reads kl_big in one pass.
+    std::string readingSession()
+    {
+        return QueryValue(paged,
+                          "SELECT ID FROM information_schema.PROCESSLIST"
+                          " WHERE INFO LIKE 'SELECT * FROM `kl_big`%'")
+            .value_or("0");
+    }
+
     DataConnection paged;
 };
 
@@ -168,10 +186,7 @@ TEST_F(StreamingRead, ASessionThatCannotBeHadFallsBackToPages)
 // cancelled instead of the rest being read, and the server ends the read.
 TEST_F(StreamingRead, CancelStopsTheReadPartWay)
 {
-    constexpr int kRows = 400000;
-    paged.execute("DROP TABLE IF EXISTS kl_big");
-    paged.execute("CREATE TABLE kl_big(n INT, v VARCHAR(100)) ENGINE=InnoDB");
-    paged.execute("INSERT INTO kl_big SELECT seq, REPEAT('v', 90) FROM seq_1_to_" + std::to_string(kRows));
+    makeBigTable();
     StatementCanceller canceller;
     size_t rowsRead = 0;
     std::string state;
@@ -204,6 +219,57 @@ TEST_F(StreamingRead, CancelStopsTheReadPartWay)
     // Nor holds the table: a DROP waits at most 5 s for it.
     paged.execute("SET SESSION lock_wait_timeout = 5");
     EXPECT_NO_THROW(paged.execute("DROP TABLE kl_big"));
+}
+
+// The server's own ends of a read: its limit on a statement's time is
+// lifted for the reading session, so a read that outlasts it goes on; a
+// KILL ends the read with the error's number and message.
+TEST_F(StreamingRead, ServerSideEndsOfTheRead)
+{
+    makeBigTable();
+    struct Case {
+        const char* what;
+        const char* global;  // set for the reader's sessions, then restored
+        bool kill;           // the reading session (c.what), after the first block
+        long error;          // the error's number; 0: every row arrives
+        const char* message;
+    };
+    for (const Case& c : {Case {"max_statement_time", "max_statement_time = 1", false, 0, ""},
+                          Case {"KILL QUERY", nullptr, true, 1317, "Query execution was interrupted"},
+                          Case {"KILL CONNECTION", nullptr, true, 2013, "Lost connection to server"}}) {
+        SCOPED_TRACE(c.what);
+        const std::string old = QueryValue(paged, "SELECT @@GLOBAL.max_statement_time").value_or("0");
+        if (c.global)
+            paged.execute(std::string("SET GLOBAL ") + c.global);
+        size_t rowsRead = 0;
+        std::optional<DbError> failure;
+        try {
+            DataConnection streamed;
+            MySQLDialect().openSession(streamed, MySQLTestProfile());
+            auto reader = OpenMySQLSource(streamed, "kl_big", 1000);
+            EXPECT_EQ(reader->readingNote(), "");  // (no ASSERT: the global is restored below)
+            for (RowBlock* block = reader->next(); block; block = reader->next()) {
+                if (rowsRead == 0 && c.kill)
+                    paged.execute(std::string(c.what) + " " + readingSession());
+                else if (rowsRead == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the server waits to send rows
+                rowsRead += block->rows;
+            }
+        } catch (const DbError& error) {
+            failure = error;
+        }
+        paged.execute("SET GLOBAL max_statement_time = " + old);
+        if (!c.error) {
+            EXPECT_FALSE(failure) << failure->description();
+            EXPECT_EQ(rowsRead, static_cast<size_t>(kRows));
+            continue;
+        }
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->nativeCode(), c.error) << failure->description();
+        EXPECT_NE(failure->description().find(c.message), std::string::npos) << failure->description();
+        EXPECT_LT(rowsRead, static_cast<size_t>(kRows));
+    }
+    paged.execute("DROP TABLE kl_big");
 }
 
 }  // namespace

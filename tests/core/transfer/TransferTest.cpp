@@ -27,16 +27,6 @@
 
 namespace {
 
-// Ends every other session of the test user on the stand-in's PostgreSQL
-// database, as a server restart would end a DB2 client's connection. Only the
-// user's own: the server's own processes there (autovacuum) cannot be ended.
-void EndOtherDB2Sessions(DataConnection& db2)
-{
-    db2.execute("SELECT \"pg_terminate_backend\"(\"pid\") FROM \"pg_catalog\".\"pg_stat_activity\" "
-                "WHERE \"pid\" <> \"pg_backend_pid\"() AND \"datname\" = \"current_database\"() "
-                "AND \"usename\" = CURRENT_USER");
-}
-
 class RunTransferTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RequireTestServers(true, true); }
