@@ -114,7 +114,12 @@ private:
 
 class DB2TextScan final : public TextRowScan {
 public:
-    explicit DB2TextScan(DataConnection& db2) : db2_(db2), wide_(DB2Dialect().textTravelsWideOn(db2)) { }
+    explicit DB2TextScan(DataConnection& db2)
+            : db2_(db2),
+              wide_(DB2Dialect().textTravelsWideOn(db2)),
+              codePage_(DB2Dialect().databaseCodePage(db2).value_or(0))
+    {
+    }
 
     void start(const std::string& table, const std::vector<Field>& columns) override
     {
@@ -180,8 +185,23 @@ private:
         std::string value;  // a value made UTF-8, or read piece by piece
     };
 
-    static constexpr SQLLEN kWidestBound = 32 * 1024;
-    static constexpr size_t kArrayBytes = 4u << 20, kMostArrayRows = 1024;
+    // Longer values (LOBs, XML) are read piece by piece, one row at a time.
+    static constexpr SQLLEN kWidestBound = 128 * 1024;
+    static constexpr size_t kArrayBytes = 16u << 20, kMostArrayRows = 1024;
+    static constexpr long kUnicodeCodePage = 1208;
+
+    // The bytes a text value of `field` can take as fetched: a byte of the
+    // database's code page is one UTF-16 unit and up to three bytes of
+    // UTF-8 (one in a Unicode database), a UTF-16 unit of a graphic type up
+    // to three.
+    SQLLEN textBytes(const Field& field) const
+    {
+        const SQLLEN size = static_cast<SQLLEN>(field.columnSize);
+        if (wide_)
+            return size * static_cast<SQLLEN>(sizeof(SQLWCHAR)) + 2;
+        const bool unicodeBytes = !IsSizedInCharacters(field.sqlType) && codePage_ == kUnicodeCodePage;
+        return size * (unicodeBytes ? 1 : 3) + 1;
+    }
 
     void plan(const std::vector<Field>& fields)
     {
@@ -191,20 +211,18 @@ private:
         for (const Field& field : fields) {
             Column column;
             column.name = field.name;
-            const SQLLEN size = static_cast<SQLLEN>(std::max(field.columnSize, field.declaredCharacters));
             if (field.isBinary) {
                 column.cType = SQL_C_BINARY;
-                column.width = size;
+                column.width = static_cast<SQLLEN>(field.columnSize);
             } else if (isText(field.kind)) {
-                // Up to four bytes (two UTF-16 units) a character, whatever the code pages.
                 column.cType = wide_ ? SQL_C_WCHAR : SQL_C_CHAR;
-                column.width = size * 4 + 4;
+                column.width = textBytes(field);
             } else {
                 column.width = 64;  // numbers, dates and times as text
             }
-            const bool longKind = field.kind == ColumnKind::LongText || field.kind == ColumnKind::Clob
-                || field.kind == ColumnKind::Xml || field.kind == ColumnKind::LongBytes || field.kind == ColumnKind::Blob;
-            column.bound = !longKind && size > 0 && column.width <= kWidestBound;
+            const bool lob = field.kind == ColumnKind::Clob || field.kind == ColumnKind::Xml
+                || field.kind == ColumnKind::Blob;
+            column.bound = !lob && field.columnSize > 0 && column.width <= kWidestBound;
             allBound = allBound && column.bound;
             if (column.bound)
                 rowBytes += static_cast<size_t>(column.width) + sizeof(SQLLEN);
@@ -269,6 +287,7 @@ private:
 
     DataConnection& db2_;
     bool wide_;
+    long codePage_;
     OdbcHandle statement_;
     std::vector<Column> columns_;
     size_t arrayRows_ = 1;
