@@ -12,8 +12,8 @@ constexpr size_t kRunBufferHashes = 8192;  // 128 KB read at a time from each ru
 
 std::runtime_error fileError(const char* what)
 {
-    return std::runtime_error(std::string("the comparison could not ") + what + " its temporary file: "
-                              + std::strerror(errno));
+    return std::runtime_error(std::string("the comparison could not ") + what
+                              + " its temporary file: " + std::strerror(errno));
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ bool isTemporal(ColumnKind kind)
 // A number's form: its value as the shortest text of its own type.
 ValueForm numberForm(ColumnKind kind)
 {
-    return kind == ColumnKind::Real ? ValueForm::FloatNumber
+    return kind == ColumnKind::Real  ? ValueForm::FloatNumber
         : kind == ColumnKind::Double ? ValueForm::DoubleNumber
                                      : ValueForm::Decimal;
 }
@@ -73,7 +73,7 @@ ValueForm numberForm(ColumnKind kind)
 // A number of a column that is text on the other side: the text the copy writes.
 ValueForm copiedText(ColumnKind kind)
 {
-    return kind == ColumnKind::Real ? ValueForm::FloatText
+    return kind == ColumnKind::Real  ? ValueForm::FloatText
         : kind == ColumnKind::Double ? ValueForm::DoubleText
                                      : ValueForm::Text;
 }
@@ -343,7 +343,8 @@ struct NotComparable : std::runtime_error {
 // The result columns of `table` as the side's ODBC driver describes them.
 std::vector<Field> describeColumns(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
 {
-    std::unique_ptr<DataRecordset> rows = connection.execute("SELECT * FROM " + dialect.quoteIdentifier(table) + " WHERE 1 = 0");
+    std::unique_ptr<DataRecordset> rows
+        = connection.execute("SELECT * FROM " + dialect.quoteIdentifier(table) + " WHERE 1 = 0");
     std::vector<Field> columns;
     for (int c = 0; rows && c < rows->fieldCount(); ++c)
         columns.push_back(rows->field(c));
@@ -361,15 +362,9 @@ public:
     TableComparer(TransferDirection direction, DataConnection& source, DataConnection& target,
                   const ConnectionProfile& mysqlLogin, const TransferOptions& options, ComparisonObserver& observer,
                   const NameRules& names, const std::map<std::string, std::string>& targetTables, size_t rowsPerPass)
-            : rowsPerPass_(std::max<size_t>(rowsPerPass, 1)),
-              toDB2_(direction == TransferDirection::MySQLToDB2),
-              source_(source),
-              target_(target),
-              mysqlLogin_(mysqlLogin),
-              options_(options),
-              observer_(observer),
-              names_(names),
-              targetTables_(targetTables),
+            : rowsPerPass_(std::max<size_t>(rowsPerPass, 1)), toDB2_(direction == TransferDirection::MySQLToDB2),
+              source_(source), target_(target), mysqlLogin_(mysqlLogin), options_(options), observer_(observer),
+              names_(names), targetTables_(targetTables),
               sourceDialect_(DialectOf(toDB2_ ? DatabaseSide::MySQL : DatabaseSide::DB2)),
               targetDialect_(DialectOf(toDB2_ ? DatabaseSide::DB2 : DatabaseSide::MySQL))
     {
@@ -425,8 +420,8 @@ public:
 
 private:
     // What a read does with each row: its raw cells, its normalized cells, its hashes.
-    using RowSink = std::function<void(const std::vector<TextCell>&, const std::vector<TextCell>&,
-                                       const RowHashes&, const std::vector<uint64_t>&)>;
+    using RowSink = std::function<void(const std::vector<TextCell>&, const std::vector<TextCell>&, const RowHashes&,
+                                       const std::vector<uint64_t>&)>;
 
     RowSink hashInto(SortedHashes& into)
     {
@@ -603,8 +598,8 @@ private:
             result_->rowsOnlyOnSource += static_cast<long long>(sourceLeft.size() - paired);
             result_->rowsOnlyOnTarget += static_cast<long long>(targetLeft.size() - paired);
             if (!keyed) {
-                for (const auto& [left, into] : {std::pair {&sourceLeft, &unexplainedSource},
-                                                  std::pair {&targetLeft, &unexplainedTarget}})
+                for (const auto& [left, into] :
+                     {std::pair {&sourceLeft, &unexplainedSource}, std::pair {&targetLeft, &unexplainedTarget}})
                     for (const RowHashes& hashes : *left)
                         if (into->size() < kMostPairedRows || into->entries().back().first == hashes.row)
                             into->add(hashes.row);
@@ -693,9 +688,11 @@ private:
             interesting.first.push_back(pair.source);
             interesting.second.push_back(pair.target);
         }
-        for (const auto& [counts, into] : {std::pair {&source, &interesting.first}, std::pair {&target, &interesting.second}})
+        for (const auto& [counts, into] :
+             {std::pair {&source, &interesting.first}, std::pair {&target, &interesting.second}})
             for (const auto& [hash, left] : counts->entries())
-                for (long long n = 0; n < left && interesting.first.size() + interesting.second.size() < kShownDifferences * 2; ++n)
+                for (long long n = 0;
+                     n < left && interesting.first.size() + interesting.second.size() < kShownDifferences * 2; ++n)
                     into->push_back(RowHashes {hash, hash});
         return interesting;
     }
@@ -740,7 +737,8 @@ private:
             for (size_t t = 0; t < targetRows.size() && other == targetRows.size(); ++t)
                 if (!targetUsed[t] && pairedRows(row.hashes, targetRows[t].hashes, keyed))
                     other = t;
-            if (other == targetRows.size() && !keyed && (other = mostAlike(row, targetRows, targetUsed)) < targetRows.size()) {
+            if (other == targetRows.size() && !keyed
+                && (other = mostAlike(row, targetRows, targetUsed)) < targetRows.size()) {
                 // Rows that differ in more than one column were counted on each side alone.
                 --result_->rowsOnlyOnSource;
                 --result_->rowsOnlyOnTarget;
@@ -848,7 +846,7 @@ private:
     SideLayout sourceLayout_;
     std::unique_ptr<TextRowScan> sourceScan_, targetScan_;
     long long expectedRows_ = 0;
-    int reads_ = 0;  // of the table being compared
+    int reads_ = 0;               // of the table being compared
     std::vector<RowPair> pairs_;  // the first rows without a key paired by one column
     std::optional<long> codePage_;
 };
@@ -896,9 +894,8 @@ ColumnForms FormsOf(const Field& source, const Field& target)
     }
     if (source.kind == ColumnKind::Boolean || target.kind == ColumnKind::Boolean)
         return {ValueForm::Boolean, ValueForm::Boolean};
-    const auto isNumber = [](ColumnKind kind) {
-        return isExactNumber(kind) || kind == ColumnKind::Real || kind == ColumnKind::Double;
-    };
+    const auto isNumber
+        = [](ColumnKind kind) { return isExactNumber(kind) || kind == ColumnKind::Real || kind == ColumnKind::Double; };
     if (isNumber(source.kind) && isNumber(target.kind))
         return {numberForm(source.kind), numberForm(target.kind)};
     if (isTemporal(source.kind) || isTemporal(target.kind))

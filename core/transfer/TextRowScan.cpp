@@ -73,7 +73,8 @@ public:
             result_ = nullptr;
         }
         const std::string sql = selectSql(MySQLDialect(), table, columns, inOrder(columns.size()));
-        if (mysql_real_query(session_.handle(), sql.data(), sql.size()) != 0 || !(result_ = mysql_use_result(session_.handle())))
+        if (mysql_real_query(session_.handle(), sql.data(), sql.size()) != 0
+            || !(result_ = mysql_use_result(session_.handle())))
             failed();
         if (mysql_num_fields(result_) != columns.size())
             throw DbError("HY000", 0, sql + ": the table's columns changed while it was compared");
@@ -115,8 +116,7 @@ private:
 class DB2TextScan final : public TextRowScan {
 public:
     explicit DB2TextScan(DataConnection& db2)
-            : db2_(db2),
-              wide_(DB2Dialect().textTravelsWideOn(db2)),
+            : db2_(db2), wide_(DB2Dialect().textTravelsWideOn(db2)),
               codePage_(DB2Dialect().databaseCodePage(db2).value_or(0))
     {
     }
@@ -220,8 +220,8 @@ private:
             } else {
                 column.width = 64;  // numbers, dates and times as text
             }
-            const bool lob = field.kind == ColumnKind::Clob || field.kind == ColumnKind::Xml
-                || field.kind == ColumnKind::Blob;
+            const bool lob
+                = field.kind == ColumnKind::Clob || field.kind == ColumnKind::Xml || field.kind == ColumnKind::Blob;
             column.bound = !lob && field.columnSize > 0 && column.width <= kWidestBound;
             allBound = allBound && column.bound;
             if (column.bound)
@@ -273,7 +273,8 @@ private:
             checkOdbc(rc, SQL_HANDLE_STMT, statement_.get(), "SQLGetData");
             if (length == SQL_NULL_DATA)
                 return std::nullopt;
-            const bool more = rc == SQL_SUCCESS_WITH_INFO && (length == SQL_NO_TOTAL || length > static_cast<SQLLEN>(kPiece - terminator));
+            const bool more = rc == SQL_SUCCESS_WITH_INFO
+                && (length == SQL_NO_TOTAL || length > static_cast<SQLLEN>(kPiece - terminator));
             bytes.append(piece.data(), more ? kPiece - terminator : static_cast<size_t>(length));
             if (!more)
                 break;
