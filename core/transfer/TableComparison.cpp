@@ -461,11 +461,19 @@ private:
                 = options_.upperCaseNamesOnDB2 && toDB2_ ? targetDialect_.unquotedName(column.name) : column.name;
             size_t found = targetColumns.size();
             for (size_t t = 0; t < targetColumns.size() && found == targetColumns.size(); ++t)
-                if (targetColumns[t].name == wanted)
+                if (!used[t] && targetColumns[t].name == wanted)
                     found = t;
-            for (size_t t = 0; t < targetColumns.size() && found == targetColumns.size(); ++t)
-                if (lowerCase(targetColumns[t].name) == lowerCase(wanted))
-                    found = t;
+            // Else the one column of that name in another case; two ("code", "CODE") are no match.
+            for (size_t t = 0; t < targetColumns.size() && found == targetColumns.size(); ++t) {
+                if (used[t] || lowerCase(targetColumns[t].name) != lowerCase(wanted))
+                    continue;
+                for (size_t other = t + 1; other < targetColumns.size(); ++other)
+                    if (!used[other] && lowerCase(targetColumns[other].name) == lowerCase(wanted))
+                        throw NotComparable("column " + column.name + " matches both " + targetColumns[t].name
+                                            + " and " + targetColumns[other].name + " on "
+                                            + targetDialect_.displayName());
+                found = t;
+            }
             if (found == targetColumns.size())
                 throw NotComparable("column " + column.name + " is missing on " + targetDialect_.displayName());
             used[found] = true;
