@@ -255,10 +255,6 @@ TextCell normalized(ValueForm form, TextCell value, std::string& scratch)
         const auto number = parsedNumber<double>(text);
         return made(number ? std::optional(FormatDouble(*number)) : std::nullopt);
     }
-    case ValueForm::SentDateTime:
-        if (IsZeroOrPartialDate(text))
-            return std::nullopt;
-        [[fallthrough]];
     case ValueForm::DateTime: scratch = temporalDigits(text); return std::string_view(scratch);
     }
     return value;
@@ -825,11 +821,13 @@ private:
     // A change the copy makes and counts, told as such.
     std::string knownChange(const std::optional<std::string>& source, const std::optional<std::string>& target)
     {
-        if (!toDB2_ || !source || !target)
+        if (!toDB2_ || !source)
             return "";
+        if (!target && IsZeroOrPartialDate(*source))
+            return "zero date stored as NULL";
         if (!codePage_)
             codePage_ = targetDialect_.databaseCodePage(target_).value_or(0);
-        if (!TextFitsCodePage(*source, *codePage_))
+        if (target && !TextFitsCodePage(*source, *codePage_))
             return "changed by the database's code page";
         return "";
     }
@@ -907,7 +905,7 @@ ColumnForms FormsOf(const Field& source, const Field& target)
     if (isNumber(source.kind) && isNumber(target.kind))
         return {numberForm(source.kind), numberForm(target.kind)};
     if (isTemporal(source.kind) || isTemporal(target.kind))
-        return {ValueForm::SentDateTime, ValueForm::DateTime};
+        return {ValueForm::DateTime, ValueForm::DateTime};
     return {ValueForm::Text, ValueForm::Text};
 }
 

@@ -97,8 +97,8 @@ std::vector<std::string> ComparisonTableLines(const TableComparison& table, cons
 // The form one side's values of a column are put in before they are
 // compared, so that two values that mean the same are the same text. The
 // source's values get the copy's own conversion (a REAL is sent as the
-// shortest text that reads back as the same float, a zero MySQL date as
-// NULL); the target's are taken as they are stored.
+// shortest text that reads back as the same float); the target's are taken
+// as they are stored.
 enum class ValueForm {
     Bytes,         // exactly
     Text,          // exactly
@@ -111,7 +111,6 @@ enum class ValueForm {
     FloatText,     // a REAL as the copy writes it into a text column
     DoubleText,    // a DOUBLE the same way
     DateTime,      // the date and time parts
-    SentDateTime,  // the same, a zero or partial MySQL date as NULL, as the copy sends it
 };
 struct ColumnForms {
     ValueForm source = ValueForm::Text, target = ValueForm::Text;

@@ -267,7 +267,8 @@ std::vector<ExactCase> exactCases()
          "(\"id\" INTEGER NOT NULL PRIMARY KEY, \"t\" VARCHAR(20), \"dt\" TIMESTAMP(6), \"d\" DATE, \"b\" SMALLINT,"
          " \"l\" VARCHAR(10))",
          "(1, '838:59:59.500000', '2024-02-29 23:59:58.000001', NULL, 1, 'Zoë'),"
-         " (2, '-01:00:00.000000', '1000-01-01 00:00:00', '2024-01-02', 0, '')"},
+         " (2, '-01:00:00.000000', '1000-01-01 00:00:00', '2024-01-02', 0, '')",
+         1},  // the zero date the copy stores as NULL, a known change
         {"rows without a key that differ in one column, past the first 20", TransferDirection::MySQLToDB2,
          "(n INT, name VARCHAR(20))", rowsOf(30, named) + ", (1000, 'x')", "(\"n\" INTEGER, \"name\" VARCHAR(20))",
          rowsOf(30, [](int i) { return "'r" + std::to_string(i + 100) + "'"; }) + ", (2000, 'y')", 30, 1, 1},
