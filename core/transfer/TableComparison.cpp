@@ -649,8 +649,12 @@ private:
         bool hasSource = sourcePartials.next(s), hasTarget = targetPartials.next(t);
         std::vector<uint64_t> sourceGroup, targetGroup;
         while (hasSource && hasTarget) {
-            if (s.key != t.key) {
-                (s.key < t.key ? hasSource = sourcePartials.next(s) : hasTarget = targetPartials.next(t));
+            if (s.key < t.key) {
+                hasSource = sourcePartials.next(s);
+                continue;
+            }
+            if (t.key < s.key) {
+                hasTarget = targetPartials.next(t);
                 continue;
             }
             const uint64_t key = s.key;
