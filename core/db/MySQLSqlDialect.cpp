@@ -607,3 +607,26 @@ std::string MySQLSqlDialect::rowAtOffsetSql(const std::string& orderedSelect, lo
 {
     return orderedSelect + " LIMIT 1 OFFSET " + std::to_string(offset);
 }
+
+// The server writes a FLOAT with six digits and a DOUBLE(M,D) with D
+// decimals: as a plain DOUBLE every bit of either shows (shortest text that
+// reads back the same). BIT(1) comes as a raw byte, so as its number. Text
+// is converted to UTF-8 and passed as bytes, which no session character set
+// (a login's init_connect may set one) converts again.
+std::string MySQLSqlDialect::comparedValueSql(const Field& column) const
+{
+    const std::string name = quoteIdentifier(column.name);
+    if (column.isBinary)
+        return name;
+    switch (column.kind) {
+    case ColumnKind::Real:
+    case ColumnKind::Double: return "CAST(" + name + " AS DOUBLE)";
+    case ColumnKind::Boolean: return "(" + name + " + 0)";
+    case ColumnKind::Text:
+    case ColumnKind::LongText:
+    case ColumnKind::Clob:
+    case ColumnKind::Xml:
+    case ColumnKind::Other: return "CAST(CONVERT(" + name + " USING utf8mb4) AS BINARY)";
+    default: return name;
+    }
+}

@@ -75,6 +75,7 @@ public:
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;
     std::vector<std::string> rangeKeyColumns(DataConnection& connection, const std::string& table) const override;
     std::string rowAtOffsetSql(const std::string& orderedSelect, long long offset) const override;
+    std::string comparedValueSql(const Field& column) const override;
 
     // The catalogue's facts for reading `table` in pages. Its paging key is
     // the primary key, else the first unique key whose columns are all NOT

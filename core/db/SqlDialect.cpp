@@ -32,6 +32,8 @@ std::string SqlDialect::countRowsSql(const std::string& table) const
     return "SELECT COUNT(*) FROM " + quoteIdentifier(table);
 }
 
+std::string SqlDialect::comparedValueSql(const Field& column) const { return quoteIdentifier(column.name); }
+
 NameRules SqlDialect::nameRules(DataConnection& connection) const
 {
     NameRules rules;

@@ -15,6 +15,7 @@
 #include <vector>
 
 class DataConnection;
+struct Field;
 
 // How many bytes of parameter values one statement may carry to a server.
 struct SendLimits {
@@ -298,6 +299,13 @@ public:
     virtual std::vector<std::string> rangeKeyColumns(DataConnection& connection, const std::string& table) const = 0;
     // `orderedSelect` (a SELECT ... ORDER BY) cut to its one row at `offset` (0: the first).
     virtual std::string rowAtOffsetSql(const std::string& orderedSelect, long long offset) const = 0;
+
+    // Comparing a table with its copy reads each column through an
+    // expression of its own whose text, as this server writes it, is the
+    // value exactly as stored (every digit of a float, text in UTF-8 whatever
+    // the session's character set), so the comparison need not share the
+    // copy's typed reading. By default the column itself.
+    virtual std::string comparedValueSql(const Field& column) const;
 
 protected:
     // DB2's longest VARCHAR; longer text parameters are declared as long types.

@@ -3,8 +3,9 @@
 #include "ColumnKind.h"
 #include "DataConnection.h"
 #include "MySQLSqlDialect.h"
-#include "SourceReader.h"
+#include "SortedHashes.h"
 #include "SqlDialect.h"
+#include "TextRowScan.h"
 #include "Transfer.h"
 #include "ValueText.h"
 
@@ -13,14 +14,11 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <functional>
-#include <limits>
-#include <set>
-#include <thread>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -64,6 +62,22 @@ bool isTemporal(ColumnKind kind)
     return kind == ColumnKind::Date || kind == ColumnKind::Time || kind == ColumnKind::Timestamp;
 }
 
+// A number's form: its value as the shortest text of its own type.
+ValueForm numberForm(ColumnKind kind)
+{
+    return kind == ColumnKind::Real  ? ValueForm::FloatNumber
+        : kind == ColumnKind::Double ? ValueForm::DoubleNumber
+                                     : ValueForm::Decimal;
+}
+
+// A number of a column that is text on the other side: the text the copy writes.
+ValueForm copiedText(ColumnKind kind)
+{
+    return kind == ColumnKind::Real  ? ValueForm::FloatText
+        : kind == ColumnKind::Double ? ValueForm::DoubleText
+                                     : ValueForm::Text;
+}
+
 }  // namespace
 
 std::optional<std::string> CanonicalDecimal(std::string_view text)
@@ -99,11 +113,48 @@ std::string ShortValueText(const std::optional<std::string>& value)
 
 namespace {
 
-std::optional<double> parsedDouble(const std::string& text)
+// A number written with an exponent ("1.5E+3", "1e-50") as plain digits
+// ("1500", "0.00000...1"), then in CanonicalDecimal's form; nothing when the
+// text is no number.
+std::optional<std::string> canonicalNumber(std::string_view text)
 {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
+    const size_t e = text.find_first_of("eE");
+    if (e == std::string_view::npos)
+        return CanonicalDecimal(text);
+    int exponent = 0;
+    std::string_view power = text.substr(e + 1);
+    if (!power.empty() && power[0] == '+')
+        power.remove_prefix(1);
+    const auto [end, error] = std::from_chars(power.data(), power.data() + power.size(), exponent);
+    if (error != std::errc() || end != power.data() + power.size() || exponent > 10000 || exponent < -10000)
+        return std::nullopt;
+    const std::optional<std::string> mantissa = CanonicalDecimal(text.substr(0, e));
+    if (!mantissa)
+        return std::nullopt;
+    const bool negative = (*mantissa)[0] == '-';
+    std::string digits = mantissa->substr(negative ? 1 : 0);
+    const size_t point = digits.find('.');
+    long long pointAt = static_cast<long long>(point == std::string::npos ? digits.size() : point) + exponent;
+    if (point != std::string::npos)
+        digits.erase(point, 1);
+    if (pointAt <= 0) {
+        digits.insert(0, static_cast<size_t>(-pointAt) + 1, '0');
+        pointAt = 1;
+    }
+    if (static_cast<size_t>(pointAt) > digits.size())
+        digits.append(static_cast<size_t>(pointAt) - digits.size(), '0');
+    digits.insert(static_cast<size_t>(pointAt), ".");
+    return CanonicalDecimal((negative ? "-" : "") + digits);
+}
+
+// A floating-point text read in the locale-free form (a comma-decimal DB2 client may write "0,5").
+template <typename T> std::optional<T> parsedNumber(std::string_view text)
+{
+    std::string plain(text);
+    std::replace(plain.begin(), plain.end(), ',', '.');
+    T value {};
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error != std::errc() || end != plain.data() + plain.size())
         return std::nullopt;
     return value;
 }
@@ -111,7 +162,7 @@ std::optional<double> parsedDouble(const std::string& text)
 // Dates, times and timestamps as their numbers: the date and time parts,
 // then the fraction without trailing zeros; separators ('-', ' ', 'T', '.')
 // do not matter, a sign does.
-std::string temporalDigits(const std::string& text)
+std::string temporalDigits(std::string_view text)
 {
     // The runs of digits: year, month, day, hour, minute, second, fraction.
     constexpr size_t kMostGroups = 8;
@@ -126,10 +177,10 @@ std::string temporalDigits(const std::string& text)
         while (i < text.size() && text[i] >= '0' && text[i] <= '9')
             ++i;
         if (count == kMostGroups)
-            return text;  // no date or time: compared as it is
-        groups[count++] = std::string_view(text).substr(start, i - start);
+            return std::string(text);  // no date or time: compared as it is
+        groups[count++] = text.substr(start, i - start);
     }
-    const bool hasDate = text.find('-', 1) != std::string::npos && count >= 3;
+    const bool hasDate = text.find('-', 1) != std::string_view::npos && count >= 3;
     const size_t fractionAt = hasDate ? 6 : 3;
     if (count > fractionAt) {
         std::string_view& fraction = groups[fractionAt];
@@ -150,6 +201,70 @@ std::string temporalDigits(const std::string& text)
     return out;
 }
 
+// DB2 serializes an XML value with a declaration in front (read as UTF-16,
+// after a byte-order mark); the copy leaves both out.
+std::string_view withoutXmlDeclaration(std::string_view text)
+{
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    if (text.substr(0, 5) == "<?xml") {
+        const size_t end = text.find("?>");
+        if (end != std::string_view::npos)
+            text.remove_prefix(end + 2);
+    }
+    return text;
+}
+
+// A value in its form: a view of `value` itself, or of `scratch` holding the new text.
+TextCell normalized(ValueForm form, TextCell value, std::string& scratch)
+{
+    if (!value)
+        return value;
+    const std::string_view text = *value;
+    const auto made = [&](std::optional<std::string> changed) -> TextCell {
+        if (!changed)
+            return value;  // no number after all: compared as it is
+        scratch = std::move(*changed);
+        return std::string_view(scratch);
+    };
+    switch (form) {
+    case ValueForm::Bytes:
+    case ValueForm::Text: return value;
+    case ValueForm::PaddedText: return text.substr(0, text.find_last_not_of(' ') + 1);
+    case ValueForm::Xml: return withoutXmlDeclaration(text);
+    case ValueForm::Boolean:
+        if (text == "True" || text == "true" || text == "TRUE")
+            return std::string_view("1");
+        if (text == "False" || text == "false" || text == "FALSE")
+            return std::string_view("0");
+        return value;
+    case ValueForm::Decimal: return made(canonicalNumber(text));
+    case ValueForm::FloatNumber: {
+        const auto number = parsedNumber<float>(text);
+        return made(number ? canonicalNumber(FormatFloat(*number)) : std::nullopt);
+    }
+    case ValueForm::DoubleNumber: {
+        const auto number = parsedNumber<double>(text);
+        return made(number ? canonicalNumber(FormatDouble(*number)) : std::nullopt);
+    }
+    case ValueForm::FloatText: {
+        const auto number = parsedNumber<float>(text);
+        return made(number ? std::optional(FormatFloat(*number)) : std::nullopt);
+    }
+    case ValueForm::DoubleText: {
+        const auto number = parsedNumber<double>(text);
+        return made(number ? std::optional(FormatDouble(*number)) : std::nullopt);
+    }
+    case ValueForm::DateTime: scratch = temporalDigits(text); return std::string_view(scratch);
+    }
+    return value;
+}
+
+std::optional<std::string> owned(const TextCell& cell)
+{
+    return cell ? std::optional<std::string>(*cell) : std::nullopt;
+}
+
 uint64_t mix(uint64_t x)
 {
     x += 0x9E3779B97F4A7C15ULL;
@@ -158,17 +273,16 @@ uint64_t mix(uint64_t x)
     return x ^ (x >> 31);
 }
 
-uint64_t addToHash(uint64_t hash, const std::optional<std::string>& value)
+// One column's value, hashed with its column's place. A row's hash combines
+// its cells' by XOR, so the row without one column is a hash too: rows that
+// differ in that column alone share it.
+uint64_t cellHash(size_t column, const TextCell& value)
 {
+    const uint64_t place = mix(column + 1);
     if (!value)
-        return mix(hash ^ 0x6E756C6CULL);  // NULL differs from every text, '' included
-    return mix(hash ^ std::hash<std::string_view>()(*value) ^ (value->size() << 1));
+        return mix(place ^ 0x6E756C6CULL);  // NULL differs from every text, '' included
+    return mix(place ^ std::hash<std::string_view>()(*value) ^ (value->size() << 1));
 }
-
-struct RowHashes {
-    uint64_t key = 0, row = 0;
-    auto operator<=>(const RowHashes&) const = default;
-};
 
 // One row kept whole for the report of differences.
 struct KeptRow {
@@ -177,60 +291,38 @@ struct KeptRow {
     std::vector<std::optional<std::string>> normalized;  // as compared
 };
 
-// How one side's table is read and turned into hashes.
-struct SideLayout {
-    std::vector<size_t> columnAt;  // for each source column, its column in this side's rows
-    std::vector<size_t> keyAt;     // the key's columns, in this side's rows
+// A source and a target row taken for one row whose values differ.
+struct RowPair {
+    RowHashes source, target;
 };
 
-// Reads one side's rows, each row normalized in the source's column order.
-// `take` decides, by the row's hashes, whether it is wanted. Runs on the
-// caller's thread or on a worker; `tick` is called after every block and
-// ends the read when it returns false.
-class SideScan {
+// Row hashes of one side with how many of their rows are still unexplained.
+class HashCounts {
 public:
-    SideScan(SourceReader& reader, const SideLayout& layout, const std::vector<ValueMeaning>& meanings)
-            : reader_(reader), layout_(layout), meanings_(meanings)
+    void add(uint64_t hash)
     {
+        if (!entries_.empty() && entries_.back().first == hash)
+            ++entries_.back().second;
+        else
+            entries_.emplace_back(hash, 1);  // added in order
     }
-
-    // Returns the rows read; stops early (returning -1) when tick says so.
-    long long run(const std::function<void(const RowHashes&, const std::vector<std::optional<std::string>>&,
-                                           const std::function<std::vector<std::optional<std::string>>()>&)>& row,
-                  const std::function<bool(long long)>& tick)
+    size_t size() const { return entries_.size(); }
+    // The entry of `hash`, or nullptr.
+    std::pair<uint64_t, long long>* find(uint64_t hash)
     {
-        long long rows = 0;
-        std::vector<std::optional<std::string>> values(meanings_.size());
-        while (RowBlock* block = reader_.next()) {
-            for (size_t r = 0; r < block->rows; ++r) {
-                RowHashes hashes;
-                for (size_t c = 0; c < meanings_.size(); ++c) {
-                    values[c] = NormalizedValue(meanings_[c], block->sendText(layout_.columnAt[c], r));
-                    hashes.row = addToHash(hashes.row, values[c]);
-                }
-                for (size_t k : layout_.keyAt)
-                    hashes.key = addToHash(hashes.key, values[k]);
-                if (layout_.keyAt.empty())
-                    hashes.key = hashes.row;
-                row(hashes, values, [&] {
-                    std::vector<std::optional<std::string>> shown;
-                    for (size_t c = 0; c < meanings_.size(); ++c)
-                        shown.push_back(block->sendText(layout_.columnAt[c], r));
-                    return shown;
-                });
-            }
-            rows += static_cast<long long>(block->rows);
-            if (!tick(rows))
-                return -1;
-        }
-        return rows;
+        const auto at = std::lower_bound(entries_.begin(), entries_.end(), std::pair<uint64_t, long long>(hash, 0),
+                                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        return at != entries_.end() && at->first == hash ? &*at : nullptr;
     }
+    const std::vector<std::pair<uint64_t, long long>>& entries() const { return entries_; }
 
 private:
-    SourceReader& reader_;
-    const SideLayout& layout_;
-    const std::vector<ValueMeaning>& meanings_;
+    std::vector<std::pair<uint64_t, long long>> entries_;
 };
+
+// Unexplained rows of a table without a key paired by the column they
+// differ in are held up to this many different rows per side (16 bytes each).
+constexpr size_t kMostPairedRows = 1u << 20;
 
 std::string lowerCase(std::string text)
 {
@@ -244,19 +336,31 @@ struct NotComparable : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The result columns of `table` as the side's ODBC driver describes them.
+std::vector<Field> describeColumns(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
+{
+    std::unique_ptr<DataRecordset> rows
+        = connection.execute("SELECT * FROM " + dialect.quoteIdentifier(table) + " WHERE 1 = 0");
+    std::vector<Field> columns;
+    for (int c = 0; rows && c < rows->fieldCount(); ++c)
+        columns.push_back(rows->field(c));
+    return columns;
+}
+
+long long countRows(DataConnection& connection, const SqlDialect& dialect, const std::string& table)
+{
+    const std::optional<std::string> count = connection.readNarrowText(dialect.countRowsSql(table));
+    return count ? std::stoll(*count) : 0;
+}
+
 class TableComparer {
 public:
     TableComparer(TransferDirection direction, DataConnection& source, DataConnection& target,
-                  const TransferOptions& options, ComparisonObserver& observer, const NameRules& names,
-                  const std::map<std::string, std::string>& targetTables, size_t rowsPerPass)
-            : rowsPerPass_(std::max<size_t>(rowsPerPass, 1)),
-              toDB2_(direction == TransferDirection::MySQLToDB2),
-              source_(source),
-              target_(target),
-              options_(options),
-              observer_(observer),
-              names_(names),
-              targetTables_(targetTables),
+                  const ConnectionProfile& mysqlLogin, const TransferOptions& options, ComparisonObserver& observer,
+                  const NameRules& names, const std::map<std::string, std::string>& targetTables, size_t rowsPerPass)
+            : rowsPerPass_(std::max<size_t>(rowsPerPass, 1)), toDB2_(direction == TransferDirection::MySQLToDB2),
+              source_(source), target_(target), mysqlLogin_(mysqlLogin), options_(options), observer_(observer),
+              names_(names), targetTables_(targetTables),
               sourceDialect_(DialectOf(toDB2_ ? DatabaseSide::MySQL : DatabaseSide::DB2)),
               targetDialect_(DialectOf(toDB2_ ? DatabaseSide::DB2 : DatabaseSide::MySQL))
     {
@@ -266,39 +370,37 @@ public:
     void compare(TableComparison& result)
     {
         result_ = &result;
+        pairs_.clear();
+        reads_ = 0;
         const std::string targetName
             = options_.upperCaseNamesOnDB2 ? targetDialect_.unquotedName(result.name) : result.name;
         const auto listed = targetTables_.find(names_.tableKey(targetName));
         if (listed == targetTables_.end())
             throw NotComparable("no table " + targetName + " on " + targetDialect_.displayName());
         result.targetName = listed->second;
-        result.sourceRows = CountRows(source_, sourceDialect_, result.name);
-        result.targetRows = CountRows(target_, targetDialect_, result.targetName);
         keyNames_ = toDB2_ ? mysqlKey(result.name) : source_.primaryKeyColumns(result.name);
-        result.key = keyNames_;
-        const size_t largest = static_cast<size_t>(std::max(result.sourceRows, result.targetRows));
-        passes_ = std::max<size_t>(1, (largest + largest / 8 + rowsPerPass_ - 1) / rowsPerPass_);
-
-        // The first differing rows' hashes, for their values: the source's and the target's.
+        layOut(describeColumns(source_, sourceDialect_, result.name),
+               describeColumns(target_, targetDialect_, result.targetName));
+        expectedRows_ = countRows(source_, sourceDialect_, result.name);
+        // Each side read once, its hashes sorted (spilling to disk past
+        // rowsPerPass), in the snapshot its scan keeps for later reads.
+        openScans();
+        SortedHashes sourceHashes(rowsPerPass_), targetHashes(rowsPerPass_);
+        const auto [s, t] = readBoth(hashInto(sourceHashes), hashInto(targetHashes));
+        if (cancelled)
+            return;
+        result.sourceRows = s;
+        result.targetRows = t;
         std::pair<std::vector<RowHashes>, std::vector<RowHashes>> interesting;
-        long long sourceRead = 0, targetRead = 0;
-        for (size_t pass = 0; pass < passes_; ++pass) {
-            std::vector<RowHashes> fromSource, fromTarget;
-            const auto keep = [&](std::vector<RowHashes>& into) {
-                return [&into, this, pass](const RowHashes& hashes, const auto&, const auto&) {
-                    if (hashes.key % passes_ == pass)
-                        into.push_back(hashes);
-                };
-            };
-            const auto [s, t] = readBoth(keep(fromSource), keep(fromTarget), pass);
+        HashCounts unexplainedSource, unexplainedTarget;
+        matchHashes(sourceHashes, targetHashes, interesting, unexplainedSource, unexplainedTarget);
+        if (sourceLayout_.keyAt.empty()) {
+            if (unexplainedSource.size() > 0 && unexplainedTarget.size() > 0)
+                pairByOneColumn(unexplainedSource, unexplainedTarget);
             if (cancelled)
                 return;
-            sourceRead += s;
-            targetRead += t;
-            matchHashes(fromSource, fromTarget, interesting);
+            interesting = keylessInteresting(unexplainedSource, unexplainedTarget);
         }
-        result.sourceRows = sourceRead / static_cast<long long>(passes_);
-        result.targetRows = targetRead / static_cast<long long>(passes_);
         if (!interesting.first.empty() || !interesting.second.empty())
             describeDifferences(interesting);
         if (cancelled)
@@ -306,13 +408,21 @@ public:
         result.status = result.rowsOnlyOnSource + result.rowsOnlyOnTarget + result.rowsDiffering == 0
             ? ComparisonStatus::Equal
             : ComparisonStatus::Different;
+        sourceScan_.reset();
+        targetScan_.reset();
     }
 
     bool cancelled = false;
 
 private:
-    using RowSink = std::function<void(const RowHashes&, const std::vector<std::optional<std::string>>&,
-                                       const std::function<std::vector<std::optional<std::string>>()>&)>;
+    // What a read does with each row: its raw cells, its normalized cells, its hashes.
+    using RowSink = std::function<void(const std::vector<TextCell>&, const std::vector<TextCell>&, const RowHashes&,
+                                       const std::vector<uint64_t>&)>;
+
+    RowSink hashInto(SortedHashes& into)
+    {
+        return [&into](const auto&, const auto&, const RowHashes& hashes, const auto&) { into.add(hashes); };
+    }
 
     // The source's primary key, or a unique key of NOT NULL columns.
     std::vector<std::string> mysqlKey(const std::string& table)
@@ -323,44 +433,49 @@ private:
         return key;
     }
 
-    std::unique_ptr<SourceReader> openReader(bool sourceSide)
+    void openScans()
     {
-        DataConnection& connection = sourceSide ? source_ : target_;
-        const std::string& table = sourceSide ? result_->name : result_->targetName;
-        const DatabaseSide side = sourceSide == toDB2_ ? DatabaseSide::MySQL : DatabaseSide::DB2;
-        // Blocks as big as the copy's.
-        const size_t blockRows = BatchRowsFor(std::max(result_->sourceRows, result_->targetRows));
-        return OpenSource(side, connection, table, blockRows);
+        DataConnection& mysql = toDB2_ ? source_ : target_;
+        DataConnection& db2 = toDB2_ ? target_ : source_;
+        std::unique_ptr<TextRowScan> mysqlScan = OpenMySQLTextScan(mysqlLogin_, kTimeoutSeconds, mysql.canceller());
+        std::unique_ptr<TextRowScan> db2Scan = OpenDB2TextScan(db2);
+        sourceScan_ = std::move(toDB2_ ? mysqlScan : db2Scan);
+        targetScan_ = std::move(toDB2_ ? db2Scan : mysqlScan);
     }
 
     // Lines up the target's columns with the source's and chooses how each is compared.
-    void layOut(const SourceReader& source, const SourceReader& target)
+    void layOut(const std::vector<Field>& sourceColumns, const std::vector<Field>& targetColumns)
     {
-        const std::vector<Field> sourceColumns = source.columns(), targetColumns = target.columns();
+        sourceColumns_ = sourceColumns;
+        targetColumns_.clear();
         sourceLayout_ = {};
-        targetLayout_ = {};
-        meanings_.clear();
+        forms_.clear();
         columnNames_.clear();
         std::vector<bool> used(targetColumns.size(), false);
-        for (size_t c = 0; c < sourceColumns.size(); ++c) {
-            const std::string wanted = options_.upperCaseNamesOnDB2 && toDB2_
-                ? targetDialect_.unquotedName(sourceColumns[c].name)
-                : sourceColumns[c].name;
+        for (const Field& column : sourceColumns) {
+            const std::string wanted
+                = options_.upperCaseNamesOnDB2 && toDB2_ ? targetDialect_.unquotedName(column.name) : column.name;
             size_t found = targetColumns.size();
             for (size_t t = 0; t < targetColumns.size() && found == targetColumns.size(); ++t)
-                if (targetColumns[t].name == wanted)
+                if (!used[t] && targetColumns[t].name == wanted)
                     found = t;
-            for (size_t t = 0; t < targetColumns.size() && found == targetColumns.size(); ++t)
-                if (lowerCase(targetColumns[t].name) == lowerCase(wanted))
-                    found = t;
+            // Else the one column of that name in another case; two ("code", "CODE") are no match.
+            for (size_t t = 0; t < targetColumns.size() && found == targetColumns.size(); ++t) {
+                if (used[t] || lowerCase(targetColumns[t].name) != lowerCase(wanted))
+                    continue;
+                for (size_t other = t + 1; other < targetColumns.size(); ++other)
+                    if (!used[other] && lowerCase(targetColumns[other].name) == lowerCase(wanted))
+                        throw NotComparable("column " + column.name + " matches both " + targetColumns[t].name
+                                            + " and " + targetColumns[other].name + " on "
+                                            + targetDialect_.displayName());
+                found = t;
+            }
             if (found == targetColumns.size())
-                throw NotComparable("column " + sourceColumns[c].name + " is missing on "
-                                    + targetDialect_.displayName());
+                throw NotComparable("column " + column.name + " is missing on " + targetDialect_.displayName());
             used[found] = true;
-            sourceLayout_.columnAt.push_back(c);
-            targetLayout_.columnAt.push_back(found);
-            meanings_.push_back(MeaningOf(sourceColumns[c], targetColumns[found]));
-            columnNames_.push_back(sourceColumns[c].name);
+            targetColumns_.push_back(targetColumns[found]);
+            forms_.push_back(FormsOf(column, targetColumns[found]));
+            columnNames_.push_back(column.name);
         }
         for (size_t t = 0; t < targetColumns.size(); ++t)
             if (!used[t])
@@ -370,44 +485,69 @@ private:
             const auto at = std::find_if(columnNames_.begin(), columnNames_.end(),
                                          [&](const std::string& column) { return lowerCase(column) == lowerCase(name); });
             if (at == columnNames_.end()) {
-                keyNames_.clear();  // a key the reader does not show: rows are matched whole
+                keyNames_.clear();  // a key the comparison does not see: rows are matched whole
                 sourceLayout_.keyAt.clear();
                 break;
             }
             sourceLayout_.keyAt.push_back(static_cast<size_t>(at - columnNames_.begin()));
         }
         result_->key = keyNames_;
-        // Both sides' rows are normalized in the source's column order.
-        targetLayout_.keyAt = sourceLayout_.keyAt;
+    }
+
+    // Reads one side's rows in the source's column order, normalized and
+    // hashed, into `sink`; `tick` is called every so many rows and ends the
+    // read when it returns false. Returns the rows read.
+    long long scan(TextRowScan& scan, bool sourceSide, const RowSink& sink, const std::function<bool(long long)>& tick)
+    {
+        const size_t columns = forms_.size();
+        std::vector<std::string> scratch(columns);
+        std::vector<TextCell> values(columns);
+        std::vector<uint64_t> cells(columns);
+        scan.start(sourceSide ? result_->name : result_->targetName, sourceSide ? sourceColumns_ : targetColumns_);
+        long long rows = 0;
+        while (const std::vector<TextCell>* row = scan.next()) {
+            RowHashes hashes;
+            uint64_t combined = 0, key = 0;
+            for (size_t c = 0; c < columns; ++c) {
+                values[c] = normalized(sourceSide ? forms_[c].source : forms_[c].target, (*row)[c], scratch[c]);
+                cells[c] = cellHash(c, values[c]);
+                combined ^= cells[c];
+            }
+            for (size_t k : sourceLayout_.keyAt)
+                key ^= cells[k];
+            hashes.row = mix(combined);
+            hashes.key = sourceLayout_.keyAt.empty() ? hashes.row : mix(key);
+            sink(*row, values, hashes, cells);
+            if (++rows % 4096 == 0 && !tick(rows))
+                return rows;
+        }
+        tick(rows);
+        return rows;
     }
 
     // Reads both sides at once: the target on a worker thread, the source
     // here (progress, yield and cancel go to the observer from this thread).
-    std::pair<long long, long long> readBoth(const RowSink& fromSource, const RowSink& fromTarget, size_t pass)
+    std::pair<long long, long long> readBoth(const RowSink& fromSource, const RowSink& fromTarget)
     {
-        std::unique_ptr<SourceReader> sourceReader = ReadAhead(openReader(true));
-        std::unique_ptr<SourceReader> targetReader = openReader(false);
-        layOut(*sourceReader, *targetReader);
+        const bool firstRead = reads_++ == 0;
         std::atomic<bool> stop = false;
         long long targetRows = 0;
         std::exception_ptr targetFailure;
-        const std::vector<ValueMeaning> meanings = meanings_;
         std::thread worker([&] {
             try {
-                SideScan scan(*targetReader, targetLayout_, meanings);
-                targetRows = scan.run(fromTarget, [&](long long) { return !stop.load(); });
+                targetRows = scan(*targetScan_, false, fromTarget, [&](long long) { return !stop.load(); });
             } catch (...) {
                 targetFailure = std::current_exception();
+                stop = true;
             }
         });
         long long sourceRows = 0;
         try {
-            SideScan scan(*sourceReader, sourceLayout_, meanings);
-            const long long total = result_->sourceRows * static_cast<long long>(passes_);
-            const long long before = result_->sourceRows * static_cast<long long>(pass);
             auto last = Clock::now();
-            sourceRows = scan.run(fromSource, [&](long long done) {
-                observer_.rowsDone(result_->name, before + done, total);
+            sourceRows = scan(*sourceScan_, true, fromSource, [&](long long done) {
+                // Later reads only look for rows already found: the bar stays full.
+                observer_.rowsDone(result_->name, firstRead ? std::min(done, expectedRows_) : expectedRows_,
+                                   expectedRows_);
                 if (Clock::now() - last > std::chrono::milliseconds(40)) {
                     last = Clock::now();
                     observer_.yield();
@@ -424,76 +564,174 @@ private:
         if (cancelled)
             stop = true;
         worker.join();
-        sourceReader.reset();
-        targetReader.reset();
         if (targetFailure && !cancelled)
             std::rethrow_exception(targetFailure);
         return {sourceRows, targetRows};
     }
 
-    // Matches one pass's rows: equal rows pair off; rows of one key that
-    // differ pair off as differing rows; the rest are on one side only.
-    void matchHashes(std::vector<RowHashes>& source, std::vector<RowHashes>& target,
-                     std::pair<std::vector<RowHashes>, std::vector<RowHashes>>& interesting)
+    // Matches both sides' rows in order of their hashes: equal rows pair
+    // off; rows of one key that differ pair off as differing rows; the rest
+    // are on one side only (without a key, their hashes are kept to be
+    // paired by the column they differ in).
+    void matchHashes(SortedHashes& source, SortedHashes& target,
+                     std::pair<std::vector<RowHashes>, std::vector<RowHashes>>& interesting,
+                     HashCounts& unexplainedSource, HashCounts& unexplainedTarget)
     {
-        std::sort(source.begin(), source.end());
-        std::sort(target.begin(), target.end());
         const bool keyed = !sourceLayout_.keyAt.empty();
-        size_t s = 0, t = 0;
-        while (s < source.size() || t < target.size()) {
-            const uint64_t key = t == target.size() ? source[s].key
-                : s == source.size()                ? target[t].key
-                                                    : std::min(source[s].key, target[t].key);
-            size_t sEnd = s, tEnd = t;
-            while (sEnd < source.size() && source[sEnd].key == key)
-                ++sEnd;
-            while (tEnd < target.size() && target[tEnd].key == key)
-                ++tEnd;
-            std::vector<RowHashes> sourceLeft, targetLeft;
-            std::set_difference(source.begin() + static_cast<long>(s), source.begin() + static_cast<long>(sEnd),
-                                target.begin() + static_cast<long>(t), target.begin() + static_cast<long>(tEnd),
+        RowHashes s, t;
+        bool hasSource = source.next(s), hasTarget = target.next(t);
+        std::vector<RowHashes> sourceGroup, targetGroup, sourceLeft, targetLeft;
+        while (hasSource || hasTarget) {
+            const uint64_t key = !hasTarget ? s.key : !hasSource ? t.key : std::min(s.key, t.key);
+            sourceGroup.clear();
+            targetGroup.clear();
+            for (; hasSource && s.key == key; hasSource = source.next(s))
+                sourceGroup.push_back(s);
+            for (; hasTarget && t.key == key; hasTarget = target.next(t))
+                targetGroup.push_back(t);
+            if (sourceGroup == targetGroup)
+                continue;
+            sourceLeft.clear();
+            targetLeft.clear();
+            std::set_difference(sourceGroup.begin(), sourceGroup.end(), targetGroup.begin(), targetGroup.end(),
                                 std::back_inserter(sourceLeft));
-            std::set_difference(target.begin() + static_cast<long>(t), target.begin() + static_cast<long>(tEnd),
-                                source.begin() + static_cast<long>(s), source.begin() + static_cast<long>(sEnd),
+            std::set_difference(targetGroup.begin(), targetGroup.end(), sourceGroup.begin(), sourceGroup.end(),
                                 std::back_inserter(targetLeft));
             const size_t paired = keyed ? std::min(sourceLeft.size(), targetLeft.size()) : 0;
             result_->rowsDiffering += static_cast<long long>(paired);
             result_->rowsOnlyOnSource += static_cast<long long>(sourceLeft.size() - paired);
             result_->rowsOnlyOnTarget += static_cast<long long>(targetLeft.size() - paired);
+            if (!keyed) {
+                for (const auto& [left, into] :
+                     {std::pair {&sourceLeft, &unexplainedSource}, std::pair {&targetLeft, &unexplainedTarget}})
+                    for (const RowHashes& hashes : *left)
+                        if (into->size() < kMostPairedRows || into->entries().back().first == hashes.row)
+                            into->add(hashes.row);
+                continue;
+            }
             for (const auto& [left, into] : {std::pair {&sourceLeft, &interesting.first},
                                               std::pair {&targetLeft, &interesting.second}})
                 for (const RowHashes& hashes : *left)
                     if (interesting.first.size() + interesting.second.size() < kShownDifferences * 2)
                         into->push_back(hashes);
-            s = sEnd;
-            t = tEnd;
         }
-        source.clear();
-        target.clear();
     }
 
-    // Reads both sides once more for the values of the first differing rows.
+    // Without a key: reads both sides again (in the same snapshot) and pairs
+    // a row only on the source with one only on the target wherever the two
+    // differ in one column alone, as far as such pairs go; each pair counts
+    // as one differing row instead of one row on each side.
+    void pairByOneColumn(HashCounts& source, HashCounts& target)
+    {
+        SortedHashes sourcePartials(rowsPerPass_), targetPartials(rowsPerPass_);
+        // Each unexplained row once: its hash without each column in turn, and its own.
+        const auto partials = [this](HashCounts& counts, SortedHashes& into) {
+            return [this, &counts, &into, emitted = std::vector<bool>(counts.size(), false)](
+                       const auto&, const auto&, const RowHashes& hashes, const std::vector<uint64_t>& cells) mutable {
+                auto* entry = counts.find(hashes.row);
+                if (!entry)
+                    return;
+                const size_t at = static_cast<size_t>(entry - counts.entries().data());
+                if (emitted[at])
+                    return;
+                emitted[at] = true;
+                uint64_t combined = 0;
+                for (uint64_t cell : cells)
+                    combined ^= cell;
+                for (size_t c = 0; c < cells.size(); ++c)
+                    into.add({mix(combined ^ cells[c] ^ mix(~static_cast<uint64_t>(c))), hashes.row});
+            };
+        };
+        readBoth(partials(source, sourcePartials), partials(target, targetPartials));
+        if (cancelled)
+            return;
+        RowHashes s, t;
+        bool hasSource = sourcePartials.next(s), hasTarget = targetPartials.next(t);
+        std::vector<uint64_t> sourceGroup, targetGroup;
+        while (hasSource && hasTarget) {
+            if (s.key < t.key) {
+                hasSource = sourcePartials.next(s);
+                continue;
+            }
+            if (t.key < s.key) {
+                hasTarget = targetPartials.next(t);
+                continue;
+            }
+            const uint64_t key = s.key;
+            sourceGroup.clear();
+            targetGroup.clear();
+            for (; hasSource && s.key == key; hasSource = sourcePartials.next(s))
+                sourceGroup.push_back(s.row);
+            for (; hasTarget && t.key == key; hasTarget = targetPartials.next(t))
+                targetGroup.push_back(t.row);
+            for (size_t i = 0, j = 0; i < sourceGroup.size() && j < targetGroup.size();) {
+                auto* sourceRow = source.find(sourceGroup[i]);
+                auto* targetRow = target.find(targetGroup[j]);
+                if (sourceRow->second == 0) {
+                    ++i;
+                    continue;
+                }
+                if (targetRow->second == 0) {
+                    ++j;
+                    continue;
+                }
+                --sourceRow->second;
+                --targetRow->second;
+                --result_->rowsOnlyOnSource;
+                --result_->rowsOnlyOnTarget;
+                ++result_->rowsDiffering;
+                if (pairs_.size() < kShownDifferences)
+                    pairs_.push_back({{sourceGroup[i], sourceGroup[i]}, {targetGroup[j], targetGroup[j]}});
+            }
+        }
+    }
+
+    // Without a key, the rows whose values are shown: the first pairs, then
+    // the first rows still on one side only.
+    std::pair<std::vector<RowHashes>, std::vector<RowHashes>> keylessInteresting(const HashCounts& source,
+                                                                                 const HashCounts& target)
+    {
+        std::pair<std::vector<RowHashes>, std::vector<RowHashes>> interesting;
+        for (const RowPair& pair : pairs_) {
+            interesting.first.push_back(pair.source);
+            interesting.second.push_back(pair.target);
+        }
+        for (const auto& [counts, into] :
+             {std::pair {&source, &interesting.first}, std::pair {&target, &interesting.second}})
+            for (const auto& [hash, left] : counts->entries())
+                for (long long n = 0;
+                     n < left && interesting.first.size() + interesting.second.size() < kShownDifferences * 2; ++n)
+                    into->push_back(RowHashes {hash, hash});
+        return interesting;
+    }
+
+    // Reads both sides once more (in the same snapshot where the server
+    // keeps one) for the values of the first differing rows.
     void describeDifferences(const std::pair<std::vector<RowHashes>, std::vector<RowHashes>>& interesting)
     {
-        // How many rows of each kind each side has that the other lacks: a
-        // row that is also on the other side (a duplicate) is not wanted.
+        // How many rows of each hash each side has that the other lacks.
         std::map<RowHashes, size_t> wantedSource, wantedTarget;
         for (const RowHashes& hashes : interesting.first)
             ++wantedSource[hashes];
         for (const RowHashes& hashes : interesting.second)
             ++wantedTarget[hashes];
         std::vector<KeptRow> sourceRows, targetRows;
-        const auto keep = [](std::vector<KeptRow>& into, std::map<RowHashes, size_t>& wanted) {
-            return [&into, &wanted](const RowHashes& hashes, const std::vector<std::optional<std::string>>& values,
-                                    const std::function<std::vector<std::optional<std::string>>()>& shown) {
+        const auto keep = [this](std::vector<KeptRow>& into, std::map<RowHashes, size_t>& wanted) {
+            return [this, &into, &wanted](const std::vector<TextCell>& raw, const std::vector<TextCell>& values,
+                                          const RowHashes& hashes, const auto&) {
                 const auto found = wanted.find(hashes);
                 if (found == wanted.end() || found->second == 0)
                     return;
                 --found->second;
-                into.push_back({hashes, shown(), values});
+                KeptRow row {hashes, {}, {}};
+                for (size_t c = 0; c < values.size(); ++c) {
+                    row.normalized.push_back(owned(values[c]));
+                    row.shown.push_back(owned(shownAsRead(forms_[c].source) ? raw[c] : values[c]));
+                }
+                into.push_back(std::move(row));
             };
         };
-        readBoth(keep(sourceRows, wantedSource), keep(targetRows, wantedTarget), 0);
+        readBoth(keep(sourceRows, wantedSource), keep(targetRows, wantedTarget));
         if (cancelled)
             return;
         const bool keyed = !sourceLayout_.keyAt.empty();
@@ -502,40 +740,29 @@ private:
         size_t shownRows = 0;
         std::vector<const KeptRow*> sourceOnly;
         for (const KeptRow& row : sourceRows) {
-            // The target row it pairs with: the same key, or without a key the one most alike.
-            size_t best = targetRows.size();
-            size_t bestEqual = 0;
-            for (size_t t = 0; t < targetRows.size(); ++t) {
-                if (targetUsed[t])
-                    continue;
-                size_t equal = 0;
-                for (size_t c = 0; c < meanings_.size(); ++c)
-                    equal += row.normalized[c] == targetRows[t].normalized[c];
-                // Without a key, rows are taken for one changed row when at most a quarter of their values differ.
-                const bool candidate = keyed ? targetRows[t].hashes.key == row.hashes.key
-                                             : (meanings_.size() - equal) * 4 <= meanings_.size() && equal > bestEqual;
-                if (candidate && (best == targetRows.size() || equal > bestEqual)) {
-                    best = t;
-                    bestEqual = equal;
-                }
-            }
-            if (best == targetRows.size()) {
-                sourceOnly.push_back(&row);
-                continue;
-            }
-            targetUsed[best] = true;
-            if (!keyed) {  // a pair found by likeness was counted on each side alone
+            // The target row it pairs with: the same key, or without a key the one paired with it.
+            size_t other = targetRows.size();
+            for (size_t t = 0; t < targetRows.size() && other == targetRows.size(); ++t)
+                if (!targetUsed[t] && pairedRows(row.hashes, targetRows[t].hashes, keyed))
+                    other = t;
+            if (other == targetRows.size() && !keyed
+                && (other = mostAlike(row, targetRows, targetUsed)) < targetRows.size()) {
+                // Rows that differ in more than one column were counted on each side alone.
                 --result_->rowsOnlyOnSource;
                 --result_->rowsOnlyOnTarget;
                 ++result_->rowsDiffering;
             }
+            if (other == targetRows.size()) {
+                sourceOnly.push_back(&row);
+                continue;
+            }
+            targetUsed[other] = true;
             if (shownRows++ >= kShownDifferences)
                 continue;
-            const KeptRow& other = targetRows[best];
-            for (size_t c = 0; c < meanings_.size(); ++c)
-                if (row.normalized[c] != other.normalized[c])
+            for (size_t c = 0; c < forms_.size(); ++c)
+                if (row.normalized[c] != targetRows[other].normalized[c])
                     out.push_back({RowDifference::Kind::ValueDiffers, rowName(row), columnNames_[c], row.shown[c],
-                                   other.shown[c], knownChange(row.shown[c], other.shown[c])});
+                                   targetRows[other].shown[c], knownChange(row.shown[c], targetRows[other].shown[c])});
         }
         for (const KeptRow* row : sourceOnly)
             if (shownRows++ < kShownDifferences)
@@ -543,6 +770,44 @@ private:
         for (size_t t = 0; t < targetRows.size(); ++t)
             if (!targetUsed[t] && shownRows++ < kShownDifferences)
                 out.push_back({RowDifference::Kind::OnlyOnTarget, rowName(targetRows[t]), "", {}, {}, ""});
+    }
+
+    // Without a key, the unused target row most like `row`, taken for one
+    // changed row when at most a quarter of their values differ; else none.
+    size_t mostAlike(const KeptRow& row, const std::vector<KeptRow>& targetRows, const std::vector<bool>& used) const
+    {
+        size_t best = targetRows.size(), bestEqual = 0;
+        const size_t columns = forms_.size();
+        for (size_t t = 0; t < targetRows.size(); ++t) {
+            if (used[t])
+                continue;
+            size_t equal = 0;
+            for (size_t c = 0; c < columns; ++c)
+                equal += row.normalized[c] == targetRows[t].normalized[c];
+            if ((columns - equal) * 4 <= columns && equal > bestEqual) {
+                best = t;
+                bestEqual = equal;
+            }
+        }
+        return best;
+    }
+
+    // Whether a kept source and target row are the two sides of one differing row.
+    bool pairedRows(const RowHashes& source, const RowHashes& target, bool keyed) const
+    {
+        if (keyed)
+            return source.key == target.key;
+        return std::any_of(pairs_.begin(), pairs_.end(), [&](const RowPair& pair) {
+            return pair.source.row == source.row && pair.target.row == target.row;
+        });
+    }
+
+    // Values are shown as the server wrote them, but floating-point numbers
+    // as the copy writes them (their text as read is every digit of a double).
+    static bool shownAsRead(ValueForm form)
+    {
+        return form != ValueForm::FloatNumber && form != ValueForm::DoubleNumber && form != ValueForm::FloatText
+            && form != ValueForm::DoubleText;
     }
 
     // The key's values ("id=5"), or without a key the first column's.
@@ -571,9 +836,14 @@ private:
         return "";
     }
 
+    struct SideLayout {
+        std::vector<size_t> keyAt;  // the key's columns, in the source's column order
+    };
+
     size_t rowsPerPass_;
     bool toDB2_;
     DataConnection &source_, &target_;
+    const ConnectionProfile& mysqlLogin_;
     const TransferOptions& options_;
     ComparisonObserver& observer_;
     const NameRules& names_;
@@ -581,9 +851,13 @@ private:
     const SqlDialect &sourceDialect_, &targetDialect_;
     TableComparison* result_ = nullptr;
     std::vector<std::string> keyNames_, columnNames_;
-    std::vector<ValueMeaning> meanings_;
-    SideLayout sourceLayout_, targetLayout_;
-    size_t passes_ = 1;
+    std::vector<Field> sourceColumns_, targetColumns_;  // the target's in the source's order
+    std::vector<ColumnForms> forms_;
+    SideLayout sourceLayout_;
+    std::unique_ptr<TextRowScan> sourceScan_, targetScan_;
+    long long expectedRows_ = 0;
+    int reads_ = 0;               // of the table being compared
+    std::vector<RowPair> pairs_;  // the first rows without a key paired by one column
     std::optional<long> codePage_;
 };
 
@@ -612,58 +886,37 @@ int ComparisonSummary::count(ComparisonStatus status) const
         std::count_if(tables.begin(), tables.end(), [&](const TableComparison& t) { return t.status == status; }));
 }
 
-ValueMeaning MeaningOf(const Field& source, const Field& target)
+ColumnForms FormsOf(const Field& source, const Field& target)
 {
     if (source.isBinary || target.isBinary)
-        return ValueMeaning::Bytes;
-    if (isTextKind(source.kind) || isTextKind(target.kind)) {
-        if (isTextKind(source.kind) && isTextKind(target.kind))
-            return isFixedText(source) || isFixedText(target) ? ValueMeaning::PaddedText : ValueMeaning::Text;
-        return ValueMeaning::Text;  // a typed value kept as text: the text the copy wrote
+        return {ValueForm::Bytes, ValueForm::Bytes};
+    const bool sourceText = isTextKind(source.kind), targetText = isTextKind(target.kind);
+    if (sourceText || targetText) {
+        const ValueForm text = sourceText && targetText && (isFixedText(source) || isFixedText(target))
+            ? ValueForm::PaddedText
+            : ValueForm::Text;
+        const auto side = [&](const Field& column, bool isText) {
+            if (!isText)
+                return copiedText(column.kind);  // a typed value kept as text: the text the copy wrote
+            return column.kind == ColumnKind::Xml ? ValueForm::Xml : text;
+        };
+        return {side(source, sourceText), targetText ? side(target, true) : ValueForm::Text};
     }
     if (source.kind == ColumnKind::Boolean || target.kind == ColumnKind::Boolean)
-        return ValueMeaning::Boolean;
-    if (source.kind == ColumnKind::Real || target.kind == ColumnKind::Real)
-        return ValueMeaning::Float;
-    if (source.kind == ColumnKind::Double || target.kind == ColumnKind::Double)
-        return ValueMeaning::Double;
-    if (isExactNumber(source.kind) && isExactNumber(target.kind))
-        return ValueMeaning::Decimal;
+        return {ValueForm::Boolean, ValueForm::Boolean};
+    const auto isNumber
+        = [](ColumnKind kind) { return isExactNumber(kind) || kind == ColumnKind::Real || kind == ColumnKind::Double; };
+    if (isNumber(source.kind) && isNumber(target.kind))
+        return {numberForm(source.kind), numberForm(target.kind)};
     if (isTemporal(source.kind) || isTemporal(target.kind))
-        return ValueMeaning::DateTime;
-    return ValueMeaning::Text;
+        return {ValueForm::DateTime, ValueForm::DateTime};
+    return {ValueForm::Text, ValueForm::Text};
 }
 
-std::optional<std::string> NormalizedValue(ValueMeaning meaning, std::optional<std::string> value)
+std::optional<std::string> NormalizedValue(ValueForm form, std::optional<std::string> value)
 {
-    if (!value)
-        return value;
-    std::string& text = *value;
-    switch (meaning) {
-    case ValueMeaning::Bytes:
-    case ValueMeaning::Text: break;
-    case ValueMeaning::PaddedText: text.erase(text.find_last_not_of(' ') + 1); break;
-    case ValueMeaning::Boolean:
-        if (text == "1" || text == "True" || text == "true" || text == "TRUE")
-            text = "1";
-        else if (text == "0" || text == "False" || text == "false" || text == "FALSE")
-            text = "0";
-        break;
-    case ValueMeaning::Decimal:
-        if (auto canonical = CanonicalDecimal(text))
-            text = std::move(*canonical);
-        break;
-    case ValueMeaning::Double:
-        if (const auto number = parsedDouble(text))
-            text = FormatDouble(*number);
-        break;
-    case ValueMeaning::Float:
-        if (const auto number = parsedDouble(text))
-            text = FormatFloat(static_cast<float>(*number));  // the value a REAL column holds
-        break;
-    case ValueMeaning::DateTime: text = temporalDigits(text); break;
-    }
-    return value;
+    std::string scratch;
+    return owned(normalized(form, value ? TextCell(*value) : std::nullopt, scratch));
 }
 
 ComparisonSummary CompareTables(TransferDirection direction, const ConnectionProfile& mysql,
@@ -709,7 +962,7 @@ ComparisonSummary CompareTables(TransferDirection direction, const ConnectionPro
         summary.connectionFailed = true;
         return finish();
     }
-    TableComparer comparer(direction, source, target, options, observer, names, targetTables, rowsPerPass);
+    TableComparer comparer(direction, source, target, mysql, options, observer, names, targetTables, rowsPerPass);
     for (TableComparison& result : summary.tables) {
         observer.yield();
         if (observer.cancelRequested()) {

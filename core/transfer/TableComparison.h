@@ -71,11 +71,13 @@ inline constexpr size_t kShownDifferences = 20;
 // Compares each source table of the direction with the table of the same
 // name on the target (named as a send names it). Rows are matched by the
 // source's primary key, or a unique key of NOT NULL columns, else as a
-// multiset of whole rows; values by what they mean. Only reads, with the
-// copy's readers; memory stays bounded whatever the table's size.
-// rowsPerPass: the rows whose hashes one pass holds per side (16 bytes
-// each); a bigger table is compared in several passes over ranges of hashes.
-inline constexpr size_t kComparedRowsPerPass = 6'000'000;
+// multiset of whole rows; values by what they mean. Only reads, apart from
+// the copy's readers: each side's values as its server writes them as text
+// (TextRowScan), each side read once for the counts, in one snapshot where
+// the server keeps one. Memory stays bounded whatever the table's size:
+// rowsPerPass is how many rows' hashes (16 bytes each) one side holds at
+// once; more are sorted into runs in temporary files and merged.
+inline constexpr size_t kComparedRowsPerPass = 1u << 20;
 ComparisonSummary CompareTables(TransferDirection direction, const ConnectionProfile& mysql,
                                 const ConnectionProfile& db2, const std::vector<std::string>& tables,
                                 ComparisonObserver& observer, const TransferOptions& options = {},
@@ -92,12 +94,30 @@ std::vector<std::string> ComparisonSummaryLines(const ComparisonSummary& summary
 std::vector<std::string> ComparisonTableLines(const TableComparison& table, const std::string& sourceName,
                                               const std::string& targetName);
 
-// How one column's values are compared, chosen from the column on each side.
-enum class ValueMeaning { Bytes, Text, PaddedText, Boolean, Decimal, Double, Float, DateTime };
-ValueMeaning MeaningOf(const Field& source, const Field& target);
-// The form in which two values that mean the same are the same text;
-// nullopt stays nullopt (NULL never equals '').
-std::optional<std::string> NormalizedValue(ValueMeaning meaning, std::optional<std::string> value);
+// The form one side's values of a column are put in before they are
+// compared, so that two values that mean the same are the same text. The
+// source's values get the copy's own conversion (a REAL is sent as the
+// shortest text that reads back as the same float); the target's are taken
+// as they are stored.
+enum class ValueForm {
+    Bytes,         // exactly
+    Text,          // exactly
+    PaddedText,    // without trailing blanks, which CHAR adds
+    Xml,           // without the declaration DB2 puts in front
+    Boolean,       // 1 or 0
+    Decimal,       // an exact number, as plain decimal digits
+    FloatNumber,   // a REAL's value: the shortest decimal that is the same float
+    DoubleNumber,  // a DOUBLE's value: the shortest decimal that is the same double
+    FloatText,     // a REAL as the copy writes it into a text column
+    DoubleText,    // a DOUBLE the same way
+    DateTime,      // the date and time parts
+};
+struct ColumnForms {
+    ValueForm source = ValueForm::Text, target = ValueForm::Text;
+};
+ColumnForms FormsOf(const Field& source, const Field& target);
+// A value in its form; nullopt stays nullopt (NULL never equals '').
+std::optional<std::string> NormalizedValue(ValueForm form, std::optional<std::string> value);
 
 // A decimal text in one form: sign, integer digits without leading zeros,
 // fraction without trailing zeros ("-0.50", "-.5" and "-0,5" give "-0.5");

@@ -197,21 +197,29 @@ const SameMeaningCase kSameMeaning[] = {
      "2024-01-02-03.04.05.5", true},
     {"timestamp an hour later", SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05", "2024-01-02 04:04:05",
      false},
-    {"a microsecond apart", SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.000001",
-     "2024-01-02 03:04:05", false},
+    {"a microsecond apart", SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, "2024-01-02 03:04:05.000001", "2024-01-02 03:04:05",
+     false},
     {"date and midnight timestamp", SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP, "2024-01-02", "2024-01-02 00:00:00", true},
     {"date and a time that day", SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP, "2024-01-02", "2024-01-02 00:00:01", false},
     {"boolean True is 1", SQL_BIT, SQL_TINYINT, "True", "1", true},
     {"double in a REAL column", SQL_DOUBLE, SQL_REAL, "0.1", "0.1", true},
-    {"double rounded by REAL", SQL_DOUBLE, SQL_REAL, "0.30000000000000004", "0.3", true},
+    {"double rounded by REAL", SQL_DOUBLE, SQL_REAL, "0.30000000000000004", "0.3", false},
+    {"REAL as the copy writes it, in a DOUBLE", SQL_REAL, SQL_DOUBLE, "1.2345677614212036", "1.2345678", true},
+    {"REAL in a DOUBLE edited", SQL_REAL, SQL_DOUBLE, "16777216", "16777216.5", false},
+    {"decimal a DOUBLE holds", SQL_DECIMAL, SQL_DOUBLE, "0.10", "0.1", true},
+    {"decimal rounded by DOUBLE", SQL_DECIMAL, SQL_DOUBLE, "12345678901234567890.1234567890", "1.2345678901234567e19",
+     false},
+    {"big integer rounded by DOUBLE", SQL_BIGINT, SQL_DOUBLE, "9007199254740993", "9007199254740992", false},
+    {"DECFLOAT with an exponent", SQL_DECIMAL, db2sql::kDecFloat, "1500", "1.5E+3", true},
+    {"REAL kept as text: the copy's text", SQL_REAL, SQL_LONGVARCHAR, "0.10000000149011612", "0.1", true},
     {"double differs", SQL_DOUBLE, SQL_DOUBLE, "0.30000000000000004", "0.3", false},
 };
 
-TEST(ValueMeaning, ValuesCompareByWhatTheyMean)
+TEST(ValueForm, ValuesCompareByWhatTheyMean)
 {
     for (const SameMeaningCase& c : kSameMeaning) {
-        const ValueMeaning meaning = MeaningOf(MakeField("a", c.sourceType), MakeField("a", c.targetType));
-        EXPECT_EQ(NormalizedValue(meaning, c.source) == NormalizedValue(meaning, c.target), c.same) << c.what;
+        const ColumnForms forms = FormsOf(MakeField("a", c.sourceType), MakeField("a", c.targetType));
+        EXPECT_EQ(NormalizedValue(forms.source, c.source) == NormalizedValue(forms.target, c.target), c.same) << c.what;
     }
 }
 
