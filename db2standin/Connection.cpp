@@ -476,6 +476,9 @@ Diag Conn::mapError(const PGresult* res, const Translated* ctx)
         return clientError("08S01", -30081,
                            std::string("SQL30081N  A communication error has been detected.  ") + PQerrorMessage(pg));
     }
+    if (errorField(res, PG_DIAG_MESSAGE_DETAIL) == kSignalDetail)
+        return serverError(st, -438,
+                           "SQL0438N  Application raised error or warning with diagnostic text: \"" + msg + "\".");
     std::string name = firstQuoted(msg);
     auto qualify = [&](const std::string& n) { return n.find('.') == std::string::npos ? schema + "." + n : n; };
     bool drop = ctx && ctx->kind == Translated::DropTable;
