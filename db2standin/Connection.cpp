@@ -264,8 +264,12 @@ SQLRETURN Conn::connect(const std::string& connectionText)
                                           std::max(0LL, std::atoll(text.c_str() + second + 1))};
     }
     loseCommitAfter.clear();
-    if (const char* lose = std::getenv("DB2STANDIN_LOSE_COMMIT"); lose && *lose)
-        loseCommitAfter = upperAscii(lose);
+    loseBeforeCommit = false;
+    if (const char* lose = std::getenv("DB2STANDIN_LOSE_COMMIT"); lose && *lose) {
+        const std::string words = upperAscii(lose);
+        loseCommitAfter = words.substr(0, words.find(' '));
+        loseBeforeCommit = words == loseCommitAfter + " BEFORE";
+    }
     unitInserted = unitRenamed = false;
     std::string setup = CatalogSetupSql() + "SET db2standin.page_size TO '" + std::to_string(tablePageSize)
         + "'; SET db2standin.database_codepage TO '" + std::to_string(databaseCodePage)
@@ -356,7 +360,10 @@ SQLRETURN Conn::endTran(bool commit)
         return fail(clientError("08003", -99999, "CLI0106E  Connection is closed. SQLSTATE=08003"));
     if (!txnOpen)
         return SQL_SUCCESS;
-    PGresult* r = exec(commit ? "COMMIT" : "ROLLBACK");
+    const bool lose
+        = commit && ((loseCommitAfter == "INSERT" && unitInserted) || (loseCommitAfter == "RENAME" && unitRenamed));
+    unitInserted = unitRenamed = false;
+    PGresult* r = exec(commit && !(lose && loseBeforeCommit) ? "COMMIT" : "ROLLBACK");
     bool bad = resultFailed(r);
     Diag d;
     if (bad)
@@ -366,10 +373,7 @@ SQLRETURN Conn::endTran(bool commit)
     openCursors = 0;
     if (!commit)
         restoreLockTimeout();
-    const bool loseAnswer = commit && !bad
-        && ((loseCommitAfter == "INSERT" && unitInserted) || (loseCommitAfter == "RENAME" && unitRenamed));
-    unitInserted = unitRenamed = false;
-    if (loseAnswer) {
+    if (lose && !bad) {
         disconnect();
         return fail(serverError("08001", -30081,
                                 "SQL30081N  A communication error has been detected. Communication protocol being "
