@@ -264,8 +264,12 @@ SQLRETURN Conn::connect(const std::string& connectionText)
                                           std::max(0LL, std::atoll(text.c_str() + second + 1))};
     }
     loseCommitAfter.clear();
-    if (const char* lose = std::getenv("DB2STANDIN_LOSE_COMMIT"); lose && *lose)
-        loseCommitAfter = upperAscii(lose);
+    loseBeforeCommit = false;
+    if (const char* lose = std::getenv("DB2STANDIN_LOSE_COMMIT"); lose && *lose) {
+        const std::string words = upperAscii(lose);
+        loseCommitAfter = words.substr(0, words.find(' '));
+        loseBeforeCommit = words == loseCommitAfter + " BEFORE";
+    }
     unitInserted = unitRenamed = false;
     endResultsAfter = 0;
     if (const char* end = std::getenv("DB2STANDIN_END_RESULTS_AFTER"); end && *end)
@@ -359,7 +363,10 @@ SQLRETURN Conn::endTran(bool commit)
         return fail(clientError("08003", -99999, "CLI0106E  Connection is closed. SQLSTATE=08003"));
     if (!txnOpen)
         return SQL_SUCCESS;
-    PGresult* r = exec(commit ? "COMMIT" : "ROLLBACK");
+    const bool lose
+        = commit && ((loseCommitAfter == "INSERT" && unitInserted) || (loseCommitAfter == "RENAME" && unitRenamed));
+    unitInserted = unitRenamed = false;
+    PGresult* r = exec(commit && !(lose && loseBeforeCommit) ? "COMMIT" : "ROLLBACK");
     bool bad = resultFailed(r);
     Diag d;
     if (bad)
@@ -369,10 +376,7 @@ SQLRETURN Conn::endTran(bool commit)
     openCursors = 0;
     if (!commit)
         restoreLockTimeout();
-    const bool loseAnswer = commit && !bad
-        && ((loseCommitAfter == "INSERT" && unitInserted) || (loseCommitAfter == "RENAME" && unitRenamed));
-    unitInserted = unitRenamed = false;
-    if (loseAnswer) {
+    if (lose && !bad) {
         disconnect();
         return fail(serverError("08001", -30081,
                                 "SQL30081N  A communication error has been detected. Communication protocol being "
@@ -490,6 +494,9 @@ Diag Conn::mapError(const PGresult* res, const Translated* ctx)
         return clientError("08S01", -30081,
                            std::string("SQL30081N  A communication error has been detected.  ") + PQerrorMessage(pg));
     }
+    if (errorField(res, PG_DIAG_MESSAGE_DETAIL) == kSignalDetail)
+        return serverError(st, -438,
+                           "SQL0438N  Application raised error or warning with diagnostic text: \"" + msg + "\".");
     std::string name = firstQuoted(msg);
     auto qualify = [&](const std::string& n) { return n.find('.') == std::string::npos ? schema + "." + n : n; };
     bool drop = ctx && ctx->kind == Translated::DropTable;

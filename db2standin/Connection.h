@@ -95,8 +95,11 @@ struct Conn : HandleBase, Catalog {
     long long rowsInserted = 0;
     // DB2STANDIN_LOSE_COMMIT=INSERT or RENAME: the first COMMIT of a unit of
     // work that inserted rows (or renamed a table) commits, and then the
-    // connection is lost (SQL30081N) as if the answer never arrived.
+    // connection is lost (SQL30081N) as if the answer never arrived. With
+    // " BEFORE" (INSERT BEFORE, RENAME BEFORE) the connection is lost before
+    // the COMMIT reaches the server: the unit of work is rolled back.
     std::string loseCommitAfter;
+    bool loseBeforeCommit = false;
     bool unitInserted = false, unitRenamed = false;
     // DB2STANDIN_END_RESULTS_AFTER=ROWS: every query's result ends after ROWS
     // rows, without an error, as with a client that took a broken connection

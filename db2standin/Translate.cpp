@@ -787,6 +787,30 @@ std::vector<QName> tablesUsed(const std::vector<Token>& tk, size_t from, size_t 
     return used;
 }
 
+// SIGNAL SQLSTATE [VALUE] 'state' [SET MESSAGE_TEXT = 'text'] in a
+// trigger: an exception with that SQLSTATE, marked as a SIGNAL's.
+std::string signalSql(const std::vector<Token>& tk, size_t i, size_t stop)
+{
+    if (!tk[++i].is("SQLSTATE"))
+        syntax(tk[i], "SIGNAL");
+    if (tk[++i].is("VALUE"))
+        ++i;
+    if (tk[i].type != Token::Str || tk[i].text.size() != 5)
+        syntax(tk[i], "SQLSTATE");
+    const std::string state = tk[i++].text;
+    std::string text;
+    if (i < stop) {
+        if (!tk[i].is("SET") || !tk[i + 1].is("MESSAGE_TEXT") || !tk[i + 2].is("=") || tk[i + 3].type != Token::Str)
+            syntax(tk[i], state);
+        text = tk[i + 3].text;
+        i += 4;
+    }
+    if (i < stop)
+        syntax(tk[i], text);
+    return "RAISE EXCEPTION USING ERRCODE = " + quoteLiteral(state) + ", MESSAGE = " + quoteLiteral(text)
+        + ", DETAIL = " + quoteLiteral(kSignalDetail) + "; ";
+}
+
 // CREATE TRIGGER name {NO CASCADE BEFORE | BEFORE | AFTER | INSTEAD OF}
 // {INSERT | DELETE | UPDATE [OF columns]} ON table [REFERENCING {OLD | NEW}
 // [ROW] [AS] name ...] [FOR EACH {ROW | STATEMENT}] [MODE DB2SQL]
@@ -875,6 +899,8 @@ Translated createTrigger(const std::vector<Token>& tk, size_t i, Catalog& cat)
         if (stop > i && tk[i].is("SET")) {  // SET N.COLUMN = value: an assignment to the new row
             Emitter em {tk};
             body += em.emit(i + 1, stop) + "; ";
+        } else if (stop > i && tk[i].is("SIGNAL")) {
+            body += signalSql(tk, i, stop);
         } else if (stop > i) {
             body += translate(tokensText(tk, i, stop), cat).sql + "; ";
             const auto tables = tablesUsed(tk, i, stop, cat);

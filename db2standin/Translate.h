@@ -77,6 +77,9 @@ struct Translated {
 
 Translated translate(const std::string& db2sql, Catalog& catalog);
 
+// The detail of the exception a trigger's SIGNAL raises: reported as SQL0438N.
+inline constexpr const char* kSignalDetail = "db2standin SIGNAL";
+
 // CURRENT SCHEMA is the schema last set, existing or not (PostgreSQL's
 // current_schema is NULL for a schema not created yet): kept in a setting of
 // the session, set at connect and by SET SCHEMA.

@@ -379,7 +379,8 @@ TEST_F(Standin, RenameRefusedForATableOthersUse)
     reset();
 }
 
-// A trigger's statements run as DB2 runs them, with the correlation names given.
+// A trigger's statements run as DB2 runs them, with the correlation names
+// given; its SIGNAL refuses the row with SQL0438N and the SQLSTATE signalled.
 TEST_F(Standin, TriggerStatementsRunWithTheirCorrelationNames)
 {
     Statement s(conn);
@@ -391,7 +392,17 @@ TEST_F(Standin, TriggerStatementsRunWithTheirCorrelationNames)
          "INSERT INTO SI_TG_LOG VALUES (O.ID, 'deleted')");
     s.ok("CREATE TRIGGER SI_TG_INS NO CASCADE BEFORE INSERT ON SI_TG_T REFERENCING NEW AS N FOR EACH ROW "
          "WHEN (N.NAME IS NULL) BEGIN ATOMIC SET N.NAME = 'none'; END");
+    s.ok("CREATE TRIGGER SI_TG_NO BEFORE INSERT ON SI_TG_T REFERENCING NEW AS N FOR EACH ROW WHEN (N.ID = 3) "
+         "SIGNAL SQLSTATE '75001' SET MESSAGE_TEXT = 'no 3'");
     s.ok("INSERT INTO SI_TG_T VALUES (1, NULL), (2, 'two')");
+    EXPECT_EQ(s.exec("INSERT INTO SI_TG_T VALUES (3, 'three')"), SQL_ERROR);
+    const auto refused = s.diags();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].state, "75001");
+    EXPECT_EQ(refused[0].native, -438);
+    EXPECT_NE(refused[0].message.find("SQL0438N  Application raised error or warning with diagnostic text: \"no 3\"."),
+              std::string::npos)
+        << refused[0].message;
     s.ok("DELETE FROM SI_TG_T WHERE ID = 2");
     EXPECT_EQ(s.query("SELECT ID, NAME FROM SI_TG_T"), (std::vector<std::vector<std::string>> {{"1", "none"}}));
     EXPECT_EQ(s.query("SELECT ID, WHAT FROM SI_TG_LOG"), (std::vector<std::vector<std::string>> {{"2", "deleted"}}));

@@ -292,14 +292,17 @@ TEST_P(LoadExistingTest, ViewIsRefusedBeforeAnyRowMoves)
 
 // Replacing rows runs the target's DELETE and INSERT triggers for every
 // row: refused, naming them, before anything is deleted. Adding rows runs
-// the INSERT triggers, as any insert into the table does.
+// the INSERT triggers, as any insert into the table does; a row a trigger
+// refuses (SIGNAL) costs that row alone.
 TEST_P(LoadExistingTest, ReplacingRowsIsRefusedWhereTriggersWouldFire)
 {
     struct TriggerCase {
         const char* event;
         const char* timing;
+        bool refusesRow2;  // else it logs every row
     };
-    for (const TriggerCase& c : {TriggerCase {"DELETE", "AFTER"}, TriggerCase {"INSERT", "BEFORE"}}) {
+    for (const TriggerCase& c : {TriggerCase {"DELETE", "AFTER", false}, TriggerCase {"INSERT", "BEFORE", false},
+                                 TriggerCase {"INSERT", "BEFORE", true}}) {
         SCOPED_TRACE(c.event);
         SetUp();
         observer = RecordingObserver();
@@ -307,14 +310,23 @@ TEST_P(LoadExistingTest, ReplacingRowsIsRefusedWhereTriggersWouldFire)
         target().execute("CREATE TABLE " + q("items_log") + "(" + q("id") + " INTEGER)" + targetEngine());
         const bool deleting = std::string(c.event) == "DELETE";
         const std::string row = toDB2() ? "r." : (deleting ? "OLD." : "NEW.");
+        const std::string action = !c.refusesRow2 ? "INSERT INTO " + q("items_log") + " VALUES (" + row + q("id") + ")"
+            : toDB2() ? "WHEN (r.\"id\" = 2) SIGNAL SQLSTATE '75001' SET MESSAGE_TEXT = 'no 2'"
+                      : "IF NEW.id = 2 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no 2'; END IF";
         target().execute("CREATE TRIGGER " + q("items_audit") + " " + c.timing + " " + c.event + " ON " + q("items")
                          + (toDB2() ? (deleting ? " REFERENCING OLD AS r" : " REFERENCING NEW AS r") : "")
-                         + " FOR EACH ROW INSERT INTO " + q("items_log") + " VALUES (" + row + q("id") + ")");
+                         + " FOR EACH ROW " + action);
         const auto summary = run();
         ASSERT_EQ(summary.tables.size(), 1u);
         if (adding()) {
             EXPECT_EQ(summary.tables[0].status, TableStatus::Sent) << observer.reportsText();
-            EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_log")), deleting ? "0" : "3");
+            if (c.refusesRow2) {
+                EXPECT_EQ(summary.tables[0].rowsRefused, 1);
+                EXPECT_EQ(targetRows(q("id")), (std::vector<Row> {{"1"}, {"3"}, {"9"}}));
+                EXPECT_NE(observer.reportsText().find("no 2"), std::string::npos) << observer.reportsText();
+            } else {
+                EXPECT_EQ(QueryValue(target(), "SELECT COUNT(*) FROM " + q("items_log")), deleting ? "0" : "3");
+            }
             continue;
         }
         ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();

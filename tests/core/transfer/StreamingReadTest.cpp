@@ -166,6 +166,27 @@ TEST_F(StreamingRead, GivesThePagedReadsPlansAndValues)
     }
 }
 
+// A row wider than a block's bound (16 MB) that begins a block is read in a
+// block of its own, and the rows after it follow.
+TEST(StreamingReadWideRow, ARowWiderThanABlockIsReadAndTheRestFollow)
+{
+    RequireTestServers(true, false);
+    DataConnection mysql;
+    OpenMySQL(mysql);
+    mysql.execute("DROP TABLE IF EXISTS kl_wide");
+    mysql.execute("CREATE TABLE kl_wide(a LONGTEXT, b LONGTEXT, c LONGTEXT) ENGINE=InnoDB");
+    mysql.execute("INSERT INTO kl_wide VALUES (REPEAT('a', 6000000), REPEAT('b', 6000000), REPEAT('c', 6000000)),"
+                  " ('x', 'y', 'z')");
+    DataConnection streamed;
+    MySQLDialect().openSession(streamed, MySQLTestProfile());
+    const Reading got = readAll(streamed, "kl_wide", 100);
+    EXPECT_EQ(got.note, "");
+    ASSERT_EQ(got.rows.size(), 2u);
+    EXPECT_TRUE(got.rows[0][2] == std::string(6000000, 'c'));
+    EXPECT_EQ(got.rows[1], (Row {"x", "y", "z"}));
+    mysql.execute("DROP TABLE kl_wide");
+}
+
 // The second session is refused (here: a password that no longer works):
 // the table is read in pages as before, and the note says why.
 TEST_F(StreamingRead, ASessionThatCannotBeHadFallsBackToPages)
