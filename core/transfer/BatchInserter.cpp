@@ -332,8 +332,8 @@ std::map<size_t, DbError> BatchInserter::checkValues(RowBlock& block)
                 roundedCells_.emplace_back(r, c);
                 continue;
             }
-            std::string message = table_ + "." + targetColumn(c) + ": " + fit.why(change, *value)
-                + "; the row was not written.";
+            std::string message
+                = table_ + "." + targetColumn(c) + ": " + fit.why(change, *value) + "; the row was not written.";
             if (change == ValueChange::Rounded)
                 message += " Allow rounding to store the nearest value the column holds instead.";
             unsent.emplace(r, DbError("HY000", 0, std::move(message)));

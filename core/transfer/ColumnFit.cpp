@@ -96,8 +96,8 @@ std::string fixedText(const Decimal& d, int scale)
     int exponent = d.exponent;
     if (-exponent > scale) {
         const int dropped = -exponent - scale;
-        const bool up = dropped <= static_cast<int>(digits.size())
-            && digits[digits.size() - static_cast<size_t>(dropped)] >= '5';
+        const bool up
+            = dropped <= static_cast<int>(digits.size()) && digits[digits.size() - static_cast<size_t>(dropped)] >= '5';
         digits.resize(static_cast<size_t>(std::max(0, static_cast<int>(digits.size()) - dropped)));
         exponent = -scale;
         if (up) {
@@ -135,8 +135,7 @@ std::optional<double> nearestDouble(const Decimal& d)
     return value;
 }
 
-template <typename Binary>
-Decimal shortestDecimal(Binary value)
+template <typename Binary> Decimal shortestDecimal(Binary value)
 {
     char text[64];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
@@ -334,10 +333,7 @@ std::string shown(std::string_view text)
 }
 
 // A boolean travels as True/False (DB2) or 1/0 (MySQL).
-std::string_view booleanAsNumber(std::string_view text)
-{
-    return text == "True" ? "1" : text == "False" ? "0" : text;
-}
+std::string_view booleanAsNumber(std::string_view text) { return text == "True" ? "1" : text == "False" ? "0" : text; }
 
 }  // namespace
 
@@ -442,13 +438,14 @@ ColumnFit FitColumn(const Field& source, const Field& target)
         fit.target_ = Target::Time;
         fit.fractionDigits_ = fractionDigitsOf(target, to);
         fit.longestHours_ = to.word == "time" ? 838 : 24;
-        fit.exact_ = kind == ColumnKind::Time && sourceFraction <= fit.fractionDigits_
-            && sourceHours <= fit.longestHours_;
+        fit.exact_
+            = kind == ColumnKind::Time && sourceFraction <= fit.fractionDigits_ && sourceHours <= fit.longestHours_;
         break;
     case ColumnKind::Timestamp:
         fit.target_ = Target::Timestamp;
         fit.fractionDigits_ = fractionDigitsOf(target, to);
-        fit.exact_ = kind == ColumnKind::Date || (kind == ColumnKind::Timestamp && sourceFraction <= fit.fractionDigits_);
+        fit.exact_
+            = kind == ColumnKind::Date || (kind == ColumnKind::Timestamp && sourceFraction <= fit.fractionDigits_);
         break;
     default: fit.target_ = Target::Any;
     }
@@ -480,7 +477,8 @@ ValueChange ColumnFit::checkNumber(std::string_view text) const
             return ValueChange::OutOfRange;
         __int128 whole = 0;
         for (int i = 0; i < value->integerDigits(); ++i)
-            whole = whole * 10 + (i < static_cast<int>(value->digits.size()) ? value->digits[static_cast<size_t>(i)] - '0' : 0);
+            whole = whole * 10
+                + (i < static_cast<int>(value->digits.size()) ? value->digits[static_cast<size_t>(i)] - '0' : 0);
         if (value->negative)
             whole = -whole;
         const __int128 lowest = target_ == Target::Boolean ? 0 : lowest_;

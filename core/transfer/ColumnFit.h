@@ -56,7 +56,7 @@ private:
     Source source_ = Source::Text;
     Target target_ = Target::Any;
     bool exact_ = false;
-    int sourceScale_ = 0;        // digits after the point of an exact source number
+    int sourceScale_ = 0;                // digits after the point of an exact source number
     __int128 lowest_ = 0, highest_ = 0;  // an integer target's range
     int precision_ = 0, scale_ = 0;      // a DECIMAL target's; DECFLOAT: its digits; FLOAT(M,D): M and D
     bool scaled_ = false;                // a FLOAT(M,D) or DOUBLE(M,D) of MySQL

@@ -654,8 +654,8 @@ ValueChecks TableCopy::valueChecks() const
 
 void TableCopy::loadRows()
 {
-    copy_ = CopyRows(run_.side, table_, existingName_, *reader_, rowCount_, loadColumns_.types, run_.target,
-                     observer_, nullptr, loadColumns_.names, valueChecks());
+    copy_ = CopyRows(run_.side, table_, existingName_, *reader_, rowCount_, loadColumns_.types, run_.target, observer_,
+                     nullptr, loadColumns_.names, valueChecks());
     reader_.reset();
     observer_.progress(0);
     checkCount(existingName_, loading_->rowsBefore() + copy_.copied);

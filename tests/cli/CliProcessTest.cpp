@@ -525,7 +525,8 @@ void CliProcessTest::sendRefusedTableIsExitOne()
     const CliRun rounded
         = run({"send", "--to", "mysql", "--existing", "replace-rows", "--allow-rounding", "--json", "cli_round"});
     QCOMPARE(rounded.exitCode, 0);
-    const QJsonObject r = QJsonDocument::fromJson(rounded.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    const QJsonObject r
+        = QJsonDocument::fromJson(rounded.out.toUtf8()).object().value("tables").toArray()[0].toObject();
     QCOMPARE(r.value("valuesRounded"), QJsonValue(QJsonObject {{"v", 1}}));
     QCOMPARE(rowsOf("mysql", "SELECT COUNT(*) FROM cli_round"), QStringList({"2"}));
 

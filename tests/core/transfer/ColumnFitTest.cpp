@@ -8,8 +8,7 @@
 namespace {
 
 // Columns as the drivers describe them; MySQL's carry their declaration.
-Field Declared(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, const char* declaration,
-               bool isUnsigned = false)
+Field Declared(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits, const char* declaration, bool isUnsigned = false)
 {
     Field f = MakeField("c", sqlType, size, digits, isUnsigned);
     f.declaredType = declaration;
@@ -134,10 +133,8 @@ const ValueCase kValues[] = {
     {"DB2's decimal text without a leading zero", kDecimal5, kInteger, "-.00", ValueChange::None},
     {"DECIMAL 1.2345678901 into DECIMAL(5,2)", kDecimal30, kDecimal5, "1.2345678901", ValueChange::Rounded},
     {"DECIMAL 1.2300000000 into DECIMAL(5,2)", kDecimal30, kDecimal5, "1.2300000000", ValueChange::None},
-    {"DECIMAL 1000.0000000000 into DECIMAL(5,2)", kDecimal30, kDecimal5, "1000.0000000000",
-     ValueChange::OutOfRange},
-    {"DECIMAL(30,10) rounded by DOUBLE", kDecimal30, kDouble, "12345678901234567890.1234567890",
-     ValueChange::Rounded},
+    {"DECIMAL 1000.0000000000 into DECIMAL(5,2)", kDecimal30, kDecimal5, "1000.0000000000", ValueChange::OutOfRange},
+    {"DECIMAL(30,10) rounded by DOUBLE", kDecimal30, kDouble, "12345678901234567890.1234567890", ValueChange::Rounded},
     {"DECIMAL 0.1000000000 in a DOUBLE comes back", kDecimal30, kDouble, "0.1000000000", ValueChange::None},
     {"DECIMAL 0.1000000000 in a REAL does not", kDecimal30, kReal, "0.1000000000", ValueChange::Rounded},
     {"DECIMAL -2.5000000000 in a REAL comes back", kDecimal30, kReal, "-2.5000000000", ValueChange::None},
@@ -154,8 +151,7 @@ const ValueCase kValues[] = {
     {"DOUBLE 1.5 into INTEGER", kDouble, kInteger, "1.5", ValueChange::Rounded},
     {"DOUBLE 1e+20 into BIGINT", kDouble, kBigInt, "1e+20", ValueChange::OutOfRange},
     {"DOUBLE 1e+18 into BIGINT", kDouble, kBigInt, "1e+18", ValueChange::None},
-    {"DOUBLE 0.30000000000000004 into DECIMAL(5,2)", kDouble, kDecimal5, "0.30000000000000004",
-     ValueChange::Rounded},
+    {"DOUBLE 0.30000000000000004 into DECIMAL(5,2)", kDouble, kDecimal5, "0.30000000000000004", ValueChange::Rounded},
     {"DOUBLE 0.25 into DECIMAL(5,2)", kDouble, kDecimal5, "0.25", ValueChange::None},
     {"DECFLOAT Infinity into DOUBLE", kDecFloat, kDouble, "Infinity", ValueChange::OutOfRange},
     {"DECFLOAT 1.5E+10 into DOUBLE", kDecFloat, kDouble, "1.5E+10", ValueChange::None},
@@ -163,8 +159,7 @@ const ValueCase kValues[] = {
     {"REAL 1.2345 into FLOAT(7,3)", kReal, kMySQLFloat73, "1.2345", ValueChange::Rounded},
     {"the text '0.1' into DOUBLE", kVarchar, kDouble, "0.1", ValueChange::None},
     {"the text '1e2' into DOUBLE", kVarchar, kDouble, "1e2", ValueChange::OtherForm},
-    {"the text '0.10000000000000001' into DOUBLE", kVarchar, kDouble, "0.10000000000000001",
-     ValueChange::Rounded},
+    {"the text '0.10000000000000001' into DOUBLE", kVarchar, kDouble, "0.10000000000000001", ValueChange::Rounded},
     {"the text '1' into BIT(1)", kVarchar, kMySQLBit, "1", ValueChange::None},
     {"True into BIT(1)", kBoolean, kMySQLBit, "True", ValueChange::None},
     {"2 into BIT(1)", kTinyInt, kMySQLBit, "2", ValueChange::OutOfRange},

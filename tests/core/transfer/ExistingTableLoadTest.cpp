@@ -385,8 +385,8 @@ protected:
     {
         SetUp();
         observer = RecordingObserver();
-        source().execute("CREATE TABLE " + q("items", false) + "(" + q("id", false) + " INTEGER, " + q("v", false)
-                         + " " + (toDB2() ? c.sourceOnMySQL : c.sourceOnDB2) + ")");
+        source().execute("CREATE TABLE " + q("items", false) + "(" + q("id", false) + " INTEGER, " + q("v", false) + " "
+                         + (toDB2() ? c.sourceOnMySQL : c.sourceOnDB2) + ")");
         source().execute("INSERT INTO " + q("items", false) + " VALUES(1, " + c.fits + "), (2, " + c.changes + ")");
         target().execute("CREATE TABLE " + q("items") + "(" + q("id") + " INTEGER, " + q("v") + " " + c.target + ")"
                          + targetEngine());
@@ -444,12 +444,12 @@ TEST_P(LoadChangedValuesTest, ValuesTheColumnWouldChangeCostTheirRows)
          "1e-50", false, "cannot hold 1e-50"},
         {"DECIMAL(30,10) rounded by DOUBLE", "DECIMAL(30,10)", "DECIMAL(30,10)", "DOUBLE", "0.1",
          "12345678901234567890.123456789", "12345678901234567890.1234567890", true, "would round"},
-        {"DECIMAL(30,10) rounded by REAL", "DECIMAL(30,10)", "DECIMAL(30,10)", toDB2() ? "REAL" : "FLOAT", "0.5",
-         "0.1", "0.1000000000", true, "would round"},
-        {"BIGINT beyond 2^53 rounded by DOUBLE", "BIGINT", "BIGINT", "DOUBLE", "9007199254740992",
-         "9007199254740993", "9007199254740993", true, "would round"},
-        {"BIGINT beyond 2^24 rounded by REAL", "BIGINT", "BIGINT", toDB2() ? "REAL" : "FLOAT", "16777216",
-         "16777217", "16777217", true, "would round"},
+        {"DECIMAL(30,10) rounded by REAL", "DECIMAL(30,10)", "DECIMAL(30,10)", toDB2() ? "REAL" : "FLOAT", "0.5", "0.1",
+         "0.1000000000", true, "would round"},
+        {"BIGINT beyond 2^53 rounded by DOUBLE", "BIGINT", "BIGINT", "DOUBLE", "9007199254740992", "9007199254740993",
+         "9007199254740993", true, "would round"},
+        {"BIGINT beyond 2^24 rounded by REAL", "BIGINT", "BIGINT", toDB2() ? "REAL" : "FLOAT", "16777216", "16777217",
+         "16777217", true, "would round"},
     };
     for (const ChangeCase& c : cases)
         if (toDB2() ? c.sourceOnMySQL : c.sourceOnDB2) {
