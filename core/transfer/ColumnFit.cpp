@@ -41,24 +41,27 @@ std::optional<Decimal> parseNumber(std::string_view text, bool plain)
     size_t i = 0;
     if (i < text.size() && (text[i] == '-' || (!plain && text[i] == '+')))
         d.negative = text[i++] == '-';
-    std::string mantissa;
-    int fraction = 0;
+    // Digits from the first that is not zero; the zeros at their end come off last.
+    int fraction = 0, mantissaDigits = 0;
+    const auto takeDigits = [&] {
+        const size_t start = i;
+        for (; i < text.size() && isDigit(text[i]); ++i)
+            if (!d.digits.empty() || text[i] != '0')
+                d.digits += text[i];
+        mantissaDigits += static_cast<int>(i - start);
+        return i - start;
+    };
     const size_t integerStart = i;
-    while (i < text.size() && isDigit(text[i]))
-        mantissa += text[i++];
-    const size_t integerLength = i - integerStart;
+    const size_t integerLength = takeDigits();
     if (plain && (integerLength == 0 || (integerLength > 1 && text[integerStart] == '0')))
         return std::nullopt;
     if (i < text.size() && text[i] == '.') {
         ++i;
-        const size_t fractionStart = i;
-        while (i < text.size() && isDigit(text[i]))
-            mantissa += text[i++];
-        fraction = static_cast<int>(i - fractionStart);
+        fraction = static_cast<int>(takeDigits());
         if (plain && fraction == 0)
             return std::nullopt;
     }
-    if (mantissa.empty())
+    if (mantissaDigits == 0)
         return std::nullopt;
     long long exponent = 0;
     if (!plain && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
@@ -75,16 +78,15 @@ std::optional<Decimal> parseNumber(std::string_view text, bool plain)
     }
     if (i != text.size())
         return std::nullopt;
-    const size_t first = mantissa.find_first_not_of('0');
-    if (first == std::string::npos) {
+    if (d.digits.empty()) {
         if (plain && d.negative)
             return std::nullopt;  // '-0' comes back as '0'
         d.negative = false;
         return d;
     }
-    const size_t last = mantissa.find_last_not_of('0');
-    d.digits = mantissa.substr(first, last - first + 1);
-    d.exponent = static_cast<int>(exponent) - fraction + static_cast<int>(mantissa.size() - 1 - last);
+    const size_t last = d.digits.find_last_not_of('0');
+    d.exponent = static_cast<int>(exponent) - fraction + static_cast<int>(d.digits.size() - 1 - last);
+    d.digits.resize(last + 1);
     return d;
 }
 
@@ -506,15 +508,23 @@ ValueChange ColumnFit::checkNumber(std::string_view text) const
     }
     if (value->isZero())
         return ValueChange::None;
+    // A decimal of up to 15 digits (6 for REAL) comes back from the nearest
+    // double (float) as it went: most values need no conversion.
+    const bool single = target_ == Target::Real;
+    const int leading = static_cast<int>(value->digits.size()) + value->exponent;  // the first digit's place
+    const int digits = source_ == Source::Number && sourceScale_ >= 0 ? leading + sourceScale_
+                                                                      : static_cast<int>(value->digits.size());
+    if (source_ != Source::Double && digits <= (single ? 6 : 15) && std::abs(leading) < (single ? 30 : 300))
+        return ValueChange::None;
     const auto nearest = nearestDouble(*value);
     if (!nearest)
         return ValueChange::OutOfRange;
     double stored = *nearest;
-    if (target_ == Target::Real) {
-        const float single = static_cast<float>(stored);
-        if (single == 0 || !std::isfinite(single))
+    if (single) {
+        const float nearestFloat = static_cast<float>(stored);
+        if (nearestFloat == 0 || !std::isfinite(nearestFloat))
             return ValueChange::OutOfRange;
-        stored = single;
+        stored = nearestFloat;
     }
     // The stored value taken back into the source's type.
     bool same = false;
@@ -522,7 +532,7 @@ ValueChange ColumnFit::checkNumber(std::string_view text) const
         same = stored == *nearest;
     else if (source_ == Source::Number && sourceScale_ >= 0)
         same = fixedDecimal(stored, sourceScale_) == *value;
-    else if (source_ == Source::Real || target_ == Target::Real)
+    else if (source_ == Source::Real || single)
         same = shortestDecimal(static_cast<float>(stored)) == *value;
     else
         same = shortestDecimal(stored) == *value;
