@@ -69,7 +69,7 @@ const char* commandHelp(const std::string& command)
                "sorted without regard to case (DB2: the schema of --db2-schema, or the login's own).\n";
     if (command == "send")
         return "Usage: tablehop-cli send --to db2|mysql [--overwrite | --skip-existing] [--db2-types text|matching]\n"
-               "                        [--existing replace|append|replace-rows|skip]\n"
+               "                        [--existing replace|append|replace-rows|skip] [--allow-rounding]\n"
                "                        [--keys | --no-keys] [--db2-upper-case | --no-db2-upper-case]\n"
                "                        [--verify] [--parallel N] [--json] TABLE...\n\n"
                "Sends the tables from the other side: creates each on the target and copies every row.\n"
@@ -82,6 +82,11 @@ const char* commandHelp(const std::string& command)
                "target lacks, a target column that is NOT NULL without a default, a table that cannot roll\n"
                "back (MyISAM) or, replacing rows, a foreign key with ON DELETE CASCADE or SET NULL that\n"
                "references it refuses the table before any row moves. --existing is not taken from the window.\n"
+               "A value the existing column would change without a word costs its row, told with its column:\n"
+               "fractions of seconds a narrower DATETIME or TIME would cut, a DECIMAL or BIGINT a DOUBLE or\n"
+               "REAL would round, 69 in a YEAR (2069), the text '1e2' in an INT (100), 1e-50 in a FLOAT (0).\n"
+               "--allow-rounding lets the rounded ones in (fractions cut, numbers rounded to the column's\n"
+               "digits) and counts them per column; the others are refused still. Off unless given.\n"
                "A name matches an existing table as the target compares names: DB2 exactly; MySQL exactly,\n"
                "or without regard to case where its lower_case_table_names is 1 or 2. Two tables that would\n"
                "land on one name: the first is sent, the second fails. A table or column name longer than\n"
@@ -152,6 +157,7 @@ const std::set<std::string> kValuedOptions = {
 const std::set<std::string> kFlags = {
     "help",           "json",    "overwrite",    "skip-existing", "keys",      "no-keys",
     "db2-upper-case", "no-db2-upper-case", "mysql-tls", "no-mysql-tls", "db2-tls", "no-db2-tls", "verify",
+    "allow-rounding",
 };
 
 int connectionFailure(CliContext& context, DatabaseSide side, const DbError& error)

@@ -269,6 +269,7 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
         };
         const QJsonObject nulled = perColumn(table.datesStoredAsNull);
         const QJsonObject substituted = perColumn(table.valuesChangedByCodePage);
+        const QJsonObject rounded = perColumn(table.valuesRounded);
         QJsonObject entry {
             {"name", QString::fromStdString(table.name)},
             {"status", QString::fromStdString(statusOf(table, notes, summary))},
@@ -288,6 +289,8 @@ QJsonObject summaryJson(TransferDirection direction, const TransferSummary& summ
             entry.insert("zeroDatesStoredAsNull", nulled);
         if (!substituted.isEmpty())
             entry.insert("valuesChangedByCodePage", substituted);
+        if (!rounded.isEmpty())
+            entry.insert("valuesRounded", rounded);
         QJsonArray optionNotes;
         for (const auto& note : table.notes)
             optionNotes.append(QString::fromStdString(note));
@@ -346,6 +349,8 @@ TransferOptions transferOptions(const CliArgs& args, const CliContext& context)
     // Not the window's choice: without the option a send does what it always did.
     // Not the window's choice either: a script asks for it.
     options.verifyAfterSending = args.flags.count("verify") > 0;
+    // Nor this: a script that stores values rounded asks for it.
+    options.allowRounding = args.flags.count("allow-rounding") > 0;
     // Nor is this: several snapshots instead of one is a script's own choice.
     if (const auto parallel = args.options.find("parallel"); parallel != args.options.end())
         options.parallelStreams = ParallelStreamsArgument(parallel->second);

@@ -127,6 +127,9 @@ inline constexpr SettingKey kCopyPrimaryKeysSetting {"CopyPrimaryKeys", "0"};   
 // A table the target has: "replace" the table (asking), "append" its rows or "replace-rows".
 inline constexpr SettingKey kExistingTablesSetting {"ExistingTables", "replace"};
 inline constexpr SettingKey kUpperCaseDb2NamesSetting {"UpperCaseDB2Names", "0"};  // "1" creates ORDERS for orders
+// "1": loading into an existing table, a value its column would round goes in rounded (the window only;
+// tablehop-cli send --allow-rounding).
+inline constexpr SettingKey kAllowRoundingSetting {"AllowRounding", "0"};
 // "1": the window asks about every existing table of a send at once, before any row moves.
 inline constexpr SettingKey kAskExistingFirstSetting {"AskAboutExistingTablesFirst", "0"};
 // "1": passwords in the system keyring, not in the settings file.

@@ -39,6 +39,7 @@ inline constexpr AccessKey kTableManagerAccessKeys[] = {
     {object_name::kMatchingDB2Types, 'y'},
     {object_name::kCopyPrimaryKeys, 'p'},
     {object_name::kUpperCaseDB2Names, 'U'},
+    {object_name::kAllowRounding, 'w'},
     {object_name::kAskExistingFirst, 'x'},
     {object_name::kVerifyAfterSending, 'V'},
     {object_name::kRefreshMySQLTables, 'R'},

@@ -45,6 +45,7 @@ inline constexpr const char* kOptions = "OptionsArea";
 inline constexpr const char* kMatchingDB2Types = "matchingDb2TypesCheck";
 inline constexpr const char* kCopyPrimaryKeys = "copyPrimaryKeysCheck";
 inline constexpr const char* kExistingTables = "existingTablesCombo";
+inline constexpr const char* kAllowRounding = "allowRoundingCheck";
 inline constexpr const char* kUpperCaseDB2Names = "upperCaseDb2NamesCheck";
 inline constexpr const char* kAskExistingFirst = "askExistingFirstCheck";
 inline constexpr const char* kVerifyAfterSending = "verifyAfterSendingCheck";

@@ -271,7 +271,7 @@ void TableManagerWindow::buildKeyboardAccess()
     });
 }
 
-// Seven options beside the logins in the store; each change is written at once.
+// Eight options beside the logins in the store; each change is written at once.
 void TableManagerWindow::buildOptionChecks()
 {
     SettingsStore& settings = host_.settings();
@@ -334,6 +334,13 @@ void TableManagerWindow::buildOptionChecks()
     optionsLayout_->setStretchFactor(existingTables_, 100);
     existingTables_->setMaximumWidth(existingTables_->fontMetrics().horizontalAdvance(existingTables_->itemText(2))
                                      + Twips(600));
+    allowRounding_ = onOffCheck("Allow rounding", object_name::kAllowRounding,
+                                "Adding or replacing rows: a value its column would round (a DECIMAL into a DOUBLE, "
+                                "fractions of seconds into a DATETIME) goes in rounded and is counted; without it, "
+                                "the row is refused. Other changes are always refused",
+                                kAllowRoundingSetting);
+    addTransferOption(allowRounding_);
+    pointer_->watchButton(allowRounding_);
     askFirst_ = onOffCheck("Ask about existing tables before sending", object_name::kAskExistingFirst,
                            "Every question about tables the target has comes in one box before the first row "
                            "moves; then the send goes on without asking",
@@ -368,7 +375,8 @@ void TableManagerWindow::buildOptionChecks()
     QWidget::setTabOrder(matchingTypes_, copyKeys_);
     QWidget::setTabOrder(copyKeys_, upperCaseNames_);
     QWidget::setTabOrder(upperCaseNames_, existingTables_);
-    QWidget::setTabOrder(existingTables_, askFirst_);
+    QWidget::setTabOrder(existingTables_, allowRounding_);
+    QWidget::setTabOrder(allowRounding_, askFirst_);
     QWidget::setTabOrder(askFirst_, verifyAfter_);
     QWidget::setTabOrder(verifyAfter_, parallelStreams_);
     QWidget::setTabOrder(parallelStreams_, backButton_);
@@ -383,6 +391,7 @@ TransferOptions TableManagerWindow::transferOptions() const
         = {ExistingTables::ReplaceTable, ExistingTables::AddRows, ExistingTables::ReplaceRows};
     options.existingTables = modes[std::clamp(existingTables_->currentIndex(), 0, 2)];
     options.upperCaseNamesOnDB2 = upperCaseNames_->isChecked();
+    options.allowRounding = allowRounding_->isChecked();
     options.verifyAfterSending = verifyAfter_->isChecked();
     options.parallelStreams = parallelStreams_->value();
     return options;

@@ -68,6 +68,7 @@ public:
     QCheckBox* upperCaseNamesCheck() const { return upperCaseNames_; }
     QCheckBox* verifyAfterSendingCheck() const { return verifyAfter_; }
     QComboBox* existingTablesCombo() const { return existingTables_; }
+    QCheckBox* allowRoundingCheck() const { return allowRounding_; }
     QSpinBox* parallelStreamsSpin() const { return parallelStreams_; }
     // "Ask about existing tables before sending": one question before a send
     // starts instead of one as each table is reached.
@@ -185,6 +186,7 @@ private:
     QCheckBox* upperCaseNames_ = nullptr;
     QCheckBox* verifyAfter_ = nullptr;
     QComboBox* existingTables_ = nullptr;
+    QCheckBox* allowRounding_ = nullptr;
     QSpinBox* parallelStreams_ = nullptr;
     QCheckBox* askFirst_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

@@ -44,6 +44,11 @@ public:
     bool isView(DataConnection& connection, const std::string& table) const override;
     std::vector<ExistingColumn> existingColumns(DataConnection& connection, const std::string& table) const override;
     bool columnNamesIgnoreCase() const override { return true; }
+    std::map<std::string, std::string> declaredColumnTypes(DataConnection& connection,
+                                                           const std::string& table) const override
+    {
+        return columnDeclarations(connection, table);
+    }
     std::vector<std::string> rowChangingReferences(DataConnection& connection, const std::string& table) const override;
     std::optional<std::string> rollbackProblem(DataConnection& connection, const std::string& table) const override;
     std::optional<std::string> transactionTooLargeAdvice(const DbError& error) const override;

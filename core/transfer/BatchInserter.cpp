@@ -3,6 +3,7 @@
 #include "Utf16.h"
 #include "ValueText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -306,16 +307,65 @@ void BatchInserter::sendRange(const RowBlock& block, size_t first, size_t count,
         endTransaction(true);
 }
 
-BatchOutcome BatchInserter::insert(const RowBlock& block)
+const std::string& BatchInserter::targetColumn(size_t column) const
+{
+    return column < columns_.size() ? columns_[column] : plans_[column].field.name;
+}
+
+std::map<size_t, DbError> BatchInserter::checkValues(RowBlock& block)
+{
+    std::map<size_t, DbError> unsent;
+    roundedCells_.clear();
+    for (size_t c = 0; c < fits_.size() && c < plans_.size(); ++c) {
+        const ColumnFit& fit = fits_[c];
+        if (fit.holdsEveryValue())
+            continue;
+        for (size_t r = 0; r < block.rows; ++r) {
+            const auto value = block.sendView(c, r);
+            if (!value || unsent.count(r))
+                continue;
+            const ValueChange change = fit.check(*value);
+            if (change == ValueChange::None)
+                continue;
+            if (change == ValueChange::Rounded && allowRounding_) {
+                block.shortenSendText(c, r, fit.rounded(*value));
+                roundedCells_.emplace_back(r, c);
+                continue;
+            }
+            std::string message
+                = table_ + "." + targetColumn(c) + ": " + fit.why(change, *value) + "; the row was not written.";
+            if (change == ValueChange::Rounded)
+                message += " Allow rounding to store the nearest value the column holds instead.";
+            unsent.emplace(r, DbError("HY000", 0, std::move(message)));
+        }
+    }
+    return unsent;
+}
+
+void BatchInserter::countRounded(BatchOutcome& outcome) const
+{
+    for (const auto& [row, column] : roundedCells_)
+        if (!std::binary_search(outcome.refusedRows.begin(), outcome.refusedRows.end(), row))
+            ++outcome.valuesRounded[targetColumn(column)];
+}
+
+BatchOutcome BatchInserter::insert(RowBlock& block)
 {
     BatchOutcome outcome;
     try {
+        const std::map<size_t, DbError> unsent = checkValues(block);
         size_t first = 0;
         while (first < block.rows) {
+            if (const auto refused = unsent.find(first); refused != unsent.end()) {
+                refuse(outcome, block, first, refused->second);
+                ++first;
+                continue;
+            }
             size_t end = first, bytes = 0;
             for (; end < block.rows; ++end) {
                 const size_t row = rowBytes(block, end);
-                if (row > limits_.rowBytes || (end > first && bytes + row > limits_.batchBytes))
+                if (row > limits_.rowBytes || (end > first && bytes + row > limits_.batchBytes)
+                    || (end > first && unsent.count(end)))
                     break;
                 bytes += row;
             }
@@ -329,6 +379,7 @@ BatchOutcome BatchInserter::insert(const RowBlock& block)
             sendRange(block, first, end - first, outcome);
             first = end;
         }
+        countRounded(outcome);
         // UTF-16 copies of long values are not kept while the next block is read.
         for (ColumnBuffer& wide : wide_)
             if (wide.data.size() > kKeptWideBytes)

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "ColumnFit.h"
 #include "ColumnTypes.h"
 #include "DataConnection.h"
 #include "RowBlock.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +24,9 @@ struct BatchOutcome {
     // Rows that arrived with substitution characters: the target's code page
     // lacks some character of theirs.
     std::vector<size_t> substitutedRows;
+    // Values of rows that arrived that their columns rounded, with rounding
+    // accepted, per target column.
+    std::map<std::string, long long> valuesRounded;
     std::optional<RefusedRow> firstRefused;
     // A failure that is not a row's own ended the block (the connection or the
     // target table gone, a full log or table space, a deadlock): the
@@ -39,14 +44,17 @@ struct BatchOutcome {
 // instead of refusing rows, as does any error that is not the row's own
 // (see SqlDialect::isRowsOwnFault). Where the target only warns of a value it
 // changed, each array's warnings are read and a changed row is refused as if
-// the server had refused it. The target connection must have autocommit off.
+// the server had refused it. Where the target column would change a value
+// without a word (setValueChecks), its row is refused before it is sent. The
+// target connection must have autocommit off.
 class BatchInserter {
 public:
     // columnTypes: the target's column types as created, where known.
     BatchInserter(DataConnection& target, TargetSide side, const std::string& table, std::vector<ColumnPlan> plans,
                   const std::vector<std::string>& columnTypes = {});
 
-    BatchOutcome insert(const RowBlock& block);
+    // Values accepted rounded are rounded in the block as they are sent.
+    BatchOutcome insert(RowBlock& block);
 
     // Called between single-row sends so a long retry does not freeze the window.
     void setPacer(std::function<void()> pace) { pace_ = std::move(pace); }
@@ -67,6 +75,15 @@ public:
         if (wanted)
             setNonAtomicArrays(false);
     }
+    // How each target column holds the values of its source column (in plan
+    // order): a row with a value its column would change is refused without
+    // being sent, except, with `allowRounding`, a value the column would only
+    // round: that one is sent as the column keeps it and counted.
+    void setValueChecks(std::vector<ColumnFit> columns, bool allowRounding)
+    {
+        fits_ = std::move(columns);
+        allowRounding_ = allowRounding;
+    }
 
 private:
     void prepareIfNeeded(SQLHSTMT statement, bool& prepared);
@@ -79,6 +96,11 @@ private:
     void sendRowByRow(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void sendRange(const RowBlock& block, size_t first, size_t count, BatchOutcome& outcome);
     void refuse(BatchOutcome& outcome, const RowBlock& block, size_t row, DbError error);
+    // The rows of the block refused for a value their column would change,
+    // each with why; rounds the values accepted rounded and notes their cells.
+    std::map<size_t, DbError> checkValues(RowBlock& block);
+    void countRounded(BatchOutcome& outcome) const;
+    const std::string& targetColumn(size_t column) const;
     size_t rowBytes(const RowBlock& block, size_t row) const;
     bool endsTheCopy(const DbError& error) const;
     // The values the statement just run stored changed, as the error that
@@ -104,6 +126,9 @@ private:
     bool nonAtomic_ = false, oneTransaction_ = false;
     bool checkWarnings_ = false;  // the target warns of values it changed instead of refusing them
     std::vector<std::string> columns_;
+    std::vector<ColumnFit> fits_;
+    bool allowRounding_ = false;
+    std::vector<std::pair<size_t, size_t>> roundedCells_;  // (row, column) of the block being sent
     SQLULEN processed_ = 0;
     std::function<void()> pace_;
     bool arrayPrepared_ = false, rowPrepared_ = false;

@@ -43,6 +43,10 @@ struct TransferOptions {
     int parallelStreams = 1;
     // Tables with fewer rows go as one stream whatever parallelStreams says.
     long long splitFromRows = kSplitFromRows;
+    // Loading into an existing table, a value its column would round (a
+    // DECIMAL(30,10) into a DOUBLE, a DATETIME(6) into a DATETIME) goes in
+    // rounded and is counted, instead of costing its row.
+    bool allowRounding = false;
 };
 
 // How the target sizes the text columns a CREATE TABLE declares: in bytes,

@@ -372,12 +372,28 @@ std::vector<size_t> RowBlock::nullZeroDates(size_t column)
 
 std::optional<std::string> RowBlock::sendText(size_t column, size_t row) const
 {
+    if (const auto value = sendView(column, row))
+        return std::string(*value);
+    return std::nullopt;
+}
+
+std::optional<std::string_view> RowBlock::sendView(size_t column, size_t row) const
+{
     const ColumnBuffer& buffer = sendColumn(column);
     if (buffer.isNull(row))
         return std::nullopt;
     if (buffer.cType == SQL_C_BIT || buffer.cType == SQL_C_UTINYINT)
-        return std::string(*buffer.at(row) ? "1" : "0");
-    return std::string(buffer.at(row), static_cast<size_t>(buffer.lengths[row]));
+        return std::string_view(*buffer.at(row) ? "1" : "0");
+    return std::string_view(buffer.at(row), static_cast<size_t>(buffer.lengths[row]));
+}
+
+void RowBlock::shortenSendText(size_t column, size_t row, std::string_view text)
+{
+    ColumnBuffer& buffer = converted_[column] ? send_[column] : read_[column];
+    if (buffer.isNull(row) || static_cast<SQLLEN>(text.size()) > buffer.lengths[row])
+        return;
+    std::memcpy(buffer.at(row), text.data(), text.size());
+    buffer.lengths[row] = static_cast<SQLLEN>(text.size());
 }
 
 std::vector<Field> RowBlock::rowFields(size_t row) const

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // How a source column is fetched (bound C type) ...
@@ -77,6 +78,10 @@ public:
     // One row in send form, as fields for BuildInsertSql.
     std::vector<Field> rowFields(size_t row) const;
     std::optional<std::string> sendText(size_t column, size_t row) const;
+    // The same without a copy: a boolean sent as a number reads "1" or "0".
+    std::optional<std::string_view> sendView(size_t column, size_t row) const;
+    // Replaces a text value sent by `text`, which is no longer than it.
+    void shortenSendText(size_t column, size_t row, std::string_view text);
     // Bytes of the values read into the first `rows` rows (Nulls count nothing).
     size_t valueBytes() const;
 

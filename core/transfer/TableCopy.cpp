@@ -75,7 +75,7 @@ TransferRun::TransferRun(TransferDirection direction, const ConnectionProfile& m
           tables_(tables)
 {
     for (const std::string& table : tables)
-        summary.tables.push_back(TableResult {table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}});
+        summary.tables.push_back(TableResult {table, TableStatus::Skipped, 0, 0, 0, -1, {}, "not sent", {}, {}, {}});
 }
 
 bool TransferRun::connect(bool firstOfRun)
@@ -249,6 +249,7 @@ void TableCopy::checkCount(const std::string& counted, long long expected)
     result_.rowsRefused = copy_.refused;
     result_.datesStoredAsNull = copy_.datesStoredAsNull;
     result_.valuesChangedByCodePage = copy_.valuesChangedByCodePage;
+    result_.valuesRounded = copy_.valuesRounded;
     result_.status = TableStatus::Sent;
     result_.reason.clear();
     if (copy_.readFailed || copy_.writeFailed) {
@@ -524,7 +525,8 @@ void TableCopy::swapInOrDiscard()
 TableCopy::After TableCopy::loadIntoExistingTable()
 {
     kept_ = mode_ == ExistingTables::AddRows ? "no row was added" : "the old rows were kept";
-    if (!countSourceRows() || !confirmLoad() || !openSourceForLoad() || !matchColumns() || !beginLoad())
+    if (!countSourceRows() || !confirmLoad() || !readColumnTypes() || !openSourceForLoad() || !matchColumns()
+        || !beginLoad())
         return stopped();
     loadRows();
     refuseEmptying();
@@ -571,6 +573,28 @@ bool TableCopy::confirmLoad()
     return true;
 }
 
+// Both sides' column types decide which values would change on their way;
+// read before the reader takes the source connection.
+bool TableCopy::readColumnTypes()
+{
+    const std::string describeSql
+        = "SELECT * FROM " + run_.targetDialect.quoteIdentifier(existingName_) + " WHERE 1 = 0";
+    try {
+        sourceDeclarations_ = run_.sourceDialect.declaredColumnTypes(run_.source, table_);
+        const auto declared = run_.targetDialect.declaredColumnTypes(run_.target, existingName_);
+        const auto described = run_.target.execute(describeSql);
+        for (int i = 0; described && i < described->fieldCount(); ++i) {
+            Field column = described->field(i);
+            if (const auto it = declared.find(column.name); it != declared.end())
+                column.declaredType = it->second;
+            targetFields_[column.name] = std::move(column);
+        }
+    } catch (const DbError& error) {
+        return stepFailed(TransferStep::ReplaceTable, error.description(), describeSql);
+    }
+    return true;
+}
+
 bool TableCopy::openSourceForLoad()
 {
     try {
@@ -612,10 +636,26 @@ bool TableCopy::beginLoad()
     return true;
 }
 
+// How each target column holds its source column's values, decided before any row moves.
+ValueChecks TableCopy::valueChecks() const
+{
+    ValueChecks checks;
+    checks.allowRounding = run_.options.allowRounding;
+    const std::vector<Field>& sourceColumns = reader_->columns();
+    for (size_t c = 0; c < sourceColumns.size() && c < loadColumns_.names.size(); ++c) {
+        Field source = sourceColumns[c];
+        if (const auto it = sourceDeclarations_.find(source.name); it != sourceDeclarations_.end())
+            source.declaredType = it->second;
+        const auto target = targetFields_.find(loadColumns_.names[c]);
+        checks.columns.push_back(target == targetFields_.end() ? ColumnFit() : FitColumn(source, target->second));
+    }
+    return checks;
+}
+
 void TableCopy::loadRows()
 {
-    copy_ = CopyRows(run_.side, table_, existingName_, *reader_, rowCount_, loadColumns_.types, run_.target,
-                     observer_, nullptr, loadColumns_.names);
+    copy_ = CopyRows(run_.side, table_, existingName_, *reader_, rowCount_, loadColumns_.types, run_.target, observer_,
+                     nullptr, loadColumns_.names, valueChecks());
     reader_.reset();
     observer_.progress(0);
     checkCount(existingName_, loading_->rowsBefore() + copy_.copied);

@@ -120,9 +120,11 @@ private:
     void refuseLoad(TransferStep step, const std::string& description, const std::string& reason);
     bool countSourceRows();
     bool confirmLoad();
+    bool readColumnTypes();
     bool openSourceForLoad();
     bool matchColumns();
     bool beginLoad();
+    ValueChecks valueChecks() const;
     void loadRows();
     void refuseEmptying();
     bool commitLoad();  // false when whether the COMMIT took effect is unknown
@@ -155,6 +157,8 @@ private:
     std::string kept_;
     long long rowsAsked_ = 0;
     std::vector<SqlDialect::ExistingColumn> targetColumns_;
+    std::map<std::string, std::string> sourceDeclarations_;
+    std::map<std::string, Field> targetFields_;  // by name, as the target's driver describes them
     LoadColumns loadColumns_;
     std::optional<ExistingTableLoad> loading_;
 };

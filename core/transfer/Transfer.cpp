@@ -84,7 +84,8 @@ size_t BatchRowsFor(long long rowCount)
 
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
-                    TransferObserver& observer, DataConnection* waiting, const std::vector<std::string>& intoColumns)
+                    TransferObserver& observer, DataConnection* waiting, const std::vector<std::string>& intoColumns,
+                    const ValueChecks& checks)
 {
     const bool oneTransaction = !intoColumns.empty();
     CopyResult result;
@@ -104,6 +105,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             inserter.setColumnNames(intoColumns);
             inserter.setOneTransaction(true);
         }
+        inserter.setValueChecks(checks.columns, checks.allowRounding);
         inserter.setPacer([&pacer] { pacer.tick(); });
         for (;;) {
             RowBlock* block = nullptr;
@@ -143,6 +145,8 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                                 outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
+            for (const auto& [column, values] : outcome.valuesRounded)
+                result.valuesRounded[column] += values;
             if (!outcome.substitutedRows.empty()) {
                 if (!codePage)
                     codePage = targetDialect.databaseCodePage(target).value_or(0);  // 0: unknown, ASCII only
@@ -317,6 +321,10 @@ std::vector<std::string> TransferSummaryLines(const TransferSummary& summary, co
         for (const auto& [column, values] : table.valuesChangedByCodePage)
             lines.push_back(table.name + "." + column + ": " + number(values) + " value" + (values == 1 ? "" : "s")
                             + " changed by the database's code page");
+    for (const TableResult& table : summary.tables)
+        for (const auto& [column, values] : table.valuesRounded)
+            lines.push_back(table.name + "." + column + ": " + number(values) + " value" + (values == 1 ? "" : "s")
+                            + " rounded by the column, as rounding was allowed");
     for (const TableResult& table : summary.tables)
         lines.insert(lines.end(), table.notes.begin(), table.notes.end());
     if (summary.verification) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColumnFit.h"
 #include "ColumnTypes.h"
 #include "ConnectionProfile.h"
 #include "DataConnection.h"
@@ -105,6 +106,8 @@ struct TableResult {
     // Values the target stored with substitution characters (its code page
     // lacks some of their characters), per column.
     std::map<std::string, long long> valuesChangedByCodePage;
+    // Values an existing table's column stored rounded, rounding accepted, per column.
+    std::map<std::string, long long> valuesRounded;
 };
 
 struct TransferSummary {
@@ -131,6 +134,7 @@ struct TransferSummary {
 //   Kept as they were on MySQL: orders, items
 //   orders.created: 3 zero dates stored as NULL
 //   orders.note: 2 values changed by the database's code page
+//   orders.price: 3 values rounded by the column, as rounding was allowed
 //   orders: primary key left out: its column id is LONG VARCHAR, which cannot be part of a key on IBM DB2
 // How the lines write their numbers: counts and seconds; by default plainly
 // ("1200", "12.3"), a window writes them as its locale does.
@@ -169,6 +173,15 @@ struct CopyResult {
     bool connectionLost = false;  // the failure was the source's or the target's connection going away
     std::map<std::string, long long> datesStoredAsNull;
     std::map<std::string, long long> valuesChangedByCodePage;
+    std::map<std::string, long long> valuesRounded;
+};
+// Loading into an existing table: how each target column holds the values of
+// its source column, in source order (none: every value arrives as it is),
+// and whether values a column would round go in rounded, counted, instead of
+// costing their rows.
+struct ValueChecks {
+    std::vector<ColumnFit> columns;
+    bool allowRounding = false;
 };
 // targetColumnTypes: the column types of the target table as created.
 // waiting: a connection to the target that idles through the copy (the
@@ -178,7 +191,7 @@ struct CopyResult {
 CopyResult CopyRows(TargetSide side, const std::string& table, const std::string& into, SourceReader& source,
                     long long rowCount, const std::vector<std::string>& targetColumnTypes, DataConnection& target,
                     TransferObserver& observer, DataConnection* waiting = nullptr,
-                    const std::vector<std::string>& intoColumns = {});
+                    const std::vector<std::string>& intoColumns = {}, const ValueChecks& checks = {});
 
 // Why a load that replaces rows must not commit: rows were read but not one
 // could be written, and the table would be left empty. nullopt when it may.

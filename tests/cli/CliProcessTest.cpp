@@ -98,7 +98,7 @@ std::vector<std::string> CliProcessTest::tables(const std::string& side)
 void CliProcessTest::init()
 {
     for (const char* t : {"cli_a", "Cli_B", "cli_c", "cli_renamed", "cli odd`name", "cli_orders", "cli_refused",
-                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb", "cli_zero"})
+                          "cli_Ä", "cli_zk", "cli_cp", "cli_äa", "cli_Äb", "cli_zero", "cli_round"})
         ExecMySQL("DROP TABLE IF EXISTS " + QuoteMySQLIdentifier(t));
     ExecMySQL("DROP VIEW IF EXISTS cli_view");
     for (const auto& name : tables("db2"))
@@ -514,6 +514,21 @@ void CliProcessTest::sendRefusedTableIsExitOne()
         = QJsonDocument::fromJson(computed.out.toUtf8()).object().value("tables").toArray()[0].toObject();
     QCOMPARE(c.value("status"), QJsonValue("failed"));
     QCOMPARE(rowsOf("mysql", "SELECT * FROM cli_c"), QStringList({"7|70"}));
+    // A value the existing column would round costs its row, unless rounding is allowed: then it is counted.
+    ExecDB2("CREATE TABLE \"cli_round\" (\"id\" INTEGER, \"v\" DECIMAL(30,10))");
+    ExecDB2("INSERT INTO \"cli_round\" VALUES (1, 0.5), (2, 12345678901234567890.123456789)");
+    ExecMySQL("CREATE TABLE cli_round (id INT, v DOUBLE) ENGINE=InnoDB");
+    const CliRun refusedValue = run({"send", "--to", "mysql", "--existing", "append", "cli_round"});
+    QCOMPARE(refusedValue.exitCode, 1);
+    QVERIFY2(refusedValue.err.contains("cli_round.v: DOUBLE would round 12345678901234567890.1234567890"),
+             qPrintable(refusedValue.err));
+    const CliRun rounded
+        = run({"send", "--to", "mysql", "--existing", "replace-rows", "--allow-rounding", "--json", "cli_round"});
+    QCOMPARE(rounded.exitCode, 0);
+    const QJsonObject r
+        = QJsonDocument::fromJson(rounded.out.toUtf8()).object().value("tables").toArray()[0].toObject();
+    QCOMPARE(r.value("valuesRounded"), QJsonValue(QJsonObject {{"v", 1}}));
+    QCOMPARE(rowsOf("mysql", "SELECT COUNT(*) FROM cli_round"), QStringList({"2"}));
 
     const CliRun badLogin = run({"send", "--to", "mysql", "cli_refused"}, {{"TABLEHOP_DB2_PASSWORD", "wrong"}});
     QCOMPARE(badLogin.exitCode, 2);

@@ -464,8 +464,8 @@ void TableListTest::transferStatusTexts()
     TransferSummary summary;
     summary.seconds = 9.0;  // the engine's time, questions included
     summary.cancelled = true;
-    summary.tables = {TableResult {"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}},
-                      TableResult {"A", TableStatus::Incomplete, 5, 3, 0, 3, {}, "cancelled", {}, {}}};
+    summary.tables = {TableResult {"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}, {}},
+                      TableResult {"A", TableStatus::Incomplete, 5, 3, 0, 3, {}, "cancelled", {}, {}, {}}};
     const std::pair<QString, QString> cases[] = {
         {TransferSummaryText(summary, "IBM DB2", 1.04),
          "Sent 1 table to IBM DB2: 5 rows copied, 0 rows refused, 1.0 s (cancelled). Incomplete: A (cancelled; 3 of 5 "
@@ -494,8 +494,8 @@ void TableListTest::transferStatusTexts()
 
     // Verified after the send: the verdict joins the status line, its differences only the Log.
     TransferSummary verified;
-    verified.tables = {TableResult {"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}},
-                       TableResult {"C", TableStatus::Sent, 1, 1, 0, 1, {}, "", {}, {}}};
+    verified.tables = {TableResult {"B", TableStatus::Sent, 2, 2, 0, 2, {}, "", {}, {}, {}},
+                       TableResult {"C", TableStatus::Sent, 1, 1, 0, 1, {}, "", {}, {}, {}}};
     verified.verification = ComparisonSummary {};
     verified.verification->sourceName = "MySQL";
     verified.verification->targetName = "IBM DB2";

@@ -657,6 +657,18 @@ void TableSendTest::optionChecksAreUsedAndRemembered()
     open();
     QCOMPARE(manager()->findChild<QComboBox*>(kExistingTables)->currentIndex(), 1);
 
+    // Allow rounding: off until checked; remembered and sent with.
+    QCheckBox* rounding = manager()->findChild<QCheckBox*>(kAllowRounding);
+    QVERIFY(rounding && !rounding->isChecked());
+    QVERIFY(!manager()->transferOptions().allowRounding);
+    rounding->click();
+    QCOMPARE(store()->read("AllowRounding", ""), QStringLiteral("1"));
+    windows_.reset();
+    open();
+    QVERIFY(manager()->findChild<QCheckBox*>(kAllowRounding)->isChecked());
+    QVERIFY(manager()->transferOptions().allowRounding);
+    manager()->findChild<QCheckBox*>(kAllowRounding)->click();  // off for the sends below
+
     // Upper-case names on DB2: off until checked; names sent back to MySQL keep DB2's case.
     QCheckBox* upperCase = manager()->findChild<QCheckBox*>(kUpperCaseDB2Names);
     QVERIFY(upperCase && !upperCase->isChecked());

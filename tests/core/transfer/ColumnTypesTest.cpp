@@ -286,7 +286,7 @@ TEST(PlanTargetTable, KeyATargetCannotHoldIsLeftOutWithANote)
                                       "takes on IBM DB2"});
     // The window and the CLI show the note with the run's summary.
     TransferSummary summary;
-    summary.tables.push_back(TableResult {"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes, {}});
+    summary.tables.push_back(TableResult {"w", TableStatus::Sent, 1, 1, 0, 1, {}, "", mysql.notes, {}, {}});
     EXPECT_EQ(TransferSummaryLines(summary, "MySQL").back(), mysql.notes[0]);
 }
 

@@ -380,3 +380,105 @@ INSTANTIATE_TEST_SUITE_P(ToDB2BothModes, LoadLogFullTest,
                          ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2),
                                             ::testing::Values(ExistingTables::AddRows, ExistingTables::ReplaceRows)),
                          CaseName);
+
+// Values an existing column would change without a word are refused with
+// their rows, before they are sent; with rounding allowed, a value the column
+// would only round goes in rounded and is counted. Each case: the source
+// column, the target column, a value that fits and one that would change.
+class LoadChangedValuesTest : public LoadExistingTest {
+protected:
+    struct ChangeCase {
+        const char* what;
+        const char* sourceOnMySQL;  // nullptr: no such case in this direction
+        const char* sourceOnDB2;
+        const char* target;  // the type of the target's column, on either side
+        const char* fits;    // as SQL literals
+        const char* changes;
+        const char* sent;  // the value that would change, as the copy sends it
+        bool rounding;     // allowing rounding lets it in
+        const char* why;
+    };
+
+    // Source items(id, v) holds (1, fits) and (2, changes); the target's items(id, v) is empty.
+    void makeChangeCase(const ChangeCase& c)
+    {
+        SetUp();
+        observer = RecordingObserver();
+        source().execute("CREATE TABLE " + q("items", false) + "(" + q("id", false) + " INTEGER, " + q("v", false) + " "
+                         + (toDB2() ? c.sourceOnMySQL : c.sourceOnDB2) + ")");
+        source().execute("INSERT INTO " + q("items", false) + " VALUES(1, " + c.fits + "), (2, " + c.changes + ")");
+        target().execute("CREATE TABLE " + q("items") + "(" + q("id") + " INTEGER, " + q("v") + " " + c.target + ")"
+                         + targetEngine());
+    }
+
+    // The changing row is refused, told with its column and value; allowing
+    // rounding lets it in where the column would only round it.
+    void refusedThenAllowedRounded(const ChangeCase& c)
+    {
+        makeChangeCase(c);
+        auto summary = runAllowingRounding(false);
+        ASSERT_EQ(summary.tables[0].status, TableStatus::Sent) << observer.reportsText();
+        EXPECT_EQ(summary.tables[0].rowsWritten, 1);
+        EXPECT_EQ(summary.tables[0].rowsRefused, 1);
+        EXPECT_EQ(targetRows(q("id")), std::vector<Row> {{"1"}});
+        ASSERT_EQ(observer.reports.size(), 1u) << observer.reportsText();
+        const std::string& why = observer.reports[0].description;
+        EXPECT_NE(why.find("items.v: "), std::string::npos) << why;
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        EXPECT_NE(why.find(c.sent), std::string::npos) << why;
+        EXPECT_NE(observer.reports[0].sql.find(c.sent), std::string::npos) << observer.reports[0].sql;
+
+        makeChangeCase(c);
+        summary = runAllowingRounding(true);
+        EXPECT_EQ(summary.tables[0].rowsWritten, c.rounding ? 2 : 1) << observer.reportsText();
+        EXPECT_EQ(summary.tables[0].valuesRounded,
+                  (c.rounding ? std::map<std::string, long long> {{"v", 1}} : std::map<std::string, long long> {}));
+        EXPECT_EQ(targetRows(q("id")).size(), c.rounding ? 2u : 1u);
+    }
+
+    TransferSummary runAllowingRounding(bool allowed)
+    {
+        observer.targetList = {"items"};
+        TransferOptions options;
+        options.existingTables = ExistingTables::AddRows;
+        options.allowRounding = allowed;
+        return RunTransfer(std::get<0>(GetParam()), MySQLTestProfile(), DB2TestProfile(), {"items"}, observer, options);
+    }
+};
+
+TEST_P(LoadChangedValuesTest, ValuesTheColumnWouldChangeCostTheirRows)
+{
+    const std::vector<ChangeCase> cases {
+        {"DATETIME(6) cut by DATETIME", "DATETIME(6)", "TIMESTAMP(6)", toDB2() ? "TIMESTAMP(0)" : "DATETIME",
+         "'2024-01-31 10:00:00'", "'2024-01-31 10:00:00.123456'", "2024-01-31 10:00:00.123456", true,
+         "would cut the fraction of a second"},
+        // DB2 takes no fraction in a TIME text: it refuses every MySQL TIME(6) value.
+        {"TIME fraction cut by TIME", nullptr, "VARCHAR(20)", "TIME", "'10:11:12'", "'10:11:12.500000'",
+         "10:11:12.500000", true, "would cut the fraction of a second"},
+        {"SMALLINT 69 into YEAR, stored as 2069", nullptr, "SMALLINT", "YEAR", "2024", "69", "69", false,
+         "YEAR(4) cannot hold 69"},
+        {"the text '1e2' into INT, stored as 100", "VARCHAR(20)", "VARCHAR(20)", "INTEGER", "'100'", "'1e2'", "1e2",
+         false, "would read the text '1e2' as a value it writes otherwise"},
+        {"DOUBLE 1e-50 into FLOAT, stored as 0", "DOUBLE", "DOUBLE", toDB2() ? "REAL" : "FLOAT", "0.5", "1e-50",
+         "1e-50", false, "cannot hold 1e-50"},
+        {"DECIMAL(30,10) rounded by DOUBLE", "DECIMAL(30,10)", "DECIMAL(30,10)", "DOUBLE", "0.1",
+         "12345678901234567890.123456789", "12345678901234567890.1234567890", true, "would round"},
+        {"DECIMAL(30,10) rounded by REAL", "DECIMAL(30,10)", "DECIMAL(30,10)", toDB2() ? "REAL" : "FLOAT", "0.5", "0.1",
+         "0.1000000000", true, "would round"},
+        {"BIGINT beyond 2^53 rounded by DOUBLE", "BIGINT", "BIGINT", "DOUBLE", "9007199254740992", "9007199254740993",
+         "9007199254740993", true, "would round"},
+        {"BIGINT beyond 2^24 rounded by REAL", "BIGINT", "BIGINT", toDB2() ? "REAL" : "FLOAT", "16777216", "16777217",
+         "16777217", true, "would round"},
+    };
+    for (const ChangeCase& c : cases)
+        if (toDB2() ? c.sourceOnMySQL : c.sourceOnDB2) {
+            SCOPED_TRACE(c.what);
+            refusedThenAllowedRounded(c);
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDirections, LoadChangedValuesTest,
+                         ::testing::Combine(::testing::Values(TransferDirection::MySQLToDB2,
+                                                              TransferDirection::DB2ToMySQL),
+                                            ::testing::Values(ExistingTables::AddRows)),
+                         CaseName);
