@@ -30,9 +30,54 @@ std::string formatDouble(double v)
 }
 
 // DB2 CLI's character form of a value.
+// A DECFLOAT as DB2 writes it (IEEE 754's to-scientific-string): at most
+// `digits` digits of coefficient, an exponent once the number is large or very
+// small. PostgreSQL's numeric writes every digit, 385 of them for 1E384.
+std::string decfloatText(const std::string& number, size_t digits)
+{
+    if (number.find_first_not_of("-.0123456789") != std::string::npos)
+        return number;  // NaN, Infinity
+    const bool negative = !number.empty() && number[0] == '-';
+    std::string coefficient;
+    long long exponent = 0;
+    bool fraction = false;
+    for (const char c : number) {
+        if (c == '.')
+            fraction = true;
+        else if (c != '-') {
+            coefficient += c;
+            exponent -= fraction ? 1 : 0;
+        }
+    }
+    coefficient.erase(0, std::min(coefficient.find_first_not_of('0'), coefficient.size() - 1));
+    while (coefficient.size() > digits && coefficient.back() == '0') {
+        coefficient.pop_back();
+        ++exponent;
+    }
+    const long long adjusted = exponent + static_cast<long long>(coefficient.size()) - 1;
+    std::string text = negative ? "-" : "";
+    if (exponent <= 0 && adjusted >= -6) {
+        const auto point = static_cast<long long>(coefficient.size()) + exponent;
+        if (exponent == 0)
+            text += coefficient;
+        else if (point > 0)
+            text += coefficient.substr(0, static_cast<size_t>(point)) + "."
+                + coefficient.substr(static_cast<size_t>(point));
+        else
+            text += "0." + std::string(static_cast<size_t>(-point), '0') + coefficient;
+        return text;
+    }
+    text += coefficient.substr(0, 1);
+    if (coefficient.size() > 1)
+        text += "." + coefficient.substr(1);
+    return text + "E" + (adjusted >= 0 ? "+" : "") + std::to_string(adjusted);
+}
+
 std::string charForm(const ResultColumn& col, const char* v, int len)
 {
     const TypeDesc& t = col.type;
+    if (t.kind == Kind::DecFloat)
+        return decfloatText(std::string(v, static_cast<size_t>(len)), static_cast<size_t>(t.length));
     if (t.kind == Kind::Boolean)
         return v[0] == 't' ? "1" : "0";
     if (t.isBinary() || col.pgType == 17)
@@ -331,7 +376,7 @@ SQLRETURN Stmt::putValue(int c, SQLSMALLINT cType, char* buffer, SQLLEN bufLen, 
         } else {
             if (cType == SQL_C_CHAR) {
                 if (col.type.kind == Kind::Boolean || col.type.isBinary() || col.type.kind == Kind::Timestamp
-                    || col.pgType == 17)
+                    || col.type.kind == Kind::DecFloat || col.pgType == 17)
                     local = charForm(col, text, length);
                 else
                     local.assign(text, static_cast<size_t>(length));

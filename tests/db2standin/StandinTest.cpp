@@ -363,7 +363,7 @@ TEST_F(Standin, RenameRefusedForATableOthersUse)
     }
     // Triggers are listed with what they use; without them the table may be renamed.
     EXPECT_EQ(s.query("SELECT TRIGNAME, TABNAME, TRIGTIME, TRIGEVENT, GRANULARITY FROM SYSCAT.TRIGGERS"
-                     " WHERE TRIGNAME = 'SI_RN_TRG'"),
+                      " WHERE TRIGNAME = 'SI_RN_TRG'"),
               (std::vector<std::vector<std::string>> {{"SI_RN_TRG", "SI_RN_LOG", "A", "I", "R"}}));
     EXPECT_EQ(s.query("SELECT BNAME FROM SYSCAT.TRIGDEP WHERE TRIGNAME = 'SI_RN_TRG' ORDER BY 1"),
               (std::vector<std::vector<std::string>> {{"SI_RN_LOG"}, {"SI_RN_T"}}));
@@ -757,6 +757,9 @@ TEST_F(Standin, DescribedTypesAndValues)
         {"REAL", "1.5", 7, 7, 24, 0, "1.5"},
         {"DOUBLE", "0.1", 8, 8, 53, 0, "0.1"},
         {"DECFLOAT(34)", "1.25", -360, -360, 34, 0, "1.25"},
+        // DB2's notation once the exponent is large or very small, not every digit.
+        {"DECFLOAT(16)", "9.999999999999999E384", -360, -360, 16, 0, "9.999999999999999E+384"},
+        {"DECFLOAT(34)", "-0.00000012", -360, -360, 34, 0, "-1.2E-7"},
         {"CHAR(4)", "'ab'", 1, 1, 4, 0, "ab  "},
         {"VARCHAR(20)", "'héllo'", 12, 12, 20, 0, "héllo"},
         // Characters are described as the bytes they may take.
