@@ -277,7 +277,9 @@ void TableCopy::checkCount(const std::string& counted, long long expected)
         }
     } catch (const DbError& error) {
         const bool cancelled = observer_.cancelRequested();
-        if (!cancelled)
+        if (cancelled)
+            run_.summary.cancelled = true;  // Cancel stopped the count: the run ends here
+        else
             observer_.report(TransferStep::CountRows, error.description(), countSql);
         result_.status = TableStatus::Incomplete;
         result_.reason = cancelled ? "cancelled" : "the rows on the target could not be counted";
