@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliEnvironment.h"
 #include "DataConnection.h"
 #include "SettingsStore.h"
 #include "SqlDialect.h"
@@ -111,14 +112,7 @@ void CliProcessTest::cleanup() { init(); }
 CliRun CliProcessTest::run(const QStringList& args, const QMap<QString, QString>& extraEnv, bool withLogins)
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome.path());  // never the user's own store
-    env.insert("XDG_DATA_HOME", dataHome.path());
-    if (withLogins) {
-        for (const QString side : {"MYSQL", "DB2"})
-            for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
-                env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
-    }
+    QProcessEnvironment env = CliEnvironment(configHome.path(), dataHome.path(), withLogins);
     for (auto it = extraEnv.begin(); it != extraEnv.end(); ++it)
         env.insert(it.key(), it.value());
     process.setProcessEnvironment(env);
@@ -828,13 +822,7 @@ void CliProcessTest::stopSignalEndsLikeCancel()
 
 void CliProcessTest::start(QProcess& process, const QStringList& args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome.path());
-    env.insert("XDG_DATA_HOME", dataHome.path());
-    for (const QString side : {"MYSQL", "DB2"})
-        for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
-            env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(CliEnvironment(configHome.path(), dataHome.path()));
     process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
     if (!process.waitForStarted(10000))  // until then its state is Starting, not Running
         qFatal("tablehop-cli did not start");
