@@ -29,10 +29,11 @@ public:
         canceller_.cancelRunning();
         return true;
     }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string& table, TransferStep step, const std::string& description,
+                const std::string& sql) override
     {
         errors.push_back(description);
-        ForwardingObserver::report(step, description, sql);
+        ForwardingObserver::report(table, step, description, sql);
     }
 
     std::vector<std::string> errors;
@@ -223,9 +224,9 @@ public:
         if (percent != shown_)
             send_.progress(shown_ = percent);
     }
-    void report(const std::string&, const std::string& description, const std::string& sql) override
+    void report(const std::string& table, const std::string& description, const std::string& sql) override
     {
-        send_.report(TransferStep::ReadRows, description, sql);
+        send_.report(table, TransferStep::ReadRows, description, sql);
     }
     void tableCompared(const TableComparison&) override
     {
