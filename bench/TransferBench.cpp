@@ -59,7 +59,7 @@ public:
             std::cerr << "  " << percent << "%\n";
         last_ = percent;
     }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string&, TransferStep step, const std::string& description, const std::string& sql) override
     {
         std::cerr << "report at step " << static_cast<int>(step) << ": " << description
                   << "\n  sql: " << sql.substr(0, 300) << "\n";

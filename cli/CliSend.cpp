@@ -92,10 +92,9 @@ public:
     bool connectionFailed = false;
     std::map<std::string, TableNotes> notes;
 
-    void tableStarting(const std::string& table) override
+    void tableStarting(const std::string&) override
     {
         finishProgressLine();
-        current_ = table;
         progressLine_.start();
     }
 
@@ -165,16 +164,18 @@ public:
         progressLine_.rowsDone(table, done, total);
     }
 
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string& table, TransferStep step, const std::string& description,
+                const std::string& sql) override
     {
         finishProgressLine();
-        if (step == TransferStep::ConnectSource || step == TransferStep::ConnectTarget) {
+        if (step == TransferStep::ConnectSource || step == TransferStep::ConnectTarget)
             connectionFailed = true;
+        if (table.empty()) {  // the run's own connections
             context_.err << "error: " << stepWords(direction_, step) << ": " << description << "\n";
             return;
         }
-        notes[current_].errors.push_back(stepWords(direction_, step) + ": " + description);
-        context_.err << "error: table " << current_ << ", step " << stepWords(direction_, step) << ": " << description
+        notes[table].errors.push_back(stepWords(direction_, step) + ": " + description);
+        context_.err << "error: table " << table << ", step " << stepWords(direction_, step) << ": " << description
                      << "\n";
         if (!sql.empty())
             context_.err << "  sql: " << (sql.size() > 500 ? sql.substr(0, 500) + "..." : sql) << "\n";
@@ -215,7 +216,6 @@ private:
     TransferDirection direction_;
     const CliArgs& args_;
     CliContext& context_;
-    std::string current_;
     TerminalProgress progressLine_ {context_};
     bool stopAnnounced_ = false;
 };

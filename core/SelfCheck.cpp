@@ -47,7 +47,7 @@ public:
     void targetDropped(const std::string&) override { }
     void tableArrived(const std::string&) override { }
     void progress(int) override { }
-    void report(TransferStep, const std::string& description, const std::string& sql) override
+    void report(const std::string&, TransferStep, const std::string& description, const std::string& sql) override
     {
         problems += (problems.empty() ? "" : "; ") + description;
         if (!sql.empty())

@@ -14,22 +14,33 @@ namespace {
 // it keeps the reported failures for the activity log.
 class CancellableObserver : public ForwardingObserver {
 public:
-    CancellableObserver(TransferObserver& inner, const std::atomic<bool>& cancelled)
-            : ForwardingObserver(inner), cancelled_(cancelled)
+    CancellableObserver(TransferObserver& inner, const std::atomic<bool>& cancelled, StatementCanceller& canceller)
+            : ForwardingObserver(inner), cancelled_(cancelled), canceller_(canceller)
     {
     }
     // The front end is asked even once cancelled: it may announce the stop.
-    bool cancelRequested() override { return ForwardingObserver::cancelRequested() || cancelled_; }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    // The front end may learn of a Cancel before it reaches the statements:
+    // they are stopped before the run goes on, so no stop meets the
+    // statements that clean up after it.
+    bool cancelRequested() override
+    {
+        if (!ForwardingObserver::cancelRequested() && !cancelled_)
+            return false;
+        canceller_.cancelRunning();
+        return true;
+    }
+    void report(const std::string& table, TransferStep step, const std::string& description,
+                const std::string& sql) override
     {
         errors.push_back(description);
-        ForwardingObserver::report(step, description, sql);
+        ForwardingObserver::report(table, step, description, sql);
     }
 
     std::vector<std::string> errors;
 
 private:
     const std::atomic<bool>& cancelled_;
+    StatementCanceller& canceller_;
 };
 
 std::string describeFailure(const std::exception_ptr& failure)
@@ -213,9 +224,9 @@ public:
         if (percent != shown_)
             send_.progress(shown_ = percent);
     }
-    void report(const std::string&, const std::string& description, const std::string& sql) override
+    void report(const std::string& table, const std::string& description, const std::string& sql) override
     {
-        send_.report(TransferStep::ReadRows, description, sql);
+        send_.report(table, TransferStep::ReadRows, description, sql);
     }
     void tableCompared(const TableComparison&) override
     {
@@ -277,7 +288,7 @@ TransferSummary Workspace::send(TransferDirection direction, const std::vector<s
     StatementCanceller canceller;
     const RunningWork running(sendLock_, runningSend_, sendCancelled_, canceller);
     const StatementCancelScope scope(canceller);
-    CancellableObserver cancellable(observer, sendCancelled_);
+    CancellableObserver cancellable(observer, sendCancelled_, canceller);
     TransferSummary summary = RunTransfer(direction, mysql_, db2_, tables, cancellable, options_);
     const std::string target = targetNameOf(direction);
     std::string result;

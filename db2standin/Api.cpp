@@ -797,7 +797,9 @@ SQLRETURN SQL_API SQLCancel(SQLHSTMT h)
     Stmt* stmt = check<Stmt>(h, SQL_HANDLE_STMT);
     if (!stmt)
         return SQL_INVALID_HANDLE;
-    // No lock: cancelling is meant to interrupt a call running in another thread.
+    // Not the connection's lock: cancelling is meant to interrupt a call
+    // running in another thread, which holds it.
+    const std::lock_guard<std::mutex> lock(stmt->conn->cancelMutex);
     if (stmt->conn->cancel) {
         char err[256];
         PQcancel(stmt->conn->cancel, err, sizeof err);

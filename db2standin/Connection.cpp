@@ -121,9 +121,12 @@ Conn::~Conn() { disconnect(); }
 
 void Conn::disconnect()
 {
-    if (cancel)
-        PQfreeCancel(cancel);
-    cancel = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(cancelMutex);
+        if (cancel)
+            PQfreeCancel(cancel);
+        cancel = nullptr;
+    }
     if (pg)
         PQfinish(pg);
     pg = nullptr;
@@ -217,7 +220,10 @@ SQLRETURN Conn::connect(const std::string& connectionText)
         pg = nullptr;
         return fail(d);
     }
-    cancel = PQgetCancel(pg);
+    {
+        const std::lock_guard<std::mutex> lock(cancelMutex);
+        cancel = PQgetCancel(pg);
+    }
     PQsetNoticeProcessor(
         pg, [](void*, const char*) {}, nullptr);  // server notices are not diagnostics
     schema = upperAscii(user);

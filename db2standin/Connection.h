@@ -53,6 +53,9 @@ struct Conn : HandleBase, Catalog {
     Env* env;
     PGconn* pg = nullptr;
     PGcancel* cancel = nullptr;
+    // Guards `cancel` alone: SQLCancel comes from another thread while a call
+    // holds `mutex`, and that call may end the session (a lost connection).
+    std::mutex cancelMutex;
     std::recursive_mutex mutex;
     bool autocommit = true;
     bool txnOpen = false;  // a server transaction we began (manual commit, or for an open cursor)

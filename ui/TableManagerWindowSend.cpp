@@ -116,7 +116,7 @@ public:
                                                   seconds > 0 ? done / seconds : 0, QLocale(), std::max(0.0, elapsed));
         window_.setStatusText(RunProgressText(tableNumber_, tableCount_, text));
     }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string&, TransferStep step, const std::string& description, const std::string& sql) override
     {
         window_.waitForUser([&] {
             ReportError(window_.dialogs(), location_, SendReportLineOf(direction_, step),

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 void PrepareDriverEnvironment()
 {
@@ -55,8 +56,15 @@ void DataConnection::open(const std::string& connectionText)
     open_ = true;
 }
 
+void DataConnection::setCancelStop(std::function<void()> stop)
+{
+    StatementCanceller::trackStop(canceller_, this, std::move(stop));
+}
+
 void DataConnection::close()
 {
+    StatementCanceller::forgetStop(this);
+    statementsCancellable_ = false;
     if (open_) {
         open_ = false;
         SQLDisconnect(dbc_.get());
@@ -77,7 +85,8 @@ OdbcHandle DataConnection::newStatement()
     if (commandTimeout_ > 0)
         SQLSetStmtAttrW(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0);
-    StatementCanceller::track(canceller_, statement.get());
+    if (statementsCancellable_)
+        StatementCanceller::track(canceller_, statement.get());
     return statement;
 }
 

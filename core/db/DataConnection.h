@@ -4,6 +4,7 @@
 #include "DataRecordset.h"
 #include "OdbcHandle.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,12 @@ public:
     void rememberProfile(const ConnectionProfile& profile) { profile_ = profile; }
     // The canceller its statements joined; null when made outside a scope.
     StatementCanceller* canceller() const { return canceller_; }
+    // How that canceller stops a statement running here, chosen by the
+    // side's dialect once the connection is open (until then, and after
+    // close(), nothing here is stopped from another thread): SQLCancel on
+    // each statement, or `stop` for the whole connection.
+    void cancelStatementsFromAnyThread() { statementsCancellable_ = true; }
+    void setCancelStop(std::function<void()> stop);
     void close();
 
     // Runs one statement. Returns its result when it has result columns,
@@ -65,7 +72,8 @@ public:
 
     // A fresh statement handle with the command timeout applied, for callers
     // that bind parameters or columns themselves. It can be cancelled from
-    // another thread when the connection was made in a StatementCancelScope.
+    // another thread when the connection was made in a StatementCancelScope
+    // (as set up above).
     OdbcHandle newStatement();
     // The first column of the statement's first row read as SQL_C_CHAR (at
     // most 63 bytes); nullopt for Null or no row.
@@ -87,6 +95,7 @@ private:
     int commandTimeout_ = 0;      // 0: the driver's default (no limit)
     int connectionTimeout_ = 15;  // seconds
     StatementCanceller* canceller_;
+    bool statementsCancellable_ = false;
     std::optional<ConnectionProfile> profile_;
 };
 

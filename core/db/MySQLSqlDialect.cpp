@@ -1,6 +1,7 @@
 #include "MySQLSqlDialect.h"
 
 #include "DataConnection.h"
+#include "MySQLClientSession.h"
 #include "ParameterStatement.h"
 #include "SqlIdentifiers.h"
 #include "TableListing.h"
@@ -332,6 +333,29 @@ bool MySQLSqlDialect::isConnectionLost(const DbError& error) const
 {
     return SqlDialect::isConnectionLost(error)
         || anyRecord(error, [](const DiagRecord& r) { return r.nativeCode == 2006 || r.nativeCode == 2013; });
+}
+
+// MariaDB's driver answers SQLCancel on a statement that is between two
+// calls by closing it at once, under the thread that fetches from it (which
+// then crashes in the driver); so Cancel never calls it. A statement running
+// on the connection is ended by KILL QUERY from a session of its own, as the
+// driver itself does for a call in progress; the connection and its other
+// statements stay as they were, and a KILL that finds it idle does nothing.
+void MySQLSqlDialect::makeCancellable(DataConnection& connection, const ConnectionProfile& profile) const
+{
+    if (!connection.canceller())
+        return;
+    const std::optional<std::string> id = connection.readNarrowText("SELECT CONNECTION_ID()");
+    if (!id)
+        return;
+    connection.setCancelStop([profile, killSql = "KILL QUERY " + *id] {
+        constexpr int kStopSeconds = 10;
+        try {
+            MySQLClientSession(profile, kStopSeconds, kStopSeconds).execute(killSql);
+        } catch (const DbError&) {
+            // The statement ends in its own time; its connection may be gone already.
+        }
+    });
 }
 
 // MySQL names require_secure_transport in its refusal of a plain login;

@@ -75,6 +75,7 @@ public:
     std::vector<DiagRecord> changedValueWarnings(DataConnection& connection) const override;
     bool warnsOfChangedValues() const override { return true; }
     std::optional<std::string> connectAdvice(const DbError& error, const ConnectionProfile& profile) const override;
+    void makeCancellable(DataConnection& connection, const ConnectionProfile& profile) const override;
     bool requiresEncryption(const DbError& error, const ConnectionProfile& plain) const;
     SendLimits sendLimits(DataConnection& connection) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;

@@ -103,6 +103,12 @@ void SqlDialect::openConnection(DataConnection& connection, const ConnectionProf
         records.insert(records.end(), error.records().begin(), error.records().end());
         throw DbError(std::move(records));
     }
+    makeCancellable(connection, profile);
+}
+
+void SqlDialect::makeCancellable(DataConnection& connection, const ConnectionProfile&) const
+{
+    connection.cancelStatementsFromAnyThread();
 }
 
 bool SqlDialect::anyMessageSays(const DbError& error, const std::string& words)

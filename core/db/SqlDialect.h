@@ -191,6 +191,10 @@ public:
     // a refusal the user can act on gets a plain sentence (connectAdvice)
     // ahead of the driver's own records.
     void openConnection(DataConnection& connection, const ConnectionProfile& profile) const;
+    // Lets Cancel on another thread (the connection's StatementCanceller)
+    // stop a statement running on the open connection. By default with
+    // SQLCancel, which ODBC allows from another thread and DB2's CLI documents.
+    virtual void makeCancellable(DataConnection& connection, const ConnectionProfile& profile) const;
     // That sentence for a connect that failed with `error`: the server wants
     // encryption, or its certificate is not signed by the CA. None by default.
     virtual std::optional<std::string> connectAdvice(const DbError&, const ConnectionProfile&) const

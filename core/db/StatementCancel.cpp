@@ -40,8 +40,9 @@ StatementCanceller::~StatementCanceller()
 
 void StatementCanceller::cancelRunning()
 {
-    cancelled_ = true;
     const std::lock_guard lock(registryLock());
+    if (cancelled_.exchange(true))
+        return;
     for (const auto& [statement, canceller] : registry())
         if (canceller == this)
             SQLCancel(statement);

@@ -7,9 +7,10 @@
 
 // Lets one thread stop the statements another thread runs: a connection made
 // on a thread while a StatementCancelScope is active there joins the scope's
-// canceller, and cancelRunning() calls SQLCancel on every statement those
-// connections hold at that moment (a statement that is not running just
-// closes its cursor).
+// canceller, and cancelRunning() stops what those connections run at that
+// moment, each as its dialect set up: SQLCancel on every statement where the
+// driver allows it from another thread (a statement that is not running just
+// closes its cursor), else a stop of the connection's own (a KILL QUERY).
 class StatementCanceller {
 public:
     StatementCanceller() = default;
@@ -17,7 +18,9 @@ public:
     StatementCanceller(const StatementCanceller&) = delete;
     StatementCanceller& operator=(const StatementCanceller&) = delete;
 
-    // From any thread.
+    // From any thread. Only the first call stops anything; a later one
+    // returns once that is done, so its caller may then use the connections
+    // again (to clean up) without a stop still on its way to them.
     void cancelRunning();
     // Whether cancelRunning() was called: a statement failing afterwards was stopped on purpose.
     bool cancelled() const { return cancelled_; }
@@ -25,11 +28,13 @@ public:
     // The canceller connections made on this thread join; null outside a scope.
     static StatementCanceller* current();
 
-    // Kept by DataConnection for the statements it hands out.
+    // Kept by DataConnection for the statements it hands out, where its
+    // driver may cancel them from another thread.
     static void track(StatementCanceller* canceller, SQLHSTMT statement);
     static void forget(SQLHSTMT statement) noexcept;
-    // Work that is no ODBC statement (a client library's stream): `stop` is
-    // called from the cancelling thread, and must be safe there.
+    // A connection's own stop, or work that is no ODBC statement (a client
+    // library's stream): `stop` is called from the cancelling thread, and
+    // must be safe there.
     static void trackStop(StatementCanceller* canceller, const void* owner, std::function<void()> stop);
     static void forgetStop(const void* owner) noexcept;
 

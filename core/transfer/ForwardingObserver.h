@@ -53,9 +53,10 @@ public:
     {
         deliver([&] { inner_.progress(percent); });
     }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string& table, TransferStep step, const std::string& description,
+                const std::string& sql) override
     {
-        deliver([&] { inner_.report(step, description, sql); });
+        deliver([&] { inner_.report(table, step, description, sql); });
     }
     void rowsRefused(const std::string& table, long long furtherRefused) override
     {

@@ -41,7 +41,7 @@ public:
     void targetDropped(const std::string&) override { }
     void tableArrived(const std::string&) override { }
     void progress(int) override { }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string&, TransferStep step, const std::string& description, const std::string& sql) override
     {
         const std::lock_guard lock(mutex_);
         reports_.push_back({sequence_++, step, description, sql});
@@ -141,7 +141,7 @@ void ParallelCopy::runStream(Stream& stream, const std::string& into,
         stream.result = CopyRows(run_.side, table_, into, *stream.reader, rowCount_, targetColumnTypes, stream.target,
                                  stream.observer);
     } catch (const std::exception& error) {
-        stream.observer.report(TransferStep::Insert, error.what(), "");
+        stream.observer.report(table_, TransferStep::Insert, error.what(), "");
         stream.result.writeFailed = true;
     }
     stream.reader.reset();
@@ -271,9 +271,9 @@ void ParallelCopy::forwardReports(const CopyResult& total)
                 firstRefused = report;
     }
     if (firstRefused)
-        observer_.report(firstRefused->step, firstRefused->description, firstRefused->sql);
+        observer_.report(table_, firstRefused->step, firstRefused->description, firstRefused->sql);
     if (failure && !total.cancelled)
-        observer_.report(failure->step, failure->description, failure->sql);
+        observer_.report(table_, failure->step, failure->description, failure->sql);
     if (total.refused > 1)
         observer_.rowsRefused(table_, total.refused - 1);
 }

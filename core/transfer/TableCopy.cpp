@@ -26,7 +26,7 @@ bool openConnection(DataConnection& connection, const SqlDialect& dialect, const
         dialect.openSession(connection, profile);
         return true;
     } catch (const DbError& error) {
-        observer.report(step, error.description(), "");
+        observer.report("", step, error.description(), "");
         return false;
     }
 }
@@ -99,7 +99,7 @@ bool TransferRun::connect(bool firstOfRun)
         for (const auto& name : targetDialect.tableNames(target))
             targetTables.emplace(names.tableKey(name), name);
     } catch (const DbError& error) {
-        observer.report(TransferStep::ConnectTarget, error.description(), "");
+        observer.report("", TransferStep::ConnectTarget, error.description(), "");
         return false;
     }
     if (!firstOfRun)
@@ -213,7 +213,7 @@ void TableCopy::fail(TransferStep step, const std::string& description, const st
         run_.summary.cancelled = true;
         return;
     }
-    observer_.report(step, description, sql);
+    observer_.report(table_, step, description, sql);
     result_.status = TableStatus::Failed;
     result_.reason = "failed";
     run_.summary.connectionLost = run_.connectionsGone();
@@ -268,7 +268,7 @@ void TableCopy::checkCount(const std::string& counted, long long expected)
     try {
         result_.rowsOnTarget = CountRows(run_.target, targetDialect, counted);
         if (result_.rowsOnTarget != expected) {
-            observer_.report(TransferStep::CountRows,
+            observer_.report(table_, TransferStep::CountRows,
                              "The table holds " + CountsText(result_.rowsOnTarget) + " after the copy, but "
                                  + CountsText(expected) + " were " + expectedAs + ".",
                              countSql);
@@ -278,8 +278,10 @@ void TableCopy::checkCount(const std::string& counted, long long expected)
         }
     } catch (const DbError& error) {
         const bool cancelled = observer_.cancelRequested();
-        if (!cancelled)
-            observer_.report(TransferStep::CountRows, error.description(), countSql);
+        if (cancelled)
+            run_.summary.cancelled = true;  // Cancel stopped the count: the run ends here
+        else
+            observer_.report(table_, TransferStep::CountRows, error.description(), countSql);
         result_.status = TableStatus::Incomplete;
         result_.reason = cancelled ? "cancelled" : "the rows on the target could not be counted";
         run_.summary.connectionLost = run_.connectionsGone();
@@ -483,7 +485,7 @@ void TableCopy::swapInOrDiscard()
             result_.reason = std::string("cancelled, ") + keptAsItWas;
             run_.summary.cancelled = true;
         } else if (answers(run_.claim, run_.targetDialect)) {
-            observer_.report(TransferStep::ReplaceTable, refused->description, refused->sql);
+            observer_.report(table_, TransferStep::ReplaceTable, refused->description, refused->sql);
             result_.status = TableStatus::Failed;
             result_.reason = refused->reason.empty() ? keptAsItWas : refused->reason;
             run_.summary.connectionLost = run_.connectionsGone();
@@ -491,7 +493,8 @@ void TableCopy::swapInOrDiscard()
             // The connection went during the swap, which may have taken effect: look.
             const LostAnswerCheck look = CheckSwapAfterLostAnswer(run_.targetDialect, run_.targetProfile(),
                                                                   staging_->name(), targetName_);
-            observer_.report(TransferStep::ReplaceTable, refused->description + "\n" + look.finding, refused->sql);
+            observer_.report(table_, TransferStep::ReplaceTable, refused->description + "\n" + look.finding,
+                             refused->sql);
             run_.summary.connectionLost = true;
             result_.status = TableStatus::Failed;
             result_.reason = "the connection was lost during the swap; ";
@@ -664,7 +667,7 @@ void TableCopy::loadRows()
 void TableCopy::refuseEmptying()
 {
     if (auto emptied = EmptiedByLoad(mode_, copy_, existingName_); emptied && result_.status == TableStatus::Sent) {
-        observer_.report(TransferStep::Insert, *emptied, "");
+        observer_.report(table_, TransferStep::Insert, *emptied, "");
         result_.status = TableStatus::Failed;
         result_.reason = "not one row could be written";
     }
@@ -683,14 +686,14 @@ bool TableCopy::commitLoad()
         result_.reason = "the rows could not be committed";
         run_.summary.connectionLost = run_.connectionsGone();
         if (!targetDialect.isConnectionLost(error)) {
-            observer_.report(TransferStep::Insert, error.description(), "COMMIT");
+            observer_.report(table_, TransferStep::Insert, error.description(), "COMMIT");
             return true;
         }
         // The server may have committed before the connection went: look.
         const long long rowsBefore = mode_ == ExistingTables::AddRows ? loading_->rowsBefore() : rowsAsked_;
         const LostAnswerCheck look = CheckLoadAfterLostCommit(targetDialect, run_.targetProfile(), existingName_,
                                                               rowsBefore, loading_->rowsBefore() + copy_.copied);
-        observer_.report(TransferStep::Insert, error.description() + "\n" + look.finding, "COMMIT");
+        observer_.report(table_, TransferStep::Insert, error.description() + "\n" + look.finding, "COMMIT");
         run_.summary.connectionLost = true;
         result_.reason = "the connection was lost during COMMIT";
         if (!tookEffect(result_, look) && look.outcome == LostAnswerCheck::Outcome::Unknown) {

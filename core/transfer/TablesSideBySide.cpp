@@ -195,7 +195,7 @@ private:
         try {
             return TableCopy(laneRun, result).send();
         } catch (const std::exception& error) {
-            relay_.report(TransferStep::Insert, error.what(), "");
+            relay_.report(result.name, TransferStep::Insert, error.what(), "");
             result.status = TableStatus::Failed;
             result.reason = "failed";
             return TableCopy::After::EndRun;

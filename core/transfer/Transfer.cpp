@@ -116,7 +116,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                     result.cancelled = true;
                     break;
                 }
-                observer.report(TransferStep::ReadRows, error.description(), source.selectSql());
+                observer.report(table, TransferStep::ReadRows, error.description(), source.selectSql());
                 result.readFailed = true;
                 result.connectionLost = sourceDialect.isConnectionLost(error);
                 break;
@@ -141,7 +141,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 break;
             }
             if (outcome.firstRefused && result.refused == 0)
-                observer.report(TransferStep::Insert, outcome.firstRefused->error.description(),
+                observer.report(table, TransferStep::Insert, outcome.firstRefused->error.description(),
                                 outcome.firstRefused->insertSql);
             result.copied += outcome.inserted;
             result.refused += outcome.refused;
@@ -178,7 +178,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
             result.cancelled = true;
         } else {
             const auto advice = oneTransaction ? targetDialect.transactionTooLargeAdvice(error) : std::nullopt;
-            observer.report(TransferStep::Insert, error.description() + (advice ? "\n" + *advice : ""),
+            observer.report(table, TransferStep::Insert, error.description() + (advice ? "\n" + *advice : ""),
                             BuildParameterInsertSql(side, into, source.plans().size(), intoColumns));
             result.writeFailed = true;
             result.connectionLost = targetDialect.isConnectionLost(error);

@@ -62,9 +62,14 @@ public:
     virtual void targetDropped(const std::string& table) = 0;  // the replaced table, as the target listed it
     virtual void tableArrived(const std::string& table) = 0;   // the new table, as the target lists it
     virtual void progress(int percent) = 0;                    // 0..100 as rows go; 0 after each table
-    // The uniform error report: the step that failed, the driver's message
-    // and the statement concerned (shown after "sql: ").
-    virtual void report(TransferStep step, const std::string& description, const std::string& sql) = 0;
+    // The uniform error report: the table it concerns (as the run names it;
+    // empty for the run's own connections), the step that failed, the
+    // driver's message and the statement concerned (shown after "sql: ").
+    // Tables may go side by side, so the table is named here, not taken from
+    // the last tableStarting.
+    virtual void report(const std::string& table, TransferStep step, const std::string& description,
+                        const std::string& sql)
+        = 0;
     // At a table's end, when more rows were refused than the one reported.
     virtual void rowsRefused(const std::string& table, long long furtherRefused) = 0;
     // Rows read so far of the table and its row count (-1 when unknown), after every batch.

@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliEnvironment.h"
 #include "DataConnection.h"
 #include "SettingsStore.h"
 #include "SqlDialect.h"
@@ -111,14 +112,7 @@ void CliProcessTest::cleanup() { init(); }
 CliRun CliProcessTest::run(const QStringList& args, const QMap<QString, QString>& extraEnv, bool withLogins)
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome.path());  // never the user's own store
-    env.insert("XDG_DATA_HOME", dataHome.path());
-    if (withLogins) {
-        for (const QString side : {"MYSQL", "DB2"})
-            for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
-                env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
-    }
+    QProcessEnvironment env = CliEnvironment(configHome.path(), dataHome.path(), withLogins);
     for (auto it = extraEnv.begin(); it != extraEnv.end(); ++it)
         env.insert(it.key(), it.value());
     process.setProcessEnvironment(env);
@@ -581,6 +575,22 @@ void CliProcessTest::sendJsonSummary()
     QCOMPARE(text.exitCode, 1);
     QVERIFY2(text.out.contains("Sent 1 table to IBM DB2: 3 rows copied, 1 rows refused"), qPrintable(text.out));
     QVERIFY2(text.out.contains("cli_a.d: 2 zero dates stored as NULL"), qPrintable(text.out));
+    // Tables side by side: a row refused at the end of the first table is told
+    // with that table, though the others started after it.
+    ExecMySQL("CREATE TABLE cli_refused (v INT, d DATE)");
+    ExecMySQL("SET STATEMENT sql_mode = '' FOR INSERT INTO cli_refused "
+              "SELECT seq, IF(seq = 20000, '0000-01-01', '2024-01-31') FROM seq_1_to_20000");
+    ExecMySQL("CREATE TABLE Cli_B (id INT)");
+    const CliRun sideBySide = run(
+        {"send", "--to", "db2", "--overwrite", "--parallel", "2", "--json", "cli_refused", "cli_orders", "Cli_B"});
+    QCOMPARE(sideBySide.exitCode, 1);
+    QVERIFY2(sideBySide.err.contains("error: table cli_refused, step INSERT: "), qPrintable(sideBySide.err));
+    QCOMPARE(sideBySide.err.count("error: "), 1);
+    const QJsonArray sideTables = QJsonDocument::fromJson(sideBySide.out.toUtf8()).object().value("tables").toArray();
+    QCOMPARE(sideTables.size(), 3);
+    QCOMPARE(sideTables[0].toObject().value("errors").toArray().size(), 1);
+    QCOMPARE(sideTables[1].toObject().value("errors"), QJsonValue(QJsonArray {}));
+    QCOMPARE(sideTables[2].toObject().value("errors"), QJsonValue(QJsonArray {}));
     // With matching types: a zero date in a column that cannot be NULL (a copied key) costs
     // only its own row, reported; one in a TIMESTAMP column arrives as a counted NULL.
     ExecMySQL("CREATE TABLE cli_zk (d DATE PRIMARY KEY, t DATETIME, v INT)");
@@ -843,13 +853,7 @@ void CliProcessTest::stopSignalEndsLikeCancel()
 
 void CliProcessTest::start(QProcess& process, const QStringList& args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome.path());
-    env.insert("XDG_DATA_HOME", dataHome.path());
-    for (const QString side : {"MYSQL", "DB2"})
-        for (const QString field : {"SERVER", "PORT", "USER", "PASSWORD", "DATABASE"})
-            env.insert("TABLEHOP_" + side + "_" + field, env.value("TABLEHOP_TEST_" + side + "_" + field));
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(CliEnvironment(configHome.path(), dataHome.path()));
     process.start(QStringLiteral(TABLEHOP_CLI_PATH), args);
     if (!process.waitForStarted(10000))  // until then its state is Starting, not Running
         qFatal("tablehop-cli did not start");

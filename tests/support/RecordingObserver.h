@@ -18,6 +18,7 @@ public:
     struct Report {
         TransferStep step;
         std::string description, sql;
+        std::string table;
     };
 
     std::vector<std::string> targetList;
@@ -61,9 +62,10 @@ public:
         targetList.push_back(table);
     }
     void progress(int percent) override { progressValues.push_back(percent); }
-    void report(TransferStep step, const std::string& description, const std::string& sql) override
+    void report(const std::string& table, TransferStep step, const std::string& description,
+                const std::string& sql) override
     {
-        reports.push_back({step, description, sql});
+        reports.push_back({step, description, sql, table});
     }
     void rowsRefused(const std::string& table, long long furtherRefused) override
     {

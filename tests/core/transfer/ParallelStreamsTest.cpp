@@ -254,10 +254,11 @@ TEST_F(ParallelStreamsTest, TablesGoSideBySide)
             onCaller();
             RecordingObserver::progress(percent);
         }
-        void report(TransferStep step, const std::string& description, const std::string& sql) override
+        void report(const std::string& table, TransferStep step, const std::string& description,
+                    const std::string& sql) override
         {
             onCaller();
-            RecordingObserver::report(step, description, sql);
+            RecordingObserver::report(table, step, description, sql);
         }
         bool cancelRequested() override { return cancelAfterRowsDone >= 0 && rowsDoneCalls >= cancelAfterRowsDone; }
     };
