@@ -121,7 +121,7 @@ CopyResult CopyRows(TargetSide side, const std::string& table, const std::string
                 result.connectionLost = sourceDialect.isConnectionLost(error);
                 break;
             } catch (const RowsMissing& missing) {
-                observer.report(TransferStep::ReadRows, missing.what(), source.selectSql());
+                observer.report(table, TransferStep::ReadRows, missing.what(), source.selectSql());
                 result.readFailed = true;
                 break;
             }
