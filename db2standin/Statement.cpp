@@ -521,7 +521,9 @@ SQLRETURN Stmt::catalogResult(const std::string& query, const std::vector<const 
 SQLRETURN Stmt::primaryKeys(const std::string& schem, const std::string& table, bool schemNull)
 {
     closeResult();
-    const std::string schema = schemNull || schem.empty() ? conn->schema : schem;
+    // Without a schema the login's own is searched, not CURRENT SCHEMA: the
+    // stricter of the readings IBM's documentation leaves open.
+    const std::string schema = schemNull || schem.empty() ? upperAscii(conn->user) : schem;
     const char* q = "SELECT CAST(NULL AS varchar(128)) AS \"TABLE_CAT\", ns.nspname::varchar(128) AS \"TABLE_SCHEM\","
                     " c.relname::varchar(128) AS \"TABLE_NAME\", a.attname::varchar(128) AS \"COLUMN_NAME\","
                     " k.seq::smallint AS \"KEY_SEQ\", con.conname::varchar(128) AS \"PK_NAME\""

@@ -571,9 +571,16 @@ LoginFault DB2SqlDialect::loginFault(const DbError& error) const
     return SqlDialect::loginFault(error);
 }
 
+// In the schema the tool works in (CurrentSchema), which need not be the
+// login's own: a catalogue call without a schema may look in the latter.
+std::vector<std::string> DB2SqlDialect::primaryKeyColumns(DataConnection& connection, const std::string& table) const
+{
+    return connection.primaryKeyColumns(table, CurrentDB2Schema(connection));
+}
+
 std::vector<std::string> DB2SqlDialect::rangeKeyColumns(DataConnection& connection, const std::string& table) const
 {
-    return connection.primaryKeyColumns(table);
+    return primaryKeyColumns(connection, table);
 }
 
 std::string DB2SqlDialect::rowAtOffsetSql(const std::string& orderedSelect, long long offset) const

@@ -65,6 +65,7 @@ public:
     std::string pingSql() const override { return "SELECT 1 FROM SYSIBM.SYSDUMMY1"; }
     SendLimits sendLimits(DataConnection&) const override;
     std::string rowTooLongMessage(size_t rowBytes, const SendLimits& limits) const override;
+    std::vector<std::string> primaryKeyColumns(DataConnection& connection, const std::string& table) const override;
     std::vector<std::string> rangeKeyColumns(DataConnection& connection, const std::string& table) const override;
     std::string rowAtOffsetSql(const std::string& orderedSelect, long long offset) const override;
 

@@ -143,12 +143,15 @@ std::unique_ptr<DataRecordset> DataConnection::openSchema(int schema, const std:
     return recordset;
 }
 
-std::vector<std::string> DataConnection::primaryKeyColumns(const std::string& table)
+std::vector<std::string> DataConnection::primaryKeyColumns(const std::string& table,
+                                                           const std::optional<std::string>& schema)
 {
     requireOpen("primary key");
     OdbcHandle statement = newStatement();
     SqlWString tableText = toSqlW(table);
-    checkOdbc(SQLPrimaryKeysW(statement.get(), nullptr, 0, nullptr, 0, tableText.data(),
+    SqlWString schemaText = schema ? toSqlW(*schema) : SqlWString();
+    checkOdbc(SQLPrimaryKeysW(statement.get(), nullptr, 0, schema ? schemaText.data() : nullptr,
+                              schema ? static_cast<SQLSMALLINT>(schemaText.size()) : 0, tableText.data(),
                               static_cast<SQLSMALLINT>(tableText.size())),
               SQL_HANDLE_STMT, statement.get(), "SQLPrimaryKeys");
     DataRecordset rows;

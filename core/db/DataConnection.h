@@ -59,7 +59,9 @@ public:
 
     // The primary key's columns of a table of the current database or schema,
     // in key order (SQLPrimaryKeys); empty when it has none.
-    std::vector<std::string> primaryKeyColumns(const std::string& table);
+    // `schema`: where the table is; none asks the driver for the login's own schema.
+    std::vector<std::string> primaryKeyColumns(const std::string& table,
+                                               const std::optional<std::string>& schema = std::nullopt);
 
     // A number the driver tells about itself or the server (SQLGetInfo),
     // such as SQL_MAX_TABLE_NAME_LEN.

@@ -61,6 +61,11 @@ bool SqlDialect::textTravelsWideOn(DataConnection& connection) const
     return !*connection.narrowTextIsUtf8();
 }
 
+std::vector<std::string> SqlDialect::primaryKeyColumns(DataConnection& connection, const std::string& table) const
+{
+    return connection.primaryKeyColumns(table);
+}
+
 void SqlDialect::openSession(DataConnection& connection, const ConnectionProfile& profile) const
 {
     openConnection(connection, profile);

@@ -304,6 +304,9 @@ public:
     // column, where the server lists views, is 1 for a view.
     virtual std::string tableEstimatesSql() const = 0;
 
+    // The primary key's columns of a table the connection's statements reach
+    // by its bare name, in key order; empty when it has none.
+    virtual std::vector<std::string> primaryKeyColumns(DataConnection& connection, const std::string& table) const;
     // Parallel streams: the columns of the key a table is cut into ranges by,
     // in key order (the primary key; on MySQL the key it is read in the order
     // of); empty when it has none.

@@ -378,7 +378,7 @@ public:
         if (listed == targetTables_.end())
             throw NotComparable("no table " + targetName + " on " + targetDialect_.displayName());
         result.targetName = listed->second;
-        keyNames_ = toDB2_ ? mysqlKey(result.name) : source_.primaryKeyColumns(result.name);
+        keyNames_ = toDB2_ ? mysqlKey(result.name) : sourceDialect_.primaryKeyColumns(source_, result.name);
         layOut(describeColumns(source_, sourceDialect_, result.name),
                describeColumns(target_, targetDialect_, result.targetName));
         expectedRows_ = countRows(source_, sourceDialect_, result.name);

@@ -375,7 +375,7 @@ bool TableCopy::openSource()
                                                                                          : TextLengths::Bytes;
         }
         if (options.copyPrimaryKeys)
-            sourceKey_ = source.primaryKeyColumns(table_);
+            sourceKey_ = run_.sourceDialect.primaryKeyColumns(source, table_);
         if (!planStreams())
             return false;
         if (!streams_)

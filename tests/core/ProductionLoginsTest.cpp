@@ -117,8 +117,26 @@ TEST(DB2Schema, TablesAreListedSentRenamedAndDroppedInTheGivenSchema)
     EXPECT_EQ(count(db2, "SELECT COUNT(*) FROM \"s35_orders\""), "1");
     EXPECT_TRUE(listed(Workspace(MySQLTestProfile(), DB2TestProfile()).listTables(DatabaseSide::DB2), "s35_orders"));
 
+    // The key is looked up in the schema worked in: a table of that name in
+    // the login's own schema has none.
+    DropDB2(db2, std::string(kSchema) + "\".\"s35_keyed");
+    DropDB2(db2, "s35_keyed");
+    DropMySQL(mysql, "s35_keyed");
+    db2.execute(std::string("CREATE TABLE \"") + kSchema + "\".\"s35_keyed\"(\"ID\" INTEGER NOT NULL PRIMARY KEY, \"N\" INTEGER)");
+    db2.execute(std::string("INSERT INTO \"") + kSchema + "\".\"s35_keyed\" VALUES(1, 1), (2, 2)");
+    db2.execute("CREATE TABLE \"s35_keyed\"(\"ID\" INTEGER, \"N\" INTEGER)");
+    workspace.setOptions({Db2ColumnTypes::Matching, true});
+    TransferSummary keyed = workspace.send(TransferDirection::DB2ToMySQL, {"s35_keyed"}, observer);
+    ASSERT_TRUE(keyed.allSent()) << told(keyed, observer);
+    EXPECT_EQ(count(mysql, "SELECT GROUP_CONCAT(COLUMN_NAME) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA ="
+                           " DATABASE() AND TABLE_NAME = 's35_keyed' AND COLUMN_KEY = 'PRI'"),
+              "ID");
+    EXPECT_EQ(count(mysql, "SELECT COUNT(*) FROM s35_keyed"), "2");
+
     DropDB2(db2, "s35_orders");
-    for (const char* table : {"s35_orders", "s35_orders_2016"})
+    DropDB2(db2, std::string(kSchema) + "\".\"s35_keyed");
+    DropDB2(db2, "s35_keyed");
+    for (const char* table : {"s35_orders", "s35_orders_2016", "s35_keyed"})
         DropMySQL(mysql, table);
 }
 
